@@ -1,0 +1,59 @@
+// Lattice gradient noise in 16-bit fixed point, its sums over octaves, and
+// the small periodic helpers the patterns use.
+//
+// The tables are process-wide and read-only once NoiseInit has built them;
+// every function here is then reentrant (the fixed-point offset vector of
+// the corner being evaluated is local to each call).
+#pragma once
+
+#include <cstdint>
+
+namespace morvane {
+
+constexpr int kNoisePermSize = 4096;
+constexpr int kNoiseLatticeSize = 267;
+constexpr int kSineTableSize = 1000;
+constexpr int kWaveSources = 20;
+
+extern int16_t NoisePerm[kNoisePermSize];
+extern float NoiseLattice[kNoiseLatticeSize];
+extern int16_t NoiseGradients[kNoiseLatticeSize][4];  // rows 0..263 used
+extern float SineTable[kSineTableSize];
+extern float WaveSources[kWaveSources][3];
+extern float WaveScales[kWaveSources];
+
+// 1 selects the four-term packed dot product, 0 the plain three-term one.
+// Set once at start-up from the processor's features, before any render.
+extern int MmxPresent;
+
+// Builds every table (the same tables on every run and machine).  Safe to
+// call more than once; the tables are built once.
+void NoiseInit();
+// Marks the tables as released; a later NoiseInit builds them again.
+void NoiseFree();
+
+// CRC-16/ARC (reflected polynomial 0xA001, initial value 0, no final xor).
+uint16_t Crc16(const uint8_t* data, int length);
+
+// Fixed-point dot product of a gradient row and a corner offset, by the
+// path MmxPresent selects.  Bits 16..31 of the 32-bit wrap-around sum.
+int16_t GradientDot(const int16_t row[4], const int16_t offset[4]);
+int16_t GradientDot4(const int16_t row[4], const int16_t offset[4]);  // packed path
+int16_t GradientDot3(const int16_t row[4], const int16_t offset[4]);  // plain path
+
+float Noise3(float x, float y, float z);                 // 0..1
+void VNoise3(float out[3], float x, float y, float z);  // about -1..1 each
+// The same in plain C++, without vector instructions; identical results.
+float Noise3Portable(float x, float y, float z);
+void VNoise3Portable(float out[3], float x, float y, float z);
+
+float Fbm(float x, float y, float z, int16_t octaves, float lacunarity, float omega);
+void VFbm(float out[3], float x, float y, float z, int16_t octaves, float lacunarity, float omega);
+void VectorFbm(const float p[3], float gain, float lacunarity, int32_t octaves, float out[3]);
+
+float TableSin(float x);      // sin(2 pi x) from the table
+float TriangleWave(float x);  // 0 at integers, 1 at half-integers
+float Clamp(float x, float lo, float hi);
+float SmoothStep(float lo, float hi, float x);
+
+}  // namespace morvane

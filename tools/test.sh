@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything twice (optimised, and with ASan/UBSan) and runs every
+# test in both builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/deps.sh
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+for cfg in release asan; do
+  extra=()
+  [ "$cfg" = asan ] && extra=(-DMORVANE_SANITIZE=ON)
+  cmake -S . -B "build/$cfg" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}"
+  cmake --build "build/$cfg" -j "$jobs"
+  (cd "build/$cfg" && ctest --output-on-failure -j "$jobs" --timeout 900)
+done

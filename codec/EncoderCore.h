@@ -41,10 +41,21 @@ struct MacroblockInfo {
     int64_t distortion = 0;
 };
 
+struct SearchResult {
+    int best = 65536, i = 0, j = 0;
+};
+
 // Distortion measures (exact; the SSE2 ones equal the plain ones).
 struct DistortionKernels {
     // Sum of |a - b| over 16 x h, both with line step lx.
     int (*sadFull)(const uint8_t* a, const uint8_t* b, int lx, int h);
+    // The same with the reference a at half-pel flags (hx, hy).
+    int (*sadHalf)(const uint8_t* a, const uint8_t* b, int lx, int hx, int hy, int h);
+    // Full-pel search: every position (i, j) of the window, rows from the
+    // top, each from the left, SAD of org + j lx + i against cur; the result
+    // is replaced only by a strictly smaller SAD.
+    void (*fullSearch)(const uint8_t* org, const uint8_t* cur, int lx, int h, int ilow, int ihigh, int jlow, int jhigh,
+                       SearchResult& r);
 };
 DistortionKernels PlainKernels();
 DistortionKernels FastKernels();  // SSE2 where the machine has it
@@ -60,6 +71,8 @@ int64_t MacroblockVariance(const uint8_t* p, int lx);
 
 // Forward DCT of one block in place (reference precision).
 void ForwardDct(int16_t* block);
+// The same transform computed entirely in long double (slow).
+void ForwardDctReference(int16_t* block);
 
 // Quantisers.  scale is the quantiser scale (2 x quantiser_scale_code);
 // `limit` the largest level magnitude the syntax carries (255 MPEG-1, 2047

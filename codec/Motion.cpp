@@ -16,27 +16,20 @@ int EncoderCore::SearchArea(const uint8_t* org, const uint8_t* ref, const uint8_
     const int ihigh = std::min(xmax - 16, i0 + sx);
     const int jlow = std::max(0, j0 - sy);
     const int jhigh = std::min(ymax - h, j0 + sy);
-    int best = 65536, imin = i0, jmin = j0;
-    for (int j = jlow; j <= jhigh; ++j) {
-        const uint8_t* row = org + static_cast<long>(j) * lx;
-        for (int i = ilow; i <= ihigh; ++i) {
-            const int d = kernels_.sadFull(row + i, cur, lx, h);
-            if (d < best) {
-                best = d;
-                imin = i;
-                jmin = j;
-            }
-        }
-    }
+    SearchResult fr;
+    fr.i = i0;
+    fr.j = j0;
+    kernels_.fullSearch(org, cur, lx, h, ilow, ihigh, jlow, jhigh, fr);
+    const int imin = fr.i, jmin = fr.j;
     // Half-pel refinement around the best full-pel position.
-    best = 65536;
+    int best = 65536;
     int bx = 2 * imin, by = 2 * jmin;
     const int y0 = 2 * jmin - (jmin > 0 ? 1 : 0), y1 = 2 * jmin + (jmin < ymax - h ? 1 : 0);
     const int x0 = 2 * imin - (imin > 0 ? 1 : 0), x1 = 2 * imin + (imin < xmax - 16 ? 1 : 0);
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             const uint8_t* p = ref + (x >> 1) + static_cast<long>(y >> 1) * lx;
-            const int d = SadHalfPel(p, cur, lx, x & 1, y & 1, h);
+            const int d = kernels_.sadHalf(p, cur, lx, x & 1, y & 1, h);
             if (d < best) {
                 best = d;
                 bx = x;

@@ -8,18 +8,25 @@
 #include "codec/Idct.h"
 #include "codec/VlcTables.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace morvane::mpeg {
 
 namespace {
 
 struct CosineTable {
-    double c[8][8];
+    double c[8][8];   // c[u][x]
+    double ct[8][8];  // transposed: ct[x][u] = c[u][x]
     CosineTable()
     {
         for (int u = 0; u < 8; ++u) {
             const double s = u == 0 ? std::sqrt(0.125) : 0.5;
             for (int x = 0; x < 8; ++x) c[u][x] = s * std::cos(u * (x + 0.5) * M_PI / 8.0);
         }
+        for (int u = 0; u < 8; ++u)
+            for (int x = 0; x < 8; ++x) ct[x][u] = c[u][x];
     }
 };
 
@@ -34,24 +41,132 @@ inline int Saturate(int v) { return v < -2048 ? -2048 : (v > 2047 ? 2047 : v); }
 inline int ClipLevel(int v, int limit) { return v < -limit ? -limit : (v > limit ? limit : v); }
 inline uint8_t ClipPixel(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
+// Row pass of one column u of the intermediate, exactly as the reference
+// transform computes it.
+inline void ReferenceRowPass(const int16_t* block, const CosineTable& t, int u, long double col[8])
+{
+    for (int i = 0; i < 8; ++i) {
+        long double s = 0.0L;
+        for (int x = 0; x < 8; ++x) s += static_cast<long double>(t.c[u][x]) * block[8 * i + x];
+        col[i] = s;
+    }
+}
+
+inline long double ReferenceColumn(const long double col[8], const CosineTable& t, int v)
+{
+    long double s = 0.0L;
+    for (int y = 0; y < 8; ++y) s += static_cast<long double>(t.c[v][y]) * col[y];
+    return s;
+}
+
 }  // namespace
 
+void ForwardDctReference(int16_t* block)
+{
+    const CosineTable& t = Cosines();
+    long double cols[8][8];
+    for (int u = 0; u < 8; ++u) ReferenceRowPass(block, t, u, cols[u]);
+    for (int u = 0; u < 8; ++u)
+        for (int v = 0; v < 8; ++v) block[8 * v + u] = Clip16(static_cast<long>(std::floor(ReferenceColumn(cols[u], t, v) + 0.5L)));
+}
+
+// The same result as ForwardDctReference, computed in double precision: the
+// two sums differ by far less than 1e-9 (inputs are sample differences, at
+// most 255 in size, so every sum stays below 2^12), so they round to the same
+// integer unless the double sum lies within 1e-6 of a rounding boundary;
+// those outputs (common for the coefficients whose exact value is a multiple
+// of 1/8) are recomputed the reference way.
 void ForwardDct(int16_t* block)
 {
     const CosineTable& t = Cosines();
-    long double tmp[64];
-    for (int i = 0; i < 8; ++i)
+    bool small = true;
+    for (int i = 0; i < 64; ++i) small &= block[i] >= -256 && block[i] <= 256;
+    if (!small) {
+        ForwardDctReference(block);
+        return;
+    }
+    alignas(16) double tmp[8][8];  // [row i][u]
+    int16_t out[64];
+    unsigned needsReference[8] = {};  // bit v of entry u
+    bool any = false;
+#if defined(__SSE2__)
+    for (int i = 0; i < 8; ++i) {
+        __m128d a0 = _mm_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+        for (int x = 0; x < 8; ++x) {
+            const __m128d v = _mm_set1_pd(block[8 * i + x]);
+            a0 = _mm_add_pd(a0, _mm_mul_pd(_mm_loadu_pd(&t.ct[x][0]), v));
+            a1 = _mm_add_pd(a1, _mm_mul_pd(_mm_loadu_pd(&t.ct[x][2]), v));
+            a2 = _mm_add_pd(a2, _mm_mul_pd(_mm_loadu_pd(&t.ct[x][4]), v));
+            a3 = _mm_add_pd(a3, _mm_mul_pd(_mm_loadu_pd(&t.ct[x][6]), v));
+        }
+        _mm_store_pd(&tmp[i][0], a0);
+        _mm_store_pd(&tmp[i][2], a1);
+        _mm_store_pd(&tmp[i][4], a2);
+        _mm_store_pd(&tmp[i][6], a3);
+    }
+    const __m128d half = _mm_set1_pd(0.5), one = _mm_set1_pd(1.0);
+    const __m128d lo = _mm_set1_pd(1e-6), hi = _mm_set1_pd(1.0 - 1e-6);
+    for (int v = 0; v < 8; ++v) {
+        __m128d a[4] = {_mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd()};
+        for (int y = 0; y < 8; ++y) {
+            const __m128d c = _mm_set1_pd(t.c[v][y]);
+            for (int k = 0; k < 4; ++k) a[k] = _mm_add_pd(a[k], _mm_mul_pd(c, _mm_load_pd(&tmp[y][2 * k])));
+        }
+        for (int k = 0; k < 4; ++k) {
+            const __m128d r = _mm_add_pd(a[k], half);
+            __m128d f = _mm_cvtepi32_pd(_mm_cvttpd_epi32(r));
+            f = _mm_sub_pd(f, _mm_and_pd(_mm_cmpgt_pd(f, r), one));
+            const __m128d frac = _mm_sub_pd(r, f);
+            const int near = _mm_movemask_pd(_mm_or_pd(_mm_cmplt_pd(frac, lo), _mm_cmpgt_pd(frac, hi)));
+            alignas(16) double fv[2];
+            _mm_store_pd(fv, f);
+            out[8 * v + 2 * k] = static_cast<int16_t>(fv[0]);
+            out[8 * v + 2 * k + 1] = static_cast<int16_t>(fv[1]);
+            if (near) {
+                if (near & 1) needsReference[2 * k] |= 1u << v;
+                if (near & 2) needsReference[2 * k + 1] |= 1u << v;
+                any = true;
+            }
+        }
+    }
+#else
+    for (int i = 0; i < 8; ++i) {
+        double s[8] = {};
+        for (int x = 0; x < 8; ++x) {
+            const double v = block[8 * i + x];
+            for (int u = 0; u < 8; ++u) s[u] += t.ct[x][u] * v;
+        }
+        for (int u = 0; u < 8; ++u) tmp[i][u] = s[u];
+    }
+    for (int v = 0; v < 8; ++v) {
+        double s[8] = {};
+        for (int y = 0; y < 8; ++y) {
+            const double c = t.c[v][y];
+            for (int u = 0; u < 8; ++u) s[u] += c * tmp[y][u];
+        }
         for (int u = 0; u < 8; ++u) {
-            long double s = 0.0L;
-            for (int x = 0; x < 8; ++x) s += static_cast<long double>(t.c[u][x]) * block[8 * i + x];
-            tmp[8 * i + u] = s;
+            const double r = s[u] + 0.5;
+            const double f = std::floor(r);
+            const double frac = r - f;
+            out[8 * v + u] = static_cast<int16_t>(f);
+            if (frac < 1e-6 || frac > 1.0 - 1e-6) {
+                needsReference[u] |= 1u << v;
+                any = true;
+            }
         }
-    for (int u = 0; u < 8; ++u)
-        for (int v = 0; v < 8; ++v) {
-            long double s = 0.0L;
-            for (int y = 0; y < 8; ++y) s += static_cast<long double>(t.c[v][y]) * tmp[8 * y + u];
-            block[8 * v + u] = Clip16(static_cast<long>(std::floor(s + 0.5L)));
+    }
+#endif
+    if (any) {
+        for (int u = 0; u < 8; ++u) {
+            if (!needsReference[u]) continue;
+            long double col[8];
+            ReferenceRowPass(block, t, u, col);
+            for (int v = 0; v < 8; ++v)
+                if (needsReference[u] & (1u << v))
+                    out[8 * v + u] = Clip16(static_cast<long>(std::floor(ReferenceColumn(col, t, v) + 0.5L)));
         }
+    }
+    std::memcpy(block, out, sizeof out);
 }
 
 void QuantIntra(const int16_t* src, int16_t* dst, int dcPrecision, const uint8_t* matrix, int scale, int limit)

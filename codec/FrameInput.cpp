@@ -186,10 +186,21 @@ bool FrameReader::ReadPlanar(const std::string& base, Picture& pic, MessageSink&
     return true;
 }
 
+namespace {
+
+// One output of the 12-tap filter between samples 2k and 2k + 1, from the
+// twelve inputs s[-5] .. s[6] around it.
+inline int BetweenTaps(int m5, int m4, int m3, int m2, int m1, int p0, int p1, int p2, int p3, int p4, int p5, int p6)
+{
+    return 228 * (p0 + p1) + 70 * (m1 + p2) - 37 * (m2 + p3) - 21 * (m3 + p4) + 11 * (m4 + p5) + 5 * (m5 + p6);
+}
+
+}  // namespace
+
 void FrameReader::Decimate(Picture& pic)
 {
-    const int W = codedW_, H = codedH_, hw = W / 2;
-    // Horizontal 2:1.
+    const int W = codedW_, H = codedH_, hw = W / 2, hh = H / 2;
+    // Horizontal 2:1 (indices beyond the line repeat its end samples).
     for (int c = 0; c < 2; ++c) {
         const uint8_t* src = c == 0 ? cbFull_.data() : crFull_.data();
         uint8_t* dst = c == 0 ? cbHalf_.data() : crHalf_.data();
@@ -200,9 +211,13 @@ void FrameReader::Decimate(Picture& pic)
             for (int k = 0; k < hw; ++k) {
                 const int i = 2 * k;
                 int sum;
-                if (mpeg1_) {
-                    sum = 228 * (at(i) + at(i + 1)) + 70 * (at(i - 1) + at(i + 2)) - 37 * (at(i - 2) + at(i + 3)) -
-                          21 * (at(i - 3) + at(i + 4)) + 11 * (at(i - 4) + at(i + 5)) + 5 * (at(i - 5) + at(i + 6));
+                if (i >= 5 && i + 6 < W) {
+                    const uint8_t* q = s + i;
+                    if (mpeg1_) sum = BetweenTaps(q[-5], q[-4], q[-3], q[-2], q[-1], q[0], q[1], q[2], q[3], q[4], q[5], q[6]);
+                    else sum = 256 * q[0] + 159 * (q[-1] + q[1]) - 52 * (q[-3] + q[3]) + 22 * (q[-5] + q[5]);
+                } else if (mpeg1_) {
+                    sum = BetweenTaps(at(i - 5), at(i - 4), at(i - 3), at(i - 2), at(i - 1), at(i), at(i + 1), at(i + 2),
+                                      at(i + 3), at(i + 4), at(i + 5), at(i + 6));
                 } else {
                     sum = 256 * at(i) + 159 * (at(i - 1) + at(i + 1)) - 52 * (at(i - 3) + at(i + 3)) +
                           22 * (at(i - 5) + at(i + 5));
@@ -211,33 +226,48 @@ void FrameReader::Decimate(Picture& pic)
             }
         }
     }
-    // Vertical 2:1.
-    const int hh = H / 2;
+    // Vertical 2:1, a whole output line at a time.
     for (int c = 0; c < 2; ++c) {
         const uint8_t* src = c == 0 ? cbHalf_.data() : crHalf_.data();
         uint8_t* dst = c == 0 ? pic.Cb() : pic.Cr();
-        for (int x = 0; x < hw; ++x) {
-            auto at = [&](int y, int lo, int hi) { return static_cast<int>(src[static_cast<long>(ClampIndex(y, lo, hi)) * hw + x]); };
-            if (progressive_) {
-                for (int k = 0; k < hh; ++k) {
-                    const int i = 2 * k;
-                    auto a = [&](int y) { return at(y, 0, H - 1); };
-                    const int sum = 228 * (a(i) + a(i + 1)) + 70 * (a(i - 1) + a(i + 2)) - 37 * (a(i - 2) + a(i + 3)) -
-                                    21 * (a(i - 3) + a(i + 4)) + 11 * (a(i - 4) + a(i + 5)) + 5 * (a(i - 5) + a(i + 6));
-                    dst[static_cast<long>(k) * hw + x] = ClipPixel((sum + 256) >> 9);
+        auto line = [&](int y, int lo, int hi) { return src + static_cast<long>(ClampIndex(y, lo, hi)) * hw; };
+        if (progressive_) {
+            for (int k = 0; k < hh; ++k) {
+                const int i = 2 * k;
+                const uint8_t* r[12];
+                for (int t = 0; t < 12; ++t) r[t] = line(i - 5 + t, 0, H - 1);
+                uint8_t* d = dst + static_cast<long>(k) * hw;
+                for (int x = 0; x < hw; ++x) {
+                    const int sum = BetweenTaps(r[0][x], r[1][x], r[2][x], r[3][x], r[4][x], r[5][x], r[6][x], r[7][x],
+                                                r[8][x], r[9][x], r[10][x], r[11][x]);
+                    d[x] = ClipPixel((sum + 256) >> 9);
                 }
-            } else {
-                for (int j = 0; j < H; j += 4) {
-                    auto t = [&](int y) { return at(y, 0, H - 2); };
-                    auto b = [&](int y) { return at(y, 1, H - 1); };
-                    const int top = 8 * t(j - 10) + 5 * t(j - 8) - 30 * t(j - 6) - 18 * t(j - 4) + 113 * t(j - 2) +
-                                    242 * t(j) + 192 * t(j + 2) + 35 * t(j + 4) - 38 * t(j + 6) - 10 * t(j + 8) +
-                                    11 * t(j + 10) + 2 * t(j + 12);
-                    const int bottom = 8 * b(j + 13) + 5 * b(j + 11) - 30 * b(j + 9) - 18 * b(j + 7) + 113 * b(j + 5) +
-                                       242 * b(j + 3) + 192 * b(j + 1) + 35 * b(j - 1) - 38 * b(j - 3) - 10 * b(j - 5) +
-                                       11 * b(j - 7) + 2 * b(j - 9);
-                    dst[static_cast<long>(j / 2) * hw + x] = ClipPixel((top + 256) >> 9);
-                    if (j / 2 + 1 < hh) dst[static_cast<long>(j / 2 + 1) * hw + x] = ClipPixel((bottom + 256) >> 9);
+            }
+        } else {
+            // Each field on its own, lines in groups of four.
+            static constexpr int kTopOffset[12] = {-10, -8, -6, -4, -2, 0, 2, 4, 6, 8, 10, 12};
+            static constexpr int kTopWeight[12] = {8, 5, -30, -18, 113, 242, 192, 35, -38, -10, 11, 2};
+            static constexpr int kBottomOffset[12] = {13, 11, 9, 7, 5, 3, 1, -1, -3, -5, -7, -9};
+            for (int j = 0; j < H; j += 4) {
+                const uint8_t* t[12];
+                const uint8_t* b[12];
+                for (int n = 0; n < 12; ++n) {
+                    t[n] = line(j + kTopOffset[n], 0, H - 2);
+                    b[n] = line(j + kBottomOffset[n], 1, H - 1);
+                }
+                uint8_t* dt = dst + static_cast<long>(j / 2) * hw;
+                for (int x = 0; x < hw; ++x) {
+                    int sum = 0;
+                    for (int n = 0; n < 12; ++n) sum += kTopWeight[n] * t[n][x];
+                    dt[x] = ClipPixel((sum + 256) >> 9);
+                }
+                if (j / 2 + 1 < hh) {
+                    uint8_t* db = dst + static_cast<long>(j / 2 + 1) * hw;
+                    for (int x = 0; x < hw; ++x) {
+                        int sum = 0;
+                        for (int n = 0; n < 12; ++n) sum += kTopWeight[n] * b[n][x];
+                        db[x] = ClipPixel((sum + 256) >> 9);
+                    }
                 }
             }
         }

@@ -247,14 +247,28 @@ namespace {
 // half-pel flags (hx, hy) into dst; averaged into dst when `average`.
 void PredictBlock(const uint8_t* src, int srcStep, uint8_t* dst, int dstStep, int w, int h, int hx, int hy, bool average)
 {
+    const int mode = (hy << 1) | hx;
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            int v;
-            if (!hx && !hy) v = src[x];
-            else if (hx && !hy) v = (src[x] + src[x + 1] + 1) >> 1;
-            else if (!hx) v = (src[x] + src[x + srcStep] + 1) >> 1;
-            else v = (src[x] + src[x + 1] + src[x + srcStep] + src[x + srcStep + 1] + 2) >> 2;
-            dst[x] = static_cast<uint8_t>(average ? (dst[x] + v + 1) >> 1 : v);
+        uint8_t v[16];
+        switch (mode) {
+        case 0:
+            for (int x = 0; x < w; ++x) v[x] = src[x];
+            break;
+        case 1:
+            for (int x = 0; x < w; ++x) v[x] = static_cast<uint8_t>((src[x] + src[x + 1] + 1) >> 1);
+            break;
+        case 2:
+            for (int x = 0; x < w; ++x) v[x] = static_cast<uint8_t>((src[x] + src[x + srcStep] + 1) >> 1);
+            break;
+        default:
+            for (int x = 0; x < w; ++x)
+                v[x] = static_cast<uint8_t>((src[x] + src[x + 1] + src[x + srcStep] + src[x + srcStep + 1] + 2) >> 2);
+            break;
+        }
+        if (average) {
+            for (int x = 0; x < w; ++x) dst[x] = static_cast<uint8_t>((dst[x] + v[x] + 1) >> 1);
+        } else {
+            std::memcpy(dst, v, w);
         }
         src += srcStep;
         dst += dstStep;

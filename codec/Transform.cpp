@@ -178,7 +178,13 @@ void QuantIntra(const int16_t* src, int16_t* dst, int dcPrecision, const uint8_t
     for (int i = 1; i < 64; ++i) {
         const int x = src[i];
         const int w = matrix[i];
-        int y = (32 * std::abs(x) + w / 2) / w;
+        // The level is 0 exactly when (32 |x| + w / 2) / w < 2 scale - round.
+        const int a = 32 * std::abs(x) + w / 2;
+        if (a < (2 * scale - round) * w) {
+            dst[i] = 0;
+            continue;
+        }
+        int y = a / w;
         y = (y + round) / (2 * scale);
         dst[i] = static_cast<int16_t>(ClipLevel(x < 0 ? -y : y, limit));
     }
@@ -190,7 +196,13 @@ bool QuantNonIntra(const int16_t* src, int16_t* dst, const uint8_t* matrix, int 
     for (int i = 0; i < 64; ++i) {
         const int x = src[i];
         const int w = matrix[i];
-        int y = (32 * std::abs(x) + w / 2) / w;
+        // The level is 0 exactly when (32 |x| + w / 2) / w < 2 scale.
+        const int a = 32 * std::abs(x) + w / 2;
+        if (a < 2 * scale * w) {
+            dst[i] = 0;
+            continue;
+        }
+        int y = a / w;
         y /= 2 * scale;
         y = ClipLevel(x < 0 ? -y : y, limit);
         dst[i] = static_cast<int16_t>(y);

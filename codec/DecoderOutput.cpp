@@ -1,7 +1,9 @@
 #include "codec/DecoderOutput.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include "codec/DecoderMessages.h"
@@ -9,6 +11,8 @@
 namespace morvane {
 
 namespace {
+
+static_assert(std::endian::native == std::endian::little, "pixels are stored as little-endian words");
 
 // crv, cbu, cgu, cgv by matrix_coefficients.
 constexpr int kInverseMatrix[8][4] = {
@@ -168,22 +172,25 @@ void ConvertFrameToRgb(const DecodedPlanes& frame, uint8_t* out, int outStride, 
         const uint8_t* cbRow = full[0];
         const uint8_t* crRow = full[1];
         if (layout == PixelLayout::Rgbx) {
-            for (int x = 0; x < width; ++x, o += 4) {
+            // One 32-bit store per pixel: red in the first byte.
+            for (int x = 0; x < width; ++x) {
                 const int yy = (luma[x] - 16) * 76309;
                 const int u = cbRow[x] - 128;
                 const int v = crRow[x] - 128;
-                o[0] = Clip((crv * v + yy + 32768) >> 16);
-                o[1] = Clip((yy - cgu * u - cgv * v + 32768) >> 16);
-                o[2] = Clip((cbu * u + yy + 32786) >> 16);
+                const uint32_t r = Clip((crv * v + yy + 32768) >> 16);
+                const uint32_t g = Clip((yy - cgu * u - cgv * v + 32768) >> 16);
+                const uint32_t b = Clip((cbu * u + yy + 32786) >> 16);
+                const uint32_t pixel = r | g << 8 | b << 16;
+                std::memcpy(o + 4 * x, &pixel, 4);
             }
         } else {
-            for (int x = 0; x < width; ++x, o += 3) {
+            for (int x = 0; x < width; ++x) {
                 const int yy = (luma[x] - 16) * 76309;
                 const int u = cbRow[x] - 128;
                 const int v = crRow[x] - 128;
-                o[2] = Clip((crv * v + yy + 32768) >> 16);
-                o[1] = Clip((yy - cgu * u - cgv * v + 32768) >> 16);
-                o[0] = Clip((cbu * u + yy + 32786) >> 16);
+                o[3 * x + 2] = Clip((crv * v + yy + 32768) >> 16);
+                o[3 * x + 1] = Clip((yy - cgu * u - cgv * v + 32768) >> 16);
+                o[3 * x] = Clip((cbu * u + yy + 32786) >> 16);
             }
         }
     }

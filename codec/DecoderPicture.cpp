@@ -378,7 +378,7 @@ void MpegVideoDecoder::AddBlocks(int address, bool intra)
         if (blockShape_[n] == 1) {
             // Only coefficient 0: the transform gives one value everywhere
             // (exactly what fast_idct computes for such a block).
-            const int v = IdctClip((static_cast<int64_t>(block[0]) * 128 + 512) >> 10);
+            const int v = std::clamp((block[0] * 128 + 512) >> 10, -256, 255);
             if (intra) {
                 const uint8_t s = static_cast<uint8_t>(std::clamp(v + 128, 0, 255));
                 for (int r = 0; r < 8; ++r) std::memset(dst + r * stride, s, 8);

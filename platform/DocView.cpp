@@ -295,11 +295,11 @@ void CView::scrollContentsBy(int dx, int dy)
     delete m_dc;
     m_dc = nullptr;
     const QRect all = m_surface.rect();
-    const QRegion fresh = QRegion(all) - QRegion(all.translated(dx, dy) & all);
-    for (const QRect& r : fresh) InvalidateRect(r);
     // Pending areas move with the content.
     m_pending.translate(dx, dy);
     m_pending &= QRegion(all);
+    const QRegion fresh = QRegion(all) - QRegion(all.translated(dx, dy) & all);
+    for (const QRect& r : fresh) InvalidateRect(r);
     viewport()->update();
 }
 

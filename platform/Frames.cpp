@@ -116,6 +116,7 @@ CMDIFrameWnd::CMDIFrameWnd(QWidget* parent) : QMainWindow(parent)
 
 CMDIFrameWnd::~CMDIFrameWnd()
 {
+    disconnect(m_mdiArea, nullptr, this, nullptr);
     // Close the documents' frames first so views leave their documents
     // while the frame still exists.
     for (CMDIChildWnd* f : ChildFrames()) {

@@ -1,0 +1,124 @@
+// Texture files (".zyv") and layer files (".kvo"): raw little-endian images
+// of the packed records, record after record, without magic number, version
+// or checksum.
+//
+// Texture file: the 284-byte TextureRecord, the per-layer arrays in the
+// order blend coefficients, blend modes, orientations, relief orientations,
+// colour keys, then one layer block per layer.  A layer block is the
+// 446-byte LayerRecord, the 8-byte gradient head, 24 gradient entries and,
+// only when the layer is animated, `keyCount` keys of 1134 bytes each (the
+// 166-byte KeyframeRecord, its gradient head and its 24 entries).
+//
+// Layer file: one layer block.  A layer file of exactly 1122 bytes is the
+// older form: the first 154 bytes of the LayerRecord, the gradient head and
+// the 24 entries, no keys.
+//
+// The parser is strict about structure (every count is checked against the
+// bytes left before anything is allocated) and forgiving about values.  It
+// does no I/O and loads no pictures: pictures are loaded afterwards through
+// the picture loader hook.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/Records.h"
+
+namespace morvane {
+
+enum class FileKind { Texture, Layer, Other };
+
+// The kind a path names by its extension: the text after the last ".",
+// compared without regard to case with "zyv" and "kvo".
+FileKind FileKindOf(std::string_view path);
+
+constexpr uint64_t kTextureHeadSize = sizeof(TextureRecord);                // 284
+constexpr uint64_t kPerLayerArraysSize = 4 + 4 + 4 + 4 + sizeof(ColorKeyRecord);  // 32
+constexpr uint64_t kGradientBlockSize = sizeof(GradientTable) + kGradientEntries * sizeof(GradientEntry);  // 968
+constexpr uint64_t kLayerBlockSize = sizeof(LayerRecord) + kGradientBlockSize;       // 1414
+constexpr uint64_t kKeyBlockSize = sizeof(KeyframeRecord) + kGradientBlockSize;      // 1134
+constexpr uint64_t kOldLayerRecordSize = 154;
+constexpr uint64_t kOldLayerFileSize = kOldLayerRecordSize + kGradientBlockSize;     // 1122
+
+// The value written into a pointer slot behind which a block follows in the
+// file (a slot with nothing behind it is written as 0).  Readers never use
+// stored pointer values.
+constexpr FileRef kStoredBlockRef = 0x00400000u;
+
+// Number of key blocks a layer contributes to a file: its key count when it
+// is animated (none for a negative count), else none.
+uint64_t StoredKeyCount(const LayerRecord& rec);
+
+// Byte counts of the written files.
+uint64_t LayerBlockSize(const Layer& layer);
+uint64_t TextureFileSize(const Texture& texture);
+
+template <class T>
+struct Parsed {
+    std::optional<T> value;
+    std::string error;  // why the bytes were refused; empty on success
+
+    bool ok() const { return value.has_value(); }
+};
+
+// Reads a texture from the bytes of a texture file (FileKind::Texture) or a
+// layer file (FileKind::Layer; it becomes a one-layer texture whose blend
+// coefficient, blend mode, orientations and colour key are 0).  Any other
+// kind is refused.  Pointer slots of the result hold 0.
+Parsed<Texture> ParseTextureFile(std::span<const uint8_t> bytes, FileKind kind);
+
+// Reads the one layer of a layer file, by the layer-file reading rules:
+// only the named fields of the stored record are taken; the older form gets
+// animated 0, lacunarity 2.0, omega 0.5 and relief detail 10.
+Parsed<Layer> ParseLayerFile(std::span<const uint8_t> bytes);
+
+// The bytes of a texture file and of a layer file.  Pointer slots are
+// written as kStoredBlockRef where a block follows and 0 elsewhere; the
+// reserved bytes are written as held, so reading a file and writing it again
+// gives the same bytes.  A layer without a gradient is written with the
+// standard tiling; an animated layer holding fewer keys than its key count
+// is padded with zero-filled keys so that the file stays readable.
+std::vector<uint8_t> EncodeTextureFile(const Texture& texture);
+std::vector<uint8_t> EncodeLayerFile(const Layer& layer);
+
+// Width and height as stored (16 bits each), read without sign so that
+// sizes from 32768 up stay positive.
+int StoredImageWidth(const LayerRecord& rec);
+int StoredImageHeight(const LayerRecord& rec);
+
+// ---------------------------------------------------------------------------
+// Pictures
+
+// Loads the picture (or first movie frame) that a layer's picture path
+// names into the layer.  Installed by the media code; the default does
+// nothing.
+using PictureLoader = std::function<void(Layer&)>;
+
+void SetPictureLoader(PictureLoader loader);
+
+// Runs the installed picture loader on every layer of the texture.
+void LoadLayerPictures(Texture& texture);
+void LoadLayerPicture(Layer& layer);
+
+// ---------------------------------------------------------------------------
+// Files on disk
+
+// Reads the texture or layer file at `path` (the kind from its extension).
+// The error, if any, is a whole sentence naming the file.  Pictures are not
+// loaded.
+Parsed<Texture> ReadTextureFile(const std::filesystem::path& path);
+
+// Writes the texture as a texture file, or a layer as a layer file, through
+// a temporary file in the same folder that replaces `path` only when every
+// byte is written.  Returns an empty string on success, else a sentence
+// naming the file.
+std::string WriteTextureFile(const std::filesystem::path& path, const Texture& texture);
+std::string WriteLayerFile(const std::filesystem::path& path, const Layer& layer);
+
+}  // namespace morvane

@@ -1,0 +1,453 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/SafeFile.h"
+#include "engine/TextureFile.h"
+#include "support/SampleTextures.h"
+
+namespace fs = std::filesystem;
+using namespace morvane;
+using morvane::test::BytesOf;
+using morvane::test::SameLayer;
+using morvane::test::SameTexture;
+using morvane::test::SampleLayer;
+using morvane::test::SampleTexture;
+
+namespace {
+
+uint32_t U32At(const std::vector<uint8_t>& b, size_t off)
+{
+    uint32_t v;
+    std::memcpy(&v, b.data() + off, 4);
+    return v;
+}
+
+void PutAt(std::vector<uint8_t>& b, size_t off, int32_t v) { std::memcpy(b.data() + off, &v, 4); }
+
+Texture MustParse(const std::vector<uint8_t>& bytes, FileKind kind)
+{
+    Parsed<Texture> r = ParseTextureFile(bytes, kind);
+    EXPECT_TRUE(r.ok()) << r.error;
+    return r.ok() ? *r.value : Texture{};
+}
+
+// Offset of layer i's block in a texture file whose layers before i are not
+// animated.
+size_t LayerBlockAt(int layers, int i) { return 284 + 32 * layers + 1414 * i; }
+
+}  // namespace
+
+TEST(TextureFile, SizesFollowTheFormulaAndReadBackEqual)
+{
+    const Texture plain = SampleTexture(2);
+    EXPECT_EQ(TextureFileSize(plain), 3176u);
+    EXPECT_EQ(EncodeTextureFile(plain).size(), 3176u);
+
+    const Texture animated = SampleTexture(2, 1, 3);
+    const std::vector<uint8_t> bytes = EncodeTextureFile(animated);
+    EXPECT_EQ(bytes.size(), 6578u);
+    EXPECT_EQ(TextureFileSize(animated), 6578u);
+    const Texture back = MustParse(bytes, FileKind::Texture);
+    EXPECT_TRUE(SameTexture(back, animated));
+    ASSERT_EQ(back.layers[1].layer.keys.size(), 3u);
+    EXPECT_EQ(+back.layers[1].layer.keys[2].rec.time, 1.0f);
+    EXPECT_EQ(back.layers[1].layer.PicturePath(), "C:\\kvo\\pictures\\stone2.tga");
+
+    // The arrays lie in file order, not in the order of the head's pointers.
+    float coef, orient;
+    int32_t mode;
+    std::memcpy(&coef, bytes.data() + 284 + 4, 4);
+    std::memcpy(&mode, bytes.data() + 284 + 8 + 4, 4);
+    std::memcpy(&orient, bytes.data() + 284 + 16 + 4, 4);
+    EXPECT_EQ(coef, +animated.layers[1].blendCoef);
+    EXPECT_EQ(mode, animated.layers[1].blendMode);
+    EXPECT_EQ(orient, +animated.layers[1].orientation);
+
+    // Layer files.
+    EXPECT_EQ(EncodeLayerFile(SampleLayer(1)).size(), 1414u);
+    EXPECT_EQ(EncodeLayerFile(SampleLayer(1, 2)).size(), 3682u);
+}
+
+TEST(TextureFile, PointerSlotsAreNeverUsedAndWrittenCanonically)
+{
+    Texture t = SampleTexture(2, 1, 2);
+    t.layers[0].layer.keys.push_back(MakeKey(t.layers[0].layer));  // not animated: not stored
+    t.layers[0].layer.rec.keyCount = 5;
+    t.layers[0].layer.pixels.assign(64, 9);
+    const Texture clean = t;
+    for (LayerSlot& s : t.layers) {
+        s.layer.rec.gradient = 0xDEADBEEF;
+        s.layer.rec.keys = 0x12345678;
+        s.layer.rec.pixels = 0xFFFFFFFF;
+        s.layer.gradient->head.entries = 0xCAFEBABE;
+        for (Keyframe& k : s.layer.keys) {
+            k.rec.gradient = 0x0BADF00D;
+            k.gradient.head.entries = 0x11111111;
+        }
+    }
+    const std::vector<uint8_t> bytes = EncodeTextureFile(t);
+    EXPECT_EQ(bytes, EncodeTextureFile(clean));
+    ASSERT_EQ(bytes.size(), 284u + 64 + 1414 * 2 + 1134 * 2);
+
+    for (size_t off = 260; off < 284; off += 4) EXPECT_EQ(U32At(bytes, off), kStoredBlockRef);
+    const size_t l0 = LayerBlockAt(2, 0), l1 = LayerBlockAt(2, 1);
+    EXPECT_EQ(U32At(bytes, l0 + 42), kStoredBlockRef);   // gradient follows
+    EXPECT_EQ(U32At(bytes, l0 + 166), 0u);               // keys not stored
+    EXPECT_EQ(U32At(bytes, l0 + 430), 0u);               // pixels never stored
+    EXPECT_EQ(U32At(bytes, l0 + 446 + 2), kStoredBlockRef);
+    EXPECT_EQ(U32At(bytes, l1 + 166), kStoredBlockRef);  // keys follow
+    EXPECT_EQ(U32At(bytes, l1 + 1414 + 40), kStoredBlockRef);
+    EXPECT_EQ(U32At(bytes, l1 + 1414 + 166 + 2), kStoredBlockRef);
+
+    // Whatever the stored slots hold, the texture reads back the same.
+    std::vector<uint8_t> junk = bytes;
+    for (size_t off : {size_t(260), size_t(272), l0 + 42, l0 + 166, l0 + 430, l0 + 446 + 2, l1 + 1414 + 40}) {
+        PutAt(junk, off, 0x7F00FF00);
+    }
+    const Texture back = MustParse(junk, FileKind::Texture);
+    Texture expected = clean;
+    expected.layers[0].layer.keys.clear();  // a layer that is not animated gets no keys
+    EXPECT_TRUE(SameTexture(back, expected));
+    EXPECT_EQ(+back.layers[0].layer.rec.keyCount, 5);
+    EXPECT_TRUE(back.layers[0].layer.pixels.empty());
+    EXPECT_EQ(EncodeTextureFile(back), bytes);
+}
+
+TEST(TextureFile, ReadThenWriteIsByteIdentical)
+{
+    for (const Texture& t : {SampleTexture(1), SampleTexture(3, 0, 2), SampleTexture(8, 7, 5)}) {
+        const std::vector<uint8_t> bytes = EncodeTextureFile(t);
+        EXPECT_EQ(EncodeTextureFile(MustParse(bytes, FileKind::Texture)), bytes);
+    }
+    // Odd but valid values: a negative key count on an animated layer stores
+    // no keys; gradient counts other than 24 are kept and never used.
+    Texture odd = SampleTexture(2, 0, 2);
+    odd.layers[1].layer.rec.animated = 1;
+    odd.layers[1].layer.rec.keyCount = -3;
+    odd.layers[0].layer.gradient->head.count = -5;
+    odd.layers[1].layer.gradient->head.count = 30000;
+    const std::vector<uint8_t> bytes = EncodeTextureFile(odd);
+    EXPECT_EQ(bytes.size(), 284u + 64 + 1414 * 2 + 1134 * 2);
+    const Texture back = MustParse(bytes, FileKind::Texture);
+    EXPECT_EQ(+back.layers[0].layer.gradient->head.count, -5);
+    EXPECT_TRUE(back.layers[1].layer.keys.empty());
+    EXPECT_EQ(EncodeTextureFile(back), bytes);
+
+    // Layer files made by the program read back and write the same bytes.
+    for (int keys : {0, 2, 4}) {
+        const Layer layer = SampleLayer(3, keys, true);
+        const std::vector<uint8_t> kvo = EncodeLayerFile(layer);
+        const Parsed<Layer> read = ParseLayerFile(kvo);
+        ASSERT_TRUE(read.ok()) << read.error;
+        EXPECT_TRUE(SameLayer(*read.value, layer));
+        EXPECT_EQ(EncodeLayerFile(*read.value), kvo);
+    }
+}
+
+TEST(TextureFile, LayerFileTakesOnlyTheNamedFields)
+{
+    Layer layer = SampleLayer(4, 2);  // reserved words set, junk after the path
+    char longPath[256];
+    std::memset(longPath, 'p', sizeof longPath);  // no NUL at all
+    std::memcpy(layer.rec.picturePath, longPath, sizeof longPath);
+    const std::vector<uint8_t> kvo = EncodeLayerFile(layer);
+
+    const Texture t = MustParse(kvo, FileKind::Layer);
+    ASSERT_EQ(t.LayerCount(), 1);
+    const LayerSlot& slot = t.layers[0];
+    EXPECT_EQ(+slot.blendCoef, 0.0f);
+    EXPECT_EQ(slot.blendMode, 0);
+    EXPECT_EQ(+slot.orientation, 0.0f);
+    EXPECT_EQ(+slot.reliefOrientation, 0.0f);
+    EXPECT_EQ(BytesOf(slot.colorKey), BytesOf(ColorKeyRecord{}));
+
+    Layer expected = layer;
+    std::memset(expected.rec.reserved18, 0, 4);
+    std::memset(expected.rec.reserved22, 0, 4);
+    std::memset(expected.rec.picturePath + 255, 0, 1);  // 255 characters at most
+    EXPECT_TRUE(SameLayer(slot.layer, expected));
+    EXPECT_EQ(slot.layer.PicturePath(), std::string(255, 'p'));
+    EXPECT_EQ(+slot.layer.keys[1].gradient.head.count, 24);
+
+    // Bytes after the path's NUL are not taken either.
+    const Layer ordinary = SampleLayer(5);
+    const Parsed<Layer> read = ParseLayerFile(EncodeLayerFile(ordinary));
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.value->rec.picturePath[250], 0);
+    EXPECT_EQ(read.value->PicturePath(), ordinary.PicturePath());
+}
+
+TEST(TextureFile, OlderLayerFormOf1122Bytes)
+{
+    const Layer source = SampleLayer(6, 0, true);
+    const std::vector<uint8_t> current = EncodeLayerFile(source);
+    std::vector<uint8_t> old(current.begin(), current.begin() + 154);
+    old.insert(old.end(), current.begin() + 446, current.begin() + 1414);
+    ASSERT_EQ(old.size(), 1122u);
+
+    const Texture t = MustParse(old, FileKind::Layer);
+    ASSERT_EQ(t.LayerCount(), 1);
+    const Layer& l = t.layers[0].layer;
+    EXPECT_EQ(+l.rec.animated, 0);
+    EXPECT_EQ(+l.rec.lacunarity, 2.0f);
+    EXPECT_EQ(+l.rec.omega, 0.5f);
+    EXPECT_EQ(+l.rec.reliefDetail, 10);
+    EXPECT_EQ(+l.rec.keyCount, 0);
+    EXPECT_EQ(+l.rec.reliefOffsetZ, 0.0f);
+    EXPECT_EQ(l.PicturePath(), "");
+    EXPECT_TRUE(l.keys.empty());
+    // The first 154 bytes are the stored ones (no pointer, no reserved18/22).
+    LayerRecord expected{};
+    std::memcpy(&expected, &source.rec, 154);
+    expected.gradient = 0;
+    std::vector<uint8_t> got = BytesOf(l.rec), want = BytesOf(expected);
+    got.resize(154);
+    want.resize(154);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(BytesOf(l.gradient->entries), BytesOf(source.gradient->entries));
+
+    // The length alone decides: 1121 and 1123 bytes are current-form files
+    // that are too short; an animated layer file cut to 1122 bytes reads as
+    // the older form.  A texture file is never read in the older form.
+    EXPECT_FALSE(ParseTextureFile(std::span(old).first(1121), FileKind::Layer).ok());
+    std::vector<uint8_t> longer = old;
+    longer.push_back(0);
+    EXPECT_FALSE(ParseTextureFile(longer, FileKind::Layer).ok());
+    const std::vector<uint8_t> animated = EncodeLayerFile(SampleLayer(6, 3, true));
+    const Parsed<Layer> cut = ParseLayerFile(std::span(animated).first(1122));
+    ASSERT_TRUE(cut.ok());
+    EXPECT_EQ(+cut.value->rec.animated, 0);
+    EXPECT_FALSE(ParseTextureFile(old, FileKind::Texture).ok());
+}
+
+TEST(TextureFile, ExtensionsAreComparedWithoutCase)
+{
+    EXPECT_EQ(FileKindOf("a.zyv"), FileKind::Texture);
+    EXPECT_EQ(FileKindOf("C:\\kvo\\MARBLE.ZYV"), FileKind::Texture);
+    EXPECT_EQ(FileKindOf("/x/y.Kvo"), FileKind::Layer);
+    EXPECT_EQ(FileKindOf("/x/y.kvo.bak"), FileKind::Other);
+    EXPECT_EQ(FileKindOf("/x.zyv/readme"), FileKind::Other);
+    EXPECT_EQ(FileKindOf("zyv"), FileKind::Other);
+    EXPECT_EQ(FileKindOf("a.tga"), FileKind::Other);
+    EXPECT_FALSE(ParseTextureFile(EncodeTextureFile(SampleTexture(1)), FileKind::Other).ok());
+}
+
+TEST(TextureFile, HostileCountsAreRefusedBeforeAllocating)
+{
+    const std::vector<uint8_t> good = EncodeTextureFile(SampleTexture(2, 1, 2));
+    auto refused = [](std::vector<uint8_t> b) { return !ParseTextureFile(b, FileKind::Texture).ok(); };
+
+    for (int32_t count : {0, -1, INT32_MIN, INT32_MAX, 3, 1 << 20}) {
+        std::vector<uint8_t> b = good;
+        PutAt(b, 256, count);
+        EXPECT_TRUE(refused(b)) << count;
+    }
+    // Key counts on the animated layer: too many for the bytes left.
+    for (int32_t count : {3, 1000, INT32_MAX}) {
+        std::vector<uint8_t> b = good;
+        PutAt(b, LayerBlockAt(2, 1) + 158, count);
+        EXPECT_TRUE(refused(b)) << count;
+    }
+    // The keys of the first layer would eat the second layer.
+    {
+        std::vector<uint8_t> b = EncodeTextureFile(SampleTexture(2, 0, 1));
+        PutAt(b, LayerBlockAt(2, 0) + 158, 2);
+        EXPECT_TRUE(refused(b));
+    }
+    // Not animated: any key count is a value, not a structure.
+    {
+        std::vector<uint8_t> b = EncodeTextureFile(SampleTexture(2));
+        PutAt(b, LayerBlockAt(2, 0) + 158, INT32_MAX);
+        const Texture t = MustParse(b, FileKind::Texture);
+        EXPECT_TRUE(t.layers[0].layer.keys.empty());
+        EXPECT_EQ(EncodeTextureFile(t), b);
+    }
+    // Trailing bytes are ignored.
+    {
+        std::vector<uint8_t> b = good;
+        b.resize(b.size() + 100, 0xEE);
+        EXPECT_TRUE(SameTexture(MustParse(b, FileKind::Texture), MustParse(good, FileKind::Texture)));
+    }
+    // Layer files.
+    const std::vector<uint8_t> kvo = EncodeLayerFile(SampleLayer(2, 2));
+    for (int32_t count : {3, INT32_MAX}) {
+        std::vector<uint8_t> b = kvo;
+        PutAt(b, 158, count);
+        EXPECT_FALSE(ParseLayerFile(b).ok());
+    }
+    EXPECT_FALSE(ParseLayerFile({}).ok());
+    const Parsed<Texture> empty = ParseTextureFile({}, FileKind::Texture);
+    EXPECT_FALSE(empty.ok());
+    EXPECT_FALSE(empty.error.empty());
+}
+
+TEST(TextureFile, EveryPrefixIsRefusedOrRead)
+{
+    const std::vector<uint8_t> full = EncodeTextureFile(SampleTexture(2, 1, 3));
+    ASSERT_EQ(full.size(), 6578u);
+    for (size_t n = 0; n < full.size(); ++n) {
+        const std::span<const uint8_t> prefix(full.data(), n);
+        const Parsed<Texture> t = ParseTextureFile(prefix, FileKind::Texture);
+        ASSERT_FALSE(t.ok()) << n;
+        ASSERT_FALSE(t.error.empty()) << n;
+        // The same bytes named as a layer file must not harm either.
+        (void)ParseTextureFile(prefix, FileKind::Layer);
+    }
+    EXPECT_TRUE(ParseTextureFile(full, FileKind::Texture).ok());
+
+    const std::vector<uint8_t> kvo = EncodeLayerFile(SampleLayer(2, 3));
+    for (size_t n = 0; n < kvo.size(); ++n) {
+        EXPECT_EQ(ParseLayerFile(std::span(kvo.data(), n)).ok(), n == 1122) << n;
+    }
+}
+
+TEST(TextureFile, ImageSizesAboveInt16StayPositive)
+{
+    LayerRecord rec{};
+    for (int size : {1, 160, 32767, 32768, 40000, 65500, 65535}) {
+        rec.width = static_cast<int16_t>(static_cast<uint16_t>(size));
+        rec.height = static_cast<int16_t>(static_cast<uint16_t>(size));
+        EXPECT_EQ(StoredImageWidth(rec), size);
+        EXPECT_EQ(StoredImageHeight(rec), size);
+    }
+}
+
+TEST(TextureFile, PicturesLoadOnlyThroughTheHook)
+{
+    int calls = 0;
+    SetPictureLoader([&](Layer& l) {
+        ++calls;
+        l.pixels.assign(4, 1);
+    });
+    Texture t = MustParse(EncodeTextureFile(SampleTexture(3)), FileKind::Texture);
+    EXPECT_EQ(calls, 0);
+    LoadLayerPictures(t);
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(t.layers[2].layer.pixels.size(), 4u);
+    SetPictureLoader(nullptr);
+    LoadLayerPictures(t);
+    EXPECT_EQ(calls, 3);
+}
+
+// ---------------------------------------------------------------------------
+// Files on disk
+
+namespace {
+
+class TextureFileDisk : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("morvane-tf-" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static std::vector<uint8_t> Slurp(const fs::path& p)
+    {
+        FileBytes f = ReadFileBytes(p);
+        EXPECT_TRUE(f.ok()) << f.error;
+        return f.bytes;
+    }
+    size_t EntryCount() const
+    {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+    }
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(TextureFileDisk, WritesReadBackAndKindComesFromTheExtension)
+{
+    const Texture t = SampleTexture(2, 1, 3);
+    const fs::path zyv = dir_ / "Marble.ZYV";
+    ASSERT_EQ(WriteTextureFile(zyv, t), "");
+    EXPECT_EQ(fs::file_size(zyv), 6578u);
+    Parsed<Texture> back = ReadTextureFile(zyv);
+    ASSERT_TRUE(back.ok()) << back.error;
+    EXPECT_TRUE(SameTexture(*back.value, t));
+
+    const fs::path kvo = dir_ / "layer.Kvo";
+    ASSERT_EQ(WriteLayerFile(kvo, t.layers[1].layer), "");
+    back = ReadTextureFile(kvo);
+    ASSERT_TRUE(back.ok()) << back.error;
+    EXPECT_EQ(back.value->LayerCount(), 1);
+    EXPECT_EQ(back.value->layers[0].layer.keys.size(), 3u);
+
+    EXPECT_EQ(EntryCount(), 2u);  // no temporary file left behind
+}
+
+TEST_F(TextureFileDisk, FailuresNameTheFileAndChangeNothing)
+{
+    const fs::path missing = dir_ / "missing.zyv";
+    Parsed<Texture> r = ReadTextureFile(missing);
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.error.find(missing.string()), std::string::npos) << r.error;
+
+    const fs::path other = dir_ / "picture.tga";
+    std::ofstream(other) << "not a texture";
+    r = ReadTextureFile(other);
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.error.find(other.string()), std::string::npos);
+
+    const fs::path shortFile = dir_ / "short.zyv";
+    std::ofstream(shortFile) << "abc";
+    r = ReadTextureFile(shortFile);
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.error.find("short.zyv"), std::string::npos);
+    EXPECT_NE(r.error.find("not a valid texture file"), std::string::npos) << r.error;
+
+    const fs::path folder = dir_ / "folder.zyv";
+    fs::create_directory(folder);
+    EXPECT_FALSE(ReadTextureFile(folder).ok());
+    EXPECT_NE(WriteTextureFile(folder, SampleTexture(1)), "");
+
+    const fs::path nowhere = dir_ / "no/such/folder/x.zyv";
+    const std::string err = WriteTextureFile(nowhere, SampleTexture(1));
+    EXPECT_NE(err.find(nowhere.string()), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(nowhere));
+
+    EXPECT_NE(WriteTextureFile(dir_ / "empty.zyv", Texture{}), "");
+    EXPECT_FALSE(fs::exists(dir_ / "empty.zyv"));
+}
+
+TEST_F(TextureFileDisk, AFailedWriteKeepsTheOldFile)
+{
+    const fs::path path = dir_ / "keep.zyv";
+    ASSERT_EQ(WriteTextureFile(path, SampleTexture(1)), "");
+    ::chmod(path.c_str(), 0640);
+    const std::vector<uint8_t> before = Slurp(path);
+
+    // A disk that fills up after 4000 bytes.
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string err = WriteTextureFile(path, SampleTexture(3, 2, 4));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_NE(err, "");
+    EXPECT_NE(err.find(path.string()), std::string::npos) << err;
+    EXPECT_EQ(Slurp(path), before);
+    EXPECT_EQ(EntryCount(), 1u);
+
+    // A successful replacement keeps the file's permissions.
+    ASSERT_EQ(WriteTextureFile(path, SampleTexture(3, 2, 4)), "");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::mask,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::file_size(path), TextureFileSize(SampleTexture(3, 2, 4)));
+    EXPECT_EQ(EntryCount(), 1u);
+}

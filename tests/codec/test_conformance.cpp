@@ -167,37 +167,37 @@ void RunCase(const Case& c)
 
 }  // namespace
 
-TEST(Conformance, Mpeg1Cif)
+TEST(EncoderConformance, Mpeg1Cif)
 {
     REQUIRE_FFMPEG();
     RunCase({kVideoMpeg1, 352, 288, 34, Content::Detail, 25, true});
 }
 
-TEST(Conformance, Mpeg1SmallSharpHundredFrames)
+TEST(EncoderConformance, Mpeg1SmallSharpHundredFrames)
 {
     REQUIRE_FFMPEG();
     RunCase({kVideoMpeg1, 160, 120, 100, Content::Sharp, 25, false});
 }
 
-TEST(Conformance, Mpeg2Pal)
+TEST(EncoderConformance, Mpeg2Pal)
 {
     REQUIRE_FFMPEG();
     RunCase({kVideoPal, 720, 576, 34, Content::Detail, 25, true});
 }
 
-TEST(Conformance, Mpeg2Ntsc)
+TEST(EncoderConformance, Mpeg2Ntsc)
 {
     REQUIRE_FFMPEG();
     RunCase({kVideoNtsc, 720, 480, 28, Content::Detail, 30, true});
 }
 
-TEST(Conformance, Mpeg2Secam)
+TEST(EncoderConformance, Mpeg2Secam)
 {
     REQUIRE_FFMPEG();
     RunCase({kVideoSecam, 720, 576, 28, Content::Detail, 25, true});
 }
 
-TEST(Conformance, Mpeg2OddSizeSmooth)
+TEST(EncoderConformance, Mpeg2OddSizeSmooth)
 {
     // A size that is not a multiple of the macroblock (coded 336 x 224 for
     // an interlaced 330 x 200), content with a moving object.

@@ -228,7 +228,7 @@ void CView::DrawPending()
 CDC* CView::GetDC()
 {
     delete m_dc;
-    m_dc = new CDC(m_surface, m_surface.rect(), -GetScrollPosition());
+    m_dc = new CDC(m_surface, m_surface.rect(), QPoint(0, 0));
     return m_dc;
 }
 

@@ -63,10 +63,12 @@ void CMDIChildWnd::FitClientSize(QSize client)
 {
     resize(FrameSizeForClient(client));
     if (!isVisible() || !m_view) return;
-    // A laid-out frame tells the truth: correct by what is still missing.
+    // A laid-out frame tells the truth: correct by what is still missing
+    // (scroll bars shown for the moment do not count).
     if (layout()) layout()->activate();
-    const QSize missing = client - m_view->ClientSize();
-    if (!missing.isNull() && m_view->ClientSize().isValid()) resize(size() + missing);
+    const int frame = 2 * m_view->frameWidth();
+    const QSize missing = client + QSize(frame, frame) - m_view->size();
+    if (!missing.isNull()) resize(size() + missing);
 }
 
 void CMDIChildWnd::closeEvent(QCloseEvent* event)

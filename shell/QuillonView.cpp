@@ -105,6 +105,7 @@ void CQuillonView::OnDraw(CDC* dc)
     m_lastStopped = false;
     m_lastRows = 0;
     if (clip.isEmpty()) return;
+    ++m_renderCount;
 
     const int displayMode = panel ? panel->displayMode : 0;
     const int current = panel ? panel->currentLayer - 1 : 0;
@@ -125,7 +126,8 @@ void CQuillonView::OnDraw(CDC* dc)
     morvane::RenderOptions options;
     options.rowDone = [&](const morvane::RenderProgress& p) {
         if (progress) {
-            const int value = static_cast<int>(1000LL * (firstRow + p.done) / h);
+            // The position of the image row just finished.
+            const int value = static_cast<int>(1000LL * (firstRow + p.done - 1) / h);
             if (value > lastProgress) {
                 lastProgress = value;
                 progress->setValue(value);

@@ -51,6 +51,7 @@ public:
     // The last render: whether Escape stopped it, and the rows it drew.
     bool LastRenderStopped() const { return m_lastStopped; }
     int LastRenderRows() const { return m_lastRows; }
+    int RenderCount() const { return m_renderCount; }
 
 protected:
     void OnScroll(bool horizontal, int action) override;
@@ -68,4 +69,5 @@ private:
 
     bool m_lastStopped = false;
     int m_lastRows = 0;
+    int m_renderCount = 0;
 };

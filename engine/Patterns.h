@@ -19,4 +19,10 @@ using PatternFn = void (*)(float x, float y, float z, const Layer& layer, float 
 PatternFn ColourPatternFor(int material);
 PatternFn ReliefPatternFor(int relief);
 
+// The layer fields that patterns keep up to date: the brick patterns store
+// their mortar width (0.05) in the layer, and files written after a render
+// carry it.  Called once per layer before rendering, on the thread that owns
+// the texture, so that the patterns themselves only read the layer.
+void PrepareLayerPatterns(Layer& layer);
+
 }  // namespace morvane

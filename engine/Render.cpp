@@ -11,6 +11,7 @@
 
 #include "engine/Eval.h"
 #include "engine/FloatInt.h"
+#include "engine/Patterns.h"
 
 namespace morvane {
 
@@ -30,6 +31,7 @@ void PrepareLayerForRender(Layer& layer)
     // Further per-layer work that the patterns need written into the layer
     // before a render goes here (it runs once, on the calling thread, before
     // any worker starts; patterns themselves only read the layer).
+    PrepareLayerPatterns(layer);
 }
 
 void PrepareForRender(Texture& texture)

@@ -1,0 +1,170 @@
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+#include "engine/Paths.h"
+
+namespace {
+
+UiDialogs* g_ui = nullptr;
+
+QString& CaptionSlot()
+{
+    static QString caption = QStringLiteral("Morvane");
+    return caption;
+}
+
+}  // namespace
+
+UiDialogs& Ui()
+{
+    static QtDialogs qt;
+    return g_ui ? *g_ui : qt;
+}
+
+void SetUi(UiDialogs* dialogs) { g_ui = dialogs; }
+
+QString AppCaption() { return CaptionSlot(); }
+void SetAppCaption(const QString& caption) { CaptionSlot() = caption; }
+
+int AfxMessageBox(const QString& text, unsigned style)
+{
+    QWidget* parent = QApplication::activeWindow();
+    return Ui().MessageBox(parent, text, AppCaption(), style);
+}
+
+QStringList ConvertFilter(const QString& filter)
+{
+    QStringList out;
+    const QStringList parts = filter.split('|');
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString name = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed();
+        if (name.isEmpty() && patterns.isEmpty()) break;
+        patterns.replace(';', ' ');
+        // Qt reads the patterns from the last parentheses of the name.
+        if (name.endsWith(')') && name.contains('('))
+            out << name.left(name.lastIndexOf('(')).trimmed() + " (" + patterns + ")";
+        else
+            out << name + " (" + patterns + ")";
+    }
+    return out;
+}
+
+QString NativeInitialDir(const QString& initialDir)
+{
+    if (initialDir.isEmpty()) return QString();
+    const std::string stored = initialDir.toStdString();
+    if (auto found = morvane::ResolveStoredPath(stored)) return QString::fromStdString(found->string());
+    return QString::fromStdString(morvane::MapStoredPath(stored).string());
+}
+
+int QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (style & MB_ICONMASK) {
+    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    switch (style & MB_TYPEMASK) {
+    case MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MB_YESNOCANCEL:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    default: box.setStandardButtons(QMessageBox::Ok); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Ok: return IDOK;
+    default: return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : (style & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+    }
+}
+
+QStringList QtDialogs::FileDialog(QWidget* parent, const FileDialogRequest& r)
+{
+    QFileDialog dlg(parent, r.title, NativeInitialDir(r.initialDir));
+    dlg.setNameFilters(ConvertFilter(r.filter));
+    dlg.setDefaultSuffix(r.defaultExt);
+    if (r.save) {
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setFileMode(QFileDialog::AnyFile);
+        if (!(r.flags & OFN_OVERWRITEPROMPT)) dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dlg.setAcceptMode(QFileDialog::AcceptOpen);
+        dlg.setFileMode((r.flags & OFN_ALLOWMULTISELECT) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    }
+    if (!r.initialName.isEmpty()) dlg.selectFile(r.initialName);
+    if (dlg.exec() != QDialog::Accepted) return {};
+    return dlg.selectedFiles();
+}
+
+bool QtDialogs::PrintDialog(QWidget* parent, QPrinter& printer)
+{
+    QPrintDialog dlg(&printer, parent);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+void QtDialogs::PageSetupDialog(QWidget* parent, QPrinter& printer)
+{
+    QPageSetupDialog dlg(&printer, parent);
+    dlg.exec();
+}
+
+void QtDialogs::PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint)
+{
+    QPrintPreviewDialog dlg(&printer, parent);
+    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&](QPrinter* p) { paint(p); });
+    dlg.exec();
+}
+
+int ScriptedDialogs::MessageBox(QWidget*, const QString& text, const QString& caption, unsigned style)
+{
+    messages.push_back({text, caption, style});
+    if (!answers.empty()) {
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    return (style & MB_TYPEMASK) == MB_OK ? IDOK : defaultAnswer;
+}
+
+QStringList ScriptedDialogs::FileDialog(QWidget*, const FileDialogRequest& request)
+{
+    fileRequests.push_back(request);
+    if (files.empty()) return {};
+    QStringList f = files.front();
+    files.pop_front();
+    return f;
+}
+
+bool ScriptedDialogs::PrintDialog(QWidget*, QPrinter&)
+{
+    ++printDialogs;
+    if (printAnswers.empty()) return false;
+    const bool a = printAnswers.front();
+    printAnswers.pop_front();
+    return a;
+}
+
+void ScriptedDialogs::PageSetupDialog(QWidget*, QPrinter&) { ++pageSetups; }
+
+void ScriptedDialogs::PrintPreview(QWidget*, QPrinter& printer, const std::function<void(QPrinter*)>& paint)
+{
+    ++previews;
+    if (paintPreview) paint(&printer);
+}

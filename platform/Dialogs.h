@@ -1,0 +1,133 @@
+// Message boxes, file dialogs and the printer dialogs behind one
+// interface, so that tests script the answers and read the exact texts.
+//
+// The program asks through Ui(); by default that shows Qt dialogs.  A test
+// installs a ScriptedDialogs with SetUi() and reads what was asked.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+class QPrinter;
+class QWidget;
+
+// Buttons and icon of a message box, and its answers (the values the
+// program's code compares with).
+enum MessageBoxStyle : unsigned {
+    MB_OK = 0x0,
+    MB_OKCANCEL = 0x1,
+    MB_YESNOCANCEL = 0x3,
+    MB_YESNO = 0x4,
+    MB_ICONHAND = 0x10,
+    MB_ICONSTOP = 0x10,
+    MB_ICONERROR = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONEXCLAMATION = 0x30,
+    MB_ICONWARNING = 0x30,
+    MB_ICONINFORMATION = 0x40,
+    MB_TYPEMASK = 0xF,
+    MB_ICONMASK = 0xF0,
+};
+enum MessageBoxAnswer : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+
+// Option flags of the file dialogs, as the program's code names them.
+enum FileDialogFlags : unsigned {
+    OFN_OVERWRITEPROMPT = 0x2,
+    OFN_HIDEREADONLY = 0x4,
+    OFN_ALLOWMULTISELECT = 0x200,
+    OFN_PATHMUSTEXIST = 0x800,
+    OFN_FILEMUSTEXIST = 0x1000,
+};
+
+struct FileDialogRequest {
+    bool save = false;       // a save dialog, else an open dialog
+    QString title;           // caption
+    QString filter;          // "Name | *.ext| Name2 | *.ext2||" as the program's strings give it
+    QString defaultExt;      // appended to a typed name without extension ("kvo", no dot)
+    QString initialDir;      // a stored path ("\\kvo") or a native folder
+    QString initialName;
+    unsigned flags = 0;      // FileDialogFlags
+};
+
+class UiDialogs {
+public:
+    virtual ~UiDialogs() = default;
+    // Returns IDOK, IDCANCEL, IDYES or IDNO.
+    virtual int MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style) = 0;
+    // The chosen paths in the order the dialog gives them; empty on cancel.
+    virtual QStringList FileDialog(QWidget* parent, const FileDialogRequest& request) = 0;
+    // The print dialog over `printer`; true to print.
+    virtual bool PrintDialog(QWidget* parent, QPrinter& printer) = 0;
+    // The page set-up dialog over `printer`.
+    virtual void PageSetupDialog(QWidget* parent, QPrinter& printer) = 0;
+    // A print preview that draws its pages with `paint`.
+    virtual void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) = 0;
+};
+
+// The dialogs in use; never null.
+UiDialogs& Ui();
+// Installs `dialogs` (not owned); null restores the Qt dialogs.
+void SetUi(UiDialogs* dialogs);
+
+// The caption of the program's message boxes.
+QString AppCaption();
+void SetAppCaption(const QString& caption);
+
+// A message box over the main window with the program's caption.
+int AfxMessageBox(const QString& text, unsigned style = MB_OK | MB_ICONEXCLAMATION);
+
+// "Texture File (*.zyv) | *.zyv| Layer File (*.kvo) | *.kvo||" as the
+// name filters of a Qt file dialog.
+QStringList ConvertFilter(const QString& filter);
+// The folder a request starts in on this machine.
+QString NativeInitialDir(const QString& initialDir);
+
+// The Qt dialogs.
+class QtDialogs : public UiDialogs {
+public:
+    int MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style) override;
+    QStringList FileDialog(QWidget* parent, const FileDialogRequest& request) override;
+    bool PrintDialog(QWidget* parent, QPrinter& printer) override;
+    void PageSetupDialog(QWidget* parent, QPrinter& printer) override;
+    void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) override;
+};
+
+// Answers from queues and a record of everything asked, for tests.
+class ScriptedDialogs : public UiDialogs {
+public:
+    struct Message {
+        QString text;
+        QString caption;
+        unsigned style;
+    };
+
+    std::deque<int> answers;             // message box answers, in order
+    std::deque<QStringList> files;       // file dialog answers, in order
+    std::deque<bool> printAnswers;       // print dialog answers
+    int defaultAnswer = IDCANCEL;        // when `answers` is empty (IDOK for MB_OK boxes)
+    std::vector<Message> messages;       // every message box shown
+    std::vector<FileDialogRequest> fileRequests;
+    int printDialogs = 0;
+    int pageSetups = 0;
+    int previews = 0;
+    bool paintPreview = true;            // run the preview's paint into the printer
+
+    int MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style) override;
+    QStringList FileDialog(QWidget* parent, const FileDialogRequest& request) override;
+    bool PrintDialog(QWidget* parent, QPrinter& printer) override;
+    void PageSetupDialog(QWidget* parent, QPrinter& printer) override;
+    void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) override;
+};
+
+// Installs a ScriptedDialogs for the lifetime of the object.
+class ScopedScriptedDialogs : public ScriptedDialogs {
+public:
+    ScopedScriptedDialogs() { SetUi(this); }
+    ~ScopedScriptedDialogs() override { SetUi(nullptr); }
+    ScopedScriptedDialogs(const ScopedScriptedDialogs&) = delete;
+    ScopedScriptedDialogs& operator=(const ScopedScriptedDialogs&) = delete;
+};

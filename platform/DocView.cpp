@@ -1,0 +1,441 @@
+#include "platform/DocView.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "platform/Frames.h"
+#include "platform/RenderGuard.h"
+
+namespace {
+
+std::function<void(const QString&)>& RecentFileHook()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+
+// The event a view posts to itself to draw what is invalid.
+const QEvent::Type kDrawEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// CDocument
+
+CDocument::CDocument() = default;
+
+CDocument::~CDocument()
+{
+    if (m_pDocTemplate) m_pDocTemplate->RemoveDocument(this);
+    for (CView* v : m_views) v->m_pDocument = nullptr;
+}
+
+bool CDocument::OnNewDocument()
+{
+    m_bModified = false;
+    m_strPathName.clear();
+    return true;
+}
+
+void CDocument::SetTitle(const QString& title)
+{
+    m_strTitle = title;
+    if (m_pDocTemplate) m_pDocTemplate->UpdateFrameTitles(this);
+    emit titleChanged();
+}
+
+void CDocument::SetPathName(const QString& path, bool addToMRU)
+{
+    m_strPathName = path;
+    SetTitle(QFileInfo(path).fileName());
+    if (addToMRU && RecentFileHook()) RecentFileHook()(path);
+}
+
+void CDocument::SetRecentFileHook(std::function<void(const QString&)> hook) { RecentFileHook() = std::move(hook); }
+
+void CDocument::UpdateAllViews(CView* sender, long hint, QObject* hintObject)
+{
+    const std::vector<CView*> views = m_views;
+    for (CView* v : views) {
+        if (v != sender) v->OnUpdate(sender, hint, hintObject);
+    }
+}
+
+void CDocument::AddView(CView* view)
+{
+    if (std::find(m_views.begin(), m_views.end(), view) == m_views.end()) m_views.push_back(view);
+    if (m_pDocTemplate) m_pDocTemplate->UpdateFrameTitles(this);
+}
+
+void CDocument::RemoveView(CView* view)
+{
+    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
+    if (m_bClosing) return;
+    if (m_views.empty()) {
+        delete this;
+        return;
+    }
+    if (m_pDocTemplate) m_pDocTemplate->UpdateFrameTitles(this);
+}
+
+void CDocument::OnCloseDocument()
+{
+    m_bClosing = true;
+    const std::vector<CView*> views = m_views;
+    for (CView* v : views) {
+        if (CMDIChildWnd* frame = v->GetParentFrame()) {
+            frame->DestroyWindow();
+        } else {
+            v->DetachDocument();
+        }
+    }
+    delete this;
+}
+
+// ---------------------------------------------------------------------------
+// CView
+
+CView::CView(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    viewport()->setMouseTracking(false);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this, [this](int a) { OnScroll(true, a); });
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int a) { OnScroll(false, a); });
+    AdjustSurface();
+}
+
+CView::~CView()
+{
+    delete m_dc;
+    DetachDocument();
+}
+
+CMDIChildWnd* CView::GetParentFrame() const
+{
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* f = qobject_cast<CMDIChildWnd*>(w)) return f;
+    }
+    return nullptr;
+}
+
+void CView::AttachDocument(CDocument* doc)
+{
+    m_pDocument = doc;
+    if (doc) doc->AddView(this);
+}
+
+void CView::DetachDocument()
+{
+    CDocument* doc = m_pDocument;
+    m_pDocument = nullptr;
+    if (doc) doc->RemoveView(this);
+}
+
+void CView::OnInitialUpdate() { OnUpdate(nullptr, 0, nullptr); }
+
+void CView::OnUpdate(CView*, long, QObject*) { Invalidate(); }
+
+QSize CView::sizeHint() const
+{
+    if (m_total.isEmpty()) return QAbstractScrollArea::sizeHint();
+    return m_total;
+}
+
+QSize CView::ClientSize() const { return viewport()->size(); }
+
+void CView::Invalidate() { InvalidateRect(QRect(QPoint(0, 0), ClientSize())); }
+
+void CView::InvalidateRect(const QRect& client)
+{
+    const QRect r = client & QRect(QPoint(0, 0), ClientSize());
+    if (r.isEmpty()) return;
+    m_pending += r;
+    ScheduleDraw();
+}
+
+void CView::ScheduleDraw()
+{
+    if (m_drawScheduled) return;
+    m_drawScheduled = true;
+    QCoreApplication::postEvent(this, new QEvent(kDrawEvent), Qt::LowEventPriority);
+}
+
+bool CView::event(QEvent* e)
+{
+    if (e->type() == kDrawEvent) {
+        m_drawScheduled = false;
+        QPointer<CView> self(this);
+        RenderGuard::RunWhenIdle([self] {
+            if (self) self->DrawPending();
+        });
+        return true;
+    }
+    return QAbstractScrollArea::event(e);
+}
+
+void CView::UpdateWindow()
+{
+    if (m_pending.isEmpty()) return;
+    if (RenderGuard::Active()) {
+        // A render is running: draw once it has ended.
+        ScheduleDraw();
+        return;
+    }
+    const QRect box = m_pending.boundingRect();
+    DrawPending();
+    viewport()->repaint(box);
+}
+
+void CView::DrawPending()
+{
+    if (m_drawing) return;
+    const QRect box = m_pending.boundingRect() & m_surface.rect();
+    m_pending = QRegion();
+    if (box.isEmpty()) return;
+
+    m_drawing = true;
+    {
+        // Undrawn parts show the window's background.
+        const QPoint org = -GetScrollPosition();
+        CDC dc(m_surface, box, org);
+        dc.FillSolidRect(box.translated(-org), m_background);
+        OnDraw(&dc);
+    }
+    m_drawing = false;
+    viewport()->update(box);
+
+    if (m_surfaceStale) {
+        // The window changed size or scrolled while drawing: start again.
+        m_surfaceStale = false;
+        AdjustSurface();
+        Invalidate();
+    }
+}
+
+CDC* CView::GetDC()
+{
+    delete m_dc;
+    m_dc = new CDC(m_surface, m_surface.rect(), -GetScrollPosition());
+    return m_dc;
+}
+
+void CView::ReleaseDC(CDC* dc)
+{
+    if (dc != m_dc) return;
+    delete m_dc;
+    m_dc = nullptr;
+    viewport()->update();
+}
+
+void CView::AdjustSurface()
+{
+    const QSize size = ClientSize().expandedTo(QSize(1, 1));
+    if (m_surface.size() == size) return;
+    QImage next(size, QImage::Format_RGB32);
+    next.fill(m_background);
+    if (!m_surface.isNull()) {
+        const QRect keep = m_surface.rect() & next.rect();
+        for (int y = 0; y < keep.height(); ++y)
+            std::copy_n(reinterpret_cast<const QRgb*>(m_surface.constScanLine(y)), keep.width(),
+                        reinterpret_cast<QRgb*>(next.scanLine(y)));
+    }
+    const QRect old = m_surface.rect();
+    m_surface = std::move(next);
+    delete m_dc;
+    m_dc = nullptr;
+    // The newly shown parts must be drawn.
+    const QRegion fresh = QRegion(m_surface.rect()) - QRegion(old);
+    for (const QRect& r : fresh) InvalidateRect(r);
+}
+
+void CView::paintEvent(QPaintEvent* event)
+{
+    QPainter p(viewport());
+    for (const QRect& r : event->region()) p.drawImage(r.topLeft(), m_surface, r);
+}
+
+void CView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+    if (m_drawing) {
+        m_surfaceStale = true;
+        return;
+    }
+    AdjustSurface();
+}
+
+void CView::scrollContentsBy(int dx, int dy)
+{
+    if (m_drawing) {
+        m_surfaceStale = true;
+        return;
+    }
+    // Move what is already drawn and draw only the uncovered strips.
+    QImage moved(m_surface.size(), QImage::Format_RGB32);
+    moved.fill(m_background);
+    {
+        QPainter p(&moved);
+        p.drawImage(QPoint(dx, dy), m_surface);
+    }
+    m_surface = std::move(moved);
+    delete m_dc;
+    m_dc = nullptr;
+    const QRect all = m_surface.rect();
+    // Pending areas move with the content.
+    m_pending.translate(dx, dy);
+    m_pending &= QRegion(all);
+    const QRegion fresh = QRegion(all) - QRegion(all.translated(dx, dy) & all);
+    for (const QRect& r : fresh) InvalidateRect(r);
+    viewport()->update();
+}
+
+void CView::SetScrollSizes(QSize total)
+{
+    m_total = total.expandedTo(QSize(0, 0));
+    UpdateScrollBars();
+}
+
+void CView::UpdateScrollBars()
+{
+    const QSize client = viewport()->size();
+    QScrollBar* h = horizontalScrollBar();
+    QScrollBar* v = verticalScrollBar();
+    h->setRange(0, std::max(0, m_total.width() - client.width()));
+    v->setRange(0, std::max(0, m_total.height() - client.height()));
+    h->setPageStep(std::max(1, m_total.width() / 10));
+    v->setPageStep(std::max(1, m_total.height() / 10));
+    h->setSingleStep(std::max(1, m_total.width() / 100));
+    v->setSingleStep(std::max(1, m_total.height() / 100));
+}
+
+QPoint CView::GetScrollPosition() const { return {horizontalScrollBar()->value(), verticalScrollBar()->value()}; }
+
+void CView::SetCapture()
+{
+    m_capture = true;
+    viewport()->grabMouse();
+}
+
+void CView::ReleaseCapture()
+{
+    if (!m_capture) return;
+    m_capture = false;
+    viewport()->releaseMouse();
+}
+
+void CView::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton) OnLButtonDown(e->position().toPoint());
+    else if (e->button() == Qt::RightButton) OnRButtonDown(e->position().toPoint());
+}
+
+void CView::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton) OnLButtonUp(e->position().toPoint());
+    else if (e->button() == Qt::RightButton) OnRButtonUp(e->position().toPoint());
+}
+
+void CView::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    // The second press of a double click is the double click alone.
+    if (e->button() == Qt::LeftButton) OnLButtonDblClk(e->position().toPoint());
+}
+
+void CView::mouseMoveEvent(QMouseEvent* e) { OnMouseMove(e->position().toPoint()); }
+
+// ---------------------------------------------------------------------------
+// CDocTemplate
+
+CDocTemplate::CDocTemplate(int resourceId, const QString& docString, DocumentFactory doc, FrameFactory frame,
+                           ViewFactory view)
+    : m_nIDResource(resourceId),
+      m_strDocStrings(docString),
+      m_makeDoc(std::move(doc)),
+      m_makeFrame(std::move(frame)),
+      m_makeView(std::move(view))
+{
+}
+
+CDocTemplate::~CDocTemplate()
+{
+    for (CDocument* d : m_docs) d->m_pDocTemplate = nullptr;
+}
+
+QString CDocTemplate::GetDocString(DocStringIndex index) const
+{
+    const QStringList fields = m_strDocStrings.split('\n');
+    return index < fields.size() ? fields[index] : QString();
+}
+
+CDocument* CDocTemplate::OpenNewDocument(CMDIFrameWnd* mainFrame)
+{
+    CDocument* doc = m_makeDoc();
+    if (!doc) return nullptr;
+    doc->m_pDocTemplate = this;
+    m_docs.push_back(doc);
+
+    CMDIChildWnd* frame = CreateNewFrame(mainFrame, doc);
+    if (!frame) {
+        delete doc;
+        return nullptr;
+    }
+    doc->SetTitle(GetDocString(docName) + QString::number(m_nUntitledCount + 1));
+    if (!doc->OnNewDocument()) {
+        frame->DestroyWindow();  // the document goes with its view
+        return nullptr;
+    }
+    ++m_nUntitledCount;
+
+    CView* view = frame->GetActiveView();
+    if (view) view->OnInitialUpdate();
+    frame->show();
+    if (mainFrame) mainFrame->MdiArea()->setActiveSubWindow(frame);
+    return doc;
+}
+
+CMDIChildWnd* CDocTemplate::CreateNewFrame(CMDIFrameWnd* mainFrame, CDocument* doc)
+{
+    CMDIChildWnd* frame = m_makeFrame();
+    CView* view = m_makeView();
+    if (!frame || !view) {
+        delete frame;
+        delete view;
+        return nullptr;
+    }
+    frame->SetView(view);
+    view->AttachDocument(doc);
+    if (mainFrame) mainFrame->AddChildFrame(frame);
+    UpdateFrameTitles(doc);
+    return frame;
+}
+
+void CDocTemplate::RemoveDocument(CDocument* doc)
+{
+    m_docs.erase(std::remove(m_docs.begin(), m_docs.end(), doc), m_docs.end());
+}
+
+void CDocTemplate::UpdateFrameTitles(CDocument* doc)
+{
+    const auto& views = doc->Views();
+    for (size_t i = 0; i < views.size(); ++i) {
+        CMDIChildWnd* frame = views[i]->GetParentFrame();
+        if (!frame) continue;
+        QString title = doc->GetTitle();
+        if (views.size() > 1) title += ":" + QString::number(i + 1);
+        frame->setWindowTitle(title);
+    }
+}

@@ -1,0 +1,209 @@
+// Documents, views and the document template.
+//
+// A CDocument holds the data of one open file or new document: its title
+// ("Quillo1", ...), its path, its modified flag and the views that show
+// it.  A CView is the window that shows a document inside an MDI child
+// frame; it keeps a retained surface (a QImage the size of its window):
+// OnDraw draws into the surface outside paint events, paint events only
+// copy the surface to the screen.  Invalidate/InvalidateRect collect the
+// area to draw; the drawing happens soon after on the event loop, or at
+// once with UpdateWindow.  The CDocTemplate creates document, child frame
+// and view together and keeps the list of its documents.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QRegion>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+#include "platform/Dc.h"
+
+class CDocTemplate;
+class CMDIChildWnd;
+class CMDIFrameWnd;
+class CView;
+
+class CDocument : public QObject {
+    Q_OBJECT
+public:
+    CDocument();
+    ~CDocument() override;
+
+    // Called for a new document after its title is set: base behaviour
+    // clears the modified flag and the path.  False refuses the document.
+    virtual bool OnNewDocument();
+
+    const QString& GetTitle() const { return m_strTitle; }
+    virtual void SetTitle(const QString& title);
+
+    const QString& GetPathName() const { return m_strPathName; }
+    // Sets the path and makes the file name the title; with `addToMRU` the
+    // path is handed to the recent-file hook (SetRecentFileHook).
+    virtual void SetPathName(const QString& path, bool addToMRU = true);
+
+    bool IsModified() const { return m_bModified; }
+    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+
+    const std::vector<CView*>& Views() const { return m_views; }
+    // Every view but `sender` gets OnUpdate.
+    void UpdateAllViews(CView* sender, long hint = 0, QObject* hintObject = nullptr);
+
+    CDocTemplate* GetDocTemplate() const { return m_pDocTemplate; }
+
+    // Closes every frame showing the document, then the document itself
+    // (which is deleted).
+    virtual void OnCloseDocument();
+
+    // Where SetPathName sends paths for the recent-file list.
+    static void SetRecentFileHook(std::function<void(const QString&)> hook);
+
+signals:
+    void titleChanged();
+
+private:
+    friend class CView;
+    friend class CDocTemplate;
+    void AddView(CView* view);
+    void RemoveView(CView* view);  // may delete the document (its last view)
+
+    QString m_strTitle;
+    QString m_strPathName;
+    bool m_bModified = false;
+    bool m_bClosing = false;
+    std::vector<CView*> m_views;
+    CDocTemplate* m_pDocTemplate = nullptr;
+};
+
+class CView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit CView(QWidget* parent = nullptr);
+    ~CView() override;
+
+    CDocument* GetDocument() const { return m_pDocument; }
+    CMDIChildWnd* GetParentFrame() const;
+    // Leaves the document (which closes when this was its last view).
+    void DetachDocument();
+
+    virtual void OnInitialUpdate();
+    // Default: invalidate the whole view.
+    virtual void OnUpdate(CView* sender, long hint, QObject* hintObject);
+    // Draws the area of dc->GetClipBox() (logical coordinates).
+    virtual void OnDraw(CDC* dc) = 0;
+
+    // --- Drawing -------------------------------------------------------
+    void Invalidate();
+    void InvalidateRect(const QRect& client);  // window (client) pixels
+    // Draws what is invalid now, then copies it to the screen.
+    void UpdateWindow();
+    bool HasPendingDraw() const { return !m_pending.isEmpty(); }
+    // The retained surface: exactly the window's pixels.
+    const QImage& Surface() const { return m_surface; }
+    // A DC on the whole surface for drawing outside OnDraw (drag lines);
+    // what it draws appears on the next paint.
+    CDC* GetDC();
+    void ReleaseDC(CDC* dc);
+    QRgb BackgroundColour() const { return m_background; }
+
+    // --- Mouse capture ------------------------------------------------
+    void SetCapture();
+    void ReleaseCapture();
+    bool HasCapture() const { return m_capture; }
+
+    // --- Scrolling ----------------------------------------------------
+    // The scrollable size in pixels; page and line steps are a tenth and a
+    // hundredth of it.
+    void SetScrollSizes(QSize total);
+    QSize GetTotalSize() const { return m_total; }
+    QPoint GetScrollPosition() const;
+    QSize ClientSize() const;
+
+protected:
+    // A scroll bar was moved by the user (before the content moves).
+    virtual void OnScroll(bool horizontal, int action) { (void)horizontal, (void)action; }
+
+    // Mouse handlers in window pixels; the defaults do nothing.
+    virtual void OnLButtonDown(QPoint) {}
+    virtual void OnLButtonUp(QPoint) {}
+    virtual void OnLButtonDblClk(QPoint) {}
+    virtual void OnRButtonDown(QPoint) {}
+    virtual void OnRButtonUp(QPoint) {}
+    virtual void OnMouseMove(QPoint) {}
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    QSize sizeHint() const override;
+
+private:
+    friend class CDocTemplate;
+    friend class CDocument;
+    friend class CMDIChildWnd;
+    void AttachDocument(CDocument* doc);
+
+    void ScheduleDraw();
+    void DrawPending();
+    void AdjustSurface();
+    void UpdateScrollBars();
+
+    CDocument* m_pDocument = nullptr;
+    QImage m_surface;
+    QRegion m_pending;
+    bool m_drawScheduled = false;
+    bool m_drawing = false;
+    bool m_surfaceStale = false;  // the window changed during a draw
+    QRgb m_background = 0xFFFFFFFFu;
+    bool m_capture = false;
+    QSize m_total{0, 0};
+    CDC* m_dc = nullptr;
+};
+
+// Makes the document, child frame and view of one document type.
+class CDocTemplate {
+public:
+    using DocumentFactory = std::function<CDocument*()>;
+    using FrameFactory = std::function<CMDIChildWnd*()>;
+    using ViewFactory = std::function<CView*()>;
+
+    // `docString` holds the newline-separated fields: window title,
+    // document name, new-file name, filter name, filter extension, shell
+    // file type id, shell file type name.
+    CDocTemplate(int resourceId, const QString& docString, DocumentFactory doc, FrameFactory frame, ViewFactory view);
+    ~CDocTemplate();
+
+    enum DocStringIndex { windowTitle, docName, fileNewName, filterName, filterExt, regFileTypeId, regFileTypeName };
+    QString GetDocString(DocStringIndex index) const;
+    int ResourceId() const { return m_nIDResource; }
+
+    // A new document in a new child frame of `mainFrame`, titled with the
+    // document name and the next number ("Quillo1", "Quillo2", ...), shown
+    // and activated.  Null when the document refuses (OnNewDocument).
+    CDocument* OpenNewDocument(CMDIFrameWnd* mainFrame);
+    // Another frame and view on `doc` ("New Window").
+    CMDIChildWnd* CreateNewFrame(CMDIFrameWnd* mainFrame, CDocument* doc);
+
+    const std::vector<CDocument*>& Documents() const { return m_docs; }
+
+private:
+    friend class CDocument;
+    void RemoveDocument(CDocument* doc);
+    void UpdateFrameTitles(CDocument* doc);
+
+    int m_nIDResource;
+    QString m_strDocStrings;
+    DocumentFactory m_makeDoc;
+    FrameFactory m_makeFrame;
+    ViewFactory m_makeView;
+    std::vector<CDocument*> m_docs;
+    int m_nUntitledCount = 0;
+};

@@ -1,0 +1,302 @@
+#include "platform/Frames.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMdiArea>
+#include <QMenu>
+#include <QResizeEvent>
+#include <QStatusBar>
+
+#include <algorithm>
+
+#include "platform/DocView.h"
+
+// ---------------------------------------------------------------------------
+// CControlBar
+
+CControlBar::CControlBar(int id, Side side, QSize sizeDefault, QWidget* parent)
+    : QWidget(parent), m_id(id), m_side(side), m_sizeDefault(sizeDefault)
+{
+    setObjectName(QStringLiteral("bar%1").arg(id));
+    setAutoFillBackground(true);
+}
+
+// ---------------------------------------------------------------------------
+// CMDIChildWnd
+
+CMDIChildWnd::CMDIChildWnd(QWidget* parent) : QMdiSubWindow(parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+CMDIChildWnd::~CMDIChildWnd() = default;
+
+CView* CMDIChildWnd::GetActiveView() const { return m_view.data(); }
+
+CDocument* CMDIChildWnd::GetActiveDocument() const { return m_view ? m_view->GetDocument() : nullptr; }
+
+void CMDIChildWnd::SetView(CView* view)
+{
+    m_view = view;
+    setWidget(view);
+}
+
+void CMDIChildWnd::DestroyWindow()
+{
+    m_forceClose = true;
+    close();
+}
+
+QSize CMDIChildWnd::FrameSizeForClient(QSize client) const
+{
+    // The frame's own margins (title bar and borders) from its present
+    // geometry, whatever the style draws.  Scroll bars go away once the
+    // view is as large as its content, so of the view only its frame
+    // counts.
+    QSize margins(0, 0);
+    if (QWidget* w = widget()) margins = size() - w->size();
+    if (m_view) margins += QSize(2 * m_view->frameWidth(), 2 * m_view->frameWidth());
+    return client + margins;
+}
+
+void CMDIChildWnd::FitClientSize(QSize client)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (layout()) layout()->activate();
+        resize(FrameSizeForClient(client));
+        if (layout()) layout()->activate();
+        if (!m_view || m_view->ClientSize() == client) break;
+    }
+}
+
+void CMDIChildWnd::closeEvent(QCloseEvent* event)
+{
+    if (!m_forceClose && !OnClose()) {
+        event->ignore();
+        return;
+    }
+    m_forceClose = false;
+    // The document learns at once that this view is gone.
+    if (m_view) m_view->DetachDocument();
+    QMdiSubWindow::closeEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+// CMDIFrameWnd
+
+namespace {
+
+// The client of the main window: bars and the MDI area, laid out by the
+// frame.
+class FrameClient : public QWidget {
+public:
+    explicit FrameClient(CMDIFrameWnd* frame) : QWidget(frame), m_frame(frame) {}
+
+protected:
+    void resizeEvent(QResizeEvent*) override { m_frame->RecalcLayout(); }
+
+private:
+    CMDIFrameWnd* m_frame;
+};
+
+}  // namespace
+
+CMDIFrameWnd::CMDIFrameWnd(QWidget* parent) : QMainWindow(parent)
+{
+    m_client = new FrameClient(this);
+    m_client->setObjectName(QStringLiteral("frameClient"));
+    setCentralWidget(m_client);
+    m_mdiArea = new QMdiArea(m_client);
+    m_mdiArea->setObjectName(QStringLiteral("mdiClient"));
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMDIFrameWnd::SubWindowActivated);
+}
+
+CMDIFrameWnd::~CMDIFrameWnd()
+{
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+    // Close the documents' frames first so views leave their documents
+    // while the frame still exists.
+    for (CMDIChildWnd* f : ChildFrames()) {
+        if (CView* v = f->GetActiveView()) v->DetachDocument();
+    }
+}
+
+CMDIChildWnd* CMDIFrameWnd::MDIGetActive() const
+{
+    return qobject_cast<CMDIChildWnd*>(m_mdiArea->currentSubWindow());
+}
+
+CDocument* CMDIFrameWnd::GetActiveDocument() const
+{
+    CMDIChildWnd* f = MDIGetActive();
+    return f ? f->GetActiveDocument() : nullptr;
+}
+
+CView* CMDIFrameWnd::GetActiveView() const
+{
+    CMDIChildWnd* f = MDIGetActive();
+    return f ? f->GetActiveView() : nullptr;
+}
+
+std::vector<CMDIChildWnd*> CMDIFrameWnd::ChildFrames() const
+{
+    std::vector<CMDIChildWnd*> out;
+    for (QMdiSubWindow* w : m_mdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (auto* f = qobject_cast<CMDIChildWnd*>(w)) out.push_back(f);
+    }
+    return out;
+}
+
+void CMDIFrameWnd::AddChildFrame(CMDIChildWnd* frame) { m_mdiArea->addSubWindow(frame); }
+
+void CMDIFrameWnd::SubWindowActivated(QMdiSubWindow* window)
+{
+    // The current window, not the active one: it stays set while the main
+    // window is inactive (a modal dialog, a test without focus).
+    QMdiSubWindow* current = m_mdiArea->currentSubWindow();
+    if (current != m_lastCurrent.data() || !current) {
+        m_lastCurrent = current;
+        OnActiveChildChanged(qobject_cast<CMDIChildWnd*>(current));
+    }
+    if (!window || window == m_lastActivated.data()) return;
+    m_lastActivated = window;
+    if (auto* f = qobject_cast<CMDIChildWnd*>(window)) {
+        f->OnMDIActivate(true);
+        OnChildActivated(f);
+    }
+}
+
+QAction* CMDIFrameWnd::Action(int id)
+{
+    auto it = m_actions.find(id);
+    if (it != m_actions.end()) return it->second;
+    auto* a = new QAction(this);
+    a->setData(id);
+    a->setObjectName(QStringLiteral("command%1").arg(id));
+    a->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(a);
+    connect(a, &QAction::triggered, this, [this, id] { SendCommand(id); });
+    m_actions.emplace(id, a);
+    return a;
+}
+
+void CMDIFrameWnd::OnCommand(int id, std::function<void()> handler)
+{
+    Action(id);
+    m_handlers[id] = std::move(handler);
+}
+
+void CMDIFrameWnd::OnUpdateCommand(int id, std::function<void(QAction*)> update)
+{
+    Action(id);
+    m_updates.emplace_back(id, std::move(update));
+}
+
+void CMDIFrameWnd::UpdateCommandUI()
+{
+    for (auto& [id, fn] : m_updates) {
+        if (QAction* a = Action(id)) fn(a);
+    }
+}
+
+bool CMDIFrameWnd::SendCommand(int id)
+{
+    auto it = m_handlers.find(id);
+    if (it == m_handlers.end()) return false;
+    auto handler = it->second;  // the handler may replace the map entry
+    handler();
+    UpdateCommandUI();
+    return true;
+}
+
+CControlBar* CMDIFrameWnd::CreateControlBar(int id, CControlBar::Side side, QSize sizeDefault)
+{
+    auto* bar = new CControlBar(id, side, sizeDefault, m_client);
+    m_bars.push_back(bar);
+    bar->show();
+    RecalcLayout();
+    return bar;
+}
+
+CControlBar* CMDIFrameWnd::ControlBar(int id) const
+{
+    for (CControlBar* b : m_bars) {
+        if (b->Id() == id) return b;
+    }
+    return nullptr;
+}
+
+void CMDIFrameWnd::ShowControlBar(CControlBar* bar, bool show)
+{
+    if (!bar) return;
+    bar->setVisible(show);
+    RecalcLayout();
+}
+
+void CMDIFrameWnd::RecalcLayout()
+{
+    QRect r = m_client->rect();
+    for (CControlBar* bar : m_bars) {
+        if (!bar->IsBarVisible()) continue;
+        const QSize s = bar->SizeDefault();
+        QRect g;
+        switch (bar->DockSide()) {
+        case CControlBar::Top:
+            g = QRect(r.left(), r.top(), r.width(), std::min(s.height(), r.height()));
+            r.setTop(g.bottom() + 1);
+            break;
+        case CControlBar::Bottom:
+            g = QRect(r.left(), r.bottom() + 1 - std::min(s.height(), r.height()), r.width(),
+                      std::min(s.height(), r.height()));
+            r.setBottom(g.top() - 1);
+            break;
+        case CControlBar::Left:
+            g = QRect(r.left(), r.top(), std::min(s.width(), r.width()), r.height());
+            r.setLeft(g.right() + 1);
+            break;
+        case CControlBar::Right:
+            g = QRect(r.right() + 1 - std::min(s.width(), r.width()), r.top(), std::min(s.width(), r.width()),
+                      r.height());
+            r.setRight(g.left() - 1);
+            break;
+        }
+        bar->setGeometry(g);
+    }
+    m_mdiArea->setGeometry(r);
+}
+
+QRect CMDIFrameWnd::ClientRect() const { return m_client->rect(); }
+
+void CMDIFrameWnd::CreateStatusBarIndicators()
+{
+    QStatusBar* sb = statusBar();
+    sb->setObjectName(QStringLiteral("statusBar"));
+    for (const char* name : {"CAP", "NUM", "SCRL"}) {
+        auto* label = new QLabel(sb);
+        label->setObjectName(QStringLiteral("indicator") + QString::fromLatin1(name));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString::fromLatin1(name)) + 8);
+        sb->addPermanentWidget(label);
+    }
+    sb->showMessage(m_idleMessage);
+    connect(sb, &QStatusBar::messageChanged, this, [this](const QString& text) {
+        if (text.isEmpty()) statusBar()->showMessage(m_idleMessage);
+    });
+}
+
+void CMDIFrameWnd::SetMessageText(const QString& text)
+{
+    statusBar()->showMessage(text);
+    statusBar()->repaint();
+}
+
+QString CMDIFrameWnd::MessageText() const { return statusBar()->currentMessage(); }
+
+bool CMDIFrameWnd::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && qobject_cast<QMenu*>(watched)) UpdateCommandUI();
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,149 @@
+// The MDI main window and its child frames, the control bars docked to the
+// main window's sides, and the command registry that menus, accelerators
+// and toolbar buttons share.
+//
+// Control bars are laid out like docked bars of a Windows frame: in the
+// order they were created, each visible bar takes the full width (top,
+// bottom) or the full remaining height (left, right) of what the earlier
+// bars left; the MDI area gets the rest.  So the creation order decides
+// which bars span the width.  The toolbar and status bar are Qt's own and
+// lie outside (above and below) all of that.
+#pragma once
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QSize>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+class CDocument;
+class CView;
+class QLabel;
+class QMdiArea;
+class QToolBar;
+
+// A bar docked to one side of the main window; panels are its children.
+class CControlBar : public QWidget {
+    Q_OBJECT
+public:
+    enum Side { Top, Bottom, Left, Right };
+    // `sizeDefault` in pixels: the height of a top or bottom bar, the
+    // width of a left or right bar.
+    CControlBar(int id, Side side, QSize sizeDefault, QWidget* parent);
+    int Id() const { return m_id; }
+    Side DockSide() const { return m_side; }
+    QSize SizeDefault() const { return m_sizeDefault; }
+    // Visible as far as the frame is concerned (even before the frame is
+    // shown).
+    bool IsBarVisible() const { return !isHidden(); }
+    bool IsFloating() const { return false; }
+
+private:
+    int m_id;
+    Side m_side;
+    QSize m_sizeDefault;
+};
+
+class CMDIChildWnd : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    explicit CMDIChildWnd(QWidget* parent = nullptr);
+    ~CMDIChildWnd() override;
+
+    CView* GetActiveView() const;
+    CDocument* GetActiveDocument() const;
+    void SetView(CView* view);
+
+    // Activation of this frame (never called for a repeat of the frame
+    // already active).
+    virtual void OnMDIActivate(bool activate) { (void)activate; }
+    // The user or the program closes the frame: false keeps it open.
+    virtual bool OnClose() { return true; }
+    // Closes without asking.
+    void DestroyWindow();
+
+    // The size of the frame whose view window is exactly `client`, from
+    // the frame's real margins.
+    QSize FrameSizeForClient(QSize client) const;
+    // Resizes the frame, without moving it, so that its view's window is
+    // exactly `client`.
+    void FitClientSize(QSize client);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QPointer<CView> m_view;
+    bool m_forceClose = false;
+};
+
+class CMDIFrameWnd : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMDIFrameWnd(QWidget* parent = nullptr);
+    ~CMDIFrameWnd() override;
+
+    QMdiArea* MdiArea() const { return m_mdiArea; }
+
+    // The active child frame: the MDI area's current window, which stays
+    // set while the main window itself is inactive.
+    CMDIChildWnd* MDIGetActive() const;
+    CDocument* GetActiveDocument() const;
+    CView* GetActiveView() const;
+    std::vector<CMDIChildWnd*> ChildFrames() const;
+    void AddChildFrame(CMDIChildWnd* frame);
+
+    // --- Commands ---------------------------------------------------
+    // The action of a command id (made on first use; owned by the frame,
+    // added to the window so its shortcut works whatever menu shows).
+    QAction* Action(int id);
+    bool HasAction(int id) const { return m_actions.count(id) != 0; }
+    void OnCommand(int id, std::function<void()> handler);
+    void OnUpdateCommand(int id, std::function<void(QAction*)> update);
+    // Runs every update handler (before menus show, and after commands).
+    void UpdateCommandUI();
+    // Runs the handler of `id` as if chosen from a menu; false if none.
+    bool SendCommand(int id);
+
+    // --- Bars -------------------------------------------------------
+    CControlBar* CreateControlBar(int id, CControlBar::Side side, QSize sizeDefault);
+    CControlBar* ControlBar(int id) const;
+    const std::vector<CControlBar*>& ControlBars() const { return m_bars; }
+    void ShowControlBar(CControlBar* bar, bool show);
+    virtual void RecalcLayout();
+    // The client area of the frame (below the menu, between toolbar and
+    // status bar, bars included).
+    QRect ClientRect() const;
+
+    // --- Status bar ---------------------------------------------------
+    void SetMessageText(const QString& text);
+    QString MessageText() const;
+    void SetIdleMessage(const QString& text) { m_idleMessage = text; }
+
+protected:
+    // A child frame became active (null and repeats are filtered out).
+    virtual void OnChildActivated(CMDIChildWnd* frame) { (void)frame; }
+    // The active child changed, possibly to none (menus, title).
+    virtual void OnActiveChildChanged(CMDIChildWnd* frame) { (void)frame; }
+
+    void CreateStatusBarIndicators();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SubWindowActivated(QMdiSubWindow* window);
+
+    QWidget* m_client = nullptr;
+    QMdiArea* m_mdiArea = nullptr;
+    std::vector<CControlBar*> m_bars;
+    std::map<int, QAction*> m_actions;
+    std::map<int, std::function<void()>> m_handlers;
+    std::vector<std::pair<int, std::function<void(QAction*)>>> m_updates;
+    QPointer<QMdiSubWindow> m_lastActivated;
+    QPointer<QMdiSubWindow> m_lastCurrent;
+    QString m_idleMessage = QStringLiteral("Ready");
+};

@@ -1,0 +1,214 @@
+#include "platform/Profile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include <cstdlib>
+#include <memory>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A value in double quotes loses them, as the Windows profile does.
+QString Unquote(QString v)
+{
+    v = v.trimmed();
+    if (v.size() >= 2 && ((v.front() == '"' && v.back() == '"') || (v.front() == '\'' && v.back() == '\'')))
+        v = v.mid(1, v.size() - 2);
+    return v;
+}
+
+}  // namespace
+
+IniProfile::IniProfile(fs::path file) : m_path(std::move(file)) { Reload(); }
+
+void IniProfile::Reload()
+{
+    m_lines.clear();
+    QFile f(QString::fromStdString(m_path.string()));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return;
+    QTextStream in(&f);
+    in.setEncoding(QStringConverter::Utf8);
+    QString current;
+    while (!in.atEnd()) {
+        Line line;
+        line.text = in.readLine();
+        const QString t = line.text.trimmed();
+        if (t.startsWith('[')) {
+            const int close = t.indexOf(']');
+            line.isSection = true;
+            line.section = (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
+            current = line.section;
+        } else if (!t.isEmpty() && !t.startsWith(';') && t.contains('=')) {
+            line.isKey = true;
+            line.section = current;
+            line.key = t.left(t.indexOf('=')).trimmed();
+        }
+        m_lines.push_back(std::move(line));
+    }
+}
+
+int IniProfile::FindSection(const QString& section) const
+{
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        if (m_lines[i].isSection && m_lines[i].section.compare(section, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int IniProfile::SectionEnd(int sectionLine) const
+{
+    size_t i = static_cast<size_t>(sectionLine) + 1;
+    while (i < m_lines.size() && !m_lines[i].isSection) ++i;
+    return static_cast<int>(i);
+}
+
+int IniProfile::FindKey(int sectionLine, const QString& key) const
+{
+    if (sectionLine < 0) return -1;
+    const int end = SectionEnd(sectionLine);
+    for (int i = sectionLine + 1; i < end; ++i) {
+        if (m_lines[i].isKey && m_lines[i].key.compare(key, Qt::CaseInsensitive) == 0) return i;
+    }
+    return -1;
+}
+
+QString IniProfile::GetString(const QString& section, const QString& key, const QString& fallback) const
+{
+    const int i = FindKey(FindSection(section), key);
+    if (i < 0) return fallback;
+    const QString& t = m_lines[i].text;
+    return Unquote(t.mid(t.indexOf('=') + 1));
+}
+
+int IniProfile::GetInt(const QString& section, const QString& key, int fallback) const
+{
+    if (!HasKey(section, key)) return fallback;
+    const QString v = GetString(section, key).trimmed();
+    int i = 0;
+    bool negative = false;
+    if (i < v.size() && (v[i] == '-' || v[i] == '+')) negative = v[i++] == '-';
+    if (i >= v.size() || !v[i].isDigit()) return fallback;
+    long long n = 0;
+    for (; i < v.size() && v[i].isDigit(); ++i) {
+        n = n * 10 + v[i].digitValue();
+        if (n > 0x7FFFFFFFLL) n = 0x80000000LL;
+    }
+    if (negative) n = -n;
+    if (n > 0x7FFFFFFFLL) n = 0x7FFFFFFFLL;
+    if (n < -0x80000000LL) n = -0x80000000LL;
+    return static_cast<int>(n);
+}
+
+bool IniProfile::HasKey(const QString& section, const QString& key) const
+{
+    return FindKey(FindSection(section), key) >= 0;
+}
+
+QStringList IniProfile::Keys(const QString& section) const
+{
+    QStringList keys;
+    const int s = FindSection(section);
+    if (s < 0) return keys;
+    const int end = SectionEnd(s);
+    for (int i = s + 1; i < end; ++i) {
+        if (m_lines[i].isKey) keys << m_lines[i].key;
+    }
+    return keys;
+}
+
+bool IniProfile::WriteString(const QString& section, const QString& key, const QString& value)
+{
+    // Keep the value on one line.
+    QString v = value;
+    v.replace('\n', ' ').replace('\r', ' ');
+    Line line;
+    line.isKey = true;
+    line.section = section;
+    line.key = key;
+    line.text = key + "=" + v;
+
+    int s = FindSection(section);
+    if (s < 0) {
+        if (!m_lines.empty() && !m_lines.back().text.trimmed().isEmpty()) m_lines.push_back(Line{});
+        Line head;
+        head.isSection = true;
+        head.section = section;
+        head.text = "[" + section + "]";
+        m_lines.push_back(head);
+        s = static_cast<int>(m_lines.size()) - 1;
+    }
+    const int k = FindKey(s, key);
+    if (k >= 0) {
+        line.key = m_lines[k].key;  // keep the spelling already in the file
+        line.text = line.key + "=" + v;
+        m_lines[k] = line;
+    } else {
+        // After the section's last non-empty line.
+        int at = SectionEnd(s);
+        while (at > s + 1 && m_lines[at - 1].text.trimmed().isEmpty()) --at;
+        m_lines.insert(m_lines.begin() + at, line);
+    }
+    return Save();
+}
+
+bool IniProfile::WriteInt(const QString& section, const QString& key, int value)
+{
+    return WriteString(section, key, QString::number(value));
+}
+
+bool IniProfile::DeleteKey(const QString& section, const QString& key)
+{
+    const int k = FindKey(FindSection(section), key);
+    if (k < 0) return true;
+    m_lines.erase(m_lines.begin() + k);
+    return Save();
+}
+
+bool IniProfile::Save() const
+{
+    std::error_code ec;
+    if (m_path.has_parent_path()) fs::create_directories(m_path.parent_path(), ec);
+    QSaveFile f(QString::fromStdString(m_path.string()));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    QByteArray bytes;
+    for (const Line& l : m_lines) {
+        bytes += l.text.toUtf8();
+        bytes += '\n';
+    }
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+fs::path IniProfile::DefaultPath()
+{
+    if (const char* env = std::getenv("MORVANE_PROFILE"); env && *env) return fs::path(env);
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (dir.isEmpty()) dir = QStringLiteral(".");
+    return fs::path(dir.toStdString()) / "morvane" / "Morvane.ini";
+}
+
+namespace {
+std::unique_ptr<IniProfile>& ProfileSlot()
+{
+    static std::unique_ptr<IniProfile> slot;
+    return slot;
+}
+}  // namespace
+
+IniProfile& AppProfile()
+{
+    auto& slot = ProfileSlot();
+    if (!slot) slot = std::make_unique<IniProfile>(IniProfile::DefaultPath());
+    return *slot;
+}
+
+void SetAppProfilePath(const fs::path& file) { ProfileSlot() = std::make_unique<IniProfile>(file); }

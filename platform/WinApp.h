@@ -1,0 +1,58 @@
+// The application object's base: the main window, the document templates
+// and the command line.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+#include "platform/DocView.h"
+
+class CMDIFrameWnd;
+
+// What the command line asks for: a new document, a file to open, a file
+// to print (on the default or a named printer).  Options start with "/" or
+// "-": "p" prints, "pt" prints to the printer named by the next parameter
+// (two more parameters, driver and port, are read and ignored), "dde",
+// "Automation" and "Embedding" are accepted; the splash window shows
+// unless one of them is given.
+class CCommandLineInfo {
+public:
+    enum ShellCommand { FileNew, FileOpen, FilePrint, FilePrintTo, FileDDE, FileNothing };
+
+    void ParseParam(const QString& param, bool isFlag, bool isLast);
+    static CCommandLineInfo Parse(const QStringList& arguments);  // without the program name
+
+    ShellCommand m_nShellCommand = FileNew;
+    bool m_bShowSplash = true;
+    QString m_strFileName;
+    QString m_strPrinterName;
+    QString m_strDriverName;
+    QString m_strPortName;
+
+private:
+    int m_pendingPrintTo = 0;
+};
+
+class CWinApp : public QObject {
+    Q_OBJECT
+public:
+    CWinApp();
+    ~CWinApp() override;
+
+    CMDIFrameWnd* m_pMainWnd = nullptr;
+
+    void AddDocTemplate(std::unique_ptr<CDocTemplate> tmpl);
+    const std::vector<std::unique_ptr<CDocTemplate>>& DocTemplates() const { return m_templates; }
+    // Every document of every template, in template order.
+    std::vector<CDocument*> AllDocuments() const;
+
+private:
+    std::vector<std::unique_ptr<CDocTemplate>> m_templates;
+};
+
+CWinApp* AfxGetApp();
+CMDIFrameWnd* AfxGetMainWnd();

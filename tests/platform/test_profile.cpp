@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/Profile.h"
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& p)
+{
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+TEST(Profile, WritesSectionsAndKeysAsGiven)
+{
+    QTemporaryDir dir;
+    const auto path = std::filesystem::path(dir.path().toStdString()) / "sub" / "Morvane.ini";
+    IniProfile p(path);
+    EXPECT_EQ(p.GetString("Recent File List", "File1", "none"), "none");
+    ASSERT_TRUE(p.WriteString("Recent File List", "File1", "C:\\kvo\\a b.zyv"));
+    ASSERT_TRUE(p.WriteString("Recent File List", "File2", "/home/x/y=z.zyv"));
+    ASSERT_TRUE(p.WriteInt("Tip", "StartUp", 1));
+    EXPECT_EQ(ReadAll(path),
+              "[Recent File List]\nFile1=C:\\kvo\\a b.zyv\nFile2=/home/x/y=z.zyv\n\n[Tip]\nStartUp=1\n");
+
+    // Read back by a fresh reader, names in any case.
+    IniProfile q(path);
+    EXPECT_EQ(q.GetString("recent file list", "FILE2"), "/home/x/y=z.zyv");
+    EXPECT_EQ(q.GetInt("tip", "startup", 7), 1);
+    EXPECT_EQ(q.GetInt("Tip", "FilePos", 7), 7);
+    EXPECT_EQ(q.Keys("Recent File List"), (QStringList{"File1", "File2"}));
+
+    // Rewriting a key keeps its place and spelling; deleting removes it.
+    ASSERT_TRUE(q.WriteString("RECENT FILE LIST", "file1", "new"));
+    ASSERT_TRUE(q.DeleteKey("Recent File List", "File2"));
+    EXPECT_EQ(ReadAll(path), "[Recent File List]\nFile1=new\n\n[Tip]\nStartUp=1\n");
+}
+
+TEST(Profile, KeepsForeignLinesAndReadsLikeTheWindowsProfile)
+{
+    QTemporaryDir dir;
+    const auto path = std::filesystem::path(dir.path().toStdString()) / "p.ini";
+    {
+        std::ofstream out(path);
+        out << "; a comment\n[Tip]\n  FilePos = 120abc \nTimeStamp=\"Mon Jan  1 00:00:00 2024\"\nStartUp=x\n\n[Other]\nk=v\n";
+    }
+    IniProfile p(path);
+    EXPECT_EQ(p.GetInt("Tip", "FilePos", -1), 120);
+    EXPECT_EQ(p.GetInt("Tip", "StartUp", -1), -1);  // no number
+    EXPECT_EQ(p.GetString("Tip", "TimeStamp"), "Mon Jan  1 00:00:00 2024");
+    ASSERT_TRUE(p.WriteInt("Tip", "FilePos", 5));
+    ASSERT_TRUE(p.WriteString("Tip", "New", "line\nbreak"));
+    EXPECT_EQ(ReadAll(path),
+              "; a comment\n[Tip]\nFilePos=5\nTimeStamp=\"Mon Jan  1 00:00:00 2024\"\nStartUp=x\nNew=line break\n\n"
+              "[Other]\nk=v\n");
+}
+
+TEST(Profile, UnwritableFileKeepsValueInMemory)
+{
+    QTemporaryDir dir;
+    const auto blocker = std::filesystem::path(dir.path().toStdString()) / "file";
+    { std::ofstream(blocker) << "x"; }
+    IniProfile p(blocker / "p.ini");  // a folder that cannot exist
+    EXPECT_FALSE(p.WriteString("A", "b", "c"));
+    EXPECT_EQ(p.GetString("A", "b"), "c");
+}
+
+TEST(Profile, ProcessProfileFollowsTheOverride)
+{
+    QTemporaryDir dir;
+    const auto path = std::filesystem::path(dir.path().toStdString()) / "app.ini";
+    SetAppProfilePath(path);
+    AppProfile().WriteInt("Tip", "StartUp", 0);
+    EXPECT_EQ(AppProfile().Path(), path);
+    EXPECT_TRUE(std::filesystem::exists(path));
+}

@@ -28,9 +28,9 @@ void PrepareLayerForRender(Layer& layer)
         rec.lightDirZ = light[2];
     }
 
-    // Further per-layer work that the patterns need written into the layer
-    // before a render goes here (it runs once, on the calling thread, before
-    // any worker starts; patterns themselves only read the layer).
+    // What the patterns keep written in the layer (the brick mortar width):
+    // done here, once, on the calling thread before any worker starts, so
+    // that the patterns themselves only read the layer.
     PrepareLayerPatterns(layer);
 }
 

@@ -110,9 +110,10 @@ bool NormaliseVector(float v[3])
 
 void ClampColour(float colour[3])
 {
+    // Written as selections so that the compiler need not branch.
     for (int ch = 0; ch < 3; ++ch) {
-        if (!(colour[ch] >= 0.0f)) colour[ch] = 0.0f;
-        if (colour[ch] > 1.0f) colour[ch] = 1.0f;
+        const float c = colour[ch] >= 0.0f ? colour[ch] : 0.0f;
+        colour[ch] = c > 1.0f ? 1.0f : c;
     }
 }
 

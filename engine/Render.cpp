@@ -11,6 +11,7 @@
 
 #include "engine/Eval.h"
 #include "engine/FloatInt.h"
+#include "engine/Patterns.h"
 
 namespace morvane {
 
@@ -27,9 +28,10 @@ void PrepareLayerForRender(Layer& layer)
         rec.lightDirZ = light[2];
     }
 
-    // Further per-layer work that the patterns need written into the layer
-    // before a render goes here (it runs once, on the calling thread, before
-    // any worker starts; patterns themselves only read the layer).
+    // What the patterns keep written in the layer (the brick mortar width):
+    // done here, once, on the calling thread before any worker starts, so
+    // that the patterns themselves only read the layer.
+    PrepareLayerPatterns(layer);
 }
 
 void PrepareForRender(Texture& texture)

@@ -37,7 +37,8 @@ namespace morvane {
 
 // The work done in place on a texture's layers before it is rendered:
 // every layer's light direction scaled to unit length (a zero vector stays
-// as it is).
+// as it is), and the fields the patterns keep in the layer
+// (PrepareLayerPatterns: the brick mortar width).
 void PrepareForRender(Texture& texture);
 // The same for one layer (the layer thumbnails).
 void PrepareLayerForRender(Layer& layer);

@@ -1,0 +1,128 @@
+#include "codec/Decoder.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "codec/DecoderCore.h"
+#include "codec/DecoderMessages.h"
+#include "codec/DecoderOutput.h"
+
+namespace morvane {
+
+DecodedFrame DecodedFrameBuffer;
+int decodedFrameCount = 0;
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const
+    {
+        if (f) std::fclose(f);
+    }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// The open input of the frame-by-frame mode.
+struct ReaderState {
+    std::string path;
+    FileHandle file;
+    MpegVideoDecoder decoder;
+    int nextFrame = 0;  // display number the next delivered frame will have
+};
+
+ReaderState& Reader()
+{
+    static ReaderState state;
+    return state;
+}
+
+FileHandle OpenStream(const std::string& path)
+{
+    FileHandle f(std::fopen(path.c_str(), "rb"));
+    if (!f) DecoderMessage(DecoderMessageKind::Alert, "Input file " + path + "not found");
+    return f;
+}
+
+}  // namespace
+
+void mpeg_reset_decoder()
+{
+    ReaderState& r = Reader();
+    r.file.reset();
+    r.path.clear();
+    r.nextFrame = 0;
+    DecodedFrameBuffer = DecodedFrame{};
+}
+
+int mpeg_open_input(const std::string& path)
+{
+    mpeg_reset_decoder();
+    ReaderState& r = Reader();
+    r.file = OpenStream(path);
+    if (!r.file) return 1;
+    r.path = path;
+    r.decoder.Start(r.file.get());
+    decodedFrameCount = 0;
+    return 0;
+}
+
+int mpeg_decode_frame(const std::string& /*path*/, int n)
+{
+    DecodedFrameBuffer = DecodedFrame{};
+    ReaderState& r = Reader();
+    if (!r.file || n < 0) return 0;
+    if (n < r.nextFrame) {
+        // Back to the start of the file.
+        std::rewind(r.file.get());
+        r.decoder.Start(r.file.get());
+        r.nextFrame = 0;
+    }
+    while (const DecodedPlanes* frame = r.decoder.NextFrame()) {
+        decodedFrameCount = r.decoder.DecodedFrameCount();
+        if (r.nextFrame++ < n) continue;
+        DecodedFrameBuffer.width = frame->width;
+        DecodedFrameBuffer.height = frame->height;
+        DecodedFrameBuffer.pixels = FrameToRgbx(*frame);
+        return 0;
+    }
+    decodedFrameCount = r.decoder.DecodedFrameCount();
+    return 0;
+}
+
+void mpeg_close_input()
+{
+    ReaderState& r = Reader();
+    r.file.reset();
+    r.path.clear();
+    r.nextFrame = 0;
+}
+
+std::filesystem::path DecodedFrameFileName(const std::filesystem::path& folder, int number)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "mpeg%04d.tga", number);
+    return folder / name;
+}
+
+int mpeg_decode_to_frames(const std::string& path, const std::filesystem::path& folder)
+{
+    mpeg_reset_decoder();
+    decodedFrameCount = 0;
+    FileHandle file = OpenStream(path);
+    if (!file) return 1;
+    MpegVideoDecoder decoder;
+    decoder.Start(file.get());
+    bool first = true;
+    while (const DecodedPlanes* frame = decoder.NextFrame()) {
+        if (first) {
+            std::error_code ec;
+            std::filesystem::create_directories(folder, ec);
+            WriteFrameTga(*frame, DecodedFrameFileName(folder, 0));
+            first = false;
+        }
+    }
+    decodedFrameCount = decoder.DecodedFrameCount();
+    return 0;
+}
+
+}  // namespace morvane

@@ -1,0 +1,269 @@
+// Block decoding: DCT coefficients, inverse scan and inverse quantisation
+// (ISO/IEC 11172-2 for MPEG-1 streams, ISO/IEC 13818-2 for MPEG-2).
+#include <algorithm>
+#include <cstdlib>
+
+#include "codec/DecoderCore.h"
+#include "codec/DecoderMessages.h"
+#include "codec/DecoderVlc.h"
+#include "codec/VlcTables.h"
+
+namespace morvane {
+
+namespace {
+
+inline int Saturate(int v)
+{
+    return std::clamp(v, -2048, 2047);
+}
+
+}  // namespace
+
+// dct_dc_size and dct_dc_differential; the predictor of the component is
+// updated and returned.
+bool MpegVideoDecoder::IntraDc(int component, int* dcOut)
+{
+    const DecoderVlcTables& t = DecoderTables();
+    const int size = (component == 0 ? t.dcSizeLuminance : t.dcSizeChrominance).Read(bits_);
+    if (size == VlcReader::kInvalid) return false;
+    int diff = 0;
+    if (size > 0) {
+        diff = static_cast<int>(bits_.Get(size));
+        if ((diff >> (size - 1)) == 0) diff -= (1 << size) - 1;
+    }
+    dcPredictor_[component] += diff;
+    *dcOut = dcPredictor_[component];
+    return true;
+}
+
+bool MpegVideoDecoder::DcOnlyBlock(int component, int16_t* block, int n)
+{
+    int dc;
+    if (!IntraDc(component, &dc)) {
+        DecoderDiagnostic("invalid Huffman code in getintrablock()\n");
+        return false;
+    }
+    block[0] = static_cast<int16_t>(Saturate(dc * 8));
+    blockShape_[n] = 1;
+    return true;
+}
+
+bool MpegVideoDecoder::IntraBlockMpeg1(int component, int16_t* block, int n)
+{
+    int dc;
+    if (!IntraDc(component, &dc)) {
+        DecoderDiagnostic("invalid Huffman code in getintrablock()\n");
+        return false;
+    }
+    block[0] = static_cast<int16_t>(Saturate(dc * 8));
+    const VlcReader& table = DecoderTables().dctZero;
+    const uint8_t* matrix = h_.intraMatrix;
+    const int q = quantiserScale_;
+    bool acSeen = false;
+    for (int i = 0;;) {
+        const int v = table.Read(bits_);
+        if (v == kDctEndOfBlock) break;
+        int run, level;
+        bool negative;
+        if (v == kDctEscape) {
+            run = static_cast<int>(bits_.Get(6));
+            int l = static_cast<int>(bits_.Get(8));
+            if (l == 0) {
+                l = static_cast<int>(bits_.Get(8));
+            } else if (l == 128) {
+                l = static_cast<int>(bits_.Get(8)) - 256;
+            } else if (l > 128) {
+                l -= 256;
+            }
+            negative = l < 0;
+            level = std::abs(l);
+        } else if (v == VlcReader::kInvalid) {
+            DecoderDiagnostic("invalid Huffman code in getintrablock()\n");
+            return false;
+        } else {
+            run = v >> 8;
+            level = v & 0xFF;
+            negative = bits_.Get1() != 0;
+        }
+        i += run + 1;
+        if (i > 63) {
+            DecoderDiagnostic("DCT coeff index (i) out of bounds (intra)\n");
+            return false;
+        }
+        const int j = mpeg::kZigZag[i];
+        int r = (level * q * matrix[j]) >> 3;
+        if (r != 0) r = (r - 1) | 1;
+        block[j] = static_cast<int16_t>(Saturate(negative ? -r : r));
+        acSeen = true;
+    }
+    blockShape_[n] = acSeen ? 2 : 1;
+    return true;
+}
+
+bool MpegVideoDecoder::InterBlockMpeg1(int16_t* block, int n)
+{
+    const VlcReader& table = DecoderTables().dctZero;
+    const uint8_t* matrix = h_.nonIntraMatrix;
+    const int q = quantiserScale_;
+    int last = 0;
+    for (int i = -1;;) {
+        int run, level;
+        bool negative;
+        if (i < 0 && bits_.Show(1)) {
+            bits_.Flush(1);
+            run = 0;
+            level = 1;
+            negative = bits_.Get1() != 0;
+        } else {
+            const int v = table.Read(bits_);
+            if (v == kDctEndOfBlock) break;
+            if (v == kDctEscape) {
+                run = static_cast<int>(bits_.Get(6));
+                int l = static_cast<int>(bits_.Get(8));
+                if (l == 0) {
+                    l = static_cast<int>(bits_.Get(8));
+                } else if (l == 128) {
+                    l = static_cast<int>(bits_.Get(8)) - 256;
+                } else if (l > 128) {
+                    l -= 256;
+                }
+                negative = l < 0;
+                level = std::abs(l);
+            } else if (v == VlcReader::kInvalid) {
+                DecoderDiagnostic("invalid Huffman code in getinterblock()\n");
+                return false;
+            } else {
+                run = v >> 8;
+                level = v & 0xFF;
+                negative = bits_.Get1() != 0;
+            }
+        }
+        i += run + 1;
+        if (i > 63) {
+            DecoderDiagnostic("DCT coeff index (i) out of bounds (inter)\n");
+            return false;
+        }
+        const int j = mpeg::kZigZag[i];
+        int r = ((2 * level + 1) * q * matrix[j]) >> 4;
+        if (r != 0) r = (r - 1) | 1;
+        block[j] = static_cast<int16_t>(Saturate(negative ? -r : r));
+        last = std::max(last, j);
+    }
+    blockShape_[n] = last == 0 ? 1 : 2;
+    return true;
+}
+
+bool MpegVideoDecoder::IntraBlockMpeg2(int component, int16_t* block, int n)
+{
+    int dc;
+    if (!IntraDc(component, &dc)) {
+        DecoderDiagnostic("invalid Huffman code in getmpg2intrablock()\n");
+        return false;
+    }
+    int value = Saturate(dc * (1 << (3 - h_.intra_dc_precision)));
+    block[0] = static_cast<int16_t>(value);
+    int sum = value;
+    const VlcReader& table = h_.intra_vlc_format ? DecoderTables().dctOne : DecoderTables().dctZero;
+    const uint8_t* scan = h_.alternate_scan ? mpeg::kAlternateScan : mpeg::kZigZag;
+    const uint8_t* matrix = h_.intraMatrix;
+    const int q = quantiserScale_;
+    bool acSeen = false;
+    for (int i = 0;;) {
+        const int v = table.Read(bits_);
+        if (v == kDctEndOfBlock) break;
+        int run, level;
+        bool negative;
+        if (v == kDctEscape) {
+            run = static_cast<int>(bits_.Get(6));
+            int l = static_cast<int>(bits_.Get(12));
+            if ((l & 2047) == 0) {
+                DecoderDiagnostic("invalid signed_level (escape) in getmpg2intrablock()\n");
+                return false;
+            }
+            if (l >= 2048) l -= 4096;
+            negative = l < 0;
+            level = std::abs(l);
+        } else if (v == VlcReader::kInvalid) {
+            DecoderDiagnostic("invalid Huffman code in getmpg2intrablock()\n");
+            return false;
+        } else {
+            run = v >> 8;
+            level = v & 0xFF;
+            negative = bits_.Get1() != 0;
+        }
+        i += run + 1;
+        if (i > 63) {
+            DecoderDiagnostic("DCT coeff index (i) out of bounds (intra2)\n");
+            return false;
+        }
+        const int j = scan[i];
+        const int r = (level * matrix[j] * q) >> 4;
+        value = Saturate(negative ? -r : r);
+        block[j] = static_cast<int16_t>(value);
+        sum += value;
+        acSeen = true;
+    }
+    if ((sum & 1) == 0) {
+        block[63] = static_cast<int16_t>(block[63] ^ 1);
+        acSeen = true;
+    }
+    blockShape_[n] = acSeen ? 2 : 1;
+    return true;
+}
+
+bool MpegVideoDecoder::InterBlockMpeg2(int16_t* block, int n)
+{
+    const VlcReader& table = DecoderTables().dctZero;
+    const uint8_t* scan = h_.alternate_scan ? mpeg::kAlternateScan : mpeg::kZigZag;
+    const uint8_t* matrix = h_.nonIntraMatrix;
+    const int q = quantiserScale_;
+    int sum = 0;
+    int last = 0;
+    for (int i = -1;;) {
+        int run, level;
+        bool negative;
+        if (i < 0 && bits_.Show(1)) {
+            bits_.Flush(1);
+            run = 0;
+            level = 1;
+            negative = bits_.Get1() != 0;
+        } else {
+            const int v = table.Read(bits_);
+            if (v == kDctEndOfBlock) break;
+            if (v == kDctEscape) {
+                run = static_cast<int>(bits_.Get(6));
+                int l = static_cast<int>(bits_.Get(12));
+                if ((l & 2047) == 0) return false;  // forbidden level: a fault, not reported
+                if (l >= 2048) l -= 4096;
+                negative = l < 0;
+                level = std::abs(l);
+            } else if (v == VlcReader::kInvalid) {
+                DecoderDiagnostic("invalid Huffman code in getmpg2interblock()\n");
+                return false;
+            } else {
+                run = v >> 8;
+                level = v & 0xFF;
+                negative = bits_.Get1() != 0;
+            }
+        }
+        i += run + 1;
+        if (i > 63) {
+            DecoderDiagnostic("DCT coeff index (i) out of bounds (inter2)\n");
+            return false;
+        }
+        const int j = scan[i];
+        const int r = ((2 * level + 1) * matrix[j] * q) >> 5;
+        const int value = Saturate(negative ? -r : r);
+        block[j] = static_cast<int16_t>(value);
+        sum += value;
+        last = std::max(last, j);
+    }
+    if ((sum & 1) == 0) {
+        block[63] = static_cast<int16_t>(block[63] ^ 1);
+        last = 63;
+    }
+    blockShape_[n] = last == 0 ? 1 : 2;
+    return true;
+}
+
+}  // namespace morvane

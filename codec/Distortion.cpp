@@ -66,9 +66,9 @@ void FullSearchSse2T(const uint8_t* org, const uint8_t* cur, int lx, int ilow, i
     for (int j = jlow; j <= jhigh; ++j) {
         const uint8_t* row = org + static_cast<long>(j) * lx;
         for (int i = ilow; i <= ihigh; ++i) {
-            int d = SadRowsSse2<H / 2>(row + i, cur, lx);
-            if (d >= best) continue;
-            d += SadRowsSse2<H / 2>(row + i + static_cast<long>(H / 2) * lx, cur + static_cast<long>(H / 2) * lx, lx);
+            int d = SadRowsSse2<4>(row + i, cur, lx);
+            for (int y = 4; y < H && d < best; y += 4)
+                d += SadRowsSse2<4>(row + i + static_cast<long>(y) * lx, cur + static_cast<long>(y) * lx, lx);
             if (d < best) {
                 best = d;
                 bi = i;

@@ -145,6 +145,79 @@ int SadHalfSse2(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int 
     }
     return _mm_cvtsi128_si32(acc) + _mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
 }
+
+// The 16 half-pel prediction samples of one row.
+inline __m128i InterpolatedRow(const uint8_t* p, int lx, int hx, int hy)
+{
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (!hx && !hy) return a;
+    if (!hy) return _mm_avg_epu8(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + lx));
+    if (!hx) return _mm_avg_epu8(a, d);
+    const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + lx + 1));
+    __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
+                               _mm_add_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(e, zero)));
+    __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
+                               _mm_add_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(e, zero)));
+    lo = _mm_srli_epi16(_mm_add_epi16(lo, two), 2);
+    hi = _mm_srli_epi16(_mm_add_epi16(hi, two), 2);
+    return _mm_packus_epi16(lo, hi);
+}
+
+// Sum of squared differences of 16 bytes, as four 32-bit partial sums.
+inline __m128i SquaredDiff(__m128i v, __m128i c)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i dl = _mm_sub_epi16(_mm_unpacklo_epi8(v, zero), _mm_unpacklo_epi8(c, zero));
+    const __m128i dh = _mm_sub_epi16(_mm_unpackhi_epi8(v, zero), _mm_unpackhi_epi8(c, zero));
+    return _mm_add_epi32(_mm_madd_epi16(dl, dl), _mm_madd_epi16(dh, dh));
+}
+
+inline int Sum32(__m128i v)
+{
+    v = _mm_add_epi32(v, _mm_srli_si128(v, 8));
+    v = _mm_add_epi32(v, _mm_srli_si128(v, 4));
+    return _mm_cvtsi128_si32(v);
+}
+
+int SseHalfSse2(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int h)
+{
+    __m128i acc = _mm_setzero_si128();
+    for (int y = 0; y < h; ++y) {
+        acc = _mm_add_epi32(acc, SquaredDiff(InterpolatedRow(p, lx, hx, hy), _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))));
+        p += lx;
+        c += lx;
+    }
+    return Sum32(acc);
+}
+
+int SadBidirSse2(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h)
+{
+    __m128i acc = _mm_setzero_si128();
+    for (int y = 0; y < h; ++y) {
+        const __m128i v = _mm_avg_epu8(InterpolatedRow(pf, lx, hxf, hyf), InterpolatedRow(pb, lx, hxb, hyb));
+        acc = _mm_add_epi64(acc, _mm_sad_epu8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))));
+        pf += lx;
+        pb += lx;
+        c += lx;
+    }
+    return _mm_cvtsi128_si32(acc) + _mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+}
+
+int SseBidirSse2(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h)
+{
+    __m128i acc = _mm_setzero_si128();
+    for (int y = 0; y < h; ++y) {
+        const __m128i v = _mm_avg_epu8(InterpolatedRow(pf, lx, hxf, hyf), InterpolatedRow(pb, lx, hxb, hyb));
+        acc = _mm_add_epi32(acc, SquaredDiff(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))));
+        pf += lx;
+        pb += lx;
+        c += lx;
+    }
+    return Sum32(acc);
+}
 #endif
 
 inline int HalfPelSample(const uint8_t* p, int x, int lx, int hx, int hy)
@@ -157,12 +230,12 @@ inline int HalfPelSample(const uint8_t* p, int x, int lx, int hx, int hy)
 
 }  // namespace
 
-DistortionKernels PlainKernels() { return DistortionKernels{SadFullPlain, SadHalfPel, FullSearchPlain}; }
+DistortionKernels PlainKernels() { return DistortionKernels{SadFullPlain, SadHalfPel, FullSearchPlain, SseHalfPel, SadBidir, SseBidir}; }
 
 DistortionKernels FastKernels()
 {
 #if defined(__SSE2__)
-    return DistortionKernels{SadFullSse2, SadHalfSse2, FullSearchSse2};
+    return DistortionKernels{SadFullSse2, SadHalfSse2, FullSearchSse2, SseHalfSse2, SadBidirSse2, SseBidirSse2};
 #else
     return PlainKernels();
 #endif

@@ -56,6 +56,11 @@ struct DistortionKernels {
     // is replaced only by a strictly smaller SAD.
     void (*fullSearch)(const uint8_t* org, const uint8_t* cur, int lx, int h, int ilow, int ihigh, int jlow, int jhigh,
                        SearchResult& r);
+    // Sum of squared differences with half-pel flags; bidirectional sums
+    // of absolute and squared differences ((forward + backward + 1) >> 1).
+    int (*sseHalf)(const uint8_t* a, const uint8_t* b, int lx, int hx, int hy, int h);
+    int (*sadBidir)(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
+    int (*sseBidir)(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
 };
 DistortionKernels PlainKernels();
 DistortionKernels FastKernels();  // SSE2 where the machine has it

@@ -368,7 +368,14 @@ TEST(Distortion, Sse2KernelsEqualThePlainOnes)
         for (int h : {8, 16}) {
             EXPECT_EQ(fast.sadFull(a, b, lx, h), plain.sadFull(a, b, lx, h));
             for (int hx = 0; hx < 2; ++hx)
-                for (int hy = 0; hy < 2; ++hy) EXPECT_EQ(fast.sadHalf(a, b, lx, hx, hy, h), plain.sadHalf(a, b, lx, hx, hy, h));
+                for (int hy = 0; hy < 2; ++hy) {
+                    EXPECT_EQ(fast.sadHalf(a, b, lx, hx, hy, h), plain.sadHalf(a, b, lx, hx, hy, h));
+                    EXPECT_EQ(fast.sseHalf(a, b, lx, hx, hy, h), plain.sseHalf(a, b, lx, hx, hy, h));
+                    const uint8_t* a2 = ref + ((y + 7) % 40) * lx + (x + 13) % 60;
+                    const int hxb = (t >> 1) & 1, hyb = (t >> 2) & 1;
+                    EXPECT_EQ(fast.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h), plain.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h));
+                    EXPECT_EQ(fast.sseBidir(a, a2, b, lx, hx, hy, hxb, hyb, h), plain.sseBidir(a, a2, b, lx, hx, hy, hxb, hyb, h));
+                }
             SearchResult rp, rf;
             plain.fullSearch(ref, b, lx, h, 0, 40, 0, 20, rp);
             fast.fullSearch(ref, b, lx, h, 0, 40, 0, 20, rf);

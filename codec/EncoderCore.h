@@ -61,6 +61,9 @@ struct DistortionKernels {
     int (*sseHalf)(const uint8_t* a, const uint8_t* b, int lx, int hx, int hy, int h);
     int (*sadBidir)(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
     int (*sseBidir)(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
+    // sadHalf that may stop once the sum reaches `limit` (then returning a
+    // value >= limit): for comparisons against a best so far.
+    int (*sadHalfLimit)(const uint8_t* a, const uint8_t* b, int lx, int hx, int hy, int h, int limit);
 };
 DistortionKernels PlainKernels();
 DistortionKernels FastKernels();  // SSE2 where the machine has it

@@ -29,7 +29,7 @@ int EncoderCore::SearchArea(const uint8_t* org, const uint8_t* ref, const uint8_
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             const uint8_t* p = ref + (x >> 1) + static_cast<long>(y >> 1) * lx;
-            const int d = kernels_.sadHalf(p, cur, lx, x & 1, y & 1, h);
+            const int d = kernels_.sadHalfLimit(p, cur, lx, x & 1, y & 1, h, best);
             if (d < best) {
                 best = d;
                 bx = x;

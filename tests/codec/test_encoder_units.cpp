@@ -371,6 +371,14 @@ TEST(Distortion, Sse2KernelsEqualThePlainOnes)
                 for (int hy = 0; hy < 2; ++hy) {
                     EXPECT_EQ(fast.sadHalf(a, b, lx, hx, hy, h), plain.sadHalf(a, b, lx, hx, hy, h));
                     EXPECT_EQ(fast.sseHalf(a, b, lx, hx, hy, h), plain.sseHalf(a, b, lx, hx, hy, h));
+                    // A limited sum is exact below the limit and at least
+                    // the limit otherwise.
+                    const int full = plain.sadHalf(a, b, lx, hx, hy, h);
+                    for (int limit : {full / 3, full, full + 1, 1 << 20}) {
+                        const int got = fast.sadHalfLimit(a, b, lx, hx, hy, h, limit);
+                        if (full < limit) EXPECT_EQ(got, full);
+                        else EXPECT_GE(got, limit);
+                    }
                     const uint8_t* a2 = ref + ((y + 7) % 40) * lx + (x + 13) % 60;
                     const int hxb = (t >> 1) & 1, hyb = (t >> 2) & 1;
                     EXPECT_EQ(fast.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h), plain.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h));

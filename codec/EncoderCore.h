@@ -101,6 +101,11 @@ struct CodedPicture {
 };
 CodedPicture PictureInCodingOrder(int i, int frameCount, int n, int m);
 
+// Whether a macroblock of a B picture can be skipped after a previous
+// macroblock of type prevType and motion type prevMotion, with the vector
+// predictors pmv[field][direction][x, y].
+bool CanSkipBMacroblock(const MacroblockInfo& mb, int prevType, int prevMotion, const int pmv[2][2][2]);
+
 // Time code bits (25) of a frame number at a frame rate.
 uint32_t TimeCode(int frame, double frameRate);
 

@@ -489,3 +489,40 @@ TEST(VariableLength, MotionVectorsAndEscapes)
     EXPECT_FALSE(m1c.PutIntraBlock(block, 0));
     EXPECT_EQ(s2.Text(), "DC value out of range (-2048)");
 }
+
+TEST(Skipping, BMacroblockOnlyAfterAFramePredictedOne)
+{
+    int pmv[2][2][2] = {};
+    pmv[0][0][0] = 4;
+    pmv[0][0][1] = -2;
+    pmv[1][0][0] = 6;  // the second field vector of a field-predicted predecessor
+    MacroblockInfo mb;
+    mb.type = kMbForward;
+    mb.motionType = kMotionFrame;
+    mb.mv[0][0][0] = 4;
+    mb.mv[0][0][1] = -2;
+    EXPECT_TRUE(CanSkipBMacroblock(mb, kMbForward | kMbPattern, kMotionFrame, pmv));
+    // The previous macroblock was field-predicted: coded.
+    EXPECT_FALSE(CanSkipBMacroblock(mb, kMbForward, kMotionField, pmv));
+    // Different directions, or after an intra macroblock.
+    EXPECT_FALSE(CanSkipBMacroblock(mb, kMbForward | kMbBackward, kMotionFrame, pmv));
+    EXPECT_FALSE(CanSkipBMacroblock(mb, kMbIntra, kMotionFrame, pmv));
+    // A vector other than the predictor, a field-predicted macroblock, or
+    // coefficients to send.
+    MacroblockInfo other = mb;
+    other.mv[0][0][1] = 0;
+    EXPECT_FALSE(CanSkipBMacroblock(other, kMbForward, kMotionFrame, pmv));
+    other = mb;
+    other.motionType = kMotionField;
+    EXPECT_FALSE(CanSkipBMacroblock(other, kMbForward, kMotionField, pmv));
+    other = mb;
+    other.cbp = 4;
+    EXPECT_FALSE(CanSkipBMacroblock(other, kMbForward, kMotionFrame, pmv));
+    // Backward: only the backward vector is compared.
+    MacroblockInfo back;
+    back.type = kMbBackward;
+    back.motionType = kMotionFrame;
+    EXPECT_TRUE(CanSkipBMacroblock(back, kMbBackward, kMotionFrame, pmv));
+    back.mv[0][1][0] = 2;
+    EXPECT_FALSE(CanSkipBMacroblock(back, kMbBackward, kMotionFrame, pmv));
+}

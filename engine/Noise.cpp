@@ -155,6 +155,15 @@ inline float SumCorners(const Cell& c, const LayerWeights& w, const LayerHashes&
     return sum;
 }
 
+// The scalar noise from the weighted corner sum: 0.5 + 2^-14 sum in 0..1.
+inline float NoiseValue(float sum)
+{
+    const float n = 0.5f + sum * (1.0f / 16384.0f);
+    if (n < 0.0f) return 0.0f;
+    if (n > 1.0f) return 1.0f;
+    return n;
+}
+
 template <bool Packed>
 float Noise3Impl(float x, float y, float z)
 {
@@ -164,10 +173,7 @@ float Noise3Impl(float x, float y, float z)
     const LayerWeights w = Weights(c);
     const LayerHashes lower = HashLayer(q, q.k0);
     const LayerHashes upper = c.sz != 0.0f ? HashLayer(q, q.k1) : lower;
-    const float n = 0.5f + SumCorners<Packed>(c, w, lower, upper, 0) * (1.0f / 16384.0f);
-    if (n < 0.0f) return 0.0f;
-    if (n > 1.0f) return 1.0f;
-    return n;
+    return NoiseValue(SumCorners<Packed>(c, w, lower, upper, 0));
 }
 
 template <bool Packed>
@@ -282,10 +288,7 @@ float Noise3Simd(float x, float y, float z)
 {
     SimdCell s;
     SetUpSimd<Packed>(x, y, z, s);
-    const float n = 0.5f + SimdSum(s, 0) * (1.0f / 16384.0f);
-    if (n < 0.0f) return 0.0f;
-    if (n > 1.0f) return 1.0f;
-    return n;
+    return NoiseValue(SimdSum(s, 0));
 }
 
 template <bool Packed>

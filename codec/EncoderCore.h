@@ -142,6 +142,8 @@ public:
     void Configure(const EncoderParameters& p, int codedWidth, int codedHeight);
     // Reads base + extension; false after a message.
     bool Read(const std::string& base, Picture& pic, MessageSink& sink);
+    // Reads a PPM picture from an open stream (`name` for the messages).
+    bool ReadPpmStream(std::FILE* f, const std::string& name, Picture& pic, MessageSink& sink);
 
 private:
     bool ReadPpm(const std::string& name, Picture& pic, MessageSink& sink);

@@ -137,6 +137,15 @@ TEST(DecoderOutput, TgaFrameIsReadableByImageMagick)
     EXPECT_EQ(bytes[18 + 5 * 352 * 3 + 0], rgb[2]);
     EXPECT_EQ(bytes[18 + 5 * 352 * 3 + 2], rgb[0]);
 
+    // A folder that does not exist: a message, no file.
+    {
+        MessageCapture messages;
+        const fs::path bad = dir / "missing" / "mpeg0000.tga";
+        EXPECT_FALSE(morvane::WriteFrameTga(f.planes, bad));
+        ASSERT_EQ(messages.diagnostics.size(), 1u);
+        EXPECT_EQ(messages.diagnostics[0], "Couldn't create " + bad.string() + "\n");
+    }
+
     if (std::system("identify -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
     const fs::path txt = dir / "pixel.txt";
     const std::string cmd = "convert '" + tga.string() + "' -crop 1x1+0+5 -depth 8 txt:- > '" + txt.string() + "'";

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "codec/BitWriter.h"
+#include "codec/Idct.h"
 #include "codec/VlcTables.h"
 #include "tests/codec/DecoderTestSupport.h"
 
@@ -156,8 +157,9 @@ public:
     }
 
     // picture_structure 1 top field, 2 bottom field, 3 frame.
-    void Picture(int type, int structure, bool framePredFrameDct, bool topFieldFirst = true)
+    void Picture(int type, int structure, bool framePredFrameDct, bool topFieldFirst = true, int dcPrecision = 0)
     {
+        dcReset_ = 128 << dcPrecision;
         type_ = type;
         structure_ = structure;
         StartCode(0x00);
@@ -174,7 +176,7 @@ public:
         w.PutBits(fwd, 4);
         w.PutBits(bwd, 4);
         w.PutBits(bwd, 4);
-        w.PutBits(0, 2);
+        w.PutBits(dcPrecision, 2);
         w.PutBits(structure, 2);
         w.PutBits(topFieldFirst, 1);
         w.PutBits(framePredFrameDct, 1);
@@ -189,7 +191,7 @@ public:
         w.PutBits(4, 5);
         w.PutBits(0, 1);
         std::memset(pmv, 0, sizeof pmv);
-        dc[0] = dc[1] = dc[2] = 128;
+        dc[0] = dc[1] = dc[2] = dcReset_;
     }
 
     // An intra macroblock of DC and a few AC coefficients.
@@ -253,6 +255,28 @@ public:
         }
     }
 
+    // Bits written as they are (damaged data for the tests).
+    void Raw(uint32_t bits, int n) { w.PutBits(bits, n); }
+
+    // An intra macroblock whose block 0 has the given DC level and nothing
+    // else; the other blocks are mid grey.
+    void DcMacroblock(int level)
+    {
+        w.PutBits(1, 1);
+        w.PutBits(1, 1);
+        for (int n = 0; n < 6; ++n) {
+            const int c = n < 4 ? 0 : n - 3;
+            const int target = n == 0 ? level : dcReset_;
+            const int diff = target - dc[c];
+            dc[c] = target;
+            int size = 0;
+            while ((std::abs(diff) >> size) != 0) ++size;
+            PutVlc(w, c == 0 ? kDctDcSizeLuminance : kDctDcSizeChrominance, size);
+            if (size) w.PutBits(diff < 0 ? diff + (1 << size) - 1 : diff, size);
+            w.PutBits(kEndOfBlockZero.code, kEndOfBlockZero.length);
+        }
+    }
+
     std::vector<uint8_t> Finish()
     {
         StartCode(0xB7);
@@ -280,7 +304,7 @@ private:
     }
 
     BitWriter w;
-    int type_ = 1, structure_ = 3;
+    int type_ = 1, structure_ = 3, dcReset_ = 128;
     int pmv[2][2][2] = {};
     int dc[3] = {128, 128, 128};
 };
@@ -539,6 +563,101 @@ TEST(DecoderFields, HandBuiltPredictionModes)
     EXPECT_EQ(frames, 5);
     ASSERT_EQ(cutMessages.diagnostics.size(), 1u);
     EXPECT_EQ(cutMessages.diagnostics[0], "last frame incomplete, not stored\n");
+}
+
+// A damaged slice: decoding resumes at the next slice, and the macroblocks
+// in between keep what the frame buffer held (the picture decoded two
+// reference pictures before).
+TEST(DecoderFields, DamagedSliceIsSkippedToTheNextSlice)
+{
+    Rng rng;
+    StreamWriter sw;
+    sw.Picture(1, 3, true);
+    for (int row = 0; row < 4; ++row) {
+        sw.Slice(row);
+        for (int col = 0; col < 4; ++col) sw.IntraMacroblock(rng);
+    }
+    StreamWriter::Vectors zero;
+    for (int picture = 0; picture < 2; ++picture) {
+        sw.Picture(2, 3, false);
+        for (int row = 0; row < 4; ++row) {
+            sw.Slice(row);
+            for (int col = 0; col < 4; ++col) {
+                if (picture == 1 && row == 1 && col == 2) {
+                    sw.Raw(0x1, 9);  // 0000 0000 1: no macroblock_address_increment
+                    sw.Raw(0x3FF, 10);
+                    break;
+                }
+                zero.mv[0][0] = (col < 3 ? 1 : -1) * (2 * picture + 1);  // a little motion
+                sw.PredictedMacroblock(kMbForward, 2, &zero, nullptr);
+            }
+        }
+    }
+    const std::vector<uint8_t> stream = sw.Finish();
+    MessageCapture messages;
+    const std::vector<Yuv> out = DecodeAll(stream);
+    ASSERT_EQ(out.size(), 3u);
+    ASSERT_EQ(messages.diagnostics.size(), 1u);
+    EXPECT_EQ(messages.diagnostics[0], "Invalid macroblock_address_increment code\n");
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+            const bool lost = y >= 16 && y < 32 && x >= 32;
+            const int expected = lost ? out[0].y[y * kW + x] : Predict(out[1], 0, -1, x, y, x < 48 ? 3 : -3, 0);
+            ASSERT_EQ(out[2].y[y * kW + x], expected) << x << "," << y;
+        }
+    }
+}
+
+TEST(DecoderFields, InvalidMotionTypeIsReported)
+{
+    Rng rng;
+    StreamWriter sw;
+    sw.Picture(1, 3, true);
+    for (int row = 0; row < 4; ++row) {
+        sw.Slice(row);
+        for (int col = 0; col < 4; ++col) sw.IntraMacroblock(rng);
+    }
+    sw.Picture(2, 1, false);
+    sw.Slice(0);
+    sw.Raw(1, 1);      // increment 1
+    sw.Raw(1, 3);      // 001: forward, not coded
+    sw.Raw(0, 2);      // field_motion_type 0 (reserved)
+    sw.Raw(0xFF, 8);
+    MessageCapture messages;
+    DecodeAll(sw.Finish());
+    ASSERT_GE(messages.diagnostics.size(), 1u);
+    EXPECT_EQ(messages.diagnostics[0], "invalid motion_type\n");
+}
+
+// MPEG-2 mismatch control: a block whose coefficients sum to an even
+// number has coefficient 63 changed by one before the inverse transform.
+// With an 11-bit DC (intra_dc_precision 3) the DC coefficient is the level
+// itself; 4 puts every sample on a rounding boundary, where the change
+// shows.
+TEST(DecoderFields, MismatchControlTogglesTheLastCoefficient)
+{
+    for (int coefficient : {4, 5}) {
+        StreamWriter sw;
+        sw.Picture(1, 3, true, true, 3);
+        for (int row = 0; row < 4; ++row) {
+            sw.Slice(row);
+            for (int col = 0; col < 4; ++col) sw.DcMacroblock(1024 + (row == 0 && col == 0 ? coefficient : 0));
+        }
+        const std::vector<Yuv> out = DecodeAll(sw.Finish());
+        ASSERT_EQ(out.size(), 1u);
+        int16_t block[64] = {};
+        block[0] = static_cast<int16_t>(coefficient);
+        if (coefficient % 2 == 0) block[63] = 1;
+        morvane::fast_idct(block);
+        bool flat = true;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                ASSERT_EQ(out[0].y[y * kW + x], std::clamp(block[8 * y + x] + 128, 0, 255)) << coefficient;
+                flat = flat && out[0].y[y * kW + x] == out[0].y[0];
+            }
+        }
+        EXPECT_EQ(flat, coefficient % 2 != 0) << coefficient;
+    }
 }
 
 }  // namespace

@@ -273,6 +273,28 @@ TEST_F(FrontEndStreams, Mpeg1AfterMpeg2IsDecodedAsMpeg1)
     EXPECT_TRUE(messages.diagnostics.empty());
 }
 
+TEST_F(FrontEndStreams, SizeChangeInALaterSequenceHeaderStops)
+{
+    const fs::path a = dir / "a.m2v";
+    const fs::path b = dir / "b.m2v";
+    ASSERT_TRUE(MakeStream(a, "176x144", 4, "-c:v mpeg2video -bf 0 -f mpeg2video"));
+    ASSERT_TRUE(MakeStream(b, "352x288", 4, "-c:v mpeg2video -bf 0 -f mpeg2video"));
+    std::vector<uint8_t> joined = ReadFile(a);
+    ASSERT_GE(joined.size(), 4u);
+    const uint8_t end[4] = {0, 0, 1, 0xB7};
+    if (std::memcmp(joined.data() + joined.size() - 4, end, 4) == 0) {
+        joined.resize(joined.size() - 4);  // no sequence end code between them
+    }
+    const std::vector<uint8_t> second = ReadFile(b);
+    joined.insert(joined.end(), second.begin(), second.end());
+    MessageCapture messages;
+    const std::vector<Yuv> frames = DecodeAll(joined);
+    EXPECT_EQ(frames.size(), 4u);  // the first stream's frames, the last one flushed
+    for (const Yuv& f : frames) EXPECT_EQ(f.width, 176);
+    ASSERT_EQ(messages.diagnostics.size(), 1u);
+    EXPECT_EQ(messages.diagnostics[0], "picture size changes from 176x144 to 352x288: decoding stopped\n");
+}
+
 // ---- headers -------------------------------------------------------------
 
 // A sequence header (and optional extensions) followed by nothing.

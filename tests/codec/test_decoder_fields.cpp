@@ -293,7 +293,9 @@ private:
     // A vector difference with f_code 2.
     void Delta(int d)
     {
-        ASSERT_TRUE(d >= -32 && d <= 31);
+        // The decoder wraps vectors into -32..31 (f_code 2).
+        if (d > 31) d -= 64;
+        if (d < -32) d += 64;
         if (d == 0) {
             PutVlc(w, kMotionCode, 0);
             return;
@@ -658,6 +660,37 @@ TEST(DecoderFields, MismatchControlTogglesTheLastCoefficient)
         }
         EXPECT_EQ(flat, coefficient % 2 != 0) << coefficient;
     }
+}
+
+// A vector that points outside the reference frame is clamped to it: the
+// macroblock in the top-left corner moved 16 samples left predicts from
+// the corner itself.
+TEST(DecoderFields, VectorOutsideTheReferenceIsClamped)
+{
+    Rng rng;
+    StreamWriter sw;
+    sw.Picture(1, 3, true);
+    for (int row = 0; row < 4; ++row) {
+        sw.Slice(row);
+        for (int col = 0; col < 4; ++col) sw.IntraMacroblock(rng);
+    }
+    sw.Picture(2, 3, false);
+    StreamWriter::Vectors v;
+    for (int row = 0; row < 4; ++row) {
+        sw.Slice(row);
+        for (int col = 0; col < 4; ++col) {
+            v.mv[0][0] = col == 0 ? -32 : 0;
+            v.mv[0][1] = row == 3 ? 31 : 0;
+            sw.PredictedMacroblock(kMbForward, 2, &v, nullptr);
+        }
+    }
+    MessageCapture messages;
+    const std::vector<Yuv> out = DecodeAll(sw.Finish());
+    ASSERT_EQ(out.size(), 2u);
+    // Every macroblock ends up a copy of its own area.
+    EXPECT_EQ(out[1].y, out[0].y);
+    EXPECT_EQ(out[1].cb, out[0].cb);
+    EXPECT_TRUE(messages.diagnostics.empty());
 }
 
 }  // namespace

@@ -522,6 +522,8 @@ TEST(DecoderFields, HandBuiltPredictionModes)
         }
     }
     const std::vector<uint8_t> stream = sw.Finish();
+    // The stream as a seed of the decoder's fuzz corpus, on request.
+    if (const char* dump = std::getenv("MORVANE_DUMP_FIELD_STREAM")) WriteFile(dump, stream);
 
     MessageCapture messages;
     morvane::MpegVideoDecoder decoder;

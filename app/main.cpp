@@ -1,7 +1,19 @@
-#include <cstdio>
+// The editor: the application object starts the program, the event loop
+// runs it, and the recent files are kept when it ends.
+#include <QApplication>
 
-int main()
+#include "shell/Morvane.h"
+
+int main(int argc, char** argv)
 {
-    std::puts("Morvane: the editor window is not built yet.");
-    return 0;
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
+    CQuillonApp morvane;
+    if (!morvane.InitInstance(QCoreApplication::arguments().mid(1))) {
+        morvane.ExitInstance();
+        return 0;
+    }
+    const int code = app.exec();
+    morvane.ExitInstance();
+    return code;
 }

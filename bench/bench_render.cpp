@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "engine/Eval.h"
@@ -74,6 +76,15 @@ Texture BenchTexture()
     }
     PrepareForRender(t);
     return t;
+}
+
+// The first figure of /proc/loadavg, where there is one.
+std::string LoadAverage()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string first;
+    if (!(in >> first)) return "unknown";
+    return first;
 }
 
 double Seconds(std::chrono::steady_clock::time_point t0)
@@ -144,6 +155,13 @@ int main(int argc, char** argv)
                 bestAll * 1e3);
     std::printf("speed-up on %d threads:          %8.2fx\n", cores, bestOne / bestAll);
     std::printf("renderer overhead on 1 thread:   %+8.2f %%\n", (bestOne / bestBare - 1.0) * 100.0);
+    for (int n = 2; n < cores; n *= 2) {
+        double best = 1e9;
+        for (int i = 0; i < reps; ++i) best = std::min(best, Rendered(t, all, n));
+        std::printf("renderer, %2d threads:            %8.2f Mpixel/s  (speed-up %.2fx)\n", n, mpix / best,
+                    bestOne / best);
+    }
+    std::printf("load average (other processes share the cores): %s\n", LoadAverage().c_str());
     const bool same = one == bare && all == bare;
     std::printf("images identical:                %s\n", same ? "yes" : "NO");
     return same ? 0 : 1;

@@ -12,7 +12,7 @@
 
 #include "engine/EvalContext.h"
 #include "engine/FloatInt.h"
-#include "engine/PatternsGradient.h"
+#include "engine/Eval.h"
 #include "engine/Noise.h"
 #include "engine/Records.h"
 

@@ -1,5 +1,6 @@
 // The noise colour patterns: materials 0 ("Sky") to 13 ("Stains").
 #include <cmath>
+#include <cstring>
 
 #include "engine/PatternsInternal.h"
 
@@ -15,30 +16,6 @@ void SetColour(float c[3], float r, float g, float b)
 }
 
 void StartColour(const GradientEntry& e, float c[3]) { SetColour(c, e.startR, e.startG, e.startB); }
-
-// Copies the positions and colours of an entry (the reserved words stay 0).
-GradientEntry CopyEntry(const GradientEntry& e)
-{
-    GradientEntry c{};
-    c.start = e.start;
-    c.end = e.end;
-    c.startR = e.startR;
-    c.startG = e.startG;
-    c.startB = e.startB;
-    c.endR = e.endR;
-    c.endG = e.endG;
-    c.endB = e.endB;
-    return c;
-}
-
-// An entry no value in 0..1 falls into.
-GradientEntry UnusedEntry()
-{
-    GradientEntry e{};
-    e.start = 2.0f;
-    e.end = 2.0f;
-    return e;
-}
 
 }  // namespace
 
@@ -131,15 +108,20 @@ void MaterialBrick(float x, float y, float z, const Layer& layer, float out[3], 
     const Gradient* own = GradientOf(layer);
     if (!own) return;
 
-    Gradient bricks;  // temporary, on the stack
+    // Temporary, on the stack: entry j has the positions of entry j and the
+    // colours of entry j + 1; entry 23 stays as it is.
+    Gradient bricks = *own;
     bricks.head.count = kGradientEntries;
     for (int j = 0; j < kGradientEntries - 1; ++j) {
-        GradientEntry e = CopyEntry(own->entries[j + 1]);
-        e.start = own->entries[j].start;
-        e.end = own->entries[j].end;
-        bricks.entries[j] = e;
+        GradientEntry& e = bricks.entries[j];
+        const GradientEntry& next = own->entries[j + 1];
+        e.startR = next.startR;
+        e.startG = next.startG;
+        e.startB = next.startB;
+        e.endR = next.endR;
+        e.endG = next.endG;
+        e.endB = next.endB;
     }
-    bricks.entries[kGradientEntries - 1] = CopyEntry(own->entries[kGradientEntries - 1]);
 
     float c[3] = {0.0f, 0.0f, 0.0f};
     GraniteColour(10.0f * x, 10.0f * y, 10.0f * z, layer.rec.turbulence, FbmOf(layer.rec), &bricks, c);
@@ -179,11 +161,13 @@ void MaterialCheckerTexture(float x, float y, float z, const Layer& layer, float
     const bool odd = CellSumIsOdd(CellIndex(x), CellIndex(y), CellIndex(z));
 
     constexpr int kHalf = kGradientEntries / 2;
-    Gradient half;  // temporary, on the stack: 12 entries
+    Gradient half = *own;  // temporary, on the stack: 12 entries
     half.head.count = kHalf;
-    const int first = odd ? 0 : kHalf;
-    for (int j = 0; j < kHalf; ++j) half.entries[j] = CopyEntry(own->entries[first + j]);
-    for (int j = kHalf; j < kGradientEntries; ++j) half.entries[j] = UnusedEntry();
+    if (!odd) std::memcpy(&half.entries[0], &own->entries[kHalf], sizeof(GradientEntry) * kHalf);
+    for (int j = kHalf; j < kGradientEntries; ++j) {  // never matched, whatever reads them
+        half.entries[j].start = 2.0f;
+        half.entries[j].end = 2.0f;
+    }
 
     MarbleColour(x, y, z, layer.rec.turbulence, FbmOf(layer.rec), &half, out);
 }

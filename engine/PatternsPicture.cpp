@@ -18,8 +18,8 @@ void PictureSample(const Layer& layer, float px, float py, float out[3])
 
     px = std::fabs(px);
     py = std::fabs(py);
-    const float fx = px - std::floor(px);
-    const float fy = py - std::floor(py);
+    const float fx = FracFloor(px);
+    const float fy = FracFloor(py);
     const float cx = TruncIsOdd(px) ? 1.0f - fx : fx;
     const float cy = TruncIsOdd(py) ? 1.0f - fy : fy;
     const int column = std::clamp(SatTrunc(static_cast<float>(width - 1) * cx), 0, width - 1);

@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -228,7 +229,7 @@ void CView::DrawPending()
 CDC* CView::GetDC()
 {
     delete m_dc;
-    m_dc = new CDC(m_surface, m_surface.rect(), -GetScrollPosition());
+    m_dc = new CDC(m_surface, m_surface.rect(), QPoint(0, 0));
     return m_dc;
 }
 
@@ -311,11 +312,21 @@ void CView::SetScrollSizes(QSize total)
 
 void CView::UpdateScrollBars()
 {
-    const QSize client = viewport()->size();
+    // The room without scroll bars decides whether they are needed, so a
+    // window exactly as large as its content shows none.
+    const int frame = 2 * frameWidth();
+    QSize avail = size() - QSize(frame, frame);
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    bool needH = m_total.width() > avail.width();
+    bool needV = m_total.height() > avail.height();
+    if (needH && !needV) needV = m_total.height() > avail.height() - bar;
+    if (needV && !needH) needH = m_total.width() > avail.width() - bar;
+    if (needH) avail.rheight() -= bar;
+    if (needV) avail.rwidth() -= bar;
     QScrollBar* h = horizontalScrollBar();
     QScrollBar* v = verticalScrollBar();
-    h->setRange(0, std::max(0, m_total.width() - client.width()));
-    v->setRange(0, std::max(0, m_total.height() - client.height()));
+    h->setRange(0, std::max(0, m_total.width() - avail.width()));
+    v->setRange(0, std::max(0, m_total.height() - avail.height()));
     h->setPageStep(std::max(1, m_total.width() / 10));
     v->setPageStep(std::max(1, m_total.height() / 10));
     h->setSingleStep(std::max(1, m_total.width() / 100));

@@ -104,8 +104,9 @@ public:
     bool HasPendingDraw() const { return !m_pending.isEmpty(); }
     // The retained surface: exactly the window's pixels.
     const QImage& Surface() const { return m_surface; }
-    // A DC on the whole surface for drawing outside OnDraw (drag lines);
-    // what it draws appears on the next paint.
+    // A DC on the whole surface in window pixels (no scroll offset) for
+    // drawing outside OnDraw (drag lines); what it draws appears on the
+    // next paint.
     CDC* GetDC();
     void ReleaseDC(CDC* dc);
     QRgb BackgroundColour() const { return m_background; }

@@ -50,24 +50,25 @@ void CMDIChildWnd::DestroyWindow()
 
 QSize CMDIChildWnd::FrameSizeForClient(QSize client) const
 {
-    // The frame's own margins (title bar and borders) from its present
-    // geometry, whatever the style draws.  Scroll bars go away once the
-    // view is as large as its content, so of the view only its frame
-    // counts.
-    QSize margins(0, 0);
-    if (QWidget* w = widget()) margins = size() - w->size();
-    if (m_view) margins += QSize(2 * m_view->frameWidth(), 2 * m_view->frameWidth());
-    return client + margins;
+    // The frame's own margins (title bar and borders) as its style sets
+    // them.  Scroll bars go away once the view is as large as its content,
+    // so of the view only its frame counts.
+    const QMargins m = contentsMargins();
+    QSize size = client + QSize(m.left() + m.right(), m.top() + m.bottom());
+    if (m_view) size += QSize(2 * m_view->frameWidth(), 2 * m_view->frameWidth());
+    return size;
 }
 
 void CMDIChildWnd::FitClientSize(QSize client)
 {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (layout()) layout()->activate();
-        resize(FrameSizeForClient(client));
-        if (layout()) layout()->activate();
-        if (!m_view || m_view->ClientSize() == client) break;
-    }
+    resize(FrameSizeForClient(client));
+    if (!isVisible() || !m_view) return;
+    // A laid-out frame tells the truth: correct by what is still missing
+    // (scroll bars shown for the moment do not count).
+    if (layout()) layout()->activate();
+    const int frame = 2 * m_view->frameWidth();
+    const QSize missing = client + QSize(frame, frame) - m_view->size();
+    if (!missing.isNull()) resize(size() + missing);
 }
 
 void CMDIChildWnd::closeEvent(QCloseEvent* event)

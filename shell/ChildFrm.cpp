@@ -1,0 +1,34 @@
+#include "shell/ChildFrm.h"
+
+#include "platform/Dialogs.h"
+#include "platform/WinApp.h"
+#include "shell/MainFrm.h"
+#include "shell/Morvane.h"
+#include "shell/QuillonDoc.h"
+#include "shell/QuillonView.h"
+#include "shell/Resource.h"
+
+CChildFrame::CChildFrame() { setObjectName(QStringLiteral("childFrame")); }
+
+CQuillonDoc* CChildFrame::GetDocument() const { return qobject_cast<CQuillonDoc*>(GetActiveDocument()); }
+
+CQuillonView* CChildFrame::GetView() const { return qobject_cast<CQuillonView*>(GetActiveView()); }
+
+void CChildFrame::OnMDIActivate(bool activate)
+{
+    (void)activate;
+    CQuillonDoc* doc = GetDocument();
+    if (!doc) return;
+    if (auto* frame = qobject_cast<CMainFrame*>(AfxGetMainWnd())) frame->ShowLayerInPanels(*doc, 1);
+}
+
+bool CChildFrame::OnClose()
+{
+    CQuillonDoc* doc = GetDocument();
+    if (!doc || !doc->IsModified()) return true;
+    const int answer = Ui().MessageBox(this, shelltext::SaveQuestion(doc->GetTitle()), AppCaption(),
+                                       MB_YESNO | MB_ICONQUESTION);
+    if (answer != IDYES) return true;
+    // A document that could not be saved keeps its window.
+    return theApp()->SaveTextureFile(doc);
+}

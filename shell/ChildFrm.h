@@ -1,0 +1,21 @@
+// The MDI child window of one texture document.  When it becomes active it
+// shows the document's first layer in the panels; closing it asks whether
+// to save a modified document.
+#pragma once
+
+#include "platform/Frames.h"
+
+class CQuillonDoc;
+class CQuillonView;
+
+class CChildFrame : public CMDIChildWnd {
+    Q_OBJECT
+public:
+    CChildFrame();
+
+    CQuillonDoc* GetDocument() const;
+    CQuillonView* GetView() const;
+
+    void OnMDIActivate(bool activate) override;
+    bool OnClose() override;
+};

@@ -1,0 +1,95 @@
+// The main window: menus, the hidden toolbar, the status bar and the four
+// docked bars that hold the panels.  Panels and commands find each other
+// and the active document through it.
+#pragma once
+
+#include <QColor>
+#include <QVector>
+
+#include <vector>
+
+#include "platform/Frames.h"
+
+class CChildFrame;
+class CCommandBar;
+class CKeyFrameDlg;
+class CKvoPPal;
+class CLibraryDlg;
+class CQuillonDoc;
+class QMenu;
+class QToolBar;
+
+class CMainFrame : public CMDIFrameWnd {
+    Q_OBJECT
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Builds the toolbar, the status bar, the four bars in their fixed
+    // order and the panels.  False when a piece cannot be made.
+    bool LoadFrame();
+
+    // The bars: right (command panel), bottom (palette panel), top
+    // (library panel), bottom (key-frame panel).
+    CControlBar* m_wndCommandBar = nullptr;
+    CControlBar* m_wndPaletteBar = nullptr;
+    CControlBar* m_wndLibraryBar = nullptr;
+    CControlBar* m_wndKeyFrameBar = nullptr;
+    // The panels; a panel that does not exist is null.
+    CKvoPPal* m_pPalettePanel = nullptr;
+    CLibraryDlg* m_pLibraryPanel = nullptr;
+    CCommandBar* m_pCommandPanel = nullptr;
+    QToolBar* m_wndToolBar = nullptr;
+    CKeyFrameDlg* m_pKeyFramePanel = nullptr;
+    // The common palette of exported 8-bit movies.
+    QVector<QRgb> m_moviePalette;
+
+    CChildFrame* ActiveChildFrame() const;
+    CQuillonDoc* ActiveDocument() const;
+
+    // Shows layer n (1-based) of the document in every panel that exists
+    // and makes it the current layer.
+    void ShowLayerInPanels(CQuillonDoc& doc, int n);
+    // The key-frame panel's current key, or -1.
+    int CurrentKeyIndex() const;
+    // Marks every panel background for recomputing from the interface
+    // texture, and repaints the frame.
+    void ResetPanelBackgrounds();
+
+    // The room left for a child frame: the MDI client's size less the
+    // visible, docked command bar's width and the library bar's, palette
+    // bar's, status bar's and toolbar's heights, taken from the frame's
+    // client area.
+    QSize FreeClientSize() const;
+    // Resizes `frame` so that its view shows an image of `image` pixels:
+    // without moving it (FitKeep), limited to the free room (FitLimited),
+    // or moved to the top-left corner of the MDI area as well (FitCorner).
+    enum FitMode { FitKeep, FitLimited, FitCorner };
+    void FitChildFrame(CChildFrame* frame, QSize image, FitMode mode);
+
+    // Rebuilds the menu bar: the texture menu while a document is active,
+    // else the short one; both get the "&Tip" popup.
+    void BuildMenus(bool documentMenu);
+    bool ShowsDocumentMenu() const { return m_documentMenu; }
+    // Exit asks no more questions when it closes the frame.
+    void SetExiting(bool exiting) { m_exiting = exiting; }
+
+protected:
+    void OnChildActivated(CMDIChildWnd* frame) override;
+    void OnActiveChildChanged(CMDIChildWnd* frame) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreatePanels();
+    void BindFrameCommands();
+    void FillRecentFiles(QMenu* menu);
+    QMenu* AddMenu(const QString& title);
+    void AddItem(QMenu* menu, int id, const QString& text);
+
+    std::vector<QMenu*> m_menus;
+    QMetaObject::Connection m_titleConnection;
+    bool m_documentMenu = false;
+    bool m_exiting = false;
+};

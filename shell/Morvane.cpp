@@ -1,0 +1,289 @@
+#include "shell/Morvane.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QScreen>
+
+#include "engine/Cpu.h"
+#include "engine/Noise.h"
+#include "engine/Paths.h"
+#include "engine/SafeFile.h"
+#include "engine/TextureFile.h"
+#include "panels/Commande.h"
+#include "platform/Dialogs.h"
+#include "platform/Profile.h"
+#include "platform/RenderGuard.h"
+#include "shell/ChildFrm.h"
+#include "shell/MainFrm.h"
+#include "shell/QuillonDoc.h"
+#include "shell/QuillonView.h"
+#include "shell/Resource.h"
+
+namespace {
+CQuillonApp* g_theApp = nullptr;
+}
+
+CQuillonApp* theApp() { return g_theApp; }
+
+CQuillonApp::CQuillonApp() { g_theApp = this; }
+
+CQuillonApp::~CQuillonApp()
+{
+    RenderGuard::SetDropHandler(nullptr);
+    CDocument::SetRecentFileHook(nullptr);
+    m_pMainWnd = nullptr;
+    m_mainFrame.reset();
+    if (g_theApp == this) g_theApp = nullptr;
+}
+
+CMainFrame* CQuillonApp::MainFrame() const { return m_mainFrame.get(); }
+
+CDocTemplate* CQuillonApp::DocTemplate() const { return m_pDocTemplate; }
+
+QPrinter& CQuillonApp::Printer()
+{
+    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+bool CQuillonApp::InitInstance(const QStringList& arguments)
+{
+    SetAppCaption(shelltext::kAppTitle);
+
+    // 1. The root folder that stands for the current drive, with its
+    //    working folder; data files are searched below it.
+    morvane::EnsureRootFolders();
+
+    // 2. The command line decides the splash window and the start-up tip.
+    m_bShowSplash = CCommandLineInfo::Parse(arguments).m_bShowSplash;
+
+    // 4. The profile's recent files.
+    LoadRecentFileList();
+
+    // 5. Which order the panels are made in.
+    m_platformFlag = 1;
+
+    // 6. One document template: document, child frame and view.
+    auto tmpl = std::make_unique<CDocTemplate>(
+        IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; }, [] { return new CChildFrame; },
+        [] { return new CQuillonView; });
+    m_pDocTemplate = tmpl.get();
+    AddDocTemplate(std::move(tmpl));
+
+    // 7. The main frame with its bars and panels.
+    m_mainFrame = std::make_unique<CMainFrame>();
+    m_pMainWnd = m_mainFrame.get();
+    if (!m_mainFrame->LoadFrame()) return false;
+    CMainFrame* frame = m_mainFrame.get();
+    frame->OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
+    frame->OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    for (int i = 0; i < kRecentFileCount; ++i)
+        frame->OnCommand(ID_FILE_MRU_FILE1 + i, [this, i] { OnOpenRecentFile(i + 1); });
+    frame->OnCommand(ID_FILE_SAVE_TEXTURE, [this] { OnFileSave(); });
+    frame->OnCommand(ID_FILE_SAVE_AS_TEXTURE, [this] { OnFileSaveAs(); });
+    frame->OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
+    frame->OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
+    frame->OnCommand(ID_IMAGE_FORMAT, [this] { OnImageFormat(); });
+    frame->OnCommand(ID_WEB_PAGER, [this] { OnWebPager(); });
+    frame->OnCommand(ID_TIP_OF_THE_DAY, [this] { OnTipOfTheDay(); });
+    frame->OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    frame->OnCommand(ID_LOAD_INTERFACE_TEXTURE, [this] { OnLoadInterfaceTexture(); });
+    frame->OnCommand(ID_TOGGLE_COMMAND_BAR, [this] { OnToggleBar(IDD_COMMAND_BAR); });
+    frame->OnCommand(ID_TOGGLE_LIBRARY, [this] { OnToggleBar(IDD_LIBRARY_BAR); });
+    frame->OnCommand(ID_TOGGLE_PALETTE, [this] { OnToggleBar(IDD_PALETTE_BAR); });
+    frame->OnCommand(ID_TOGGLE_KEYFRAMES, [this] { OnToggleBar(IDD_KEYFRAME_BAR); });
+
+    // 8, 9. The command line again; the noise tables.  The processor test
+    //    comes before anything renders (the first document's panels do).
+    const CCommandLineInfo cmdInfo = CCommandLineInfo::Parse(arguments);
+    morvane::NoiseInit();
+    morvane::MmxPresent = morvane::MmxFromFeatures(morvane::GetCpuFeatures());
+
+    // 10. The sphere table (all zero when the file is missing).
+    m_sphereTable.Load();
+
+    // 12. The interface texture behind the panels.
+    m_strInterfaceTexture = QStringLiteral("\\kvo\\interface.zyv");
+    LoadInterfaceTexture();
+
+    // 13. A new document, or the file the command line names.
+    if (!ProcessShellCommand(cmdInfo)) return false;
+
+    // 14. The first child frame shows exactly its image.
+    FitActiveFrame();
+
+    // 15. The main window, maximised.
+    // (Without a window manager nothing maximises a window: take the
+    // screen's room first.)
+    if (QScreen* screen = frame->screen()) frame->setGeometry(screen->availableGeometry());
+    frame->showMaximized();
+    frame->RecalcLayout();
+
+    // 16, 17. The default library and the tip of the day.
+    LoadDefaultLibrary();
+    ShowTipAtStartup();
+
+    // 18. The command panel shows its state.
+    if (frame->m_pCommandPanel) frame->m_pCommandPanel->update();
+
+    // 19. Files dropped on the main window open as File > Open opens them.
+    frame->setAcceptDrops(true);
+    RenderGuard::SetDropHandler([this](const QStringList& paths) { OpenDroppedFiles(paths); });
+    return true;
+}
+
+int CQuillonApp::ExitInstance()
+{
+    SaveRecentFileList();
+    return 0;
+}
+
+bool CQuillonApp::ProcessShellCommand(const CCommandLineInfo& info)
+{
+    switch (info.m_nShellCommand) {
+    case CCommandLineInfo::FileNew:
+        OnFileNew();
+        return MainFrame()->ActiveDocument() != nullptr;
+    case CCommandLineInfo::FileOpen:
+        // A file that cannot be opened has said why; the program goes on.
+        OpenDocumentFile(info.m_strFileName);
+        return true;
+    case CCommandLineInfo::FilePrint:
+    case CCommandLineInfo::FilePrintTo: {
+        // Print the file and end.
+        if (CQuillonDoc* doc = OpenDocumentFile(info.m_strFileName)) {
+            QPrinter printer(QPrinter::HighResolution);
+            if (info.m_nShellCommand == CCommandLineInfo::FilePrintTo) printer.setPrinterName(info.m_strPrinterName);
+            if (!doc->Views().empty()) static_cast<CQuillonView*>(doc->Views().front())->PrintTo(printer);
+        }
+        return false;
+    }
+    case CCommandLineInfo::FileDDE:
+    case CCommandLineInfo::FileNothing:
+        return true;
+    }
+    return true;
+}
+
+void CQuillonApp::FitActiveFrame()
+{
+    CMainFrame* frame = MainFrame();
+    if (!frame) return;
+    CChildFrame* child = frame->ActiveChildFrame();
+    CQuillonDoc* doc = frame->ActiveDocument();
+    CView* view = frame->GetActiveView();
+    if (!child || !doc || !view) return;
+    view->SetScrollSizes(doc->m_sizeImage);
+    frame->FitChildFrame(child, doc->m_sizeImage, CMainFrame::FitKeep);
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void CQuillonApp::OnFileNew()
+{
+    if (!m_pDocTemplate || !MainFrame()) return;
+    if (!m_pDocTemplate->OpenNewDocument(MainFrame())) return;
+    FitActiveFrame();
+}
+
+void CQuillonApp::OnToggleBar(int barId)
+{
+    CMainFrame* frame = MainFrame();
+    if (!frame) return;
+    CControlBar* bar = frame->ControlBar(barId);
+    if (!bar) return;
+    frame->ShowControlBar(bar, !bar->IsBarVisible());
+}
+
+bool CQuillonApp::AskToSaveAll()
+{
+    for (CDocument* d : AllDocuments()) {
+        auto* doc = qobject_cast<CQuillonDoc*>(d);
+        if (!doc || !doc->IsModified()) continue;
+        const int answer = Ui().MessageBox(MainFrame(), shelltext::SaveQuestion(doc->GetTitle()), AppCaption(),
+                                           MB_YESNO | MB_ICONQUESTION);
+        if (answer == IDYES && !SaveTextureFile(doc)) return false;
+    }
+    return true;
+}
+
+void CQuillonApp::OnAppExit()
+{
+    // The questions come first: a save that fails keeps the program (and
+    // everything it holds) as it was.
+    if (!AskToSaveAll()) return;
+    m_sphereTable = morvane::SphereTable();
+    m_quitRequested = true;
+    if (CMainFrame* frame = MainFrame()) {
+        frame->SetExiting(true);
+        frame->close();
+    }
+    QCoreApplication::exit(0);
+}
+
+void CQuillonApp::OnFilePrintSetup() { Ui().PageSetupDialog(MainFrame(), Printer()); }
+
+void CQuillonApp::OnAppAbout()
+{
+    Ui().MessageBox(MainFrame(), QStringLiteral("Morvane Version 4.0"), QStringLiteral("About Morvane"),
+                    MB_OK | MB_ICONINFORMATION);
+}
+
+// The image size dialogs, the web page generator, the export and the tip
+// of the day are separate pieces of the program; until they are part of
+// it their commands do nothing.
+void CQuillonApp::OnImageFormat() {}
+void CQuillonApp::OnWebPager() {}
+void CQuillonApp::OnFileSaveAs() {}
+void CQuillonApp::OnTipOfTheDay() {}
+void CQuillonApp::ShowTipAtStartup() {}
+void CQuillonApp::LoadDefaultLibrary() {}
+
+bool CQuillonApp::LoadInterfaceTexture(QString* error)
+{
+    const auto found = morvane::ResolveStoredPath(m_strInterfaceTexture.toStdString());
+    if (!found) {
+        if (error) *error = QStringLiteral("Unable to open \"%1\".").arg(m_strInterfaceTexture);
+        return false;
+    }
+    const morvane::FileBytes file = morvane::ReadFileBytes(*found);
+    if (!file.ok()) {
+        if (error) *error = QStringLiteral("Unable to open \"%1\".\n%2.").arg(QString::fromStdString(found->string()),
+                                                                            QString::fromStdString(file.error));
+        return false;
+    }
+    // Any file is read as a texture file, unless it is a layer file.
+    morvane::FileKind kind = morvane::FileKindOf(found->string());
+    if (kind == morvane::FileKind::Other) kind = morvane::FileKind::Texture;
+    morvane::Parsed<morvane::Texture> parsed = morvane::ParseTextureFile(file.bytes, kind);
+    if (!parsed.ok()) {
+        if (error) *error = QStringLiteral("\"%1\" cannot be used as a texture.\n%2.")
+                                .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));
+        return false;
+    }
+    morvane::LoadLayerPictures(*parsed.value);
+    m_interfaceTexture = std::move(*parsed.value);
+    return true;
+}
+
+void CQuillonApp::OnLoadInterfaceTexture()
+{
+    FileDialogRequest r;
+    r.title = shelltext::kOpenTitle;
+    r.filter = shelltext::kOpenFilter;
+    r.defaultExt = QStringLiteral("kvo");
+    r.initialDir = QStringLiteral("\\kvo");
+    r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    const QStringList chosen = Ui().FileDialog(MainFrame(), r);
+    if (chosen.isEmpty()) return;
+    const QString previous = m_strInterfaceTexture;
+    m_strInterfaceTexture = chosen.front();
+    QString error;
+    if (!LoadInterfaceTexture(&error)) {
+        m_strInterfaceTexture = previous;
+        AfxMessageBox(error, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (CMainFrame* frame = MainFrame()) frame->ResetPanelBackgrounds();
+}

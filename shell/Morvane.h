@@ -1,0 +1,107 @@
+// The application object: start-up in its fixed order, the application's
+// commands, the things that live as long as the program (the interface
+// texture behind the panels, the sphere table, the printer) and shut-down.
+//
+// One CQuillonApp exists while the program runs; theApp() finds it.
+#pragma once
+
+#include <QPrinter>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/Records.h"
+#include "engine/Sphere.h"
+#include "platform/WinApp.h"
+
+class CChildFrame;
+class CMainFrame;
+class CQuillonDoc;
+class CQuillonView;
+
+class CQuillonApp : public CWinApp {
+    Q_OBJECT
+public:
+    CQuillonApp();
+    ~CQuillonApp() override;
+
+    // Starts the program with the command-line arguments (without the
+    // program's name).  False ends the program at once.
+    bool InitInstance(const QStringList& arguments);
+    // After the event loop: writes what the program keeps between runs.
+    int ExitInstance();
+
+    CMainFrame* MainFrame() const;
+    CDocTemplate* DocTemplate() const;
+
+    // --- Members other parts read -----------------------------------
+    int16_t m_platformFlag = 1;            // which order the panels are made in
+    int16_t m_jpegRow = 0;                 // row counter of the JPEG export
+    int32_t m_movieWidth = 0;              // frame size of an exported movie
+    int32_t m_movieHeight = 0;
+    QString m_strInterfaceTexture;         // path of the interface texture, as stored
+    morvane::Texture m_interfaceTexture;   // no layers until a load succeeds
+    morvane::SphereTable m_sphereTable;    // the light picker's sphere normals
+    bool m_bShowSplash = true;             // the command line allows the splash and the start-up tip
+
+    QPrinter& Printer();
+
+    // --- Commands ---------------------------------------------------
+    void OnFileNew();
+    void OnFileOpen();
+    void OnOpenRecentFile(int n);  // 1..8
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnAppExit();
+    void OnImageFormat();
+    void OnWebPager();
+    void OnTipOfTheDay();
+    void OnAppAbout();
+    void OnFilePrintSetup();
+    void OnLoadInterfaceTexture();
+    void OnToggleBar(int barId);
+
+    // --- Operations -------------------------------------------------
+    // Reads m_strInterfaceTexture into m_interfaceTexture; false (and the
+    // old texture kept) when it cannot be read.  `error` gets the reason.
+    bool LoadInterfaceTexture(QString* error = nullptr);
+    void ShowTipAtStartup();
+    void LoadDefaultLibrary();
+
+    // Opens a file into a new document, as File > Open opens one file.
+    // Null when no document was made for it.
+    virtual CQuillonDoc* OpenDocumentFile(const QString& path);
+    // Files dropped on the main window, or sent while a render ran.
+    void OpenDroppedFiles(const QStringList& paths);
+    // Writes the document's texture as Save does; false (after saying
+    // why) when it was not written.
+    virtual bool SaveTextureFile(CQuillonDoc* doc);
+    // The labels of the recent-file entries of the File menu, most recent
+    // first.
+    QStringList RecentFileLabels() const;
+    void LoadRecentFileList();
+    void SaveRecentFileList();
+
+    // The fit after New and at start-up: the active view's scroll sizes
+    // become its document's image size and the active child frame shows
+    // exactly the image, without moving.
+    void FitActiveFrame();
+
+    // Asks the save question for every modified document; false when a
+    // save failed (the caller then stops).
+    bool AskToSaveAll();
+
+    bool QuitRequested() const { return m_quitRequested; }
+
+private:
+    bool ProcessShellCommand(const CCommandLineInfo& info);
+
+    CDocTemplate* m_pDocTemplate = nullptr;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+    std::unique_ptr<QPrinter> m_printer;
+    bool m_quitRequested = false;
+};
+
+CQuillonApp* theApp();

@@ -1,0 +1,19 @@
+#include "shell/QuillonDoc.h"
+
+#include "platform/WinApp.h"
+#include "shell/MainFrm.h"
+
+CQuillonDoc::CQuillonDoc() = default;
+
+bool CQuillonDoc::OnNewDocument()
+{
+    if (!CDocument::OnNewDocument()) return false;
+    m_sizeImage = QSize(morvane::kDefaultImageWidth, morvane::kDefaultImageHeight);
+    InitMaterialPresets();
+    m_texture = morvane::NewTexture(*m_pPresets);
+    if (auto* frame = qobject_cast<CMainFrame*>(AfxGetMainWnd())) frame->ShowLayerInPanels(*this, 1);
+    return true;
+}
+
+// The presets never change, so every document shares one table.
+void CQuillonDoc::InitMaterialPresets() { m_pPresets = &morvane::MaterialPresetTable(); }

@@ -1,0 +1,27 @@
+// The document: one texture, the material presets every new layer and
+// every change of material takes its values from, and the image size.
+#pragma once
+
+#include <QSize>
+
+#include "engine/Presets.h"
+#include "engine/Records.h"
+#include "platform/DocView.h"
+
+class CQuillonDoc : public CDocument {
+    Q_OBJECT
+public:
+    CQuillonDoc();
+
+    // Builds the presets and a texture of one layer copied from preset 1,
+    // and shows that layer in the panels.
+    bool OnNewDocument() override;
+    void InitMaterialPresets();
+
+    morvane::Texture& GetTexture() { return m_texture; }
+    const morvane::Texture& GetTexture() const { return m_texture; }
+
+    morvane::Texture m_texture;                          // the document's texture
+    const morvane::MaterialPresets* m_pPresets = nullptr;  // 40 presets, index = material number (shared, read-only)
+    QSize m_sizeImage{0, 0};                              // render size in pixels
+};

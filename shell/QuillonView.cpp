@@ -1,0 +1,311 @@
+#include "shell/QuillonView.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPrinter>
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/Render.h"
+#include "engine/TextureFile.h"
+#include "panels/Commande.h"
+#include "platform/Dialogs.h"
+#include "platform/RenderGuard.h"
+#include "platform/WinApp.h"
+#include "shell/MainFrm.h"
+#include "shell/Morvane.h"
+#include "shell/QuillonDoc.h"
+
+std::array<PaletteEntry, 256> ViewPalette()
+{
+    std::array<PaletteEntry, 256> p{};
+    int i = 0;
+    for (int r = 0; r < 7; ++r) {
+        for (int g = 0; g < 6; ++g) {
+            for (int b = 0; b < 6; ++b) {
+                p[i++] = {static_cast<uint8_t>(36 * r), static_cast<uint8_t>(42 * g), static_cast<uint8_t>(42 * b), 0};
+            }
+        }
+    }
+    for (int grey : {64, 127, 190, 253}) {
+        const auto v = static_cast<uint8_t>(grey);
+        p[i++] = {v, v, v, 0};
+    }
+    return p;
+}
+
+namespace {
+
+CMainFrame* MainFrame() { return qobject_cast<CMainFrame*>(AfxGetMainWnd()); }
+
+CCommandBar* CommandPanel()
+{
+    CMainFrame* f = MainFrame();
+    return f ? f->m_pCommandPanel : nullptr;
+}
+
+// Rows between two polls of the keyboard: about thirty polls a render.
+int BandRows(int total) { return std::max(1, (total + 31) / 32); }
+
+}  // namespace
+
+CQuillonView::CQuillonView() { setObjectName(QStringLiteral("textureView")); }
+
+CQuillonDoc* CQuillonView::GetDocument() const { return static_cast<CQuillonDoc*>(CView::GetDocument()); }
+
+void CQuillonView::OnInitialUpdate()
+{
+    m_bPrinting = 0;
+    m_bScrolled = 0;
+    if (CQuillonDoc* doc = GetDocument()) SetScrollSizes(doc->m_sizeImage);
+    CView::OnInitialUpdate();
+}
+
+void CQuillonView::OnScroll(bool, int) { m_bScrolled = 1; }
+
+int CQuillonView::CurrentLayerIndex() const
+{
+    CQuillonDoc* doc = GetDocument();
+    CCommandBar* panel = CommandPanel();
+    if (!doc) return -1;
+    const int index = panel ? panel->currentLayer - 1 : 0;
+    return index >= 0 && index < doc->m_texture.LayerCount() ? index : -1;
+}
+
+void CQuillonView::OnDraw(CDC* dc)
+{
+    m_nBitsPixel = static_cast<int16_t>(dc->BitsPerPixel());
+    if (m_nBitsPixel == 8) {
+        // Displays here have at least 24 bits; the palette is made as the
+        // program always made it, but there is nothing to select it into.
+        m_paletteMade = true;
+    }
+    CQuillonDoc* doc = GetDocument();
+    if (!doc || doc->m_texture.layers.empty()) return;
+    morvane::Texture& texture = doc->m_texture;
+
+    const morvane::LayerRecord first = texture.layers[0].layer.rec;
+    const int w = morvane::StoredImageWidth(first);
+    const int h = morvane::StoredImageHeight(first);
+    if (w <= 0 || h <= 0) return;
+
+    // Only the part of the clip box that lies on the image is rendered;
+    // the rest shows the window's background.
+    const QRect clip = dc->GetClipBox() & QRect(0, 0, w, h);
+
+    CCommandBar* panel = CommandPanel();
+    QProgressBar* progress = (panel && !m_bPrinting && !m_bScrolled) ? panel->progressBar : nullptr;
+    if (progress) {
+        progress->setRange(0, 1000);
+        progress->setValue(0);
+    }
+    morvane::PrepareForRender(texture);
+    m_lastStopped = false;
+    m_lastRows = 0;
+    if (clip.isEmpty()) return;
+    ++m_renderCount;
+
+    const int displayMode = panel ? panel->displayMode : 0;
+    const int current = panel ? panel->currentLayer - 1 : 0;
+
+    const int cw = clip.width();
+    const int ch = clip.height();
+    std::vector<uint8_t> buffer(static_cast<size_t>(cw) * ch * 4, 0);
+    // Image row r is window row h - 1 - r: the lowest window row of the
+    // clip box is the first image row rendered.
+    const int firstRow = h - 1 - clip.bottom();
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(cw) * 4;
+
+    std::unique_ptr<RenderGuard> guard;
+    if (!RenderGuard::Active()) guard = std::make_unique<RenderGuard>();
+    const int band = BandRows(ch);
+    int lastProgress = 0;
+
+    morvane::RenderOptions options;
+    options.rowDone = [&](const morvane::RenderProgress& p) {
+        if (progress) {
+            // The position of the image row just finished.
+            const int value = static_cast<int>(1000LL * (firstRow + p.done - 1) / h);
+            if (value > lastProgress) {
+                lastProgress = value;
+                progress->setValue(value);
+            }
+        }
+        if (guard && p.done < p.total && p.done % band == 0 && guard->PollEscapeKey()) return false;
+        return true;
+    };
+    const morvane::RenderResult result =
+        morvane::RenderRect(texture, w, h, clip.left(), firstRow, cw, ch, displayMode, current,
+                            buffer.data() + (ch - 1) * stride, -stride, options);
+    m_lastStopped = !result.complete;
+    m_lastRows = result.rowsRendered;
+    if (progress && result.complete) {
+        const int value = static_cast<int>(1000LL * (h - 1) / h);
+        if (value > lastProgress) progress->setValue(value);
+    }
+
+    dc->StretchDIBits(clip, QRect(0, 0, cw, ch), buffer.data(), cw, ch);
+    guard.reset();
+}
+
+// ---------------------------------------------------------------------------
+// Dragging
+
+void CQuillonView::DrawDragLine()
+{
+    CDC* dc = GetDC();
+    dc->SetROP2(R2_XORPEN);
+    dc->SetPenColor(0xFFFFFFFFu);
+    dc->MoveTo(m_ptDragStart);
+    dc->LineTo(m_ptDragEnd);
+    dc->SetROP2(R2_COPYPEN);
+    ReleaseDC(dc);
+}
+
+void CQuillonView::OnLButtonDown(QPoint point)
+{
+    m_nDragButton = 0;
+    m_ptDragStart = m_ptDragEnd = point;
+    DrawDragLine();
+    SetCapture();
+}
+
+void CQuillonView::OnMouseMove(QPoint point)
+{
+    if (!HasCapture()) return;
+    if (m_nDragButton == 0) {
+        DrawDragLine();
+        m_ptDragEnd = point;
+        DrawDragLine();
+    } else if (m_nDragButton == 1) {
+        m_ptDragEnd = point;
+    }
+}
+
+void CQuillonView::OnLButtonUp(QPoint point)
+{
+    if (!HasCapture() || m_nDragButton != 0) return;
+    m_ptDragEnd = point;
+    DrawDragLine();
+    ReleaseCapture();
+    m_nDragButton = -1;
+    if (m_ptDragEnd == m_ptDragStart) return;
+
+    CQuillonDoc* doc = GetDocument();
+    const int index = CurrentLayerIndex();
+    if (!doc || index < 0) return;
+    morvane::Layer& layer = doc->m_texture.layers[index].layer;
+    const int width = morvane::StoredImageWidth(layer.rec);
+    const int height = morvane::StoredImageHeight(layer.rec);
+    // The pattern follows the mouse: one layer width of drag moves it by 1.
+    if (width != 0)
+        layer.rec.offsetX = layer.rec.offsetX + static_cast<float>(m_ptDragStart.x() - m_ptDragEnd.x()) / static_cast<float>(width);
+    if (height != 0)
+        layer.rec.offsetY = layer.rec.offsetY - static_cast<float>(m_ptDragStart.y() - m_ptDragEnd.y()) / static_cast<float>(height);
+    if (layer.rec.animated != 0) {
+        const int key = MainFrame() ? MainFrame()->CurrentKeyIndex() : -1;
+        if (key >= 0 && key < static_cast<int>(layer.keys.size())) {
+            layer.keys[key].rec.offsetX = layer.rec.offsetX;
+            layer.keys[key].rec.offsetY = layer.rec.offsetY;
+        }
+    }
+    doc->SetModifiedFlag();
+    Invalidate();
+    UpdateWindow();
+}
+
+void CQuillonView::OnRButtonDown(QPoint point)
+{
+    m_nDragButton = 1;
+    m_ptDragStart.setX(point.x());
+    m_ptDragEnd.setX(point.x());
+    SetCapture();
+}
+
+void CQuillonView::OnRButtonUp(QPoint point)
+{
+    if (!HasCapture() || m_nDragButton != 1) return;
+    m_ptDragEnd.setX(point.x());
+    ReleaseCapture();
+    m_nDragButton = -1;
+    if (m_ptDragEnd.x() == m_ptDragStart.x()) return;
+
+    CQuillonDoc* doc = GetDocument();
+    const int index = CurrentLayerIndex();
+    if (!doc || index < 0) return;
+    // 720 pixels of drag to the left are one turn anticlockwise.
+    float& turns = doc->m_texture.layers[index].orientation;
+    turns += static_cast<float>(m_ptDragStart.x() - m_ptDragEnd.x()) / 720.0f;
+    doc->SetModifiedFlag();
+    Invalidate();
+    UpdateWindow();
+}
+
+void CQuillonView::OnLButtonDblClk(QPoint)
+{
+    Invalidate();
+    UpdateWindow();
+}
+
+// ---------------------------------------------------------------------------
+// Printing
+
+void CQuillonView::PrintTo(QPrinter& printer)
+{
+    CQuillonDoc* doc = GetDocument();
+    if (!doc) return;
+    printer.setFromTo(1, 1);
+    if (printer.docName().isEmpty()) printer.setDocName(doc->GetTitle());
+
+    QPainter painter;
+    if (!painter.begin(&printer)) return;
+    m_bPrinting = 1;
+
+    // Units of a hundredth of an inch, as the page header is measured.
+    const double unit = printer.resolution() / 100.0;
+    QRectF area(0, 0, printer.width(), printer.height());
+
+    // Page header: the title 25 units below the top, a rule below it, and
+    // the drawing area starts under both.
+    QFont font(QStringLiteral("Arial"), 12);
+    painter.setFont(font);
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    const double textHeight = metrics.height() / unit;
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(area.left(), area.top() + 25 * unit + metrics.ascent()), doc->GetTitle());
+    const double ruleY = area.top() + (textHeight + 20) * unit;
+    painter.drawLine(QPointF(area.left(), ruleY), QPointF(area.right(), ruleY));
+    area.setTop(area.top() + (25 + textHeight + 20) * unit);
+
+    // The image under the header: one image pixel per unit, smaller when
+    // the page is too small for it.
+    const QSize image = doc->m_sizeImage;
+    double scale = unit;
+    if (image.width() > 0 && image.height() > 0)
+        scale = std::min({unit, area.width() / image.width(), area.height() / image.height()});
+    if (scale > 0) {
+        QTransform toDevice;
+        toDevice.translate(area.left(), area.top());
+        toDevice.scale(scale, scale);
+        CDC dc(painter, toDevice, QRectF(0, 0, area.width() / scale, area.height() / scale), painter.device()->depth());
+        OnDraw(&dc);
+    }
+    painter.end();
+    m_bPrinting = 0;
+}
+
+void CQuillonView::OnFilePrint()
+{
+    QPrinter& printer = theApp()->Printer();
+    printer.setFromTo(1, 1);
+    if (!Ui().PrintDialog(this, printer)) return;
+    PrintTo(printer);
+}
+
+void CQuillonView::OnFilePrintPreview()
+{
+    QPrinter& printer = theApp()->Printer();
+    Ui().PrintPreview(this, printer, [this](QPrinter* p) { PrintTo(*p); });
+}

@@ -1,0 +1,73 @@
+// The view of a texture: one window pixel per image pixel, rendered afresh
+// for the area that needs drawing, with the command panel's progress bar
+// advancing and Escape stopping a long render.  A left drag moves the
+// current layer, a right drag turns it; a double click renders again.  The
+// view also prints the texture on one page under a title line.
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+
+#include <array>
+#include <cstdint>
+
+#include "platform/DocView.h"
+
+class CQuillonDoc;
+class QPrinter;
+
+// An entry of the 256-colour palette used on 8-bit displays.
+struct PaletteEntry {
+    uint8_t red, green, blue, flags;
+    bool operator==(const PaletteEntry&) const = default;
+};
+// A 7 x 6 x 6 colour cube (red outermost: 0, 36, ..., 216; green and blue
+// 0, 42, ..., 210) followed by the greys 64, 127, 190 and 253.
+std::array<PaletteEntry, 256> ViewPalette();
+
+class CQuillonView : public CView {
+    Q_OBJECT
+public:
+    CQuillonView();
+
+    CQuillonDoc* GetDocument() const;
+
+    void OnInitialUpdate() override;
+    void OnDraw(CDC* dc) override;
+
+    // Printing: one page, the title line, then the image.
+    void PrintTo(QPrinter& printer);
+    void OnFilePrint();
+    void OnFilePrintPreview();
+
+    int16_t m_nBitsPixel = 0;    // bits per pixel of the last device drawn on
+    int16_t m_bPrinting = 0;     // 1 while printing
+    int16_t m_bScrolled = 0;     // 1 once the user has scrolled
+    bool m_paletteMade = false;  // the 8-bit palette exists (made on the first 8-bit paint)
+    QPoint m_ptDragStart;
+    QPoint m_ptDragEnd;
+    int m_nDragButton = -1;      // 0 during a left drag, 1 during a right drag, else -1
+
+    // The last render: whether Escape stopped it, and the rows it drew.
+    bool LastRenderStopped() const { return m_lastStopped; }
+    int LastRenderRows() const { return m_lastRows; }
+    int RenderCount() const { return m_renderCount; }
+
+protected:
+    void OnScroll(bool horizontal, int action) override;
+    void OnLButtonDown(QPoint point) override;
+    void OnMouseMove(QPoint point) override;
+    void OnLButtonUp(QPoint point) override;
+    void OnRButtonDown(QPoint point) override;
+    void OnRButtonUp(QPoint point) override;
+    void OnLButtonDblClk(QPoint point) override;
+
+private:
+    void DrawDragLine();
+    // The current layer's index (0-based) or -1 when it does not exist.
+    int CurrentLayerIndex() const;
+
+    bool m_lastStopped = false;
+    int m_lastRows = 0;
+    int m_renderCount = 0;
+};

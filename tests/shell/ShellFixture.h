@@ -1,0 +1,121 @@
+// A started program in a private root folder and profile, with scripted
+// dialogs, for the shell's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QMdiArea>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <memory>
+
+#include "engine/Presets.h"
+#include "engine/Render.h"
+#include "engine/TextureFile.h"
+#include "panels/Commande.h"
+#include "platform/Dialogs.h"
+#include "platform/Profile.h"
+#include "shell/ChildFrm.h"
+#include "shell/MainFrm.h"
+#include "shell/Morvane.h"
+#include "shell/QuillonDoc.h"
+#include "shell/QuillonView.h"
+#include "shell/Resource.h"
+#include "support/QtTestApp.h"
+
+namespace morvane::test {
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureQtApp();
+        ASSERT_TRUE(m_dir.isValid());
+        setenv("MORVANE_ROOT", (m_dir.path() + "/root").toUtf8().constData(), 1);
+        SetAppProfilePath((m_dir.path() + "/Morvane.ini").toStdString());
+        m_ui = std::make_unique<ScopedScriptedDialogs>();
+    }
+
+    void TearDown() override
+    {
+        m_app.reset();
+        DrainEvents();
+        m_ui.reset();
+        unsetenv("MORVANE_ROOT");
+    }
+
+    void Start(const QStringList& args = {})
+    {
+        m_app = std::make_unique<CQuillonApp>();
+        ASSERT_TRUE(m_app->InitInstance(args));
+        DrainEvents();
+    }
+
+    QString Path(const QString& name) const { return m_dir.path() + "/" + name; }
+
+    CMainFrame* Frame() const { return m_app->MainFrame(); }
+    CQuillonDoc* Doc() const { return Frame()->ActiveDocument(); }
+    CQuillonView* View() const { return qobject_cast<CQuillonView*>(Frame()->GetActiveView()); }
+    ScriptedDialogs& Ui() { return *m_ui; }
+
+    // Three layers: Marble, Granite and Wood, as the presets give them.
+    static Texture ThreeLayers(int width, int height)
+    {
+        const MaterialPresets& p = MaterialPresetTable();
+        Texture t = NewTexture(p);
+        for (int m : {8, 2}) {
+            LayerSlot s;
+            s.layer = LayerFromPreset(p[m]);
+            s.blendMode = 0;
+            s.blendCoef = 0.5f;
+            t.layers.push_back(std::move(s));
+        }
+        for (LayerSlot& s : t.layers) {
+            s.layer.rec.width = static_cast<int16_t>(width);
+            s.layer.rec.height = static_cast<int16_t>(height);
+        }
+        return t;
+    }
+
+    // Gives the active document `texture` and fits its window.
+    void UseTexture(Texture texture)
+    {
+        CQuillonDoc* doc = Doc();
+        const LayerRecord first = texture.layers[0].layer.rec;
+        doc->m_texture = std::move(texture);
+        doc->m_sizeImage = QSize(StoredImageWidth(first), StoredImageHeight(first));
+        m_app->FitActiveFrame();
+        View()->Invalidate();
+        DrainEvents();
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ScopedScriptedDialogs> m_ui;
+    std::unique_ptr<CQuillonApp> m_app;
+};
+
+// The blue, green and red bytes of the surface's pixel.
+inline void ExpectPixel(const QImage& surface, int x, int y, const uint8_t* bgr)
+{
+    const QRgb p = surface.pixel(x, y);
+    EXPECT_EQ(qBlue(p), bgr[0]) << x << "," << y;
+    EXPECT_EQ(qGreen(p), bgr[1]) << x << "," << y;
+    EXPECT_EQ(qRed(p), bgr[2]) << x << "," << y;
+}
+
+// Whether the w x h image at the surface's top-left corner equals `bytes`
+// (top row first, blue, green, red, unused).
+inline bool SurfaceEquals(const QImage& surface, const std::vector<uint8_t>& bytes, int w, int h)
+{
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* b = bytes.data() + (static_cast<size_t>(y) * w + x) * 4;
+            const QRgb p = surface.pixel(x, y);
+            if (qBlue(p) != b[0] || qGreen(p) != b[1] || qRed(p) != b[2]) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace morvane::test

@@ -1,0 +1,226 @@
+#include <QDropEvent>
+#include <QMimeData>
+#include <QToolBar>
+#include <QUrl>
+
+#include "ShellFixture.h"
+#include "platform/RenderGuard.h"
+
+#include <QMenu>
+#include <QMenuBar>
+
+using namespace morvane;
+using namespace morvane::test;
+
+class Frames : public ShellTest {};
+
+namespace {
+
+// A drag of `file` entering the window and dropped on it.
+void DropFile(QWidget* target, const QString& file)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &move);
+    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+}  // namespace
+
+TEST_F(Frames, BarTogglesAndTheirCheckMarks)
+{
+    Start();
+    CMainFrame* frame = Frame();
+    const std::pair<int, CControlBar*> toggles[] = {{ID_TOGGLE_COMMAND_BAR, frame->m_wndCommandBar},
+                                                    {ID_TOGGLE_LIBRARY, frame->m_wndLibraryBar},
+                                                    {ID_TOGGLE_PALETTE, frame->m_wndPaletteBar},
+                                                    {ID_TOGGLE_KEYFRAMES, frame->m_wndKeyFrameBar}};
+    for (auto [id, bar] : toggles) {
+        SCOPED_TRACE(id);
+        QAction* a = frame->Action(id);
+        frame->UpdateCommandUI();
+        EXPECT_TRUE(a->isCheckable());
+        EXPECT_TRUE(a->isChecked());
+        const QRect mdiBefore = frame->MdiArea()->geometry();
+        frame->SendCommand(id);
+        EXPECT_FALSE(bar->IsBarVisible());
+        EXPECT_FALSE(a->isChecked());
+        // The frame is laid out again at once: the MDI area takes the room.
+        EXPECT_GT(frame->MdiArea()->geometry().width() * frame->MdiArea()->geometry().height(),
+                  mdiBefore.width() * mdiBefore.height());
+        frame->SendCommand(id);
+        EXPECT_TRUE(bar->IsBarVisible());
+        EXPECT_TRUE(a->isChecked());
+        EXPECT_EQ(frame->MdiArea()->geometry(), mdiBefore);
+    }
+    // Each toggle is on the View menu.
+    QStringList view;
+    for (QAction* m : frame->menuBar()->actions())
+        if (m->text() == "&View")
+            for (QAction* i : m->menu()->actions()) view << i->text();
+    EXPECT_TRUE(view.contains("&Command Bar"));
+    EXPECT_TRUE(view.contains("Texture &Library"));
+    EXPECT_TRUE(view.contains("Colors &Palette"));
+    EXPECT_TRUE(view.contains("&Key Frames"));
+    EXPECT_EQ(frame->Action(ID_TOGGLE_COMMAND_BAR)->statusTip(), "Display or hide the command block");
+
+    // The toolbar starts hidden; View > Toolbars shows it.
+    QAction* tb = frame->Action(ID_VIEW_TOOLBAR);
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(tb->isChecked());
+    frame->SendCommand(ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(frame->m_wndToolBar->isHidden());
+    EXPECT_TRUE(tb->isChecked());
+    QAction* sb = frame->Action(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(sb->isChecked());
+    frame->SendCommand(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(sb->isChecked());
+}
+
+TEST_F(Frames, ExitAsksOncePerModifiedDocument)
+{
+    Start();
+    Frame()->SendCommand(ID_FILE_NEW);
+    Frame()->SendCommand(ID_FILE_NEW);
+    auto docs = m_app->AllDocuments();
+    ASSERT_EQ(docs.size(), 3u);
+    docs[0]->SetModifiedFlag();
+    docs[2]->SetModifiedFlag();
+    Ui().answers = {IDNO, IDNO};
+    Frame()->SendCommand(ID_APP_EXIT);
+    ASSERT_EQ(Ui().messages.size(), 2u);
+    EXPECT_EQ(Ui().messages[0].text, "The Document  Quillo1 has been modified !!\nDo you wish to Save your Current Work ??");
+    EXPECT_EQ(Ui().messages[1].text, "The Document  Quillo3 has been modified !!\nDo you wish to Save your Current Work ??");
+    EXPECT_EQ(Ui().messages[0].style, unsigned(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(Ui().messages[0].caption, "Morvane");
+    EXPECT_TRUE(m_app->QuitRequested());
+    EXPECT_FALSE(Frame()->isVisible());
+    EXPECT_EQ(Ui().messages.size(), 2u);  // closing the frame asks nothing more
+}
+
+TEST_F(Frames, ExitWithNothingModifiedAsksNothing)
+{
+    Start();
+    Frame()->SendCommand(ID_APP_EXIT);
+    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_TRUE(m_app->QuitRequested());
+}
+
+TEST_F(Frames, ExitStaysWhenASaveFails)
+{
+    Start();
+    CQuillonDoc* doc = Doc();
+    doc->SetPathName(Path("no/such/folder/x.zyv"), false);
+    doc->SetModifiedFlag();
+    Ui().answers = {IDYES};
+    Frame()->SendCommand(ID_APP_EXIT);
+    ASSERT_EQ(Ui().messages.size(), 2u);  // the question, then why the save failed
+    EXPECT_TRUE(Ui().messages[1].text.contains("x.zyv"));
+    EXPECT_FALSE(m_app->QuitRequested());
+    EXPECT_TRUE(Frame()->isVisible());
+    EXPECT_TRUE(doc->IsModified());
+
+    // Saving to a place that works lets the program end.
+    doc->SetPathName(Path("x.zyv"), false);
+    Ui().answers = {IDYES};
+    Frame()->SendCommand(ID_APP_EXIT);
+    EXPECT_TRUE(m_app->QuitRequested());
+    EXPECT_TRUE(QFileInfo::exists(Path("x.zyv")));
+}
+
+TEST_F(Frames, ClosingTheMainWindowAsksLikeExit)
+{
+    Start();
+    Doc()->SetModifiedFlag();
+    Ui().answers = {IDNO};
+    EXPECT_TRUE(Frame()->close());
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_TRUE(Ui().messages[0].text.startsWith("The Document  Quillo1 has been modified"));
+}
+
+TEST_F(Frames, ClosingAChildAsksForItsModifiedDocument)
+{
+    Start();
+    CChildFrame* child = Frame()->ActiveChildFrame();
+    Doc()->SetModifiedFlag();
+    Ui().answers = {IDNO};
+    child->close();
+    DrainEvents();
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text, "The Document  Quillo1 has been modified !!\nDo you wish to Save your Current Work ??");
+    EXPECT_TRUE(m_app->AllDocuments().empty());
+}
+
+TEST_F(Frames, ActivationShowsLayerOneOfTheActiveDocument)
+{
+    Start();
+    CMainFrame* frame = Frame();
+    CChildFrame* first = frame->ActiveChildFrame();
+    frame->SendCommand(ID_FILE_NEW);
+    CChildFrame* second = frame->ActiveChildFrame();
+    ASSERT_NE(first, second);
+    Doc()->m_texture = ThreeLayers(160, 120);
+    frame->m_pCommandPanel->currentLayer = 3;
+
+    frame->MdiArea()->setActiveSubWindow(first);
+    EXPECT_EQ(frame->ActiveChildFrame(), first);
+    EXPECT_EQ(frame->m_pCommandPanel->currentLayer, 1);
+    EXPECT_EQ(frame->m_pCommandPanel->layerCount, 1);
+    frame->m_pCommandPanel->currentLayer = 7;
+    // The main window losing focus (a null activation) changes nothing.
+    frame->MdiArea()->setActiveSubWindow(nullptr);
+    EXPECT_EQ(frame->m_pCommandPanel->currentLayer, 7);
+    frame->MdiArea()->setActiveSubWindow(second);
+    EXPECT_EQ(frame->m_pCommandPanel->currentLayer, 1);
+    EXPECT_EQ(frame->m_pCommandPanel->layerCount, 3);
+    EXPECT_EQ(frame->windowTitle(), "Morvane - Quillo2");
+}
+
+TEST_F(Frames, NewWindowAndClose)
+{
+    Start();
+    CMainFrame* frame = Frame();
+    CQuillonDoc* doc = Doc();
+    frame->SendCommand(ID_WINDOW_NEW);
+    DrainEvents();
+    ASSERT_EQ(doc->Views().size(), 2u);
+    EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Quillo1:2");
+    EXPECT_EQ(View()->ClientSize(), QSize(160, 120));
+    EXPECT_TRUE(SurfaceEquals(View()->Surface(), RenderImage(doc->m_texture, 160, 120, 0, 0, true), 160, 120));
+    // File > Close closes the document with every window, asking once.
+    doc->SetModifiedFlag();
+    Ui().answers = {IDNO};
+    frame->SendCommand(ID_FILE_CLOSE);
+    DrainEvents();
+    EXPECT_EQ(Ui().messages.size(), 1u);
+    EXPECT_TRUE(frame->ChildFrames().empty());
+    EXPECT_TRUE(m_app->AllDocuments().empty());
+}
+
+TEST_F(Frames, DroppedFilesOpenLikeFileOpen)
+{
+    Start();
+    const QString file = Path("dropped.zyv");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), ThreeLayers(100, 80)), "");
+    DropFile(Frame(), file);
+    DrainEvents();
+    ASSERT_EQ(Frame()->ChildFrames().size(), 2u);
+    EXPECT_EQ(Doc()->GetTitle(), "dropped.zyv");
+    EXPECT_EQ(View()->ClientSize(), QSize(100, 80));
+
+    // A drop during a render opens the file when the render has ended.
+    const QString later = Path("later.zyv");
+    ASSERT_EQ(WriteTextureFile(later.toStdString(), ThreeLayers(60, 50)), "");
+    {
+        RenderGuard guard;
+        DropFile(Frame(), later);
+        EXPECT_EQ(Frame()->ChildFrames().size(), 2u);
+    }
+    DrainEvents();
+    ASSERT_EQ(Frame()->ChildFrames().size(), 3u);
+    EXPECT_EQ(Doc()->GetTitle(), "later.zyv");
+}

@@ -1,0 +1,285 @@
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPrinter>
+#include <QProcess>
+#include <QTest>
+
+#include <array>
+
+#include "ShellFixture.h"
+
+using namespace morvane;
+using namespace morvane::test;
+
+class TextureView : public ShellTest {};
+
+TEST_F(TextureView, PaletteOfEightBitDisplays)
+{
+    const auto p = ViewPalette();
+    EXPECT_EQ(p[0], (PaletteEntry{0, 0, 0, 0}));
+    EXPECT_EQ(p[7], (PaletteEntry{0, 42, 42, 0}));
+    EXPECT_EQ(p[36], (PaletteEntry{36, 0, 0, 0}));
+    EXPECT_EQ(p[251], (PaletteEntry{216, 210, 210, 0}));
+    EXPECT_EQ(p[252], (PaletteEntry{64, 64, 64, 0}));
+    EXPECT_EQ(p[255], (PaletteEntry{253, 253, 253, 0}));
+}
+
+TEST_F(TextureView, PixelsAreTheRenderersBytes)
+{
+    Start();
+    // The new document's Marble.
+    const std::vector<uint8_t> marble = RenderImage(Doc()->m_texture, 160, 120, 0, 0, true);
+    EXPECT_TRUE(SurfaceEquals(View()->Surface(), marble, 160, 120));
+
+    // A three-layer texture.
+    UseTexture(ThreeLayers(160, 120));
+    const std::vector<uint8_t> three = RenderImage(Doc()->m_texture, 160, 120, 0, 0, true);
+    EXPECT_TRUE(SurfaceEquals(View()->Surface(), three, 160, 120));
+    EXPECT_NE(marble, three);
+    // Top-left of the window is the image's top row (v = 119 / 120).
+    std::vector<float> u{0.0f}, v{119.0f / 120.0f};
+    uint8_t px[4];
+    Render(Doc()->m_texture, 0, 0, u, v, px, 4);
+    ExpectPixel(View()->Surface(), 0, 0, px);
+
+    // What the window shows is the surface.
+    const QImage shown = View()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.pixel(17, 93), View()->Surface().pixel(17, 93));
+
+    // Display mode and current layer come from the command panel.
+    Frame()->m_pCommandPanel->displayMode = 2;
+    Frame()->m_pCommandPanel->currentLayer = 3;
+    View()->Invalidate();
+    View()->UpdateWindow();
+    EXPECT_TRUE(SurfaceEquals(View()->Surface(), RenderImage(Doc()->m_texture, 160, 120, 2, 2, true), 160, 120));
+}
+
+TEST_F(TextureView, AWindowLargerThanTheImageShowsItsBackgroundAround)
+{
+    Start();
+    CChildFrame* child = Frame()->ActiveChildFrame();
+    child->resize(child->FrameSizeForClient(QSize(300, 200)));
+    DrainEvents();
+    ASSERT_EQ(View()->ClientSize(), QSize(300, 200));
+    View()->Invalidate();
+    View()->UpdateWindow();
+    const QImage& s = View()->Surface();
+    EXPECT_TRUE(SurfaceEquals(s, RenderImage(Doc()->m_texture, 160, 120, 0, 0, true), 160, 120));
+    EXPECT_EQ(s.pixel(160, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(s.pixel(299, 199), 0xFFFFFFFFu);
+    EXPECT_EQ(s.pixel(0, 120), 0xFFFFFFFFu);
+}
+
+TEST_F(TextureView, EscapeKeepsTheRenderedBottomRowsAndBlackAbove)
+{
+    Start();
+    UseTexture(ThreeLayers(320, 240));
+    CQuillonView* view = View();
+    ASSERT_EQ(view->ClientSize(), QSize(320, 240));
+    const std::vector<uint8_t> full = RenderImage(Doc()->m_texture, 320, 240, 0, 0, true);
+
+    // Escape is waiting when the render starts: it is seen at the first
+    // poll, after the first band of rows.
+    QCoreApplication::postEvent(view, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    view->Invalidate();
+    view->UpdateWindow();
+    ASSERT_TRUE(view->LastRenderStopped());
+    const int rows = view->LastRenderRows();
+    EXPECT_GT(rows, 0);
+    EXPECT_LT(rows, 240);
+    const QImage& s = view->Surface();
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; x += 7) {
+            const QRgb p = s.pixel(x, y);
+            if (y >= 240 - rows) {
+                const uint8_t* b = full.data() + (static_cast<size_t>(y) * 320 + x) * 4;
+                ASSERT_EQ(qBlue(p), b[0]);
+                ASSERT_EQ(qGreen(p), b[1]);
+                ASSERT_EQ(qRed(p), b[2]);
+            } else {
+                ASSERT_EQ(p & 0xFFFFFFu, 0u) << x << "," << y;
+            }
+        }
+    }
+    // The next paint renders everything again.
+    view->Invalidate();
+    view->UpdateWindow();
+    EXPECT_FALSE(view->LastRenderStopped());
+    EXPECT_TRUE(SurfaceEquals(view->Surface(), full, 320, 240));
+}
+
+TEST_F(TextureView, ProgressBarFollowsTheRenderUntilScrolled)
+{
+    Start();
+    QProgressBar* bar = Frame()->m_pCommandPanel->progressBar;
+    bar->setValue(0);
+    View()->Invalidate();
+    View()->UpdateWindow();
+    EXPECT_EQ(bar->maximum(), 1000);
+    EXPECT_EQ(bar->value(), 1000 * 119 / 120);
+    // After the user scrolls, renders leave the bar alone.
+    bar->setValue(5);
+    View()->m_bScrolled = 1;
+    View()->Invalidate();
+    View()->UpdateWindow();
+    EXPECT_EQ(bar->value(), 5);
+}
+
+TEST_F(TextureView, DragsMoveAndTurnTheCurrentLayer)
+{
+    Start();
+    CQuillonView* view = View();
+    QWidget* vp = view->viewport();
+    Layer& layer = Doc()->m_texture.layers[0].layer;
+    const int renders = view->RenderCount();
+
+    // A click without movement changes nothing and renders nothing.
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(40, 40));
+    DrainEvents();
+    EXPECT_EQ(+layer.rec.offsetX, 0.0f);
+    EXPECT_EQ(+layer.rec.offsetY, 0.0f);
+    EXPECT_EQ(view->RenderCount(), renders);
+    EXPECT_FALSE(Doc()->IsModified());
+
+    // During a left drag the XOR line shows; it goes when the button is up.
+    const QImage before = view->Surface().copy();
+    QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(40, 40));
+    QTest::mouseMove(vp, QPoint(56, 40));
+    EXPECT_NE(view->Surface(), before);
+    QRgb a = before.pixel(45, 40), b = view->Surface().pixel(45, 40);
+    EXPECT_EQ(a ^ b, 0x00FFFFFFu);
+    QTest::mouseMove(vp, QPoint(56, 52));
+    EXPECT_EQ(view->Surface().pixel(45, 40), before.pixel(45, 40));  // the old line is gone
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(56, 52));
+    // 16 pixels right on a 160-wide layer, 12 down on a 120-high one.
+    EXPECT_FLOAT_EQ(+layer.rec.offsetX, -0.1f);
+    EXPECT_FLOAT_EQ(+layer.rec.offsetY, 0.1f);
+    EXPECT_EQ(view->RenderCount(), renders + 1);
+    EXPECT_TRUE(Doc()->IsModified());
+    EXPECT_TRUE(SurfaceEquals(view->Surface(), RenderImage(Doc()->m_texture, 160, 120, 0, 0, true), 160, 120));
+
+    // A right drag of 180 pixels to the right turns by -0.25.
+    QTest::mousePress(vp, Qt::RightButton, {}, QPoint(10, 60));
+    QTest::mouseMove(vp, QPoint(100, 60));
+    QTest::mouseRelease(vp, Qt::RightButton, {}, QPoint(190, 60));
+    EXPECT_FLOAT_EQ(Doc()->m_texture.layers[0].orientation, -0.25f);
+    EXPECT_EQ(view->RenderCount(), renders + 2);
+
+    // A button released without its own drag does nothing.
+    QTest::mouseRelease(vp, Qt::RightButton, {}, QPoint(0, 60));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(0, 0));
+    EXPECT_FLOAT_EQ(Doc()->m_texture.layers[0].orientation, -0.25f);
+    EXPECT_FLOAT_EQ(+layer.rec.offsetX, -0.1f);
+
+    // A double click renders again at once.
+    QTest::mouseDClick(vp, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(view->RenderCount(), renders + 3);
+    EXPECT_FLOAT_EQ(+layer.rec.offsetX, -0.1f);
+}
+
+TEST_F(TextureView, MouseDuringARenderWaitsForItsEnd)
+{
+    Start();
+    UseTexture(ThreeLayers(320, 240));
+    CQuillonView* view = View();
+    QWidget* vp = view->viewport();
+    Layer& layer = Doc()->m_texture.layers[0].layer;
+    // A whole drag arrives while the view renders: it is handled after.
+    QCoreApplication::postEvent(vp, new QMouseEvent(QEvent::MouseButtonPress, QPointF(40, 40), QPointF(40, 40),
+                                                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(vp, new QMouseEvent(QEvent::MouseButtonRelease, QPointF(72, 40), QPointF(72, 40),
+                                                     Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    const int renders = view->RenderCount();
+    view->Invalidate();
+    view->UpdateWindow();
+    EXPECT_EQ(view->RenderCount(), renders + 1);
+    EXPECT_FALSE(view->LastRenderStopped());
+    EXPECT_EQ(+layer.rec.offsetX, 0.0f);  // not yet
+    DrainEvents();
+    EXPECT_FLOAT_EQ(+layer.rec.offsetX, -0.1f);  // 32 of 320 pixels
+}
+
+TEST_F(TextureView, PrintsTitleAndImageToPdf)
+{
+    Start();
+    const QString pdf = Path("page.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    View()->PrintTo(printer);
+    EXPECT_EQ(View()->m_bPrinting, 0);
+    ASSERT_TRUE(QFileInfo::exists(pdf));
+
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    EXPECT_TRUE(QString::fromUtf8(text.readAllStandardOutput()).contains("Quillo1"));
+
+    // At 100 dots per inch the image is 160 x 120 dots under the header.
+    QProcess raster;
+    raster.start("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, Path("page")});
+    ASSERT_TRUE(raster.waitForFinished(20000));
+    QImage page(Path("page.png"));
+    ASSERT_FALSE(page.isNull());
+    page = page.convertToFormat(QImage::Format_RGB32);
+    // The image is the largest block of non-white rows and columns below
+    // the rule.
+    int top = -1, bottom = -1, left = page.width(), right = -1;
+    for (int y = 0; y < page.height(); ++y) {
+        int count = 0, first = -1, last = -1;
+        for (int x = 0; x < page.width(); ++x) {
+            if ((page.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                ++count;
+                if (first < 0) first = x;
+                last = x;
+            }
+        }
+        if (count > 100 && last - first < 200) {  // image rows, not the rule
+            if (top < 0) top = y;
+            bottom = y;
+            left = std::min(left, first);
+            right = std::max(right, last);
+        }
+    }
+    ASSERT_GE(top, 0);
+    EXPECT_NEAR(bottom - top + 1, 120, 2);
+    EXPECT_NEAR(right - left + 1, 160, 2);
+    // Its colours are the texture's (compare the averages).
+    const std::vector<uint8_t> img = RenderImage(Doc()->m_texture, 160, 120, 0, 0, true);
+    double want[3] = {0, 0, 0}, got[3] = {0, 0, 0};
+    for (size_t i = 0; i < img.size(); i += 4)
+        for (int c = 0; c < 3; ++c) want[c] += img[i + c];
+    int n = 0;
+    for (int y = top + 2; y <= bottom - 2; ++y)
+        for (int x = left + 2; x <= right - 2; ++x, ++n) {
+            const QRgb p = page.pixel(x, y);
+            got[0] += qBlue(p);
+            got[1] += qGreen(p);
+            got[2] += qRed(p);
+        }
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c] / n, want[c] / (160 * 120), 6.0) << c;
+    // The title stands above the image.
+    bool ink = false;
+    for (int y = 0; y < top - 5 && !ink; ++y)
+        for (int x = left; x < left + 60 && !ink; ++x) ink = (page.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    EXPECT_TRUE(ink);
+}
+
+TEST_F(TextureView, PrintCommandsGoThroughThePrinterDialogs)
+{
+    Start();
+    const QString pdf = Path("cmd.pdf");
+    m_app->Printer().setOutputFormat(QPrinter::PdfFormat);
+    m_app->Printer().setOutputFileName(pdf);
+    Ui().printAnswers = {false};
+    Frame()->SendCommand(ID_FILE_PRINT);
+    EXPECT_EQ(Ui().printDialogs, 1);
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+    Ui().printAnswers = {true};
+    Frame()->SendCommand(ID_FILE_PRINT);
+    EXPECT_TRUE(QFileInfo::exists(pdf));
+    Frame()->SendCommand(ID_FILE_PRINT_PREVIEW);
+    EXPECT_EQ(Ui().previews, 1);
+    Frame()->SendCommand(ID_FILE_PRINT_SETUP);
+    EXPECT_EQ(Ui().pageSetups, 1);
+}

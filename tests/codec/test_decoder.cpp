@@ -157,6 +157,38 @@ TEST(DecoderOutput, TgaFrameIsReadableByImageMagick)
     EXPECT_NE(text.find(want), std::string::npos) << text << " wants " << want;
 }
 
+TEST(DecoderOutput, VectorPathEqualsPlainCode)
+{
+    uint32_t seed = 7;
+    auto next = [&seed] {
+        seed = seed * 214013u + 2531011u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    const int sizes[][2] = {{16, 16}, {100, 40}, {33, 18}, {352, 288}, {720, 576}, {8, 2}, {130, 66}};
+    for (const auto& size : sizes) {
+        for (int mode = 0; mode < 4; ++mode) {
+            const int w = size[0], h = size[1];
+            const int cw = (w + 15) / 16 * 16, ch = (h + 31) / 32 * 32;
+            std::vector<uint8_t> y(size_t(cw) * ch), cb(y.size() / 4), cr(y.size() / 4);
+            // Random samples, with runs of the extremes.
+            for (auto* plane : {&y, &cb, &cr}) {
+                for (auto& v : *plane) {
+                    const int r = static_cast<int>(next() % 10);
+                    v = static_cast<uint8_t>(r == 0 ? 0 : (r == 1 ? 255 : next() & 0xFF));
+                }
+            }
+            for (int matrix = 0; matrix <= 8; ++matrix) {
+                const morvane::DecodedPlanes planes{y.data(), cb.data(), cr.data(), cw, cw / 2, cw, ch, w, h,
+                                                    (mode & 1) != 0, (mode & 2) != 0, matrix, 0};
+                std::vector<uint8_t> fast(size_t(w) * h * 4, 0xAA), plain(size_t(w) * h * 4, 0xAA);
+                morvane::ConvertFrameToRgb(planes, fast.data(), w * 4, morvane::PixelLayout::Rgbx);
+                morvane::ConvertFrameToRgbPlain(planes, plain.data(), w * 4, morvane::PixelLayout::Rgbx);
+                ASSERT_EQ(fast, plain) << w << "x" << h << " mode " << mode << " matrix " << matrix;
+            }
+        }
+    }
+}
+
 // ---- front end ---------------------------------------------------------
 
 TEST(DecoderFrontEnd, MissingFileGivesOneAlert)

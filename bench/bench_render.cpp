@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -87,6 +88,13 @@ std::string LoadAverage()
     return first;
 }
 
+double ProcessCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
+}
+
 double Seconds(std::chrono::steady_clock::time_point t0)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -155,6 +163,19 @@ int main(int argc, char** argv)
                 bestAll * 1e3);
     std::printf("speed-up on %d threads:          %8.2fx\n", cores, bestOne / bestAll);
     std::printf("renderer overhead on 1 thread:   %+8.2f %%\n", (bestOne / bestBare - 1.0) * 100.0);
+    // The processor time all threads spent on one render on every core,
+    // against the time of one thread alone: near 1 means the threads add
+    // no work of their own, so a speed-up short of the core count comes
+    // from cores taken by other processes.
+    {
+        double cpuBest = 1e9;
+        for (int i = 0; i < reps; ++i) {
+            const double c0 = ProcessCpuSeconds();
+            Rendered(t, all, cores);
+            cpuBest = std::min(cpuBest, ProcessCpuSeconds() - c0);
+        }
+        std::printf("processor time on %d threads / 1 thread: %.2f\n", cores, cpuBest / bestOne);
+    }
     for (int n = 2; n < cores; n *= 2) {
         double best = 1e9;
         for (int i = 0; i < reps; ++i) best = std::min(best, Rendered(t, all, n));

@@ -20,10 +20,7 @@ CDC::CDC(QPainter& painter, const QTransform& toDevice, const QRectF& clipLogica
 {
 }
 
-CDC::~CDC()
-{
-    if (m_ownsPainter) delete m_painter;
-}
+CDC::~CDC() = default;
 
 QRect CDC::GetClipBox() const
 {

@@ -57,12 +57,13 @@ public:
 
     void FillSolidRect(const QRect& logical, QRgb colour);
 
+    // The printer DC's painter; null for a window DC, whose drawing goes
+    // straight into the surface's pixels.
     QPainter* Painter() { return m_painter; }
 
 private:
     QImage* m_surface = nullptr;
     QPainter* m_painter = nullptr;
-    bool m_ownsPainter = false;
     QRect m_clipDevice;          // window DC: surface pixels
     QRectF m_clipLogical;        // printer DC
     QTransform m_toDevice;       // printer DC

@@ -266,6 +266,9 @@ void CView::paintEvent(QPaintEvent* event)
 {
     QPainter p(viewport());
     for (const QRect& r : event->region()) p.drawImage(r.topLeft(), m_surface, r);
+    // A window that grew while a render ran has no surface there yet.
+    const QRegion beyond = event->region() - QRegion(m_surface.rect());
+    for (const QRect& r : beyond) p.fillRect(r, QColor::fromRgb(m_background));
 }
 
 void CView::resizeEvent(QResizeEvent* event)

@@ -5,6 +5,7 @@
 #include <QLayout>
 #include <QMdiArea>
 #include <QMenu>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QStatusBar>
 
@@ -20,6 +21,40 @@ CControlBar::CControlBar(int id, Side side, QSize sizeDefault, QWidget* parent)
 {
     setObjectName(QStringLiteral("bar%1").arg(id));
     setAutoFillBackground(true);
+}
+
+void CControlBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QColor dark = palette().color(QPalette::Dark);
+    const QColor light = palette().color(QPalette::Light);
+    const QRect r = rect();
+    switch (m_side) {
+    case Top:
+        p.setPen(dark);
+        p.drawLine(r.bottomLeft() - QPoint(0, 1), r.bottomRight() - QPoint(0, 1));
+        p.setPen(light);
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        break;
+    case Bottom:
+        p.setPen(dark);
+        p.drawLine(r.topLeft(), r.topRight());
+        p.setPen(light);
+        p.drawLine(r.topLeft() + QPoint(0, 1), r.topRight() + QPoint(0, 1));
+        break;
+    case Left:
+        p.setPen(dark);
+        p.drawLine(r.topRight() - QPoint(1, 0), r.bottomRight() - QPoint(1, 0));
+        p.setPen(light);
+        p.drawLine(r.topRight(), r.bottomRight());
+        break;
+    case Right:
+        p.setPen(dark);
+        p.drawLine(r.topLeft(), r.bottomLeft());
+        p.setPen(light);
+        p.drawLine(r.topLeft() + QPoint(1, 0), r.bottomLeft() + QPoint(1, 0));
+        break;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -43,6 +43,10 @@ public:
     bool IsBarVisible() const { return !isHidden(); }
     bool IsFloating() const { return false; }
 
+protected:
+    // An etched edge on the side facing the MDI area.
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     int m_id;
     Side m_side;

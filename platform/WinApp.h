@@ -14,11 +14,12 @@
 class CMDIFrameWnd;
 
 // What the command line asks for: a new document, a file to open, a file
-// to print (on the default or a named printer).  Options start with "/" or
-// "-": "p" prints, "pt" prints to the printer named by the next parameter
-// (two more parameters, driver and port, are read and ignored), "dde",
-// "Automation" and "Embedding" are accepted; the splash window shows
-// unless one of them is given.
+// to print (on the default or a named printer).  Options are the words
+// "p", "pt", "dde", "Automation" and "Embedding" after "/" or "-" (any
+// other argument is a file name): "p" prints the file, "pt" prints it to
+// the printer named by the parameter after the file (two more parameters,
+// driver and port, are read and kept); the splash window and the start-up
+// tip show unless an option is given.
 class CCommandLineInfo {
 public:
     enum ShellCommand { FileNew, FileOpen, FilePrint, FilePrintTo, FileDDE, FileNothing };

@@ -1,5 +1,7 @@
 #include "shell/ChildFrm.h"
 
+#include <QStyle>
+
 #include "platform/Dialogs.h"
 #include "platform/WinApp.h"
 #include "shell/MainFrm.h"
@@ -8,7 +10,11 @@
 #include "shell/QuillonView.h"
 #include "shell/Resource.h"
 
-CChildFrame::CChildFrame() { setObjectName(QStringLiteral("childFrame")); }
+CChildFrame::CChildFrame()
+{
+    setObjectName(QStringLiteral("childFrame"));
+    setWindowIcon(style()->standardIcon(QStyle::SP_FileIcon));
+}
 
 CQuillonDoc* CChildFrame::GetDocument() const { return qobject_cast<CQuillonDoc*>(GetActiveDocument()); }
 

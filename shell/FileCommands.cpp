@@ -1,14 +1,93 @@
 // Opening and saving texture files: File > Open, the recent-file entries,
 // files named on the command line or dropped on the main window, and Save.
-// Every road that opens a file goes through OpenDocumentFile.
+//
+// Every road that opens a file goes through OpenDocumentFile: the file is
+// read and checked first, and only a file that reads makes a document.
+// Save writes only texture files: a document without a texture-file name
+// (never saved, or opened from a layer file or another name) is given one
+// first.
+#include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
+#include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "platform/Dialogs.h"
+#include "platform/Profile.h"
 #include "shell/MainFrm.h"
 #include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
+#include "shell/RecentFileList.h"
 #include "shell/Resource.h"
+
+namespace {
+
+const QString kSaveTitle = QStringLiteral("Save a Texture");
+const QString kSaveFilter = QStringLiteral("Texture File (*.zyv) | *.zyv||");
+
+RecentFileList& RecentFiles()
+{
+    static RecentFileList list;
+    return list;
+}
+
+// A profile that cannot be written keeps the list in memory; it is
+// written again at the next change and at exit.
+void StoreRecentFiles() { (void)RecentFiles().Save(AppProfile()); }
+
+// The file a path names on this machine: the path itself, else the path
+// read as a stored Windows path (backslashes, drive letters, "\kvo\" below
+// the root folder) with each component matched without regard to case.
+QString LocalPath(const QString& path)
+{
+    if (QFileInfo::exists(path)) return path;
+    if (auto found = morvane::ResolveStoredPath(path.toStdString())) return QString::fromStdString(found->string());
+    return path;
+}
+
+QString AbsolutePath(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+// The document's title up to its first ".".
+QString BaseTitle(const QString& title)
+{
+    const int dot = title.indexOf('.');
+    return dot < 0 ? title : title.left(dot);
+}
+
+// The name Save writes to: the document's own when it names a texture
+// file, else one the user chooses (empty when the user cancels).
+QString SaveTarget(CQuillonDoc* doc, QWidget* parent)
+{
+    const QString current = doc->GetPathName();
+    if (!current.isEmpty() && morvane::FileKindOf(current.toStdString()) == morvane::FileKind::Texture) {
+        return current;
+    }
+
+    FileDialogRequest r;
+    r.save = true;
+    r.title = kSaveTitle;
+    r.filter = kSaveFilter;
+    r.defaultExt = QStringLiteral("zyv");
+    r.initialDir = current.isEmpty() ? QStringLiteral("\\kvo") : QFileInfo(current).absolutePath();
+    r.initialName = BaseTitle(doc->GetTitle()) + QStringLiteral(".zyv");
+    r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;  // the question below replaces the dialog's
+    const QStringList chosen = Ui().FileDialog(parent, r);
+    if (chosen.isEmpty() || chosen.front().isEmpty()) return {};
+
+    QString path = chosen.front();
+    if (morvane::FileKindOf(path.toStdString()) != morvane::FileKind::Texture) path += QStringLiteral(".zyv");
+    if (QFileInfo::exists(path)) {
+        const QString question = QStringLiteral("\"%1\" already exists.\nDo you want to replace it?").arg(path);
+        if (Ui().MessageBox(parent, question, AppCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return {};
+    }
+    return path;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Opening
 
 void CQuillonApp::OnFileOpen()
 {
@@ -21,25 +100,53 @@ void CQuillonApp::OnFileOpen()
     for (const QString& path : Ui().FileDialog(MainFrame(), r)) OpenDocumentFile(path);
 }
 
-void CQuillonApp::OnOpenRecentFile(int n) { (void)n; }
-
-CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& path)
+void CQuillonApp::OnOpenRecentFile(int n)
 {
+    const QString entry = RecentFiles().Entry(n);
+    if (CMainFrame* frame = MainFrame()) frame->SetMessageText(entry);
+    if (entry.isEmpty()) return;
+
+    CQuillonDoc* doc = OpenDocumentFile(entry);
+    // An entry that no longer opens leaves the list; one that opened under
+    // another name (a stored Windows path) gives way to that name, which
+    // OpenDocumentFile has put in front.
+    if (!doc || AbsolutePath(doc->GetPathName()) != RecentFileList::Normalise(entry)) {
+        RecentFiles().Remove(entry);
+        StoreRecentFiles();
+    }
+}
+
+CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
+{
+    if (requested.isEmpty()) return nullptr;
+    const QString path = LocalPath(requested);
+
+    // Read and check the whole file before anything changes.
     morvane::Parsed<morvane::Texture> parsed = morvane::ReadTextureFile(path.toStdString());
     if (!parsed.ok()) {
         AfxMessageBox(QString::fromStdString(parsed.error), MB_OK | MB_ICONEXCLAMATION);
         return nullptr;
     }
-    OnFileNew();
+
     CMainFrame* frame = MainFrame();
-    CQuillonDoc* doc = frame ? frame->ActiveDocument() : nullptr;
-    if (!doc) return nullptr;
-    morvane::LoadLayerPictures(*parsed.value);
-    doc->m_texture = std::move(*parsed.value);
+    if (!frame || !m_pDocTemplate) return nullptr;
+    const size_t before = m_pDocTemplate->Documents().size();
+    OnFileNew();
+    CQuillonDoc* doc = frame->ActiveDocument();
+    if (!doc || m_pDocTemplate->Documents().size() == before) return nullptr;
+
+    morvane::Texture& texture = *parsed.value;
+    morvane::LoadLayerPictures(texture);
+    doc->m_texture = std::move(texture);
     const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
-    doc->m_sizeImage = QSize(morvane::StoredImageWidth(first), morvane::StoredImageHeight(first));
-    doc->SetPathName(QFileInfo(path).absoluteFilePath());
+    doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
+
+    const QString absolute = AbsolutePath(path);
+    doc->SetPathName(absolute, false);
     doc->SetModifiedFlag(false);
+    RecentFiles().Add(absolute);
+    StoreRecentFiles();
+
     frame->ShowLayerInPanels(*doc, 1);
     FitActiveFrame();
     doc->UpdateAllViews(nullptr);
@@ -51,19 +158,21 @@ void CQuillonApp::OpenDroppedFiles(const QStringList& paths)
     for (const QString& path : paths) OpenDocumentFile(path);
 }
 
+// ---------------------------------------------------------------------------
+// Saving
+
 bool CQuillonApp::SaveTextureFile(CQuillonDoc* doc)
 {
     if (!doc) return false;
-    QString path = doc->GetPathName();
-    if (path.isEmpty()) {
-        path = doc->GetTitle();
-        if (!path.contains('.')) path += QStringLiteral(".zyv");
-    }
+    const QString path = SaveTarget(doc, MainFrame());
+    if (path.isEmpty()) return false;
+
     const std::string error = morvane::WriteTextureFile(path.toStdString(), doc->m_texture);
     if (!error.empty()) {
         AfxMessageBox(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
+    if (path != doc->GetPathName()) doc->SetPathName(AbsolutePath(path), false);
     doc->SetModifiedFlag(false);
     return true;
 }
@@ -75,8 +184,11 @@ void CQuillonApp::OnFileSave()
     }
 }
 
-QStringList CQuillonApp::RecentFileLabels() const { return {}; }
+// ---------------------------------------------------------------------------
+// The recent-file list
 
-void CQuillonApp::LoadRecentFileList() {}
+QStringList CQuillonApp::RecentFileLabels() const { return RecentFiles().Entries(); }
 
-void CQuillonApp::SaveRecentFileList() {}
+void CQuillonApp::LoadRecentFileList() { RecentFiles().Load(AppProfile()); }
+
+void CQuillonApp::SaveRecentFileList() { StoreRecentFiles(); }

@@ -56,10 +56,8 @@ public:
     // texture, and repaints the frame.
     void ResetPanelBackgrounds();
 
-    // The room left for a child frame: the MDI client's size less the
-    // visible, docked command bar's width and the library bar's, palette
-    // bar's, status bar's and toolbar's heights, taken from the frame's
-    // client area.
+    // The room left for child frames: the MDI area inside the frame's
+    // client area less every visible bar, toolbar and status bar.
     QSize FreeClientSize() const;
     // Resizes `frame` so that its view shows an image of `image` pixels:
     // without moving it (FitKeep), limited to the free room (FitLimited),

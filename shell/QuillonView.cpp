@@ -281,7 +281,9 @@ void CQuillonView::PrintTo(QPrinter& printer)
 
     // The image under the header: one image pixel per unit, smaller when
     // the page is too small for it.
-    const QSize image = doc->m_sizeImage;
+    const morvane::LayerRecord first = doc->m_texture.layers.empty() ? morvane::LayerRecord{}
+                                                                     : doc->m_texture.layers[0].layer.rec;
+    const QSize image(morvane::StoredImageWidth(first), morvane::StoredImageHeight(first));
     double scale = unit;
     if (image.width() > 0 && image.height() > 0)
         scale = std::min({unit, area.width() / image.width(), area.height() / image.height()});

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QProcess>
 #include <QTest>
 
@@ -123,6 +124,31 @@ TEST_F(TextureView, ProgressBarFollowsTheRenderUntilScrolled)
     View()->Invalidate();
     View()->UpdateWindow();
     EXPECT_EQ(bar->value(), 5);
+}
+
+TEST_F(TextureView, ScrollingStopsDrivingTheProgressBar)
+{
+    Start();
+    UseTexture(ThreeLayers(320, 240));
+    CChildFrame* child = Frame()->ActiveChildFrame();
+    child->resize(child->FrameSizeForClient(QSize(200, 150)));
+    DrainEvents();
+    CQuillonView* view = View();
+    EXPECT_EQ(view->m_bScrolled, 0);
+    view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    DrainEvents();
+    EXPECT_EQ(view->m_bScrolled, 1);
+    // The scrolled view still shows the image where it now lies.
+    const std::vector<uint8_t> full = RenderImage(Doc()->m_texture, 320, 240, 0, 0, true);
+    const QPoint at = view->GetScrollPosition();
+    ASSERT_GT(at.y(), 0);
+    const QSize client = view->ClientSize();
+    for (int y = 0; y < client.height(); y += 5)
+        for (int x = 0; x < client.width(); x += 5)
+            ExpectPixel(view->Surface(), x, y, full.data() + ((size_t(y + at.y()) * 320) + x + at.x()) * 4);
+    // A fresh document view starts unscrolled again.
+    view->OnInitialUpdate();
+    EXPECT_EQ(view->m_bScrolled, 0);
 }
 
 TEST_F(TextureView, DragsMoveAndTurnTheCurrentLayer)

@@ -1,0 +1,117 @@
+// The cost of showing a texture in the view: from invalidating a 640 x 480
+// view of a three-layer texture (Marble, Granite, Wood) to its surface being
+// complete, against the renderer alone filling a buffer of the same
+// texture.  Runs on the offscreen platform unless another is chosen.
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "engine/Presets.h"
+#include "engine/Render.h"
+#include "platform/Dialogs.h"
+#include "platform/Profile.h"
+#include "shell/MainFrm.h"
+#include "shell/Morvane.h"
+#include "shell/QuillonDoc.h"
+#include "shell/QuillonView.h"
+
+using namespace morvane;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+Texture ThreeLayers(int w, int h)
+{
+    const MaterialPresets& p = MaterialPresetTable();
+    Texture t = NewTexture(p);
+    for (int m : {8, 2}) {
+        LayerSlot s;
+        s.layer = LayerFromPreset(p[m]);
+        s.blendMode = 0;
+        s.blendCoef = 0.5f;
+        t.layers.push_back(std::move(s));
+    }
+    for (LayerSlot& s : t.layers) {
+        s.layer.rec.width = static_cast<int16_t>(w);
+        s.layer.rec.height = static_cast<int16_t>(h);
+    }
+    return t;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+template <class F>
+std::vector<double> Time(int runs, F&& f)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = Clock::now();
+        f();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    }
+    return ms;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication qapp(argc, argv);
+    QTemporaryDir dir;
+    setenv("MORVANE_ROOT", (dir.path() + "/root").toUtf8().constData(), 1);
+    SetAppProfilePath((dir.path() + "/Morvane.ini").toStdString());
+    ScopedScriptedDialogs quiet;
+
+    CQuillonApp app;
+    if (!app.InitInstance({})) return 1;
+    QCoreApplication::processEvents();
+    CMainFrame* frame = app.MainFrame();
+    CQuillonDoc* doc = frame->ActiveDocument();
+    const int w = 640, h = 480;
+    doc->m_texture = ThreeLayers(w, h);
+    doc->m_sizeImage = QSize(w, h);
+    app.FitActiveFrame();
+    QCoreApplication::processEvents();
+    auto* view = qobject_cast<CQuillonView*>(frame->GetActiveView());
+    if (!view || view->ClientSize() != QSize(w, h)) {
+        std::fprintf(stderr, "the view is not %d x %d\n", w, h);
+        return 1;
+    }
+
+    const int runs = 15;
+    // Warm up both paths once.
+    view->Invalidate();
+    view->UpdateWindow();
+    std::vector<uint8_t> buffer;
+    buffer = RenderImage(doc->m_texture, w, h, 0, 0, true);
+
+    std::vector<double> viewMs, rendererMs;
+    for (int i = 0; i < runs; ++i) {
+        // Interleaved, so that both see the same machine load.
+        viewMs.push_back(Time(1, [&] {
+            view->Invalidate();
+            view->UpdateWindow();
+        })[0]);
+        rendererMs.push_back(Time(1, [&] {
+            PrepareForRender(doc->m_texture);
+            buffer = RenderImage(doc->m_texture, w, h, 0, 0, true);
+        })[0]);
+    }
+    const double v = Median(viewMs), r = Median(rendererMs);
+    std::printf("640 x 480, three layers (Marble, Granite, Wood), %d threads, median of %d runs\n", HardwareThreads(),
+                runs);
+    std::printf("  renderer alone:                 %8.2f ms  (%.2f Mpixel/s)\n", r, w * h / r / 1000.0);
+    std::printf("  view, invalidate to complete:   %8.2f ms  (%.2f Mpixel/s)\n", v, w * h / v / 1000.0);
+    std::printf("  the view adds                   %+8.1f %%\n", (v / r - 1.0) * 100.0);
+    return 0;
+}

@@ -1,0 +1,275 @@
+// Opening files: the command line, File > Open, drops and the recent-file
+// entries all make the same document; bad files make none.
+#include <QDropEvent>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProcess>
+#include <QUrl>
+
+#include "ShellFixture.h"
+#include "support/SampleTextures.h"
+
+using namespace morvane;
+using namespace morvane::test;
+
+// Readable failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+void DropFiles(QWidget* target, const QStringList& files)
+{
+    QList<QUrl> urls;
+    for (const QString& f : files) urls << QUrl::fromLocalFile(f);
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+// A small two-layer texture, the second layer animated by three keys.
+Texture TwoLayers(int width, int height)
+{
+    Texture t = SampleTexture(2, 1, 3);
+    for (LayerSlot& s : t.layers) {
+        s.layer.rec.width = static_cast<int16_t>(width);
+        s.layer.rec.height = static_cast<int16_t>(height);
+    }
+    return t;
+}
+
+QByteArray Contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class FilesOpen : public ShellTest {
+protected:
+    QString Write(const QString& name, const Texture& t)
+    {
+        const QString path = Path(name);
+        EXPECT_EQ(WriteTextureFile(path.toStdString(), t), "");
+        return path;
+    }
+    QString IniPath() const { return Path("Morvane.ini"); }
+    QString Key(int n) const { return IniProfile(IniPath().toStdString()).GetString("Recent File List", QStringLiteral("File%1").arg(n)); }
+    std::vector<CQuillonDoc*> Docs() const
+    {
+        std::vector<CQuillonDoc*> docs;
+        for (CDocument* d : m_app->AllDocuments()) docs.push_back(qobject_cast<CQuillonDoc*>(d));
+        return docs;
+    }
+};
+
+TEST_F(FilesOpen, ArgvMenuAndDropGiveTheSameDocument)
+{
+    const Texture t = TwoLayers(90, 70);
+    const QString file = Write("Two.zyv", t);
+
+    Start({file});
+    Ui().files = {{file}};
+    Frame()->SendCommand(ID_FILE_OPEN);
+    DropFiles(Frame(), {file});
+    DrainEvents();
+
+    const std::vector<CQuillonDoc*> docs = Docs();
+    ASSERT_EQ(docs.size(), 3u);
+    EXPECT_TRUE(Ui().messages.empty());
+    for (CQuillonDoc* doc : docs) {
+        // (The view has normalised each layer's light direction in place.)
+        EXPECT_TRUE(SameTexture(doc->m_texture, docs[0]->m_texture));
+        ASSERT_EQ(doc->m_texture.LayerCount(), 2);
+        const Layer& second = doc->m_texture.layers[1].layer;
+        ASSERT_EQ(second.keys.size(), 3u);
+        EXPECT_EQ(BytesOf(second.keys[2].rec), BytesOf(t.layers[1].layer.keys[2].rec));
+        EXPECT_EQ(BytesOf(second.gradient->entries), BytesOf(t.layers[1].layer.gradient->entries));
+        EXPECT_EQ(BytesOf(doc->m_texture.layers[1].colorKey), BytesOf(t.layers[1].colorKey));
+        EXPECT_EQ(doc->m_texture.reserved, t.reserved);
+        EXPECT_EQ(doc->GetPathName(), QFileInfo(file).absoluteFilePath());
+        EXPECT_EQ(doc->GetTitle(), "Two.zyv");
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_EQ(doc->m_sizeImage, QSize(90, 70));
+        ASSERT_EQ(doc->Views().size(), 1u);
+        EXPECT_EQ(doc->Views()[0]->ClientSize(), QSize(90, 70));
+    }
+    // The panel shows layer 1 of the last one.
+    EXPECT_EQ(Frame()->m_pCommandPanel->currentLayer, 1);
+    // One entry, however often the file was opened.
+    EXPECT_EQ(m_app->RecentFileLabels(), QStringList{QFileInfo(file).absoluteFilePath()});
+    EXPECT_EQ(Key(1), QFileInfo(file).absoluteFilePath());
+    EXPECT_EQ(Key(2), "");
+}
+
+TEST_F(FilesOpen, SelectionOrderLayerFilesAndExtensionCase)
+{
+    Start();
+    const QString a = Write("a.zyv", TwoLayers(50, 40));
+    const QString b = Path("b.KVO");
+    ASSERT_EQ(WriteLayerFile(b.toStdString(), SampleLayer(4, 2)), "");
+    const QString c = Write("C.ZYV", SampleTexture(1));
+
+    Ui().files = {{a, b, c}};
+    Frame()->SendCommand(ID_FILE_OPEN);
+    ASSERT_EQ(Ui().fileRequests.size(), 1u);
+    EXPECT_EQ(Ui().fileRequests[0].flags, unsigned(OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST));
+    EXPECT_TRUE(Ui().messages.empty());
+
+    const std::vector<CQuillonDoc*> docs = Docs();
+    ASSERT_EQ(docs.size(), 4u);  // Quillo1 and the three files in selection order
+    EXPECT_EQ(docs[1]->GetTitle(), "a.zyv");
+    EXPECT_EQ(docs[2]->GetTitle(), "b.KVO");
+    EXPECT_EQ(docs[3]->GetTitle(), "C.ZYV");
+    EXPECT_EQ(Doc(), docs[3]);
+
+    // The layer file is a one-layer texture with its keys.
+    const Texture& layer = docs[2]->m_texture;
+    ASSERT_EQ(layer.LayerCount(), 1);
+    EXPECT_EQ(layer.layers[0].layer.keys.size(), 2u);
+    EXPECT_EQ(+layer.layers[0].blendCoef, 0.0f);
+
+    EXPECT_EQ(Key(1), QFileInfo(c).absoluteFilePath());
+    EXPECT_EQ(Key(2), QFileInfo(b).absoluteFilePath());
+    EXPECT_EQ(Key(3), QFileInfo(a).absoluteFilePath());
+}
+
+TEST_F(FilesOpen, BadFilesAndOtherTypesMakeNoDocument)
+{
+    const QString picture = Path("picture.tga");
+    {
+        QFile f(picture);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(2000, 'x'));
+    }
+    // From the command line.
+    Start({picture});
+    EXPECT_TRUE(Frame()->ChildFrames().empty());
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_TRUE(Ui().messages[0].text.contains(picture)) << Ui().messages[0].text.toStdString();
+
+    // Dropped.
+    DropFiles(Frame(), {picture});
+    DrainEvents();
+    EXPECT_TRUE(Frame()->ChildFrames().empty());
+    EXPECT_EQ(Ui().messages.size(), 2u);
+
+    // A truncated texture and a missing one, from the menu; the good file
+    // chosen with them still opens.
+    const QString good = Write("good.zyv", TwoLayers(30, 20));
+    const QString cut = Path("cut.zyv");
+    {
+        QFile f(cut);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(Contents(good).left(3000));
+    }
+    Ui().files = {{cut, Path("missing.zyv"), good}};
+    Frame()->SendCommand(ID_FILE_OPEN);
+    ASSERT_EQ(Ui().messages.size(), 4u);
+    EXPECT_TRUE(Ui().messages[2].text.contains("cut.zyv"));
+    EXPECT_TRUE(Ui().messages[3].text.contains("missing.zyv"));
+    ASSERT_EQ(Frame()->ChildFrames().size(), 1u);
+    EXPECT_EQ(Doc()->GetTitle(), "good.zyv");
+
+    // Only the file that opened is in the list.
+    EXPECT_EQ(m_app->RecentFileLabels(), QStringList{QFileInfo(good).absoluteFilePath()});
+    EXPECT_EQ(Key(2), "");
+}
+
+TEST_F(FilesOpen, RecentEntriesMoveToTheFront)
+{
+    QStringList files;
+    for (int i = 1; i <= 8; ++i) files << QFileInfo(Write(QStringLiteral("r%1.zyv").arg(i), SampleTexture(1))).absoluteFilePath();
+    {
+        IniProfile ini(IniPath().toStdString());
+        ini.WriteString("Tip", "StartUp", "0");
+        for (int i = 1; i <= 8; ++i) ini.WriteString("Recent File List", QStringLiteral("File%1").arg(i), files[i - 1]);
+    }
+    SetAppProfilePath(IniPath().toStdString());
+    Start();
+    EXPECT_EQ(m_app->RecentFileLabels(), files);
+
+    // The menu's entries are the list.
+    QMenu* file = nullptr;
+    for (QAction* a : Frame()->menuBar()->actions())
+        if (a->text() == "&File") file = a->menu();
+    ASSERT_NE(file, nullptr);
+    emit file->aboutToShow();
+    EXPECT_EQ(Frame()->Action(ID_FILE_MRU_FILE1 + 4)->text(), "&5 " + files[4]);
+
+    // Entry 5 goes to the front; 1..4 move down; 6..8 stay.
+    Frame()->SendCommand(ID_FILE_MRU_FILE1 + 4);
+    EXPECT_EQ(Doc()->GetPathName(), files[4]);
+    EXPECT_EQ(Frame()->MessageText(), files[4]);
+    const QStringList expected{files[4], files[0], files[1], files[2], files[3], files[5], files[6], files[7]};
+    for (int n = 1; n <= 8; ++n) EXPECT_EQ(Key(n), expected[n - 1]) << n;
+    EXPECT_EQ(m_app->RecentFileLabels(), expected);
+
+    // Entry 1 changes nothing.
+    const QByteArray before = Contents(IniPath());
+    Frame()->SendCommand(ID_FILE_MRU_FILE1);
+    EXPECT_EQ(Doc()->GetPathName(), files[4]);
+    EXPECT_EQ(Contents(IniPath()), before);
+
+    // An entry whose file is gone says so, makes no document and leaves.
+    QFile::remove(expected[2]);
+    const size_t frames = Frame()->ChildFrames().size();
+    Frame()->SendCommand(ID_FILE_MRU_FILE1 + 2);
+    EXPECT_EQ(Frame()->ChildFrames().size(), frames);
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Key(3), expected[3]);
+    EXPECT_EQ(Key(8), "");
+
+    // The file is readable by Python's configparser.
+    QProcess py;
+    py.start("python3", {"-c",
+                         "import configparser, sys\n"
+                         "c = configparser.ConfigParser()\n"
+                         "c.read(sys.argv[1])\n"
+                         "s = c['Recent File List']\n"
+                         "print('\\n'.join(s['File%d' % i] for i in range(1, 9) if ('File%d' % i) in s))\n"
+                         "print(c['Tip']['StartUp'])\n",
+                         IniPath()});
+    ASSERT_TRUE(py.waitForFinished(30000));
+    EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+    QStringList want = expected;
+    want.removeAt(2);
+    want << "0";
+    EXPECT_EQ(QString::fromUtf8(py.readAllStandardOutput()).trimmed().split('\n'), want);
+
+    // The next run starts with the same list.
+    m_app->ExitInstance();
+    m_app.reset();
+    DrainEvents();
+    Start();
+    want.removeLast();
+    EXPECT_EQ(m_app->RecentFileLabels(), want);
+}
+
+TEST_F(FilesOpen, StoredWindowsPathsInTheList)
+{
+    QDir().mkpath(Path("root/kvo/Textures"));
+    ASSERT_EQ(WriteTextureFile(Path("root/kvo/Textures/Stone.zyv").toStdString(), TwoLayers(40, 30)), "");
+    {
+        IniProfile ini(IniPath().toStdString());
+        ini.WriteString("Recent File List", "File1", "C:\\KVO\\textures\\stone.ZYV");
+        ini.WriteString("Recent File List", "File2", "C:\\KVO\\textures\\stone.ZYV");  // a repeat
+    }
+    SetAppProfilePath(IniPath().toStdString());
+    Start();
+    EXPECT_EQ(m_app->RecentFileLabels(), QStringList{"C:\\KVO\\textures\\stone.ZYV"});
+    Frame()->SendCommand(ID_FILE_MRU_FILE1);
+    ASSERT_TRUE(Ui().messages.empty()) << Ui().messages[0].text.toStdString();
+    const QString native = QFileInfo(Path("root/kvo/Textures/Stone.zyv")).absoluteFilePath();
+    EXPECT_EQ(Doc()->GetPathName(), native);
+    EXPECT_EQ(Doc()->m_texture.LayerCount(), 2);
+    // The entry now names the file as it is found here, once.
+    EXPECT_EQ(m_app->RecentFileLabels(), QStringList{native});
+    EXPECT_EQ(Key(1), native);
+    EXPECT_EQ(Key(2), "");
+}

@@ -107,11 +107,15 @@ void ForwardDct(int16_t* block)
     const __m128d half = _mm_set1_pd(0.5), one = _mm_set1_pd(1.0);
     const __m128d lo = _mm_set1_pd(1e-6), hi = _mm_set1_pd(1.0 - 1e-6);
     for (int v = 0; v < 8; ++v) {
-        __m128d a[4] = {_mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd()};
+        __m128d a0 = _mm_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
         for (int y = 0; y < 8; ++y) {
             const __m128d c = _mm_set1_pd(t.c[v][y]);
-            for (int k = 0; k < 4; ++k) a[k] = _mm_add_pd(a[k], _mm_mul_pd(c, _mm_load_pd(&tmp[y][2 * k])));
+            a0 = _mm_add_pd(a0, _mm_mul_pd(c, _mm_load_pd(&tmp[y][0])));
+            a1 = _mm_add_pd(a1, _mm_mul_pd(c, _mm_load_pd(&tmp[y][2])));
+            a2 = _mm_add_pd(a2, _mm_mul_pd(c, _mm_load_pd(&tmp[y][4])));
+            a3 = _mm_add_pd(a3, _mm_mul_pd(c, _mm_load_pd(&tmp[y][6])));
         }
+        const __m128d a[4] = {a0, a1, a2, a3};
         for (int k = 0; k < 4; ++k) {
             const __m128d r = _mm_add_pd(a[k], half);
             __m128d f = _mm_cvtepi32_pd(_mm_cvttpd_epi32(r));

@@ -55,6 +55,18 @@ void TakeGradient(ByteReader& in, Gradient& g)
     in.Take(g.entries.data(), sizeof(GradientEntry) * kGradientEntries);
 }
 
+// Octave and iteration counts drive loops run for every pixel.  The
+// sliders stop at 20, so larger counts only come from damaged or hostile
+// files; they are limited so that such a file still renders in bounded time.
+constexpr int kMaxDetail = 255;
+
+template <class Record>
+void LimitDetail(Record& rec)
+{
+    if (rec.detail > kMaxDetail) rec.detail = kMaxDetail;
+    if (rec.reliefDetail > kMaxDetail) rec.reliefDetail = kMaxDetail;
+}
+
 // Reads `count` key blocks; the caller has checked the bytes.  A key's
 // gradient always has count 24, whatever its stored head says.
 void TakeKeys(ByteReader& in, uint64_t count, std::vector<Keyframe>& keys)
@@ -63,6 +75,7 @@ void TakeKeys(ByteReader& in, uint64_t count, std::vector<Keyframe>& keys)
     for (Keyframe& key : keys) {
         in.Take(key.rec);
         key.rec.gradient = 0;
+        LimitDetail(key.rec);
         TakeGradient(in, key.gradient);
         key.gradient.head.count = kGradientEntries;
     }
@@ -113,6 +126,7 @@ Parsed<Texture> ParseTexture(std::span<const uint8_t> bytes)
         Layer& layer = t.layers[static_cast<size_t>(i)].layer;
         in.Take(layer.rec);
         ClearPointers(layer.rec);
+        LimitDetail(layer.rec);
         layer.gradient.emplace();
         TakeGradient(in, *layer.gradient);
 
@@ -201,6 +215,7 @@ Parsed<Layer> ParseLayerFile(std::span<const uint8_t> bytes)
         std::memcpy(layer.rec.picturePath, path, length);
     }
 
+    LimitDetail(layer.rec);
     layer.gradient.emplace();
     TakeGradient(in, *layer.gradient);
 

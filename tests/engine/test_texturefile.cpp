@@ -451,3 +451,24 @@ TEST_F(TextureFileDisk, AFailedWriteKeepsTheOldFile)
     EXPECT_EQ(fs::file_size(path), TextureFileSize(SampleTexture(3, 2, 4)));
     EXPECT_EQ(EntryCount(), 1u);
 }
+
+TEST(TextureFile, IterationCountsFromFilesAreBounded)
+{
+    // A hostile count would keep every pixel in its octave loop for ever.
+    Texture t = SampleTexture(1, 0, 2);
+    Layer& layer = t.layers[0].layer;
+    layer.rec.detail = 32767;
+    layer.rec.reliefDetail = INT32_MAX;
+    layer.keys[1].rec.reliefDetail = 1 << 30;
+    layer.keys[0].rec.detail = 20;
+    Texture back = MustParse(EncodeTextureFile(t), FileKind::Texture);
+    const Layer& read = back.layers[0].layer;
+    EXPECT_EQ(+read.rec.detail, 255);
+    EXPECT_EQ(+read.rec.reliefDetail, 255);
+    EXPECT_EQ(+read.keys[1].rec.reliefDetail, 255);
+    EXPECT_EQ(+read.keys[0].rec.detail, 20);  // the sliders' own range is kept
+
+    Parsed<Layer> single = ParseLayerFile(EncodeLayerFile(layer));
+    ASSERT_TRUE(single.ok());
+    EXPECT_EQ(+single.value->rec.reliefDetail, 255);
+}

@@ -433,4 +433,73 @@ TEST(DecoderHeaders, UnexpectedStartCodesAreReported)
     EXPECT_EQ(messages.diagnostics[0], "Unexpected startcode 000001c0 (ignored)\n");
 }
 
+// MPEG-1 D pictures: DC coefficients only, each macroblock closed by its
+// end_of_macroblock bit.
+TEST(DecoderHeaders, Mpeg1DcPictures)
+{
+    morvane::mpeg::BitWriter w;
+    auto startCode = [&w](int code) {
+        w.AlignBits();
+        w.PutBits(0x000001, 24);
+        w.PutBits(code, 8);
+    };
+    auto dcSize = [&w](int size, bool luma) {
+        for (const auto& e : luma ? morvane::mpeg::kDctDcSizeLuminance : morvane::mpeg::kDctDcSizeChrominance) {
+            if (e.value == size) w.PutBits(e.code, e.length);
+        }
+    };
+    startCode(0xB3);
+    w.PutBits(32, 12);
+    w.PutBits(32, 12);
+    w.PutBits(1, 4);
+    w.PutBits(3, 4);
+    w.PutBits(1000, 18);
+    w.PutBits(1, 1);
+    w.PutBits(20, 10);
+    w.PutBits(0, 3);
+    const int levels[4][4] = {{40, 60, 80, 100}, {120, 140, 160, 180}, {200, 220, 30, 50}, {70, 90, 110, 130}};
+    for (int picture = 0; picture < 2; ++picture) {
+        startCode(0x00);
+        w.PutBits(picture, 10);
+        w.PutBits(4, 3);  // D picture
+        w.PutBits(0xFFFF, 16);
+        w.PutBits(0, 1);
+        for (int row = 0; row < 2; ++row) {
+            startCode(row + 1);
+            w.PutBits(8, 5);
+            w.PutBits(0, 1);
+            int predictor[3] = {128, 128, 128};
+            for (int col = 0; col < 2; ++col) {
+                w.PutBits(1, 1);  // increment 1
+                w.PutBits(1, 1);  // macroblock_type: intra
+                for (int n = 0; n < 6; ++n) {
+                    const int c = n < 4 ? 0 : n - 3;
+                    const int level = n < 4 ? levels[2 * row + col][n] + picture : 128;
+                    const int diff = level - predictor[c];
+                    predictor[c] = level;
+                    int size = 0;
+                    while ((std::abs(diff) >> size) != 0) ++size;
+                    dcSize(size, c == 0);
+                    if (size) w.PutBits(diff < 0 ? diff + (1 << size) - 1 : diff, size);
+                }
+                w.PutBits(1, 1);  // end_of_macroblock
+            }
+        }
+    }
+    startCode(0xB7);
+    MessageCapture messages;
+    const std::vector<Yuv> frames = DecodeAll(w.TakeBytes());
+    ASSERT_EQ(frames.size(), 2u);
+    for (int picture = 0; picture < 2; ++picture) {
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const int mb = (y / 16) * 2 + x / 16, block = ((y / 8) & 1) * 2 + ((x / 8) & 1);
+                ASSERT_EQ(frames[picture].y[y * 32 + x], levels[mb][block] + picture) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(frames[picture].cb[0], 128);
+    }
+    EXPECT_TRUE(messages.diagnostics.empty());
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace morvane::mpeg {
@@ -21,6 +22,11 @@ int SadFullPlain(const uint8_t* a, const uint8_t* b, int lx, int h)
         b += lx;
     }
     return s;
+}
+
+int SadHalfLimitPlain(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int h, int /*limit*/)
+{
+    return SadHalfPel(p, c, lx, hx, hy, h);
 }
 
 void FullSearchPlain(const uint8_t* org, const uint8_t* cur, int lx, int h, int ilow, int ihigh, int jlow, int jhigh,
@@ -66,9 +72,9 @@ void FullSearchSse2T(const uint8_t* org, const uint8_t* cur, int lx, int ilow, i
     for (int j = jlow; j <= jhigh; ++j) {
         const uint8_t* row = org + static_cast<long>(j) * lx;
         for (int i = ilow; i <= ihigh; ++i) {
-            int d = SadRowsSse2<H / 2>(row + i, cur, lx);
-            if (d >= best) continue;
-            d += SadRowsSse2<H / 2>(row + i + static_cast<long>(H / 2) * lx, cur + static_cast<long>(H / 2) * lx, lx);
+            int d = SadRowsSse2<4>(row + i, cur, lx);
+            for (int y = 4; y < H && d < best; y += 4)
+                d += SadRowsSse2<4>(row + i + static_cast<long>(y) * lx, cur + static_cast<long>(y) * lx, lx);
             if (d < best) {
                 best = d;
                 bi = i;
@@ -80,6 +86,63 @@ void FullSearchSse2T(const uint8_t* org, const uint8_t* cur, int lx, int ilow, i
     r.i = bi;
     r.j = bj;
 }
+
+#if defined(__x86_64__) || defined(__i386__)
+// AVX2 form of the full-pel search, chosen at run time where the processor
+// has it: two rows per 256-bit psadbw, the current area held in registers.
+// Exact like the others.
+template <int H>
+__attribute__((target("avx2"))) void FullSearchAvx2T(const uint8_t* org, const uint8_t* cur, int lx, int ilow, int ihigh,
+                                                     int jlow, int jhigh, SearchResult& r)
+{
+    __m256i c[H / 2];
+    for (int k = 0; k < H / 2; ++k)
+        c[k] = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + static_cast<long>(2 * k) * lx))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + static_cast<long>(2 * k + 1) * lx)), 1);
+    int best = r.best, bi = r.i, bj = r.j;
+    for (int j = jlow; j <= jhigh; ++j) {
+        const uint8_t* row = org + static_cast<long>(j) * lx;
+        for (int i = ilow; i <= ihigh; ++i) {
+            const uint8_t* a = row + i;
+            int d = 0;
+            for (int k0 = 0; k0 < H / 2 && d < best; k0 += 4) {
+                __m256i acc = _mm256_setzero_si256();
+                for (int k = k0; k < k0 + 4; ++k) {
+                    const __m256i v = _mm256_inserti128_si256(
+                        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + static_cast<long>(2 * k) * lx))),
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + static_cast<long>(2 * k + 1) * lx)), 1);
+                    acc = _mm256_add_epi32(acc, _mm256_sad_epu8(v, c[k]));
+                }
+                const __m128i s = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+                d += _mm_cvtsi128_si32(s) + _mm_cvtsi128_si32(_mm_srli_si128(s, 8));
+            }
+            if (d < best) {
+                best = d;
+                bi = i;
+                bj = j;
+            }
+        }
+    }
+    r.best = best;
+    r.i = bi;
+    r.j = bj;
+}
+
+void FullSearchAvx2(const uint8_t* org, const uint8_t* cur, int lx, int h, int ilow, int ihigh, int jlow, int jhigh,
+                    SearchResult& r)
+{
+    if (h == 16) FullSearchAvx2T<16>(org, cur, lx, ilow, ihigh, jlow, jhigh, r);
+    else if (h == 8) FullSearchAvx2T<8>(org, cur, lx, ilow, ihigh, jlow, jhigh, r);
+    else FullSearchPlain(org, cur, lx, h, ilow, ihigh, jlow, jhigh, r);
+}
+
+bool HaveAvx2()
+{
+    static const bool have = __builtin_cpu_supports("avx2");
+    return have;
+}
+#endif
 
 void FullSearchSse2(const uint8_t* org, const uint8_t* cur, int lx, int h, int ilow, int ihigh, int jlow, int jhigh,
                     SearchResult& r)
@@ -110,40 +173,100 @@ int SadFullSse2(const uint8_t* a, const uint8_t* b, int lx, int h)
 
 // Half-pel SAD: the two-sample averages are pavgb ((a + b + 1) >> 1 exactly);
 // the four-sample average is formed in 16-bit lanes.
+int SadHalfLimitSse2(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int h, int limit);
+
 int SadHalfSse2(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int h)
 {
-    if (!hx && !hy) return SadFullSse2(p, c, lx, h);
+    return SadHalfLimitSse2(p, c, lx, hx, hy, h, 1 << 30);
+}
+
+// The 16 half-pel prediction samples of one row.
+inline __m128i InterpolatedRow(const uint8_t* p, int lx, int hx, int hy)
+{
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (!hx && !hy) return a;
+    if (!hy) return _mm_avg_epu8(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + lx));
+    if (!hx) return _mm_avg_epu8(a, d);
+    const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + lx + 1));
+    __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
+                               _mm_add_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(e, zero)));
+    __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
+                               _mm_add_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(e, zero)));
+    lo = _mm_srli_epi16(_mm_add_epi16(lo, two), 2);
+    hi = _mm_srli_epi16(_mm_add_epi16(hi, two), 2);
+    return _mm_packus_epi16(lo, hi);
+}
+
+// Half-pel SAD that may stop early once the partial sum reaches `limit`
+// (the result is then some value >= limit).
+int SadHalfLimitSse2(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int h, int limit)
+{
+    int total = 0;
+    for (int y0 = 0; y0 < h && total < limit; y0 += 4) {
+        __m128i acc = _mm_setzero_si128();
+        for (int y = y0; y < y0 + 4 && y < h; ++y) {
+            const __m128i v = InterpolatedRow(p + static_cast<long>(y) * lx, lx, hx, hy);
+            acc = _mm_add_epi64(acc, _mm_sad_epu8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + static_cast<long>(y) * lx))));
+        }
+        total += _mm_cvtsi128_si32(acc) + _mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+    }
+    return total;
+}
+
+// Sum of squared differences of 16 bytes, as four 32-bit partial sums.
+inline __m128i SquaredDiff(__m128i v, __m128i c)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i dl = _mm_sub_epi16(_mm_unpacklo_epi8(v, zero), _mm_unpacklo_epi8(c, zero));
+    const __m128i dh = _mm_sub_epi16(_mm_unpackhi_epi8(v, zero), _mm_unpackhi_epi8(c, zero));
+    return _mm_add_epi32(_mm_madd_epi16(dl, dl), _mm_madd_epi16(dh, dh));
+}
+
+inline int Sum32(__m128i v)
+{
+    v = _mm_add_epi32(v, _mm_srli_si128(v, 8));
+    v = _mm_add_epi32(v, _mm_srli_si128(v, 4));
+    return _mm_cvtsi128_si32(v);
+}
+
+int SseHalfSse2(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int h)
+{
     __m128i acc = _mm_setzero_si128();
-    if (!hy || !hx) {
-        const int off = hx ? 1 : lx;
-        for (int y = 0; y < h; ++y) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + off));
-            const __m128i v = _mm_avg_epu8(a, b);
-            acc = _mm_add_epi64(acc, _mm_sad_epu8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))));
-            p += lx;
-            c += lx;
-        }
-    } else {
-        const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
-        for (int y = 0; y < h; ++y) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + lx));
-            const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + lx + 1));
-            __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
-                                       _mm_add_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(e, zero)));
-            __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
-                                       _mm_add_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(e, zero)));
-            lo = _mm_srli_epi16(_mm_add_epi16(lo, two), 2);
-            hi = _mm_srli_epi16(_mm_add_epi16(hi, two), 2);
-            const __m128i v = _mm_packus_epi16(lo, hi);
-            acc = _mm_add_epi64(acc, _mm_sad_epu8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))));
-            p += lx;
-            c += lx;
-        }
+    for (int y = 0; y < h; ++y) {
+        acc = _mm_add_epi32(acc, SquaredDiff(InterpolatedRow(p, lx, hx, hy), _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))));
+        p += lx;
+        c += lx;
+    }
+    return Sum32(acc);
+}
+
+int SadBidirSse2(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h)
+{
+    __m128i acc = _mm_setzero_si128();
+    for (int y = 0; y < h; ++y) {
+        const __m128i v = _mm_avg_epu8(InterpolatedRow(pf, lx, hxf, hyf), InterpolatedRow(pb, lx, hxb, hyb));
+        acc = _mm_add_epi64(acc, _mm_sad_epu8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))));
+        pf += lx;
+        pb += lx;
+        c += lx;
     }
     return _mm_cvtsi128_si32(acc) + _mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+}
+
+int SseBidirSse2(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h)
+{
+    __m128i acc = _mm_setzero_si128();
+    for (int y = 0; y < h; ++y) {
+        const __m128i v = _mm_avg_epu8(InterpolatedRow(pf, lx, hxf, hyf), InterpolatedRow(pb, lx, hxb, hyb));
+        acc = _mm_add_epi32(acc, SquaredDiff(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))));
+        pf += lx;
+        pb += lx;
+        c += lx;
+    }
+    return Sum32(acc);
 }
 #endif
 
@@ -157,12 +280,16 @@ inline int HalfPelSample(const uint8_t* p, int x, int lx, int hx, int hy)
 
 }  // namespace
 
-DistortionKernels PlainKernels() { return DistortionKernels{SadFullPlain, SadHalfPel, FullSearchPlain}; }
+DistortionKernels PlainKernels() { return DistortionKernels{SadFullPlain, SadHalfPel, FullSearchPlain, SseHalfPel, SadBidir, SseBidir, SadHalfLimitPlain}; }
 
 DistortionKernels FastKernels()
 {
 #if defined(__SSE2__)
-    return DistortionKernels{SadFullSse2, SadHalfSse2, FullSearchSse2};
+    DistortionKernels k{SadFullSse2, SadHalfSse2, FullSearchSse2, SseHalfSse2, SadBidirSse2, SseBidirSse2, SadHalfLimitSse2};
+#if defined(__x86_64__) || defined(__i386__)
+    if (HaveAvx2()) k.fullSearch = FullSearchAvx2;
+#endif
+    return k;
 #else
     return PlainKernels();
 #endif

@@ -40,6 +40,23 @@ CodedPicture PictureInCodingOrder(int i, int frameCount, int n, int m)
     return cp;
 }
 
+bool CanSkipBMacroblock(const MacroblockInfo& mb, int prevType, int prevMotion, const int pmv[2][2][2])
+{
+    // A decoder repeats the previous macroblock's prediction with the vector
+    // predictors, as frame prediction; field prediction of the previous
+    // macroblock is not repeated the same way by every decoder, so that case
+    // is coded.
+    if (mb.type & kMbIntra || mb.cbp != 0) return false;
+    if (mb.motionType != kMotionFrame || prevMotion != kMotionFrame || (prevType & kMbIntra)) return false;
+    if (((mb.type ^ prevType) & (kMbForward | kMbBackward)) != 0) return false;
+    if (!(mb.type & (kMbForward | kMbBackward))) return false;
+    for (int s = 0; s < 2; ++s) {
+        if (!(mb.type & (s ? kMbBackward : kMbForward))) continue;
+        if (mb.mv[0][s][0] != pmv[0][s][0] || mb.mv[0][s][1] != pmv[0][s][1]) return false;
+    }
+    return true;
+}
+
 uint32_t TimeCode(int frame, double frameRate)
 {
     const int fps = static_cast<int>(frameRate + 0.5);
@@ -413,14 +430,8 @@ void EncoderCore::CodePicture()
                 bool skip = false;
                 if (pictType_ == kPictureP && !(mb.type & kMbForward)) {
                     skip = true;
-                } else if (pictType_ == kPictureB && mb.motionType == kMotionFrame && prevMotion == kMotionFrame &&
-                           !(prevType & kMbIntra) &&
-                           ((mb.type ^ prevType) & (kMbForward | kMbBackward)) == 0) {
-                    skip = true;
-                    for (int s = 0; s < 2; ++s) {
-                        if (!(mb.type & (s ? kMbBackward : kMbForward))) continue;
-                        if (mb.mv[0][s][0] != pmv[0][s][0] || mb.mv[0][s][1] != pmv[0][s][1]) skip = false;
-                    }
+                } else if (pictType_ == kPictureB) {
+                    skip = CanSkipBMacroblock(mb, prevType, prevMotion, pmv);
                 }
                 if (skip) {
                     mb.skipped = true;

@@ -56,6 +56,14 @@ struct DistortionKernels {
     // is replaced only by a strictly smaller SAD.
     void (*fullSearch)(const uint8_t* org, const uint8_t* cur, int lx, int h, int ilow, int ihigh, int jlow, int jhigh,
                        SearchResult& r);
+    // Sum of squared differences with half-pel flags; bidirectional sums
+    // of absolute and squared differences ((forward + backward + 1) >> 1).
+    int (*sseHalf)(const uint8_t* a, const uint8_t* b, int lx, int hx, int hy, int h);
+    int (*sadBidir)(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
+    int (*sseBidir)(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
+    // sadHalf that may stop once the sum reaches `limit` (then returning a
+    // value >= limit): for comparisons against a best so far.
+    int (*sadHalfLimit)(const uint8_t* a, const uint8_t* b, int lx, int hx, int hy, int h, int limit);
 };
 DistortionKernels PlainKernels();
 DistortionKernels FastKernels();  // SSE2 where the machine has it
@@ -71,8 +79,10 @@ int64_t MacroblockVariance(const uint8_t* p, int lx);
 
 // Forward DCT of one block in place (reference precision).
 void ForwardDct(int16_t* block);
-// The same transform computed entirely in long double (slow).
+// The same transform computed entirely in long double (slow), and with the
+// SSE2 passes even where AVX is present (for tests).
 void ForwardDctReference(int16_t* block);
+void ForwardDctWithoutAvx(int16_t* block);
 
 // Quantisers.  scale is the quantiser scale (2 x quantiser_scale_code);
 // `limit` the largest level magnitude the syntax carries (255 MPEG-1, 2047
@@ -92,6 +102,11 @@ struct CodedPicture {
     bool reference;
 };
 CodedPicture PictureInCodingOrder(int i, int frameCount, int n, int m);
+
+// Whether a macroblock of a B picture can be skipped after a previous
+// macroblock of type prevType and motion type prevMotion, with the vector
+// predictors pmv[field][direction][x, y].
+bool CanSkipBMacroblock(const MacroblockInfo& mb, int prevType, int prevMotion, const int pmv[2][2][2]);
 
 // Time code bits (25) of a frame number at a frame rate.
 uint32_t TimeCode(int frame, double frameRate);
@@ -129,6 +144,8 @@ public:
     void Configure(const EncoderParameters& p, int codedWidth, int codedHeight);
     // Reads base + extension; false after a message.
     bool Read(const std::string& base, Picture& pic, MessageSink& sink);
+    // Reads a PPM picture from an open stream (`name` for the messages).
+    bool ReadPpmStream(std::FILE* f, const std::string& name, Picture& pic, MessageSink& sink);
 
 private:
     bool ReadPpm(const std::string& name, Picture& pic, MessageSink& sink);

@@ -29,7 +29,7 @@ int EncoderCore::SearchArea(const uint8_t* org, const uint8_t* ref, const uint8_
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             const uint8_t* p = ref + (x >> 1) + static_cast<long>(y >> 1) * lx;
-            const int d = kernels_.sadHalf(p, cur, lx, x & 1, y & 1, h);
+            const int d = kernels_.sadHalfLimit(p, cur, lx, x & 1, y & 1, h, best);
             if (d < best) {
                 best = d;
                 bx = x;
@@ -97,11 +97,11 @@ void EncoderCore::EstimateMacroblock(int i, int j, MacroblockInfo& mb)
     auto fieldPtr = [&](const uint8_t* ref, int sel, int hx, int hy) {
         return ref + sel * W + (hx >> 1) + static_cast<long>(hy >> 1) * 2 * W;
     };
-    auto frameSse = [&](const uint8_t* ref, int hx, int hy) { return SseHalfPel(framePtr(ref, hx, hy), cur, W, hx & 1, hy & 1, 16); };
+    auto frameSse = [&](const uint8_t* ref, int hx, int hy) { return kernels_.sseHalf(framePtr(ref, hx, hy), cur, W, hx & 1, hy & 1, 16); };
     auto fieldSse = [&](const uint8_t* ref, const FieldPred& f) {
         int s = 0;
         for (int r = 0; r < 2; ++r)
-            s += SseHalfPel(fieldPtr(ref, f.sel[r], f.hx[r], f.hy[r]), cur + r * W, 2 * W, f.hx[r] & 1, f.hy[r] & 1, 8);
+            s += kernels_.sseHalf(fieldPtr(ref, f.sel[r], f.hx[r], f.hy[r]), cur + r * W, 2 * W, f.hx[r] & 1, f.hy[r] & 1, 8);
         return s;
     };
     auto storeFrame = [&](int s, int hx, int hy) {
@@ -135,7 +135,7 @@ void EncoderCore::EstimateMacroblock(int i, int j, MacroblockInfo& mb)
             mb.distortion = var;
             return;
         }
-        const int64_t v0 = SseHalfPel(oldRefY + static_cast<long>(j) * W + i, cur, W, 0, 0, 16);
+        const int64_t v0 = kernels_.sseHalf(oldRefY + static_cast<long>(j) * W + i, cur, W, 0, 0, 16);
         if (4 * v0 > 5 * vmc && v0 >= 9 * 256) {
             mb.type = kMbForward;
             mb.distortion = vmc;
@@ -160,7 +160,7 @@ void EncoderCore::EstimateMacroblock(int i, int j, MacroblockInfo& mb)
         FrameSearch(newSrcY, newRefY, cur, i, j, sxb_, syb_, db, hxb, hyb);
         const int64_t vmcf = frameSse(oldRefY, hxf, hyf);
         const int64_t vmcr = frameSse(newRefY, hxb, hyb);
-        const int64_t vmci = SseBidir(framePtr(oldRefY, hxf, hyf), framePtr(newRefY, hxb, hyb), cur, W, hxf & 1, hyf & 1,
+        const int64_t vmci = kernels_.sseBidir(framePtr(oldRefY, hxf, hyf), framePtr(newRefY, hxb, hyb), cur, W, hxf & 1, hyf & 1,
                                       hxb & 1, hyb & 1, 16);
         if (vmcf <= vmcr && vmcf <= vmci) {
             mb.type = kMbForward;
@@ -183,17 +183,17 @@ void EncoderCore::EstimateMacroblock(int i, int j, MacroblockInfo& mb)
         FieldSearch(oldSrcY, oldRefY, cur, i, j, sxf_, syf_, Ef, ff.hx, ff.hy, ff.sel);
         FrameSearch(newSrcY, newRefY, cur, i, j, sxb_, syb_, Db, hxb, hyb);
         FieldSearch(newSrcY, newRefY, cur, i, j, sxb_, syb_, Eb, fb.hx, fb.hy, fb.sel);
-        const int Fi = SadBidir(framePtr(oldRefY, hxf, hyf), framePtr(newRefY, hxb, hyb), cur, W, hxf & 1, hyf & 1,
+        const int Fi = kernels_.sadBidir(framePtr(oldRefY, hxf, hyf), framePtr(newRefY, hxb, hyb), cur, W, hxf & 1, hyf & 1,
                                 hxb & 1, hyb & 1, 16);
         int Gi = 0;
         for (int r = 0; r < 2; ++r)
-            Gi += SadBidir(fieldPtr(oldRefY, ff.sel[r], ff.hx[r], ff.hy[r]), fieldPtr(newRefY, fb.sel[r], fb.hx[r], fb.hy[r]),
+            Gi += kernels_.sadBidir(fieldPtr(oldRefY, ff.sel[r], ff.hx[r], ff.hy[r]), fieldPtr(newRefY, fb.sel[r], fb.hx[r], fb.hy[r]),
                            cur + r * W, 2 * W, ff.hx[r] & 1, ff.hy[r] & 1, fb.hx[r] & 1, fb.hy[r] & 1, 8);
         if (Fi < Gi && Fi < Df && Fi < Ef && Fi < Db && Fi < Eb) {
             mb.type = kMbForward | kMbBackward;
             storeFrame(0, hxf, hyf);
             storeFrame(1, hxb, hyb);
-            vmc = SseBidir(framePtr(oldRefY, hxf, hyf), framePtr(newRefY, hxb, hyb), cur, W, hxf & 1, hyf & 1, hxb & 1,
+            vmc = kernels_.sseBidir(framePtr(oldRefY, hxf, hyf), framePtr(newRefY, hxb, hyb), cur, W, hxf & 1, hyf & 1, hxb & 1,
                            hyb & 1, 16);
         } else if (Gi < Df && Gi < Ef && Gi < Db && Gi < Eb) {
             mb.type = kMbForward | kMbBackward;
@@ -202,7 +202,7 @@ void EncoderCore::EstimateMacroblock(int i, int j, MacroblockInfo& mb)
             storeField(1, fb);
             vmc = 0;
             for (int r = 0; r < 2; ++r)
-                vmc += SseBidir(fieldPtr(oldRefY, ff.sel[r], ff.hx[r], ff.hy[r]), fieldPtr(newRefY, fb.sel[r], fb.hx[r], fb.hy[r]),
+                vmc += kernels_.sseBidir(fieldPtr(oldRefY, ff.sel[r], ff.hx[r], ff.hy[r]), fieldPtr(newRefY, fb.sel[r], fb.hx[r], fb.hy[r]),
                                 cur + r * W, 2 * W, ff.hx[r] & 1, ff.hy[r] & 1, fb.hx[r] & 1, fb.hy[r] & 1, 8);
         } else if (Df < Ef && Df < Db && Df < Eb) {
             mb.type = kMbForward;

@@ -13,4 +13,4 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
 cmake --build build/fuzz --target "fuzz_$name"
 mkdir -p "tests/fuzz/corpus/$name" "tests/fuzz/crashes/$name"
 build/fuzz/tests/fuzz_$name "tests/fuzz/corpus/$name" \
-  -artifact_prefix="tests/fuzz/crashes/$name/" -max_total_time="$seconds" -jobs=1 -workers=1
+  -artifact_prefix="tests/fuzz/crashes/$name/" -max_total_time="$seconds"

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -56,6 +57,7 @@ struct Case {
     Content content;
     double fps;
     bool checkQuality;  // PSNR against the source and the bit rate
+    std::function<void(EncoderParameters&)> change = nullptr;  // settings the program never uses
 };
 
 struct Result {
@@ -97,7 +99,10 @@ void RunCase(const Case& c)
                       y.begin() + static_cast<size_t>(r) * c.width);
     };
     MessageSink sink;
-    ASSERT_TRUE(EncodeMovie(req, sink)) << sink.Text();
+    EncoderParameters params;
+    FillEncoderParameters(params, c.format, c.width, c.height, c.frames);
+    if (c.change) c.change(params);
+    ASSERT_TRUE(EncodeWithParameters(params, req, sink)) << sink.Text();
 
     // The decoder accepts the stream without a word.
     const std::string err = dir / "ffmpeg.err";
@@ -203,4 +208,24 @@ TEST(EncoderConformance, Mpeg2OddSizeSmooth)
     // an interlaced 330 x 200), content with a moving object.
     REQUIRE_FFMPEG();
     RunCase({kVideoPal, 330, 200, 13, Content::Smooth, 25, false});
+}
+
+TEST(EncoderConformance, Mpeg2AlternateScanTableOneAndDcPrecision)
+{
+    // Paths the program's settings leave unused: alternate scan, table one
+    // for the intra blocks of every picture type, 10-bit intra DC.
+    REQUIRE_FFMPEG();
+    RunCase({kVideoPal, 176, 144, 10, Content::Detail, 25, false, [](EncoderParameters& p) {
+                 p.alternateScan = {1, 1, 1};
+                 p.intraVlcFormat = {1, 1, 1};
+                 p.intraDcPrecision = 2;
+             }});
+}
+
+TEST(EncoderConformance, Mpeg2ProgressiveFrames)
+{
+    // progressive_frame set in an MPEG-2 stream: frame prediction and frame
+    // DCT only, progressive chroma filters.
+    REQUIRE_FFMPEG();
+    RunCase({kVideoSecam, 176, 144, 10, Content::Smooth, 25, false, [](EncoderParameters& p) { p.progressiveFrame = 1; }});
 }

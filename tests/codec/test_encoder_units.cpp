@@ -339,10 +339,14 @@ TEST(ForwardDct, FastPathEqualsTheLongDoubleReference)
             default: a[i] = static_cast<int16_t>(n % 511 - 255); break;  // constant blocks
             }
         }
+        int16_t c[64];
         std::memcpy(b, a, sizeof a);
+        std::memcpy(c, a, sizeof a);
         ForwardDct(a);
         ForwardDctReference(b);
+        ForwardDctWithoutAvx(c);
         differing += std::memcmp(a, b, sizeof a) != 0;
+        differing += std::memcmp(c, b, sizeof c) != 0;
     }
     EXPECT_EQ(differing, 0);
     // A constant block has only its DC: 8 x mean.
@@ -368,7 +372,22 @@ TEST(Distortion, Sse2KernelsEqualThePlainOnes)
         for (int h : {8, 16}) {
             EXPECT_EQ(fast.sadFull(a, b, lx, h), plain.sadFull(a, b, lx, h));
             for (int hx = 0; hx < 2; ++hx)
-                for (int hy = 0; hy < 2; ++hy) EXPECT_EQ(fast.sadHalf(a, b, lx, hx, hy, h), plain.sadHalf(a, b, lx, hx, hy, h));
+                for (int hy = 0; hy < 2; ++hy) {
+                    EXPECT_EQ(fast.sadHalf(a, b, lx, hx, hy, h), plain.sadHalf(a, b, lx, hx, hy, h));
+                    EXPECT_EQ(fast.sseHalf(a, b, lx, hx, hy, h), plain.sseHalf(a, b, lx, hx, hy, h));
+                    // A limited sum is exact below the limit and at least
+                    // the limit otherwise.
+                    const int full = plain.sadHalf(a, b, lx, hx, hy, h);
+                    for (int limit : {full / 3, full, full + 1, 1 << 20}) {
+                        const int got = fast.sadHalfLimit(a, b, lx, hx, hy, h, limit);
+                        if (full < limit) EXPECT_EQ(got, full);
+                        else EXPECT_GE(got, limit);
+                    }
+                    const uint8_t* a2 = ref + ((y + 7) % 40) * lx + (x + 13) % 60;
+                    const int hxb = (t >> 1) & 1, hyb = (t >> 2) & 1;
+                    EXPECT_EQ(fast.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h), plain.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h));
+                    EXPECT_EQ(fast.sseBidir(a, a2, b, lx, hx, hy, hxb, hyb, h), plain.sseBidir(a, a2, b, lx, hx, hy, hxb, hyb, h));
+                }
             SearchResult rp, rf;
             plain.fullSearch(ref, b, lx, h, 0, 40, 0, 20, rp);
             fast.fullSearch(ref, b, lx, h, 0, 40, 0, 20, rf);
@@ -473,4 +492,41 @@ TEST(VariableLength, MotionVectorsAndEscapes)
     block[0] = -1;
     EXPECT_FALSE(m1c.PutIntraBlock(block, 0));
     EXPECT_EQ(s2.Text(), "DC value out of range (-2048)");
+}
+
+TEST(Skipping, BMacroblockOnlyAfterAFramePredictedOne)
+{
+    int pmv[2][2][2] = {};
+    pmv[0][0][0] = 4;
+    pmv[0][0][1] = -2;
+    pmv[1][0][0] = 6;  // the second field vector of a field-predicted predecessor
+    MacroblockInfo mb;
+    mb.type = kMbForward;
+    mb.motionType = kMotionFrame;
+    mb.mv[0][0][0] = 4;
+    mb.mv[0][0][1] = -2;
+    EXPECT_TRUE(CanSkipBMacroblock(mb, kMbForward | kMbPattern, kMotionFrame, pmv));
+    // The previous macroblock was field-predicted: coded.
+    EXPECT_FALSE(CanSkipBMacroblock(mb, kMbForward, kMotionField, pmv));
+    // Different directions, or after an intra macroblock.
+    EXPECT_FALSE(CanSkipBMacroblock(mb, kMbForward | kMbBackward, kMotionFrame, pmv));
+    EXPECT_FALSE(CanSkipBMacroblock(mb, kMbIntra, kMotionFrame, pmv));
+    // A vector other than the predictor, a field-predicted macroblock, or
+    // coefficients to send.
+    MacroblockInfo other = mb;
+    other.mv[0][0][1] = 0;
+    EXPECT_FALSE(CanSkipBMacroblock(other, kMbForward, kMotionFrame, pmv));
+    other = mb;
+    other.motionType = kMotionField;
+    EXPECT_FALSE(CanSkipBMacroblock(other, kMbForward, kMotionField, pmv));
+    other = mb;
+    other.cbp = 4;
+    EXPECT_FALSE(CanSkipBMacroblock(other, kMbForward, kMotionFrame, pmv));
+    // Backward: only the backward vector is compared.
+    MacroblockInfo back;
+    back.type = kMbBackward;
+    back.motionType = kMotionFrame;
+    EXPECT_TRUE(CanSkipBMacroblock(back, kMbBackward, kMotionFrame, pmv));
+    back.mv[0][1][0] = 2;
+    EXPECT_FALSE(CanSkipBMacroblock(back, kMbBackward, kMotionFrame, pmv));
 }

@@ -3,7 +3,9 @@
 //   - 352 x 288 MPEG-1 at the program's 1,852,000 bit/s,
 //   - 720 x 576 MPEG-2 (interlaced coding) at 5 Mbit/s.
 // The streams are made by ffmpeg (an independent encoder) from its moving
-// test pattern; pass file names to time other streams instead:
+// test pattern, and by the program's own encoder (MPEG-1 and PAL settings)
+// from a moving synthetic picture; pass file names to time other streams
+// instead:
 //   bench_decoder [STREAM...]
 #include <algorithm>
 #include <chrono>
@@ -19,6 +21,7 @@
 
 #include "codec/DecoderCore.h"
 #include "codec/DecoderOutput.h"
+#include "codec/MpegEncoder.h"
 
 namespace fs = std::filesystem;
 
@@ -62,6 +65,53 @@ void Time(const std::string& label, const std::vector<uint8_t>& stream)
                 label.c_str(), width, height, frames, best, decodeOnly);
 }
 
+// Frame files for the program's encoder: a disc moving over stripes and a
+// colour ramp.
+bool WriteFrames(const fs::path& folder, int width, int height, int count)
+{
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+    for (int n = 0; n < count; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "mpeg%04d.ppm", n);
+        std::FILE* f = std::fopen((folder / name).c_str(), "wb");
+        if (!f) return false;
+        std::fprintf(f, "P6\n%d %d\n255\n", width, height);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const int dx = x - width / 3 - 4 * n, dy = y - height / 2;
+                const bool disc = dx * dx + dy * dy < height * height / 16;
+                row[3 * x] = static_cast<uint8_t>(disc ? 240 : (x + 2 * n) & 0xFF);
+                row[3 * x + 1] = static_cast<uint8_t>(disc ? 60 : ((x / 7 + y / 5 + n) & 1) * 160 + 40);
+                row[3 * x + 2] = static_cast<uint8_t>((y * 255) / height);
+            }
+            std::fwrite(row.data(), 1, row.size(), f);
+        }
+        std::fclose(f);
+    }
+    return true;
+}
+
+void TimeOwnEncoder(const fs::path& dir, const char* label, int format, int width, int height)
+{
+    const fs::path frames = dir / (std::string("frames") + std::to_string(format + 1));
+    fs::create_directories(frames);
+    const int count = 100;
+    morvane::EncodeRequest request;
+    request.outputPath = (dir / ("own" + std::to_string(format + 1) + ".bin")).string();
+    request.videoFormat = format;
+    request.width = width;
+    request.height = height;
+    request.frameCount = count;
+    request.frameFolder = frames.string();
+    morvane::MessageSink sink;
+    sink.SetEcho(false);
+    if (!WriteFrames(frames, width, height, count) || !morvane::EncodeMovie(request, sink)) {
+        std::printf("%-40s (the encoder could not make the stream)\n", label);
+        return;
+    }
+    Time(label, ReadAll(request.outputPath));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -93,6 +143,8 @@ int main(int argc, char** argv)
         }
         Time(c.label, ReadAll(out));
     }
+    TimeOwnEncoder(dir, "MPEG-1 352x288 (own encoder)", morvane::kVideoMpeg1, 352, 288);
+    TimeOwnEncoder(dir, "MPEG-2 720x576 PAL 5 Mbit/s (own encoder)", morvane::kVideoPal, 720, 576);
     std::error_code ec;
     fs::remove_all(dir, ec);
     return 0;

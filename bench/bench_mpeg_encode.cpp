@@ -1,6 +1,7 @@
 // Single-core speed of the MPEG encoder: frames per second for 352 x 288
-// MPEG-1 and 720 x 576 MPEG-2 PAL, with the SSE2 distortion measures and
-// with the plain C++ ones (the two streams must be identical).
+// MPEG-1 and 720 x 576 MPEG-2 PAL, with the SIMD distortion measures (SSE2;
+// AVX2 for the full-pel search where the processor has it) and with the
+// plain C++ ones (the two streams must be identical).
 #include <unistd.h>
 
 #include <chrono>
@@ -72,7 +73,7 @@ void Measure(const char* name, int format, int w, int h, int frames, int repeats
         bestPlain = {std::max(bestPlain.wall, p.wall), std::max(bestPlain.cpu, p.cpu)};
     }
     const bool same = Slurp(fast) == Slurp(plain);
-    std::printf("%-11s %dx%d, %d frames: SSE2 search %6.1f frames/s (%6.1f per CPU second), plain search %6.1f (%6.1f), "
+    std::printf("%-11s %dx%d, %d frames: SIMD search %6.1f frames/s (%6.1f per CPU second), plain search %6.1f (%6.1f), "
                 "streams %s\n",
                 name, w, h, frames, bestFast.wall, bestFast.cpu, bestPlain.wall, bestPlain.cpu, same ? "identical" : "DIFFERENT");
     std::filesystem::remove_all(dir);

@@ -48,6 +48,7 @@ FileHandle OpenStream(const std::string& path)
 void mpeg_reset_decoder()
 {
     ReaderState& r = Reader();
+    r.decoder.Stop();
     r.file.reset();
     r.path.clear();
     r.nextFrame = 0;
@@ -92,6 +93,7 @@ int mpeg_decode_frame(const std::string& /*path*/, int n)
 void mpeg_close_input()
 {
     ReaderState& r = Reader();
+    r.decoder.Stop();
     r.file.reset();
     r.path.clear();
     r.nextFrame = 0;

@@ -50,6 +50,13 @@ void MpegVideoDecoder::Start(const uint8_t* data, size_t size)
     bits_.AttachMemory(data, size);
 }
 
+void MpegVideoDecoder::Stop()
+{
+    Reset();
+    state_ = State::Done;
+    bits_.AttachMemory(nullptr, 0);
+}
+
 bool MpegVideoDecoder::InitSequence()
 {
     width_ = h_.horizontal_size;

@@ -61,6 +61,9 @@ public:
     void Start(std::FILE* file);
     void Start(const uint8_t* data, size_t size);
 
+    // Forgets the stream and frees the frame buffers.
+    void Stop();
+
     // The next frame in display order, or null at the end of the stream.
     const DecodedPlanes* NextFrame();
 

@@ -23,6 +23,8 @@ enum class PixelLayout {
 // Converts the width x height picture of `frame` into `out`, top row first,
 // rows `outStride` bytes apart.
 void ConvertFrameToRgb(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayout layout);
+// The same in plain C++ without vector instructions; identical output.
+void ConvertFrameToRgbPlain(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayout layout);
 
 // The frame as a new buffer of width x height pixels of 4 bytes (red,
 // green, blue, spare = 0), rows packed.

@@ -79,8 +79,10 @@ int64_t MacroblockVariance(const uint8_t* p, int lx);
 
 // Forward DCT of one block in place (reference precision).
 void ForwardDct(int16_t* block);
-// The same transform computed entirely in long double (slow).
+// The same transform computed entirely in long double (slow), and with the
+// SSE2 passes even where AVX is present (for tests).
 void ForwardDctReference(int16_t* block);
+void ForwardDctWithoutAvx(int16_t* block);
 
 // Quantisers.  scale is the quantiser scale (2 x quantiser_scale_code);
 // `limit` the largest level magnitude the syntax carries (255 MPEG-1, 2047
@@ -142,6 +144,8 @@ public:
     void Configure(const EncoderParameters& p, int codedWidth, int codedHeight);
     // Reads base + extension; false after a message.
     bool Read(const std::string& base, Picture& pic, MessageSink& sink);
+    // Reads a PPM picture from an open stream (`name` for the messages).
+    bool ReadPpmStream(std::FILE* f, const std::string& name, Picture& pic, MessageSink& sink);
 
 private:
     bool ReadPpm(const std::string& name, Picture& pic, MessageSink& sink);

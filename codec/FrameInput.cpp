@@ -115,6 +115,15 @@ bool FrameReader::ReadPpm(const std::string& name, Picture& pic, MessageSink& si
         sink.Report(Format("Couldn't open %s\n", name));
         return false;
     }
+    return ReadPpmStream(f.get(), name, pic, sink);
+}
+
+bool FrameReader::ReadPpmStream(std::FILE* stream, const std::string& name, Picture& pic, MessageSink& sink)
+{
+    struct NotOwned {
+        void operator()(std::FILE*) const {}
+    };
+    std::unique_ptr<std::FILE, NotOwned> f(stream);
     const int m0 = std::fgetc(f.get()), m1 = std::fgetc(f.get());
     const long w = ReadPpmInt(f.get());
     const long h = ReadPpmInt(f.get());

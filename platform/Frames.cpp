@@ -1,13 +1,15 @@
 #include "platform/Frames.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
-#include <QResizeEvent>
+#include <QProxyStyle>
 #include <QStatusBar>
+#include <QStyleFactory>
 
 #include <algorithm>
 
@@ -16,11 +18,42 @@
 // ---------------------------------------------------------------------------
 // CControlBar
 
+namespace {
+
+// The bar's title bar: nothing, of no height.
+class NoTitleBar : public QWidget {
+public:
+    explicit NoTitleBar(QWidget* parent) : QWidget(parent) {}
+    QSize sizeHint() const override { return QSize(0, 0); }
+    QSize minimumSizeHint() const override { return QSize(0, 0); }
+};
+
+}  // namespace
+
 CControlBar::CControlBar(int id, Side side, QSize sizeDefault, QWidget* parent)
-    : QWidget(parent), m_id(id), m_side(side), m_sizeDefault(sizeDefault)
+    : QDockWidget(parent), m_id(id), m_side(side), m_sizeDefault(sizeDefault)
 {
     setObjectName(QStringLiteral("bar%1").arg(id));
+    setFeatures(QDockWidget::NoDockWidgetFeatures);
+    setAllowedAreas(DockArea());
+    setTitleBarWidget(new NoTitleBar(this));
+    // Until its panels cover it, a bar shows the window's background.
     setAutoFillBackground(true);
+    if (side == Top || side == Bottom)
+        setFixedHeight(sizeDefault.height());
+    else
+        setFixedWidth(sizeDefault.width());
+}
+
+Qt::DockWidgetArea CControlBar::DockArea() const
+{
+    switch (m_side) {
+    case Top: return Qt::TopDockWidgetArea;
+    case Bottom: return Qt::BottomDockWidgetArea;
+    case Left: return Qt::LeftDockWidgetArea;
+    case Right: return Qt::RightDockWidgetArea;
+    }
+    return Qt::TopDockWidgetArea;
 }
 
 void CControlBar::paintEvent(QPaintEvent*)
@@ -123,30 +156,33 @@ void CMDIChildWnd::closeEvent(QCloseEvent* event)
 
 namespace {
 
-// The client of the main window: bars and the MDI area, laid out by the
-// frame.
-class FrameClient : public QWidget {
+// The frame's own style: bars abut the MDI area and each other, with no
+// separators to drag (the bars have fixed sizes).
+class FrameStyle : public QProxyStyle {
 public:
-    explicit FrameClient(CMDIFrameWnd* frame) : QWidget(frame), m_frame(frame) {}
-
-protected:
-    void resizeEvent(QResizeEvent*) override { m_frame->RecalcLayout(); }
-
-private:
-    CMDIFrameWnd* m_frame;
+    FrameStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_DockWidgetSeparatorExtent) return 0;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
 };
 
 }  // namespace
 
 CMDIFrameWnd::CMDIFrameWnd(QWidget* parent) : QMainWindow(parent)
 {
-    m_client = new FrameClient(this);
-    m_client->setObjectName(QStringLiteral("frameClient"));
-    setCentralWidget(m_client);
-    m_mdiArea = new QMdiArea(m_client);
+    // The style belongs to the frame (it does not pass to its children).
+    auto* style = new FrameStyle;
+    style->setParent(this);
+    setStyle(style);
+    setDockOptions(QMainWindow::DockOptions());
+    setAnimated(false);
+    m_mdiArea = new QMdiArea(this);
     m_mdiArea->setObjectName(QStringLiteral("mdiClient"));
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdiArea);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMDIFrameWnd::SubWindowActivated);
 }
 
@@ -250,11 +286,60 @@ bool CMDIFrameWnd::SendCommand(int id)
 
 CControlBar* CMDIFrameWnd::CreateControlBar(int id, CControlBar::Side side, QSize sizeDefault)
 {
-    auto* bar = new CControlBar(id, side, sizeDefault, m_client);
+    auto* bar = new CControlBar(id, side, sizeDefault, this);
     m_bars.push_back(bar);
+    DockBarsOf(side);
     bar->show();
     RecalcLayout();
     return bar;
+}
+
+void CMDIFrameWnd::DockBarsOf(CControlBar::Side side)
+{
+    // The side's bars from the outside in: the first made lies outermost.
+    std::vector<CControlBar*> bars;
+    for (CControlBar* b : m_bars) {
+        if (b->DockSide() == side) bars.push_back(b);
+    }
+    if (bars.empty()) return;
+    // A dock area lists its bars top to bottom (left to right).
+    if (side == CControlBar::Bottom || side == CControlBar::Right) std::reverse(bars.begin(), bars.end());
+    const Qt::Orientation stacking =
+        side == CControlBar::Top || side == CControlBar::Bottom ? Qt::Vertical : Qt::Horizontal;
+    // Taking a bar out of its area hides it: keep what each showed.
+    std::vector<bool> hidden;
+    for (CControlBar* b : bars) {
+        hidden.push_back(b->isHidden());
+        removeDockWidget(b);
+    }
+    for (size_t i = 0; i < bars.size(); ++i) {
+        addDockWidget(bars[i]->DockArea(), bars[i], stacking);
+        bars[i]->setVisible(!hidden[i]);
+    }
+}
+
+void CMDIFrameWnd::UpdateCorners()
+{
+    auto firstVisible = [this](CControlBar::Side a, CControlBar::Side b) -> const CControlBar* {
+        for (const CControlBar* bar : m_bars) {
+            if (bar->IsBarVisible() && (bar->DockSide() == a || bar->DockSide() == b)) return bar;
+        }
+        return nullptr;
+    };
+    struct CornerSides {
+        Qt::Corner corner;
+        CControlBar::Side horizontal;
+        CControlBar::Side vertical;
+    };
+    const CornerSides corners[] = {{Qt::TopLeftCorner, CControlBar::Top, CControlBar::Left},
+                                   {Qt::TopRightCorner, CControlBar::Top, CControlBar::Right},
+                                   {Qt::BottomLeftCorner, CControlBar::Bottom, CControlBar::Left},
+                                   {Qt::BottomRightCorner, CControlBar::Bottom, CControlBar::Right}};
+    for (const CornerSides& c : corners) {
+        const CControlBar* first = firstVisible(c.horizontal, c.vertical);
+        if (!first) continue;
+        if (corner(c.corner) != first->DockArea()) setCorner(c.corner, first->DockArea());
+    }
 }
 
 CControlBar* CMDIFrameWnd::ControlBar(int id) const
@@ -274,37 +359,23 @@ void CMDIFrameWnd::ShowControlBar(CControlBar* bar, bool show)
 
 void CMDIFrameWnd::RecalcLayout()
 {
-    QRect r = m_client->rect();
-    for (CControlBar* bar : m_bars) {
-        if (!bar->IsBarVisible()) continue;
-        const QSize s = bar->SizeDefault();
-        QRect g;
-        switch (bar->DockSide()) {
-        case CControlBar::Top:
-            g = QRect(r.left(), r.top(), r.width(), std::min(s.height(), r.height()));
-            r.setTop(g.bottom() + 1);
-            break;
-        case CControlBar::Bottom:
-            g = QRect(r.left(), r.bottom() + 1 - std::min(s.height(), r.height()), r.width(),
-                      std::min(s.height(), r.height()));
-            r.setBottom(g.top() - 1);
-            break;
-        case CControlBar::Left:
-            g = QRect(r.left(), r.top(), std::min(s.width(), r.width()), r.height());
-            r.setLeft(g.right() + 1);
-            break;
-        case CControlBar::Right:
-            g = QRect(r.right() + 1 - std::min(s.width(), r.width()), r.top(), std::min(s.width(), r.width()),
-                      r.height());
-            r.setRight(g.left() - 1);
-            break;
-        }
-        bar->setGeometry(g);
+    UpdateCorners();
+    // The layout would wait for the event loop; the callers expect the new
+    // places now.
+    if (QLayout* l = layout()) {
+        l->invalidate();
+        l->activate();
     }
-    m_mdiArea->setGeometry(r);
 }
 
-QRect CMDIFrameWnd::ClientRect() const { return m_client->rect(); }
+QRect CMDIFrameWnd::ClientRect() const
+{
+    QRect r = m_mdiArea->geometry();
+    for (const CControlBar* b : m_bars) {
+        if (b->IsBarVisible()) r |= b->geometry();
+    }
+    return r;
+}
 
 void CMDIFrameWnd::CreateStatusBarIndicators()
 {

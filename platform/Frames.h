@@ -2,15 +2,20 @@
 // main window's sides, and the command registry that menus, accelerators
 // and toolbar buttons share.
 //
-// Control bars are laid out like docked bars of a Windows frame: in the
-// order they were created, each visible bar takes the full width (top,
-// bottom) or the full remaining height (left, right) of what the earlier
-// bars left; the MDI area gets the rest.  So the creation order decides
-// which bars span the width.  The toolbar and status bar are Qt's own and
-// lie outside (above and below) all of that.
+// Control bars are dock widgets of the main window, fixed in place and
+// size.  They keep the rule of docked bars: in the order they were
+// created, each visible bar takes the full width (top, bottom) or the
+// full remaining height (left, right) of what the earlier bars left, and
+// the MDI area gets the rest.  So the creation order decides which bars
+// span the width: the frame docks a side's bars from the outside in and
+// gives each corner to the side whose bar came first.  (A corner belongs
+// to one side whole: a second bar on a side, made after a bar of the
+// crossing side, still spans as far as the first bar of its side.)  The
+// toolbar and status bar lie outside (above and below) all of that.
 #pragma once
 
 #include <QAction>
+#include <QDockWidget>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -25,10 +30,13 @@ class CDocument;
 class CView;
 class QLabel;
 class QMdiArea;
+class QMenu;
 class QToolBar;
 
-// A bar docked to one side of the main window; panels are its children.
-class CControlBar : public QWidget {
+// A bar docked to one side of the main window; panels are its children,
+// placed from the bar's top-left corner.  It has no title and the user
+// cannot move, float, close or resize it: the program shows and hides it.
+class CControlBar : public QDockWidget {
     Q_OBJECT
 public:
     enum Side { Top, Bottom, Left, Right };
@@ -37,11 +45,12 @@ public:
     CControlBar(int id, Side side, QSize sizeDefault, QWidget* parent);
     int Id() const { return m_id; }
     Side DockSide() const { return m_side; }
+    Qt::DockWidgetArea DockArea() const;
     QSize SizeDefault() const { return m_sizeDefault; }
     // Visible as far as the frame is concerned (even before the frame is
     // shown).
     bool IsBarVisible() const { return !isHidden(); }
-    bool IsFloating() const { return false; }
+    bool IsFloating() const { return isFloating(); }
 
 protected:
     // An etched edge on the side facing the MDI area.
@@ -119,10 +128,14 @@ public:
     CControlBar* ControlBar(int id) const;
     const std::vector<CControlBar*>& ControlBars() const { return m_bars; }
     void ShowControlBar(CControlBar* bar, bool show);
+    // Lays the frame out at once (bars, MDI area).
     virtual void RecalcLayout();
-    // The client area of the frame (below the menu, between toolbar and
-    // status bar, bars included).
+    // The client area of the frame in its own coordinates (below the menu,
+    // between toolbar and status bar, bars included).
     QRect ClientRect() const;
+    // No context menu of bars and toolbars: the View menu shows and hides
+    // them.
+    QMenu* createPopupMenu() override { return nullptr; }
 
     // --- Status bar ---------------------------------------------------
     void SetMessageText(const QString& text);
@@ -140,8 +153,11 @@ protected:
 
 private:
     void SubWindowActivated(QMdiSubWindow* window);
+    // Docks the bars of one side again, from the outside in.
+    void DockBarsOf(CControlBar::Side side);
+    // Gives each corner to the side whose first visible bar came first.
+    void UpdateCorners();
 
-    QWidget* m_client = nullptr;
     QMdiArea* m_mdiArea = nullptr;
     std::vector<CControlBar*> m_bars;
     std::map<int, QAction*> m_actions;

@@ -63,16 +63,9 @@ bool CMainFrame::LoadFrame()
     m_wndPaletteBar = CreateControlBar(IDD_PALETTE_BAR, CControlBar::Bottom, MapDialogSize(QSize(786, 18)));
     m_wndLibraryBar = CreateControlBar(IDD_LIBRARY_BAR, CControlBar::Top, MapDialogSize(QSize(957, 41)));
     m_wndCommandBar = CreateControlBar(IDD_COMMAND_BAR, CControlBar::Right, MapDialogSize(QSize(186, 423)));
-    {
-        // The key-frame bar's template holds one black rectangle.
-        auto* black = new QWidget(m_wndKeyFrameBar);
-        black->setObjectName(QStringLiteral("keyFrameBlack"));
-        black->setGeometry(MapDialogRect(QRect(0, 0, 683, 26)));
-        black->setAutoFillBackground(true);
-        QPalette pal = black->palette();
-        pal.setColor(QPalette::Window, Qt::black);
-        black->setPalette(pal);
-    }
+    // The key-frame bar's template also holds a black rectangle; the
+    // key-frame panel covers it whole, so it is not made: a bar shows the
+    // window's background wherever no panel lies.
 
     CreatePanels();
     BindFrameCommands();

@@ -137,6 +137,15 @@ TEST(DecoderOutput, TgaFrameIsReadableByImageMagick)
     EXPECT_EQ(bytes[18 + 5 * 352 * 3 + 0], rgb[2]);
     EXPECT_EQ(bytes[18 + 5 * 352 * 3 + 2], rgb[0]);
 
+    // A folder that does not exist: a message, no file.
+    {
+        MessageCapture messages;
+        const fs::path bad = dir / "missing" / "mpeg0000.tga";
+        EXPECT_FALSE(morvane::WriteFrameTga(f.planes, bad));
+        ASSERT_EQ(messages.diagnostics.size(), 1u);
+        EXPECT_EQ(messages.diagnostics[0], "Couldn't create " + bad.string() + "\n");
+    }
+
     if (std::system("identify -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
     const fs::path txt = dir / "pixel.txt";
     const std::string cmd = "convert '" + tga.string() + "' -crop 1x1+0+5 -depth 8 txt:- > '" + txt.string() + "'";
@@ -146,6 +155,38 @@ TEST(DecoderOutput, TgaFrameIsReadableByImageMagick)
     char want[64];
     std::snprintf(want, sizeof want, "(%d,%d,%d)", rgb[0], rgb[1], rgb[2]);
     EXPECT_NE(text.find(want), std::string::npos) << text << " wants " << want;
+}
+
+TEST(DecoderOutput, VectorPathEqualsPlainCode)
+{
+    uint32_t seed = 7;
+    auto next = [&seed] {
+        seed = seed * 214013u + 2531011u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    const int sizes[][2] = {{16, 16}, {100, 40}, {33, 18}, {352, 288}, {720, 576}, {8, 2}, {130, 66}};
+    for (const auto& size : sizes) {
+        for (int mode = 0; mode < 4; ++mode) {
+            const int w = size[0], h = size[1];
+            const int cw = (w + 15) / 16 * 16, ch = (h + 31) / 32 * 32;
+            std::vector<uint8_t> y(size_t(cw) * ch), cb(y.size() / 4), cr(y.size() / 4);
+            // Random samples, with runs of the extremes.
+            for (auto* plane : {&y, &cb, &cr}) {
+                for (auto& v : *plane) {
+                    const int r = static_cast<int>(next() % 10);
+                    v = static_cast<uint8_t>(r == 0 ? 0 : (r == 1 ? 255 : next() & 0xFF));
+                }
+            }
+            for (int matrix = 0; matrix <= 8; ++matrix) {
+                const morvane::DecodedPlanes planes{y.data(), cb.data(), cr.data(), cw, cw / 2, cw, ch, w, h,
+                                                    (mode & 1) != 0, (mode & 2) != 0, matrix, 0};
+                std::vector<uint8_t> fast(size_t(w) * h * 4, 0xAA), plain(size_t(w) * h * 4, 0xAA);
+                morvane::ConvertFrameToRgb(planes, fast.data(), w * 4, morvane::PixelLayout::Rgbx);
+                morvane::ConvertFrameToRgbPlain(planes, plain.data(), w * 4, morvane::PixelLayout::Rgbx);
+                ASSERT_EQ(fast, plain) << w << "x" << h << " mode " << mode << " matrix " << matrix;
+            }
+        }
+    }
 }
 
 // ---- front end ---------------------------------------------------------
@@ -264,6 +305,28 @@ TEST_F(FrontEndStreams, Mpeg1AfterMpeg2IsDecodedAsMpeg1)
     EXPECT_TRUE(messages.diagnostics.empty());
 }
 
+TEST_F(FrontEndStreams, SizeChangeInALaterSequenceHeaderStops)
+{
+    const fs::path a = dir / "a.m2v";
+    const fs::path b = dir / "b.m2v";
+    ASSERT_TRUE(MakeStream(a, "176x144", 4, "-c:v mpeg2video -bf 0 -f mpeg2video"));
+    ASSERT_TRUE(MakeStream(b, "352x288", 4, "-c:v mpeg2video -bf 0 -f mpeg2video"));
+    std::vector<uint8_t> joined = ReadFile(a);
+    ASSERT_GE(joined.size(), 4u);
+    const uint8_t end[4] = {0, 0, 1, 0xB7};
+    if (std::memcmp(joined.data() + joined.size() - 4, end, 4) == 0) {
+        joined.resize(joined.size() - 4);  // no sequence end code between them
+    }
+    const std::vector<uint8_t> second = ReadFile(b);
+    joined.insert(joined.end(), second.begin(), second.end());
+    MessageCapture messages;
+    const std::vector<Yuv> frames = DecodeAll(joined);
+    EXPECT_EQ(frames.size(), 4u);  // the first stream's frames, the last one flushed
+    for (const Yuv& f : frames) EXPECT_EQ(f.width, 176);
+    ASSERT_EQ(messages.diagnostics.size(), 1u);
+    EXPECT_EQ(messages.diagnostics[0], "picture size changes from 176x144 to 352x288: decoding stopped\n");
+}
+
 // ---- headers -------------------------------------------------------------
 
 // A sequence header (and optional extensions) followed by nothing.
@@ -368,6 +431,75 @@ TEST(DecoderHeaders, UnexpectedStartCodesAreReported)
     EXPECT_EQ(decoder.NextFrame(), nullptr);
     ASSERT_EQ(messages.diagnostics.size(), 1u);
     EXPECT_EQ(messages.diagnostics[0], "Unexpected startcode 000001c0 (ignored)\n");
+}
+
+// MPEG-1 D pictures: DC coefficients only, each macroblock closed by its
+// end_of_macroblock bit.
+TEST(DecoderHeaders, Mpeg1DcPictures)
+{
+    morvane::mpeg::BitWriter w;
+    auto startCode = [&w](int code) {
+        w.AlignBits();
+        w.PutBits(0x000001, 24);
+        w.PutBits(code, 8);
+    };
+    auto dcSize = [&w](int size, bool luma) {
+        for (const auto& e : luma ? morvane::mpeg::kDctDcSizeLuminance : morvane::mpeg::kDctDcSizeChrominance) {
+            if (e.value == size) w.PutBits(e.code, e.length);
+        }
+    };
+    startCode(0xB3);
+    w.PutBits(32, 12);
+    w.PutBits(32, 12);
+    w.PutBits(1, 4);
+    w.PutBits(3, 4);
+    w.PutBits(1000, 18);
+    w.PutBits(1, 1);
+    w.PutBits(20, 10);
+    w.PutBits(0, 3);
+    const int levels[4][4] = {{40, 60, 80, 100}, {120, 140, 160, 180}, {200, 220, 30, 50}, {70, 90, 110, 130}};
+    for (int picture = 0; picture < 2; ++picture) {
+        startCode(0x00);
+        w.PutBits(picture, 10);
+        w.PutBits(4, 3);  // D picture
+        w.PutBits(0xFFFF, 16);
+        w.PutBits(0, 1);
+        for (int row = 0; row < 2; ++row) {
+            startCode(row + 1);
+            w.PutBits(8, 5);
+            w.PutBits(0, 1);
+            int predictor[3] = {128, 128, 128};
+            for (int col = 0; col < 2; ++col) {
+                w.PutBits(1, 1);  // increment 1
+                w.PutBits(1, 1);  // macroblock_type: intra
+                for (int n = 0; n < 6; ++n) {
+                    const int c = n < 4 ? 0 : n - 3;
+                    const int level = n < 4 ? levels[2 * row + col][n] + picture : 128;
+                    const int diff = level - predictor[c];
+                    predictor[c] = level;
+                    int size = 0;
+                    while ((std::abs(diff) >> size) != 0) ++size;
+                    dcSize(size, c == 0);
+                    if (size) w.PutBits(diff < 0 ? diff + (1 << size) - 1 : diff, size);
+                }
+                w.PutBits(1, 1);  // end_of_macroblock
+            }
+        }
+    }
+    startCode(0xB7);
+    MessageCapture messages;
+    const std::vector<Yuv> frames = DecodeAll(w.TakeBytes());
+    ASSERT_EQ(frames.size(), 2u);
+    for (int picture = 0; picture < 2; ++picture) {
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const int mb = (y / 16) * 2 + x / 16, block = ((y / 8) & 1) * 2 + ((x / 8) & 1);
+                ASSERT_EQ(frames[picture].y[y * 32 + x], levels[mb][block] + picture) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(frames[picture].cb[0], 128);
+    }
+    EXPECT_TRUE(messages.diagnostics.empty());
 }
 
 }  // namespace

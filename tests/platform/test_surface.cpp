@@ -221,6 +221,52 @@ TEST(Frame, BarsTakeTheirSidesInCreationOrder)
     EXPECT_EQ(frame.MdiArea()->geometry(), QRect(0, 0, c.width() - 200, c.height() - 70));
 }
 
+TEST(Frame, ABarMadeFirstTakesTheCornersAndKeepsItsPlace)
+{
+    EnsureQtApp();
+    CMDIFrameWnd frame;
+    frame.resize(800, 600);
+    // The right bar first: it spans the whole height, the others stop at it.
+    CControlBar* r = frame.CreateControlBar(1, CControlBar::Right, QSize(150, 0));
+    CControlBar* t = frame.CreateControlBar(2, CControlBar::Top, QSize(0, 50));
+    CControlBar* b1 = frame.CreateControlBar(3, CControlBar::Bottom, QSize(0, 20));
+    CControlBar* b2 = frame.CreateControlBar(4, CControlBar::Bottom, QSize(0, 30));
+    frame.show();
+    DrainEvents();
+    const QRect c = frame.ClientRect();
+    const int w = c.width() - 150;
+    EXPECT_EQ(r->geometry(), QRect(c.left() + w, c.top(), 150, c.height()));
+    EXPECT_EQ(t->geometry(), QRect(c.left(), c.top(), w, 50));
+    EXPECT_EQ(b1->geometry(), QRect(c.left(), c.bottom() + 1 - 20, w, 20));
+    EXPECT_EQ(b2->geometry(), QRect(c.left(), c.bottom() + 1 - 50, w, 30));
+    EXPECT_EQ(frame.MdiArea()->geometry(), QRect(c.left(), c.top() + 50, w, c.height() - 100));
+
+    // Hidden, the outer bottom bar gives its room to the inner one; shown
+    // again, it is the outer one again.
+    frame.ShowControlBar(b1, false);
+    EXPECT_EQ(b2->geometry(), QRect(c.left(), c.bottom() + 1 - 30, w, 30));
+    frame.ShowControlBar(b1, true);
+    EXPECT_EQ(b1->geometry(), QRect(c.left(), c.bottom() + 1 - 20, w, 20));
+    EXPECT_EQ(b2->geometry(), QRect(c.left(), c.bottom() + 1 - 50, w, 30));
+
+    // Without the right bar the top and bottom bars span the width.
+    frame.ShowControlBar(r, false);
+    EXPECT_EQ(t->geometry(), QRect(c.left(), c.top(), c.width(), 50));
+    EXPECT_EQ(b1->geometry().width(), c.width());
+    EXPECT_EQ(frame.MdiArea()->geometry(), QRect(c.left(), c.top() + 50, c.width(), c.height() - 100));
+    // A bar made while others are hidden leaves them hidden; made last,
+    // it lies between the top and bottom bars.
+    CControlBar* r2 = frame.CreateControlBar(5, CControlBar::Right, QSize(100, 0));
+    EXPECT_FALSE(r->IsBarVisible());
+    EXPECT_TRUE(r2->IsBarVisible());
+    EXPECT_EQ(r2->geometry(), QRect(c.left() + c.width() - 100, c.top() + 50, 100, c.height() - 100));
+    // The first right bar shown again is the outer one and takes the
+    // corners back.
+    frame.ShowControlBar(r, true);
+    EXPECT_EQ(r->geometry(), QRect(c.left() + w, c.top(), 150, c.height()));
+    EXPECT_EQ(r2->geometry().right() + 1, r->geometry().left());
+}
+
 namespace {
 
 class PlainDoc : public CDocument {};

@@ -224,3 +224,50 @@ TEST_F(Frames, DroppedFilesOpenLikeFileOpen)
     ASSERT_EQ(Frame()->ChildFrames().size(), 3u);
     EXPECT_EQ(Doc()->GetTitle(), "later.zyv");
 }
+
+TEST_F(Frames, BarsAreFixedDocksThatShowTheWindowBackground)
+{
+    Start();
+    CMainFrame* frame = Frame();
+    const std::pair<CControlBar*, Qt::DockWidgetArea> bars[] = {{frame->m_wndCommandBar, Qt::RightDockWidgetArea},
+                                                                {frame->m_wndLibraryBar, Qt::TopDockWidgetArea},
+                                                                {frame->m_wndPaletteBar, Qt::BottomDockWidgetArea},
+                                                                {frame->m_wndKeyFrameBar, Qt::BottomDockWidgetArea}};
+    for (auto [bar, area] : bars) {
+        SCOPED_TRACE(bar->Id());
+        // Docked in the main window's area, with no title, and nothing the
+        // user could move, float or close.
+        EXPECT_EQ(frame->dockWidgetArea(bar), area);
+        EXPECT_EQ(bar->features(), QDockWidget::NoDockWidgetFeatures);
+        EXPECT_FALSE(bar->IsFloating());
+        ASSERT_NE(bar->titleBarWidget(), nullptr);
+        EXPECT_EQ(bar->titleBarWidget()->height(), 0);
+
+        // Where no panel lies, the bar shows the window's background
+        // (inside the edge it draws towards the MDI area).
+        const QImage shot = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shot.size(), bar->size());
+        QRegion bare(bar->rect().adjusted(2, 2, -2, -2));
+        for (QWidget* child : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child->isVisible() && child->objectName().endsWith("Panel")) bare -= child->geometry();
+        }
+        const QRgb background = bar->palette().color(QPalette::Window).rgb();
+        int wrong = 0;
+        QPoint firstWrong;
+        for (const QRect& r : bare) {
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    if (shot.pixel(x, y) == background) continue;
+                    if (wrong++ == 0) firstWrong = QPoint(x, y);
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "first at " << firstWrong.x() << "," << firstWrong.y() << ": " << std::hex
+                            << shot.pixel(firstWrong);
+    }
+    // The command panel lies in its bar's top-left corner.
+    EXPECT_EQ(frame->m_pCommandPanel->parentWidget(), frame->m_wndCommandBar);
+    EXPECT_EQ(frame->m_pCommandPanel->mapTo(frame, QPoint(0, 0)), frame->m_wndCommandBar->geometry().topLeft());
+    // Bars and toolbar have no context menu of their own: View shows them.
+    EXPECT_EQ(frame->createPopupMenu(), nullptr);
+}

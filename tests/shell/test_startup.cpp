@@ -81,13 +81,17 @@ TEST_F(StartUp, FramePiecesAndBarOrder)
     EXPECT_EQ(bars[1]->Id(), 233);
     EXPECT_EQ(bars[2]->Id(), 232);
     EXPECT_EQ(bars[3]->Id(), 231);
+    // The bars lie between the menu bar and the status bar.
     const QRect client = frame->ClientRect();
+    EXPECT_EQ(client.top(), frame->menuBar()->geometry().bottom() + 1);
+    EXPECT_EQ(client.bottom() + 1, frame->statusBar()->geometry().top());
+    EXPECT_EQ(client.width(), frame->width());
     for (CControlBar* b : bars) EXPECT_TRUE(b->IsBarVisible()) << b->Id();
     // Top and bottom bars span the whole width; the right bar lies between.
     EXPECT_EQ(frame->m_wndKeyFrameBar->geometry().width(), client.width());
     EXPECT_EQ(frame->m_wndKeyFrameBar->geometry().bottom(), client.bottom());
     EXPECT_EQ(frame->m_wndPaletteBar->geometry().bottom() + 1, frame->m_wndKeyFrameBar->geometry().top());
-    EXPECT_EQ(frame->m_wndLibraryBar->geometry().top(), 0);
+    EXPECT_EQ(frame->m_wndLibraryBar->geometry().top(), client.top());
     EXPECT_EQ(frame->m_wndLibraryBar->geometry().width(), client.width());
     const QRect right = frame->m_wndCommandBar->geometry();
     EXPECT_EQ(right.top(), frame->m_wndLibraryBar->geometry().bottom() + 1);

@@ -1,5 +1,6 @@
 #include "shell/QuillonView.h"
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -123,9 +124,15 @@ void CQuillonView::OnDraw(CDC* dc)
     const int band = BandRows(ch);
     int lastProgress = 0;
 
+    // Repainting the progress bar costs far more than a band of rows on a
+    // fast machine: it moves at most every 40 ms (and at the end).
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
     morvane::RenderOptions options;
     options.rowDone = [&](const morvane::RenderProgress& p) {
-        if (progress) {
+        const bool bandDone = p.done % band == 0 || p.done == p.total;
+        if (progress && bandDone && (p.done == p.total || sinceProgress.elapsed() >= 40)) {
+            sinceProgress.restart();
             // The position of the image row just finished.
             const int value = static_cast<int>(1000LL * (firstRow + p.done - 1) / h);
             if (value > lastProgress) {
@@ -133,7 +140,7 @@ void CQuillonView::OnDraw(CDC* dc)
                 progress->setValue(value);
             }
         }
-        if (guard && p.done < p.total && p.done % band == 0 && guard->PollEscapeKey()) return false;
+        if (guard && bandDone && p.done < p.total && guard->PollEscapeKey()) return false;
         return true;
     };
     const morvane::RenderResult result =

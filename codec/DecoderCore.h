@@ -128,6 +128,7 @@ private:
     bool InterBlockMpeg2(int16_t* block, int n);
     bool DcOnlyBlock(int component, int16_t* block, int n);
     bool IntraDc(int component, int* dcOut);
+    bool IntraDcMpeg1(int component, int16_t* block);
 
     // Motion compensation (DecoderMotion.cpp).
     const uint8_t* ReferencePlane(int direction, int component, int fieldSelect, int* stride) const;

@@ -15,17 +15,8 @@ namespace {
 // The distance from p to wave source i, 1 where it is 0.
 float SourceDistance(float x, float y, float z, int i)
 {
-    const float dx = x - WaveSources[i][0], dy = y - WaveSources[i][1], dz = z - WaveSources[i][2];
-    const float d = std::sqrt(dx * dx + dy * dy + dz * dz);
-    return d == 0.0f ? 1.0f : d;
-}
-
-// The source count of the colour wave patterns: detail, 10 for 0, at most
-// the number of sources.
-int WaveSourceCount(int16_t detail)
-{
-    const int k = detail == 0 ? 10 : detail;
-    return std::min(k, kWaveSources);
+    float d[3];
+    return SourceOffset(x, y, z, i, d);
 }
 
 float Clamp01(float v)

@@ -137,6 +137,43 @@ inline void TurbulentDisplacement(float x, float y, float z, float turbulence, c
 }
 
 // ---------------------------------------------------------------------------
+// Wave sources
+
+// The source count of the wave colour patterns: detail, 10 for 0, at most
+// the number of sources.
+inline int WaveSourceCount(int16_t detail)
+{
+    const int k = detail == 0 ? 10 : detail;
+    return k < kWaveSources ? k : kWaveSources;
+}
+
+// The offset d of the point from wave source i; returns its length, 1 where
+// it is 0.
+inline float SourceOffset(float x, float y, float z, int i, float d[3])
+{
+    d[0] = x - WaveSources[i][0];
+    d[1] = y - WaveSources[i][1];
+    d[2] = z - WaveSources[i][2];
+    float h = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+    if (h == 0.0f) h = 1.0f;
+    return std::sqrt(h);
+}
+
+// Adds to sum, for each of the first k sources, the point's offset from
+// the source times weight(i, distance).
+template <class Weight>
+inline void SumWaves(float x, float y, float z, int k, Weight weight, float sum[3])
+{
+    for (int i = 0; i < k; ++i) {
+        float d[3];
+        const float s = weight(i, SourceOffset(x, y, z, i, d));
+        sum[0] += s * d[0];
+        sum[1] += s * d[1];
+        sum[2] += s * d[2];
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Shared by several patterns
 
 // Granite and Marble with a gradient given apart from the layer (Brick and

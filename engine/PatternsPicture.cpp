@@ -42,30 +42,28 @@ bool BaseCoordinates(float x, float y, const LayerRecord& r, float& bx, float& b
     return true;
 }
 
-// The displacement of "Ripples Image" and "Waves Image".
+// "Ripples Image" and "Waves Image": the picture moved by the waves around
+// the first `detail` sources.
 template <bool Scaled>
-void WaveDisplacement(float x, float y, float z, const LayerRecord& r, float disp[3])
+void WaveImage(float x, float y, float z, const Layer& layer, float out[3])
 {
-    disp[0] = disp[1] = disp[2] = 0.0f;
-    int k = r.detail == 0 ? 10 : r.detail;
-    k = std::min(k, kWaveSources);
+    float bx, by;
+    if (!BaseCoordinates(x, y, layer.rec, bx, by)) return;
+    const LayerRecord& r = layer.rec;
     const float t = r.turbulence, frequency = r.frequency, phase = r.phase;
-    for (int i = 0; i < k; ++i) {
-        const float dx = x - WaveSources[i][0], dy = y - WaveSources[i][1], dz = z - WaveSources[i][2];
-        float h = dx * dx + dy * dy + dz * dz;
-        if (h == 0.0f) h = 1.0f;
-        const float dist = std::sqrt(h);
-        float s;
-        if constexpr (Scaled) {
-            const float f = WaveScales[i];
-            s = TableSin(dist * frequency * f + phase) * t / f / dist * 0.05f;
-        } else {
-            s = TableSin(dist * frequency + phase) * t / dist * 0.05f;
-        }
-        disp[0] += s * dx;
-        disp[1] += s * dy;
-        disp[2] += s * dz;
-    }
+    float d[3] = {0.0f, 0.0f, 0.0f};
+    SumWaves(
+        x, y, z, WaveSourceCount(r.detail),
+        [&](int i, float dist) {
+            if constexpr (Scaled) {
+                const float f = WaveScales[i];
+                return TableSin(dist * frequency * f + phase) * t / f / dist * 0.05f;
+            } else {
+                return TableSin(dist * frequency + phase) * t / dist * 0.05f;
+            }
+        },
+        d);
+    PictureSample(layer, bx + t * d[0], by + t * d[1], out);
 }
 
 }  // namespace
@@ -84,23 +82,13 @@ void MaterialPerturbedImage(float x, float y, float z, const Layer& layer, float
 // 26 "Ripples Image"
 void MaterialRipplesImage(float x, float y, float z, const Layer& layer, float out[3], EvalContext&)
 {
-    float bx, by;
-    if (!BaseCoordinates(x, y, layer.rec, bx, by)) return;
-    const float t = layer.rec.turbulence;
-    float d[3];
-    WaveDisplacement<false>(x, y, z, layer.rec, d);
-    PictureSample(layer, bx + t * d[0], by + t * d[1], out);
+    WaveImage<false>(x, y, z, layer, out);
 }
 
 // 27 "Waves Image"
 void MaterialWavesImage(float x, float y, float z, const Layer& layer, float out[3], EvalContext&)
 {
-    float bx, by;
-    if (!BaseCoordinates(x, y, layer.rec, bx, by)) return;
-    const float t = layer.rec.turbulence;
-    float d[3];
-    WaveDisplacement<true>(x, y, z, layer.rec, d);
-    PictureSample(layer, bx + t * d[0], by + t * d[1], out);
+    WaveImage<true>(x, y, z, layer, out);
 }
 
 // 28 "Dents Image"

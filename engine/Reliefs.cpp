@@ -62,20 +62,17 @@ void Waves(float x, float y, float z, const Layer& layer, float out[3])
     const int k = static_cast<int>(std::clamp<int32_t>(sources, 0, kWaveSources));
     const float ri = r.reliefIntensity, frequency = r.frequency, phase = r.phase;
     float sum[3] = {0.0f, 0.0f, 0.0f};
-    for (int i = 0; i < k; ++i) {
-        const float d[3] = {x - WaveSources[i][0], y - WaveSources[i][1], z - WaveSources[i][2]};
-        float h = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
-        if (h == 0.0f) h = 1.0f;
-        const float dist = std::sqrt(h);
-        float s;
-        if constexpr (Scaled) {
-            const float f = WaveScales[i];
-            s = TableSin(dist * f * frequency + phase) * ri / f / dist * 0.05f;
-        } else {
-            s = TableSin(dist * frequency + phase) * ri / dist * 0.05f;
-        }
-        AddScaled(sum, s, d);
-    }
+    SumWaves(
+        x, y, z, k,
+        [&](int i, float dist) {
+            if constexpr (Scaled) {
+                const float f = WaveScales[i];
+                return TableSin(dist * f * frequency + phase) * ri / f / dist * 0.05f;
+            } else {
+                return TableSin(dist * frequency + phase) * ri / dist * 0.05f;
+            }
+        },
+        sum);
     Add(out, sum);
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/FloatInt.h"
+#include "engine/Lighting.h"
 #include "engine/Patterns.h"
 
 namespace morvane {
@@ -71,28 +72,13 @@ inline void LightOne(const LayerRecord& layer, const float C[3], const float N[3
     const float lx = layer.lightDirX, ly = layer.lightDirY, lz = layer.lightDirZ;
     const float m = (lx * N[0] + ly * N[1] + lz * N[2] + 1.0f) / 2.0f;
 
-    // Diffuse factor: m above the middle, a softer (2m)^1.5 / 2 below it;
-    // a light from behind (m <= 0) adds nothing rather than a NaN.
-    float diffuse;
-    if (m >= 0.5f) {
-        diffuse = m;
-    } else if (m > 0.0f) {
-        const double t = 2.0f * m;
-        diffuse = static_cast<float>(t * std::sqrt(t) / 2.0);
-    } else {
-        diffuse = 0.0f;
-    }
-
+    const float diffuse = DiffuseFactor(m);
     const float brilliance[3] = {layer.brillianceR, layer.brillianceG, layer.brillianceB};
     const float light[3] = {layer.lightR, layer.lightG, layer.lightB};
     const float reflect[3] = {layer.reflectR, layer.reflectG, layer.reflectB};
     const float away = 1.0f - m;
     for (int ch = 0; ch < 3; ++ch) {
-        const float b = brilliance[ch];
-        const float h = 1.0f / (b * b * (away * away) + 1.0f);
-        const float d = light[ch] * C[ch] * diffuse;
-        const float s = h * light[ch] * reflect[ch];
-        out[ch] = d + (1.0f - d) * s;
+        out[ch] = LitChannel(light[ch] * C[ch] * diffuse, brilliance[ch], away, light[ch], reflect[ch]);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "engine/Lighting.h"
 #include "engine/Paths.h"
 
 namespace morvane {
@@ -63,26 +64,14 @@ void SphereShader::ShadePoint(const LayerRecord& layer)
     else
         m = 0.5f;
 
-    float diffuse;
-    if (m >= 0.5f) {
-        diffuse = m;
-    } else if (m > 0.0f) {
-        const double t = 2.0f * m;
-        diffuse = static_cast<float>(t * std::sqrt(t) * 0.5);
-    } else {
-        diffuse = 0.0f;  // light from behind: no diffuse light rather than NaN
-    }
-
+    const float diffuse = DiffuseFactor(m);
     const float brilliance[3] = {layer.brillianceR, layer.brillianceG, layer.brillianceB};
     const float light[3] = {layer.lightR, layer.lightG, layer.lightB};
     const float reflect[3] = {layer.reflectR, layer.reflectG, layer.reflectB};
     const float away = 1.0f - m;
     for (int ch = 0; ch < 3; ++ch) {
-        const float b = brilliance[ch];
-        const float h = 1.0f / (away * away * (b * b) + 1.0f);
         const float D = static_cast<float>(0.75 * light[ch] * diffuse);
-        const float s = h * light[ch] * reflect[ch];
-        colour[ch] = D + (1.0f - D) * s;
+        colour[ch] = LitChannel(D, brilliance[ch], away, light[ch], reflect[ch]);
     }
 
     // Specular highlight along the half vector; a point without a normal

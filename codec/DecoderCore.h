@@ -115,6 +115,7 @@ private:
     bool MacroblockModes();
     bool MotionVectors(int s);
     bool MotionVector(int r, int s);
+    void SetSingleVectorMotion(int directions);
     void SetZeroForwardMotion();
     void FormPrediction(int address);
     void AddBlocks(int address, bool intra);

@@ -247,20 +247,28 @@ bool MpegVideoDecoder::MotionVectors(int s)
     return MotionVector(1, s);
 }
 
-void MpegVideoDecoder::SetZeroForwardMotion()
+// One vector per direction, no dual prime: frame prediction in a frame
+// picture; in a field picture field prediction, the first `directions`
+// directions from the field of the same parity.
+void MpegVideoDecoder::SetSingleVectorMotion(int directions)
 {
-    mbFlags_ |= kMbForward;
     dualPrime_ = false;
     mvCount_ = 1;
-    std::memset(vector_, 0, sizeof vector_);
     if (h_.picture_structure == 3) {
         motionType_ = 2;
         mvFieldFormat_ = false;
     } else {
         motionType_ = 1;
         mvFieldFormat_ = true;
-        fieldSelect_[0][0] = h_.picture_structure == 2 ? 1 : 0;  // the same parity
+        for (int s = 0; s < directions; ++s) fieldSelect_[0][s] = h_.picture_structure == 2 ? 1 : 0;
     }
+}
+
+void MpegVideoDecoder::SetZeroForwardMotion()
+{
+    mbFlags_ |= kMbForward;
+    std::memset(vector_, 0, sizeof vector_);
+    SetSingleVectorMotion(1);
 }
 
 void MpegVideoDecoder::SkippedMacroblock(int address)
@@ -277,19 +285,10 @@ void MpegVideoDecoder::SkippedMacroblock(int address)
         // vectors.
         mbFlags_ = prevMbFlags_ & (kMbForward | kMbBackward);
         if (mbFlags_ == 0) mbFlags_ = kMbForward;
-        dualPrime_ = false;
-        mvCount_ = 1;
         for (int s = 0; s < 2; ++s) {
             for (int t = 0; t < 2; ++t) vector_[0][s][t] = pmv_[0][s][t];
         }
-        if (h_.picture_structure == 3) {
-            motionType_ = 2;
-            mvFieldFormat_ = false;
-        } else {
-            motionType_ = 1;
-            mvFieldFormat_ = true;
-            fieldSelect_[0][0] = fieldSelect_[0][1] = h_.picture_structure == 2 ? 1 : 0;
-        }
+        SetSingleVectorMotion(2);
     } else {
         // A skipped macroblock in an I or D picture is an error; it keeps
         // what the frame held.

@@ -68,8 +68,7 @@ int main()
 
     std::printf("Materials with their presets, %d x %d, one core:\n", kWidth, kHeight);
     for (int m = 0; m < kMaterialCount; ++m) {
-        Texture t = NewTexture(presets);
-        t.layers[0].layer = LayerFromPreset(presets[static_cast<size_t>(m)]);
+        Texture t = PresetTexture(presets, m);
         if (IsPictureMaterial(m)) SetBenchPicture(t.layers[0].layer);
         PrepareForRender(t);
         const double mps = Measure(t);
@@ -82,10 +81,7 @@ int main()
         Texture t = NewTexture(presets);
         LayerRecord& rec = t.layers[0].layer.rec;
         rec.relief = static_cast<int8_t>(r);
-        rec.reliefIntensity = 5.0f;
-        rec.phase = 0.5f;
-        rec.frequency = 5.0f;
-        rec.reliefDetail = 10;
+        ResetReliefParameters(rec);
         PrepareForRender(t);
         std::printf("  %2d %-20s %8.2f MP/s\n", r, ReliefName(r), Measure(t));
     }

@@ -269,6 +269,11 @@ Layer LayerFromPreset(const Layer& preset)
 
 Texture NewTexture(const MaterialPresets& presets)
 {
+    return PresetTexture(presets, 1);
+}
+
+Texture PresetTexture(const MaterialPresets& presets, int material)
+{
     Texture t;
     LayerSlot slot;
     slot.blendCoef = 1.0f;
@@ -276,9 +281,21 @@ Texture NewTexture(const MaterialPresets& presets)
     slot.colorKey = ColorKeyRecord{};
     slot.orientation = 0.0f;
     slot.reliefOrientation = 0.0f;
-    slot.layer = LayerFromPreset(presets[1]);
+    slot.layer = LayerFromPreset(presets[static_cast<size_t>(material)]);
     t.layers.push_back(std::move(slot));
     return t;
+}
+
+void ResetReliefParameters(LayerRecord& rec)
+{
+    rec.reliefIntensity = 5.0f;
+    rec.reliefScaleX = 10.0f;
+    rec.reliefScaleY = 10.0f;
+    rec.reliefScaleZ = 10.0f;
+    rec.phase = 0.5f;
+    rec.frequency = 5.0f;
+    rec.reliefOffsetZ = 0.0f;
+    rec.reliefDetail = 10;
 }
 
 }  // namespace morvane

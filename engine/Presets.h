@@ -31,4 +31,12 @@ Layer LayerFromPreset(const Layer& preset);
 // colour key.
 Texture NewTexture(const MaterialPresets& presets);
 
+// The same texture with its layer copied from preset `material` instead.
+Texture PresetTexture(const MaterialPresets& presets, int material);
+
+// The relief parameters a layer takes when its relief is chosen: relief
+// intensity 5, relief scales 10, phase 0.5, frequency 5, relief z value 0,
+// relief detail 10.
+void ResetReliefParameters(LayerRecord& rec);
+
 }  // namespace morvane

@@ -99,24 +99,15 @@ int main(int argc, char** argv)
 
     bool ok = true;
     for (int m = 0; m < kMaterialCount; ++m) {
-        Texture t = NewTexture(presets);
-        t.layers[0].layer = LayerFromPreset(presets[static_cast<size_t>(m)]);
+        Texture t = PresetTexture(presets, m);
         if (IsPictureMaterial(m)) SetGalleryPicture(t.layers[0].layer);
         ok = WritePpm(folder / FileName('m', m, MaterialName(m)), t) && ok;
     }
     for (int r = 0; r < kReliefCount; ++r) {
         Texture t = NewTexture(presets);
         LayerRecord& rec = t.layers[0].layer.rec;
-        // The relief as the command panel sets it up when it is chosen.
         rec.relief = static_cast<int8_t>(r);
-        rec.reliefIntensity = 5.0f;
-        rec.reliefScaleX = 10.0f;
-        rec.reliefScaleY = 10.0f;
-        rec.reliefScaleZ = 10.0f;
-        rec.phase = 0.5f;
-        rec.frequency = 5.0f;
-        rec.reliefOffsetZ = 0.0f;
-        rec.reliefDetail = 10;
+        ResetReliefParameters(rec);
         ok = WritePpm(folder / FileName('r', r, ReliefName(r)), t) && ok;
     }
     return ok ? 0 : 1;

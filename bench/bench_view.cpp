@@ -19,29 +19,13 @@
 #include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
+#include "tests/support/PresetTextures.h"
 
 using namespace morvane;
+using morvane::test::ThreeLayers;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-Texture ThreeLayers(int w, int h)
-{
-    const MaterialPresets& p = MaterialPresetTable();
-    Texture t = NewTexture(p);
-    for (int m : {8, 2}) {
-        LayerSlot s;
-        s.layer = LayerFromPreset(p[m]);
-        s.blendMode = 0;
-        s.blendCoef = 0.5f;
-        t.layers.push_back(std::move(s));
-    }
-    for (LayerSlot& s : t.layers) {
-        s.layer.rec.width = static_cast<int16_t>(w);
-        s.layer.rec.height = static_cast<int16_t>(h);
-    }
-    return t;
-}
 
 double Median(std::vector<double> v)
 {

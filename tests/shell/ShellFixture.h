@@ -22,6 +22,7 @@
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 #include "shell/Resource.h"
+#include "support/PresetTextures.h"
 #include "support/QtTestApp.h"
 
 namespace morvane::test {
@@ -58,25 +59,6 @@ protected:
     CQuillonDoc* Doc() const { return Frame()->ActiveDocument(); }
     CQuillonView* View() const { return qobject_cast<CQuillonView*>(Frame()->GetActiveView()); }
     ScriptedDialogs& Ui() { return *m_ui; }
-
-    // Three layers: Marble, Granite and Wood, as the presets give them.
-    static Texture ThreeLayers(int width, int height)
-    {
-        const MaterialPresets& p = MaterialPresetTable();
-        Texture t = NewTexture(p);
-        for (int m : {8, 2}) {
-            LayerSlot s;
-            s.layer = LayerFromPreset(p[m]);
-            s.blendMode = 0;
-            s.blendCoef = 0.5f;
-            t.layers.push_back(std::move(s));
-        }
-        for (LayerSlot& s : t.layers) {
-            s.layer.rec.width = static_cast<int16_t>(width);
-            s.layer.rec.height = static_cast<int16_t>(height);
-        }
-        return t;
-    }
 
     // Gives the active document `texture` and fits its window.
     void UseTexture(Texture texture)

@@ -89,15 +89,21 @@ QString SaveTarget(CQuillonDoc* doc, QWidget* parent)
 // ---------------------------------------------------------------------------
 // Opening
 
-void CQuillonApp::OnFileOpen()
+QStringList CQuillonApp::AskTextureFiles(bool several)
 {
     FileDialogRequest r;
     r.title = shelltext::kOpenTitle;
     r.filter = shelltext::kOpenFilter;
     r.defaultExt = QStringLiteral("kvo");
     r.initialDir = QStringLiteral("\\kvo");
-    r.flags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    for (const QString& path : Ui().FileDialog(MainFrame(), r)) OpenDocumentFile(path);
+    r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (several) r.flags |= OFN_ALLOWMULTISELECT;
+    return Ui().FileDialog(MainFrame(), r);
+}
+
+void CQuillonApp::OnFileOpen()
+{
+    for (const QString& path : AskTextureFiles(true)) OpenDocumentFile(path);
 }
 
 void CQuillonApp::OnOpenRecentFile(int n)

@@ -269,13 +269,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
 
 void CQuillonApp::OnLoadInterfaceTexture()
 {
-    FileDialogRequest r;
-    r.title = shelltext::kOpenTitle;
-    r.filter = shelltext::kOpenFilter;
-    r.defaultExt = QStringLiteral("kvo");
-    r.initialDir = QStringLiteral("\\kvo");
-    r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    const QStringList chosen = Ui().FileDialog(MainFrame(), r);
+    const QStringList chosen = AskTextureFiles(false);
     if (chosen.isEmpty()) return;
     const QString previous = m_strInterfaceTexture;
     m_strInterfaceTexture = chosen.front();

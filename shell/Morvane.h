@@ -97,6 +97,9 @@ public:
 
 private:
     bool ProcessShellCommand(const CCommandLineInfo& info);
+    // The Open dialog of texture and layer files; `several` allows more
+    // than one file.  The chosen paths, none on cancel.
+    QStringList AskTextureFiles(bool several);
 
     CDocTemplate* m_pDocTemplate = nullptr;
     std::unique_ptr<CMainFrame> m_mainFrame;

@@ -200,14 +200,7 @@ public:
         w.PutBits(1, 1);  // increment 1
         w.PutBits(1, 1);  // intra
         for (int n = 0; n < 6; ++n) {
-            const int c = n < 4 ? 0 : n - 3;
-            const int level = rng.Next(40, 215);
-            const int diff = level - dc[c];
-            dc[c] = level;
-            int size = 0;
-            while ((std::abs(diff) >> size) != 0) ++size;
-            PutVlc(w, c == 0 ? kDctDcSizeLuminance : kDctDcSizeChrominance, size);
-            if (size) w.PutBits(diff < 0 ? diff + (1 << size) - 1 : diff, size);
+            PutDc(n < 4 ? 0 : n - 3, rng.Next(40, 215));
             for (int k = rng.Next(0, 4); k > 0; --k) {
                 const int run = rng.Next(0, 2), lev = rng.Next(1, 3);
                 const DctEntry* e = FindDctCode(0, run, lev);
@@ -216,6 +209,16 @@ public:
                 w.PutBits(rng.Next(0, 1), 1);
             }
             w.PutBits(kEndOfBlockZero.code, kEndOfBlockZero.length);
+        }
+    }
+
+    // An I frame picture of intra macroblocks.
+    void IntraFrame(Rng& rng)
+    {
+        Picture(1, 3, true);
+        for (int row = 0; row < kH / 16; ++row) {
+            Slice(row);
+            for (int col = 0; col < kW / 16; ++col) IntraMacroblock(rng);
         }
     }
 
@@ -265,14 +268,7 @@ public:
         w.PutBits(1, 1);
         w.PutBits(1, 1);
         for (int n = 0; n < 6; ++n) {
-            const int c = n < 4 ? 0 : n - 3;
-            const int target = n == 0 ? level : dcReset_;
-            const int diff = target - dc[c];
-            dc[c] = target;
-            int size = 0;
-            while ((std::abs(diff) >> size) != 0) ++size;
-            PutVlc(w, c == 0 ? kDctDcSizeLuminance : kDctDcSizeChrominance, size);
-            if (size) w.PutBits(diff < 0 ? diff + (1 << size) - 1 : diff, size);
+            PutDc(n < 4 ? 0 : n - 3, n == 0 ? level : dcReset_);
             w.PutBits(kEndOfBlockZero.code, kEndOfBlockZero.length);
         }
     }
@@ -284,6 +280,18 @@ public:
     }
 
 private:
+    // The DC level of a block of component c, as the difference from the
+    // component's last one.
+    void PutDc(int c, int level)
+    {
+        const int diff = level - dc[c];
+        dc[c] = level;
+        int size = 0;
+        while ((std::abs(diff) >> size) != 0) ++size;
+        PutVlc(w, c == 0 ? kDctDcSizeLuminance : kDctDcSizeChrominance, size);
+        if (size) w.PutBits(diff < 0 ? diff + (1 << size) - 1 : diff, size);
+    }
+
     void StartCode(uint8_t code)
     {
         w.AlignBits();
@@ -340,11 +348,7 @@ TEST(DecoderFields, HandBuiltPredictionModes)
     };
 
     // Frame 0: I frame picture.
-    sw.Picture(1, 3, true);
-    for (int row = 0; row < 4; ++row) {
-        sw.Slice(row);
-        for (int col = 0; col < 4; ++col) sw.IntraMacroblock(rng);
-    }
+    sw.IntraFrame(rng);
 
     // Frame 2 (delivered third): P frame picture from frame 0.
     sw.Picture(2, 3, false, true);
@@ -576,11 +580,7 @@ TEST(DecoderFields, DamagedSliceIsSkippedToTheNextSlice)
 {
     Rng rng;
     StreamWriter sw;
-    sw.Picture(1, 3, true);
-    for (int row = 0; row < 4; ++row) {
-        sw.Slice(row);
-        for (int col = 0; col < 4; ++col) sw.IntraMacroblock(rng);
-    }
+    sw.IntraFrame(rng);
     StreamWriter::Vectors zero;
     for (int picture = 0; picture < 2; ++picture) {
         sw.Picture(2, 3, false);
@@ -616,11 +616,7 @@ TEST(DecoderFields, InvalidMotionTypeIsReported)
 {
     Rng rng;
     StreamWriter sw;
-    sw.Picture(1, 3, true);
-    for (int row = 0; row < 4; ++row) {
-        sw.Slice(row);
-        for (int col = 0; col < 4; ++col) sw.IntraMacroblock(rng);
-    }
+    sw.IntraFrame(rng);
     sw.Picture(2, 1, false);
     sw.Slice(0);
     sw.Raw(1, 1);      // increment 1
@@ -671,11 +667,7 @@ TEST(DecoderFields, VectorOutsideTheReferenceIsClamped)
 {
     Rng rng;
     StreamWriter sw;
-    sw.Picture(1, 3, true);
-    for (int row = 0; row < 4; ++row) {
-        sw.Slice(row);
-        for (int col = 0; col < 4; ++col) sw.IntraMacroblock(rng);
-    }
+    sw.IntraFrame(rng);
     sw.Picture(2, 3, false);
     StreamWriter::Vectors v;
     for (int row = 0; row < 4; ++row) {

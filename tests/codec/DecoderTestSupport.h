@@ -10,13 +10,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
+#include "codec/BitWriter.h"
 #include "codec/DecoderCore.h"
 #include "codec/DecoderMessages.h"
+#include "codec/VlcTables.h"
 
 namespace dectest {
 
@@ -135,6 +138,69 @@ inline double Psnr(const uint8_t* a, const uint8_t* b, size_t n)
     }
     if (se == 0) return 99.0;
     return 10.0 * std::log10(255.0 * 255.0 * double(n) / se);
+}
+
+// ---- hand-built streams -----------------------------------------------------
+
+// An aligned start code 0x000001xx.
+inline void PutStartCode(morvane::mpeg::BitWriter& w, int code)
+{
+    w.AlignBits();
+    w.PutBits(0x000001, 24);
+    w.PutBits(code, 8);
+}
+
+// A sequence header of frame_rate_code 3 without matrices.
+inline void PutSequenceHeader(morvane::mpeg::BitWriter& w, int width, int height, int aspect, int bitRate,
+                              int vbvSize)
+{
+    PutStartCode(w, 0xB3);
+    w.PutBits(width & 0xFFF, 12);
+    w.PutBits(height & 0xFFF, 12);
+    w.PutBits(aspect, 4);
+    w.PutBits(3, 4);
+    w.PutBits(bitRate, 18);
+    w.PutBits(1, 1);
+    w.PutBits(vbvSize, 10);
+    w.PutBits(0, 3);  // constrained_parameters_flag, no matrices
+}
+
+// A sequence extension: main profile at main level, interlaced 4:2:0, the
+// given horizontal_size_extension.
+inline void PutSequenceExtension(morvane::mpeg::BitWriter& w, int hExt = 0)
+{
+    PutStartCode(w, 0xB5);
+    w.PutBits(1, 4);
+    w.PutBits(0x48, 8);
+    w.PutBits(0, 1);  // progressive_sequence
+    w.PutBits(1, 2);  // 4:2:0
+    w.PutBits(hExt, 2);
+    w.PutBits(0, 2);  // vertical_size_extension
+    w.PutBits(0, 12);
+    w.PutBits(1, 1);
+    w.PutBits(0, 8);
+    w.PutBits(0, 8);  // low_delay, frame_rate_extension_n and _d
+}
+
+// The code of `value` in a table.
+inline void PutVlc(morvane::mpeg::BitWriter& w, std::span<const morvane::mpeg::VlcEntry> table, int value)
+{
+    for (const morvane::mpeg::VlcEntry& e : table) {
+        if (e.value == value) {
+            w.PutBits(e.code, e.length);
+            return;
+        }
+    }
+    ADD_FAILURE() << "no code for " << value;
+}
+
+// An intra DC difference: dct_dc_size, then dct_dc_differential.
+inline void PutDcDifferential(morvane::mpeg::BitWriter& w, bool luma, int diff)
+{
+    int size = 0;
+    while ((std::abs(diff) >> size) != 0) ++size;
+    PutVlc(w, luma ? morvane::mpeg::kDctDcSizeLuminance : morvane::mpeg::kDctDcSizeChrominance, size);
+    if (size) w.PutBits(diff < 0 ? diff + (1 << size) - 1 : diff, size);
 }
 
 }  // namespace dectest

@@ -333,33 +333,10 @@ TEST_F(FrontEndStreams, SizeChangeInALaterSequenceHeaderStops)
 std::vector<uint8_t> SequenceStart(int width, int height, bool extension, int hExt = 0, int matrix = -1)
 {
     morvane::mpeg::BitWriter w;
-    w.PutBits(0x1B3, 32);
-    w.PutBits(width & 0xFFF, 12);
-    w.PutBits(height & 0xFFF, 12);
-    w.PutBits(2, 4);
-    w.PutBits(3, 4);
-    w.PutBits(12500, 18);
-    w.PutBits(1, 1);
-    w.PutBits(112, 10);
-    w.PutBits(0, 3);
-    if (extension) {
-        w.AlignBits();
-        w.PutBits(0x1B5, 32);
-        w.PutBits(1, 4);
-        w.PutBits(0x48, 8);
-        w.PutBits(0, 1);
-        w.PutBits(1, 2);
-        w.PutBits(hExt, 2);
-        w.PutBits(0, 2);
-        w.PutBits(0, 12);
-        w.PutBits(1, 1);
-        w.PutBits(0, 8);
-        w.PutBits(0, 1);
-        w.PutBits(0, 7);
-    }
+    PutSequenceHeader(w, width, height, 2, 12500, 112);
+    if (extension) PutSequenceExtension(w, hExt);
     if (matrix >= 0) {
-        w.AlignBits();
-        w.PutBits(0x1B5, 32);
+        PutStartCode(w, 0xB5);
         w.PutBits(2, 4);
         w.PutBits(1, 3);
         w.PutBits(1, 1);
@@ -438,34 +415,16 @@ TEST(DecoderHeaders, UnexpectedStartCodesAreReported)
 TEST(DecoderHeaders, Mpeg1DcPictures)
 {
     morvane::mpeg::BitWriter w;
-    auto startCode = [&w](int code) {
-        w.AlignBits();
-        w.PutBits(0x000001, 24);
-        w.PutBits(code, 8);
-    };
-    auto dcSize = [&w](int size, bool luma) {
-        for (const auto& e : luma ? morvane::mpeg::kDctDcSizeLuminance : morvane::mpeg::kDctDcSizeChrominance) {
-            if (e.value == size) w.PutBits(e.code, e.length);
-        }
-    };
-    startCode(0xB3);
-    w.PutBits(32, 12);
-    w.PutBits(32, 12);
-    w.PutBits(1, 4);
-    w.PutBits(3, 4);
-    w.PutBits(1000, 18);
-    w.PutBits(1, 1);
-    w.PutBits(20, 10);
-    w.PutBits(0, 3);
+    PutSequenceHeader(w, 32, 32, 1, 1000, 20);
     const int levels[4][4] = {{40, 60, 80, 100}, {120, 140, 160, 180}, {200, 220, 30, 50}, {70, 90, 110, 130}};
     for (int picture = 0; picture < 2; ++picture) {
-        startCode(0x00);
+        PutStartCode(w, 0x00);
         w.PutBits(picture, 10);
         w.PutBits(4, 3);  // D picture
         w.PutBits(0xFFFF, 16);
         w.PutBits(0, 1);
         for (int row = 0; row < 2; ++row) {
-            startCode(row + 1);
+            PutStartCode(w, row + 1);
             w.PutBits(8, 5);
             w.PutBits(0, 1);
             int predictor[3] = {128, 128, 128};
@@ -475,18 +434,14 @@ TEST(DecoderHeaders, Mpeg1DcPictures)
                 for (int n = 0; n < 6; ++n) {
                     const int c = n < 4 ? 0 : n - 3;
                     const int level = n < 4 ? levels[2 * row + col][n] + picture : 128;
-                    const int diff = level - predictor[c];
+                    PutDcDifferential(w, c == 0, level - predictor[c]);
                     predictor[c] = level;
-                    int size = 0;
-                    while ((std::abs(diff) >> size) != 0) ++size;
-                    dcSize(size, c == 0);
-                    if (size) w.PutBits(diff < 0 ? diff + (1 << size) - 1 : diff, size);
                 }
                 w.PutBits(1, 1);  // end_of_macroblock
             }
         }
     }
-    startCode(0xB7);
+    PutStartCode(w, 0xB7);
     MessageCapture messages;
     const std::vector<Yuv> frames = DecodeAll(w.TakeBytes());
     ASSERT_EQ(frames.size(), 2u);

@@ -33,17 +33,6 @@ struct Rng {
     }
 };
 
-void PutVlc(BitWriter& w, std::span<const VlcEntry> table, int value)
-{
-    for (const VlcEntry& e : table) {
-        if (e.value == value) {
-            w.PutBits(e.code, e.length);
-            return;
-        }
-    }
-    ADD_FAILURE() << "no code for " << value;
-}
-
 // ---- the model ------------------------------------------------------------
 
 // A frame of the picture's planes (Y 64 x 64, Cb and Cr 32 x 32).
@@ -135,25 +124,8 @@ class StreamWriter {
 public:
     StreamWriter()
     {
-        StartCode(0xB3);
-        w.PutBits(kW, 12);
-        w.PutBits(kH, 12);
-        w.PutBits(2, 4);
-        w.PutBits(3, 4);
-        w.PutBits(1000, 18);
-        w.PutBits(1, 1);
-        w.PutBits(112, 10);
-        w.PutBits(0, 3);
-        StartCode(0xB5);
-        w.PutBits(1, 4);
-        w.PutBits(0x48, 8);
-        w.PutBits(0, 1);  // progressive_sequence
-        w.PutBits(1, 2);  // 4:2:0
-        w.PutBits(0, 4);
-        w.PutBits(0, 12);
-        w.PutBits(1, 1);
-        w.PutBits(0, 8);
-        w.PutBits(0, 8);
+        PutSequenceHeader(w, kW, kH, 2, 1000, 112);
+        PutSequenceExtension(w);
     }
 
     // picture_structure 1 top field, 2 bottom field, 3 frame.
@@ -162,14 +134,14 @@ public:
         dcReset_ = 128 << dcPrecision;
         type_ = type;
         structure_ = structure;
-        StartCode(0x00);
+        PutStartCode(w, 0x00);
         w.PutBits(0, 10);
         w.PutBits(type, 3);
         w.PutBits(0xFFFF, 16);
         if (type >= 2) w.PutBits(7, 4);
         if (type == 3) w.PutBits(7, 4);
         w.PutBits(0, 1);
-        StartCode(0xB5);
+        PutStartCode(w, 0xB5);
         w.PutBits(8, 4);
         const int fwd = type >= 2 ? 2 : 15, bwd = type == 3 ? 2 : 15;
         w.PutBits(fwd, 4);
@@ -187,7 +159,7 @@ public:
 
     void Slice(int row)
     {
-        StartCode(static_cast<uint8_t>(row + 1));
+        PutStartCode(w, row + 1);
         w.PutBits(4, 5);
         w.PutBits(0, 1);
         std::memset(pmv, 0, sizeof pmv);
@@ -275,7 +247,7 @@ public:
 
     std::vector<uint8_t> Finish()
     {
-        StartCode(0xB7);
+        PutStartCode(w, 0xB7);
         return w.TakeBytes();
     }
 
@@ -284,20 +256,10 @@ private:
     // component's last one.
     void PutDc(int c, int level)
     {
-        const int diff = level - dc[c];
+        PutDcDifferential(w, c == 0, level - dc[c]);
         dc[c] = level;
-        int size = 0;
-        while ((std::abs(diff) >> size) != 0) ++size;
-        PutVlc(w, c == 0 ? kDctDcSizeLuminance : kDctDcSizeChrominance, size);
-        if (size) w.PutBits(diff < 0 ? diff + (1 << size) - 1 : diff, size);
     }
 
-    void StartCode(uint8_t code)
-    {
-        w.AlignBits();
-        w.PutBits(0x000001, 24);
-        w.PutBits(code, 8);
-    }
     // A vector difference with f_code 2.
     void Delta(int d)
     {

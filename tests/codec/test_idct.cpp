@@ -175,7 +175,9 @@ TEST(FastIdct, ExtremeCoefficientsDoNotWrap)
         ReferenceInverse(in, ref);
         fast_idct(b);
         for (int i = 0; i < 64; ++i) {
-            if (std::abs(ref[i]) == 256 || ref[i] == 255) EXPECT_EQ(b[i], ref[i]) << pos << " " << i;
+            if (std::abs(ref[i]) == 256 || ref[i] == 255) {
+                EXPECT_EQ(b[i], ref[i]) << pos << " " << i;
+            }
         }
     }
 }

@@ -1,6 +1,8 @@
 // Layers and gradients for the pattern tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -109,5 +111,20 @@ inline Rgb RunRelief(const Layer& l, float x, float y, float z, EvalContext& ctx
     if (PatternFn f = ReliefPatternFor(l.rec.relief)) f(x, y, z, l, out.c, ctx);
     return out;
 }
+
+// The three components of a colour or of a normal perturbation.
+inline void ExpectRgb(const Rgb& got, float a, float b, float c)
+{
+    EXPECT_FLOAT_EQ(got.c[0], a);
+    EXPECT_FLOAT_EQ(got.c[1], b);
+    EXPECT_FLOAT_EQ(got.c[2], c);
+}
+
+// Tests of the patterns: the noise tables set up, a context to evaluate in.
+class PatternFixture : public ::testing::Test {
+protected:
+    void SetUp() override { NoiseInit(); }
+    EvalContext ctx;
+};
 
 }  // namespace morvane::test

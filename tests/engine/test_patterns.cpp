@@ -19,18 +19,7 @@ using namespace morvane::test;
 
 namespace {
 
-class PatternTest : public ::testing::Test {
-protected:
-    void SetUp() override { NoiseInit(); }
-    EvalContext ctx;
-};
-
-void ExpectRgb(const Rgb& got, float r, float g, float b)
-{
-    EXPECT_FLOAT_EQ(got.c[0], r);
-    EXPECT_FLOAT_EQ(got.c[1], g);
-    EXPECT_FLOAT_EQ(got.c[2], b);
-}
+class PatternTest : public PatternFixture {};
 
 void ExpectStartColour(const Rgb& got, const Gradient& g, int entry)
 {
@@ -140,35 +129,27 @@ TEST(PatternNames, ListsOfTheCommandPanel)
 // Every pattern adds to what out holds and leaves the layer untouched.
 TEST_F(PatternTest, PatternsAddToOutAndReadTheLayerOnly)
 {
+    // `run` gives the pattern's value on zeros; `f` must add that value.
+    const auto check = [&](PatternFn f, const Layer& l, auto run, int number) {
+        const Layer before = l;
+        for (float x : {-1.3f, 0.37f, 2.71f}) {
+            const Rgb c = run(l, x, 0.61f * x + 0.2f, 0.3f, ctx);
+            float out[3] = {1.0f, 2.0f, 3.0f};
+            f(x, 0.61f * x + 0.2f, 0.3f, l, out, ctx);
+            EXPECT_EQ(out[0], 1.0f + c.c[0]) << number;
+            EXPECT_EQ(out[1], 2.0f + c.c[1]) << number;
+            EXPECT_EQ(out[2], 3.0f + c.c[2]) << number;
+        }
+        EXPECT_EQ(std::memcmp(&before.rec, &l.rec, sizeof l.rec), 0) << number;
+    };
     for (int m = 0; m < kMaterialCount; ++m) {
         if (!ColourPatternFor(m)) continue;
         Layer l = BasicLayer(m);
         SetTestPicture(l, 5, 4);
         l.rec.scaleX = 1.0f;
-        const Layer before = l;
-        for (float x : {-1.3f, 0.37f, 2.71f}) {
-            const Rgb c = RunColour(l, x, 0.61f * x + 0.2f, 0.3f, ctx);
-            float out[3] = {1.0f, 2.0f, 3.0f};
-            ColourPatternFor(m)(x, 0.61f * x + 0.2f, 0.3f, l, out, ctx);
-            EXPECT_EQ(out[0], 1.0f + c.c[0]) << m;
-            EXPECT_EQ(out[1], 2.0f + c.c[1]) << m;
-            EXPECT_EQ(out[2], 3.0f + c.c[2]) << m;
-        }
-        EXPECT_EQ(std::memcmp(&before.rec, &l.rec, sizeof l.rec), 0) << m;
+        check(ColourPatternFor(m), l, RunColour, m);
     }
-    for (int r = 0; r < kReliefCount; ++r) {
-        Layer l = BasicLayer(1, r);
-        const Layer before = l;
-        for (float x : {-1.3f, 0.37f, 2.71f}) {
-            const Rgb c = RunRelief(l, x, 0.61f * x + 0.2f, 0.3f, ctx);
-            float out[3] = {1.0f, 2.0f, 3.0f};
-            ReliefPatternFor(r)(x, 0.61f * x + 0.2f, 0.3f, l, out, ctx);
-            EXPECT_EQ(out[0], 1.0f + c.c[0]) << r;
-            EXPECT_EQ(out[1], 2.0f + c.c[1]) << r;
-            EXPECT_EQ(out[2], 3.0f + c.c[2]) << r;
-        }
-        EXPECT_EQ(std::memcmp(&before.rec, &l.rec, sizeof l.rec), 0) << r;
-    }
+    for (int r = 0; r < kReliefCount; ++r) check(ReliefPatternFor(r), BasicLayer(1, r), RunRelief, r);
 }
 
 TEST_F(PatternTest, PrepareWritesMortarForBrickLayersOnly)

@@ -14,18 +14,7 @@ using namespace morvane::test;
 
 namespace {
 
-class ReliefTest : public ::testing::Test {
-protected:
-    void SetUp() override { NoiseInit(); }
-    EvalContext ctx;
-};
-
-void ExpectVec(const Rgb& got, float x, float y, float z)
-{
-    EXPECT_FLOAT_EQ(got.c[0], x);
-    EXPECT_FLOAT_EQ(got.c[1], y);
-    EXPECT_FLOAT_EQ(got.c[2], z);
-}
+class ReliefTest : public PatternFixture {};
 
 }  // namespace
 
@@ -45,11 +34,11 @@ TEST_F(ReliefTest, BumpsAndDents)
     Layer l = BasicLayer(1, 2);
     float v[3];
     VNoise3(v, 0.3f, 0.4f, 0.5f);
-    ExpectVec(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 5.0f * v[0], 5.0f * v[1], 5.0f * v[2]);
+    ExpectRgb(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 5.0f * v[0], 5.0f * v[1], 5.0f * v[2]);
     l.rec.relief = 3;
     const float n = Noise3(0.3f, 0.4f, 0.5f);
     const float k = n * n * n * 5.0f;
-    ExpectVec(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), k * v[0], k * v[1], k * v[2]);
+    ExpectRgb(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), k * v[0], k * v[1], k * v[2]);
 }
 
 TEST_F(ReliefTest, ZeroDetailAddsNothingOrItsConstant)
@@ -59,7 +48,7 @@ TEST_F(ReliefTest, ZeroDetailAddsNothingOrItsConstant)
             Layer l = BasicLayer(1, r);
             l.rec.reliefDetail = 0;
             l.rec.phase = phase;
-            ExpectVec(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 0, 0, 0);
+            ExpectRgb(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 0, 0, 0);
         }
     }
     // Multifractal: the empty product (1, 1, 1), plus the partial octave
@@ -67,11 +56,11 @@ TEST_F(ReliefTest, ZeroDetailAddsNothingOrItsConstant)
     Layer l = BasicLayer(1, 9);
     l.rec.reliefDetail = 0;
     l.rec.phase = 2.0f;
-    ExpectVec(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 5, 5, 5);
+    ExpectRgb(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 5, 5, 5);
     l.rec.phase = 0.5f;
     float v[3];
     VNoise3(v, 0.3f, 0.4f, 0.5f);
-    ExpectVec(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 5.0f * (1.0f + 0.5f * v[0]), 5.0f * (1.0f + 0.5f * v[1]),
+    ExpectRgb(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 5.0f * (1.0f + 0.5f * v[0]), 5.0f * (1.0f + 0.5f * v[1]),
               5.0f * (1.0f + 0.5f * v[2]));
 }
 
@@ -88,7 +77,7 @@ TEST_F(ReliefTest, RidgeWeightsEveryComponentByX)
     const float g = Clamp(2.0f * signal(a[0]), 0.0f, 1.0f);
     float want[3];
     for (int c = 0; c < 3; ++c) want[c] = 5.0f * static_cast<float>(signal(a[c]) + signal(b[c]) * g * std::sqrt(0.5));
-    ExpectVec(RunRelief(l, p[0], p[1], p[2], ctx), want[0], want[1], want[2]);
+    ExpectRgb(RunRelief(l, p[0], p[1], p[2], ctx), want[0], want[1], want[2]);
 }
 
 TEST_F(ReliefTest, BrickJointsSlopeAcrossTheirWidth)
@@ -102,7 +91,7 @@ TEST_F(ReliefTest, BrickJointsSlopeAcrossTheirWidth)
     // A vertical joint on an even row, and on an odd row half a brick on.
     EXPECT_NEAR(RunRelief(l, 0.04f, 0.5f, 0.5f, ctx).c[0], 0.3f * 2.0f, 1e-5);
     EXPECT_NEAR(RunRelief(l, 0.54f, 1.5f, 0.5f, ctx).c[0], 0.3f * 2.0f, 1e-5);
-    ExpectVec(RunRelief(l, 0.04f, 1.5f, 0.5f, ctx), 0, 0, 0);
+    ExpectRgb(RunRelief(l, 0.04f, 1.5f, 0.5f, ctx), 0, 0, 0);
     // A joint in z.
     EXPECT_NEAR(RunRelief(l, 0.5f, 0.5f, 0.01f, ctx).c[2], -0.3f * 2.0f, 1e-5);
 }
@@ -112,7 +101,7 @@ TEST_F(ReliefTest, FbmAddsTheTurbulenceEverywhere)
     Layer l = BasicLayer(1, 7);
     l.rec.detail = 0;  // no octave: the noise sum is zero
     l.rec.turbulence = 0.7f;
-    ExpectVec(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 0.7f, 0.7f, 0.7f);
+    ExpectRgb(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 0.7f, 0.7f, 0.7f);
 }
 
 TEST_F(ReliefTest, CraterWithoutCratersOrDetail)
@@ -120,14 +109,14 @@ TEST_F(ReliefTest, CraterWithoutCratersOrDetail)
     Layer l = BasicLayer(1, 8);
     l.rec.phase = 0.0f;
     l.rec.detail = 0;  // every centre infinitely far
-    ExpectVec(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 0, 0, 0);
+    ExpectRgb(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 0, 0, 0);
     // With detail 0 the fine noise still comes through the phase.
     l.rec.phase = 1.0f;
     const Rgb fine = RunRelief(l, 0.3f, 0.4f, 0.5f, ctx);
     const float q[3] = {1.5f, 2.0f, 2.5f};
     float v[3];
     VectorFbm(q, 0.833f, 2.0f, 4, v);
-    ExpectVec(fine, 5.0f * (0.1f * v[0]), 5.0f * (0.1f * v[1]), 5.0f * (0.1f * v[2]));
+    ExpectRgb(fine, 5.0f * (0.1f * v[0]), 5.0f * (0.1f * v[1]), 5.0f * (0.1f * v[2]));
 
     // Craters exist somewhere and stay finite; the radius is
     // frequency x 0.1 at most, so a frequency of 0 has none.
@@ -142,7 +131,7 @@ TEST_F(ReliefTest, CraterWithoutCratersOrDetail)
     }
     EXPECT_GT(hits, 0);
     l.rec.frequency = 0.0f;
-    for (int i = 0; i < 100; ++i) ExpectVec(RunRelief(l, i * 0.0173f, i * 0.0311f, 0.2f, ctx), 0, 0, 0);
+    for (int i = 0; i < 100; ++i) ExpectRgb(RunRelief(l, i * 0.0173f, i * 0.0311f, 0.2f, ctx), 0, 0, 0);
 }
 
 TEST_F(ReliefTest, QuiltedIsAUnitVectorAwayFromTheCellCentre)
@@ -158,7 +147,7 @@ TEST_F(ReliefTest, QuiltedIsAUnitVectorAwayFromTheCellCentre)
         EXPECT_NEAR(n.c[1], sign * f[1] / len, 1e-5) << detail;
         EXPECT_NEAR(n.c[2], sign * f[2] / len, 1e-5) << detail;
         // The centre has no direction.
-        ExpectVec(RunRelief(l, 0.5f, 0.5f, 0.5f, ctx), 0, 0, 0);
+        ExpectRgb(RunRelief(l, 0.5f, 0.5f, 0.5f, ctx), 0, 0, 0);
     }
 }
 
@@ -177,7 +166,7 @@ TEST_F(ReliefTest, TerrainBumpModesFollowTheFractionOfThePhase)
         amplitude *= 0.5f;
         f *= 2.0f;
     }
-    ExpectVec(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 5.0f * want[0], 5.0f * want[1], 5.0f * want[2]);
+    ExpectRgb(RunRelief(l, 0.3f, 0.4f, 0.5f, ctx), 5.0f * want[0], 5.0f * want[1], 5.0f * want[2]);
     l.rec.phase = 0.5f;
     const Rgb terrain = RunRelief(l, 0.3f, 0.4f, 0.5f, ctx);
     EXPECT_NE(terrain.c[0], 5.0f * want[0]);

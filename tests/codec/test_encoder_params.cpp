@@ -197,7 +197,7 @@ TEST(EncoderParams, EveryCheckMessage)
         c.change(p);
         EXPECT_EQ(CheckMessage(p), c.message);
     }
-    // The sizes the Part names.
+    // Whole picture sizes: an odd width, one above the Main Level, and sizes that pass.
     EXPECT_EQ(CheckMessage(Filled(kVideoMpeg1, 161, 120)), "horizontal_size must be a even (4:2:0)");
     EXPECT_EQ(CheckMessage(Filled(kVideoPal, 800, 600)), "Horizontal size is greater than Main Level limit");
     EXPECT_EQ(CheckMessage(Filled(kVideoMpeg1, 800, 600)), "");

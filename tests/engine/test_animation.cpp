@@ -161,7 +161,7 @@ TEST(Animation, InsertingAndDeletingKeysKeepsTheirFields)
     // Add Key on key 0: times 0, 0, 1 and the copy is current.
     EXPECT_EQ(InsertKey(layer, 0), 1);
     ASSERT_EQ(layer.keys.size(), 3u);
-    EXPECT_EQ(layer.rec.keyCount, 3);
+    EXPECT_EQ(+layer.rec.keyCount, 3);
     EXPECT_TRUE(SameBytes(layer.keys[1].rec, before.keys[0].rec));
     EXPECT_TRUE(SameBytes(layer.keys[2].rec, before.keys[1].rec));
     layer.keys[1].gradient.entries[0].startR = 0.7f;  // the copy's own gradient
@@ -173,7 +173,7 @@ TEST(Animation, InsertingAndDeletingKeysKeepsTheirFields)
     layer.keys[1].rec.time = 0.5f;
     Layer three = layer;
     EXPECT_EQ(DeleteKey(layer, 2), 1);
-    ASSERT_EQ(layer.rec.keyCount, 2);
+    ASSERT_EQ(+layer.rec.keyCount, 2);
     EXPECT_TRUE(SameBytes(layer.keys[1].rec, three.keys[1].rec));
     EXPECT_EQ(DeleteKey(layer, 0), -1);  // two keys stay
 
@@ -198,9 +198,9 @@ TEST(Animation, LoadingAKeyCopiesItsMirroredFieldsOnly)
     EXPECT_EQ(+layer.rec.reliefDetail, 100);
     EXPECT_EQ(+layer.gradient->entries[2].start, 0.3f);
     EXPECT_EQ(+layer.gradient->entries[2].startR, 0.1f);
-    EXPECT_EQ(layer.rec.reserved18[0], 0);
+    EXPECT_EQ(+layer.rec.reserved18[0], 0);
     EXPECT_EQ(+layer.rec.material, 5);
-    EXPECT_EQ(layer.rec.keyCount, 3);
+    EXPECT_EQ(+layer.rec.keyCount, 3);
 
     EXPECT_FALSE(LoadKeyIntoLayer(layer, 3));
     EXPECT_FALSE(LoadKeyIntoLayer(layer, -1));

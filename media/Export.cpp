@@ -145,7 +145,7 @@ std::string RenderFrames(Texture& texture, const std::filesystem::path& path, Fr
     for (int f = 0; f < count && error.empty(); ++f) {
         SetFrame(texture, f, fps);
         const std::string name = FrameFileName(f, mpeg ? ".ppm" : ".tga");
-        host.FrameStarted(name);
+        host.ShowStatus(name);
         host.FrameProgress(0);
         PrepareForRender(texture);
         const auto [width, height] = RenderSizeOf(texture);

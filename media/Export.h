@@ -50,8 +50,9 @@ public:
     // The compression of an AVI movie; nullopt when the user cancels.
     virtual std::optional<AviSettings> ChooseCompressor() = 0;
 
-    // A movie frame is being written to the frame file `name`.
-    virtual void FrameStarted(const std::string& name) { (void)name; }
+    // A short text of what is being done: the name of the frame file being
+    // written, or a movie writer's step (the editor's status bar).
+    virtual void ShowStatus(const std::string& text) { (void)text; }
     // Rows of the frame done so far, 0..1000.
     virtual void FrameProgress(int permille) { (void)permille; }
     // The frame is written; `seconds` is its time in the animation.

@@ -27,7 +27,7 @@ class RecordingHost : public ExportHost {
 public:
     std::optional<int> videoFormat = kVideoNtsc;
     std::vector<int> asked;              // preselected video formats
-    std::vector<std::string> frames;     // frame file names in order
+    std::vector<std::string> frames;     // status texts (frame file names) in order
     std::vector<float> times;            // frame times in seconds
     std::optional<float> finished;       // the duration shown at the end
     int lastProgress = -1;
@@ -38,7 +38,7 @@ public:
         return videoFormat;
     }
     std::optional<AviSettings> ChooseCompressor() override { return AviSettings{}; }
-    void FrameStarted(const std::string& name) override { frames.push_back(name); }
+    void ShowStatus(const std::string& text) override { frames.push_back(text); }
     void FrameProgress(int permille) override { lastProgress = permille; }
     void FrameFinished(float seconds) override { times.push_back(seconds); }
     void FramesFinished(float duration) override { finished = duration; }

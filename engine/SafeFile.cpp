@@ -1,6 +1,7 @@
 #include "engine/SafeFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,13 +29,6 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
 
     int get() const { return fd_; }
-    // Closes now and reports the result (a delayed write error can show here).
-    int Close()
-    {
-        const int r = ::close(fd_);
-        fd_ = -1;
-        return r;
-    }
 
 private:
     int fd_;
@@ -84,60 +78,175 @@ FileBytes ReadFileBytes(const fs::path& path, uint64_t maxSize)
     return out;
 }
 
-std::string WriteFileReplacing(const fs::path& requested, std::span<const uint8_t> bytes)
+namespace {
+
+// The hidden temporary names of a destination: "." + its name + ".tmp",
+// the writing process's id, "-" and a counter.
+std::string TemporaryPrefix(const fs::path& path) { return "." + path.filename().string() + ".tmp"; }
+
+fs::path TemporaryName(const fs::path& dir, const fs::path& path)
+{
+    static std::atomic<unsigned> counter{0};
+    return dir / (TemporaryPrefix(path) + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
+}
+
+// Removes the temporary files of `path` that processes which no longer run
+// left behind (killed while they saved, where no unnamed file was used).
+void RemoveStaleTemporaries(const fs::path& dir, const fs::path& path)
+{
+    const std::string prefix = TemporaryPrefix(path);
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string rest = name.substr(prefix.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || dash > 9) continue;
+        if (rest.find_first_not_of("0123456789-") != std::string::npos) continue;
+        const long pid = std::stol(rest.substr(0, dash));
+        if (pid <= 0 || pid == ::getpid()) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // it still runs
+        std::error_code ignored;
+        fs::remove(it->path(), ignored);
+    }
+}
+
+}  // namespace
+
+ReplacingFile::ReplacingFile(const fs::path& requested)
 {
     std::error_code ec;
-    fs::path path = requested;
-    if (fs::is_symlink(path, ec)) {
-        const fs::path target = fs::canonical(path, ec);
-        if (!ec) path = target;
+    path_ = requested;
+    if (fs::is_symlink(path_, ec)) {
+        const fs::path target = fs::canonical(path_, ec);
+        if (!ec) path_ = target;
     }
-    if (path.filename().empty()) return SystemReason(EISDIR);
-    if (fs::is_directory(path, ec)) return SystemReason(EISDIR);
-
-    fs::path dir = path.parent_path();
+    if (path_.filename().empty() || fs::is_directory(path_, ec)) {
+        error_ = SystemReason(EISDIR);
+        return;
+    }
+    fs::path dir = path_.parent_path();
     if (dir.empty()) dir = ".";
+    RemoveStaleTemporaries(dir, path_);
 
-    // A name of our own in the same folder, so that the rename stays on one
-    // file system and replaces the destination in one step.
-    static std::atomic<unsigned> counter{0};
-    fs::path temp;
-    int raw = -1;
-    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-        temp = dir / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                      std::to_string(counter.fetch_add(1)));
-        raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (raw < 0 && errno != EEXIST) return SystemReason(errno);
+    // An unnamed file in the destination's folder, so that the link stays
+    // on one file system and replaces the destination in one step.
+    fd_ = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        const int err = errno;
+        // File systems (and kernels) without unnamed files refuse with one
+        // of these; anything else is the folder's own failure.
+        if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL) {
+            Fail(err);
+            return;
+        }
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            named_ = TemporaryName(dir, path_);
+            fd_ = ::open(named_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ < 0 && errno != EEXIST) break;
+        }
+        if (fd_ < 0) {
+            const int failure = errno;
+            named_.clear();
+            Fail(failure);
+            return;
+        }
     }
-    if (raw < 0) return SystemReason(EEXIST);
-    FileDescriptor fd(raw);
-
-    auto fail = [&](int err) {
-        if (fd.get() >= 0) fd.Close();
-        ::unlink(temp.c_str());
-        return SystemReason(err);
-    };
 
     // Keep the permissions of a file that is being replaced.
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        if (::fchmod(fd.get(), old.st_mode & 07777) != 0) return fail(errno);
+    if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        if (::fchmod(fd_, old.st_mode & 07777) != 0) Fail(errno);
     }
+}
 
+ReplacingFile::~ReplacingFile() { Discard(); }
+
+void ReplacingFile::Fail(int err)
+{
+    if (error_.empty()) error_ = SystemReason(err);
+    Discard();
+}
+
+void ReplacingFile::Discard()
+{
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!named_.empty() && !committed_) ::unlink(named_.c_str());
+    named_.clear();
+}
+
+bool ReplacingFile::Write(std::span<const uint8_t> bytes)
+{
+    if (!error_.empty()) return false;
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t w = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        const ssize_t w = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (w < 0) {
             if (errno == EINTR) continue;
-            return fail(errno);
+            Fail(errno);
+            return false;
         }
-        if (w == 0) return fail(ENOSPC);
+        if (w == 0) {
+            Fail(ENOSPC);
+            return false;
+        }
         done += static_cast<size_t>(w);
     }
-    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) return fail(errno);
-    if (fd.Close() != 0) return fail(errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0) return fail(errno);
+    return true;
+}
+
+std::string ReplacingFile::Commit()
+{
+    if (!error_.empty()) return error_;
+    if (committed_) return {};
+    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+        Fail(errno);
+        return error_;
+    }
+    if (named_.empty()) {
+        // Give the unnamed file a hidden name beside the destination, then
+        // move it over the destination (a link cannot replace a file).
+        fs::path dir = path_.parent_path();
+        if (dir.empty()) dir = ".";
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        int err = EEXIST;
+        for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+            named_ = TemporaryName(dir, path_);
+            err = 0;
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                err = errno;
+                // Without /proc the descriptor itself can be linked by a
+                // process that may.
+                if (err == ENOENT && ::linkat(fd_, "", AT_FDCWD, named_.c_str(), AT_EMPTY_PATH) == 0) err = 0;
+            }
+        }
+        if (err != 0) {
+            named_.clear();
+            Fail(err);
+            return error_;
+        }
+    }
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) {
+        Fail(errno);
+        return error_;
+    }
+    if (::rename(named_.c_str(), path_.c_str()) != 0) {
+        Fail(errno);
+        return error_;
+    }
+    committed_ = true;
+    named_.clear();
     return {};
+}
+
+std::string WriteFileReplacing(const fs::path& path, std::span<const uint8_t> bytes)
+{
+    ReplacingFile file(path);
+    file.Write(bytes);
+    return file.Commit();
 }
 
 }  // namespace morvane

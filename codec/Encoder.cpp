@@ -589,7 +589,7 @@ bool EncodeWithParameters(EncoderParameters params, const EncodeRequest& request
     // The stream goes to the shared writer's unnamed temporary file and
     // appears at the output path only when complete.
     ReplacingFile out(request.outputPath);
-    if (!out.Ok()) {
+    if (!out.ok()) {
         sink.Report("Couldn't create output file " + request.outputPath);
         return false;
     }

@@ -113,24 +113,30 @@ void RemoveStaleTemporaries(const fs::path& dir, const fs::path& path)
 
 }  // namespace
 
-ReplacingFile::ReplacingFile(const fs::path& requested)
+std::string WriteFileReplacing(const fs::path& path, std::span<const uint8_t> bytes)
+{
+    ReplacingFile file(path);
+    file.Write(bytes);
+    return file.Commit();
+}
+
+ReplacingFile::ReplacingFile(const fs::path& requested) : path_(requested)
 {
     std::error_code ec;
-    path_ = requested;
     if (fs::is_symlink(path_, ec)) {
         const fs::path target = fs::canonical(path_, ec);
         if (!ec) path_ = target;
     }
     if (path_.filename().empty() || fs::is_directory(path_, ec)) {
-        error_ = SystemReason(EISDIR);
+        Fail(EISDIR);
         return;
     }
     fs::path dir = path_.parent_path();
     if (dir.empty()) dir = ".";
     RemoveStaleTemporaries(dir, path_);
 
-    // An unnamed file in the destination's folder, so that the link stays
-    // on one file system and replaces the destination in one step.
+    // An unnamed file in the destination's folder, so that it is put in
+    // place on the same file system, replacing the destination in one step.
     fd_ = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         const int err = errno;
@@ -162,44 +168,59 @@ ReplacingFile::ReplacingFile(const fs::path& requested)
 
 ReplacingFile::~ReplacingFile() { Discard(); }
 
+void ReplacingFile::Discard()
+{
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!named_.empty()) ::unlink(named_.c_str());
+    named_.clear();
+    buffer_.clear();
+}
+
 void ReplacingFile::Fail(int err)
 {
     if (error_.empty()) error_ = SystemReason(err);
     Discard();
 }
 
-void ReplacingFile::Discard()
+bool ReplacingFile::WriteThrough(std::span<const uint8_t> bytes)
 {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!named_.empty() && !committed_) ::unlink(named_.c_str());
-    named_.clear();
-}
-
-bool ReplacingFile::Write(std::span<const uint8_t> bytes)
-{
-    if (!error_.empty()) return false;
     size_t done = 0;
-    while (done < bytes.size()) {
+    while (ok() && done < bytes.size()) {
         const ssize_t w = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (w < 0) {
             if (errno == EINTR) continue;
             Fail(errno);
-            return false;
-        }
-        if (w == 0) {
+        } else if (w == 0) {
             Fail(ENOSPC);
-            return false;
+        } else {
+            done += static_cast<size_t>(w);
         }
-        done += static_cast<size_t>(w);
     }
+    return ok();
+}
+
+bool ReplacingFile::Flush()
+{
+    const bool written = WriteThrough(buffer_);
+    buffer_.clear();
+    return written;
+}
+
+bool ReplacingFile::Write(std::span<const uint8_t> bytes)
+{
+    constexpr size_t kBufferSize = size_t(1) << 16;
+    if (!ok()) return false;
+    size_ += bytes.size();
+    if (buffer_.size() + bytes.size() > kBufferSize && !Flush()) return false;
+    if (bytes.size() >= kBufferSize) return WriteThrough(bytes);
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     return true;
 }
 
 std::string ReplacingFile::Commit()
 {
-    if (!error_.empty()) return error_;
-    if (committed_) return {};
+    if (!Flush()) return error_;
     if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
         Fail(errno);
         return error_;
@@ -216,8 +237,8 @@ std::string ReplacingFile::Commit()
             err = 0;
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
                 err = errno;
-                // Without /proc the descriptor itself can be linked by a
-                // process that may.
+                // Without /proc the descriptor itself can be linked, by a
+                // process that is allowed to.
                 if (err == ENOENT && ::linkat(fd_, "", AT_FDCWD, named_.c_str(), AT_EMPTY_PATH) == 0) err = 0;
             }
         }
@@ -237,16 +258,8 @@ std::string ReplacingFile::Commit()
         Fail(errno);
         return error_;
     }
-    committed_ = true;
     named_.clear();
     return {};
-}
-
-std::string WriteFileReplacing(const fs::path& path, std::span<const uint8_t> bytes)
-{
-    ReplacingFile file(path);
-    file.Write(bytes);
-    return file.Commit();
 }
 
 }  // namespace morvane

@@ -2,7 +2,7 @@
 //
 // Every file the program writes goes through ReplacingFile (or its
 // one-call form WriteFileReplacing): the bytes go to an unnamed temporary
-// file in the destination's folder, which is linked into place over the
+// file in the destination's folder, which is put in place over the
 // destination only after every byte has been written and flushed.  A write
 // that fails (full disk, lost permission) leaves the old file as it was,
 // and a process that dies while writing leaves nothing behind.
@@ -31,11 +31,17 @@ struct FileBytes {
 // Reads a whole regular file.  Files larger than `maxSize` are refused.
 FileBytes ReadFileBytes(const std::filesystem::path& path, uint64_t maxSize = uint64_t(1) << 31);
 
-// The new content of one file, written piece by piece.  An existing file
-// keeps its permissions; a symbolic link is followed and its target
-// replaced.  Nothing is visible at the destination before Commit; an object
-// destroyed without a successful Commit leaves the destination as it was
-// and no temporary file.
+// Writes `bytes` as the new content of `path` through a ReplacingFile.
+// Returns an empty string on success, else the system's reason.  An
+// existing file keeps its permissions; a symbolic link is followed and its
+// target replaced.
+std::string WriteFileReplacing(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+
+// The same for a file written piece by piece (an image streamed row by
+// row, a movie picture by picture).  Nothing is visible at `path` before
+// Commit.  After the first failure every later Write does nothing and
+// Commit reports that failure; a file never committed leaves nothing at
+// `path` or beside it.
 class ReplacingFile {
 public:
     explicit ReplacingFile(const std::filesystem::path& path);
@@ -43,30 +49,36 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    // The system's reason of the first failure; empty while all is well.
+    // False once anything has failed (the temporary file could not be made,
+    // a write failed); Error() then gives the system's reason.
+    bool ok() const { return error_.empty(); }
     const std::string& Error() const { return error_; }
-    bool Ok() const { return error_.empty(); }
 
-    // Appends bytes; false (and Error set) when they could not be written.
+    // Appends bytes (buffered); false after a failure.
     bool Write(std::span<const uint8_t> bytes);
+    bool Write(const void* data, size_t size)
+    {
+        return Write(std::span<const uint8_t>(static_cast<const uint8_t*>(data), size));
+    }
+    // Bytes written so far.
+    uint64_t Size() const { return size_; }
 
-    // Flushes the bytes to the disk and puts the file in place.  Returns
-    // an empty string on success, else the system's reason.
+    // Flushes the bytes to the disk and puts the file in place.  Returns an
+    // empty string on success, else the reason (and nothing is left).
     std::string Commit();
 
 private:
+    bool WriteThrough(std::span<const uint8_t> bytes);
+    bool Flush();
     void Fail(int err);
     void Discard();
 
-    std::filesystem::path path_;  // the destination (a link's target)
-    std::filesystem::path named_;  // the hidden temporary name, if one is used
+    std::filesystem::path path_;   // the destination, symbolic links followed
+    std::filesystem::path named_;  // the hidden temporary name, once it has one
     int fd_ = -1;
-    bool committed_ = false;
+    std::vector<uint8_t> buffer_;
+    uint64_t size_ = 0;
     std::string error_;
 };
-
-// Writes `bytes` as the new content of `path` through a ReplacingFile.
-// Returns an empty string on success, else the system's reason.
-std::string WriteFileReplacing(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 
 }  // namespace morvane

@@ -210,7 +210,7 @@ TEST_F(LibraryFolderTest, LibraryTexturesReadAsTextureFiles)
 
     const Texture fallback = DefaultLibraryTexture(MaterialPresetTable());
     ASSERT_EQ(fallback.LayerCount(), 1);
-    EXPECT_EQ(fallback.layers[0].layer.rec.material, 1);
+    EXPECT_EQ(+fallback.layers[0].layer.rec.material, 1);
     EXPECT_EQ(fallback.layers[0].blendMode, 1);
     EXPECT_EQ(fallback.layers[0].blendCoef, 1.0f);
     EXPECT_EQ(fallback.layers[0].layer.PicturePath(), "");
@@ -231,9 +231,9 @@ TEST(LibraryThumbnail, IsTheTextureSampledEveryFiftiethAcrossAndFortyFourthUp)
     ASSERT_EQ(thumb.size(), 50u * 44u * 4u);
 
     // The library's copy is normalised in place; a zero light stays zero.
-    EXPECT_NEAR(t.layers[0].layer.rec.lightDirX, 0.4683f, 1e-4);
-    EXPECT_NEAR(t.layers[0].layer.rec.lightDirZ, 0.7493f, 1e-4);
-    EXPECT_EQ(t.layers[1].layer.rec.lightDirZ, 0.0f);
+    EXPECT_NEAR(+t.layers[0].layer.rec.lightDirX, 0.4683f, 1e-4);
+    EXPECT_NEAR(+t.layers[0].layer.rec.lightDirZ, 0.7493f, 1e-4);
+    EXPECT_EQ(+t.layers[1].layer.rec.lightDirZ, 0.0f);
 
     PrepareForRender(direct);
     std::vector<float> u(50), v(44);
@@ -276,16 +276,16 @@ TEST(LibraryCopy, ReplacesTheLayerStackWithADeepCopy)
     }
     // The reserved words at 18 and 22 stay the document's.
     EXPECT_EQ(BytesOf(document.layers[0].layer.rec.reserved18), BytesOf(firstBefore.reserved18));
-    EXPECT_EQ(document.layers[0].layer.rec.scaleX, library.layers[0].layer.rec.scaleX);
-    EXPECT_EQ(document.layers[0].layer.gradient->head.count, 7);
+    EXPECT_EQ(+document.layers[0].layer.rec.scaleX, +library.layers[0].layer.rec.scaleX);
+    EXPECT_EQ(+document.layers[0].layer.gradient->head.count, 7);
 
     // Keys and pictures come along whole, each key with a gradient of 24.
     const Layer& copied = document.layers[1].layer;
     ASSERT_EQ(copied.keys.size(), 3u);
     EXPECT_EQ(copied.pixels, animated.pixels);
     for (size_t k = 0; k < 3; ++k) {
-        EXPECT_EQ(copied.keys[k].gradient.head.count, 24);
-        EXPECT_EQ(copied.keys[k].rec.scaleX, animated.keys[k].rec.scaleX);
+        EXPECT_EQ(+copied.keys[k].gradient.head.count, 24);
+        EXPECT_EQ(+copied.keys[k].rec.scaleX, +animated.keys[k].rec.scaleX);
         EXPECT_EQ(BytesOf(copied.keys[k].gradient.entries), BytesOf(animated.keys[k].gradient.entries));
     }
 
@@ -293,7 +293,7 @@ TEST(LibraryCopy, ReplacesTheLayerStackWithADeepCopy)
     document.layers[1].layer.pixels[0] = 0;
     document.layers[1].layer.keys[0].rec.scaleX = -1.0f;
     EXPECT_EQ(animated.pixels[0], 0x5A);
-    EXPECT_NE(animated.keys[0].rec.scaleX, -1.0f);
+    EXPECT_NE(+animated.keys[0].rec.scaleX, -1.0f);
 }
 
 TEST(DefaultLibrary, TheShippedLibraryListsReadableTextures)

@@ -9,7 +9,10 @@
 
 #include "MediaTestSupport.h"
 #include "codec/EncoderParams.h"
+#include <sys/resource.h>
+
 #include "engine/Animation.h"
+#include "engine/TestTextures.h"
 #include "engine/TextureFile.h"
 #include "media/Export.h"
 #include "media/ExportFiles.h"
@@ -221,6 +224,22 @@ TEST_F(ExportTest, AStillTgaIsTheViewsPictureStoredBottomRowFirst)
     ASSERT_TRUE(std::equal(header.begin(), header.end(), f.begin()));
     EXPECT_EQ(DecodeOurTga(f, 37, 21), BottomUpBgr(ViewPixels(t, 37, 21), 37, 21));
     EXPECT_EQ(Files(), std::vector<std::string>{"s.tga"});
+}
+
+TEST_F(ExportTest, TheLargestStillNeedsMemoryForABandOfRowsOnly)
+{
+    // 8190 x 5672 of one colour: a whole picture would take 186 MB.
+    Texture t = MakeTexture({Slot(SolidLayer(10, 200, 30))});
+    t.layers[0].layer.rec.width = 8190;
+    t.layers[0].layer.rec.height = 5672;
+    struct rusage before {};
+    ::getrusage(RUSAGE_SELF, &before);
+    ASSERT_TRUE(Export(t, "big.tga").written());
+    struct rusage after {};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 48 * 1024) << "kilobytes";
+    // Every row: 63 runs of 128, one of 125, the last pixel alone.
+    EXPECT_EQ(fs::file_size(m_out / "big.tga"), 18u + 5672u * 65 * 4);
 }
 
 TEST_F(ExportTest, AnMpeg1MovieHasOneFramePerTwentyFifthAndRestoresTheLayer)

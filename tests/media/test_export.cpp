@@ -237,7 +237,9 @@ TEST_F(ExportTest, TheLargestStillNeedsMemoryForABandOfRowsOnly)
     ASSERT_TRUE(Export(t, "big.tga").written());
     struct rusage after {};
     ::getrusage(RUSAGE_SELF, &after);
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 48 * 1024) << "kilobytes";
+    // (A band of rows takes 8 MB; the sanitizers' own bookkeeping adds
+    // some tens of megabytes.)
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 120 * 1024) << "kilobytes";
     // Every row: 63 runs of 128, one of 125, the last pixel alone.
     EXPECT_EQ(fs::file_size(m_out / "big.tga"), 18u + 5672u * 65 * 4);
 }

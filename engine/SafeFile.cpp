@@ -28,13 +28,6 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
 
     int get() const { return fd_; }
-    // Closes now and reports the result (a delayed write error can show here).
-    int Close()
-    {
-        const int r = ::close(fd_);
-        fd_ = -1;
-        return r;
-    }
 
 private:
     int fd_;
@@ -84,59 +77,123 @@ FileBytes ReadFileBytes(const fs::path& path, uint64_t maxSize)
     return out;
 }
 
-std::string WriteFileReplacing(const fs::path& requested, std::span<const uint8_t> bytes)
+std::string WriteFileReplacing(const fs::path& path, std::span<const uint8_t> bytes)
+{
+    ReplacingFile file(path);
+    file.Write(bytes);
+    return file.Commit();
+}
+
+ReplacingFile::ReplacingFile(const fs::path& requested) : path_(requested)
 {
     std::error_code ec;
-    fs::path path = requested;
-    if (fs::is_symlink(path, ec)) {
-        const fs::path target = fs::canonical(path, ec);
-        if (!ec) path = target;
+    if (fs::is_symlink(path_, ec)) {
+        const fs::path target = fs::canonical(path_, ec);
+        if (!ec) path_ = target;
     }
-    if (path.filename().empty()) return SystemReason(EISDIR);
-    if (fs::is_directory(path, ec)) return SystemReason(EISDIR);
+    if (path_.filename().empty() || fs::is_directory(path_, ec)) {
+        Fail(EISDIR);
+        return;
+    }
 
-    fs::path dir = path.parent_path();
+    fs::path dir = path_.parent_path();
     if (dir.empty()) dir = ".";
 
     // A name of our own in the same folder, so that the rename stays on one
     // file system and replaces the destination in one step.
     static std::atomic<unsigned> counter{0};
-    fs::path temp;
-    int raw = -1;
-    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-        temp = dir / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                      std::to_string(counter.fetch_add(1)));
-        raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (raw < 0 && errno != EEXIST) return SystemReason(errno);
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temp_ = dir / ("." + path_.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
+                       std::to_string(counter.fetch_add(1)));
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) {
+            temp_.clear();
+            Fail(errno);
+            return;
+        }
     }
-    if (raw < 0) return SystemReason(EEXIST);
-    FileDescriptor fd(raw);
-
-    auto fail = [&](int err) {
-        if (fd.get() >= 0) fd.Close();
-        ::unlink(temp.c_str());
-        return SystemReason(err);
-    };
+    if (fd_ < 0) {
+        temp_.clear();
+        Fail(EEXIST);
+        return;
+    }
 
     // Keep the permissions of a file that is being replaced.
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        if (::fchmod(fd.get(), old.st_mode & 07777) != 0) return fail(errno);
+    if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        if (::fchmod(fd_, old.st_mode & 07777) != 0) Fail(errno);
     }
+}
 
+ReplacingFile::~ReplacingFile()
+{
+    if (fd_ >= 0) ::close(fd_);
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+void ReplacingFile::Fail(int err)
+{
+    if (error_.empty()) error_ = SystemReason(err);
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    buffer_.clear();
+}
+
+bool ReplacingFile::WriteThrough(std::span<const uint8_t> bytes)
+{
     size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t w = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+    while (ok() && done < bytes.size()) {
+        const ssize_t w = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (w < 0) {
             if (errno == EINTR) continue;
-            return fail(errno);
+            Fail(errno);
+        } else if (w == 0) {
+            Fail(ENOSPC);
+        } else {
+            done += static_cast<size_t>(w);
         }
-        if (w == 0) return fail(ENOSPC);
-        done += static_cast<size_t>(w);
     }
-    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) return fail(errno);
-    if (fd.Close() != 0) return fail(errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0) return fail(errno);
+    return ok();
+}
+
+bool ReplacingFile::Flush()
+{
+    const bool written = WriteThrough(buffer_);
+    buffer_.clear();
+    return written;
+}
+
+bool ReplacingFile::Write(std::span<const uint8_t> bytes)
+{
+    constexpr size_t kBufferSize = size_t(1) << 16;
+    if (!ok()) return false;
+    size_ += bytes.size();
+    if (buffer_.size() + bytes.size() > kBufferSize && !Flush()) return false;
+    if (bytes.size() >= kBufferSize) return WriteThrough(bytes);
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    return true;
+}
+
+std::string ReplacingFile::Commit()
+{
+    if (!Flush()) return error_;
+    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+        Fail(errno);
+        return error_;
+    }
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) {
+        Fail(errno);
+        return error_;
+    }
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+        Fail(errno);
+        return error_;
+    }
+    temp_.clear();
     return {};
 }
 

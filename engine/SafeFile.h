@@ -30,4 +30,47 @@ FileBytes ReadFileBytes(const std::filesystem::path& path, uint64_t maxSize = ui
 // target replaced.
 std::string WriteFileReplacing(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 
+// The same for a file written piece by piece (an image streamed row by
+// row): the pieces go to a temporary file beside `path`, and Commit renames
+// it into place.  After the first failure every later Write does nothing
+// and Commit reports that failure; a file never committed is removed when
+// the writer goes away, so nothing is left at `path` or beside it.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const std::filesystem::path& path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // False once anything has failed (the temporary file could not be made,
+    // a write failed); Error() then gives the system's reason.
+    bool ok() const { return error_.empty(); }
+    const std::string& Error() const { return error_; }
+
+    // Appends bytes (buffered); false after a failure.
+    bool Write(std::span<const uint8_t> bytes);
+    bool Write(const void* data, size_t size)
+    {
+        return Write(std::span<const uint8_t>(static_cast<const uint8_t*>(data), size));
+    }
+    // Bytes written so far.
+    uint64_t Size() const { return size_; }
+
+    // Flushes, closes and renames the file into place.  Returns an empty
+    // string on success, else the reason (and the temporary file is gone).
+    std::string Commit();
+
+private:
+    bool WriteThrough(std::span<const uint8_t> bytes);
+    bool Flush();
+    void Fail(int err);
+
+    std::filesystem::path path_;  // the destination, symbolic links followed
+    std::filesystem::path temp_;
+    int fd_ = -1;
+    std::vector<uint8_t> buffer_;
+    uint64_t size_ = 0;
+    std::string error_;
+};
+
 }  // namespace morvane

@@ -5,6 +5,7 @@
 #include "engine/PatternNames.h"
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
+#include "media/JpegGlue.h"
 #include "media/TgaReader.h"
 
 namespace morvane {
@@ -30,6 +31,29 @@ bool LoadTga(Layer& layer, const PictureReport& report)
     return true;
 }
 
+bool LoadJpeg(Layer& layer, const PictureReport& report)
+{
+    const std::string stored = layer.PicturePath();
+    const auto file = FindPictureFile(stored);
+    if (!file) {
+        if (report) report("Unable to open the picture " + Quoted(stored) + ".\nThe file was not found.");
+        return false;
+    }
+    JpegLoadResult jpeg = LoadJpegImage(*file);
+    if (!jpeg.ok()) {
+        if (report) report(jpeg.error);
+        return false;
+    }
+    // Blue, green, red becomes red, green, blue; rows stay bottom first.
+    Picture picture;
+    picture.width = jpeg.image.width;
+    picture.height = jpeg.image.height;
+    picture.pixels = std::move(jpeg.image.pixels);
+    for (size_t i = 0; i + 3 < picture.pixels.size(); i += 4) std::swap(picture.pixels[i], picture.pixels[i + 2]);
+    PutPictureIntoLayer(std::move(picture), layer);
+    return true;
+}
+
 }  // namespace
 
 bool LoadLayerPicture(Layer& layer, MovieOpener opener, const PictureReport& report)
@@ -41,6 +65,7 @@ bool LoadLayerPicture(Layer& layer, MovieOpener opener, const PictureReport& rep
     // is nothing the user needs to hear about.
     const PictureReport tell = IsPictureMaterial(layer.rec.material) ? report : PictureReport();
     const std::string extension = PathExtension(path);
+    if (extension == "jpg") return LoadJpeg(layer, tell);
     if (extension == "tga") return LoadTga(layer, tell);
     if (extension == "avi" || extension == "fli" || extension == "mpg" || extension == "m2v") {
         return OpenMovieSource(layer, opener, tell);

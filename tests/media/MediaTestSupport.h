@@ -1,172 +1,112 @@
-// Helpers of the picture and movie tests: files made by the independent
-// tools (ffmpeg, ImageMagick) and by the movie-file script, ffmpeg's own
-// decoding as the oracle, and the render a picture layer must give.
+// Helpers of the media tests: a private folder, the independent tools
+// (ImageMagick, ffmpeg) run at test time, PPM files and picture comparison.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "codec/TempDir.h"
-#include "engine/Presets.h"
-#include "engine/Records.h"
+#include "engine/Noise.h"
 #include "engine/Render.h"
-#include "media/Picture.h"
+#include "support/PresetTextures.h"
 
 namespace morvane::test {
 
-namespace fs = std::filesystem;
-
-inline bool RunCommand(const std::string& command) { return std::system((command + " < /dev/null").c_str()) == 0; }
-
-inline bool HaveFfmpeg()
+inline int Shell(const std::string& cmd)
 {
-    static const bool have = RunCommand("ffmpeg -version > /dev/null 2>&1") && RunCommand("ffprobe -version > /dev/null 2>&1");
-    return have;
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
-#define REQUIRE_FFMPEG() \
-    if (!morvane::test::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed"
-
-inline std::vector<uint8_t> FileBytesOf(const fs::path& p)
+// The standard output of a command.
+inline std::string Output(const std::string& cmd)
 {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFile(const fs::path& p, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-// ffmpeg's moving test pattern: `frames` frames of `size` ("64x48") with
-// the output arguments `args`, written to `out`.
-inline bool FfmpegPattern(const fs::path& out, const std::string& size, int frames, const std::string& args)
-{
-    return RunCommand("ffmpeg -v error -y -f lavfi -i testsrc2=size=" + size + ":rate=25 -frames:v " + std::to_string(frames) +
-               " " + args + " '" + out.string() + "'") &&
-           fs::exists(out);
-}
-
-// The movie-file script (FLI and run-length AVI from the formats' layouts).
-inline bool ScriptMovie(const std::string& kind, const fs::path& out, int w, int h, int frames)
-{
-    const std::string script = std::string(MORVANE_TEST_DATA_DIR) + "/../scripts/movie_files.py";
-    return RunCommand("python3 '" + script + "' " + kind + " '" + out.string() + "' " + std::to_string(w) + " " +
-               std::to_string(h) + " " + std::to_string(frames)) &&
-           fs::exists(out);
-}
-
-// Every frame ffmpeg decodes from `file`, as rows of red, green, blue, top
-// row first.
-inline std::vector<std::vector<uint8_t>> FfmpegFrames(const fs::path& file, int w, int h)
-{
-    const fs::path raw = fs::path(file).concat(".rgb");
-    std::vector<std::vector<uint8_t>> frames;
-    if (!RunCommand("ffmpeg -v error -y -i '" + file.string() + "' -fps_mode passthrough -f rawvideo -pix_fmt rgb24 '" +
-             raw.string() + "'")) {
-        return frames;
-    }
-    const std::vector<uint8_t> all = FileBytesOf(raw);
-    const size_t size = static_cast<size_t>(w) * h * 3;
-    for (size_t at = 0; at + size <= all.size(); at += size) frames.emplace_back(all.begin() + at, all.begin() + at + size);
-    return frames;
-}
-
-// A picture (bottom row first, four bytes a pixel) as rows of red, green,
-// blue, top row first.
-inline std::vector<uint8_t> TopFirstRgb(const std::vector<uint8_t>& pixels, int w, int h)
-{
-    std::vector<uint8_t> out;
-    if (pixels.size() < static_cast<size_t>(w) * h * 4) return out;
-    out.reserve(static_cast<size_t>(w) * h * 3);
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x) {
-            const uint8_t* p = &pixels[(static_cast<size_t>(y) * w + x) * 4];
-            out.insert(out.end(), p, p + 3);
-        }
+    std::string out;
+    if (std::FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
     }
     return out;
 }
-inline std::vector<uint8_t> TopFirstRgb(const Layer& layer)
-{
-    return TopFirstRgb(layer.pixels, layer.rec.width, layer.rec.height);
-}
-inline std::vector<uint8_t> TopFirstRgb(const Picture& p) { return TopFirstRgb(p.pixels, p.width, p.height); }
 
-// Number of bytes in which two equally long images differ.
-inline size_t DifferingBytes(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+inline bool HaveTool(const char* probe)
 {
-    if (a.size() != b.size()) return std::max(a.size(), b.size());
-    size_t n = 0;
-    for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
-    return n;
+    return Shell(std::string(probe) + " > /dev/null 2>&1") == 0;
 }
 
-// A texture of one layer of material 24 ("Image") with `layer`'s picture,
-// unscaled and unmoved, added over black.
-inline Texture ImageTexture(const Layer& layer)
+#define REQUIRE_TOOL(probe, name)                                                  \
+    do {                                                                           \
+        if (!::morvane::test::HaveTool(probe)) {                                   \
+            if (std::getenv("CI")) FAIL() << name " is needed in CI";              \
+            GTEST_SKIP() << name " is not installed (tools/deps.sh installs it)"; \
+        }                                                                          \
+    } while (0)
+#define REQUIRE_IMAGEMAGICK() REQUIRE_TOOL("identify -version", "ImageMagick")
+#define REQUIRE_FFMPEG() REQUIRE_TOOL("ffmpeg -version", "ffmpeg")
+
+// A binary PPM: width, height and rows of red, green, blue, top row first.
+struct Ppm {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    bool ok() const { return width > 0 && rgb.size() == size_t(width) * height * 3; }
+};
+
+inline Ppm ParsePpm(const std::vector<uint8_t>& bytes)
 {
-    Texture t = PresetTexture(MaterialPresetTable(), 24);
-    Layer& l = t.layers[0].layer;
-    l.rec.width = layer.rec.width;
-    l.rec.height = layer.rec.height;
-    l.pixels = layer.pixels;
-    l.rec.scaleX = l.rec.scaleY = 1.0f;
-    l.rec.offsetX = l.rec.offsetY = l.rec.offsetZ = 0.0f;
-    l.rec.reliefIntensity = 0.0f;
+    Ppm p;
+    int maxval = 0, used = 0;
+    const std::string head(bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), 64));
+    if (std::sscanf(head.c_str(), "P6 %d %d %d%n", &p.width, &p.height, &maxval, &used) != 3 || maxval != 255) return {};
+    const size_t start = static_cast<size_t>(used) + 1;
+    if (bytes.size() < start) return {};
+    p.rgb.assign(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end());
+    if (!p.ok()) return {};
+    return p;
+}
+
+// The texture as the view shows it: rows of red, green, blue, top row first.
+inline std::vector<uint8_t> ViewPixels(const Texture& texture, int w, int h)
+{
+    const std::vector<uint8_t> bgra = RenderImage(texture, w, h, 0, 0, true);
+    std::vector<uint8_t> rgb(size_t(w) * h * 3);
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        rgb[i * 3] = bgra[i * 4 + 2];
+        rgb[i * 3 + 1] = bgra[i * 4 + 1];
+        rgb[i * 3 + 2] = bgra[i * 4];
+    }
+    return rgb;
+}
+
+inline double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    if (a.size() != b.size() || a.empty()) return 0.0;
+    double se = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const double d = double(a[i]) - double(b[i]);
+        se += d * d;
+    }
+    if (se == 0) return 99.0;
+    return 10.0 * std::log10(255.0 * 255.0 * double(a.size()) / se);
+}
+
+// Three preset layers (Marble, Granite, Wood) of width x height, prepared
+// for rendering, with the noise tables built.
+inline Texture PreparedThreeLayers(int width, int height)
+{
+    NoiseInit();
+    Texture t = ThreeLayers(width, height);
+    PrepareForRender(t);
     return t;
-}
-
-// What an image-size render (top row first, blue, green, red, 0) of that
-// texture shows for a source picture given as red, green, blue rows top
-// row first: pixel (column c, image row r) is the picture at column
-// trunc(c / w x (w - 1)) and row trunc(r / h x h), bytes through the
-// engine's float colour.
-inline std::vector<uint8_t> ExpectedImageRender(const std::vector<uint8_t>& topRgb, int w, int h)
-{
-    std::vector<uint8_t> out(static_cast<size_t>(w) * h * 4, 0);
-    auto through = [](uint8_t b) {
-        const float c = std::min(static_cast<float>(b) * (1.0f / 255.0f), 1.0f);
-        return static_cast<uint8_t>(static_cast<int>(c * 255.0f));
-    };
-    for (int j = 0; j < h; ++j) {
-        const int r = h - 1 - j;
-        const float v = static_cast<float>(r) / static_cast<float>(h);
-        const int row = std::min(static_cast<int>(v * static_cast<float>(h)), h - 1);
-        for (int c = 0; c < w; ++c) {
-            const float u = static_cast<float>(c) / static_cast<float>(w);
-            const int column = std::min(static_cast<int>(u * static_cast<float>(w - 1)), w - 1);
-            const uint8_t* src = &topRgb[(static_cast<size_t>(h - 1 - row) * w + column) * 3];
-            uint8_t* px = &out[(static_cast<size_t>(j) * w + c) * 4];
-            px[0] = through(src[2]);
-            px[1] = through(src[1]);
-            px[2] = through(src[0]);
-        }
-    }
-    return out;
-}
-
-// The texture of a picture layer rendered at the picture's size equals the
-// source picture as the "Image" material samples it.
-inline void ExpectRendersAs(const Layer& layer, const std::vector<uint8_t>& sourceTopRgb)
-{
-    const int w = layer.rec.width, h = layer.rec.height;
-    const std::vector<uint8_t> image = RenderImage(ImageTexture(layer), w, h, 0, 0, true);
-    EXPECT_EQ(DifferingBytes(image, ExpectedImageRender(sourceTopRgb, w, h)), 0u);
-}
-
-// A layer whose picture path is `path`.
-inline Layer LayerWithPicture(const std::string& path)
-{
-    Layer l = LayerFromPreset(MaterialPresetTable()[24]);
-    l.SetPicturePath(path);
-    return l;
 }
 
 }  // namespace morvane::test

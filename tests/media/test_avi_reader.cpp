@@ -7,7 +7,7 @@
 
 #include "media/AviReader.h"
 #include "media/LayerPicture.h"
-#include "tests/media/MediaTestSupport.h"
+#include "tests/media/MovieTestSupport.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -126,7 +126,7 @@ TEST(AviReader, DamagedAndUnreadableFiles)
     const std::vector<uint8_t> empty = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '};
     EXPECT_EQ(open(empty).error, "The movie has no video stream");
 
-    if (!HaveFfmpeg()) return;
+    if (!HaveTool("ffmpeg -version")) return;
     TempDir dir;
     const fs::path file = dir.path / "raw.avi";
     ASSERT_TRUE(FfmpegPattern(file, "16x16", 2, "-c:v rawvideo -pix_fmt bgr24"));

@@ -5,7 +5,7 @@
 
 #include "media/FliReader.h"
 #include "media/LayerPicture.h"
-#include "tests/media/MediaTestSupport.h"
+#include "tests/media/MovieTestSupport.h"
 
 using namespace morvane;
 using namespace morvane::test;

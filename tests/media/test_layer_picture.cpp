@@ -10,7 +10,7 @@
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
-#include "tests/media/MediaTestSupport.h"
+#include "tests/media/MovieTestSupport.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -239,4 +239,42 @@ TEST_F(LayerPictureTest, TextureFilesLoadTheirPicturesThroughTheInstalledLoader)
     EXPECT_EQ(TopFirstRgb(first), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_NE(messages_[0].find("gone.tga"), std::string::npos);
+}
+
+TEST_F(LayerPictureTest, JpegPicturesReadAsImageMagickReadsThem)
+{
+    REQUIRE_FFMPEG();
+    REQUIRE_IMAGEMAGICK();
+    // ffmpeg writes the colour picture; it writes no one-component JPEG, so
+    // ImageMagick writes the greyscale one.
+    const fs::path png = dir_.path / "source.png";
+    ASSERT_TRUE(FfmpegPattern(png, "62x38", 1, "-vf format=rgb24,crop=61:37:0:0"));
+    for (const std::string name : {"colour.jpg", "grey.jpg"}) {
+        SCOPED_TRACE(name);
+        const fs::path file = Root() / "kvo" / "pictures" / name;
+        if (name == "colour.jpg") {
+            ASSERT_TRUE(RunCommand("ffmpeg -v error -y -i '" + png.string() + "' '" + file.string() + "'"));
+        } else {
+            ASSERT_TRUE(RunCommand("convert '" + png.string() + "' -type Grayscale '" + file.string() + "'"));
+        }
+        const fs::path rgb = dir_.path / (name + ".rgb");
+        ASSERT_TRUE(RunCommand("convert '" + file.string() + "' -depth 8 'rgb:" + rgb.string() + "'"));
+        const std::vector<uint8_t> expected = FileBytesOf(rgb);
+
+        Layer layer = LayerWithPicture("C:\\kvo\\pictures\\" + name);
+        ASSERT_TRUE(Load(layer));
+        ASSERT_EQ(layer.rec.width, 61);
+        ASSERT_EQ(layer.rec.height, 37);
+        EXPECT_EQ(DifferingBytes(TopFirstRgb(layer), expected), 0u);
+        ExpectRendersAs(layer, expected);
+    }
+
+    // A file that is not a JPEG picture: the glue's message, the layer as it was.
+    WriteFile(Root() / "kvo" / "pictures" / "text.jpg", {'t', 'e', 'x', 't'});
+    Layer layer = LayerWithPicture("C:\\kvo\\pictures\\text.jpg");
+    const auto before = State(layer);
+    EXPECT_FALSE(Load(layer));
+    EXPECT_EQ(State(layer), before);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].rfind("Unable to read the JPEG picture", 0), 0u) << messages_[0];
 }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "media/TgaReader.h"
-#include "tests/media/MediaTestSupport.h"
+#include "tests/media/MovieTestSupport.h"
 
 using namespace morvane;
 using namespace morvane::test;

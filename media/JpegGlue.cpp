@@ -1,0 +1,236 @@
+#include "media/JpegGlue.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+// jpeglib.h needs FILE and size_t declared first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "engine/SafeFile.h"
+#include "engine/TextureFile.h"
+#include "media/RowRenderer.h"
+
+namespace morvane {
+
+namespace {
+
+std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+
+// The library's error handler: an error jumps back to the Guarded call that
+// was running, with the library's message kept; warnings and trace messages
+// go to stderr.
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void WriteMessage(j_common_ptr cinfo)
+{
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    std::fprintf(stderr, "%s\n", text);
+}
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo)
+{
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::fprintf(stderr, "%s\n", err->message);
+    std::longjmp(err->jump, 1);
+}
+
+void InstallErrorManager(ErrorManager& err)
+{
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = ErrorExit;
+    err.pub.output_message = WriteMessage;
+    err.message[0] = '\0';
+}
+
+// Runs `call` (libjpeg calls only, nothing with a destructor); false when
+// the library reported an error during it.
+template <class Call>
+bool Guarded(ErrorManager& err, Call&& call)
+{
+    if (setjmp(err.jump) != 0) return false;
+    call();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+// The compressed bytes go to the file through a buffer; a write error stops
+// the library (the file keeps the reason).
+struct Destination {
+    jpeg_destination_mgr pub;
+    ReplacingFile* file;
+    JOCTET buffer[1 << 16];
+};
+
+void InitDestination(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = sizeof dest->buffer;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+    if (!dest->file->Write(dest->buffer, sizeof dest->buffer)) ERREXIT(cinfo, JERR_FILE_WRITE);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = sizeof dest->buffer;
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+    const size_t used = sizeof dest->buffer - dest->pub.free_in_buffer;
+    if (!dest->file->Write(dest->buffer, used)) ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+}  // namespace
+
+std::string SaveTextureJpeg(const std::filesystem::path& path, const Texture& texture)
+{
+    auto failed = [&](const std::string& reason) { return "Unable to save " + Quoted(path) + ".\n" + reason + "."; };
+    if (texture.layers.empty()) return failed("The texture has no layers");
+    const LayerRecord& first = texture.layers[0].layer.rec;
+    const int width = StoredImageWidth(first);
+    const int height = StoredImageHeight(first);
+    if (width <= 0 || height <= 0) return failed("The image is empty");
+
+    ReplacingFile file(path);
+    if (!file.ok()) {
+        std::fprintf(stderr, "can't open %s\n", path.c_str());
+        return failed(file.Error());
+    }
+
+    ErrorManager err;
+    jpeg_compress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    cinfo.err = &err.pub;
+    InstallErrorManager(err);
+    auto dest = std::make_unique<Destination>();
+    dest->pub.init_destination = InitDestination;
+    dest->pub.empty_output_buffer = EmptyOutputBuffer;
+    dest->pub.term_destination = TermDestination;
+    dest->file = &file;
+
+    bool ok = Guarded(err, [&] {
+        jpeg_create_compress(&cinfo);
+        cinfo.dest = &dest->pub;
+        cinfo.image_width = static_cast<JDIMENSION>(width);
+        cinfo.image_height = static_cast<JDIMENSION>(height);
+        cinfo.input_components = 3;
+        cinfo.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&cinfo);
+        jpeg_set_quality(&cinfo, kJpegQuality, FALSE);
+        jpeg_start_compress(&cinfo, TRUE);
+    });
+
+    // The top row first: row r is the texture at v = 1 - r / height.
+    if (ok) {
+        std::vector<float> v(static_cast<size_t>(height));
+        for (int r = 0; r < height; ++r) v[static_cast<size_t>(r)] = 1.0f - static_cast<float>(r) / static_cast<float>(height);
+        ok = RenderRows(texture, width, v, PixelOrder::RedGreenBlue, [&](int, std::span<const uint8_t> pixels) {
+            JSAMPROW row = const_cast<JSAMPROW>(pixels.data());
+            return Guarded(err, [&] { jpeg_write_scanlines(&cinfo, &row, 1); });
+        });
+    }
+    if (ok) ok = Guarded(err, [&] { jpeg_finish_compress(&cinfo); });
+    jpeg_destroy_compress(&cinfo);
+
+    if (!ok) return failed(file.ok() ? std::string(err.message) : file.Error());
+    const std::string reason = file.Commit();
+    if (!reason.empty()) return failed(reason);
+    return {};
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+JpegLoadResult LoadJpegImage(const std::filesystem::path& path)
+{
+    JpegLoadResult result;
+    auto failed = [&](const std::string& reason) {
+        result.image = JpegImage{};
+        result.error = "Unable to read the JPEG picture " + Quoted(path) + ".\n" + reason + ".";
+        return result;
+    };
+
+    const FileBytes file = ReadFileBytes(path);
+    if (!file.ok()) {
+        std::fprintf(stderr, "can't open %s\n", path.c_str());
+        return failed(file.error);
+    }
+    if (file.bytes.empty()) return failed("The file is empty");
+
+    ErrorManager err;
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    cinfo.err = &err.pub;
+    InstallErrorManager(err);
+
+    bool ok = Guarded(err, [&] {
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, file.bytes.data(), static_cast<unsigned long>(file.bytes.size()));
+        jpeg_read_header(&cinfo, TRUE);
+    });
+    std::string refusal;
+    if (ok) {
+        if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
+            refusal = "CMYK pictures are not supported";
+        } else {
+            const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
+            cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+            ok = Guarded(err, [&] { jpeg_start_decompress(&cinfo); });
+        }
+    }
+    if (ok && refusal.empty()) {
+        const int w = static_cast<int>(cinfo.output_width);
+        const int h = static_cast<int>(cinfo.output_height);
+        const int components = cinfo.output_components;
+        const uint64_t bytes = uint64_t(w) * uint64_t(h) * 4;
+        if (w > kMaxJpegSide || h > kMaxJpegSide || bytes > kMaxJpegBytes) {
+            refusal = "The picture is too large";
+        } else if (components != 1 && components != 3) {
+            refusal = "Its colour format is not supported";
+        } else {
+            JpegImage& image = result.image;
+            image.width = w;
+            image.height = h;
+            image.pixels.assign(static_cast<size_t>(bytes), 0);
+            std::vector<uint8_t> line(static_cast<size_t>(w) * static_cast<size_t>(components));
+            // The file's top row is the last row in memory.
+            for (int k = 0; ok && k < h; ++k) {
+                JSAMPROW row = line.data();
+                ok = Guarded(err, [&] { jpeg_read_scanlines(&cinfo, &row, 1); });
+                if (!ok) break;
+                uint8_t* dst = image.pixels.data() + static_cast<size_t>(h - 1 - k) * static_cast<size_t>(w) * 4;
+                const uint8_t* src = line.data();
+                for (int x = 0; x < w; ++x, dst += 4, src += components) {
+                    const uint8_t red = src[0];
+                    const uint8_t green = components == 3 ? src[1] : src[0];
+                    const uint8_t blue = components == 3 ? src[2] : src[0];
+                    dst[0] = blue;
+                    dst[1] = green;
+                    dst[2] = red;
+                }
+            }
+            if (ok) ok = Guarded(err, [&] { jpeg_finish_decompress(&cinfo); });
+        }
+    }
+    jpeg_destroy_decompress(&cinfo);
+
+    if (!refusal.empty()) return failed(refusal);
+    if (!ok) return failed(err.message);
+    return result;
+}
+
+}  // namespace morvane

@@ -1,0 +1,53 @@
+// JPEG pictures through libjpeg: a texture saved as a baseline JFIF file,
+// and a JFIF file decoded into a picture for a layer.
+//
+// libjpeg's errors never end the program: they come back as a message
+// (and are written to stderr as well, as are the library's warnings, after
+// which decoding goes on).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/Records.h"
+
+namespace morvane {
+
+// A decoded picture: width x height pixels of 4 bytes, blue, green, red and
+// 0, the BOTTOM row first (the file's top row is the last row in memory).
+struct JpegImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+struct JpegLoadResult {
+    JpegImage image;
+    std::string error;  // a whole sentence naming the file; empty on success
+
+    bool ok() const { return error.empty(); }
+};
+
+// Pictures larger than this on a side, or of more bytes than this in
+// memory, are refused.
+constexpr int kMaxJpegSide = 32767;
+constexpr uint64_t kMaxJpegBytes = uint64_t(1) << 28;
+
+// Decodes a JPEG file.  Colour files are read as RGB, greyscale files as
+// three equal channels; CMYK files are refused.
+JpegLoadResult LoadJpegImage(const std::filesystem::path& path);
+
+// Writes the texture at its render size (its first layer's width x height)
+// as a JFIF file: quality 75, the library's default sampling (2 x 2 for the
+// colour differences), the top row first, row r being the texture at
+// v = 1 - r / height with all layers shown.  The texture must be prepared
+// for rendering.  The file is written through a temporary file; on failure
+// nothing is left at `path`.  Returns an empty string on success, else a
+// sentence naming the file.
+std::string SaveTextureJpeg(const std::filesystem::path& path, const Texture& texture);
+
+constexpr int kJpegQuality = 75;
+
+}  // namespace morvane

@@ -1,0 +1,180 @@
+// JPEG through libjpeg: a saved texture as ImageMagick and our own reader
+// see it, pictures made by ImageMagick read the right way up, and damaged
+// or unsupported files refused with a message.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "MediaTestSupport.h"
+#include "media/JpegGlue.h"
+
+using namespace morvane;
+using namespace morvane::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The texture's rows as the JPEG samples them (top first, v = 1 - r / h),
+// red, green, blue.
+std::vector<uint8_t> JpegRows(const Texture& t, int w, int h)
+{
+    std::vector<float> v(static_cast<size_t>(h));
+    for (int r = 0; r < h; ++r) v[size_t(r)] = 1.0f - float(r) / float(h);
+    const std::vector<float> u = PixelCoordinates(0, w, w);
+    std::vector<uint8_t> bgra(size_t(w) * h * 4);
+    Render(t, 0, 0, u, v, bgra.data(), w * 4);
+    std::vector<uint8_t> rgb(size_t(w) * h * 3);
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        rgb[i * 3] = bgra[i * 4 + 2];
+        rgb[i * 3 + 1] = bgra[i * 4 + 1];
+        rgb[i * 3 + 2] = bgra[i * 4];
+    }
+    return rgb;
+}
+
+// A loaded picture as rows of red, green, blue, top row first.
+std::vector<uint8_t> TopDownRgb(const JpegImage& image)
+{
+    std::vector<uint8_t> rgb;
+    for (int r = image.height - 1; r >= 0; --r) {
+        for (int x = 0; x < image.width; ++x) {
+            const uint8_t* p = &image.pixels[(size_t(r) * image.width + x) * 4];
+            rgb.insert(rgb.end(), {p[2], p[1], p[0]});
+        }
+    }
+    return rgb;
+}
+
+}  // namespace
+
+TEST(JpegGlue, ASavedTextureIsQuality75With2x2SamplingAndReadsBackClose)
+{
+    REQUIRE_IMAGEMAGICK();
+    TempDir dir;
+    const Texture t = PreparedThreeLayers(160, 120);
+    const std::string path = dir / "t.jpg";
+    ASSERT_EQ(SaveTextureJpeg(path, t), "");
+    EXPECT_EQ(Output("identify -format '%m %w %h %Q %[jpeg:sampling-factor] %[colorspace]' " + path),
+              "JPEG 160 120 75 2x2,1x1,1x1 sRGB");
+    // Nothing else is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+
+    const JpegLoadResult loaded = LoadJpegImage(path);
+    ASSERT_TRUE(loaded.ok()) << loaded.error;
+    ASSERT_EQ(loaded.image.width, 160);
+    ASSERT_EQ(loaded.image.height, 120);
+    const std::vector<uint8_t> ours = TopDownRgb(loaded.image);
+    EXPECT_GT(Psnr(ours, JpegRows(t, 160, 120)), 30.0);
+
+    // ImageMagick decodes the same picture.
+    const std::string ppm = dir / "im.ppm";
+    ASSERT_EQ(Shell("convert " + path + " " + ppm), 0);
+    const Ppm im = ParsePpm(ReadBytes(ppm));
+    ASSERT_TRUE(im.ok());
+    EXPECT_GT(Psnr(im.rgb, ours), 40.0);
+}
+
+TEST(JpegGlue, PicturesLoadBottomRowFirstAsBlueGreenRed)
+{
+    REQUIRE_IMAGEMAGICK();
+    TempDir dir;
+    // Top half red, bottom half blue.
+    const std::string colour = dir / "rb.jpg";
+    ASSERT_EQ(Shell("convert -size 16x16 xc:red xc:blue -append -quality 95 " + colour), 0);
+    const JpegLoadResult c = LoadJpegImage(colour);
+    ASSERT_TRUE(c.ok()) << c.error;
+    ASSERT_EQ(c.image.width, 16);
+    ASSERT_EQ(c.image.height, 32);
+    const uint8_t* first = &c.image.pixels[0];                  // bottom row in memory first: blue
+    const uint8_t* last = &c.image.pixels[(31 * 16 + 5) * 4];   // top row: red
+    EXPECT_GT(first[0], 240);
+    EXPECT_LT(first[2], 16);
+    EXPECT_LT(last[0], 16);
+    EXPECT_GT(last[2], 240);
+
+    // Greyscale files come out with three equal channels.
+    const std::string grey = dir / "grey.jpg";
+    ASSERT_EQ(Shell("convert -size 8x4 gradient:white-black -colorspace Gray -type Grayscale " + grey), 0);
+    ASSERT_EQ(Output("identify -format '%[channels]' " + grey).substr(0, 4), "gray");
+    const JpegLoadResult g = LoadJpegImage(grey);
+    ASSERT_TRUE(g.ok()) << g.error;
+    ASSERT_EQ(g.image.pixels.size(), 8u * 4 * 4);
+    for (size_t i = 0; i < g.image.pixels.size(); i += 4) {
+        EXPECT_EQ(g.image.pixels[i], g.image.pixels[i + 1]);
+        EXPECT_EQ(g.image.pixels[i], g.image.pixels[i + 2]);
+    }
+    EXPECT_LT(g.image.pixels[0], 40);                 // bottom row: black
+    EXPECT_GT(g.image.pixels[(3 * 8) * 4], 215);      // top row: white
+}
+
+TEST(JpegGlue, UnreadableFilesAreRefusedWithAMessage)
+{
+    REQUIRE_IMAGEMAGICK();
+    TempDir dir;
+    auto refused = [](const std::string& path, const std::string& reason) {
+        const JpegLoadResult r = LoadJpegImage(path);
+        EXPECT_FALSE(r.ok()) << path;
+        EXPECT_NE(r.error.find(path), std::string::npos) << r.error;
+        EXPECT_NE(r.error.find(reason), std::string::npos) << r.error;
+        EXPECT_TRUE(r.image.pixels.empty());
+    };
+    testing::internal::CaptureStderr();
+    refused(dir / "missing.jpg", "No such file");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "can't open " + (dir / "missing.jpg") + "\n");
+
+    WriteBytes(dir / "text.jpg", "this is no picture");
+    refused(dir / "text.jpg", "Not a JPEG file");
+    WriteBytes(dir / "empty.jpg", "");
+    refused(dir / "empty.jpg", "empty");
+
+    const std::string cmyk = dir / "cmyk.jpg";
+    ASSERT_EQ(Shell("convert -size 8x8 xc:orange -colorspace CMYK " + cmyk), 0);
+    refused(cmyk, "CMYK");
+
+    // A file cut short decodes what it holds (the library warns on stderr).
+    const std::string whole = dir / "whole.jpg";
+    ASSERT_EQ(Shell("convert -size 64x64 plasma:fractal -seed 3 " + whole), 0);
+    std::vector<uint8_t> bytes = ReadBytes(whole);
+    bytes.resize(bytes.size() / 2);
+    WriteBytes(dir / "cut.jpg", std::string(bytes.begin(), bytes.end()));
+    testing::internal::CaptureStderr();
+    const JpegLoadResult cut = LoadJpegImage(dir / "cut.jpg");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Premature end"), std::string::npos);
+    EXPECT_TRUE(cut.ok());
+    EXPECT_EQ(cut.image.width, 64);
+}
+
+TEST(JpegGlue, AFailedSaveLeavesNoFile)
+{
+    TempDir dir;
+    const Texture t = PreparedThreeLayers(64, 48);
+
+    // A folder that does not exist.
+    testing::internal::CaptureStderr();
+    const std::string missing = dir / "no/such/t.jpg";
+    const std::string error = SaveTextureJpeg(missing, t);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "can't open " + missing + "\n");
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+
+    // A full disk during the write (a file size limit): the old file stays.
+    const std::string path = dir / "t.jpg";
+    WriteBytes(path, "old");
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    testing::internal::CaptureStderr();
+    const std::string full = SaveTextureJpeg(path, PreparedThreeLayers(320, 240));
+    testing::internal::GetCapturedStderr();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_NE(full.find("Unable to save"), std::string::npos) << full;
+    EXPECT_NE(full.find("too large"), std::string::npos) << full;
+    EXPECT_EQ(ReadBytes(path), std::vector<uint8_t>({'o', 'l', 'd'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+}

@@ -17,6 +17,7 @@
 #include "engine/Records.h"
 #include "engine/Render.h"
 #include "media/Picture.h"
+#include "support/SampleTextures.h"
 
 namespace morvane::test {
 

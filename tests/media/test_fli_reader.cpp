@@ -108,8 +108,8 @@ TEST(FliReader, ScriptMoviesDecodeAsFfmpegDecodesThem)
     // the texture renders the frame.
     Layer layer = LayerWithPicture(file.string());
     ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, nullptr));
-    EXPECT_FLOAT_EQ(layer.rec.duration, 0.4f);
-    EXPECT_EQ(layer.rec.animated, 0) << "the application's loader leaves the animation alone";
+    EXPECT_FLOAT_EQ(Value(layer.rec.duration), 0.4f);
+    EXPECT_EQ(Value(layer.rec.animated), 0) << "the application's loader leaves the animation alone";
     EXPECT_EQ(DifferingBytes(TopFirstRgb(layer), frames[0]), 0u);
     for (int n : {1, 5, 9, 10, 11, 3, 25, -1}) {
         ASSERT_TRUE(ShowMovieFrame(layer, n));

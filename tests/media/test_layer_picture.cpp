@@ -57,7 +57,9 @@ protected:
 // The layer's picture, size and animation fields, to see that nothing changed.
 std::tuple<int, int, std::vector<uint8_t>, float, int, size_t> State(const Layer& l)
 {
-    return {l.rec.width, l.rec.height, l.pixels, l.rec.duration, l.rec.animated, l.keys.size()};
+    const int width = l.rec.width, height = l.rec.height, animated = l.rec.animated;
+    const float duration = l.rec.duration;
+    return {width, height, l.pixels, duration, animated, l.keys.size()};
 }
 
 }  // namespace
@@ -67,8 +69,8 @@ TEST_F(LayerPictureTest, TheExtensionDecidesAndStoredPathsMapBelowTheRoot)
     SmallTga(Root() / "kvo" / "pictures" / "stone2.tga");
     Layer layer = LayerWithPicture("C:\\kvo\\pictures\\stone2.tga");
     ASSERT_TRUE(Load(layer));
-    EXPECT_EQ(layer.rec.width, 2);
-    EXPECT_EQ(layer.rec.height, 1);
+    EXPECT_EQ(Value(layer.rec.width), 2);
+    EXPECT_EQ(Value(layer.rec.height), 1);
     EXPECT_EQ(TopFirstRgb(layer), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
 
     // Nothing happens, and nothing is said, for an empty path, an extension
@@ -149,7 +151,7 @@ TEST_F(LayerPictureTest, MpegMoviesComeThroughTheDecoderInMemory)
 
         Layer layer = LayerWithPicture("C:\\" + name);
         ASSERT_TRUE(Load(layer));
-        EXPECT_FLOAT_EQ(layer.rec.duration, 0.28f);
+        EXPECT_FLOAT_EQ(Value(layer.rec.duration), 0.28f);
         EXPECT_EQ(TopFirstRgb(layer), frames[0]);
         EXPECT_FALSE(fs::exists(WorkingFolder() / "mpeg0000.tga")) << "the first frame is decoded in memory";
 
@@ -194,20 +196,20 @@ TEST_F(LayerPictureTest, TheCommandPanelMakesAMovieLayerAnAnimationOfTwoKeys)
     Layer layer = LayerWithPicture("C:\\ten.avi");
     layer.rec.turbulence = 0.75f;
     ASSERT_TRUE(Load(layer, MovieOpener::CommandPanel));
-    EXPECT_FLOAT_EQ(layer.rec.duration, 0.4f);
-    EXPECT_EQ(layer.rec.animated, 1);
-    EXPECT_EQ(layer.rec.keyCount, 2);
+    EXPECT_FLOAT_EQ(Value(layer.rec.duration), 0.4f);
+    EXPECT_EQ(Value(layer.rec.animated), 1);
+    EXPECT_EQ(Value(layer.rec.keyCount), 2);
     ASSERT_EQ(layer.keys.size(), 2u);
-    EXPECT_EQ(layer.keys[0].rec.time, 0.0f);
-    EXPECT_EQ(layer.keys[1].rec.time, 1.0f);
-    EXPECT_EQ(layer.keys[1].rec.turbulence, 0.75f);
+    EXPECT_EQ(Value(layer.keys[0].rec.time), 0.0f);
+    EXPECT_EQ(Value(layer.keys[1].rec.time), 1.0f);
+    EXPECT_EQ(Value(layer.keys[1].rec.turbulence), 0.75f);
 
     // The application's loader leaves an AVI layer's duration and keys alone.
     Layer read = LayerWithPicture("C:\\ten.avi");
     read.rec.duration = 3.0f;
     ASSERT_TRUE(Load(read));
-    EXPECT_EQ(read.rec.duration, 3.0f);
-    EXPECT_EQ(read.rec.animated, 0);
+    EXPECT_EQ(Value(read.rec.duration), 3.0f);
+    EXPECT_EQ(Value(read.rec.animated), 0);
 
     // A movie that is not there is reported, and the set-up still happens
     // with the duration the layer has.
@@ -215,8 +217,8 @@ TEST_F(LayerPictureTest, TheCommandPanelMakesAMovieLayerAnAnimationOfTwoKeys)
     missing.rec.duration = 2.0f;
     EXPECT_FALSE(Load(missing, MovieOpener::CommandPanel));
     EXPECT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(missing.rec.animated, 1);
-    EXPECT_EQ(missing.rec.duration, 2.0f);
+    EXPECT_EQ(Value(missing.rec.animated), 1);
+    EXPECT_EQ(Value(missing.rec.duration), 2.0f);
 }
 
 TEST_F(LayerPictureTest, TextureFilesLoadTheirPicturesThroughTheInstalledLoader)
@@ -263,8 +265,8 @@ TEST_F(LayerPictureTest, JpegPicturesReadAsImageMagickReadsThem)
 
         Layer layer = LayerWithPicture("C:\\kvo\\pictures\\" + name);
         ASSERT_TRUE(Load(layer));
-        ASSERT_EQ(layer.rec.width, 61);
-        ASSERT_EQ(layer.rec.height, 37);
+        ASSERT_EQ(Value(layer.rec.width), 61);
+        ASSERT_EQ(Value(layer.rec.height), 37);
         EXPECT_EQ(DifferingBytes(TopFirstRgb(layer), expected), 0u);
         ExpectRendersAs(layer, expected);
     }

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "shell/ShellFixture.h"
+#include "support/SampleTextures.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -48,8 +49,8 @@ TEST_F(LayerPictures, TheViewShowsThePictureOfAnOpenedTexture)
     ASSERT_TRUE(Doc());
     EXPECT_TRUE(Ui().messages.empty());
     const Layer& layer = Doc()->m_texture.layers[0].layer;
-    EXPECT_EQ(layer.rec.width, 4);
-    EXPECT_EQ(layer.rec.height, 2);
+    EXPECT_EQ(Value(layer.rec.width), 4);
+    EXPECT_EQ(Value(layer.rec.height), 2);
     EXPECT_EQ(Doc()->m_sizeImage, QSize(4, 2));
     const uint8_t blue[3] = {255, 0, 0}, red[3] = {0, 0, 255};
     ExpectPixel(View()->Surface(), 1, 0, blue);

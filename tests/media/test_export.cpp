@@ -1,0 +1,334 @@
+// Save As without the editor's windows: the format chosen by the name, the
+// byte layouts of the parameter file, the bitmap dump and the still TGA,
+// and movies rendered frame by frame into a private folder and encoded, as
+// the independent tools see them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "MediaTestSupport.h"
+#include "codec/EncoderParams.h"
+#include "engine/Animation.h"
+#include "engine/TextureFile.h"
+#include "media/Export.h"
+#include "media/ExportFiles.h"
+#include "media/TgaWriter.h"
+#include "support/SampleTextures.h"
+
+using namespace morvane;
+using namespace morvane::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Scripted answers, and a record of what the export said while it ran.
+class RecordingHost : public ExportHost {
+public:
+    std::optional<int> videoFormat = kVideoNtsc;
+    std::vector<int> asked;              // preselected video formats
+    std::vector<std::string> frames;     // status texts (frame file names) in order
+    std::vector<float> times;            // frame times in seconds
+    std::optional<float> finished;       // the duration shown at the end
+    int lastProgress = -1;
+
+    std::optional<int> AskVideoFormat(int preselected) override
+    {
+        asked.push_back(preselected);
+        return videoFormat;
+    }
+    std::optional<AviSettings> ChooseCompressor() override { return AviSettings{}; }
+    void ShowStatus(const std::string& text) override { frames.push_back(text); }
+    void FrameProgress(int permille) override { lastProgress = permille; }
+    void FrameFinished(float seconds) override { times.push_back(seconds); }
+    void FramesFinished(float duration) override { finished = duration; }
+};
+
+// A private temporary folder for the frame folders of the export, so a
+// test sees every file an export leaves behind.
+class ExportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_oldTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+        fs::create_directories(m_tmp.path / "tmp");
+        setenv("TMPDIR", (m_tmp / "tmp").c_str(), 1);
+    }
+    void TearDown() override
+    {
+        if (m_oldTmp.empty()) unsetenv("TMPDIR");
+        else setenv("TMPDIR", m_oldTmp.c_str(), 1);
+    }
+
+    ExportResult Export(Texture& t, const std::string& name, int currentLayer = 1)
+    {
+        ExportRequest r;
+        r.path = m_out / name;
+        r.currentLayer = currentLayer;
+        return ExportTexture(t, r, m_host);
+    }
+    // The files in the output folder and in the temporary folder.
+    std::vector<std::string> Files() const
+    {
+        std::vector<std::string> names;
+        for (const fs::path& dir : {m_out.path, m_tmp.path / "tmp"})
+            for (const auto& e : fs::recursive_directory_iterator(dir)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir m_tmp, m_out;
+    std::string m_oldTmp;
+    RecordingHost m_host;
+};
+
+// The rows of our own run-length TGA (bottom row first), blue, green, red.
+std::vector<uint8_t> DecodeOurTga(const std::vector<uint8_t>& file, int w, int h)
+{
+    std::vector<uint8_t> out;
+    size_t at = kTgaHeaderSize;
+    while (out.size() < size_t(w) * h * 3 && at + 4 <= file.size()) {
+        const int n = (file[at] & 0x7F) + 1;
+        EXPECT_GE(file[at], 0x80) << "raw packets are never written";
+        for (int k = 0; k < n; ++k) out.insert(out.end(), file.begin() + at + 1, file.begin() + at + 4);
+        at += 4;
+    }
+    EXPECT_EQ(at, file.size());
+    return out;
+}
+
+// Top-down red, green, blue rows as bottom-up blue, green, red rows.
+std::vector<uint8_t> BottomUpBgr(const std::vector<uint8_t>& rgb, int w, int h)
+{
+    std::vector<uint8_t> out;
+    for (int r = h - 1; r >= 0; --r)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = &rgb[(size_t(r) * w + x) * 3];
+            out.insert(out.end(), {p[2], p[1], p[0]});
+        }
+    return out;
+}
+
+// ffprobe's codec, size, rate and decoded frame count of the first stream.
+std::string ProbeFrames(const std::string& movie)
+{
+    std::string line = Output("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                  "stream=codec_name,width,height,r_frame_rate,nb_read_frames -of csv=p=0 " + movie);
+    line = line.substr(0, line.find('\n'));
+    while (!line.empty() && line.back() == ',') line.pop_back();
+    return line;
+}
+
+// Frame `index` of a movie as ffmpeg decodes it: red, green, blue rows, top first.
+std::vector<uint8_t> DecodedFrame(const std::string& movie, int index, const std::string& work)
+{
+    const std::string out = work + "/frame.ppm";
+    fs::remove(out);
+    Shell("ffmpeg -v error -y -i " + movie + " -vf 'select=eq(n\\," + std::to_string(index) +
+          ")' -frames:v 1 -pix_fmt rgb24 " + out);
+    const Ppm p = ParsePpm(ReadBytes(out));
+    return p.rgb;
+}
+
+}  // namespace
+
+TEST(ExportFiles, ChosenNamesSelectTheirFormatWithoutRegardToCase)
+{
+    EXPECT_EQ(ExportFormatOf("/a/b.ZYV"), ExportFormat::Texture);
+    EXPECT_EQ(ExportFormatOf("b.Kvo"), ExportFormat::Layer);
+    EXPECT_EQ(ExportFormatOf("b.tpr"), ExportFormat::Tpr);
+    EXPECT_EQ(ExportFormatOf("b.x.tga"), ExportFormat::Tga);
+    EXPECT_EQ(ExportFormatOf("b.bmp"), ExportFormat::Bmp);
+    EXPECT_EQ(ExportFormatOf("b.JPG"), ExportFormat::Jpeg);
+    EXPECT_EQ(ExportFormatOf("b.mpg"), ExportFormat::Mpeg1);
+    EXPECT_EQ(ExportFormatOf("b.m2v"), ExportFormat::Mpeg2);
+    EXPECT_EQ(ExportFormatOf("b.avi"), ExportFormat::Avi);
+    EXPECT_EQ(ExportFormatOf("b.fli"), ExportFormat::Fli);
+    EXPECT_EQ(ExportFormatOf("b.jpeg"), ExportFormat::None);
+    EXPECT_EQ(ExportFormatOf("/dir.tga/b"), ExportFormat::None);
+
+    EXPECT_EQ(PpmHeader(160, 120), "P6\n160 120\n255\n");
+    EXPECT_EQ(FrameFileName(0, ".ppm"), "mpeg0000.ppm");
+    EXPECT_EQ(FrameFileName(99, ".tga"), "mpeg0099.tga");
+    EXPECT_EQ(FrameFileName(12345, ".ppm"), "mpeg12345.ppm");
+}
+
+TEST(ExportFiles, MovieFrameCountsFollowTheDurationAndTheRate)
+{
+    Texture t = AnimatedThreeLayers(8, 8, 4.0f);
+    auto count = [&](float duration, int format) {
+        t.layers[0].layer.rec.duration = duration;
+        return MovieFrameCount(t, format);
+    };
+    EXPECT_EQ(count(4.0f, kVideoMpeg1), 100);
+    EXPECT_EQ(count(4.0f, kVideoPal), 100);
+    EXPECT_EQ(count(4.0f, kVideoSecam), 100);
+    EXPECT_EQ(count(4.0f, kVideoNtsc), 120);
+    EXPECT_EQ(count(0.5f, kVideoMpeg1), 12);
+    EXPECT_EQ(count(0.5f, kVideoNtsc), 15);
+    EXPECT_EQ(count(0.04f, kVideoMpeg1), 1);
+    EXPECT_EQ(count(0.039f, kVideoMpeg1), 0);
+    EXPECT_EQ(count(0.0f, kVideoNtsc), 0);
+    EXPECT_EQ(count(-1.0f, kVideoMpeg1), 0);
+}
+
+TEST_F(ExportTest, TheParameterFileHoldsTheCurrentLayersRecordAndGradient)
+{
+    Texture t = SampleTexture(2, 0, 0);
+    const Layer& layer = t.layers[1].layer;
+    ASSERT_TRUE(Export(t, "p.tpr", 2).written());
+    const std::vector<uint8_t> f = ReadBytes(m_out / "p.tpr");
+    ASSERT_EQ(f.size(), 1031u);
+    const std::vector<uint8_t> rec = BytesOf(layer.rec);
+    EXPECT_EQ(f[0], rec[0]);
+    // Byte 1 is reserved2's first byte, not the relief; the gradient's
+    // pointer slot (file bytes 41..44) holds what the layer file holds.
+    EXPECT_TRUE(std::equal(f.begin() + 1, f.begin() + 41, rec.begin() + 2));
+    EXPECT_TRUE(std::equal(f.begin() + 45, f.begin() + 63, rec.begin() + 46));
+    FileRef pointer = 0;
+    std::memcpy(&pointer, &f[41], 4);
+    EXPECT_EQ(pointer, kStoredBlockRef);
+    int16_t count = 0;
+    std::memcpy(&count, &f[63], 2);
+    EXPECT_EQ(count, 24);
+    const auto* entries = reinterpret_cast<const uint8_t*>(layer.gradient->entries.data());
+    EXPECT_TRUE(std::equal(f.begin() + 71, f.end(), entries));
+}
+
+TEST_F(ExportTest, TheBitmapDumpIsItsHeadAndEvenRowsBottomUp)
+{
+    Texture t = PreparedThreeLayers(5, 3);
+    ASSERT_TRUE(Export(t, "d.bmp").written());
+    const std::vector<uint8_t> f = ReadBytes(m_out / "d.bmp");
+    ASSERT_EQ(f.size(), 10u + 1064 + 16 * 3);
+    const std::vector<uint8_t> head{0, 0, 5, 0, 3, 0, 16, 0, 1, 24, 40, 0, 0, 0, 5, 0, 0, 0, 3, 0, 0, 0, 1, 0, 24, 0};
+    EXPECT_TRUE(std::equal(head.begin(), head.end(), f.begin()));
+    EXPECT_TRUE(std::all_of(f.begin() + 26, f.begin() + 1074, [](uint8_t b) { return b == 0; }));
+    const std::vector<uint8_t> bgr = BottomUpBgr(ViewPixels(t, 5, 3), 5, 3);
+    for (int r = 0; r < 3; ++r) {
+        const auto row = f.begin() + 1074 + 16 * r;
+        EXPECT_TRUE(std::equal(row, row + 15, bgr.begin() + 15 * r)) << "row " << r;
+        EXPECT_EQ(row[15], 0);
+    }
+}
+
+TEST_F(ExportTest, AStillTgaIsTheViewsPictureStoredBottomRowFirst)
+{
+    Texture t = PreparedThreeLayers(37, 21);
+    ASSERT_TRUE(Export(t, "s.tga").written());
+    const std::vector<uint8_t> f = ReadBytes(m_out / "s.tga");
+    const auto header = TgaHeader(37, 21);
+    ASSERT_TRUE(std::equal(header.begin(), header.end(), f.begin()));
+    EXPECT_EQ(DecodeOurTga(f, 37, 21), BottomUpBgr(ViewPixels(t, 37, 21), 37, 21));
+    EXPECT_EQ(Files(), std::vector<std::string>{"s.tga"});
+}
+
+TEST_F(ExportTest, AnMpeg1MovieHasOneFramePerTwentyFifthAndRestoresTheLayer)
+{
+    REQUIRE_FFMPEG();
+    Texture t = AnimatedThreeLayers(64, 48, 0.4f);
+    const Layer before = t.layers[0].layer;
+    ASSERT_TRUE(Export(t, "m.mpg").written());
+    EXPECT_TRUE(m_host.asked.empty());
+
+    // Every frame was named and timed; the layer is back as it was.
+    ASSERT_EQ(m_host.frames.size(), 10u);
+    EXPECT_EQ(m_host.frames[0], "mpeg0000.ppm");
+    EXPECT_EQ(m_host.frames[9], "mpeg0009.ppm");
+    EXPECT_FLOAT_EQ(m_host.times[9], 0.36f);
+    EXPECT_EQ(m_host.lastProgress, 979);
+    EXPECT_EQ(m_host.finished, 0.4f);
+    EXPECT_EQ(BytesOf(t.layers[0].layer.rec), BytesOf(before.rec));
+    EXPECT_EQ(BytesOf(*t.layers[0].layer.gradient), BytesOf(*before.gradient));
+    // No frame file and no frame folder is left.
+    EXPECT_EQ(Files(), std::vector<std::string>{"m.mpg"});
+
+    const std::string movie = m_out / "m.mpg";
+    EXPECT_EQ(ProbeFrames(movie), "mpeg1video,64,48,25/1,10");
+    EXPECT_EQ(Output("ffmpeg -v error -xerror -i " + movie + " -f null - 2>&1"), "");
+
+    // The first and the last frame are upright: the texture at their times.
+    for (const auto& [index, seconds] : {std::pair{0, 0.0f}, std::pair{9, 0.36f}}) {
+        Texture at = t;
+        SetAnimationTime(at, seconds);
+        PrepareForRender(at);
+        const std::vector<uint8_t> expected = ViewPixels(at, 64, 48);
+        const std::vector<uint8_t> decoded = DecodedFrame(movie, index, m_tmp.str());
+        EXPECT_GT(Psnr(decoded, expected), 26.0) << "frame " << index;
+        // Upside down it would be far worse.
+        EXPECT_LT(Psnr(BottomUpBgr(decoded, 64, 48), BottomUpBgr(expected, 64, 48)) + 0.0,
+                  Psnr(decoded, expected) + 1.0);
+    }
+}
+
+TEST_F(ExportTest, Mpeg2MoviesAskTheVideoFormatAndCountNtscInThirtieths)
+{
+    REQUIRE_FFMPEG();
+    Texture t = AnimatedThreeLayers(64, 48, 0.4f);
+    ASSERT_TRUE(Export(t, "n.m2v").written());
+    EXPECT_EQ(m_host.asked, std::vector<int>{kVideoNtsc});
+    EXPECT_EQ(m_host.frames.size(), 12u);
+    EXPECT_FLOAT_EQ(m_host.times[11], 11.0f / 30.0f);
+    EXPECT_EQ(ProbeFrames(m_out / "n.m2v"), "mpeg2video,64,48,30/1,12");
+
+    m_host.frames.clear();
+    m_host.videoFormat = kVideoPal;
+    ASSERT_TRUE(Export(t, "p.m2v").written());
+    EXPECT_EQ(m_host.frames.size(), 10u);
+    EXPECT_EQ(ProbeFrames(m_out / "p.m2v"), "mpeg2video,64,48,25/1,10");
+
+    // Cancel writes nothing.
+    m_host.videoFormat.reset();
+    m_host.frames.clear();
+    EXPECT_EQ(Export(t, "c.m2v").outcome, ExportResult::Cancelled);
+    EXPECT_TRUE(m_host.frames.empty());
+    EXPECT_EQ(Files(), (std::vector<std::string>{"n.m2v", "p.m2v"}));
+}
+
+TEST_F(ExportTest, ALayerThatIsNotAnimatedGivesFramesOfTheLayerAsItStands)
+{
+    Texture t = AnimatedThreeLayers(32, 16, 0.12f);
+    t.layers[0].layer.rec.animated = 0;
+    t.layers[0].layer.keys.resize(1);
+    ASSERT_TRUE(Export(t, "still.mpg").written());
+    EXPECT_EQ(m_host.frames.size(), 3u);
+
+    // A duration under one frame: the stream has no picture but is complete.
+    t.layers[0].layer.rec.duration = 0.0f;
+    m_host.frames.clear();
+    ASSERT_TRUE(Export(t, "empty.mpg").written());
+    EXPECT_TRUE(m_host.frames.empty());
+    EXPECT_GT(fs::file_size(m_out / "empty.mpg"), 0u);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"empty.mpg", "still.mpg"}));
+}
+
+TEST_F(ExportTest, FailuresSayWhyAndLeaveNothing)
+{
+    Texture t = AnimatedThreeLayers(32, 16, 0.2f);
+
+    // A folder that does not exist, for every kind of writer.
+    for (const char* name : {"no/t.zyv", "no/t.kvo", "no/t.tpr", "no/t.tga", "no/t.bmp", "no/t.jpg", "no/t.mpg"}) {
+        testing::internal::CaptureStderr();
+        const ExportResult r = Export(t, name);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(r.outcome, ExportResult::Failed) << name;
+        EXPECT_NE(r.error.find(m_out / name), std::string::npos) << r.error;
+        EXPECT_NE(r.error.find("No such file or directory"), std::string::npos) << name << ": " << r.error;
+    }
+
+    // A size the encoder refuses stops the export before any frame.
+    t.layers[0].layer.rec.width = 33;
+    testing::internal::CaptureStderr();
+    const ExportResult odd = Export(t, "odd.mpg");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "horizontal_size must be a even (4:2:0)\n");
+    EXPECT_EQ(odd.error, "Unable to save \"" + (m_out / "odd.mpg") + "\".\nhorizontal_size must be a even (4:2:0)");
+    EXPECT_TRUE(m_host.frames.empty());
+
+    // Movie formats this program cannot write yet.
+    EXPECT_NE(Export(t, "a.avi").error.find("AVI movie format is not available yet"), std::string::npos);
+    EXPECT_NE(Export(t, "a.fli").error.find("FLI movie format is not available yet"), std::string::npos);
+
+    // Another extension does nothing.
+    EXPECT_EQ(Export(t, "a.png").outcome, ExportResult::Ignored);
+    EXPECT_EQ(Files(), std::vector<std::string>{});
+}

@@ -1,0 +1,139 @@
+// texturetool: renders and exports textures without the editor's windows.
+//
+//   texturetool render IN OUT.ppm [--size WxH] [--time SECONDS]
+//       IN (a texture ".zyv" or layer ".kvo" file) rendered as the view shows
+//       it, at its image size or WxH, its first layer's animation at the
+//       time given, as a binary PPM (top row first).
+//   texturetool export IN OUT.EXT [--video pal|ntsc|secam] [--avi full|rle]
+//       what Save As writes for OUT's extension; the MPEG-2 video format
+//       (NTSC unless given) and the AVI compressor come from the options.
+//
+// Exit status 0 on success; 1 after a failure, whose message (the one the
+// editor shows) goes to stderr, and no output file is left; 2 for a
+// command line it does not understand.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "codec/EncoderParams.h"
+#include "engine/Cpu.h"
+#include "engine/Noise.h"
+#include "engine/Render.h"
+#include "engine/TextureFile.h"
+#include "media/Export.h"
+
+using namespace morvane;
+
+namespace {
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: texturetool render IN OUT.ppm [--size WxH] [--time SECONDS]\n"
+                 "       texturetool export IN OUT.EXT [--video pal|ntsc|secam] [--avi full|rle]\n");
+    return 2;
+}
+
+int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+}
+
+// Answers the export's questions from the command line.
+class OptionHost : public ExportHost {
+public:
+    int videoFormat = kVideoNtsc;
+    AviSettings avi;
+
+    std::optional<int> AskVideoFormat(int) override { return videoFormat; }
+    std::optional<AviSettings> ChooseCompressor() override { return avi; }
+};
+
+struct Options {
+    std::string command, in, out;
+    int width = 0, height = 0;
+    std::optional<float> time;
+    OptionHost host;
+};
+
+bool ParseOptions(int argc, char** argv, Options& o)
+{
+    if (argc < 4) return false;
+    o.command = argv[1];
+    o.in = argv[2];
+    o.out = argv[3];
+    const bool render = o.command == "render";
+    if (!render && o.command != "export") return false;
+    for (int i = 4; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (!v) return false;
+        ++i;
+        const std::string value = v;
+        if (render && a == "--size") {
+            char tail = 0;
+            if (std::sscanf(v, "%dx%d%c", &o.width, &o.height, &tail) != 2 || o.width <= 0 || o.height <= 0) return false;
+        } else if (render && a == "--time") {
+            char* end = nullptr;
+            o.time = std::strtof(v, &end);
+            if (end == v || *end != '\0') return false;
+        } else if (!render && a == "--video") {
+            if (value == "pal") o.host.videoFormat = kVideoPal;
+            else if (value == "ntsc") o.host.videoFormat = kVideoNtsc;
+            else if (value == "secam") o.host.videoFormat = kVideoSecam;
+            else return false;
+        } else if (!render && a == "--avi") {
+            if (value == "full") o.host.avi.rle = false;
+            else if (value == "rle") o.host.avi.rle = true;
+            else return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!ParseOptions(argc, argv, o)) return Usage();
+
+    Parsed<Texture> parsed = ReadTextureFile(o.in);
+    if (!parsed.ok()) return Fail(parsed.error);
+    Texture& texture = *parsed.value;
+    LoadLayerPictures(texture);
+
+    NoiseInit();
+    MmxPresent = MmxFromFeatures(GetCpuFeatures());
+
+    if (o.command == "render") {
+        const LayerRecord& first = texture.layers[0].layer.rec;
+        const int width = o.width > 0 ? o.width : StoredImageWidth(first);
+        const int height = o.height > 0 ? o.height : StoredImageHeight(first);
+        if (width <= 0 || height <= 0) return Fail("Unable to save \"" + o.out + "\".\nThe image is empty.");
+        if (o.time) SetAnimationTime(texture, *o.time);
+        PrepareForRender(texture);
+        const std::string error = WriteViewPicture(o.out, texture, width, height);
+        return error.empty() ? 0 : Fail(error);
+    }
+
+    ExportRequest request;
+    request.path = o.out;
+    const ExportResult result = ExportTexture(texture, request, o.host);
+    switch (result.outcome) {
+    case ExportResult::Written:
+        return 0;
+    case ExportResult::Failed:
+        return Fail(result.error);
+    case ExportResult::Cancelled:
+    case ExportResult::Ignored:
+        break;
+    }
+    return Fail("\"" + o.out + "\" names no format to save: its extension is none of .zyv, .kvo, .tpr, .tga, .bmp, "
+                ".jpg, .mpg, .m2v, .avi and .fli.");
+}

@@ -16,6 +16,7 @@
 #include "engine/TextureFile.h"
 #include "media/Export.h"
 #include "media/ExportFiles.h"
+#include "media/LayerPicture.h"
 #include "media/TgaWriter.h"
 #include "support/SampleTextures.h"
 
@@ -304,6 +305,38 @@ TEST_F(ExportTest, Mpeg2MoviesAskTheVideoFormatAndCountNtscInThirtieths)
     EXPECT_EQ(Export(t, "c.m2v").outcome, ExportResult::Cancelled);
     EXPECT_TRUE(m_host.frames.empty());
     EXPECT_EQ(Files(), (std::vector<std::string>{"n.m2v", "p.m2v"}));
+}
+
+TEST_F(ExportTest, AMovieLayerShowsTheMoviesFrameInEachFrame)
+{
+    REQUIRE_FFMPEG();
+    // 10 frames of one colour whose hue turns 36 degrees a frame, as the
+    // picture of the first layer.
+    const std::string source = m_tmp / "source.mpg";
+    ASSERT_EQ(Shell("ffmpeg -v error -y -f lavfi -i 'color=c=red:size=48x32:rate=25,format=yuv420p,hue=h=36*n' "
+                    "-frames:v 10 -q:v 2 " + source),
+              0);
+    Texture t = MakeTexture({Slot(PictureLayer(48, 32, {}))});
+    Layer& layer = t.layers[0].layer;
+    layer.SetPicturePath(source);
+    std::string said;
+    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, [&](const std::string& s) { said = s; })) << said;
+    ASSERT_FLOAT_EQ(layer.rec.duration, 0.4f);
+    const std::vector<uint8_t> firstPicture = layer.pixels;
+
+    ASSERT_TRUE(Export(t, "m.mpg").written());
+    EXPECT_EQ(m_host.frames.size(), 10u);
+    // The layer shows the movie's first frame again.
+    EXPECT_EQ(t.layers[0].layer.pixels, firstPicture);
+
+    // Frame 7 of the export is the texture at 0.28 s: the movie's frame 7.
+    Texture at = t;
+    SetAnimationTime(at, 0.28f);
+    EXPECT_NE(at.layers[0].layer.pixels, firstPicture);
+    PrepareForRender(at);
+    const std::vector<uint8_t> decoded = DecodedFrame(m_out / "m.mpg", 7, m_tmp.str());
+    EXPECT_GT(Psnr(decoded, ViewPixels(at, 48, 32)), 35.0);
+    EXPECT_LT(Psnr(decoded, ViewPixels(t, 48, 32)), 15.0);
 }
 
 TEST_F(ExportTest, ALayerThatIsNotAnimatedGivesFramesOfTheLayerAsItStands)

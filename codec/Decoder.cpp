@@ -106,7 +106,12 @@ std::filesystem::path DecodedFrameFileName(const std::filesystem::path& folder, 
     return folder / name;
 }
 
-int mpeg_decode_to_frames(const std::string& path, const std::filesystem::path& folder)
+namespace {
+
+// Decodes every picture of the file, hands the first frame to `first` and
+// sets decodedFrameCount.
+template <class FirstFrame>
+int DecodeWholeFile(const std::string& path, FirstFrame first)
 {
     mpeg_reset_decoder();
     decodedFrameCount = 0;
@@ -114,17 +119,34 @@ int mpeg_decode_to_frames(const std::string& path, const std::filesystem::path& 
     if (!file) return 1;
     MpegVideoDecoder decoder;
     decoder.Start(file.get());
-    bool first = true;
+    bool isFirst = true;
     while (const DecodedPlanes* frame = decoder.NextFrame()) {
-        if (first) {
-            std::error_code ec;
-            std::filesystem::create_directories(folder, ec);
-            WriteFrameTga(*frame, DecodedFrameFileName(folder, 0));
-            first = false;
-        }
+        if (isFirst) first(*frame);
+        isFirst = false;
     }
     decodedFrameCount = decoder.DecodedFrameCount();
     return 0;
+}
+
+}  // namespace
+
+int mpeg_decode_to_frames(const std::string& path, const std::filesystem::path& folder)
+{
+    return DecodeWholeFile(path, [&](const DecodedPlanes& frame) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        WriteFrameTga(frame, DecodedFrameFileName(folder, 0));
+    });
+}
+
+int mpeg_decode_first_frame(const std::string& path, DecodedFrame& first)
+{
+    first = DecodedFrame{};
+    return DecodeWholeFile(path, [&](const DecodedPlanes& frame) {
+        first.width = frame.width;
+        first.height = frame.height;
+        first.pixels = FrameToRgbx(frame);
+    });
 }
 
 }  // namespace morvane

@@ -10,7 +10,8 @@
 //   - one pass over the whole file: mpeg_decode_to_frames writes the first
 //     frame as "mpeg0000.tga" in the given folder (the caller passes the
 //     working folder) and counts the frames (decodedFrameCount; a pair of
-//     field pictures counts one).
+//     field pictures counts one); mpeg_decode_first_frame makes the same
+//     pass but keeps the first frame in memory.
 //
 // The decoder state is process-wide and used from one thread.  Messages
 // go through the decoder's message sink (codec/DecoderMessages.h).
@@ -58,6 +59,10 @@ void mpeg_close_input();
 // when it held no picture); 1 when it could not be opened (after the
 // alert).
 int mpeg_decode_to_frames(const std::string& path, const std::filesystem::path& folder);
+
+// The same pass as mpeg_decode_to_frames, with the first frame left in
+// `first` (empty when the file holds no picture) instead of a file.
+int mpeg_decode_first_frame(const std::string& path, DecodedFrame& first);
 
 // The name of frame `number` in `folder`: "mpeg%04d.tga".
 std::filesystem::path DecodedFrameFileName(const std::filesystem::path& folder, int number);

@@ -9,6 +9,7 @@
 #include "engine/Paths.h"
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
+#include "media/LayerPicture.h"
 #include "panels/Commande.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
@@ -59,6 +60,12 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     // 1. The root folder that stands for the current drive, with its
     //    working folder; data files are searched below it.
     morvane::EnsureRootFolders();
+
+    // Pictures and movies of picture layers are read whenever a texture,
+    // layer or library file is read; a file that cannot be used is told.
+    morvane::InstallLayerPictureLoader([](const std::string& text) {
+        AfxMessageBox(QString::fromStdString(text), MB_OK | MB_ICONEXCLAMATION);
+    });
 
     // 2. The command line decides the splash window and the start-up tip.
     m_bShowSplash = CCommandLineInfo::Parse(arguments).m_bShowSplash;
@@ -236,12 +243,11 @@ void CQuillonApp::OnAppAbout()
                     MB_OK | MB_ICONINFORMATION);
 }
 
-// The image size dialogs, the web page generator, the export and the tip
+// The image size dialogs, the web page generator and the tip
 // of the day are separate pieces of the program; until they are part of
 // it their commands do nothing.
 void CQuillonApp::OnImageFormat() {}
 void CQuillonApp::OnWebPager() {}
-void CQuillonApp::OnFileSaveAs() {}
 void CQuillonApp::OnTipOfTheDay() {}
 void CQuillonApp::ShowTipAtStartup() {}
 void CQuillonApp::LoadDefaultLibrary() {}

@@ -11,6 +11,14 @@
 
 namespace morvane::test {
 
+// A copy of a packed record's field, so that a test macro, which takes its
+// arguments by reference, never binds a reference to a misaligned member.
+template <class T>
+T Value(T field)
+{
+    return field;
+}
+
 template <class T>
 std::vector<uint8_t> BytesOf(const T& rec)
 {

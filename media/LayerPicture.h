@@ -1,0 +1,29 @@
+// Loading the picture of a picture layer from the file its picture path
+// names.
+//
+// The extension after the last "." of the path, compared exactly, decides:
+// "jpg" (JPEG), "tga" (TGA), "avi", "fli", "mpg" and "m2v" (movies, see
+// media/MovieSource.h).  An empty path or any other extension leaves the
+// layer as it is without a word.  A file that cannot be used is reported
+// and leaves the layer as it was (reported only when the layer's material
+// shows its picture); a picture is put in whole and sets the layer's width
+// and height.
+#pragma once
+
+#include "engine/Records.h"
+#include "media/MovieSource.h"
+#include "media/Picture.h"
+
+namespace morvane {
+
+// Loads the layer's picture (a movie: its first frame, see
+// OpenMovieSource for what `opener` changes).  True when the picture was
+// replaced.
+bool LoadLayerPicture(Layer& layer, MovieOpener opener, const PictureReport& report);
+
+// Installs LoadLayerPicture, as the application opens pictures, as the
+// loader used whenever a texture, layer or library file is read (see
+// engine/TextureFile.h); its failures go to `report`.
+void InstallLayerPictureLoader(PictureReport report);
+
+}  // namespace morvane

@@ -1,0 +1,283 @@
+#include "media/MovieSource.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <utility>
+
+#include "codec/Decoder.h"
+#include "codec/DecoderMessages.h"
+#include "engine/SafeFile.h"
+#include "media/AviReader.h"
+#include "media/FliReader.h"
+
+namespace morvane {
+
+namespace {
+
+constexpr float kSecondsPerFrame = 0.04f;
+constexpr uint64_t kMaxMovieFileSize = uint64_t(1) << 31;
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The movies held open between frames, by file.
+struct OpenAvi {
+    std::unique_ptr<AviReader> reader;
+};
+struct OpenFli {
+    std::shared_ptr<const FliMovie> movie;
+    std::unique_ptr<FliDecoder> decoder;
+};
+struct OpenMpeg {
+    std::string path;  // the file open in the decoder's frame-by-frame reader
+    int shown = -1;    // the frame delivered last, kept in `frame`
+    DecodedFrame frame;
+};
+struct MovieState {
+    std::map<std::string, OpenAvi> avi;
+    std::map<std::string, OpenFli> fli;
+    OpenMpeg mpeg;
+};
+
+MovieState& Movies()
+{
+    static MovieState state;
+    return state;
+}
+
+void CloseMpeg()
+{
+    OpenMpeg& m = Movies().mpeg;
+    if (!m.path.empty()) mpeg_close_input();
+    m = OpenMpeg{};
+}
+
+// The decoded frame (top row first) as a picture (bottom row first).
+Picture Flipped(const DecodedFrame& frame)
+{
+    Picture p = BlankPicture(frame.width, frame.height);
+    const size_t row = static_cast<size_t>(frame.width) * 4u;
+    for (int y = 0; y < frame.height; ++y) {
+        std::copy_n(frame.pixels.data() + static_cast<size_t>(y) * row, row, p.Row(frame.height - 1 - y));
+    }
+    return p;
+}
+
+// The decoder's own alerts ("Input file ...not found") go to `report`;
+// its diagnostics go where they went before.
+class DecoderAlerts {
+public:
+    explicit DecoderAlerts(PictureReport report)
+        : report_(std::move(report)),
+          previous_(SetDecoderMessageSink([this](DecoderMessageKind kind, const std::string& text) {
+              if (kind == DecoderMessageKind::Alert) {
+                  if (report_) report_(text);
+              } else if (previous_) {
+                  previous_(kind, text);
+              } else {
+                  std::fputs(text.c_str(), stderr);
+              }
+          }))
+    {
+    }
+    ~DecoderAlerts() { SetDecoderMessageSink(std::move(previous_)); }
+    DecoderAlerts(const DecoderAlerts&) = delete;
+    DecoderAlerts& operator=(const DecoderAlerts&) = delete;
+
+private:
+    PictureReport report_;
+    DecoderMessageSink previous_;
+};
+
+OpenAvi* FindAvi(const std::filesystem::path& file, std::string* error)
+{
+    auto& avi = Movies().avi;
+    auto it = avi.find(file.string());
+    if (it != avi.end()) return &it->second;
+    std::unique_ptr<ByteSource> source = OpenFileSource(file, error);
+    if (!source) return nullptr;
+    AviOpened opened = AviReader::Open(std::move(source));
+    if (!opened.ok()) {
+        if (error) *error = opened.error;
+        return nullptr;
+    }
+    OpenAvi& entry = avi[file.string()];
+    entry.reader = std::move(opened.reader);
+    return &entry;
+}
+
+OpenFli* FindFli(const std::filesystem::path& file, std::string* error)
+{
+    auto& fli = Movies().fli;
+    auto it = fli.find(file.string());
+    if (it != fli.end()) return &it->second;
+    FileBytes bytes = ReadFileBytes(file, kMaxMovieFileSize);
+    if (!bytes.ok()) {
+        if (error) *error = bytes.error;
+        return nullptr;
+    }
+    FliOpened opened = OpenFliMovie(std::move(bytes.bytes));
+    if (!opened.ok()) {
+        if (error) *error = opened.error;
+        return nullptr;
+    }
+    OpenFli& entry = fli[file.string()];
+    entry.movie = opened.movie;
+    entry.decoder = std::make_unique<FliDecoder>(opened.movie);
+    return &entry;
+}
+
+// --- Opening ---------------------------------------------------------------
+
+bool OpenAviSource(Layer& layer, MovieOpener opener, const PictureReport& report)
+{
+    const std::string stored = layer.PicturePath();
+    const auto file = FindPictureFile(stored);
+    Movies().avi.erase(file ? file->string() : std::string());
+    std::string error;
+    OpenAvi* avi = file ? FindAvi(*file, &error) : nullptr;
+    if (!avi) {
+        if (report) report("Unable to Open AVI File");
+        return false;
+    }
+    if (!avi->reader->FormatProblem().empty()) {
+        if (report) report("Unable to read the movie " + Quoted(stored) + ".\n" + avi->reader->FormatProblem() + ".");
+        return false;
+    }
+    if (opener == MovieOpener::CommandPanel) {
+        layer.rec.duration = static_cast<float>(avi->reader->FrameCount() * 0.04);
+    }
+    Picture picture;
+    avi->reader->ReadFrame(0, picture);
+    PutPictureIntoLayer(std::move(picture), layer);
+    return true;
+}
+
+bool OpenFliSource(Layer& layer, const PictureReport& report)
+{
+    const std::string stored = layer.PicturePath();
+    const auto file = FindPictureFile(stored, true);
+    if (!file) {
+        if (report) report("Unable to open the movie " + Quoted(stored) + ".\nThe file was not found.");
+        return false;
+    }
+    Movies().fli.erase(file->string());
+    std::string error;
+    OpenFli* fli = FindFli(*file, &error);
+    if (!fli) {
+        if (report) report("Unable to read the movie " + Quoted(stored) + ".\n" + error + ".");
+        return false;
+    }
+    layer.rec.duration = static_cast<float>(fli->movie->frameCount * 0.04);
+    PutPictureIntoLayer(fli->decoder->DecodeTo(0), layer);
+    return true;
+}
+
+bool OpenMpegSource(Layer& layer, const PictureReport& report)
+{
+    const std::string stored = layer.PicturePath();
+    const auto file = FindPictureFile(stored);
+    CloseMpeg();
+    DecodedFrame first;
+    {
+        DecoderAlerts alerts(report);
+        if (mpeg_decode_first_frame(file ? file->string() : stored, first) != 0) return false;
+    }
+    if (first.empty()) {
+        if (report) report("Unable to read the movie " + Quoted(stored) + ".\nThe file holds no MPEG video picture.");
+        return false;
+    }
+    layer.rec.duration = static_cast<float>(decodedFrameCount * 0.04);
+    PutPictureIntoLayer(Flipped(first), layer);
+    return true;
+}
+
+// The layer becomes an animation of two keys holding the layer as it is.
+void SetUpMovieAnimation(Layer& layer)
+{
+    layer.rec.animated = 1;
+    layer.rec.keyCount = 2;
+    layer.keys.assign(2, MakeKey(layer));
+    layer.keys[0].rec.time = 0.0f;
+    layer.keys[1].rec.time = 1.0f;
+}
+
+}  // namespace
+
+MovieKind LayerMovieKind(const Layer& layer)
+{
+    const std::string path = layer.PicturePath();
+    if (path.size() < 3) return MovieKind::None;
+    const std::string last = path.substr(path.size() - 3);
+    if (last == "avi") return MovieKind::Avi;
+    if (last == "fli") return MovieKind::Fli;
+    if (last == "mpg" || last == "m2v") return MovieKind::Mpeg;
+    return MovieKind::None;
+}
+
+bool OpenMovieSource(Layer& layer, MovieOpener opener, const PictureReport& report)
+{
+    bool shown = false;
+    switch (LayerMovieKind(layer)) {
+    case MovieKind::Avi: shown = OpenAviSource(layer, opener, report); break;
+    case MovieKind::Mpeg: shown = OpenMpegSource(layer, report); break;
+    case MovieKind::Fli: shown = OpenFliSource(layer, report); break;
+    case MovieKind::None: return false;
+    }
+    if (opener == MovieOpener::CommandPanel) SetUpMovieAnimation(layer);
+    return shown;
+}
+
+bool ShowMovieFrame(Layer& layer, int n)
+{
+    const MovieKind kind = LayerMovieKind(layer);
+    if (kind == MovieKind::None) return false;
+    const auto file = FindPictureFile(layer.PicturePath(), kind == MovieKind::Fli);
+    if (!file) return false;
+
+    switch (kind) {
+    case MovieKind::Avi: {
+        OpenAvi* avi = FindAvi(*file, nullptr);
+        Picture picture;
+        if (!avi || !avi->reader->ReadFrame(n, picture)) return false;
+        PutPictureIntoLayer(std::move(picture), layer);
+        return true;
+    }
+    case MovieKind::Fli: {
+        OpenFli* fli = FindFli(*file, nullptr);
+        if (!fli) return false;
+        PutPictureIntoLayer(fli->decoder->DecodeTo(FliFrameFor(n, layer.rec.duration)), layer);
+        return true;
+    }
+    case MovieKind::Mpeg: {
+        OpenMpeg& m = Movies().mpeg;
+        if (m.path != file->string()) {
+            CloseMpeg();
+            DecoderAlerts quiet(nullptr);
+            if (mpeg_open_input(file->string()) != 0) return false;
+            m.path = file->string();
+        }
+        if (n != m.shown || m.frame.empty()) {
+            mpeg_decode_frame(m.path, n);
+            m.frame = std::move(DecodedFrameBuffer);
+            DecodedFrameBuffer = DecodedFrame{};
+            m.shown = n;
+        }
+        if (m.frame.empty()) return false;
+        PutPictureIntoLayer(Flipped(m.frame), layer);
+        return true;
+    }
+    case MovieKind::None: break;
+    }
+    return false;
+}
+
+void CloseMovieSources()
+{
+    CloseMpeg();
+    Movies().avi.clear();
+    Movies().fli.clear();
+}
+
+}  // namespace morvane

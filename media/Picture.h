@@ -1,0 +1,57 @@
+// A layer picture in memory and the limits every picture reader keeps.
+//
+// A picture is width x height pixels of four bytes (red, green, blue, a
+// spare byte), rows packed, the bottom row first: the layout of a layer's
+// `pixels`.  The readers (TGA, JPEG, AVI, FLI, MPEG) all deliver this form;
+// a picture enters a layer only whole, so a reader that fails leaves the
+// layer as it was.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/Records.h"
+
+namespace morvane {
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;  // width x height x 4, bottom row first
+
+    bool empty() const { return pixels.empty(); }
+    uint8_t* Row(int row) { return pixels.data() + static_cast<size_t>(row) * static_cast<size_t>(width) * 4u; }
+};
+
+// Largest side a layer record can hold (16-bit signed) and the largest
+// picture accepted, in bytes.
+constexpr int kMaxPictureSide = 32767;
+constexpr uint64_t kMaxPictureBytes = uint64_t(1) << 28;
+
+// Why a picture of this size is refused, or an empty string when it is
+// accepted: sides of 1 to 32767 and at most `maxBytes` bytes of pixels.
+std::string PictureSizeProblem(int64_t width, int64_t height, uint64_t maxBytes = kMaxPictureBytes);
+
+// Tells the user why a picture or movie could not be used: a message box
+// in the editor, a line on stderr in the command-line tool.
+using PictureReport = std::function<void(const std::string&)>;
+
+// A zero-filled picture; the caller has checked the size.
+Picture BlankPicture(int width, int height);
+
+// The picture becomes the layer's picture: `width`, `height` and `pixels`.
+void PutPictureIntoLayer(Picture picture, Layer& layer);
+
+// The file a stored picture path names on this machine (see
+// ResolveStoredPath); with `alongDataPath`, a file of that name found by
+// the data-file search when the path itself is not there.
+std::optional<std::filesystem::path> FindPictureFile(const std::string& stored, bool alongDataPath = false);
+
+// The text after the last "." of a path, or the whole path without a ".".
+std::string PathExtension(const std::string& path);
+
+}  // namespace morvane

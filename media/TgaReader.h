@@ -1,0 +1,31 @@
+// Reading TGA pictures for picture layers.
+//
+// True-colour TGA files of 24 or 32 bits per pixel, uncompressed or
+// run-length encoded (image type 10; every other type is read as
+// uncompressed).  The identification field and a colour map are skipped by
+// their declared sizes; the origin bit is honoured, so a top-left file
+// lands upright like a bottom-left one; the alpha byte of a 32-bit file is
+// dropped.  A file that ends early leaves the rest of the picture black;
+// run-length packets never reach past the picture.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "media/Picture.h"
+
+namespace morvane {
+
+struct PictureRead {
+    Picture picture;
+    std::string error;  // why the file was refused (a sentence without the file's name); empty on success
+
+    bool ok() const { return error.empty(); }
+};
+
+// Decodes the bytes of a TGA file.  Pictures of more than `maxBytes` bytes
+// of pixels (or 32767 pixels on a side) are refused.
+PictureRead ReadTgaPicture(std::span<const uint8_t> file, uint64_t maxBytes = kMaxPictureBytes);
+
+}  // namespace morvane

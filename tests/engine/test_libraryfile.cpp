@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "engine/LibraryFile.h"
+#include "engine/Noise.h"
+#include "engine/Paths.h"
+#include "engine/Render.h"
+#include "engine/SafeFile.h"
+#include "support/SampleTextures.h"
+
+namespace fs = std::filesystem;
+using namespace morvane;
+using morvane::test::BytesOf;
+using morvane::test::SameTexture;
+using morvane::test::SampleLayer;
+using morvane::test::SampleTexture;
+
+namespace {
+
+std::vector<uint8_t> LibraryBytes(int16_t count, size_t entries)
+{
+    std::vector<uint8_t> b(LibraryFileSize(entries), 0);
+    std::memcpy(b.data(), &count, 2);
+    return b;
+}
+
+// A folder of its own standing for the root of the drive, made current.
+class LibraryFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root_ = fs::temp_directory_path() / ("morvane-library-" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "cwd");
+        setenv("MORVANE_ROOT", root_.c_str(), 1);
+        oldCwd_ = fs::current_path();
+        fs::current_path(root_ / "cwd");
+    }
+    void TearDown() override
+    {
+        fs::current_path(oldCwd_);
+        unsetenv("MORVANE_ROOT");
+        fs::remove_all(root_);
+    }
+    static void WriteTexture(const fs::path& p, const Texture& t)
+    {
+        fs::create_directories(p.parent_path());
+        ASSERT_EQ(WriteTextureFile(p, t), "");
+    }
+    fs::path root_, oldCwd_;
+};
+
+}  // namespace
+
+TEST(LibraryFile, EntriesWriteAsFixedFieldsAndReadBackEqual)
+{
+    const std::vector<LibraryEntry> two{{"\\marble.zyv", "C:\\tex\\marble.zyv"}, {"\\wood.zyv", "/home/u/wood.zyv"}};
+    const std::vector<uint8_t> bytes = EncodeLibraryFile(two);
+    ASSERT_EQ(bytes.size(), 322u);
+    EXPECT_EQ(bytes[0], 2);
+    EXPECT_EQ(bytes[1], 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[2])), "\\marble.zyv");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[82])), "C:\\tex\\marble.zyv");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[162])), "\\wood.zyv");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[242])), "/home/u/wood.zyv");
+    EXPECT_EQ(bytes[161], 0);  // the rest of a field is zeros
+
+    const auto back = ParseLibraryFile(bytes);
+    ASSERT_TRUE(back.ok()) << back.error;
+    EXPECT_EQ(*back.value, two);
+
+    const std::vector<uint8_t> empty = EncodeLibraryFile({});
+    EXPECT_EQ(empty, std::vector<uint8_t>({0, 0}));
+    const auto none = ParseLibraryFile(empty);
+    ASSERT_TRUE(none.ok());
+    EXPECT_TRUE(none.value->empty());
+}
+
+TEST(LibraryFile, FieldsStopAtTheirTerminatorOrTheirEnd)
+{
+    std::vector<uint8_t> bytes = LibraryBytes(1, 1);
+    std::memcpy(&bytes[2], "\\a.zyv\0junk", 11);  // bytes after the NUL mean nothing
+    std::memset(&bytes[82], 'p', 80);            // no terminator: the whole field
+    const auto r = ParseLibraryFile(bytes);
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.value->at(0).name, "\\a.zyv");
+    EXPECT_EQ(r.value->at(0).path, std::string(80, 'p'));
+
+    // Written again, the full field stays inside its 80 bytes.
+    const std::vector<uint8_t> again = EncodeLibraryFile(*r.value);
+    ASSERT_EQ(again.size(), 162u);
+    EXPECT_EQ(*ParseLibraryFile(again).value, *r.value);
+    const std::vector<LibraryEntry> tooLong{{std::string(200, 'n'), "x"}};
+    EXPECT_EQ(EncodeLibraryFile(tooLong).size(), 162u);
+}
+
+TEST(LibraryFile, DamagedFilesAreRefused)
+{
+    EXPECT_FALSE(ParseLibraryFile({}).ok());
+    EXPECT_FALSE(ParseLibraryFile(std::vector<uint8_t>{1}).ok());
+
+    const auto negative = ParseLibraryFile(LibraryBytes(-1, 3));
+    EXPECT_FALSE(negative.ok());
+    EXPECT_NE(negative.error.find("negative"), std::string::npos);
+    EXPECT_FALSE(ParseLibraryFile(LibraryBytes(-32768, 0)).ok());
+
+    // A count beyond the entries held, and an entry cut short.
+    EXPECT_FALSE(ParseLibraryFile(LibraryBytes(32767, 2)).ok());
+    std::vector<uint8_t> cut = LibraryBytes(2, 2);
+    cut.pop_back();
+    EXPECT_FALSE(ParseLibraryFile(cut).ok());
+
+    // Bytes after the last entry are not read.
+    std::vector<uint8_t> longer = LibraryBytes(1, 2);
+    const auto r = ParseLibraryFile(longer);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.value->size(), 1u);
+}
+
+TEST_F(LibraryFolderTest, LibraryFilesOnDiskReportWhatFails)
+{
+    const std::vector<LibraryEntry> entries{{"\\a.zyv", "\\kvo\\a.zyv"}};
+    const fs::path file = root_ / "kvo/mine.jxw";
+    fs::create_directories(file.parent_path());
+    ASSERT_EQ(WriteLibraryFile(file, entries), "");
+    EXPECT_EQ(fs::file_size(file), 162u);
+    EXPECT_EQ(*ReadLibraryFile(file).value, entries);
+
+    const std::string cannot = WriteLibraryFile(root_ / "no/such/folder/x.jxw", entries);
+    EXPECT_NE(cannot.find("Unable to save"), std::string::npos);
+    EXPECT_NE(cannot.find("x.jxw"), std::string::npos);
+
+    const auto missing = ReadLibraryFile(root_ / "missing.jxw");
+    EXPECT_FALSE(missing.ok());
+    EXPECT_NE(missing.error.find("missing.jxw"), std::string::npos);
+
+    // A failed write leaves the old file as it was.
+    std::vector<LibraryEntry> tooMany(static_cast<size_t>(kMaxLibraryEntries) + 1, entries[0]);
+    EXPECT_NE(WriteLibraryFile(file, tooMany), "");
+    EXPECT_EQ(*ReadLibraryFile(file).value, entries);
+}
+
+TEST_F(LibraryFolderTest, StoredPathsFitTheirFieldOrAreRefused)
+{
+    EXPECT_EQ(LibraryEntryName("C:\\tex\\marble.zyv"), "\\marble.zyv");
+    EXPECT_EQ(LibraryEntryName("/home/u/wood.zyv"), "\\wood.zyv");
+    EXPECT_EQ(LibraryEntryName("plain.zyv"), "\\plain.zyv");
+
+    EXPECT_EQ(StoredLibraryPath("/tmp/short.zyv"), "/tmp/short.zyv");
+
+    // Too long as it stands, but below the root folder: the drive-rooted form.
+    const std::string deep(60, 'd');
+    const fs::path below = root_ / "kvo" / deep / "m.zyv";
+    EXPECT_EQ(StoredLibraryPath(below), "\\kvo\\" + deep + "\\m.zyv");
+    EXPECT_EQ(MapStoredPath(*StoredLibraryPath(below)), below);
+
+    // Too long either way.
+    EXPECT_FALSE(StoredLibraryPath(root_ / "kvo" / std::string(80, 'x') / "m.zyv"));
+    EXPECT_FALSE(StoredLibraryPath(fs::path("/elsewhere") / deep / deep / "m.zyv"));
+    EXPECT_TRUE(FitsLibraryField(std::string(79, 'a')));
+    EXPECT_FALSE(FitsLibraryField(std::string(80, 'a')));
+}
+
+TEST_F(LibraryFolderTest, EntriesAreFoundByPathThenByName)
+{
+    WriteTexture(root_ / "kvo/marble.zyv", SampleTexture(1));
+    const LibraryEntry moved{"\\marble.zyv", "C:\\old\\place\\marble.zyv"};
+    EXPECT_FALSE(FindLibraryTexture(moved, false));
+    EXPECT_EQ(FindLibraryTexture(moved, true), root_ / "kvo/marble.zyv");
+
+    // The stored path wins; the name itself means the root of the drive.
+    WriteTexture(root_ / "textures/marble.zyv", SampleTexture(2));
+    EXPECT_EQ(FindLibraryTexture({"\\marble.zyv", "\\textures\\marble.zyv"}, false), root_ / "textures/marble.zyv");
+    WriteTexture(root_ / "marble.zyv", SampleTexture(1));
+    EXPECT_EQ(FindLibraryTexture(moved, true), root_ / "marble.zyv");
+
+    EXPECT_FALSE(FindLibraryTexture({"\\nowhere.zyv", "\\nowhere.zyv"}, true));
+    EXPECT_FALSE(FindLibraryTexture({"\\", "\\kvo"}, true));  // folders are not textures
+}
+
+TEST_F(LibraryFolderTest, LibraryTexturesReadAsTextureFiles)
+{
+    const Texture sample = SampleTexture(2, 1, 3);
+    WriteTexture(root_ / "a.zyv", sample);
+    fs::copy_file(root_ / "a.zyv", root_ / "a.KVO");  // read as a texture whatever the extension
+
+    std::vector<std::string> loaded;
+    SetPictureLoader([&](Layer& l) { loaded.push_back(l.PicturePath()); });
+    const auto a = ReadLibraryTexture(root_ / "a.zyv");
+    const auto b = ReadLibraryTexture(root_ / "a.KVO");
+    SetPictureLoader(nullptr);
+    ASSERT_TRUE(a.ok()) << a.error;
+    ASSERT_TRUE(b.ok()) << b.error;
+    EXPECT_TRUE(SameTexture(*a.value, sample));
+    EXPECT_TRUE(SameTexture(*b.value, sample));
+    EXPECT_EQ(loaded.size(), 4u);  // every layer's picture, for each read
+
+    std::vector<uint8_t> shortFile = EncodeTextureFile(sample);
+    shortFile.resize(shortFile.size() - 1);
+    ASSERT_EQ(WriteFileReplacing(root_ / "short.zyv", shortFile), "");
+    const auto bad = ReadLibraryTexture(root_ / "short.zyv");
+    EXPECT_FALSE(bad.ok());
+    EXPECT_NE(bad.error.find("short.zyv"), std::string::npos);
+
+    const Texture fallback = DefaultLibraryTexture(MaterialPresetTable());
+    ASSERT_EQ(fallback.LayerCount(), 1);
+    EXPECT_EQ(+fallback.layers[0].layer.rec.material, 1);
+    EXPECT_EQ(fallback.layers[0].blendMode, 1);
+    EXPECT_EQ(fallback.layers[0].blendCoef, 1.0f);
+    EXPECT_EQ(fallback.layers[0].layer.PicturePath(), "");
+}
+
+TEST(LibraryThumbnail, IsTheTextureSampledEveryFiftiethAcrossAndFortyFourthUp)
+{
+    NoiseInit();
+    Texture t = SampleTexture(2);
+    for (LayerSlot& s : t.layers) {
+        s.layer.rec.lightDirX = 1.0f;
+        s.layer.rec.lightDirY = 1.0f;
+        s.layer.rec.lightDirZ = 1.6f;
+    }
+    t.layers[1].layer.rec.lightDirX = t.layers[1].layer.rec.lightDirY = t.layers[1].layer.rec.lightDirZ = 0.0f;
+    Texture direct = t;
+    const std::vector<uint8_t> thumb = RenderLibraryThumbnail(t);
+    ASSERT_EQ(thumb.size(), 50u * 44u * 4u);
+
+    // The library's copy is normalised in place; a zero light stays zero.
+    EXPECT_NEAR(+t.layers[0].layer.rec.lightDirX, 0.4683f, 1e-4);
+    EXPECT_NEAR(+t.layers[0].layer.rec.lightDirZ, 0.7493f, 1e-4);
+    EXPECT_EQ(+t.layers[1].layer.rec.lightDirZ, 0.0f);
+
+    PrepareForRender(direct);
+    std::vector<float> u(50), v(44);
+    for (int c = 0; c < 50; ++c) u[c] = static_cast<float>(c) * 0.02f;
+    for (int r = 0; r < 44; ++r) v[r] = static_cast<float>(r) * (1.0f / 44.0f);
+    std::vector<uint8_t> expected(thumb.size());
+    RenderOptions oneThread;
+    oneThread.threads = 1;
+    Render(direct, 0, 0, u, v, expected.data(), 200, oneThread);
+    EXPECT_EQ(thumb, expected);
+    EXPECT_NE(thumb, std::vector<uint8_t>(thumb.size(), 0));
+}
+
+TEST(LibraryCopy, ReplacesTheLayerStackWithADeepCopy)
+{
+    Texture library = SampleTexture(2, 1, 3);
+    Layer& animated = library.layers[1].layer;
+    animated.rec.width = 4;
+    animated.rec.height = 2;
+    animated.pixels.assign(4 * 2 * 4, 0x5A);
+    library.layers[0].layer.gradient->head.count = 7;
+
+    Texture document = SampleTexture(4);
+    const auto documentReserved = document.reserved;
+    const LayerRecord firstBefore = document.layers[0].layer.rec;
+
+    CopyLibraryTexture(library, document);
+    ASSERT_EQ(document.LayerCount(), 2);
+    EXPECT_EQ(document.reserved, documentReserved);
+    for (size_t i = 0; i < 2; ++i) {
+        const LayerSlot& from = library.layers[i];
+        const LayerSlot& to = document.layers[i];
+        EXPECT_EQ(to.blendCoef, from.blendCoef);
+        EXPECT_EQ(to.blendMode, from.blendMode);
+        EXPECT_EQ(to.orientation, from.orientation);
+        EXPECT_EQ(to.reliefOrientation, from.reliefOrientation);
+        EXPECT_EQ(BytesOf(to.colorKey), BytesOf(from.colorKey));
+        EXPECT_EQ(to.layer.PicturePath(), from.layer.PicturePath());
+        EXPECT_EQ(BytesOf(to.layer.gradient->entries), BytesOf(from.layer.gradient->entries));
+    }
+    // The reserved words at 18 and 22 stay the document's.
+    EXPECT_EQ(BytesOf(document.layers[0].layer.rec.reserved18), BytesOf(firstBefore.reserved18));
+    EXPECT_EQ(+document.layers[0].layer.rec.scaleX, +library.layers[0].layer.rec.scaleX);
+    EXPECT_EQ(+document.layers[0].layer.gradient->head.count, 7);
+
+    // Keys and pictures come along whole, each key with a gradient of 24.
+    const Layer& copied = document.layers[1].layer;
+    ASSERT_EQ(copied.keys.size(), 3u);
+    EXPECT_EQ(copied.pixels, animated.pixels);
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(+copied.keys[k].gradient.head.count, 24);
+        EXPECT_EQ(+copied.keys[k].rec.scaleX, +animated.keys[k].rec.scaleX);
+        EXPECT_EQ(BytesOf(copied.keys[k].gradient.entries), BytesOf(animated.keys[k].gradient.entries));
+    }
+
+    // The copy shares nothing with the library.
+    document.layers[1].layer.pixels[0] = 0;
+    document.layers[1].layer.keys[0].rec.scaleX = -1.0f;
+    EXPECT_EQ(animated.pixels[0], 0x5A);
+    EXPECT_NE(+animated.keys[0].rec.scaleX, -1.0f);
+}
+
+TEST(DefaultLibrary, TheShippedLibraryListsReadableTextures)
+{
+    const fs::path data = fs::path(MORVANE_BUILD_DIR) / "data";
+    const auto library = ReadLibraryFile(data / "default.jxw");
+    ASSERT_TRUE(library.ok()) << library.error;
+    ASSERT_GE(library.value->size(), 5u);
+    NoiseInit();
+    for (const LibraryEntry& e : *library.value) {
+        SCOPED_TRACE(e.path);
+        EXPECT_TRUE(FitsLibraryField(e.path));
+        EXPECT_EQ(e.name, LibraryEntryName(e.path));
+        const auto found = FindLibraryTexture(e, false);
+        ASSERT_TRUE(found);
+        auto texture = ReadLibraryTexture(*found);
+        ASSERT_TRUE(texture.ok()) << texture.error;
+        // Each is a texture worth showing: not one flat colour.
+        const std::vector<uint8_t> thumb = RenderLibraryThumbnail(*texture.value);
+        int distinct = 0;
+        for (size_t i = 4; i < thumb.size(); i += 4) distinct += std::memcmp(&thumb[i], &thumb[0], 3) != 0;
+        EXPECT_GT(distinct, 500);
+    }
+}

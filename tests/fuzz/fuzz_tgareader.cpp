@@ -1,0 +1,14 @@
+// TGA layer pictures come from the disk: any bytes must give a picture or
+// a reason, never a read or write outside the buffers.
+#include <cstdint>
+#include <span>
+
+#include "media/TgaReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // A smaller picture limit than the program's keeps each run quick.
+    const morvane::PictureRead r = morvane::ReadTgaPicture(std::span<const uint8_t>(data, size), uint64_t(1) << 22);
+    if (r.ok() && r.picture.pixels.size() != static_cast<size_t>(r.picture.width) * r.picture.height * 4) __builtin_trap();
+    return 0;
+}

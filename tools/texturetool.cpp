@@ -23,6 +23,7 @@
 #include "engine/Render.h"
 #include "engine/TextureFile.h"
 #include "media/Export.h"
+#include "media/LayerPicture.h"
 
 using namespace morvane;
 
@@ -103,6 +104,9 @@ int main(int argc, char** argv)
     Options o;
     if (!ParseOptions(argc, argv, o)) return Usage();
 
+    // Pictures and movies of picture layers that cannot be read are told
+    // on stderr; the texture is rendered without them.
+    InstallLayerPictureLoader([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     Parsed<Texture> parsed = ReadTextureFile(o.in);
     if (!parsed.ok()) return Fail(parsed.error);
     Texture& texture = *parsed.value;

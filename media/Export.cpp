@@ -14,6 +14,7 @@
 #include "media/ExportFiles.h"
 #include "media/FrameFolder.h"
 #include "media/JpegGlue.h"
+#include "media/MovieSource.h"
 #include "media/RowRenderer.h"
 #include "media/TgaWriter.h"
 
@@ -128,18 +129,24 @@ bool IsMpeg(ExportFormat format) { return format == ExportFormat::Mpeg1 || forma
 
 int FramesPerSecond(int videoFormat) { return videoFormat == kVideoNtsc ? kNtscFramesPerSecond : kFramesPerSecond; }
 
-// The texture at frame `frame` of a movie of `fps` frames per second.
+// The texture at frame `frame` of a movie of `fps` frames per second: the
+// first layer interpolated between its keys, and its movie (when its
+// picture is one) at that frame; a movie without that frame keeps the
+// picture it showed.
 void SetFrame(Texture& texture, int frame, int fps)
 {
     Layer& driving = texture.layers[0].layer;
     if (driving.rec.animated != 0) InterpolateLayerAt(driving, FrameTime(frame, driving.rec.duration, fps));
+    ShowMovieFrame(driving, frame);
 }
 
-// Renders every frame of the movie into the folder; an empty string, else
-// the message.  The first layer is restored whole afterwards.
+// Renders every frame of the movie into the folder at the texture's render
+// size as it is before the first frame; an empty string, else the message.
+// The first layer is restored whole afterwards.
 std::string RenderFrames(Texture& texture, const std::filesystem::path& path, FrameFolder& folder, int count,
                          int fps, bool mpeg, ExportHost& host)
 {
+    const auto [width, height] = RenderSizeOf(texture);
     Layer saved = texture.layers[0].layer;
     std::string error;
     for (int f = 0; f < count && error.empty(); ++f) {
@@ -148,7 +155,6 @@ std::string RenderFrames(Texture& texture, const std::filesystem::path& path, Fr
         host.ShowStatus(name);
         host.FrameProgress(0);
         PrepareForRender(texture);
-        const auto [width, height] = RenderSizeOf(texture);
         const std::string reason = WritePicture(folder.Add(name), texture, mpeg ? PictureKind::PpmFrame : PictureKind::Tga,
                                                 width, height, &host);
         if (!reason.empty()) {
@@ -157,6 +163,7 @@ std::string RenderFrames(Texture& texture, const std::filesystem::path& path, Fr
         }
         host.FrameFinished(FrameTime(f, saved.rec.duration, fps) * saved.rec.duration);
     }
+    CloseMovieSources();
     texture.layers[0].layer = std::move(saved);
     host.FramesFinished(texture.layers[0].layer.rec.duration);
     return error;
@@ -258,8 +265,14 @@ void SetAnimationTime(Texture& texture, float seconds)
     if (texture.layers.empty()) return;
     Layer& driving = texture.layers[0].layer;
     const float duration = driving.rec.duration;
-    if (driving.rec.animated == 0 || !(duration > 0.0f) || !std::isfinite(duration)) return;
-    InterpolateLayerAt(driving, seconds / duration);
+    if (driving.rec.animated != 0 && duration > 0.0f && std::isfinite(duration))
+        InterpolateLayerAt(driving, seconds / duration);
+    // The movie frame shown at that time: the last one begun by then.
+    const double frame = std::floor(static_cast<double>(seconds) * kFramesPerSecond + 1e-6);
+    if (frame >= 0.0 && frame < 1e9) {
+        ShowMovieFrame(driving, static_cast<int>(frame));
+        CloseMovieSources();
+    }
 }
 
 ExportResult ExportTexture(Texture& texture, const ExportRequest& request, ExportHost& host)

@@ -11,7 +11,8 @@
 // and up: PPM frames for MPEG, TGA frames for AVI and FLI) in a private
 // folder made for the export, then turned into the movie, and the frame
 // files are removed, also after a failure.  Frame i shows the first layer
-// interpolated between its keys at FrameTime(i) (engine/Animation.h); the
+// interpolated between its keys at FrameTime(i) (engine/Animation.h), and
+// frame i of its movie when its picture is one (media/MovieSource.h); the
 // layer is restored whole afterwards.
 //
 // Every file is written through a temporary file and renamed into place
@@ -88,7 +89,8 @@ struct ExportResult {
 ExportResult ExportTexture(Texture& texture, const ExportRequest& request, ExportHost& host);
 
 // The first layer set to its animation at `seconds` (interpolated between
-// its keys when it is animated), as the movie frame of that time shows it.
+// its keys when it is animated, and the frame of its movie at that time
+// when its picture is a movie), as the movie frame of that time shows it.
 void SetAnimationTime(Texture& texture, float seconds);
 
 // The prepared texture as a binary PPM picture of width x height pixels,

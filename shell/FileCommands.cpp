@@ -150,8 +150,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     const QString absolute = AbsolutePath(path);
     doc->SetPathName(absolute, false);
     doc->SetModifiedFlag(false);
-    RecentFiles().Add(absolute);
-    StoreRecentFiles();
+    AddRecentFile(absolute);
 
     frame->ShowLayerInPanels(*doc, 1);
     FitActiveFrame();
@@ -194,6 +193,12 @@ void CQuillonApp::OnFileSave()
 // The recent-file list
 
 QStringList CQuillonApp::RecentFileLabels() const { return RecentFiles().Entries(); }
+
+void CQuillonApp::AddRecentFile(const QString& path)
+{
+    RecentFiles().Add(AbsolutePath(path));
+    StoreRecentFiles();
+}
 
 void CQuillonApp::LoadRecentFileList() { RecentFiles().Load(AppProfile()); }
 

@@ -237,12 +237,11 @@ void CQuillonApp::OnAppAbout()
                     MB_OK | MB_ICONINFORMATION);
 }
 
-// The image size dialogs, the web page generator, the export and the tip
+// The image size dialogs, the web page generator and the tip
 // of the day are separate pieces of the program; until they are part of
 // it their commands do nothing.
 void CQuillonApp::OnImageFormat() {}
 void CQuillonApp::OnWebPager() {}
-void CQuillonApp::OnFileSaveAs() {}
 void CQuillonApp::OnTipOfTheDay() {}
 void CQuillonApp::ShowTipAtStartup() {}
 void CQuillonApp::LoadDefaultLibrary() {}

@@ -81,6 +81,8 @@ public:
     // The labels of the recent-file entries of the File menu, most recent
     // first.
     QStringList RecentFileLabels() const;
+    // Puts a file in front of the recent-file list.
+    void AddRecentFile(const QString& path);
     void LoadRecentFileList();
     void SaveRecentFileList();
 

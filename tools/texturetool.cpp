@@ -104,8 +104,7 @@ int main(int argc, char** argv)
     Options o;
     if (!ParseOptions(argc, argv, o)) return Usage();
 
-    // Pictures and movies of picture layers that cannot be read are told
-    // on stderr; the texture is rendered without them.
+    // A picture or movie that cannot be used is said on stderr.
     InstallLayerPictureLoader([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     Parsed<Texture> parsed = ReadTextureFile(o.in);
     if (!parsed.ok()) return Fail(parsed.error);

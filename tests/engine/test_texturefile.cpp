@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
+#include "support/FileSizeLimit.h"
 #include "support/SampleTextures.h"
 
 namespace fs = std::filesystem;
@@ -429,15 +428,12 @@ TEST_F(TextureFileDisk, AFailedWriteKeepsTheOldFile)
     const std::vector<uint8_t> before = Slurp(path);
 
     // A disk that fills up after 4000 bytes.
-    struct rlimit old {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 4000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string err = WriteTextureFile(path, SampleTexture(3, 2, 4));
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    std::string err;
+    {
+        const test::FileSizeLimit full(4000);
+        ASSERT_TRUE(full.ok());
+        err = WriteTextureFile(path, SampleTexture(3, 2, 4));
+    }
 
     EXPECT_NE(err, "");
     EXPECT_NE(err.find(path.string()), std::string::npos) << err;

@@ -109,26 +109,11 @@ inline Texture PreparedThreeLayers(int width, int height)
     return t;
 }
 
-// The same with the first layer animated over `duration` seconds by two
-// keys: at time 0 the layer as it is, at time 1 moved, stretched and with
-// other colours, so that every frame differs.
+// The same with the first layer animated over `duration` seconds.
 inline Texture AnimatedThreeLayers(int width, int height, float duration)
 {
     Texture t = PreparedThreeLayers(width, height);
-    Layer& layer = t.layers[0].layer;
-    Keyframe start = MakeKey(layer);
-    Keyframe end = MakeKey(layer);
-    end.rec.time = 1.0f;
-    end.rec.offsetX += 0.8f;
-    end.rec.scaleX *= 2.0f;
-    for (GradientEntry& e : end.gradient.entries) {
-        e.startR = 1.0f - e.startR;
-        e.endB = 0.2f;
-    }
-    layer.keys = {start, end};
-    layer.rec.animated = 1;
-    layer.rec.keyCount = 2;
-    layer.rec.duration = duration;
+    AnimateFirstLayer(t, duration);
     return t;
 }
 

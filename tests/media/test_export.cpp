@@ -9,10 +9,14 @@
 
 #include "MediaTestSupport.h"
 #include "codec/EncoderParams.h"
+#include <sys/resource.h>
+
 #include "engine/Animation.h"
+#include "engine/TestTextures.h"
 #include "engine/TextureFile.h"
 #include "media/Export.h"
 #include "media/ExportFiles.h"
+#include "media/LayerPicture.h"
 #include "media/TgaWriter.h"
 #include "support/SampleTextures.h"
 
@@ -223,6 +227,24 @@ TEST_F(ExportTest, AStillTgaIsTheViewsPictureStoredBottomRowFirst)
     EXPECT_EQ(Files(), std::vector<std::string>{"s.tga"});
 }
 
+TEST_F(ExportTest, TheLargestStillNeedsMemoryForABandOfRowsOnly)
+{
+    // 8190 x 5672 of one colour: a whole picture would take 186 MB.
+    Texture t = MakeTexture({Slot(SolidLayer(10, 200, 30))});
+    t.layers[0].layer.rec.width = 8190;
+    t.layers[0].layer.rec.height = 5672;
+    struct rusage before {};
+    ::getrusage(RUSAGE_SELF, &before);
+    ASSERT_TRUE(Export(t, "big.tga").written());
+    struct rusage after {};
+    ::getrusage(RUSAGE_SELF, &after);
+    // (A band of rows takes 8 MB; the sanitizers' own bookkeeping adds
+    // some tens of megabytes.)
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 120 * 1024) << "kilobytes";
+    // Every row: 63 runs of 128, one of 125, the last pixel alone.
+    EXPECT_EQ(fs::file_size(m_out / "big.tga"), 18u + 5672u * 65 * 4);
+}
+
 TEST_F(ExportTest, AnMpeg1MovieHasOneFramePerTwentyFifthAndRestoresTheLayer)
 {
     REQUIRE_FFMPEG();
@@ -283,6 +305,38 @@ TEST_F(ExportTest, Mpeg2MoviesAskTheVideoFormatAndCountNtscInThirtieths)
     EXPECT_EQ(Export(t, "c.m2v").outcome, ExportResult::Cancelled);
     EXPECT_TRUE(m_host.frames.empty());
     EXPECT_EQ(Files(), (std::vector<std::string>{"n.m2v", "p.m2v"}));
+}
+
+TEST_F(ExportTest, AMovieLayerShowsTheMoviesFrameInEachFrame)
+{
+    REQUIRE_FFMPEG();
+    // 10 frames of one colour whose hue turns 36 degrees a frame, as the
+    // picture of the first layer.
+    const std::string source = m_tmp / "source.mpg";
+    ASSERT_EQ(Shell("ffmpeg -v error -y -f lavfi -i 'color=c=red:size=48x32:rate=25,format=yuv420p,hue=h=36*n' "
+                    "-frames:v 10 -q:v 2 " + source),
+              0);
+    Texture t = MakeTexture({Slot(PictureLayer(48, 32, {}))});
+    Layer& layer = t.layers[0].layer;
+    layer.SetPicturePath(source);
+    std::string said;
+    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, [&](const std::string& s) { said = s; })) << said;
+    ASSERT_FLOAT_EQ(layer.rec.duration, 0.4f);
+    const std::vector<uint8_t> firstPicture = layer.pixels;
+
+    ASSERT_TRUE(Export(t, "m.mpg").written());
+    EXPECT_EQ(m_host.frames.size(), 10u);
+    // The layer shows the movie's first frame again.
+    EXPECT_EQ(t.layers[0].layer.pixels, firstPicture);
+
+    // Frame 7 of the export is the texture at 0.28 s: the movie's frame 7.
+    Texture at = t;
+    SetAnimationTime(at, 0.28f);
+    EXPECT_NE(at.layers[0].layer.pixels, firstPicture);
+    PrepareForRender(at);
+    const std::vector<uint8_t> decoded = DecodedFrame(m_out / "m.mpg", 7, m_tmp.str());
+    EXPECT_GT(Psnr(decoded, ViewPixels(at, 48, 32)), 35.0);
+    EXPECT_LT(Psnr(decoded, ViewPixels(t, 48, 32)), 15.0);
 }
 
 TEST_F(ExportTest, ALayerThatIsNotAnimatedGivesFramesOfTheLayerAsItStands)

@@ -3,13 +3,12 @@
 // or unsupported files refused with a message.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "MediaTestSupport.h"
 #include "media/JpegGlue.h"
+#include "support/FileSizeLimit.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -162,17 +161,15 @@ TEST(JpegGlue, AFailedSaveLeavesNoFile)
     // A full disk during the write (a file size limit): the old file stays.
     const std::string path = dir / "t.jpg";
     WriteBytes(path, "old");
-    struct rlimit old {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    testing::internal::CaptureStderr();
-    const std::string full = SaveTextureJpeg(path, PreparedThreeLayers(320, 240));
-    testing::internal::GetCapturedStderr();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, handler);
+    const Texture large = PreparedThreeLayers(320, 240);
+    std::string full;
+    {
+        const FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.ok());
+        testing::internal::CaptureStderr();
+        full = SaveTextureJpeg(path, large);
+        testing::internal::GetCapturedStderr();
+    }
     EXPECT_NE(full.find("Unable to save"), std::string::npos) << full;
     EXPECT_NE(full.find("too large"), std::string::npos) << full;
     EXPECT_EQ(ReadBytes(path), std::vector<uint8_t>({'o', 'l', 'd'}));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QMdiArea>
 #include <QTemporaryDir>
 
@@ -76,6 +77,21 @@ protected:
     std::unique_ptr<ScopedScriptedDialogs> m_ui;
     std::unique_ptr<CQuillonApp> m_app;
 };
+
+// The bytes of a file; empty when it cannot be read.
+inline QByteArray Contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline QByteArray AsBytes(const std::vector<uint8_t>& b)
+{
+    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+// The bytes of the texture file of `t`.
+inline QByteArray Encoded(const Texture& t) { return AsBytes(EncodeTextureFile(t)); }
 
 // The blue, green and red bytes of the surface's pixel.
 inline void ExpectPixel(const QImage& surface, int x, int y, const uint8_t* bgr)

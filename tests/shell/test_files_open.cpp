@@ -42,12 +42,6 @@ Texture TwoLayers(int width, int height)
     return t;
 }
 
-QByteArray Contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class FilesOpen : public ShellTest {

@@ -1,13 +1,11 @@
 // Save writes texture files only, through a temporary file, and keeps the
 // document modified when it did not write.
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
 
-#include <csignal>
-
 #include "ShellFixture.h"
+#include "support/FileSizeLimit.h"
 #include "support/SampleTextures.h"
 
 using namespace morvane;
@@ -15,22 +13,6 @@ using namespace morvane::test;
 
 // Readable failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
-namespace {
-
-QByteArray Contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray Encoded(const Texture& t)
-{
-    const std::vector<uint8_t> b = EncodeTextureFile(t);
-    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
-}
-
-}  // namespace
 
 class FilesSave : public ShellTest {
 protected:
@@ -163,15 +145,11 @@ TEST_F(FilesSave, AFailedSaveSaysSoAndKeepsEverything)
     doc->m_texture = SampleTexture(4, 3, 6);  // larger than the disk allows below
     doc->SetModifiedFlag();
 
-    struct rlimit old {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    Save();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, handler);
+    {
+        const FileSizeLimit full(4096);
+        ASSERT_TRUE(full.ok());
+        Save();
+    }
 
     ASSERT_EQ(Ui().messages.size(), 1u);
     EXPECT_TRUE(Ui().messages[0].text.contains(file));

@@ -29,4 +29,25 @@ inline Texture ThreeLayers(int width, int height)
     return t;
 }
 
+// Animates the texture's first layer over `duration` seconds by two keys:
+// at time 0 the layer as it is, at time 1 moved, stretched and with other
+// colours, so that every frame differs.
+inline void AnimateFirstLayer(Texture& t, float duration)
+{
+    Layer& layer = t.layers[0].layer;
+    Keyframe start = MakeKey(layer);
+    Keyframe end = MakeKey(layer);
+    end.rec.time = 1.0f;
+    end.rec.offsetX += 0.8f;
+    end.rec.scaleX *= 2.0f;
+    for (GradientEntry& e : end.gradient.entries) {
+        e.startR = 1.0f - e.startR;
+        e.endB = 0.2f;
+    }
+    layer.keys = {start, end};
+    layer.rec.animated = 1;
+    layer.rec.keyCount = 2;
+    layer.rec.duration = duration;
+}
+
 }  // namespace morvane::test

@@ -1,0 +1,120 @@
+// Save As: the chosen name's extension decides what is written (see
+// media/Export.h).  The export asks its questions and shows its progress
+// through the editor's windows: the MPEG-2 video format dialog, the status
+// bar (frame names), the command panel's progress bar.
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QStatusBar>
+
+#include "media/Export.h"
+#include "media/MpegFormat.h"
+#include "panels/Commande.h"
+#include "platform/Dialogs.h"
+#include "shell/MainFrm.h"
+#include "shell/Morvane.h"
+#include "shell/QuillonDoc.h"
+
+namespace {
+
+const QString kSaveTitle = QStringLiteral("Save a Texture");
+// The types offered: movies only when the first layer is animated.
+const QString kStillFilter = QStringLiteral(
+    "Texture File (*.zyv) | *.zyv| Layer File (*.kvo) | *.kvo| Tarnvale 3D Files *.tpr | *.tpr| Truevision Targa "
+    "Files *.tga | *.tga| JPEG Files *.jpg | *.jpg||");
+const QString kMovieFilter = QStringLiteral(
+    "Morvane Files *.kvo | *.kvo| Tarnvale 3D Files *.tpr | *.tpr| Truevision Targa Files *.tga | *.tga| JPEG Files "
+    "*.jpg | *.jpg| MPEG-1 Movie Files *.mpg | *.mpg| MPEG-2 Movie Files *.m2v | *.m2v| AVI Movie Files *.avi | "
+    "*.avi| FLI Movie Files *.fli | *.fli||");
+
+// The document's title up to its first ".".
+QString BaseTitle(const QString& title)
+{
+    const int dot = title.indexOf('.');
+    return dot < 0 ? title : title.left(dot);
+}
+
+// The export's questions and progress in the main frame's windows.  Panels
+// are repainted at once: the export runs without handling events.
+class FrameExportHost : public morvane::ExportHost {
+public:
+    explicit FrameExportHost(CMainFrame* frame) : m_frame(frame)
+    {
+        if (frame && frame->m_pCommandPanel) m_progress = frame->m_pCommandPanel->progressBar;
+        if (m_progress) m_progress->setRange(0, 1000);
+        m_sinceProgress.start();
+    }
+
+    std::optional<int> AskVideoFormat(int preselected) override
+    {
+        CMpegFormatDlg dlg(m_frame);
+        dlg.m_videoFormat = preselected;
+        if (dlg.DoModal() != IDOK) return std::nullopt;
+        return dlg.m_videoFormat;
+    }
+
+    std::optional<morvane::AviSettings> ChooseCompressor() override { return morvane::AviSettings{}; }
+
+    void ShowStatus(const std::string& text) override
+    {
+        if (m_frame) m_frame->SetMessageText(QString::fromStdString(text));
+    }
+
+    void FrameProgress(int permille) override
+    {
+        if (!m_progress) return;
+        // Repainting costs more than rows take: at most every 40 ms, and
+        // always at the start of a frame.
+        if (permille != 0 && m_sinceProgress.elapsed() < 40) return;
+        m_sinceProgress.restart();
+        m_progress->setValue(permille);
+        m_progress->repaint();
+    }
+
+private:
+    CMainFrame* m_frame;
+    QProgressBar* m_progress = nullptr;
+    QElapsedTimer m_sinceProgress;
+};
+
+}  // namespace
+
+void CQuillonApp::OnFileSaveAs()
+{
+    CMainFrame* frame = MainFrame();
+    CQuillonDoc* doc = frame ? frame->ActiveDocument() : nullptr;
+    if (!doc || doc->m_texture.layers.empty()) return;
+    morvane::Texture& texture = doc->m_texture;
+
+    FileDialogRequest r;
+    r.save = true;
+    r.title = kSaveTitle;
+    r.filter = texture.layers[0].layer.rec.animated != 0 ? kMovieFilter : kStillFilter;
+    r.defaultExt = QStringLiteral("zyv");
+    r.initialDir = QStringLiteral("\\kvo");
+    r.initialName = BaseTitle(doc->GetTitle());
+    r.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    const QStringList chosen = Ui().FileDialog(frame, r);
+    if (chosen.isEmpty() || chosen.front().isEmpty()) return;
+    const QString path = chosen.front();
+
+    morvane::ExportRequest request;
+    request.path = path.toStdString();
+    request.currentLayer = frame->m_pCommandPanel ? frame->m_pCommandPanel->currentLayer : 1;
+    FrameExportHost host(frame);
+    const morvane::ExportResult result = morvane::ExportTexture(texture, request, host);
+
+    if (result.outcome == morvane::ExportResult::Failed) {
+        AfxMessageBox(QString::fromStdString(result.error), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    // A texture file becomes the document's file.  A layer file holds one
+    // layer only: the document keeps its own name and stays modified, so
+    // that Save never writes the whole texture over the layer file.
+    if (result.written() && result.format == morvane::ExportFormat::Texture) {
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        doc->SetPathName(absolute, false);
+        doc->SetModifiedFlag(false);
+        AddRecentFile(absolute);
+    }
+}

@@ -1,0 +1,213 @@
+// File > Save As through the scripted dialogs: every type writes its file
+// and nothing else anywhere, a texture file becomes the document's file, a
+// layer file does not, and a failed export says why and changes nothing.
+
+#include <QDir>
+#include <QFile>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
+#include <QStatusBar>
+
+
+#include "ShellFixture.h"
+#include "media/Export.h"
+#include "media/MpegFormat.h"
+#include "support/FileSizeLimit.h"
+#include "support/SampleTextures.h"
+
+using namespace morvane;
+using namespace morvane::test;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+}  // namespace
+
+class SaveAs : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        // The frame folders of movie exports go below a folder of the test.
+        QDir(m_dir.path()).mkpath("tmp");
+        m_oldTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", Path("tmp").toUtf8());
+        QDir(m_dir.path()).mkpath("out");
+        m_oldCwd = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(m_oldCwd);
+        if (m_oldTmp.isEmpty()) qunsetenv("TMPDIR");
+        else qputenv("TMPDIR", m_oldTmp);
+        ShellTest::TearDown();
+    }
+
+    // Save As with the scripted dialog answering `name` in the folder "out".
+    void SaveAsName(const QString& name)
+    {
+        Ui().files = {{Path("out/" + name)}};
+        Frame()->SendCommand(ID_FILE_SAVE_AS_TEXTURE);
+    }
+    // Every file below the test's folder, the profile and the folders aside.
+    QStringList Files() const
+    {
+        QStringList files;
+        for (const QString& dir : {QString(""), QString("out"), QString("tmp"), QString("root"), QString("root/kvo")}) {
+            for (const QString& f : QDir(Path(dir)).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot))
+                files << (dir.isEmpty() ? f : dir + "/" + f);
+        }
+        files.removeAll("Morvane.ini");
+        for (const char* folder : {"out", "tmp", "root", "root/kvo"}) files.removeAll(folder);
+        files.sort();
+        return files;
+    }
+
+    void UseAnimatedTexture(int w, int h, float duration)
+    {
+        Texture t = ThreeLayers(w, h);
+        AnimateFirstLayer(t, duration);
+        UseTexture(std::move(t));
+    }
+
+    QByteArray m_oldTmp;
+    QString m_oldCwd;
+};
+
+TEST_F(SaveAs, TheDialogOffersMoviesOnlyForAnAnimatedFirstLayer)
+{
+    Start();
+    Frame()->SendCommand(ID_FILE_SAVE_AS_TEXTURE);  // cancelled
+    ASSERT_EQ(Ui().fileRequests.size(), 1u);
+    const FileDialogRequest& r = Ui().fileRequests[0];
+    EXPECT_TRUE(r.save);
+    EXPECT_EQ(r.title, "Save a Texture");
+    EXPECT_EQ(r.defaultExt, "zyv");
+    EXPECT_EQ(r.initialDir, "\\kvo");
+    EXPECT_EQ(r.initialName, "Quillo1");
+    EXPECT_EQ(r.flags, unsigned(OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST));
+    EXPECT_EQ(r.filter,
+              "Texture File (*.zyv) | *.zyv| Layer File (*.kvo) | *.kvo| Tarnvale 3D Files *.tpr | *.tpr| Truevision "
+              "Targa Files *.tga | *.tga| JPEG Files *.jpg | *.jpg||");
+
+    UseAnimatedTexture(32, 16, 0.2f);
+    Frame()->SendCommand(ID_FILE_SAVE_AS_TEXTURE);
+    ASSERT_EQ(Ui().fileRequests.size(), 2u);
+    EXPECT_EQ(Ui().fileRequests[1].filter,
+              "Morvane Files *.kvo | *.kvo| Tarnvale 3D Files *.tpr | *.tpr| Truevision Targa Files *.tga | *.tga| JPEG "
+              "Files *.jpg | *.jpg| MPEG-1 Movie Files *.mpg | *.mpg| MPEG-2 Movie Files *.m2v | *.m2v| AVI Movie "
+              "Files *.avi | *.avi| FLI Movie Files *.fli | *.fli||");
+    EXPECT_TRUE(Files().isEmpty()) << Files().join(", ").toStdString();
+}
+
+TEST_F(SaveAs, EveryTypeWritesItsFileAndNothingElse)
+{
+    Start();
+    UseAnimatedTexture(48, 32, 0.2f);
+    CQuillonDoc* doc = Doc();
+    doc->SetModifiedFlag();
+    const Layer layer = doc->m_texture.layers[0].layer;
+
+    QStringList expected;
+    for (const QString name : {"t.tga", "t.bmp", "t.jpg", "t.tpr", "t.mpg", "t.kvo"}) {
+        SaveAsName(name);
+        expected << "out/" + name;
+        expected.sort();
+        EXPECT_EQ(Files(), expected) << name.toStdString();
+        EXPECT_TRUE(Ui().messages.empty()) << Ui().messages[0].text.toStdString();
+    }
+    // Those leave the document as it was, its animated layer included.
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(doc->GetPathName().isEmpty());
+    EXPECT_EQ(BytesOf(doc->m_texture.layers[0].layer.rec), BytesOf(layer.rec));
+    EXPECT_EQ(Contents(Path("out/t.kvo")), AsBytes(EncodeLayerFile(layer)));
+    // The movie's last frame was named in the status bar.
+    EXPECT_EQ(Frame()->MessageText(), "mpeg0004.ppm");
+
+    // A texture file (any case of the extension) becomes the document's file.
+    SaveAsName("T.ZYV");
+    EXPECT_EQ(Contents(Path("out/T.ZYV")), Encoded(doc->m_texture));
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(doc->GetPathName(), Path("out/T.ZYV"));
+    EXPECT_EQ(doc->GetTitle(), "T.ZYV");
+    EXPECT_EQ(m_app->RecentFileLabels().value(0), Path("out/T.ZYV"));
+
+    // Another extension writes nothing and says nothing.
+    SaveAsName("t.png");
+    EXPECT_FALSE(QFile::exists(Path("out/t.png")));
+    EXPECT_TRUE(Ui().messages.empty());
+}
+
+TEST_F(SaveAs, AFailedExportSaysWhyAndChangesNothing)
+{
+    Start();
+    UseAnimatedTexture(48, 32, 0.2f);
+    CQuillonDoc* doc = Doc();
+    doc->SetModifiedFlag();
+    const QByteArray before = Encoded(doc->m_texture);
+    QFile(Path("out/file")).open(QIODevice::WriteOnly);
+
+    // A folder that is a file, for a texture, a picture and a movie.
+    for (const QString name : {"file/t.zyv", "file/t.tga", "file/t.mpg"}) {
+        Ui().messages.clear();
+        SaveAsName(name);
+        ASSERT_EQ(Ui().messages.size(), 1u) << name.toStdString();
+        EXPECT_EQ(Ui().messages[0].text, "Unable to save \"" + Path("out/" + name) + "\".\nNot a directory.");
+        EXPECT_EQ(Ui().messages[0].style, unsigned(MB_OK | MB_ICONEXCLAMATION));
+    }
+
+    // A disk that fills up while the frames are written.
+    Ui().messages.clear();
+    {
+        const FileSizeLimit full(3000);
+        ASSERT_TRUE(full.ok());
+        SaveAsName("full.mpg");
+    }
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text, "Unable to save \"" + Path("out/full.mpg") +
+                                         "\".\nThe frame mpeg0000.ppm could not be written: File too large.");
+
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(doc->GetPathName().isEmpty());
+    EXPECT_EQ(Encoded(doc->m_texture), before);
+    EXPECT_EQ(Files(), QStringList{"out/file"});
+}
+
+TEST_F(SaveAs, AnMpeg2MovieAsksTheVideoFormatFirst)
+{
+    Start();
+    UseAnimatedTexture(48, 32, 0.2f);
+    std::vector<int> shown;
+    QString caption;
+    CMpegFormatDlg::SetModalAnswer([&](CMpegFormatDlg& dlg) {
+        caption = dlg.windowTitle();
+        shown.push_back(dlg.m_videoFormat);
+        auto* ntsc = qobject_cast<QRadioButton*>(dlg.GetDlgItem(1044));
+        EXPECT_TRUE(ntsc && ntsc->isChecked());
+        // SECAM for the first movie, then Cancel.
+        if (shown.size() > 1) return int(IDCANCEL);
+        dlg.show();
+        QTest::mouseClick(dlg.GetDlgItem(1045), Qt::LeftButton);
+        return int(IDOK);
+    });
+    SaveAsName("secam.m2v");
+    SaveAsName("cancel.m2v");
+    CMpegFormatDlg::SetModalAnswer(nullptr);
+
+    EXPECT_EQ(caption, "Video format for MPEG2");
+    EXPECT_EQ(shown, (std::vector<int>{1, 1}));
+    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_EQ(Files(), QStringList{"out/secam.m2v"});
+    // SECAM: 25 frames a second, so 5 frames for 0.2 s, the last one named.
+    EXPECT_EQ(Frame()->MessageText(), "mpeg0004.ppm");
+    const QByteArray movie = Contents(Path("out/secam.m2v"));
+    // The sequence display extension says SECAM (video_format 3).
+    int ext = -1;
+    for (int at = 0; ext < 0 && (at = movie.indexOf(QByteArray("\x00\x00\x01\xB5", 4), at)) >= 0; at += 4)
+        if ((uint8_t(movie[at + 4]) >> 4) == 2) ext = at;
+    ASSERT_GE(ext, 0);
+    EXPECT_EQ((uint8_t(movie[ext + 4]) >> 1) & 7, 3);
+}

@@ -20,7 +20,10 @@ class Bytes {
 public:
     std::vector<uint8_t> b;
 
-    void Tag(const char* t) { b.insert(b.end(), t, t + 4); }
+    void Tag(const char* t)
+    {
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(t[i]));
+    }
     void U16(int v)
     {
         b.push_back(static_cast<uint8_t>(v));

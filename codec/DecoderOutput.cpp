@@ -11,6 +11,7 @@
 #endif
 
 #include "codec/DecoderMessages.h"
+#include "engine/SafeFile.h"
 
 namespace morvane {
 
@@ -379,22 +380,7 @@ bool WriteFrameTga(const DecodedPlanes& frame, const std::filesystem::path& path
     h[17] = 0x20;  // top-left origin
     ConvertFrameToRgb(frame, file.data() + 18, frame.width * 3, PixelLayout::Bgr);
 
-    std::filesystem::path temp = path;
-    temp += ".tmp";
-    bool ok = false;
-    if (std::FILE* f = std::fopen(temp.c_str(), "wb")) {
-        ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-        ok = (std::fclose(f) == 0) && ok;
-        if (ok) {
-            std::error_code ec;
-            std::filesystem::rename(temp, path, ec);
-            ok = !ec;
-        }
-        if (!ok) {
-            std::error_code ec;
-            std::filesystem::remove(temp, ec);
-        }
-    }
+    const bool ok = WriteFileReplacing(path, file).empty();
     if (!ok) DecoderDiagnostic("Couldn't create %s\n", path.string().c_str());
     return ok;
 }

@@ -30,8 +30,8 @@ void ConvertFrameToRgbPlain(const DecodedPlanes& frame, uint8_t* out, int outStr
 // green, blue, spare = 0), rows packed.
 std::vector<uint8_t> FrameToRgbx(const DecodedPlanes& frame);
 
-// Writes the frame as an uncompressed 24-bit TGA, top row first, through a
-// temporary file renamed into place.  False (after the message "Couldn't
+// Writes the frame as an uncompressed 24-bit TGA, top row first, through
+// the shared writer (nothing appears at `path` unless it is complete).  False (after the message "Couldn't
 // create <name>") when the file cannot be written.
 bool WriteFrameTga(const DecodedPlanes& frame, const std::filesystem::path& path);
 

@@ -491,17 +491,17 @@ void EncoderCore::SetPictureParameters(const CodedPicture& cp)
 bool EncoderCore::FlushBytes()
 {
     const std::vector<uint8_t> bytes = bits_.TakeBytes();
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size()) {
-        Error(std::string("Couldn't write the output file: ") + std::strerror(errno));
+    if (!bytes.empty() && !out_->Write(bytes)) {
+        Error("Couldn't write the output file: " + out_->Error());
         return false;
     }
     return true;
 }
 
-bool EncoderCore::EncodeSequence(std::FILE* out, const std::string& frameFolder,
+bool EncoderCore::EncodeSequence(ReplacingFile& out, const std::string& frameFolder,
                                  const std::function<void(const ReconstructedPicture&)>& onRecon)
 {
-    out_ = out;
+    out_ = &out;
     bits_.Reset();
     init_fast_idct();
     if (!Allocate()) return false;
@@ -581,29 +581,15 @@ bool EncoderCore::EncodeSequence(std::FILE* out, const std::string& frameFolder,
 
 // ---- front end ----------------------------------------------------------------
 
-namespace {
-
-std::string TemporaryName(const std::string& path)
-{
-    static std::atomic<unsigned> counter{0};
-    return path + ".part" + std::to_string(static_cast<long>(getpid())) + "-" + std::to_string(counter++);
-}
-
-}  // namespace
-
 bool EncodeWithParameters(EncoderParameters params, const EncodeRequest& request, MessageSink& sink)
 {
     if (!CheckEncoderParameters(params, sink)) return false;
     if (params.frameCount < 0) params.frameCount = 0;
 
-    std::string temp;
-    std::FILE* out = nullptr;
-    for (int attempt = 0; attempt < 100 && !out; ++attempt) {
-        temp = TemporaryName(request.outputPath);
-        out = std::fopen(temp.c_str(), "wbx");
-        if (!out && errno != EEXIST) break;
-    }
-    if (!out) {
+    // The stream goes to the shared writer's unnamed temporary file and
+    // appears at the output path only when complete.
+    ReplacingFile out(request.outputPath);
+    if (!out.ok()) {
         sink.Report("Couldn't create output file " + request.outputPath);
         return false;
     }
@@ -612,15 +598,10 @@ bool EncodeWithParameters(EncoderParameters params, const EncodeRequest& request
         EncoderCore core(std::move(params), sink, request.plainSearch);
         ok = core.EncodeSequence(out, request.frameFolder, request.onReconstructed);
     }
-    if (std::fclose(out) != 0 && ok) {
+    if (ok && !out.Commit().empty()) {
         sink.Report("Couldn't write output file " + request.outputPath);
         ok = false;
     }
-    if (ok && std::rename(temp.c_str(), request.outputPath.c_str()) != 0) {
-        sink.Report("Couldn't create output file " + request.outputPath);
-        ok = false;
-    }
-    if (!ok) std::remove(temp.c_str());
     return ok;
 }
 

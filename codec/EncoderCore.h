@@ -14,6 +14,8 @@
 #include "codec/EncoderParams.h"
 #include "codec/MessageSink.h"
 #include "codec/MpegEncoder.h"
+#include "engine/SafeFile.h"
+#include "engine/SafeFile.h"
 
 namespace morvane::mpeg {
 
@@ -164,9 +166,9 @@ void ExtendBorder(uint8_t* plane, int w, int h, int W, int H);
 class EncoderCore {
 public:
     EncoderCore(EncoderParameters params, MessageSink& sink, bool plainSearch);
-    // Codes the whole sequence; bytes go to `out` as they are ready.  False
-    // when the run stopped after a message.
-    bool EncodeSequence(std::FILE* out, const std::string& frameFolder,
+    // Codes the whole sequence; bytes go to `out` as they are ready (the
+    // caller commits it).  False when the run stopped after a message.
+    bool EncodeSequence(ReplacingFile& out, const std::string& frameFolder,
                         const std::function<void(const ReconstructedPicture&)>& onRecon);
 
     // Building blocks, public for the tests.
@@ -220,7 +222,7 @@ private:
     BitWriter bits_;
     RateControl rc_;
     FrameReader reader_;
-    std::FILE* out_ = nullptr;
+    ReplacingFile* out_ = nullptr;
     bool failed_ = false;
 
     int mbWidth_ = 0, mbHeight_ = 0, width_ = 0, height_ = 0, chromWidth_ = 0, chromHeight_ = 0;

@@ -5,9 +5,10 @@
 //
 // Messages (bad parameters, unreadable frames, values the syntax cannot
 // carry, files that cannot be written) go to the caller's MessageSink,
-// which writes them to stderr and keeps them.  A run that stops leaves no
-// output file behind (the stream is written to a temporary file in the
-// output's folder and renamed into place only when complete).
+// which writes them to stderr and keeps them.  A run that stops, or a
+// process that dies, leaves no output file behind: the stream is written
+// through the shared writer (engine/SafeFile.h) and put in place only when
+// complete.
 #pragma once
 
 #include <cstdint>

@@ -47,7 +47,7 @@ void Cyclone(float x, float y, float z, const Layer& layer, float out[3])
     const float f = t != 0.0f ? t * FbmAt(x, y, z, FbmOf(layer.rec)) : 0.0f;
     const float r = std::sqrt(x * x + y * y);
     const float theta = CycloneAngle(x, y, r);
-    const float arms = theta * static_cast<float>(layer.rec.detail);
+    const float arms = theta * static_cast<float>(LimitedDetail(layer.rec));
     const float s = Wave(static_cast<float>(arms * 0.159154943091884 + (z + r) + f));
     AddLookup(out, *g, Wave(r) + s);
 }
@@ -61,7 +61,7 @@ void MaterialCrackle(float x, float y, float z, const Layer& layer, float out[3]
     const Gradient* g = GradientOf(layer);
     if (!g) return;
     const LayerRecord& r = layer.rec;
-    const CrackleList& list = ctx.crackle.Points(x, y, z, r.turbulence, r.detail, r.lacunarity, r.omega);
+    const CrackleList& list = ctx.crackle.Points(x, y, z, r.turbulence, LimitedDetail(r), r.lacunarity, r.omega);
     const CrackleNearest n = FindNearestTwo(list, x, y, z);
     float v = std::sqrt(n.d2) - std::sqrt(n.d1);
     if (v >= 1.0f) v = 1.0f;
@@ -73,7 +73,7 @@ void MaterialMandelbrot(float x, float y, float, const Layer& layer, float out[3
 {
     const Gradient* g = GradientOf(layer);
     if (!g) return;
-    const int detail = layer.rec.detail;
+    const int detail = LimitedDetail(layer.rec);
     float zr = x, zi = y;
     int n = 0;
     for (int i = 0; i < detail; ++i) {
@@ -120,7 +120,7 @@ void MaterialColorRipples(float x, float y, float z, const Layer& layer, float o
     const Gradient* g = GradientOf(layer);
     if (!g) return;
     const LayerRecord& r = layer.rec;
-    const int k = WaveSourceCount(r.detail);
+    const int k = WaveSourceCount(LimitedDetail(r));
     const float frequency = r.frequency, phase = r.phase;
     float s = 0.0f;
     for (int i = 0; i < k; ++i) s += TableSin(frequency * SourceDistance(x, y, z, i) + phase);
@@ -134,7 +134,7 @@ void MaterialColorWaves(float x, float y, float z, const Layer& layer, float out
     const Gradient* g = GradientOf(layer);
     if (!g) return;
     const LayerRecord& r = layer.rec;
-    const int k = WaveSourceCount(r.detail);
+    const int k = WaveSourceCount(LimitedDetail(r));
     const float frequency = r.frequency, phase = r.phase;
     float s = 0.0f;
     for (int i = 0; i < k; ++i) {

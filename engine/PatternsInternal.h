@@ -14,6 +14,7 @@
 #include "engine/FloatInt.h"
 #include "engine/Eval.h"
 #include "engine/Noise.h"
+#include "engine/Patterns.h"
 #include "engine/Records.h"
 
 namespace morvane::patterns {
@@ -98,7 +99,7 @@ struct FbmParams {
     float omega;
 };
 
-inline FbmParams FbmOf(const LayerRecord& r) { return {r.detail, r.lacunarity, r.omega}; }
+inline FbmParams FbmOf(const LayerRecord& r) { return {LimitedDetail(r), r.lacunarity, r.omega}; }
 
 inline float FbmAt(float x, float y, float z, const FbmParams& f)
 {

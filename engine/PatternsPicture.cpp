@@ -53,7 +53,7 @@ void WaveImage(float x, float y, float z, const Layer& layer, float out[3])
     const float t = r.turbulence, frequency = r.frequency, phase = r.phase;
     float d[3] = {0.0f, 0.0f, 0.0f};
     SumWaves(
-        x, y, z, WaveSourceCount(r.detail),
+        x, y, z, WaveSourceCount(LimitedDetail(r)),
         [&](int i, float dist) {
             if constexpr (Scaled) {
                 const float f = WaveScales[i];

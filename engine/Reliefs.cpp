@@ -58,7 +58,7 @@ template <bool Scaled>
 void Waves(float x, float y, float z, const Layer& layer, float out[3])
 {
     const LayerRecord& r = layer.rec;
-    const int32_t sources = r.reliefDetail;
+    const int32_t sources = LimitedReliefDetail(r);
     const int k = static_cast<int>(std::clamp<int32_t>(sources, 0, kWaveSources));
     const float ri = r.reliefIntensity, frequency = r.frequency, phase = r.phase;
     float sum[3] = {0.0f, 0.0f, 0.0f};
@@ -116,7 +116,7 @@ void ReliefInverseDents(float x, float y, float z, const Layer& layer, float out
 {
     float a[3] = {0.0f, 0.0f, 0.0f};
     float f = 1.0f;
-    const int32_t octaves = layer.rec.reliefDetail;
+    const int32_t octaves = LimitedReliefDetail(layer.rec);
     for (int32_t i = 0; i < octaves; ++i) {
         if (std::isinf(f)) break;  // every further octave adds 0
         float v[3];
@@ -135,7 +135,7 @@ void ReliefQuilted(float x, float y, float z, const Layer& layer, float out[3], 
     const float f[3] = {x - static_cast<float>(CellIndex(x)) - 0.5f, y - static_cast<float>(CellIndex(y)) - 0.5f,
                         z - static_cast<float>(CellIndex(z)) - 0.5f};
     const float t = std::sqrt(f[0] * f[0] + 2.0f * f[1] * f[1]);
-    const int32_t detail = layer.rec.reliefDetail;
+    const int32_t detail = LimitedReliefDetail(layer.rec);
     // Detail 0 takes the limit of an ever steeper cell: any positive
     // profile value gives the same direction.
     float o = t > 0.0f ? 1.0f : 0.0f;
@@ -167,7 +167,7 @@ void ReliefFbm(float x, float y, float z, const Layer& layer, float out[3], Eval
     const LayerRecord& r = layer.rec;
     const float p[3] = {x, y, z};
     float v[3];
-    VectorFbm(p, r.phase, r.frequency, r.detail, v);
+    VectorFbm(p, r.phase, r.frequency, LimitedDetail(r), v);
     const float ri = r.reliefIntensity, t = r.turbulence;
     for (int c = 0; c < 3; ++c) out[c] += ri * v[c] + t;
 }
@@ -180,7 +180,7 @@ void ReliefCrater(float x, float y, float z, const Layer& layer, float out[3], E
     const float p[3] = {x, y, z};
     float a[3] = {0.0f, 0.0f, 0.0f};
     // Detail 0 puts every crater centre infinitely far: no crater.
-    const int detail = r.detail;
+    const int detail = LimitedDetail(r);
     if (detail != 0) {
         const float d = static_cast<float>(detail);
         const float c0[3] = {std::floor(d * x), std::floor(d * y), std::floor(d * z)};
@@ -226,7 +226,7 @@ void ReliefMultifractal(float x, float y, float z, const Layer& layer, float out
     const float frequency = r.frequency;
     float m[3] = {1.0f, 1.0f, 1.0f};
     float q[3] = {x, y, z};
-    const int32_t octaves = r.reliefDetail;
+    const int32_t octaves = LimitedReliefDetail(r);
     for (int32_t i = 0; i < octaves; ++i) {
         float v[3];
         VNoise3(v, q[0], q[1], q[2]);
@@ -245,7 +245,7 @@ void ReliefHetero(float x, float y, float z, const Layer& layer, float out[3], E
     float h[3];
     VNoise3(h, x, y, z);
     float q[3] = {frequency * x, frequency * y, frequency * z};
-    const int32_t octaves = r.reliefDetail;
+    const int32_t octaves = LimitedReliefDetail(r);
     for (int32_t i = 1; i < octaves; ++i) {
         float v[3];
         WeightedNoise(v, q, SpectralWeight(i));
@@ -266,7 +266,7 @@ void ReliefHybrid(float x, float y, float z, const Layer& layer, float out[3], E
     WeightedNoise(h, p, SpectralWeight(0));
     float w[3] = {h[0], h[1], h[2]};
     float q[3] = {frequency * x, frequency * y, frequency * z};
-    const int32_t octaves = r.reliefDetail;
+    const int32_t octaves = LimitedReliefDetail(r);
     for (int32_t i = 1; i < octaves; ++i) {
         for (int c = 0; c < 3; ++c) {
             if (w[c] > 1.0f) w[c] = 1.0f;
@@ -297,7 +297,7 @@ void ReliefRidge(float x, float y, float z, const Layer& layer, float out[3], Ev
     float sum[3] = {signal(v[0]), signal(v[1]), signal(v[2])};
     float s[3] = {sum[0], sum[1], sum[2]};
     float q[3] = {x, y, z};
-    const int32_t octaves = r.reliefDetail;
+    const int32_t octaves = LimitedReliefDetail(r);
     for (int32_t i = 1; i < octaves; ++i) {
         ScalePoint(q, frequency);
         const float g = Clamp(2.0f * s[0], 0.0f, 1.0f);
@@ -316,7 +316,7 @@ void ReliefRidge(float x, float y, float z, const Layer& layer, float out[3], Ev
 void ReliefTerrainBump(float x, float y, float z, const Layer& layer, float out[3], EvalContext&)
 {
     const LayerRecord& r = layer.rec;
-    const int32_t octaves = r.reliefDetail;
+    const int32_t octaves = LimitedReliefDetail(r);
     if (octaves <= 0) return;  // no octave: nothing to add
     const float frequency = r.frequency, phase = r.phase;
     float a[3] = {0.0f, 0.0f, 0.0f};
@@ -359,7 +359,7 @@ void ReliefTerrainBump(float x, float y, float z, const Layer& layer, float out[
 void ReliefCrackle(float x, float y, float z, const Layer& layer, float out[3], EvalContext& ctx)
 {
     const LayerRecord& r = layer.rec;
-    const auto octaves = static_cast<int16_t>(r.reliefDetail);
+    const auto octaves = static_cast<int16_t>(LimitedReliefDetail(r));
     const CrackleList& list = ctx.crackle.Points(x, y, z, r.phase, octaves, r.lacunarity, r.omega);
     const CrackleNearest n = FindNearestTwo(list, x, y, z);
     float v = std::sqrt(n.d2) - std::sqrt(n.d1);

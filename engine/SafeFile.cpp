@@ -1,6 +1,7 @@
 #include "engine/SafeFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +78,41 @@ FileBytes ReadFileBytes(const fs::path& path, uint64_t maxSize)
     return out;
 }
 
+namespace {
+
+// The hidden temporary names of a destination: "." + its name + ".tmp",
+// the writing process's id, "-" and a counter.
+std::string TemporaryPrefix(const fs::path& path) { return "." + path.filename().string() + ".tmp"; }
+
+fs::path TemporaryName(const fs::path& dir, const fs::path& path)
+{
+    static std::atomic<unsigned> counter{0};
+    return dir / (TemporaryPrefix(path) + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
+}
+
+// Removes the temporary files of `path` that processes which no longer run
+// left behind (killed while they saved, where no unnamed file was used).
+void RemoveStaleTemporaries(const fs::path& dir, const fs::path& path)
+{
+    const std::string prefix = TemporaryPrefix(path);
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string rest = name.substr(prefix.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || dash > 9) continue;
+        if (rest.find_first_not_of("0123456789-") != std::string::npos) continue;
+        const long pid = std::stol(rest.substr(0, dash));
+        if (pid <= 0 || pid == ::getpid()) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // it still runs
+        std::error_code ignored;
+        fs::remove(it->path(), ignored);
+    }
+}
+
+}  // namespace
+
 std::string WriteFileReplacing(const fs::path& path, std::span<const uint8_t> bytes)
 {
     ReplacingFile file(path);
@@ -95,27 +131,32 @@ ReplacingFile::ReplacingFile(const fs::path& requested) : path_(requested)
         Fail(EISDIR);
         return;
     }
-
     fs::path dir = path_.parent_path();
     if (dir.empty()) dir = ".";
+    RemoveStaleTemporaries(dir, path_);
 
-    // A name of our own in the same folder, so that the rename stays on one
-    // file system and replaces the destination in one step.
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temp_ = dir / ("." + path_.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                       std::to_string(counter.fetch_add(1)));
-        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST) {
-            temp_.clear();
-            Fail(errno);
+    // An unnamed file in the destination's folder, so that it is put in
+    // place on the same file system, replacing the destination in one step.
+    fd_ = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        const int err = errno;
+        // File systems (and kernels) without unnamed files refuse with one
+        // of these; anything else is the folder's own failure.
+        if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL) {
+            Fail(err);
             return;
         }
-    }
-    if (fd_ < 0) {
-        temp_.clear();
-        Fail(EEXIST);
-        return;
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            named_ = TemporaryName(dir, path_);
+            fd_ = ::open(named_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ < 0 && errno != EEXIST) break;
+        }
+        if (fd_ < 0) {
+            const int failure = errno;
+            named_.clear();
+            Fail(failure);
+            return;
+        }
     }
 
     // Keep the permissions of a file that is being replaced.
@@ -125,20 +166,21 @@ ReplacingFile::ReplacingFile(const fs::path& requested) : path_(requested)
     }
 }
 
-ReplacingFile::~ReplacingFile()
+ReplacingFile::~ReplacingFile() { Discard(); }
+
+void ReplacingFile::Discard()
 {
     if (fd_ >= 0) ::close(fd_);
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    fd_ = -1;
+    if (!named_.empty()) ::unlink(named_.c_str());
+    named_.clear();
+    buffer_.clear();
 }
 
 void ReplacingFile::Fail(int err)
 {
     if (error_.empty()) error_ = SystemReason(err);
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
-    temp_.clear();
-    buffer_.clear();
+    Discard();
 }
 
 bool ReplacingFile::WriteThrough(std::span<const uint8_t> bytes)
@@ -183,17 +225,40 @@ std::string ReplacingFile::Commit()
         Fail(errno);
         return error_;
     }
+    if (named_.empty()) {
+        // Give the unnamed file a hidden name beside the destination, then
+        // move it over the destination (a link cannot replace a file).
+        fs::path dir = path_.parent_path();
+        if (dir.empty()) dir = ".";
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        int err = EEXIST;
+        for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+            named_ = TemporaryName(dir, path_);
+            err = 0;
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                err = errno;
+                // Without /proc the descriptor itself can be linked, by a
+                // process that is allowed to.
+                if (err == ENOENT && ::linkat(fd_, "", AT_FDCWD, named_.c_str(), AT_EMPTY_PATH) == 0) err = 0;
+            }
+        }
+        if (err != 0) {
+            named_.clear();
+            Fail(err);
+            return error_;
+        }
+    }
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) {
         Fail(errno);
         return error_;
     }
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+    if (::rename(named_.c_str(), path_.c_str()) != 0) {
         Fail(errno);
         return error_;
     }
-    temp_.clear();
+    named_.clear();
     return {};
 }
 

@@ -55,30 +55,28 @@ void TakeGradient(ByteReader& in, Gradient& g)
     in.Take(g.entries.data(), sizeof(GradientEntry) * kGradientEntries);
 }
 
-// Octave and iteration counts drive loops run for every pixel.  The
-// sliders stop at 20, so larger counts only come from damaged or hostile
-// files; they are limited so that such a file still renders in bounded time.
-constexpr int kMaxDetail = 255;
-
-template <class Record>
-void LimitDetail(Record& rec)
-{
-    if (rec.detail > kMaxDetail) rec.detail = kMaxDetail;
-    if (rec.reliefDetail > kMaxDetail) rec.reliefDetail = kMaxDetail;
-}
-
-// Reads `count` key blocks; the caller has checked the bytes.  A key's
-// gradient always has count 24, whatever its stored head says.
+// Reads `count` key blocks; the caller has checked the bytes.  The head of
+// a key's gradient is kept as stored too (nothing reads a key's count: a
+// key lends the layer its 24 entries), so that it is written back as read.
 void TakeKeys(ByteReader& in, uint64_t count, std::vector<Keyframe>& keys)
 {
     keys.assign(static_cast<size_t>(count), Keyframe{});
     for (Keyframe& key : keys) {
         in.Take(key.rec);
         key.rec.gradient = 0;
-        LimitDetail(key.rec);
         TakeGradient(in, key.gradient);
-        key.gradient.head.count = kGradientEntries;
     }
+}
+
+// An animated layer stores keyCount key blocks; a negative count cannot
+// describe any file, so such a layer is refused rather than read as one
+// without keys (which would be written back as a file the format forbids).
+std::string NegativeKeyCount(const LayerRecord& rec)
+{
+    const int32_t animated = rec.animated;
+    const int32_t count = rec.keyCount;
+    if (animated == 0 || count >= 0) return {};
+    return "animated with a negative key count (" + std::to_string(count) + ")";
 }
 
 void ClearPointers(LayerRecord& rec)
@@ -126,7 +124,9 @@ Parsed<Texture> ParseTexture(std::span<const uint8_t> bytes)
         Layer& layer = t.layers[static_cast<size_t>(i)].layer;
         in.Take(layer.rec);
         ClearPointers(layer.rec);
-        LimitDetail(layer.rec);
+        if (std::string why = NegativeKeyCount(layer.rec); !why.empty()) {
+            return Refuse("Its " + LayerName(i) + " is " + why);
+        }
         layer.gradient.emplace();
         TakeGradient(in, *layer.gradient);
 
@@ -215,7 +215,10 @@ Parsed<Layer> ParseLayerFile(std::span<const uint8_t> bytes)
         std::memcpy(layer.rec.picturePath, path, length);
     }
 
-    LimitDetail(layer.rec);
+    if (std::string why = NegativeKeyCount(layer.rec); !why.empty()) {
+        r.error = "The layer is " + why;
+        return r;
+    }
     layer.gradient.emplace();
     TakeGradient(in, *layer.gradient);
 
@@ -294,6 +297,9 @@ void PutLayerBlock(ByteWriter& out, const Layer& layer)
 {
     const uint64_t keys = StoredKeyCount(layer.rec);
     LayerRecord rec = layer.rec;
+    // Never an animated layer with a negative key count (see the reader):
+    // such a layer is written as not animated, which is what it shows.
+    if (!NegativeKeyCount(rec).empty()) rec.animated = 0;
     rec.gradient = kStoredBlockRef;
     rec.keys = keys > 0 ? kStoredBlockRef : 0;
     rec.pixels = 0;

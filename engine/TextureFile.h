@@ -14,9 +14,12 @@
 // the 24 entries, no keys.
 //
 // The parser is strict about structure (every count is checked against the
-// bytes left before anything is allocated) and forgiving about values.  It
-// does no I/O and loads no pictures: pictures are loaded afterwards through
-// the picture loader hook.
+// bytes left before anything is allocated; an animated layer with a negative
+// key count is refused) and keeps every value as stored, so that a file
+// read and written again keeps its bytes (pointer slots aside, which are
+// written canonically).  Counts that drive evaluation loops are limited
+// where they are used, not here.  It does no I/O and loads no pictures:
+// pictures are loaded afterwards through the picture loader hook.
 #pragma once
 
 #include <cstdint>
@@ -83,7 +86,8 @@ Parsed<Layer> ParseLayerFile(std::span<const uint8_t> bytes);
 // reserved bytes are written as held, so reading a file and writing it again
 // gives the same bytes.  A layer without a gradient is written with the
 // standard tiling; an animated layer holding fewer keys than its key count
-// is padded with zero-filled keys so that the file stays readable.
+// is padded with zero-filled keys so that the file stays readable, and one
+// with a negative key count is written as not animated.
 std::vector<uint8_t> EncodeTextureFile(const Texture& texture);
 std::vector<uint8_t> EncodeLayerFile(const Layer& layer);
 

@@ -15,24 +15,13 @@
 
 #include "codec/DecoderCore.h"
 #include "codec/DecoderOutput.h"
+#include "engine/SafeFile.h"
 
 namespace {
 
 bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
 {
-    std::filesystem::path temp = path;
-    temp += ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    std::error_code ec;
-    if (ok) std::filesystem::rename(temp, path, ec);
-    if (!ok || ec) {
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    return true;
+    return morvane::WriteFileReplacing(path, bytes).empty();
 }
 
 std::vector<uint8_t> Planes420(const morvane::DecodedPlanes& f)

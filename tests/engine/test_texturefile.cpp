@@ -1,12 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <random>
 
+#include "engine/Eval.h"
+#include "engine/Noise.h"
+#include "engine/Patterns.h"
+#include "engine/Render.h"
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
 #include "support/FileSizeLimit.h"
@@ -126,19 +136,32 @@ TEST(TextureFile, ReadThenWriteIsByteIdentical)
         const std::vector<uint8_t> bytes = EncodeTextureFile(t);
         EXPECT_EQ(EncodeTextureFile(MustParse(bytes, FileKind::Texture)), bytes);
     }
-    // Odd but valid values: a negative key count on an animated layer stores
-    // no keys; gradient counts other than 24 are kept and never used.
+    // Odd but valid values: gradient counts other than 24 are kept and never
+    // used.  An animated layer with a negative key count describes no file:
+    // it is written as not animated, and a file that says so is refused.
     Texture odd = SampleTexture(2, 0, 2);
     odd.layers[1].layer.rec.animated = 1;
     odd.layers[1].layer.rec.keyCount = -3;
     odd.layers[0].layer.gradient->head.count = -5;
     odd.layers[1].layer.gradient->head.count = 30000;
-    const std::vector<uint8_t> bytes = EncodeTextureFile(odd);
+    odd.layers[0].layer.keys[1].gradient.head.count = 7;
+    std::vector<uint8_t> bytes = EncodeTextureFile(odd);
     EXPECT_EQ(bytes.size(), 284u + 64 + 1414 * 2 + 1134 * 2);
     const Texture back = MustParse(bytes, FileKind::Texture);
     EXPECT_EQ(+back.layers[0].layer.gradient->head.count, -5);
+    EXPECT_EQ(+back.layers[0].layer.keys[1].gradient.head.count, 7);
+    EXPECT_EQ(+back.layers[1].layer.rec.animated, 0);
+    EXPECT_EQ(+back.layers[1].layer.rec.keyCount, -3);
     EXPECT_TRUE(back.layers[1].layer.keys.empty());
     EXPECT_EQ(EncodeTextureFile(back), bytes);
+
+    PutAt(bytes, LayerBlockAt(2, 1) + 154 + 2 * 1134, 1);  // layer 2 animated again
+    const Parsed<Texture> refused = ParseTextureFile(bytes, FileKind::Texture);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error, "Its layer 2 is animated with a negative key count (-3)");
+    std::vector<uint8_t> kvo = EncodeLayerFile(SampleLayer(1, 2));
+    PutAt(kvo, 158, -1);
+    EXPECT_EQ(ParseLayerFile(kvo).error, "The layer is animated with a negative key count (-1)");
 
     // Layer files made by the program read back and write the same bytes.
     for (int keys : {0, 2, 4}) {
@@ -148,6 +171,98 @@ TEST(TextureFile, ReadThenWriteIsByteIdentical)
         ASSERT_TRUE(read.ok()) << read.error;
         EXPECT_TRUE(SameLayer(*read.value, layer));
         EXPECT_EQ(EncodeLayerFile(*read.value), kvo);
+    }
+}
+
+namespace {
+
+// Random bytes: with 32-bit and wider fields, every field of a file gets a
+// value of its own, reserved bytes included (floats may be NaNs: they are
+// copied, never computed).
+void FillDistinct(std::vector<uint8_t>& bytes, size_t from, size_t to, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    for (size_t i = from; i < to; ++i) bytes[i] = static_cast<uint8_t>(rng());
+}
+
+void PutRef(std::vector<uint8_t>& b, size_t off, uint32_t v) { std::memcpy(b.data() + off, &v, 4); }
+
+// The pointer slots of a layer block at `at` with `keys` key blocks, as the
+// writer fills them (they hold no data and are never read).
+void CanonicalLayerSlots(std::vector<uint8_t>& b, size_t at, int keys)
+{
+    PutRef(b, at + 42, kStoredBlockRef);
+    PutRef(b, at + 166, keys > 0 ? kStoredBlockRef : 0);
+    PutRef(b, at + 430, 0);
+    PutRef(b, at + 446 + 2, kStoredBlockRef);
+    for (int k = 0; k < keys; ++k) {
+        const size_t key = at + 1414 + 1134 * static_cast<size_t>(k);
+        PutRef(b, key + 40, kStoredBlockRef);
+        PutRef(b, key + 166 + 2, kStoredBlockRef);
+    }
+}
+
+}  // namespace
+
+TEST(TextureFile, EveryStoredValueIsWrittenBackAsRead)
+{
+    // Texture file: two layers, the second animated with two keys; every
+    // byte but the counts that give the file its shape is random.
+    {
+        std::vector<uint8_t> file = EncodeTextureFile(SampleTexture(2, 1, 2));
+        ASSERT_EQ(file.size(), 5444u);
+        FillDistinct(file, 0, file.size(), 1);
+        const size_t l0 = LayerBlockAt(2, 0), l1 = LayerBlockAt(2, 1);
+        PutAt(file, 256, 2);
+        PutAt(file, l0 + 154, 0);           // not animated (its key count is random)
+        PutAt(file, l1 + 154, 0x35A7C1E9);  // animated: any value but 0
+        PutAt(file, l1 + 158, 2);
+        std::vector<uint8_t> expected = file;
+        for (size_t off = 260; off < 284; off += 4) PutRef(expected, off, kStoredBlockRef);
+        CanonicalLayerSlots(expected, l0, 0);
+        CanonicalLayerSlots(expected, l1, 2);
+
+        const Texture t = MustParse(file, FileKind::Texture);
+        EXPECT_EQ(EncodeTextureFile(t), expected);
+    }
+    // Layer file, current form: the same, except what the layer-file rules
+    // never take (the reserved words at 18 and 22, the pointers).  The
+    // picture path is 255 random characters and its NUL.
+    {
+        std::vector<uint8_t> file = EncodeLayerFile(SampleLayer(3, 2));
+        ASSERT_EQ(file.size(), 3682u);
+        FillDistinct(file, 0, file.size(), 2);
+        PutAt(file, 154, -7);  // animated
+        PutAt(file, 158, 2);
+        for (size_t i = 174; i < 429; ++i) file[i] = static_cast<uint8_t>(file[i] | 1);
+        file[429] = 0;
+        std::vector<uint8_t> expected = file;
+        std::memset(expected.data() + 18, 0, 8);
+        CanonicalLayerSlots(expected, 0, 2);
+
+        const Parsed<Layer> layer = ParseLayerFile(file);
+        ASSERT_TRUE(layer.ok()) << layer.error;
+        EXPECT_EQ(EncodeLayerFile(*layer.value), expected);
+    }
+    // Older layer form (1122 bytes): what it holds is written back in the
+    // current form, with the defaults of what it does not hold.
+    {
+        std::vector<uint8_t> file(1122);
+        FillDistinct(file, 0, file.size(), 3);
+        LayerRecord rec{};
+        std::memcpy(&rec, file.data(), 154);
+        std::memset(rec.reserved18, 0, 4);
+        std::memset(rec.reserved22, 0, 4);
+        rec.lacunarity = 2.0f;
+        rec.omega = 0.5f;
+        rec.reliefDetail = 10;
+        std::vector<uint8_t> expected = BytesOf(rec);
+        expected.insert(expected.end(), file.begin() + 154, file.end());
+        CanonicalLayerSlots(expected, 0, 0);
+
+        const Parsed<Layer> layer = ParseLayerFile(file);
+        ASSERT_TRUE(layer.ok()) << layer.error;
+        EXPECT_EQ(EncodeLayerFile(*layer.value), expected);
     }
 }
 
@@ -448,23 +563,167 @@ TEST_F(TextureFileDisk, AFailedWriteKeepsTheOldFile)
     EXPECT_EQ(EntryCount(), 1u);
 }
 
-TEST(TextureFile, IterationCountsFromFilesAreBounded)
+TEST_F(TextureFileDisk, ASaveThatDiesLeavesTheOldFileAndNothingElse)
 {
-    // A hostile count would keep every pixel in its octave loop for ever.
+    const fs::path path = dir_ / "kept.zyv";
+    ASSERT_EQ(WriteTextureFile(path, SampleTexture(1)), "");
+    const std::vector<uint8_t> before = Slurp(path);
+
+    // The child dies in the middle of writing the new content: its file
+    // size limit stops it after 4000 bytes with SIGXFSZ, which kills.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        struct rlimit small {};
+        small.rlim_cur = small.rlim_max = 4000;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        (void)WriteTextureFile(path, SampleTexture(3, 2, 4));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+    EXPECT_EQ(Slurp(path), before);
+    EXPECT_EQ(EntryCount(), 1u);  // no temporary file beside it
+}
+
+TEST_F(TextureFileDisk, SavesKilledAtAnyMomentLeaveTheOldOrTheNewFile)
+{
+    const fs::path path = dir_ / "busy.zyv";
+    const Texture a = SampleTexture(8, 7, 5), b = SampleTexture(6, 2, 9);
+    ASSERT_EQ(WriteTextureFile(path, a), "");
+    const std::vector<uint8_t> bytesA = Slurp(path), bytesB = EncodeTextureFile(b);
+    std::mt19937 rng(5);
+    for (int round = 0; round < 20; ++round) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(ready[0]);
+            const char go = 1;
+            (void)!::write(ready[1], &go, 1);
+            for (int i = 0;; ++i) (void)WriteTextureFile(path, i % 2 ? a : b);
+        }
+        ::close(ready[1]);
+        char go = 0;
+        (void)!::read(ready[0], &go, 1);
+        ::close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 4000));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        const std::vector<uint8_t> now = Slurp(path);
+        EXPECT_TRUE(now == bytesA || now == bytesB) << "round " << round;
+        // Nothing else, or at most the file of the child just killed, had it
+        // died in the instant between naming its file and moving it into
+        // place; the next save (the next child's) removes that.
+        EXPECT_LE(EntryCount(), 2u) << "round " << round;
+    }
+    ASSERT_EQ(WriteTextureFile(path, a), "");
+    EXPECT_EQ(EntryCount(), 1u);
+}
+
+TEST_F(TextureFileDisk, TemporariesOfEndedProcessesGoAtTheNextSave)
+{
+    // Where no unnamed file can be made, a save writes a hidden file named
+    // after the destination and its process.  Those of processes that no
+    // longer run are removed by the next save of the same file.
+    const pid_t ended = ::fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const fs::path stale = dir_ / (".old.zyv.tmp" + std::to_string(ended) + "-3");
+    const fs::path running = dir_ / (".old.zyv.tmp" + std::to_string(::getppid()) + "-0");
+    const fs::path otherFile = dir_ / (".other.zyv.tmp" + std::to_string(ended) + "-0");
+    const fs::path notOurs = dir_ / (".old.zyv.tmp" + std::to_string(ended) + "-x");
+    for (const fs::path& p : {stale, running, otherFile, notOurs}) std::ofstream(p) << "partial";
+
+    ASSERT_EQ(WriteTextureFile(dir_ / "old.zyv", SampleTexture(1)), "");
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(running));
+    EXPECT_TRUE(fs::exists(otherFile));
+    EXPECT_TRUE(fs::exists(notOurs));
+    EXPECT_EQ(EntryCount(), 4u);
+}
+
+TEST(TextureFile, IterationCountsAreKeptAsStoredAndLimitedWhereUsed)
+{
+    // Counts far above the sliders' range are values of the file: they are
+    // read and written back as they are, and evaluation takes at most
+    // kMaxDetail of them.
+    NoiseInit();
     Texture t = SampleTexture(1, 0, 2);
     Layer& layer = t.layers[0].layer;
     layer.rec.detail = 32767;
     layer.rec.reliefDetail = INT32_MAX;
     layer.keys[1].rec.reliefDetail = 1 << 30;
-    layer.keys[0].rec.detail = 20;
-    Texture back = MustParse(EncodeTextureFile(t), FileKind::Texture);
+    layer.keys[0].rec.detail = 300;
+    const std::vector<uint8_t> bytes = EncodeTextureFile(t);
+    const Texture back = MustParse(bytes, FileKind::Texture);
     const Layer& read = back.layers[0].layer;
-    EXPECT_EQ(+read.rec.detail, 255);
-    EXPECT_EQ(+read.rec.reliefDetail, 255);
-    EXPECT_EQ(+read.keys[1].rec.reliefDetail, 255);
-    EXPECT_EQ(+read.keys[0].rec.detail, 20);  // the sliders' own range is kept
-
+    EXPECT_EQ(+read.rec.detail, 32767);
+    EXPECT_EQ(+read.rec.reliefDetail, INT32_MAX);
+    EXPECT_EQ(+read.keys[1].rec.reliefDetail, 1 << 30);
+    EXPECT_EQ(+read.keys[0].rec.detail, 300);
+    EXPECT_EQ(EncodeTextureFile(back), bytes);
     Parsed<Layer> single = ParseLayerFile(EncodeLayerFile(layer));
     ASSERT_TRUE(single.ok());
-    EXPECT_EQ(+single.value->rec.reliefDetail, 255);
+    EXPECT_EQ(+single.value->rec.reliefDetail, INT32_MAX);
+
+    EXPECT_EQ(LimitedDetail(read.rec), kMaxDetail);
+    EXPECT_EQ(LimitedReliefDetail(read.rec), kMaxDetail);
+    LayerRecord small{};
+    small.detail = -4;
+    small.reliefDetail = 20;
+    EXPECT_EQ(LimitedDetail(small), -4);
+    EXPECT_EQ(LimitedReliefDetail(small), 20);
+
+    // A layer with the hostile counts looks exactly like one with the limit.
+    EvalContext ctx;
+    for (int m = 0; m < kMaterialCount; m += 3) {
+        Layer hostile = SampleLayer(2);
+        hostile.rec.material = static_cast<int8_t>(m);
+        hostile.rec.relief = static_cast<int8_t>(m % kReliefCount);
+        hostile.rec.detail = 32767;
+        hostile.rec.reliefDetail = INT32_MAX;
+        Layer limited = hostile;
+        limited.rec.detail = kMaxDetail;
+        limited.rec.reliefDetail = kMaxDetail;
+        float c1[3] = {}, n1[3] = {}, c2[3] = {}, n2[3] = {};
+        EvalLayer(0.3f, 0.6f, hostile, c1, n1, 0.0f, 0.0f, ctx);
+        EvalLayer(0.3f, 0.6f, limited, c2, n2, 0.0f, 0.0f, ctx);
+        EXPECT_EQ(std::memcmp(c1, c2, sizeof c1), 0) << m;
+        EXPECT_EQ(std::memcmp(n1, n2, sizeof n1), 0) << m;
+    }
+}
+
+TEST(TextureFile, HostileIterationCountsRenderInBoundedTime)
+{
+    // Every material and every relief with the largest counts a file can
+    // hold: without the limit a single pixel would take hours.
+    NoiseInit();
+    Texture t;
+    for (int m = 0; m < kMaterialCount; ++m) {
+        LayerSlot slot;
+        slot.layer = SampleLayer(m + 1);
+        slot.layer.rec.material = static_cast<int8_t>(m);
+        slot.layer.rec.relief = static_cast<int8_t>(m % kReliefCount);
+        slot.layer.rec.detail = INT16_MAX;
+        slot.layer.rec.reliefDetail = INT32_MAX;
+        slot.layer.rec.lacunarity = 1.0f;  // no octave ever adds nothing
+        slot.layer.rec.omega = 1.0f;
+        slot.layer.rec.phase = 1.0f;
+        slot.layer.rec.frequency = 1.0f;
+        t.layers.push_back(std::move(slot));
+    }
+    const Texture hostile = MustParse(EncodeTextureFile(t), FileKind::Texture);
+    const auto start = std::chrono::steady_clock::now();
+    RenderResult result;
+    RenderImage(hostile, 6, 4, kDisplayAllLayers, 0, true, {}, &result);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_TRUE(result.complete);
+    EXPECT_LT(seconds, 30.0);  // well under a second, even with the sanitizers
 }

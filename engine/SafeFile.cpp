@@ -218,6 +218,25 @@ bool ReplacingFile::Write(std::span<const uint8_t> bytes)
     return true;
 }
 
+bool ReplacingFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes)
+{
+    if (!ok() || offset > size_ || bytes.size() > size_ - offset) return false;
+    if (!Flush()) return false;
+    size_t done = 0;
+    while (ok() && done < bytes.size()) {
+        const ssize_t w = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            Fail(errno);
+        } else if (w == 0) {
+            Fail(ENOSPC);
+        } else {
+            done += static_cast<size_t>(w);
+        }
+    }
+    return ok();
+}
+
 std::string ReplacingFile::Commit()
 {
     if (!Flush()) return error_;

@@ -63,6 +63,11 @@ public:
     // Bytes written so far.
     uint64_t Size() const { return size_; }
 
+    // Overwrites bytes already written, from `offset` on (a size or count
+    // in a header known only at the end); false after a failure, or when
+    // the bytes would reach past what has been written.
+    bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
+
     // Flushes the bytes to the disk and puts the file in place.  Returns an
     // empty string on success, else the reason (and nothing is left).
     std::string Commit();

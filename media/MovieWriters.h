@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <string>
 
+#include "media/Picture.h"
+
 namespace morvane {
 
 class ExportHost;
@@ -32,8 +34,15 @@ struct MovieFrames {
 
 // The AVI compressor chosen before the frames are rendered.
 struct AviSettings {
-    bool rle = true;  // "Microsoft RLE"; else full frames, uncompressed
+    bool rle = true;    // "Microsoft RLE"; else "Full Frames (Uncompressed)"
+    int quality = 100;  // 0..100: below 100 the run-length coder merges near colours
 };
+
+// Reads frame i of the export, bottom row first.  False, with the whole
+// message naming the movie at `moviePath`, when the frame file is missing,
+// cannot be read or is not frames.width x frames.height pixels.
+bool ReadMovieFrame(const MovieFrames& frames, int i, const std::filesystem::path& moviePath, Picture& frame,
+                    std::string& error);
 
 // Whether this program can write `format` (ExportFormat::Avi or ::Fli).
 bool MovieWriterAvailable(ExportFormat format);

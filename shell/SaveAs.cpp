@@ -2,6 +2,7 @@
 // media/Export.h).  The export asks its questions and shows its progress
 // through the editor's windows: the MPEG-2 video format dialog, the status
 // bar (frame names), the command panel's progress bar.
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -35,6 +36,14 @@ QString BaseTitle(const QString& title)
     return dot < 0 ? title : title.left(dot);
 }
 
+// The export runs without handling events: what a closed dialog covered is
+// drawn again before it starts, or the dialog would seem to stay open for
+// the whole export.  Input waits until the export is over.
+void RedrawAfterDialog()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 // The export's questions and progress in the main frame's windows.  Panels
 // are repainted at once: the export runs without handling events.
 class FrameExportHost : public morvane::ExportHost {
@@ -50,7 +59,9 @@ public:
     {
         CMpegFormatDlg dlg(m_frame);
         dlg.m_videoFormat = preselected;
-        if (dlg.DoModal() != IDOK) return std::nullopt;
+        const int answer = dlg.DoModal();
+        RedrawAfterDialog();
+        if (answer != IDOK) return std::nullopt;
         return dlg.m_videoFormat;
     }
 
@@ -65,10 +76,11 @@ public:
     {
         if (!m_progress) return;
         // Repainting costs more than rows take: at most every 40 ms, and
-        // always at the start of a frame.
-        if (permille != 0 && m_sinceProgress.elapsed() < 40) return;
-        m_sinceProgress.restart();
+        // never just for the start of a frame (at many frames a second
+        // the bar would only ever show that).
         m_progress->setValue(permille);
+        if (permille == 0 || m_sinceProgress.elapsed() < 40) return;
+        m_sinceProgress.restart();
         m_progress->repaint();
     }
 
@@ -98,6 +110,7 @@ void CQuillonApp::OnFileSaveAs()
     const QStringList chosen = Ui().FileDialog(frame, r);
     if (chosen.isEmpty() || chosen.front().isEmpty()) return;
     const QString path = chosen.front();
+    RedrawAfterDialog();
 
     morvane::ExportRequest request;
     request.path = path.toStdString();

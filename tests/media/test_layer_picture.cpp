@@ -180,7 +180,9 @@ TEST_F(LayerPictureTest, MpegMoviesComeThroughTheDecoderInMemory)
         std::vector<uint8_t> upsideDown;
         for (int y = 31; y >= 0; --y) upsideDown.insert(upsideDown.end(), &ours[y * 48 * 3], &ours[(y + 1) * 48 * 3]);
         for (int k = 0; k < 7; ++k) {
-            if (k != 5) EXPECT_LT(distance(ours, theirs[5]), distance(ours, theirs[k])) << k;
+            if (k != 5) {
+                EXPECT_LT(distance(ours, theirs[5]), distance(ours, theirs[k])) << k;
+            }
         }
         EXPECT_LT(distance(ours, theirs[5]), distance(upsideDown, theirs[5]));
         CloseMovieSources();

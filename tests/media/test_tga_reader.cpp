@@ -20,7 +20,8 @@ std::vector<uint8_t> Tga(int w, int h, int depth, int type, int descriptor, cons
                               static_cast<uint8_t>(mapBits), 0, 0, 0, 0,
                               static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h),
                               static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(depth), static_cast<uint8_t>(descriptor)};
-    f.insert(f.end(), body.begin(), body.end());
+    f.resize(18 + body.size());
+    std::copy(body.begin(), body.end(), f.begin() + 18);
     return f;
 }
 

@@ -1,0 +1,123 @@
+// texturetool and pictures and movies: a texture with a picture layer
+// renders the picture as the "Image" material samples it (a missing picture
+// is told on stderr), and FLI and AVI exports hold the render mapped to
+// their palette, upright, in every player.
+#include <gtest/gtest.h>
+
+#include "engine/TextureFile.h"
+#include "media/MoviePalette.h"
+#include "tests/media/MovieTestSupport.h"
+
+using namespace morvane;
+using namespace morvane::test;
+
+TEST(TextureToolPictures, RenderShowsThePictureOfAnImageLayer)
+{
+    REQUIRE_FFMPEG();
+    TempDir dir;
+    const fs::path tga = dir.path / "picture.tga";
+    ASSERT_TRUE(FfmpegPattern(tga, "62x38", 1, "-vf format=rgb24,crop=61:37:0:0 -pix_fmt bgr24"));
+    const auto source = FfmpegFrames(tga, 61, 37);
+    ASSERT_EQ(source.size(), 1u);
+
+    Layer layer = LayerWithPicture(tga.string());
+    Texture texture = ImageTexture(layer);
+    texture.layers[0].layer.SetPicturePath(tga.string());
+    texture.layers[0].layer.rec.width = 5;  // the picture's own size replaces it
+    ASSERT_EQ(WriteTextureFile(dir.path / "pictured.zyv", texture), "");
+
+    const fs::path out = dir.path / "out.ppm";
+    const fs::path err = dir.path / "err.txt";
+    ASSERT_EQ(Shell(std::string(MORVANE_TEXTURETOOL) + " render '" + (dir.path / "pictured.zyv").string() + "' '" +
+                    out.string() + "' 2> '" + err.string() + "'"),
+              0);
+    const Ppm ppm = ParsePpm(FileBytesOf(out));
+    ASSERT_EQ(ppm.width, 61);
+    ASSERT_EQ(ppm.height, 37);
+    const std::vector<uint8_t> expected = ExpectedImageRender(source[0], 61, 37);
+    std::vector<uint8_t> expectedRgb;
+    for (size_t i = 0; i < expected.size(); i += 4) expectedRgb.insert(expectedRgb.end(), {expected[i + 2], expected[i + 1], expected[i]});
+    EXPECT_EQ(DifferingBytes(ppm.rgb, expectedRgb), 0u);
+    EXPECT_TRUE(FileBytesOf(err).empty());
+
+    // Without its picture the texture renders at its stored size, and
+    // stderr says which picture is missing.
+    fs::remove(tga);
+    ASSERT_EQ(Shell(std::string(MORVANE_TEXTURETOOL) + " render '" + (dir.path / "pictured.zyv").string() + "' '" +
+                    out.string() + "' 2> '" + err.string() + "'"),
+              0);
+    EXPECT_EQ(ParsePpm(FileBytesOf(out)).width, 5);
+    const std::vector<uint8_t> said = FileBytesOf(err);
+    EXPECT_EQ(std::string(said.begin(), said.end()),
+              "Unable to open the picture \"" + tga.string() + "\".\nThe file was not found.\n");
+}
+
+namespace {
+
+// The 256 colours of an FLI movie's first colour chunk or of an AVI
+// movie's frame format.
+MoviePalette PaletteOf(const std::vector<uint8_t>& file, bool fli)
+{
+    MoviePalette p;
+    // FLI: header 128, frame header 16, chunk header 6, packet count 2,
+    // skip and count 2.  AVI: the 40-byte bitmap header after 'strf' and its size.
+    const size_t at = fli ? 128 + 16 + 6 + 4 : static_cast<size_t>(std::search(file.begin(), file.end(), std::begin("strf"),
+                                                                                 std::end("strf") - 1) - file.begin()) + 8 + 40;
+    for (int i = 0; i < 256; ++i) {
+        if (fli) {
+            p.colours[i] = {file[at + 3 * i], file[at + 3 * i + 1], file[at + 3 * i + 2]};
+        } else {
+            p.colours[i] = {file[at + 4 * i + 2], file[at + 4 * i + 1], file[at + 4 * i]};
+        }
+    }
+    return p;
+}
+
+}  // namespace
+
+TEST(TextureToolMovies, FliAndAviExportsStartWithTheRenderInTheirPalette)
+{
+    REQUIRE_FFMPEG();
+    TempDir dir;
+    const std::string in = dir / "t.zyv";
+    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(96, 64, 0.4f)), "");
+    const std::string tool = MORVANE_TEXTURETOOL;
+    ASSERT_EQ(Shell(tool + " render " + in + " " + (dir / "r.ppm") + " --time 0"), 0);
+    const Ppm render = ParsePpm(FileBytesOf(dir / "r.ppm"));
+    ASSERT_TRUE(render.ok());
+    Picture frame = BlankPicture(96, 64);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 96; ++x) std::memcpy(frame.Row(63 - y) + 4 * x, &render.rgb[(y * 96 + x) * 3], 3);
+    }
+
+    for (const std::string movie : {"e.fli", "full.avi", "rle.avi"}) {
+        SCOPED_TRACE(movie);
+        const std::string out = dir / movie;
+        const std::string options = movie == "full.avi" ? " --avi full" : movie == "rle.avi" ? " --avi rle" : "";
+        ASSERT_EQ(Shell(tool + " export " + in + " " + out + options), 0);
+        EXPECT_EQ(Output("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of default=nw=1:nk=1 " + out),
+                  "10\n");
+        const MoviePalette palette = PaletteOf(FileBytesOf(out), movie == "e.fli");
+        PaletteIndexer indexer(palette);
+        std::vector<uint8_t> expected;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 96; ++x) {
+                const uint8_t* rgb = &render.rgb[(y * 96 + x) * 3];
+                const auto& c = palette.colours[indexer.Nearest(rgb[0], rgb[1], rgb[2])];
+                expected.insert(expected.end(), c.begin(), c.end());
+            }
+        }
+        const auto frames = FfmpegFrames(out, 96, 64);
+        ASSERT_EQ(frames.size(), 10u);
+        EXPECT_EQ(DifferingBytes(frames[0], expected), 0u);
+    }
+
+    // A texture shorter than one frame: the message, and no file.
+    ASSERT_EQ(WriteTextureFile(dir / "short.zyv", AnimatedThreeLayers(16, 16, 0.01f)), "");
+    const std::string out = dir / "short.fli";
+    EXPECT_EQ(Shell(tool + " export " + (dir / "short.zyv") + " " + out + " 2> " + (dir / "err.txt")), 1);
+    const std::vector<uint8_t> said = FileBytesOf(dir / "err.txt");
+    EXPECT_EQ(std::string(said.begin(), said.end()),
+              "Unable to save \"" + out + "\".\nThe animation is shorter than one frame (0.04 s).\n");
+    EXPECT_FALSE(fs::exists(out));
+}

@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include "panels/Commande.h"
+#include "panels/KVOPPAL.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditContext.h"
@@ -87,6 +88,8 @@ void CMainFrame::CreatePanels()
     // are not built yet stay null.
     m_pCommandPanel = new CCommandBar;
     m_wndCommandBar->AddPanel(m_pCommandPanel);
+    m_pPalettePanel = new CKvoPPal;
+    m_wndPaletteBar->AddPanel(m_pPalettePanel);
 }
 
 CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFrame*>(MDIGetActive()); }

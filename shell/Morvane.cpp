@@ -10,6 +10,7 @@
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
+#include "panels/AffiSphRef.h"
 #include "panels/Commande.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
@@ -40,6 +41,7 @@ CQuillonApp::~CQuillonApp()
     CDocument::SetRecentFileHook(nullptr);
     m_pMainWnd = nullptr;
     m_mainFrame.reset();
+    CSphereLightWnd::SetSphereTable(nullptr);
     if (g_theApp == this) g_theApp = nullptr;
 }
 
@@ -114,6 +116,7 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 10. The sphere table (all zero when the file is missing).
     m_sphereTable.Load();
+    CSphereLightWnd::SetSphereTable(&m_sphereTable);
 
     // 12. The interface texture behind the panels.
     m_strInterfaceTexture = kDefaultInterfaceTexture;

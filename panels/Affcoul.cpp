@@ -7,6 +7,7 @@
 
 #include "engine/FloatInt.h"
 #include "panels/Paint.h"
+#include "platform/DialogUnits.h"
 #include "platform/Dialogs.h"
 #include "platform/EditContext.h"
 
@@ -40,6 +41,17 @@ int Component(QRgb c, int bar) { return bar == 0 ? qRed(c) : bar == 1 ? qGreen(c
 }  // namespace
 
 CColorBarWnd::CColorBarWnd(QWidget* parent) : CWnd(parent) {}
+
+CColorBarWnd* CColorBarWnd::Create(QWidget* parent, const QString& name, const QRect& dlu, QRgb color, int16_t mode)
+{
+    auto* bar = new CColorBarWnd(parent);
+    bar->setObjectName(name);
+    bar->setGeometry(MapDialogRect(dlu));
+    bar->color = color;
+    bar->mode = mode;
+    bar->show();
+    return bar;
+}
 
 int CColorBarWnd::HitTest(QPoint p)
 {

@@ -32,6 +32,9 @@ public:
     };
 
     explicit CColorBarWnd(QWidget* parent = nullptr);
+    // A visible bar of the dialog `parent` over the dialog-unit rectangle
+    // `dlu`, editing `color` by `mode`.
+    static CColorBarWnd* Create(QWidget* parent, const QString& name, const QRect& dlu, QRgb color, int16_t mode);
 
     // The edited colour and what it edits; the dialog sets both right
     // after making the control.

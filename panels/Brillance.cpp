@@ -4,7 +4,6 @@
 
 #include "panels/Affcoul.h"
 #include "panels/Paint.h"
-#include "platform/DialogUnits.h"
 #include "platform/Dialogs.h"
 #include "platform/EditContext.h"
 
@@ -38,23 +37,14 @@ bool CReflectionDlg::OnInitDialog()
     const morvane::Layer* layer = Edit().CurrentLayerRecord();
     const morvane::LayerRecord rec = layer ? layer->rec : morvane::LayerRecord{};
 
-    brillianceBar = new CColorBarWnd(this);
-    brillianceBar->setObjectName(QStringLiteral("brillianceBar"));
-    brillianceBar->setGeometry(MapDialogRect(QRect(54, 14, 48, 75)));
-    brillianceBar->color = qRgb(ChannelByte(rec.brillianceR, kBrillianceToByte),
-                                ChannelByte(rec.brillianceG, kBrillianceToByte),
-                                ChannelByte(rec.brillianceB, kBrillianceToByte));
-    brillianceBar->mode = CColorBarWnd::Brilliance;
-    brillianceBar->show();
-
-    reflectionBar = new CColorBarWnd(this);
-    reflectionBar->setObjectName(QStringLiteral("reflectionBar"));
-    reflectionBar->setGeometry(MapDialogRect(QRect(4, 14, 48, 75)));
-    reflectionBar->color = qRgb(ChannelByte(rec.reflectR), ChannelByte(rec.reflectG),
-                                ChannelByte(rec.reflectB));
-    reflectionBar->mode = CColorBarWnd::ReflectionColor;
-    reflectionBar->show();
-
+    brillianceBar = CColorBarWnd::Create(this, QStringLiteral("brillianceBar"), QRect(54, 14, 48, 75),
+                                         qRgb(ChannelByte(rec.brillianceR, kBrillianceToByte),
+                                              ChannelByte(rec.brillianceG, kBrillianceToByte),
+                                              ChannelByte(rec.brillianceB, kBrillianceToByte)),
+                                         CColorBarWnd::Brilliance);
+    reflectionBar = CColorBarWnd::Create(this, QStringLiteral("reflectionBar"), QRect(4, 14, 48, 75),
+                                         qRgb(ChannelByte(rec.reflectR), ChannelByte(rec.reflectG), ChannelByte(rec.reflectB)),
+                                         CColorBarWnd::ReflectionColor);
     connect(GetDlgItem<QAbstractButton>(kApplyId), &QAbstractButton::clicked, this, &CReflectionDlg::OnApply);
     return true;
 }

@@ -35,14 +35,9 @@ bool CLightingDlg::OnInitDialog()
     const morvane::Layer* layer = Edit().CurrentLayerRecord();
     const morvane::LayerRecord rec = layer ? layer->rec : morvane::LayerRecord{};
 
-    lightBar = new CColorBarWnd(this);
-    lightBar->setObjectName(QStringLiteral("lightBar"));
-    lightBar->setGeometry(MapDialogRect(QRect(92, 15, 48, 75)));
-    lightBar->color = qRgb(ChannelByte(rec.lightR), ChannelByte(rec.lightG),
-                           ChannelByte(rec.lightB));
-    lightBar->mode = CColorBarWnd::LightColor;
-    lightBar->show();
-
+    lightBar = CColorBarWnd::Create(this, QStringLiteral("lightBar"), QRect(92, 15, 48, 75),
+                                    qRgb(ChannelByte(rec.lightR), ChannelByte(rec.lightG), ChannelByte(rec.lightB)),
+                                    CColorBarWnd::LightColor);
     spherePicker = new CSphereLightWnd(this);
     spherePicker->setObjectName(QStringLiteral("spherePicker"));
     spherePicker->setGeometry(MapDialogRect(QRect(4, 15, 76, 75)));

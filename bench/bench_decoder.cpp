@@ -44,7 +44,7 @@ void Time(const std::string& label, const std::vector<uint8_t>& stream)
         decoder.Start(stream.data(), stream.size());
         frames = 0;
         while (const morvane::DecodedPlanes* f = decoder.NextFrame()) {
-            std::vector<uint8_t> rgb = morvane::FrameToRgbx(*f);
+            std::vector<uint8_t> rgb = morvane::FrameToRgbx(*f, decoder.OutputKernels());
             width = f->width;
             height = f->height;
             ++frames;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "codec/DecoderCore.h"
 #include "codec/DecoderMessages.h"
@@ -22,11 +23,12 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// The open input of the frame-by-frame mode.
+// The open input of the frame-by-frame mode; its decoder is made at open
+// with the caller's sink.
 struct ReaderState {
     std::string path;
     FileHandle file;
-    MpegVideoDecoder decoder;
+    std::unique_ptr<MpegVideoDecoder> decoder;
     int nextFrame = 0;  // display number the next delivered frame will have
 };
 
@@ -36,10 +38,10 @@ ReaderState& Reader()
     return state;
 }
 
-FileHandle OpenStream(const std::string& path)
+FileHandle OpenStream(const std::string& path, const DecoderMessageSink& sink)
 {
     FileHandle f(std::fopen(path.c_str(), "rb"));
-    if (!f) DecoderMessage(DecoderMessageKind::Alert, "Input file " + path + "not found");
+    if (!f) DecoderMessage(sink, DecoderMessageKind::Alert, "Input file " + path + "not found");
     return f;
 }
 
@@ -48,21 +50,22 @@ FileHandle OpenStream(const std::string& path)
 void mpeg_reset_decoder()
 {
     ReaderState& r = Reader();
-    r.decoder.Stop();
+    r.decoder.reset();
     r.file.reset();
     r.path.clear();
     r.nextFrame = 0;
     DecodedFrameBuffer = DecodedFrame{};
 }
 
-int mpeg_open_input(const std::string& path)
+int mpeg_open_input(const std::string& path, DecoderMessageSink sink)
 {
     mpeg_reset_decoder();
     ReaderState& r = Reader();
-    r.file = OpenStream(path);
+    r.file = OpenStream(path, sink);
     if (!r.file) return 1;
     r.path = path;
-    r.decoder.Start(r.file.get());
+    r.decoder = std::make_unique<MpegVideoDecoder>(std::move(sink));
+    r.decoder->Start(r.file.get());
     decodedFrameCount = 0;
     return 0;
 }
@@ -75,25 +78,25 @@ int mpeg_decode_frame(const std::string& /*path*/, int n)
     if (n < r.nextFrame) {
         // Back to the start of the file.
         std::rewind(r.file.get());
-        r.decoder.Start(r.file.get());
+        r.decoder->Start(r.file.get());
         r.nextFrame = 0;
     }
-    while (const DecodedPlanes* frame = r.decoder.NextFrame()) {
-        decodedFrameCount = r.decoder.DecodedFrameCount();
+    while (const DecodedPlanes* frame = r.decoder->NextFrame()) {
+        decodedFrameCount = r.decoder->DecodedFrameCount();
         if (r.nextFrame++ < n) continue;
         DecodedFrameBuffer.width = frame->width;
         DecodedFrameBuffer.height = frame->height;
-        DecodedFrameBuffer.pixels = FrameToRgbx(*frame);
+        DecodedFrameBuffer.pixels = FrameToRgbx(*frame, r.decoder->OutputKernels());
         return 0;
     }
-    decodedFrameCount = r.decoder.DecodedFrameCount();
+    decodedFrameCount = r.decoder->DecodedFrameCount();
     return 0;
 }
 
 void mpeg_close_input()
 {
     ReaderState& r = Reader();
-    r.decoder.Stop();
+    r.decoder.reset();
     r.file.reset();
     r.path.clear();
     r.nextFrame = 0;
@@ -111,17 +114,17 @@ namespace {
 // Decodes every picture of the file, hands the first frame to `first` and
 // sets decodedFrameCount.
 template <class FirstFrame>
-int DecodeWholeFile(const std::string& path, FirstFrame first)
+int DecodeWholeFile(const std::string& path, DecoderMessageSink sink, FirstFrame first)
 {
     mpeg_reset_decoder();
     decodedFrameCount = 0;
-    FileHandle file = OpenStream(path);
+    FileHandle file = OpenStream(path, sink);
     if (!file) return 1;
-    MpegVideoDecoder decoder;
+    MpegVideoDecoder decoder(std::move(sink));
     decoder.Start(file.get());
     bool isFirst = true;
     while (const DecodedPlanes* frame = decoder.NextFrame()) {
-        if (isFirst) first(*frame);
+        if (isFirst) first(decoder, *frame);
         isFirst = false;
     }
     decodedFrameCount = decoder.DecodedFrameCount();
@@ -130,22 +133,22 @@ int DecodeWholeFile(const std::string& path, FirstFrame first)
 
 }  // namespace
 
-int mpeg_decode_to_frames(const std::string& path, const std::filesystem::path& folder)
+int mpeg_decode_to_frames(const std::string& path, const std::filesystem::path& folder, DecoderMessageSink sink)
 {
-    return DecodeWholeFile(path, [&](const DecodedPlanes& frame) {
+    return DecodeWholeFile(path, std::move(sink), [&](const MpegVideoDecoder& decoder, const DecodedPlanes& frame) {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
-        WriteFrameTga(frame, DecodedFrameFileName(folder, 0));
+        WriteFrameTga(frame, DecodedFrameFileName(folder, 0), decoder.OutputKernels(), decoder.Sink());
     });
 }
 
-int mpeg_decode_first_frame(const std::string& path, DecodedFrame& first)
+int mpeg_decode_first_frame(const std::string& path, DecodedFrame& first, DecoderMessageSink sink)
 {
     first = DecodedFrame{};
-    return DecodeWholeFile(path, [&](const DecodedPlanes& frame) {
+    return DecodeWholeFile(path, std::move(sink), [&](const MpegVideoDecoder& decoder, const DecodedPlanes& frame) {
         first.width = frame.width;
         first.height = frame.height;
-        first.pixels = FrameToRgbx(frame);
+        first.pixels = FrameToRgbx(frame, decoder.OutputKernels());
     });
 }
 

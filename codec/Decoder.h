@@ -14,13 +14,16 @@
 //     pass but keeps the first frame in memory.
 //
 // The decoder state is process-wide and used from one thread.  Messages
-// go through the decoder's message sink (codec/DecoderMessages.h).
+// go to the sink the caller hands in (codec/DecoderMessages.h; stderr when
+// it is empty): the open input keeps its sink until it is closed.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "codec/DecoderMessages.h"
 
 namespace morvane {
 
@@ -44,7 +47,7 @@ extern int decodedFrameCount;
 void mpeg_reset_decoder();
 
 // 0: opened; 1: not opened, after the alert "Input file <path>not found".
-int mpeg_open_input(const std::string& path);
+int mpeg_open_input(const std::string& path, DecoderMessageSink sink = {});
 
 // Leaves display frame n of the open file in DecodedFrameBuffer (empty past
 // the end of the stream, or when no file is open).  Calls normally come in
@@ -58,11 +61,12 @@ void mpeg_close_input();
 // `folder` and sets decodedFrameCount.  0 after the file was read (also
 // when it held no picture); 1 when it could not be opened (after the
 // alert).
-int mpeg_decode_to_frames(const std::string& path, const std::filesystem::path& folder);
+int mpeg_decode_to_frames(const std::string& path, const std::filesystem::path& folder,
+                          DecoderMessageSink sink = {});
 
 // The same pass as mpeg_decode_to_frames, with the first frame left in
 // `first` (empty when the file holds no picture) instead of a file.
-int mpeg_decode_first_frame(const std::string& path, DecodedFrame& first);
+int mpeg_decode_first_frame(const std::string& path, DecodedFrame& first, DecoderMessageSink sink = {});
 
 // The name of frame `number` in `folder`: "mpeg%04d.tga".
 std::filesystem::path DecodedFrameFileName(const std::filesystem::path& folder, int number);

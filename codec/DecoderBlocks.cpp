@@ -96,7 +96,7 @@ bool MpegVideoDecoder::IntraDcMpeg1(int component, int16_t* block)
 {
     int dc;
     if (!IntraDc(component, &dc)) {
-        DecoderDiagnostic("invalid Huffman code in getintrablock()\n");
+        DecoderDiagnostic(sink_, "invalid Huffman code in getintrablock()\n");
         return false;
     }
     block[0] = static_cast<int16_t>(Saturate(dc * 8));
@@ -122,12 +122,12 @@ bool MpegVideoDecoder::IntraBlockMpeg1(int component, int16_t* block, int n)
         const Token t = ReadCoefficient<false>(bits_, table, false, &c);
         if (t == Token::kEndOfBlock) break;
         if (t != Token::kCoefficient) {
-            DecoderDiagnostic("invalid Huffman code in getintrablock()\n");
+            DecoderDiagnostic(sink_, "invalid Huffman code in getintrablock()\n");
             return false;
         }
         i += c.run + 1;
         if (i > 63) {
-            DecoderDiagnostic("DCT coeff index (i) out of bounds (intra)\n");
+            DecoderDiagnostic(sink_, "DCT coeff index (i) out of bounds (intra)\n");
             return false;
         }
         const int j = mpeg::kZigZag[i];
@@ -151,12 +151,12 @@ bool MpegVideoDecoder::InterBlockMpeg1(int16_t* block, int n)
         const Token t = ReadCoefficient<false>(bits_, table, i < 0, &c);
         if (t == Token::kEndOfBlock) break;
         if (t != Token::kCoefficient) {
-            DecoderDiagnostic("invalid Huffman code in getinterblock()\n");
+            DecoderDiagnostic(sink_, "invalid Huffman code in getinterblock()\n");
             return false;
         }
         i += c.run + 1;
         if (i > 63) {
-            DecoderDiagnostic("DCT coeff index (i) out of bounds (inter)\n");
+            DecoderDiagnostic(sink_, "DCT coeff index (i) out of bounds (inter)\n");
             return false;
         }
         const int j = mpeg::kZigZag[i];
@@ -173,7 +173,7 @@ bool MpegVideoDecoder::IntraBlockMpeg2(int component, int16_t* block, int n)
 {
     int dc;
     if (!IntraDc(component, &dc)) {
-        DecoderDiagnostic("invalid Huffman code in getmpg2intrablock()\n");
+        DecoderDiagnostic(sink_, "invalid Huffman code in getmpg2intrablock()\n");
         return false;
     }
     int value = Saturate(dc * (1 << (3 - h_.intra_dc_precision)));
@@ -189,16 +189,16 @@ bool MpegVideoDecoder::IntraBlockMpeg2(int component, int16_t* block, int n)
         const Token t = ReadCoefficient<true>(bits_, table, false, &c);
         if (t == Token::kEndOfBlock) break;
         if (t == Token::kForbiddenLevel) {
-            DecoderDiagnostic("invalid signed_level (escape) in getmpg2intrablock()\n");
+            DecoderDiagnostic(sink_, "invalid signed_level (escape) in getmpg2intrablock()\n");
             return false;
         }
         if (t == Token::kInvalidCode) {
-            DecoderDiagnostic("invalid Huffman code in getmpg2intrablock()\n");
+            DecoderDiagnostic(sink_, "invalid Huffman code in getmpg2intrablock()\n");
             return false;
         }
         i += c.run + 1;
         if (i > 63) {
-            DecoderDiagnostic("DCT coeff index (i) out of bounds (intra2)\n");
+            DecoderDiagnostic(sink_, "DCT coeff index (i) out of bounds (intra2)\n");
             return false;
         }
         const int j = scan[i];
@@ -230,12 +230,12 @@ bool MpegVideoDecoder::InterBlockMpeg2(int16_t* block, int n)
         if (t == Token::kEndOfBlock) break;
         if (t == Token::kForbiddenLevel) return false;  // a fault, not reported
         if (t == Token::kInvalidCode) {
-            DecoderDiagnostic("invalid Huffman code in getmpg2interblock()\n");
+            DecoderDiagnostic(sink_, "invalid Huffman code in getmpg2interblock()\n");
             return false;
         }
         i += c.run + 1;
         if (i > 63) {
-            DecoderDiagnostic("DCT coeff index (i) out of bounds (inter2)\n");
+            DecoderDiagnostic(sink_, "DCT coeff index (i) out of bounds (inter2)\n");
             return false;
         }
         const int j = scan[i];

@@ -4,15 +4,18 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "codec/DecoderMessages.h"
 #include "codec/DecoderVlc.h"
 #include "codec/Idct.h"
 #include "codec/VlcTables.h"
+#include "engine/Cpu.h"
 
 namespace morvane {
 
-MpegVideoDecoder::MpegVideoDecoder()
+MpegVideoDecoder::MpegVideoDecoder(DecoderMessageSink sink)
+    : sink_(std::move(sink)), outputKernels_(DecoderOutputKernelsFor(CpuFlags()))
 {
     (void)DecoderTables();
 }
@@ -81,7 +84,7 @@ bool MpegVideoDecoder::InitSequence()
         }
     } catch (const std::bad_alloc&) {
         for (Frame& f : frames_) f = Frame{};
-        DecoderDiagnostic("malloc failed\n");
+        DecoderDiagnostic(sink_, "malloc failed\n");
         return false;
     }
     init_fast_idct();
@@ -102,17 +105,17 @@ void MpegVideoDecoder::SkipSlices()
 bool MpegVideoDecoder::AcceptPicture()
 {
     if (!h_.sawSequenceHeader) {
-        DecoderDiagnostic("picture before the first sequence header (skipped)\n");
+        DecoderDiagnostic(sink_, "picture before the first sequence header (skipped)\n");
         SkipSlices();
         return false;
     }
     if (h_.mpeg2 && h_.chroma_format != 1) {
-        DecoderDiagnostic("chroma_format %d not supported: only 4:2:0 streams are decoded\n", h_.chroma_format);
+        DecoderDiagnostic(sink_, "chroma_format %d not supported: only 4:2:0 streams are decoded\n", h_.chroma_format);
         stopRequested_ = true;
         return false;
     }
     if (h_.scalable_mode != 0 || h_.temporalScalable || h_.pictureSpatialScalable) {
-        DecoderDiagnostic("scalable streams are not supported\n");
+        DecoderDiagnostic(sink_, "scalable streams are not supported\n");
         stopRequested_ = true;
         return false;
     }
@@ -131,19 +134,19 @@ bool MpegVideoDecoder::AcceptPicture()
     }
     const int type = h_.picture_coding_type;
     if (type < 1 || type > 4 || (type == 4 && h_.mpeg2)) {
-        DecoderDiagnostic("invalid picture_coding_type %d (picture skipped)\n", type);
+        DecoderDiagnostic(sink_, "invalid picture_coding_type %d (picture skipped)\n", type);
         SkipSlices();
         return false;
     }
     if (h_.picture_structure == 0) {
-        DecoderDiagnostic("invalid picture_structure (picture skipped)\n");
+        DecoderDiagnostic(sink_, "invalid picture_structure (picture skipped)\n");
         SkipSlices();
         return false;
     }
     if (!initialised_) {
         if (h_.horizontal_size < 1 || h_.horizontal_size > kMaxWidth || h_.vertical_size < 1 ||
             h_.vertical_size > kMaxHeight) {
-            DecoderDiagnostic("picture size %dx%d not supported (at most %dx%d)\n", h_.horizontal_size,
+            DecoderDiagnostic(sink_, "picture size %dx%d not supported (at most %dx%d)\n", h_.horizontal_size,
                               h_.vertical_size, kMaxWidth, kMaxHeight);
             stopRequested_ = true;
             return false;
@@ -153,7 +156,7 @@ bool MpegVideoDecoder::AcceptPicture()
             return false;
         }
     } else if (h_.horizontal_size != width_ || h_.vertical_size != height_) {
-        DecoderDiagnostic("picture size changes from %dx%d to %dx%d: decoding stopped\n", width_, height_,
+        DecoderDiagnostic(sink_, "picture size changes from %dx%d to %dx%d: decoding stopped\n", width_, height_,
                           h_.horizontal_size, h_.vertical_size);
         stopRequested_ = true;
         return false;
@@ -193,7 +196,7 @@ const DecodedPlanes* MpegVideoDecoder::NextFrame()
     if (state_ == State::Flushing) {
         state_ = State::Done;
         if (secondField_) {
-            DecoderDiagnostic("last frame incomplete, not stored\n");
+            DecoderDiagnostic(sink_, "last frame incomplete, not stored\n");
             secondField_ = false;
         }
         if (initialised_) {

@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "codec/DecoderBitReader.h"
+#include "codec/DecoderMessages.h"
+#include "codec/DecoderOutput.h"
 
 namespace morvane {
 
@@ -49,7 +51,9 @@ public:
     static constexpr int kMaxWidth = 1920;
     static constexpr int kMaxHeight = 1152;
 
-    MpegVideoDecoder();
+    // Diagnostics of the stream go to `sink` (stderr when it is empty).
+    // The output kernels are those of CpuFlags() (engine/Cpu.h) now.
+    explicit MpegVideoDecoder(DecoderMessageSink sink = {});
     ~MpegVideoDecoder();
     MpegVideoDecoder(const MpegVideoDecoder&) = delete;
     MpegVideoDecoder& operator=(const MpegVideoDecoder&) = delete;
@@ -71,6 +75,10 @@ public:
     int DecodedFrameCount() const { return decodedFrameCount_; }
     // True once the stream has ended (NextFrame returns null from then on).
     bool Ended() const { return state_ == State::Done; }
+
+    // What the frames are turned into RGB with, and where the messages go.
+    const DecoderOutputKernels& OutputKernels() const { return outputKernels_; }
+    const DecoderMessageSink& Sink() const { return sink_; }
 
 private:
     struct Frame {
@@ -175,6 +183,8 @@ public:
     const Headers& headers() const { return h_; }
 
 private:
+    DecoderMessageSink sink_;
+    DecoderOutputKernels outputKernels_;
     DecoderBitReader bits_;
     Headers h_;
     State state_ = State::Done;

@@ -41,7 +41,7 @@ int MpegVideoDecoder::ReadNextHeader()
         case kSequenceEndCode:
             return 0;
         default:
-            DecoderDiagnostic("Unexpected startcode %08x (ignored)\n", code);
+            DecoderDiagnostic(sink_, "Unexpected startcode %08x (ignored)\n", code);
             break;
         }
     }
@@ -126,9 +126,9 @@ void MpegVideoDecoder::ExtensionAndUserData()
             case 9: PictureSpatialScalableExtension(); break;
             case 10:
                 h_.temporalScalable = true;
-                DecoderDiagnostic("temporal scalability not supported\n");
+                DecoderDiagnostic(sink_, "temporal scalability not supported\n");
                 break;
-            default: DecoderDiagnostic("reserved extension start code ID %d\n", id); break;
+            default: DecoderDiagnostic(sink_, "reserved extension start code ID %d\n", id); break;
             }
         } else {
             return;
@@ -194,7 +194,7 @@ void MpegVideoDecoder::SequenceScalableExtension()
         bits_.Flush(5);   // vertical_subsampling_factor_m
         bits_.Flush(5);   // vertical_subsampling_factor_n
     }
-    if (h_.scalable_mode == 4) DecoderDiagnostic("temporal scalability not implemented\n");
+    if (h_.scalable_mode == 4) DecoderDiagnostic(sink_, "temporal scalability not implemented\n");
 }
 
 void MpegVideoDecoder::PictureDisplayExtension()

@@ -2,30 +2,14 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <utility>
 #include <vector>
 
 namespace morvane {
 
-namespace {
-
-DecoderMessageSink& Sink()
+void DecoderMessage(const DecoderMessageSink& sink, DecoderMessageKind kind, const std::string& text)
 {
-    static DecoderMessageSink sink;
-    return sink;
-}
-
-}  // namespace
-
-DecoderMessageSink SetDecoderMessageSink(DecoderMessageSink sink)
-{
-    return std::exchange(Sink(), std::move(sink));
-}
-
-void DecoderMessage(DecoderMessageKind kind, const std::string& text)
-{
-    if (Sink()) {
-        Sink()(kind, text);
+    if (sink) {
+        sink(kind, text);
         return;
     }
     std::fputs(text.c_str(), stderr);
@@ -33,7 +17,7 @@ void DecoderMessage(DecoderMessageKind kind, const std::string& text)
     std::fflush(stderr);
 }
 
-void DecoderDiagnostic(const char* format, ...)
+void DecoderDiagnostic(const DecoderMessageSink& sink, const char* format, ...)
 {
     char small[256];
     va_list args;
@@ -53,7 +37,7 @@ void DecoderDiagnostic(const char* format, ...)
         text.assign(big.data(), static_cast<size_t>(n));
     }
     va_end(copy);
-    DecoderMessage(DecoderMessageKind::Diagnostic, text);
+    DecoderMessage(sink, DecoderMessageKind::Diagnostic, text);
 }
 
 }  // namespace morvane

@@ -10,7 +10,9 @@
 #include <emmintrin.h>
 #endif
 
+#include "codec/DecoderCore.h"
 #include "codec/DecoderMessages.h"
+#include "engine/Cpu.h"
 #include "engine/SafeFile.h"
 
 namespace morvane {
@@ -41,15 +43,11 @@ inline uint8_t Filter(int sum)
     return Clip((sum + 128) >> 8);
 }
 
-struct VerticalTaps {
-    int row[6];
-    int weight[6];
-};
+}  // namespace
 
-// The six input rows and weights of output chrominance row y (of 2n rows).
-VerticalTaps VerticalFilter(int y, int n, bool progressive)
+ChromaTaps ChromaTapsOf(int y, int n, bool progressive)
 {
-    VerticalTaps t{};
+    ChromaTaps t{};
     auto set = [&](int first, int step, int lo, int hi, std::initializer_list<int> weights) {
         int k = 0;
         for (int w : weights) {
@@ -93,11 +91,13 @@ VerticalTaps VerticalFilter(int y, int n, bool progressive)
     return t;
 }
 
-constexpr int kPad = 3;
+namespace {
+
+constexpr int kPad = kChromaPad;
 
 // Vertical filter of one chrominance plane into `row` (m samples, with kPad
 // copies of the edge samples on either side for the horizontal filter).
-void VerticalRow(const uint8_t* plane, int stride, int m, const VerticalTaps& t, uint8_t* row)
+void VerticalRowPlain(const uint8_t* plane, int stride, int m, const ChromaTaps& t, uint8_t* row)
 {
     const uint8_t* r[6];
     for (int k = 0; k < 6; ++k) r[k] = plane + static_cast<ptrdiff_t>(t.row[k]) * stride;
@@ -114,7 +114,7 @@ void VerticalRow(const uint8_t* plane, int stride, int m, const VerticalTaps& t,
 }
 
 // Horizontal filter of one padded row of m samples into `count` outputs.
-void HorizontalRow(const uint8_t* padded, int count, bool mpeg2, uint8_t* out)
+void HorizontalRowPlain(const uint8_t* padded, int count, bool mpeg2, uint8_t* out)
 {
     const uint8_t* s = padded + kPad;
     const int pairs = count / 2;
@@ -173,7 +173,7 @@ inline __m128i Fir6(const uint8_t* const p[6], const __m128i w[3])
     return _mm_packus_epi16(words, words);  // eight bytes in the low half
 }
 
-void VerticalRowSse2(const uint8_t* plane, int stride, int m, const VerticalTaps& t, uint8_t* row)
+void VerticalRowSse2(const uint8_t* plane, int stride, int m, const ChromaTaps& t, uint8_t* row)
 {
     const __m128i w[3] = {WeightPair(t.weight[0], t.weight[1]), WeightPair(t.weight[2], t.weight[3]),
                           WeightPair(t.weight[4], t.weight[5])};
@@ -221,14 +221,18 @@ void HorizontalRowSse2(const uint8_t* padded, int count, bool mpeg2, uint8_t* ou
     if (j < pairs || (count & 1)) {
         uint8_t tail[32];
         const int done = 2 * j;
-        HorizontalRow(padded + j, count - done, mpeg2, tail);
+        HorizontalRowPlain(padded + j, count - done, mpeg2, tail);
         std::memcpy(out + done, tail, static_cast<size_t>(count - done));
     }
 }
 
-// Pixels x0 .. width - 1 of one row as red, green, blue, 0.
-int ConvertRowSse2(const uint8_t* luma, const uint8_t* cbRow, const uint8_t* crRow, int width, const int* k,
-                   uint8_t* o)
+// Pixels x .. width - 1 of one row as red, green, blue, 0.
+void ConvertPixels(const uint8_t* luma, const uint8_t* cbRow, const uint8_t* crRow, int x, int width, const int* k,
+                   uint8_t* o);
+
+// Eight pixels at a time, the rest as the plain code does them.
+void ConvertRowSse2(const uint8_t* luma, const uint8_t* cbRow, const uint8_t* crRow, int width, const int* k,
+                    uint8_t* o)
 {
     const int crv = k[0], cbu = k[1], cgu = k[2], cgv = k[3];
     // c x v = (c >> 3) x 8v + (c & 7) x v, each factor within 16 bits.
@@ -265,9 +269,32 @@ int ConvertRowSse2(const uint8_t* luma, const uint8_t* cbRow, const uint8_t* crR
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 4 * x), _mm_unpacklo_epi16(rg, b0));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 4 * x + 16), _mm_unpackhi_epi16(rg, b0));
     }
-    return x;
+    ConvertPixels(luma, cbRow, crRow, x, width, k, o);
 }
 #endif
+
+void ConvertPixels(const uint8_t* luma, const uint8_t* cbRow, const uint8_t* crRow, int x, int width, const int* k,
+                   uint8_t* o)
+{
+    const int crv = k[0], cbu = k[1], cgu = k[2], cgv = k[3];
+    // One 32-bit store per pixel: red in the first byte.
+    for (; x < width; ++x) {
+        const int yy = (luma[x] - 16) * 76309;
+        const int u = cbRow[x] - 128;
+        const int v = crRow[x] - 128;
+        const uint32_t r = Clip((crv * v + yy + 32768) >> 16);
+        const uint32_t g = Clip((yy - cgu * u - cgv * v + 32768) >> 16);
+        const uint32_t b = Clip((cbu * u + yy + 32786) >> 16);
+        const uint32_t pixel = r | g << 8 | b << 16;
+        std::memcpy(o + 4 * x, &pixel, 4);
+    }
+}
+
+void ConvertRowPlain(const uint8_t* luma, const uint8_t* cbRow, const uint8_t* crRow, int width, const int* k,
+                     uint8_t* o)
+{
+    ConvertPixels(luma, cbRow, crRow, 0, width, k, o);
+}
 
 const int* MatrixRow(int matrixCoefficients)
 {
@@ -288,11 +315,8 @@ void YCbCrToRgb(int y, int cb, int cr, int matrixCoefficients, uint8_t rgb[3])
 
 namespace {
 
-void Convert(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayout layout, bool simd)
+void Convert(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayout layout, const DecoderOutputKernels& kernels)
 {
-#if !defined(__SSE2__)
-    simd = false;
-#endif
     const int m = frame.codedWidth / 2;
     const int n = frame.codedHeight / 2;
     const int width = frame.width;
@@ -303,38 +327,17 @@ void Convert(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayou
     const int* k = MatrixRow(frame.matrixCoefficients);
     const int crv = k[0], cbu = k[1], cgu = k[2], cgv = k[3];
     for (int y = 0; y < frame.height; ++y) {
-        const VerticalTaps taps = VerticalFilter(y, n, frame.progressiveFrame);
+        const ChromaTaps taps = ChromaTapsOf(y, n, frame.progressiveFrame);
         for (int c = 0; c < 2; ++c) {
-#if defined(__SSE2__)
-            if (simd) {
-                VerticalRowSse2(chroma[c], frame.chromaStride, m, taps, vertical[c]);
-                HorizontalRowSse2(vertical[c], width, frame.mpeg2, full[c]);
-                continue;
-            }
-#endif
-            VerticalRow(chroma[c], frame.chromaStride, m, taps, vertical[c]);
-            HorizontalRow(vertical[c], width, frame.mpeg2, full[c]);
+            kernels.verticalRow(chroma[c], frame.chromaStride, m, taps, vertical[c]);
+            kernels.horizontalRow(vertical[c], width, frame.mpeg2, full[c]);
         }
         const uint8_t* luma = frame.y + static_cast<ptrdiff_t>(y) * frame.lumaStride;
         uint8_t* o = out + static_cast<ptrdiff_t>(y) * outStride;
         const uint8_t* cbRow = full[0];
         const uint8_t* crRow = full[1];
         if (layout == PixelLayout::Rgbx) {
-            int x = 0;
-#if defined(__SSE2__)
-            if (simd) x = ConvertRowSse2(luma, cbRow, crRow, width, k, o);
-#endif
-            // One 32-bit store per pixel: red in the first byte.
-            for (; x < width; ++x) {
-                const int yy = (luma[x] - 16) * 76309;
-                const int u = cbRow[x] - 128;
-                const int v = crRow[x] - 128;
-                const uint32_t r = Clip((crv * v + yy + 32768) >> 16);
-                const uint32_t g = Clip((yy - cgu * u - cgv * v + 32768) >> 16);
-                const uint32_t b = Clip((cbu * u + yy + 32786) >> 16);
-                const uint32_t pixel = r | g << 8 | b << 16;
-                std::memcpy(o + 4 * x, &pixel, 4);
-            }
+            kernels.convertRow(luma, cbRow, crRow, width, k, o);
         } else {
             for (int x = 0; x < width; ++x) {
                 const int yy = (luma[x] - 16) * 76309;
@@ -350,24 +353,32 @@ void Convert(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayou
 
 }  // namespace
 
-void ConvertFrameToRgb(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayout layout)
+DecoderOutputKernels DecoderOutputKernelsFor(uint32_t cpuFlags)
 {
-    Convert(frame, out, outStride, layout, true);
+    DecoderOutputKernels k{VerticalRowPlain, HorizontalRowPlain, ConvertRowPlain};
+#if defined(__SSE2__)
+    if (cpuFlags & kCpuSse2) k = {VerticalRowSse2, HorizontalRowSse2, ConvertRowSse2};
+#else
+    (void)cpuFlags;
+#endif
+    return k;
 }
 
-void ConvertFrameToRgbPlain(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayout layout)
+void ConvertFrameToRgb(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayout layout,
+                       const DecoderOutputKernels& kernels)
 {
-    Convert(frame, out, outStride, layout, false);
+    Convert(frame, out, outStride, layout, kernels);
 }
 
-std::vector<uint8_t> FrameToRgbx(const DecodedPlanes& frame)
+std::vector<uint8_t> FrameToRgbx(const DecodedPlanes& frame, const DecoderOutputKernels& kernels)
 {
     std::vector<uint8_t> rgbx(static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height) * 4, 0);
-    ConvertFrameToRgb(frame, rgbx.data(), frame.width * 4, PixelLayout::Rgbx);
+    ConvertFrameToRgb(frame, rgbx.data(), frame.width * 4, PixelLayout::Rgbx, kernels);
     return rgbx;
 }
 
-bool WriteFrameTga(const DecodedPlanes& frame, const std::filesystem::path& path)
+bool WriteFrameTga(const DecodedPlanes& frame, const std::filesystem::path& path, const DecoderOutputKernels& kernels,
+                   const DecoderMessageSink& sink)
 {
     std::vector<uint8_t> file(18 + static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height) * 3);
     uint8_t* h = file.data();
@@ -378,10 +389,10 @@ bool WriteFrameTga(const DecodedPlanes& frame, const std::filesystem::path& path
     h[15] = static_cast<uint8_t>(frame.height >> 8);
     h[16] = 24;
     h[17] = 0x20;  // top-left origin
-    ConvertFrameToRgb(frame, file.data() + 18, frame.width * 3, PixelLayout::Bgr);
+    ConvertFrameToRgb(frame, file.data() + 18, frame.width * 3, PixelLayout::Bgr, kernels);
 
     const bool ok = WriteFileReplacing(path, file).empty();
-    if (!ok) DecoderDiagnostic("Couldn't create %s\n", path.string().c_str());
+    if (!ok) DecoderDiagnostic(sink, "Couldn't create %s\n", path.string().c_str());
     return ok;
 }
 

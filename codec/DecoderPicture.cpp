@@ -24,7 +24,7 @@ MpegVideoDecoder::Frame* MpegVideoDecoder::DecodePicture()
     Frame* due = nullptr;
     const bool framePicture = h_.picture_structure == 3;
     if (framePicture && secondField_) {
-        DecoderDiagnostic("odd number of field pictures\n");
+        DecoderDiagnostic(sink_, "odd number of field pictures\n");
         secondField_ = false;
     }
     if (h_.picture_coding_type == 3) {
@@ -75,7 +75,7 @@ int MpegVideoDecoder::ReadAddressIncrement()
             continue;
         }
         if (v == VlcReader::kInvalid) {
-            DecoderDiagnostic("Invalid macroblock_address_increment code\n");
+            DecoderDiagnostic(sink_, "Invalid macroblock_address_increment code\n");
             return -1;
         }
         return increment + v;
@@ -91,7 +91,7 @@ void MpegVideoDecoder::DecodeSlices()
         if (pending == 0) {
             if (!fault_ && bits_.Show(23) != 0) {
                 if (address >= mbaMax_) {
-                    DecoderDiagnostic("Too many macroblocks in picture\n");
+                    DecoderDiagnostic(sink_, "Too many macroblocks in picture\n");
                     return;
                 }
                 pending = ReadAddressIncrement();
@@ -105,7 +105,7 @@ void MpegVideoDecoder::DecodeSlices()
                 bits_.NextStartCode();
                 const uint32_t code = bits_.Show(32);
                 if (code < 0x101 || code > 0x1AF) {
-                    DecoderDiagnostic("Premature end of picture\n");
+                    DecoderDiagnostic(sink_, "Premature end of picture\n");
                     return;
                 }
                 bits_.Flush(32);
@@ -124,7 +124,7 @@ void MpegVideoDecoder::DecodeSlices()
             }
         }
         if (address >= mbaMax_) {
-            DecoderDiagnostic("Too many macroblocks in picture\n");
+            DecoderDiagnostic(sink_, "Too many macroblocks in picture\n");
             return;
         }
         if (pending > 1) {
@@ -149,7 +149,7 @@ bool MpegVideoDecoder::MacroblockModes()
     const int type = h_.picture_coding_type;
     const int flags = DecoderTables().macroblockType[type].Read(bits_);
     if (flags == VlcReader::kInvalid) {
-        DecoderDiagnostic("Invalid macroblock_type code\n");
+        DecoderDiagnostic(sink_, "Invalid macroblock_type code\n");
         return false;
     }
     mbFlags_ = flags;
@@ -181,7 +181,7 @@ bool MpegVideoDecoder::MacroblockModes()
         break;
     case 3:  // dual prime: P pictures only
         if (type != 2) {
-            DecoderDiagnostic("invalid motion_type\n");
+            DecoderDiagnostic(sink_, "invalid motion_type\n");
             return false;
         }
         mvCount_ = 1;
@@ -189,7 +189,7 @@ bool MpegVideoDecoder::MacroblockModes()
         dualPrime_ = true;
         break;
     default:
-        DecoderDiagnostic("invalid motion_type\n");
+        DecoderDiagnostic(sink_, "invalid motion_type\n");
         return false;
     }
     return true;
@@ -202,7 +202,7 @@ bool MpegVideoDecoder::MotionVector(int r, int s)
     for (int t = 0; t < 2; ++t) {
         const int motionCode = codes.Read(bits_);
         if (motionCode == VlcReader::kInvalid) {
-            DecoderDiagnostic("Invalid motion_vector code\n");
+            DecoderDiagnostic(sink_, "Invalid motion_vector code\n");
             return false;
         }
         // f_code 0 is forbidden; read it as 1 so that the vector stays small.
@@ -316,7 +316,7 @@ bool MpegVideoDecoder::DecodeMacroblock(int address)
     if (flags & kMbPattern) {
         pattern = DecoderTables().codedBlockPattern.Read(bits_);
         if (pattern == VlcReader::kInvalid) {
-            DecoderDiagnostic("Invalid coded_block_pattern code\n");
+            DecoderDiagnostic(sink_, "Invalid coded_block_pattern code\n");
             return false;
         }
     }

@@ -14,6 +14,7 @@
 #include "codec/Idct.h"
 #include "codec/MpegEncoder.h"
 #include "codec/VlcTables.h"
+#include "engine/Cpu.h"
 
 namespace morvane {
 
@@ -66,10 +67,10 @@ uint32_t TimeCode(int frame, double frameRate)
     return (hours << 19) | (minutes << 13) | (1u << 12) | (seconds << 6) | static_cast<uint32_t>(pictures);
 }
 
-EncoderCore::EncoderCore(EncoderParameters params, MessageSink& sink, bool plainSearch)
+EncoderCore::EncoderCore(EncoderParameters params, MessageSink& sink)
     : p_(std::move(params)),
       sink_(sink),
-      kernels_(plainSearch ? PlainKernels() : FastKernels())
+      kernels_(EncoderKernelsFor(CpuFlags()))
 {
     for (int i = 0; i < 64; ++i) {
         intraMatrix_[i] = kDefaultIntraMatrix[i];
@@ -595,7 +596,7 @@ bool EncodeWithParameters(EncoderParameters params, const EncodeRequest& request
     }
     bool ok;
     {
-        EncoderCore core(std::move(params), sink, request.plainSearch);
+        EncoderCore core(std::move(params), sink);
         ok = core.EncodeSequence(out, request.frameFolder, request.onReconstructed);
     }
     if (ok && !out.Commit().empty()) {

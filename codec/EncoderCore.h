@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "codec/BitWriter.h"
+#include "codec/EncoderKernels.h"
 #include "codec/EncoderParams.h"
 #include "codec/MessageSink.h"
 #include "codec/MpegEncoder.h"
@@ -43,33 +44,6 @@ struct MacroblockInfo {
     int64_t distortion = 0;
 };
 
-struct SearchResult {
-    int best = 65536, i = 0, j = 0;
-};
-
-// Distortion measures (exact; the SSE2 ones equal the plain ones).
-struct DistortionKernels {
-    // Sum of |a - b| over 16 x h, both with line step lx.
-    int (*sadFull)(const uint8_t* a, const uint8_t* b, int lx, int h);
-    // The same with the reference a at half-pel flags (hx, hy).
-    int (*sadHalf)(const uint8_t* a, const uint8_t* b, int lx, int hx, int hy, int h);
-    // Full-pel search: every position (i, j) of the window, rows from the
-    // top, each from the left, SAD of org + j lx + i against cur; the result
-    // is replaced only by a strictly smaller SAD.
-    void (*fullSearch)(const uint8_t* org, const uint8_t* cur, int lx, int h, int ilow, int ihigh, int jlow, int jhigh,
-                       SearchResult& r);
-    // Sum of squared differences with half-pel flags; bidirectional sums
-    // of absolute and squared differences ((forward + backward + 1) >> 1).
-    int (*sseHalf)(const uint8_t* a, const uint8_t* b, int lx, int hx, int hy, int h);
-    int (*sadBidir)(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
-    int (*sseBidir)(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
-    // sadHalf that may stop once the sum reaches `limit` (then returning a
-    // value >= limit): for comparisons against a best so far.
-    int (*sadHalfLimit)(const uint8_t* a, const uint8_t* b, int lx, int hx, int hy, int h, int limit);
-};
-DistortionKernels PlainKernels();
-DistortionKernels FastKernels();  // SSE2 where the machine has it
-
 // Half-pel distortions: p is the reference at the integer part of the
 // position, (hx, hy) the half-pel flags; c the current area.
 int SadHalfPel(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int h);
@@ -79,12 +53,9 @@ int SseBidir(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int
 // Sum of squares minus square of the sum / 256 over 16 x 16.
 int64_t MacroblockVariance(const uint8_t* p, int lx);
 
-// Forward DCT of one block in place (reference precision).
-void ForwardDct(int16_t* block);
-// The same transform computed entirely in long double (slow), and with the
-// SSE2 passes even where AVX is present (for tests).
+// Forward DCT of one block in place, computed entirely in long double (slow):
+// the precision every level's forwardDct kernel gives (EncoderKernels.h).
 void ForwardDctReference(int16_t* block);
-void ForwardDctWithoutAvx(int16_t* block);
 
 // Quantisers.  scale is the quantiser scale (2 x quantiser_scale_code);
 // `limit` the largest level magnitude the syntax carries (255 MPEG-1, 2047
@@ -165,7 +136,8 @@ void ExtendBorder(uint8_t* plane, int w, int h, int W, int H);
 
 class EncoderCore {
 public:
-    EncoderCore(EncoderParameters params, MessageSink& sink, bool plainSearch);
+    // The kernels are those of CpuFlags() (engine/Cpu.h) when it is made.
+    EncoderCore(EncoderParameters params, MessageSink& sink);
     // Codes the whole sequence; bytes go to `out` as they are ready (the
     // caller commits it).  False when the run stopped after a message.
     bool EncodeSequence(ReplacingFile& out, const std::string& frameFolder,
@@ -218,7 +190,7 @@ private:
 
     EncoderParameters p_;
     MessageSink& sink_;
-    DistortionKernels kernels_;
+    EncoderKernels kernels_;
     BitWriter bits_;
     RateControl rc_;
     FrameReader reader_;

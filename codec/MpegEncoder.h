@@ -47,9 +47,6 @@ struct EncodeRequest {
     int inputType = 2;
     // Optional: receives every reconstructed picture (see above).
     std::function<void(const ReconstructedPicture&)> onReconstructed;
-    // Use the plain C++ distortion measures instead of the SSE2 ones (the
-    // two give the same stream; this is for tests and speed comparisons).
-    bool plainSearch = false;
 };
 
 // Encodes the movie.  True when the stream was written completely; false

@@ -84,11 +84,44 @@ namespace {
 // Returns whether there is any.
 using DoublePasses = bool (*)(const int16_t* block, const CosineTable& t, int16_t* out, unsigned* needsReference);
 
-bool DoublePassesPortable(const int16_t* block, const CosineTable& t, int16_t* out, unsigned* needsReference)
+bool DoublePassesPlain(const int16_t* block, const CosineTable& t, int16_t* out, unsigned* needsReference)
 {
     alignas(16) double tmp[8][8];  // [row i][u]
     bool any = false;
+    for (int i = 0; i < 8; ++i) {
+        double s[8] = {};
+        for (int x = 0; x < 8; ++x) {
+            const double v = block[8 * i + x];
+            for (int u = 0; u < 8; ++u) s[u] += t.ct[x][u] * v;
+        }
+        for (int u = 0; u < 8; ++u) tmp[i][u] = s[u];
+    }
+    for (int v = 0; v < 8; ++v) {
+        double s[8] = {};
+        for (int y = 0; y < 8; ++y) {
+            const double c = t.c[v][y];
+            for (int u = 0; u < 8; ++u) s[u] += c * tmp[y][u];
+        }
+        for (int u = 0; u < 8; ++u) {
+            const double r = s[u] + 0.5;
+            const double f = std::floor(r);
+            const double frac = r - f;
+            out[8 * v + u] = static_cast<int16_t>(f);
+            if (frac < 1e-6 || frac > 1.0 - 1e-6) {
+                needsReference[u] |= 1u << v;
+                any = true;
+            }
+        }
+    }
+    return any;
+}
+
 #if defined(__SSE2__)
+// Two lanes at a time: the same operations in the same order.
+bool DoublePassesSse2(const int16_t* block, const CosineTable& t, int16_t* out, unsigned* needsReference)
+{
+    alignas(16) double tmp[8][8];  // [row i][u]
+    bool any = false;
     for (int i = 0; i < 8; ++i) {
         __m128d a0 = _mm_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
         for (int x = 0; x < 8; ++x) {
@@ -132,35 +165,10 @@ bool DoublePassesPortable(const int16_t* block, const CosineTable& t, int16_t* o
             }
         }
     }
-#else
-    for (int i = 0; i < 8; ++i) {
-        double s[8] = {};
-        for (int x = 0; x < 8; ++x) {
-            const double v = block[8 * i + x];
-            for (int u = 0; u < 8; ++u) s[u] += t.ct[x][u] * v;
-        }
-        for (int u = 0; u < 8; ++u) tmp[i][u] = s[u];
-    }
-    for (int v = 0; v < 8; ++v) {
-        double s[8] = {};
-        for (int y = 0; y < 8; ++y) {
-            const double c = t.c[v][y];
-            for (int u = 0; u < 8; ++u) s[u] += c * tmp[y][u];
-        }
-        for (int u = 0; u < 8; ++u) {
-            const double r = s[u] + 0.5;
-            const double f = std::floor(r);
-            const double frac = r - f;
-            out[8 * v + u] = static_cast<int16_t>(f);
-            if (frac < 1e-6 || frac > 1.0 - 1e-6) {
-                needsReference[u] |= 1u << v;
-                any = true;
-            }
-        }
-    }
-#endif
     return any;
 }
+
+#endif
 
 #if defined(__x86_64__) || defined(__i386__)
 // Four lanes at a time where the processor has AVX; the same operations on
@@ -211,32 +219,6 @@ __attribute__((target("avx"))) bool DoublePassesAvx(const int16_t* block, const 
 }
 #endif
 
-DoublePasses ChooseDoublePasses()
-{
-#if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx")) return DoublePassesAvx;
-#endif
-    return DoublePassesPortable;
-}
-
-}  // namespace
-
-namespace {
-
-void ForwardDctWith(int16_t* block, DoublePasses passes);
-
-}  // namespace
-
-void ForwardDct(int16_t* block)
-{
-    static const DoublePasses passes = ChooseDoublePasses();
-    ForwardDctWith(block, passes);
-}
-
-void ForwardDctWithoutAvx(int16_t* block) { ForwardDctWith(block, DoublePassesPortable); }
-
-namespace {
-
 void ForwardDctWith(int16_t* block, DoublePasses passes)
 {
     const CosineTable& t = Cosines();
@@ -263,6 +245,18 @@ void ForwardDctWith(int16_t* block, DoublePasses passes)
 }
 
 }  // namespace
+
+namespace kernels {
+
+void ForwardDctPlain(int16_t* block) { ForwardDctWith(block, DoublePassesPlain); }
+#if defined(__SSE2__)
+void ForwardDctSse2(int16_t* block) { ForwardDctWith(block, DoublePassesSse2); }
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+void ForwardDctAvx(int16_t* block) { ForwardDctWith(block, DoublePassesAvx); }
+#endif
+
+}  // namespace kernels
 
 void QuantIntra(const int16_t* src, int16_t* dst, int dcPrecision, const uint8_t* matrix, int scale, int limit)
 {
@@ -405,7 +399,7 @@ void EncoderCore::Transform()
                 int16_t* blk = &blocks_[(static_cast<size_t>(k) * 6 + n) * 64];
                 for (int y = 0; y < 8; ++y)
                     for (int x = 0; x < 8; ++x) blk[8 * y + x] = static_cast<int16_t>(s[y * bp.step + x] - p[y * bp.step + x]);
-                ForwardDct(blk);
+                kernels_.forwardDct(blk);
             }
         }
 }

@@ -1,5 +1,10 @@
 #include "engine/Cpu.h"
 
+#include <strings.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -57,6 +62,93 @@ uint32_t GetCpuFeatures()
 #else
     return 0;
 #endif
+}
+
+namespace {
+
+constexpr uint32_t kAllFlags = kCpuSse2 | kCpuAvx | kCpuAvx2;
+
+constexpr CpuLevel kLevels[] = {
+    {"plain", 0},
+    {"SSE2", kCpuSse2},
+    {"AVX", kCpuSse2 | kCpuAvx},
+    {"AVX2", kCpuSse2 | kCpuAvx | kCpuAvx2},
+};
+
+#if defined(__x86_64__) || defined(__i386__)
+// The register state the system saves on a task switch (XCR0).
+uint64_t SavedRegisterState()
+{
+    uint32_t eax = 0, edx = 0;
+    __asm__ volatile("xgetbv" : "=a"(eax), "=d"(edx) : "c"(0));
+    return (uint64_t{edx} << 32) | eax;
+}
+#endif
+
+uint32_t QueryProcessor()
+{
+    uint32_t flags = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (!HasCpuid()) return 0;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    __cpuid(0, a, b, c, d);
+    const unsigned maxLeaf = a;
+    __cpuid(1, a, b, c, d);
+    if (!(d & (1u << 26))) return 0;  // no SSE2
+    flags |= kCpuSse2;
+    // AVX needs the processor's bit and a system that saves the XMM and
+    // YMM registers (OSXSAVE, then XCR0 bits 1 and 2).
+    const bool osxsave = (c & (1u << 27)) != 0, avx = (c & (1u << 28)) != 0;
+    if (!osxsave || !avx || (SavedRegisterState() & 6) != 6) return flags;
+    flags |= kCpuAvx;
+    if (maxLeaf >= 7) {
+        __cpuid_count(7, 0, a, b, c, d);
+        if (b & (1u << 5)) flags |= kCpuAvx2;
+    }
+#endif
+    return flags;
+}
+
+std::atomic<uint32_t>& Mask()
+{
+    static std::atomic<uint32_t> mask{ParseCpuMask(std::getenv("MORVANE_CPU_MASK"))};
+    return mask;
+}
+
+}  // namespace
+
+std::span<const CpuLevel> CpuLevels() { return kLevels; }
+
+uint32_t ProcessorCpuFlags()
+{
+    static const uint32_t flags = QueryProcessor();
+    return flags;
+}
+
+uint32_t CpuFlags()
+{
+    uint32_t flags = ProcessorCpuFlags() & Mask().load(std::memory_order_relaxed);
+    // A level needs every level below it.
+    if (!(flags & kCpuSse2)) flags = 0;
+    if (!(flags & kCpuAvx)) flags &= ~kCpuAvx2;
+    return flags;
+}
+
+void SetCpuMask(uint32_t mask) { Mask().store(mask, std::memory_order_relaxed); }
+
+uint32_t CpuMask() { return Mask().load(std::memory_order_relaxed); }
+
+uint32_t ParseCpuMask(const char* text)
+{
+    if (!text || !*text) return kAllFlags;
+    for (const CpuLevel& level : kLevels) {
+        if (::strcasecmp(text, level.name) == 0) return level.flags;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text, &end, 0);
+    if (errno != 0 || end == text || *end != '\0') return kAllFlags;
+    return static_cast<uint32_t>(value);
 }
 
 }  // namespace morvane

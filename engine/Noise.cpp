@@ -8,17 +8,34 @@
 #include <immintrin.h>
 #endif
 
+#include "engine/Cpu.h"
 #include "engine/FloatInt.h"
 #include "engine/Random.h"
 
 namespace morvane {
 
-int16_t NoisePerm[kNoisePermSize];
-float NoiseLattice[kNoiseLatticeSize];
-int16_t NoiseGradients[kNoiseLatticeSize][4];
-float SineTable[kSineTableSize];
-float WaveSources[kWaveSources][3];
-float WaveScales[kWaveSources];
+namespace {
+
+// The tables, written by BuildTables alone; everyone else reads them
+// through the const names below.
+struct NoiseTables {
+    int16_t perm[kNoisePermSize];
+    float lattice[kNoiseLatticeSize];
+    int16_t gradients[kNoiseLatticeSize][4];
+    float sine[kSineTableSize];
+    float waveSources[kWaveSources][3];
+    float waveScales[kWaveSources];
+};
+NoiseTables g_tables;
+
+}  // namespace
+
+const int16_t (&NoisePerm)[kNoisePermSize] = g_tables.perm;
+const float (&NoiseLattice)[kNoiseLatticeSize] = g_tables.lattice;
+const int16_t (&NoiseGradients)[kNoiseLatticeSize][4] = g_tables.gradients;
+const float (&SineTable)[kSineTableSize] = g_tables.sine;
+const float (&WaveSources)[kWaveSources][3] = g_tables.waveSources;
+const float (&WaveScales)[kWaveSources] = g_tables.waveScales;
 int MmxPresent = 1;
 
 namespace {
@@ -306,13 +323,14 @@ void BuildTables()
 {
     BuildCrcTable();
 
+    NoiseTables& t = g_tables;
     Lcg rng(0);
-    for (int i = 0; i < kNoisePermSize; ++i) NoisePerm[i] = static_cast<int16_t>(i);
+    for (int i = 0; i < kNoisePermSize; ++i) t.perm[i] = static_cast<int16_t>(i);
     for (int k = kNoisePermSize - 1; k >= 0; --k) {
         const int r = rng.Next() % kNoisePermSize;
-        const int16_t t = NoisePerm[k];
-        NoisePerm[k] = NoisePerm[r];
-        NoisePerm[r] = t;
+        const int16_t swap = t.perm[k];
+        t.perm[k] = t.perm[r];
+        t.perm[r] = swap;
     }
 
     const float crcScale = 65537.0f / 2147483648.0f;  // about 1 / 32767.5
@@ -321,18 +339,18 @@ void BuildTables()
         uint8_t bytes[12];
         for (int k = 0; k < 3; ++k) std::memcpy(bytes + 4 * k, &f, 4);
         const uint16_t c = Crc16(bytes, 12);
-        NoiseLattice[i] = static_cast<float>(c) * crcScale - 1.0f;
+        t.lattice[i] = static_cast<float>(c) * crcScale - 1.0f;
     }
 
-    std::memset(NoiseGradients, 0, sizeof NoiseGradients);
+    std::memset(t.gradients, 0, sizeof t.gradients);
     for (int j = 0; j < 264; ++j) {
         for (int k = 0; k < 4; ++k) {
-            NoiseGradients[j][k] = static_cast<int16_t>(static_cast<int32_t>(NoiseLattice[j + k] * 32767.0f));
+            t.gradients[j][k] = static_cast<int16_t>(static_cast<int32_t>(t.lattice[j + k] * 32767.0f));
         }
     }
 
     for (int i = 0; i < kSineTableSize; ++i) {
-        SineTable[i] = static_cast<float>(std::sin(i * 0.001 * 6.28318530718));
+        t.sine[i] = static_cast<float>(std::sin(i * 0.001 * 6.28318530718));
     }
 
     for (int i = 0; i < kWaveSources; ++i) {
@@ -340,8 +358,8 @@ void BuildTables()
         // At lattice points both dot-product paths agree.
         VNoise3Impl<true>(v, static_cast<float>(i), 0.0f, 0.0f);
         const float len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-        for (int k = 0; k < 3; ++k) WaveSources[i][k] = v[k] / len;
-        WaveScales[i] = static_cast<float>(rng.Next() & 0x7FFF) * (1.0f / 32767.0f) + 0.01f;
+        for (int k = 0; k < 3; ++k) t.waveSources[i][k] = v[k] / len;
+        t.waveScales[i] = static_cast<float>(rng.Next() & 0x7FFF) * (1.0f / 32767.0f) + 0.01f;
     }
 }
 
@@ -353,20 +371,6 @@ uint16_t Crc16(const uint8_t* data, int length)
     uint16_t crc = 0;
     for (int i = 0; i < length; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ g_crcTable[(crc ^ data[i]) & 0xFF]);
     return crc;
-}
-
-void NoiseInit()
-{
-    std::lock_guard<std::mutex> lock(g_initMutex);
-    if (g_built) return;
-    BuildTables();
-    g_built = true;
-}
-
-void NoiseFree()
-{
-    std::lock_guard<std::mutex> lock(g_initMutex);
-    g_built = false;
 }
 
 int16_t GradientDot4(const int16_t row[4], const int16_t offset[4])
@@ -388,41 +392,18 @@ int16_t GradientDot(const int16_t row[4], const int16_t offset[4])
     return MmxPresent ? GradientDot4(row, offset) : GradientDot3(row, offset);
 }
 
-float Noise3Portable(float x, float y, float z)
-{
-    return MmxPresent ? Noise3Impl<true>(x, y, z) : Noise3Impl<false>(x, y, z);
-}
+namespace {
 
-void VNoise3Portable(float out[3], float x, float y, float z)
-{
-    if (MmxPresent) VNoise3Impl<true>(out, x, y, z);
-    else VNoise3Impl<false>(out, x, y, z);
-}
-
-#if defined(__SSE2__)
-float Noise3(float x, float y, float z)
-{
-    return MmxPresent ? Noise3Simd<true>(x, y, z) : Noise3Simd<false>(x, y, z);
-}
-
-void VNoise3(float out[3], float x, float y, float z)
-{
-    if (MmxPresent) VNoise3Simd<true>(out, x, y, z);
-    else VNoise3Simd<false>(out, x, y, z);
-}
-#else
-float Noise3(float x, float y, float z) { return Noise3Portable(x, y, z); }
-void VNoise3(float out[3], float x, float y, float z) { VNoise3Portable(out, x, y, z); }
-#endif
-
-float Fbm(float x, float y, float z, int16_t octaves, float lacunarity, float omega)
+// The octave sums over one level's noise (inlined into each).
+template <float (*Noise)(float, float, float)>
+float FbmOf(float x, float y, float z, int16_t octaves, float lacunarity, float omega)
 {
     if (octaves == 0) return 0.0f;
-    float sum = Noise3(x, y, z);
+    float sum = Noise(x, y, z);
     float frequency = lacunarity;
     float amplitude = omega;
     for (int i = 1; i < octaves; ++i) {
-        sum += amplitude * Noise3(x * frequency, y * frequency, z * frequency);
+        sum += amplitude * Noise(x * frequency, y * frequency, z * frequency);
         if (i < octaves - 1) {
             frequency *= lacunarity;
             amplitude *= omega;
@@ -431,16 +412,17 @@ float Fbm(float x, float y, float z, int16_t octaves, float lacunarity, float om
     return sum;
 }
 
-void VFbm(float out[3], float x, float y, float z, int16_t octaves, float lacunarity, float omega)
+template <void (*VNoise)(float*, float, float, float)>
+void VFbmOf(float out[3], float x, float y, float z, int16_t octaves, float lacunarity, float omega)
 {
     out[0] = out[1] = out[2] = 0.0f;
     if (octaves == 0) return;
-    VNoise3(out, x, y, z);
+    VNoise(out, x, y, z);
     float frequency = lacunarity;
     float amplitude = omega;
     for (int i = 1; i < octaves; ++i) {
         float v[3];
-        VNoise3(v, x * frequency, y * frequency, z * frequency);
+        VNoise(v, x * frequency, y * frequency, z * frequency);
         out[0] += amplitude * v[0];
         out[1] += amplitude * v[1];
         out[2] += amplitude * v[2];
@@ -449,6 +431,69 @@ void VFbm(float out[3], float x, float y, float z, int16_t octaves, float lacuna
             amplitude *= omega;
         }
     }
+}
+
+constexpr NoiseKernels kPlainKernels = {
+    {Noise3Impl<false>, Noise3Impl<true>},
+    {VNoise3Impl<false>, VNoise3Impl<true>},
+    {FbmOf<Noise3Impl<false>>, FbmOf<Noise3Impl<true>>},
+    {VFbmOf<VNoise3Impl<false>>, VFbmOf<VNoise3Impl<true>>},
+};
+
+// The kernels Noise3, VNoise3, Fbm and VFbm call; chosen by NoiseInit.
+NoiseKernels g_kernels = kPlainKernels;
+
+}  // namespace
+
+NoiseKernels NoiseKernelsFor(uint32_t cpuFlags)
+{
+    NoiseKernels k = kPlainKernels;
+#if defined(__SSE2__)
+    if (cpuFlags & kCpuSse2) {
+        k.noise3[0] = Noise3Simd<false>;
+        k.noise3[1] = Noise3Simd<true>;
+        k.vnoise3[0] = VNoise3Simd<false>;
+        k.vnoise3[1] = VNoise3Simd<true>;
+        k.fbm[0] = FbmOf<Noise3Simd<false>>;
+        k.fbm[1] = FbmOf<Noise3Simd<true>>;
+        k.vfbm[0] = VFbmOf<VNoise3Simd<false>>;
+        k.vfbm[1] = VFbmOf<VNoise3Simd<true>>;
+    }
+#else
+    (void)cpuFlags;
+#endif
+    return k;
+}
+
+float Noise3(float x, float y, float z) { return g_kernels.noise3[MmxPresent != 0](x, y, z); }
+
+void VNoise3(float out[3], float x, float y, float z) { g_kernels.vnoise3[MmxPresent != 0](out, x, y, z); }
+
+float Fbm(float x, float y, float z, int16_t octaves, float lacunarity, float omega)
+{
+    return g_kernels.fbm[MmxPresent != 0](x, y, z, octaves, lacunarity, omega);
+}
+
+void VFbm(float out[3], float x, float y, float z, int16_t octaves, float lacunarity, float omega)
+{
+    g_kernels.vfbm[MmxPresent != 0](out, x, y, z, octaves, lacunarity, omega);
+}
+
+void NoiseInit()
+{
+    std::lock_guard<std::mutex> lock(g_initMutex);
+    if (!g_built) BuildTables();
+    g_built = true;
+    // Written only when it changes, so that a NoiseInit while another
+    // thread evaluates (with the same flags) touches nothing it reads.
+    const NoiseKernels chosen = NoiseKernelsFor(CpuFlags());
+    if (std::memcmp(&chosen, &g_kernels, sizeof chosen) != 0) g_kernels = chosen;
+}
+
+void NoiseFree()
+{
+    std::lock_guard<std::mutex> lock(g_initMutex);
+    g_built = false;
 }
 
 void VectorFbm(const float p[3], float gain, float lacunarity, int32_t octaves, float out[3])

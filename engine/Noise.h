@@ -1,9 +1,14 @@
 // Lattice gradient noise in 16-bit fixed point, its sums over octaves, and
 // the small periodic helpers the patterns use.
 //
-// The tables are process-wide and read-only once NoiseInit has built them;
-// every function here is then reentrant (the fixed-point offset vector of
-// the corner being evaluated is local to each call).
+// The tables are process-wide and read-only once NoiseInit has built them
+// (only their builder writes them; everyone else sees const tables); every
+// function here is then reentrant (the fixed-point offset vector of the
+// corner being evaluated is local to each call).
+//
+// The noise and its octave sums are computed by the kernels of the
+// processor's level (plain C++, SSE2, AVX2), chosen in NoiseInit from
+// CpuFlags() (engine/Cpu.h); every level gives the same bits.
 #pragma once
 
 #include <cstdint>
@@ -15,19 +20,20 @@ constexpr int kNoiseLatticeSize = 267;
 constexpr int kSineTableSize = 1000;
 constexpr int kWaveSources = 20;
 
-extern int16_t NoisePerm[kNoisePermSize];
-extern float NoiseLattice[kNoiseLatticeSize];
-extern int16_t NoiseGradients[kNoiseLatticeSize][4];  // rows 0..263 used
-extern float SineTable[kSineTableSize];
-extern float WaveSources[kWaveSources][3];
-extern float WaveScales[kWaveSources];
+extern const int16_t (&NoisePerm)[kNoisePermSize];
+extern const float (&NoiseLattice)[kNoiseLatticeSize];
+extern const int16_t (&NoiseGradients)[kNoiseLatticeSize][4];  // rows 0..263 used
+extern const float (&SineTable)[kSineTableSize];
+extern const float (&WaveSources)[kWaveSources][3];
+extern const float (&WaveScales)[kWaveSources];
 
 // 1 selects the four-term packed dot product, 0 the plain three-term one.
 // Set once at start-up from the processor's features, before any render.
 extern int MmxPresent;
 
-// Builds every table (the same tables on every run and machine).  Safe to
-// call more than once; the tables are built once.
+// Builds every table (the same tables on every run and machine) and
+// chooses the kernels for CpuFlags().  Safe to call more than once: the
+// tables are built once, the kernels chosen again (after SetCpuMask).
 void NoiseInit();
 // Marks the tables as released; a later NoiseInit builds them again.
 void NoiseFree();
@@ -43,13 +49,22 @@ int16_t GradientDot3(const int16_t row[4], const int16_t offset[4]);  // plain p
 
 float Noise3(float x, float y, float z);                 // 0..1
 void VNoise3(float out[3], float x, float y, float z);  // about -1..1 each
-// The same in plain C++, without vector instructions; identical results.
-float Noise3Portable(float x, float y, float z);
-void VNoise3Portable(float out[3], float x, float y, float z);
 
 float Fbm(float x, float y, float z, int16_t octaves, float lacunarity, float omega);
 void VFbm(float out[3], float x, float y, float z, int16_t octaves, float lacunarity, float omega);
 void VectorFbm(const float p[3], float gain, float lacunarity, int32_t octaves, float out[3]);
+
+// The noise kernels of one processor level, each for both dot-product
+// paths (index: MmxPresent != 0).  Noise3, VNoise3, Fbm and VFbm call the
+// ones NoiseInit chose; the kernel checker compares the levels.
+struct NoiseKernels {
+    float (*noise3[2])(float x, float y, float z);
+    void (*vnoise3[2])(float out[3], float x, float y, float z);
+    float (*fbm[2])(float x, float y, float z, int16_t octaves, float lacunarity, float omega);
+    void (*vfbm[2])(float out[3], float x, float y, float z, int16_t octaves, float lacunarity, float omega);
+};
+// The kernels for a set of CpuFlag values (the highest level they allow).
+NoiseKernels NoiseKernelsFor(uint32_t cpuFlags);
 
 float TableSin(float x);      // sin(2 pi x) from the table
 float TriangleWave(float x);  // 0 at integers, 1 at half-integers

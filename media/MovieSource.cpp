@@ -64,31 +64,18 @@ Picture Flipped(const DecodedFrame& frame)
     return p;
 }
 
-// The decoder's own alerts ("Input file ...not found") go to `report`;
-// its diagnostics go where they went before.
-class DecoderAlerts {
-public:
-    explicit DecoderAlerts(PictureReport report)
-        : report_(std::move(report)),
-          previous_(SetDecoderMessageSink([this](DecoderMessageKind kind, const std::string& text) {
-              if (kind == DecoderMessageKind::Alert) {
-                  if (report_) report_(text);
-              } else if (previous_) {
-                  previous_(kind, text);
-              } else {
-                  std::fputs(text.c_str(), stderr);
-              }
-          }))
-    {
-    }
-    ~DecoderAlerts() { SetDecoderMessageSink(std::move(previous_)); }
-    DecoderAlerts(const DecoderAlerts&) = delete;
-    DecoderAlerts& operator=(const DecoderAlerts&) = delete;
-
-private:
-    PictureReport report_;
-    DecoderMessageSink previous_;
-};
+// The decoder's sink: its own alerts ("Input file ...not found") go to
+// `report` (dropped without one), its diagnostics to stderr.
+DecoderMessageSink DecoderAlerts(PictureReport report)
+{
+    return [report = std::move(report)](DecoderMessageKind kind, const std::string& text) {
+        if (kind == DecoderMessageKind::Alert) {
+            if (report) report(text);
+        } else {
+            DecoderMessage({}, kind, text);
+        }
+    };
+}
 
 OpenAvi* FindAvi(const std::filesystem::path& file, std::string* error)
 {
@@ -180,10 +167,7 @@ bool OpenMpegSource(Layer& layer, const PictureReport& report)
     const auto file = FindPictureFile(stored);
     CloseMpeg();
     DecodedFrame first;
-    {
-        DecoderAlerts alerts(report);
-        if (mpeg_decode_first_frame(file ? file->string() : stored, first) != 0) return false;
-    }
+    if (mpeg_decode_first_frame(file ? file->string() : stored, first, DecoderAlerts(report)) != 0) return false;
     if (first.empty()) {
         if (report) report("Unable to read the movie " + Quoted(stored) + ".\nThe file holds no MPEG video picture.");
         return false;
@@ -254,8 +238,7 @@ bool ShowMovieFrame(Layer& layer, int n)
         OpenMpeg& m = Movies().mpeg;
         if (m.path != file->string()) {
             CloseMpeg();
-            DecoderAlerts quiet(nullptr);
-            if (mpeg_open_input(file->string()) != 0) return false;
+            if (mpeg_open_input(file->string(), DecoderAlerts(nullptr)) != 0) return false;
             m.path = file->string();
         }
         if (n != m.shown || m.frame.empty()) {

@@ -97,7 +97,7 @@ int DecodeCommand(int argc, char** argv)
         } else {
             const std::string head = "P6\n" + std::to_string(frame->width) + " " + std::to_string(frame->height) + "\n255\n";
             const size_t pixels = static_cast<size_t>(frame->width) * frame->height;
-            std::vector<uint8_t> rgbx = morvane::FrameToRgbx(*frame);
+            std::vector<uint8_t> rgbx = morvane::FrameToRgbx(*frame, decoder.OutputKernels());
             busy += Clock::now() - t0;
             bytes.assign(head.begin(), head.end());
             bytes.reserve(head.size() + pixels * 3);

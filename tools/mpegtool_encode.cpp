@@ -3,7 +3,8 @@
 //                   [--recon FILE] [--plain]
 // --recon writes the encoder's reconstruction as raw 4:2:0 (Y, Cb, Cr planes
 // of the picture size per frame, display order); --plain uses the plain C++
-// distortion measures.  Prints the frames per second at the end.
+// kernels (as MORVANE_CPU_MASK=plain does).  Prints the frames per second at
+// the end.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "codec/MpegEncoder.h"
+#include "engine/Cpu.h"
 
 using namespace morvane;
 
@@ -62,7 +64,7 @@ int EncodeCommand(int argc, char** argv)
             if (!v) return Usage();
             recon = v;
         } else if (a == "--plain") {
-            req.plainSearch = true;
+            morvane::SetCpuMask(0);
         } else if (!a.empty() && a[0] != '-' && req.outputPath.empty()) {
             req.outputPath = a;
         } else {

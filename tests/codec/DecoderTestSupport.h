@@ -104,25 +104,22 @@ inline Yuv CopyPlanes(const morvane::DecodedPlanes& f)
     return out;
 }
 
-// Every message of the decoder while it lives.
+// Collects the messages of whatever decoder or front-end call it is handed to.
 class MessageCapture {
 public:
-    MessageCapture()
-        : scope_([this](morvane::DecoderMessageKind kind, const std::string& text) {
-              (kind == morvane::DecoderMessageKind::Alert ? alerts : diagnostics).push_back(text);
-          })
+    morvane::DecoderMessageSink Sink()
     {
+        return [this](morvane::DecoderMessageKind kind, const std::string& text) {
+            (kind == morvane::DecoderMessageKind::Alert ? alerts : diagnostics).push_back(text);
+        };
     }
     std::vector<std::string> diagnostics;
     std::vector<std::string> alerts;
-
-private:
-    morvane::ScopedDecoderMessageSink scope_;
 };
 
-inline std::vector<Yuv> DecodeAll(const std::vector<uint8_t>& stream)
+inline std::vector<Yuv> DecodeAll(const std::vector<uint8_t>& stream, morvane::DecoderMessageSink sink = {})
 {
-    morvane::MpegVideoDecoder decoder;
+    morvane::MpegVideoDecoder decoder(std::move(sink));
     decoder.Start(stream.data(), stream.size());
     std::vector<Yuv> frames;
     while (const morvane::DecodedPlanes* f = decoder.NextFrame()) frames.push_back(CopyPlanes(*f));

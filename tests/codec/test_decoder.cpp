@@ -9,12 +9,16 @@
 #include "codec/BitWriter.h"
 #include "codec/Idct.h"
 #include "codec/VlcTables.h"
+#include "engine/Cpu.h"
 #include "tests/codec/DecoderTestSupport.h"
 
 namespace {
 
 using namespace dectest;
 using morvane::DecoderBitReader;
+
+// The output kernels a decoder made now takes.
+morvane::DecoderOutputKernels MachineKernels() { return morvane::DecoderOutputKernelsFor(morvane::CpuFlags()); }
 
 TEST(DecoderBitReader, EndOfFileReadsAsSequenceEndCodes)
 {
@@ -112,7 +116,7 @@ struct FlatFrame {
 TEST(DecoderOutput, MemoryFrameHasThePictureSize)
 {
     FlatFrame f(100, 40, 0, 128, 128, true);
-    const std::vector<uint8_t> rgbx = morvane::FrameToRgbx(f.planes);
+    const std::vector<uint8_t> rgbx = morvane::FrameToRgbx(f.planes, MachineKernels());
     ASSERT_EQ(rgbx.size(), 100u * 40 * 4);  // rows of 400 bytes, not 448
     for (int r = 0; r < 40; ++r) {
         uint8_t expect[3];
@@ -126,7 +130,7 @@ TEST(DecoderOutput, TgaFrameIsReadableByImageMagick)
     TempDir dir;
     FlatFrame f(352, 240, 0, 90, 240, false);
     const fs::path tga = dir / "mpeg0000.tga";
-    ASSERT_TRUE(morvane::WriteFrameTga(f.planes, tga));
+    ASSERT_TRUE(morvane::WriteFrameTga(f.planes, tga, MachineKernels(), {}));
     const std::vector<uint8_t> bytes = ReadFile(tga);
     ASSERT_EQ(bytes.size(), 18u + 253440u);
     const uint8_t head[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x60, 0x01, 0xF0, 0x00, 24, 0x20};
@@ -141,7 +145,7 @@ TEST(DecoderOutput, TgaFrameIsReadableByImageMagick)
     {
         MessageCapture messages;
         const fs::path bad = dir / "missing" / "mpeg0000.tga";
-        EXPECT_FALSE(morvane::WriteFrameTga(f.planes, bad));
+        EXPECT_FALSE(morvane::WriteFrameTga(f.planes, bad, MachineKernels(), messages.Sink()));
         ASSERT_EQ(messages.diagnostics.size(), 1u);
         EXPECT_EQ(messages.diagnostics[0], "Couldn't create " + bad.string() + "\n");
     }
@@ -157,7 +161,7 @@ TEST(DecoderOutput, TgaFrameIsReadableByImageMagick)
     EXPECT_NE(text.find(want), std::string::npos) << text << " wants " << want;
 }
 
-TEST(DecoderOutput, VectorPathEqualsPlainCode)
+TEST(DecoderOutput, EveryLevelEqualsThePlainCode)
 {
     uint32_t seed = 7;
     auto next = [&seed] {
@@ -180,10 +184,17 @@ TEST(DecoderOutput, VectorPathEqualsPlainCode)
             for (int matrix = 0; matrix <= 8; ++matrix) {
                 const morvane::DecodedPlanes planes{y.data(), cb.data(), cr.data(), cw, cw / 2, cw, ch, w, h,
                                                     (mode & 1) != 0, (mode & 2) != 0, matrix, 0};
-                std::vector<uint8_t> fast(size_t(w) * h * 4, 0xAA), plain(size_t(w) * h * 4, 0xAA);
-                morvane::ConvertFrameToRgb(planes, fast.data(), w * 4, morvane::PixelLayout::Rgbx);
-                morvane::ConvertFrameToRgbPlain(planes, plain.data(), w * 4, morvane::PixelLayout::Rgbx);
-                ASSERT_EQ(fast, plain) << w << "x" << h << " mode " << mode << " matrix " << matrix;
+                std::vector<uint8_t> plain(size_t(w) * h * 4, 0xAA);
+                morvane::ConvertFrameToRgb(planes, plain.data(), w * 4, morvane::PixelLayout::Rgbx,
+                                           morvane::DecoderOutputKernelsFor(0));
+                for (const morvane::CpuLevel& level : morvane::CpuLevels()) {
+                    if ((level.flags & morvane::ProcessorCpuFlags()) != level.flags) continue;
+                    std::vector<uint8_t> fast(size_t(w) * h * 4, 0xAA);
+                    morvane::ConvertFrameToRgb(planes, fast.data(), w * 4, morvane::PixelLayout::Rgbx,
+                                               morvane::DecoderOutputKernelsFor(level.flags));
+                    ASSERT_EQ(fast, plain) << w << "x" << h << " mode " << mode << " matrix " << matrix << " "
+                                           << level.name;
+                }
             }
         }
     }
@@ -194,8 +205,8 @@ TEST(DecoderOutput, VectorPathEqualsPlainCode)
 TEST(DecoderFrontEnd, MissingFileGivesOneAlert)
 {
     MessageCapture messages;
-    EXPECT_EQ(morvane::mpeg_open_input("/nonexistent/movie.mpg"), 1);
-    EXPECT_EQ(morvane::mpeg_decode_to_frames("/nonexistent/movie.m2v", "/tmp"), 1);
+    EXPECT_EQ(morvane::mpeg_open_input("/nonexistent/movie.mpg", messages.Sink()), 1);
+    EXPECT_EQ(morvane::mpeg_decode_to_frames("/nonexistent/movie.m2v", "/tmp", messages.Sink()), 1);
     ASSERT_EQ(messages.alerts.size(), 2u);
     EXPECT_EQ(messages.alerts[0], "Input file /nonexistent/movie.mpgnot found");
     EXPECT_TRUE(messages.diagnostics.empty());
@@ -216,12 +227,12 @@ TEST_F(FrontEndStreams, OneIntraPicture)
     ASSERT_TRUE(MakeStream(stream, "160x120", 1, "-c:v mpeg1video -f mpeg1video"));
     MessageCapture messages;
     const fs::path work = dir / "kvo";
-    EXPECT_EQ(morvane::mpeg_decode_to_frames(stream.string(), work), 0);
+    EXPECT_EQ(morvane::mpeg_decode_to_frames(stream.string(), work, messages.Sink()), 0);
     EXPECT_EQ(morvane::decodedFrameCount, 1);
     const std::vector<uint8_t> tga = ReadFile(work / "mpeg0000.tga");
     ASSERT_EQ(tga.size(), 18u + 160 * 120 * 3);
 
-    ASSERT_EQ(morvane::mpeg_open_input(stream.string()), 0);
+    ASSERT_EQ(morvane::mpeg_open_input(stream.string(), messages.Sink()), 0);
     morvane::mpeg_decode_frame(stream.string(), 0);
     ASSERT_FALSE(morvane::DecodedFrameBuffer.empty());
     EXPECT_EQ(morvane::DecodedFrameBuffer.width, 160);
@@ -247,7 +258,7 @@ TEST_F(FrontEndStreams, CallNDeliversDisplayFrameN)
     ASSERT_EQ(reference.size(), 14 * frameBytes);
 
     MessageCapture messages;
-    ASSERT_EQ(morvane::mpeg_open_input(stream.string()), 0);
+    ASSERT_EQ(morvane::mpeg_open_input(stream.string(), messages.Sink()), 0);
     std::vector<std::vector<uint8_t>> frames;
     for (int n = 0; n < 15; ++n) {
         morvane::mpeg_decode_frame(stream.string(), n);
@@ -266,7 +277,7 @@ TEST_F(FrontEndStreams, CallNDeliversDisplayFrameN)
         std::vector<uint8_t> cr(ref + 176 * 144 + 88 * 72, ref + frameBytes);
         const morvane::DecodedPlanes planes{y.data(), cb.data(), cr.data(), 176, 88, 176, 144, 176, 144,
                                             true, true, 5, n};
-        const std::vector<uint8_t> want = morvane::FrameToRgbx(planes);
+        const std::vector<uint8_t> want = morvane::FrameToRgbx(planes, MachineKernels());
         EXPECT_GE(Psnr(frames[n].data(), want.data(), want.size()), 40.0) << "frame " << n;
     }
     // Asking again for an earlier frame starts the file again.
@@ -288,13 +299,13 @@ TEST_F(FrontEndStreams, Mpeg1AfterMpeg2IsDecodedAsMpeg1)
     ASSERT_TRUE(MakeStream(m1, "176x144", 3, "-c:v mpeg1video -f mpeg1video"));
     const std::vector<uint8_t> reference = FfmpegDecode(m1, dir.path());
     MessageCapture messages;
-    ASSERT_EQ(morvane::mpeg_open_input(m2.string()), 0);
+    ASSERT_EQ(morvane::mpeg_open_input(m2.string(), messages.Sink()), 0);
     morvane::mpeg_decode_frame(m2.string(), 0);
-    ASSERT_EQ(morvane::mpeg_open_input(m1.string()), 0);
+    ASSERT_EQ(morvane::mpeg_open_input(m1.string(), messages.Sink()), 0);
     morvane::mpeg_decode_frame(m1.string(), 0);
     morvane::mpeg_close_input();
 
-    morvane::MpegVideoDecoder decoder;
+    morvane::MpegVideoDecoder decoder(messages.Sink());
     const std::vector<uint8_t> bytes = ReadFile(m1);
     decoder.Start(bytes.data(), bytes.size());
     const morvane::DecodedPlanes* f = decoder.NextFrame();
@@ -320,7 +331,7 @@ TEST_F(FrontEndStreams, SizeChangeInALaterSequenceHeaderStops)
     const std::vector<uint8_t> second = ReadFile(b);
     joined.insert(joined.end(), second.begin(), second.end());
     MessageCapture messages;
-    const std::vector<Yuv> frames = DecodeAll(joined);
+    const std::vector<Yuv> frames = DecodeAll(joined, messages.Sink());
     EXPECT_EQ(frames.size(), 4u);  // the first stream's frames, the last one flushed
     for (const Yuv& f : frames) EXPECT_EQ(f.width, 176);
     ASSERT_EQ(messages.diagnostics.size(), 1u);
@@ -358,7 +369,7 @@ TEST(DecoderHeaders, SizeExtensionAndTheSizeLimit)
     std::vector<uint8_t> s = SequenceStart(720, 576, true, 1);
     const uint8_t picture[] = {0, 0, 1, 0, 0, 0x0F, 0xFF, 0xF8};  // an I picture header
     s.insert(s.end(), picture, picture + sizeof picture);
-    morvane::MpegVideoDecoder decoder;
+    morvane::MpegVideoDecoder decoder(messages.Sink());
     decoder.Start(s.data(), s.size());
     EXPECT_EQ(decoder.NextFrame(), nullptr);
     EXPECT_EQ(decoder.headers().horizontal_size, 4816);
@@ -390,7 +401,7 @@ TEST(DecoderHeaders, PictureBeforeSequenceHeaderIsSkipped)
 {
     const uint8_t s[] = {0, 0, 1, 0, 0, 0x0F, 0xFF, 0xF8, 0, 0, 1, 1, 0x12, 0x34, 0, 0, 1, 0xB7};
     MessageCapture messages;
-    morvane::MpegVideoDecoder decoder;
+    morvane::MpegVideoDecoder decoder(messages.Sink());
     decoder.Start(s, sizeof s);
     EXPECT_EQ(decoder.NextFrame(), nullptr);
     ASSERT_EQ(messages.diagnostics.size(), 1u);
@@ -403,7 +414,7 @@ TEST(DecoderHeaders, UnexpectedStartCodesAreReported)
     const uint8_t more[] = {0, 0, 1, 0xC0, 0x55, 0, 0, 1, 0xB7};
     s.insert(s.end(), more, more + sizeof more);
     MessageCapture messages;
-    morvane::MpegVideoDecoder decoder;
+    morvane::MpegVideoDecoder decoder(messages.Sink());
     decoder.Start(s.data(), s.size());
     EXPECT_EQ(decoder.NextFrame(), nullptr);
     ASSERT_EQ(messages.diagnostics.size(), 1u);
@@ -443,7 +454,7 @@ TEST(DecoderHeaders, Mpeg1DcPictures)
     }
     PutStartCode(w, 0xB7);
     MessageCapture messages;
-    const std::vector<Yuv> frames = DecodeAll(w.TakeBytes());
+    const std::vector<Yuv> frames = DecodeAll(w.TakeBytes(), messages.Sink());
     ASSERT_EQ(frames.size(), 2u);
     for (int picture = 0; picture < 2; ++picture) {
         for (int y = 0; y < 32; ++y) {

@@ -79,7 +79,7 @@ TEST_P(BitExact, DecoderOutputEqualsEncoderReconstruction)
 
     MessageCapture messages;
     const std::vector<uint8_t> stream = ReadFile(request.outputPath);
-    morvane::MpegVideoDecoder decoder;
+    morvane::MpegVideoDecoder decoder(messages.Sink());
     decoder.Start(stream.data(), stream.size());
     int n = 0;
     while (const morvane::DecodedPlanes* f = decoder.NextFrame()) {

@@ -39,7 +39,7 @@ TEST_P(Conformance, MatchesFfmpegDecoding)
     ASSERT_FALSE(reference.empty());
 
     MessageCapture messages;
-    const std::vector<Yuv> frames = DecodeAll(ReadFile(stream));
+    const std::vector<Yuv> frames = DecodeAll(ReadFile(stream), messages.Sink());
     EXPECT_TRUE(messages.diagnostics.empty()) << messages.diagnostics.front();
     ASSERT_FALSE(frames.empty());
     const int w = frames[0].width, h = frames[0].height;
@@ -82,7 +82,7 @@ TEST(Conformance, RefusesOtherChromaFormats)
     const fs::path stream = dir / "422.m2v";
     ASSERT_TRUE(MakeStream(stream, "176x144", 3, "-c:v mpeg2video -pix_fmt yuv422p -f mpeg2video"));
     MessageCapture messages;
-    EXPECT_TRUE(DecodeAll(ReadFile(stream)).empty());
+    EXPECT_TRUE(DecodeAll(ReadFile(stream), messages.Sink()).empty());
     ASSERT_EQ(messages.diagnostics.size(), 1u);
     EXPECT_NE(messages.diagnostics[0].find("chroma_format 2"), std::string::npos);
 }

@@ -492,7 +492,7 @@ TEST(DecoderFields, HandBuiltPredictionModes)
     if (const char* dump = std::getenv("MORVANE_DUMP_FIELD_STREAM")) WriteFile(dump, stream);
 
     MessageCapture messages;
-    morvane::MpegVideoDecoder decoder;
+    morvane::MpegVideoDecoder decoder(messages.Sink());
     decoder.Start(stream.data(), stream.size());
     std::vector<Frame> out;
     while (const morvane::DecodedPlanes* f = decoder.NextFrame()) out.push_back(CopyPlanes(*f));
@@ -527,9 +527,10 @@ TEST(DecoderFields, HandBuiltPredictionModes)
         if (cut[i] == 0 && cut[i + 1] == 0 && cut[i + 2] == 1 && cut[i + 3] == 0) lastPicture = i;
     }
     cut.resize(lastPicture);
-    decoder.Start(cut.data(), cut.size());
+    morvane::MpegVideoDecoder cutDecoder(cutMessages.Sink());
+    cutDecoder.Start(cut.data(), cut.size());
     int frames = 0;
-    while (decoder.NextFrame()) ++frames;
+    while (cutDecoder.NextFrame()) ++frames;
     EXPECT_EQ(frames, 5);
     ASSERT_EQ(cutMessages.diagnostics.size(), 1u);
     EXPECT_EQ(cutMessages.diagnostics[0], "last frame incomplete, not stored\n");
@@ -561,7 +562,7 @@ TEST(DecoderFields, DamagedSliceIsSkippedToTheNextSlice)
     }
     const std::vector<uint8_t> stream = sw.Finish();
     MessageCapture messages;
-    const std::vector<Yuv> out = DecodeAll(stream);
+    const std::vector<Yuv> out = DecodeAll(stream, messages.Sink());
     ASSERT_EQ(out.size(), 3u);
     ASSERT_EQ(messages.diagnostics.size(), 1u);
     EXPECT_EQ(messages.diagnostics[0], "Invalid macroblock_address_increment code\n");
@@ -586,7 +587,7 @@ TEST(DecoderFields, InvalidMotionTypeIsReported)
     sw.Raw(0, 2);      // field_motion_type 0 (reserved)
     sw.Raw(0xFF, 8);
     MessageCapture messages;
-    DecodeAll(sw.Finish());
+    DecodeAll(sw.Finish(), messages.Sink());
     ASSERT_GE(messages.diagnostics.size(), 1u);
     EXPECT_EQ(messages.diagnostics[0], "invalid motion_type\n");
 }
@@ -641,7 +642,7 @@ TEST(DecoderFields, VectorOutsideTheReferenceIsClamped)
         }
     }
     MessageCapture messages;
-    const std::vector<Yuv> out = DecodeAll(sw.Finish());
+    const std::vector<Yuv> out = DecodeAll(sw.Finish(), messages.Sink());
     ASSERT_EQ(out.size(), 2u);
     // Every macroblock ends up a copy of its own area.
     EXPECT_EQ(out[1].y, out[0].y);

@@ -11,6 +11,7 @@
 #include "TempDir.h"
 #include "TestFrames.h"
 #include "codec/MpegEncoder.h"
+#include "engine/Cpu.h"
 
 using namespace morvane;
 using codectest::Content;
@@ -25,7 +26,10 @@ struct RunResult {
     std::vector<int> codingOrder;
 };
 
-RunResult Encode(const TempDir& dir, int format, int w, int h, int frames, bool plain = false, const std::string& out = "out.bin")
+// `cpuMask`: the processor levels the encoder may use (it takes its kernels
+// when it is made).
+RunResult Encode(const TempDir& dir, int format, int w, int h, int frames, uint32_t cpuMask = ~0u,
+                 const std::string& out = "out.bin")
 {
     EncodeRequest req;
     req.outputPath = dir / out;
@@ -34,7 +38,6 @@ RunResult Encode(const TempDir& dir, int format, int w, int h, int frames, bool 
     req.height = h;
     req.frameCount = frames;
     req.frameFolder = dir.str();
-    req.plainSearch = plain;
     RunResult run;
     req.onReconstructed = [&](const ReconstructedPicture& p) {
         EXPECT_EQ(run.reconTypes.count(p.displayNumber), 0u);
@@ -46,7 +49,10 @@ RunResult Encode(const TempDir& dir, int format, int w, int h, int frames, bool 
     };
     MessageSink sink;
     sink.SetEcho(false);
+    const uint32_t savedMask = CpuMask();
+    SetCpuMask(cpuMask);
     run.ok = EncodeMovie(req, sink);
+    SetCpuMask(savedMask);
     run.messages = sink.Messages();
     if (run.ok) run.stream = ReadBytes(req.outputPath);
     return run;
@@ -140,15 +146,19 @@ TEST(EncodeRun, EveryFormatCodesEveryFrameGiven)
     }
 }
 
-TEST(EncodeRun, PlainAndSse2SearchGiveTheSameStream)
+TEST(EncodeRun, EveryProcessorLevelGivesTheSameStream)
 {
     TempDir dir;
     ASSERT_TRUE(codectest::WriteFrames(dir.str(), Content::Detail, 96, 64, 8));
     for (int format : {kVideoMpeg1, kVideoPal}) {
-        RunResult fast = Encode(dir, format, 96, 64, 8, false);
-        RunResult plain = Encode(dir, format, 96, 64, 8, true);
-        ASSERT_TRUE(fast.ok && plain.ok);
-        EXPECT_EQ(fast.stream, plain.stream) << format;
+        RunResult plain = Encode(dir, format, 96, 64, 8, 0);
+        ASSERT_TRUE(plain.ok);
+        for (const CpuLevel& level : CpuLevels()) {
+            if (level.flags == 0 || (level.flags & ProcessorCpuFlags()) != level.flags) continue;
+            RunResult fast = Encode(dir, format, 96, 64, 8, level.flags);
+            ASSERT_TRUE(fast.ok);
+            EXPECT_EQ(fast.stream, plain.stream) << format << " " << level.name;
+        }
     }
 }
 
@@ -203,7 +213,7 @@ TEST(EncodeRun, FailedRunLeavesNothingBehind)
 
     // An existing file of that name is kept as it was.
     WriteBytes(dir / "keep.bin", "old contents");
-    run = Encode(dir, kVideoMpeg1, 32, 32, 5, false, "keep.bin");
+    run = Encode(dir, kVideoMpeg1, 32, 32, 5, ~0u, "keep.bin");
     EXPECT_FALSE(run.ok);
     EXPECT_EQ(ReadBytes(dir / "keep.bin").size(), 12u);
     ExpectNoTemporaryFiles(dir);

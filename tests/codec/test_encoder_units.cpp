@@ -6,11 +6,13 @@
 #include <cstring>
 #include <random>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "BitReader.h"
 #include "codec/EncoderCore.h"
 #include "codec/VlcTables.h"
+#include "engine/Cpu.h"
 
 using namespace morvane;
 using namespace morvane::mpeg;
@@ -99,7 +101,7 @@ TEST(Headers, SequenceLevelFields)
     MessageSink sink;
     sink.SetEcho(false);
     {
-        EncoderCore core(Checked(kVideoMpeg1, 160, 120), sink, false);
+        EncoderCore core(Checked(kVideoMpeg1, 160, 120), sink);
         core.PutSequenceHeader();
         const auto bytes = Finish(core.Bits());
         ASSERT_EQ(bytes.size(), 12u);
@@ -116,7 +118,7 @@ TEST(Headers, SequenceLevelFields)
         EXPECT_EQ(r.Get(2), 0u);
     }
     {
-        EncoderCore core(Checked(kVideoPal, 720, 576), sink, false);
+        EncoderCore core(Checked(kVideoPal, 720, 576), sink);
         core.PutSequenceHeader();
         core.PutSequenceExtension();
         core.PutSequenceDisplayExtension();
@@ -322,12 +324,22 @@ TEST(Quantisers, InverseMismatchAndOddification)
     EXPECT_EQ(out[63], 0);
 }
 
-TEST(ForwardDct, FastPathEqualsTheLongDoubleReference)
+// The kernels of every level the processor has, the plain ones first.
+std::vector<std::pair<const char*, EncoderKernels>> LevelKernels()
+{
+    std::vector<std::pair<const char*, EncoderKernels>> all;
+    for (const CpuLevel& level : CpuLevels()) {
+        if ((level.flags & ProcessorCpuFlags()) == level.flags) all.emplace_back(level.name, EncoderKernelsFor(level.flags));
+    }
+    return all;
+}
+
+TEST(ForwardDct, EveryLevelEqualsTheLongDoubleReference)
 {
     std::mt19937 rng(7);
     int differing = 0;
     for (int n = 0; n < 40000; ++n) {
-        int16_t a[64], b[64];
+        int16_t a[64];
         const int kind = n % 5;
         for (int i = 0; i < 64; ++i) {
             const int r = static_cast<int>(rng() % 511) - 255;
@@ -339,61 +351,65 @@ TEST(ForwardDct, FastPathEqualsTheLongDoubleReference)
             default: a[i] = static_cast<int16_t>(n % 511 - 255); break;  // constant blocks
             }
         }
-        int16_t c[64];
-        std::memcpy(b, a, sizeof a);
-        std::memcpy(c, a, sizeof a);
-        ForwardDct(a);
-        ForwardDctReference(b);
-        ForwardDctWithoutAvx(c);
-        differing += std::memcmp(a, b, sizeof a) != 0;
-        differing += std::memcmp(c, b, sizeof c) != 0;
+        int16_t want[64];
+        std::memcpy(want, a, sizeof a);
+        ForwardDctReference(want);
+        for (const auto& [name, k] : LevelKernels()) {
+            int16_t got[64];
+            std::memcpy(got, a, sizeof a);
+            k.forwardDct(got);
+            differing += std::memcmp(got, want, sizeof got) != 0;
+        }
     }
     EXPECT_EQ(differing, 0);
     // A constant block has only its DC: 8 x mean.
     int16_t c[64];
     for (auto& v : c) v = 10;
-    ForwardDct(c);
+    EncoderKernelsFor(CpuFlags()).forwardDct(c);
     EXPECT_EQ(c[0], 80);
     for (int i = 1; i < 64; ++i) EXPECT_EQ(c[i], 0);
 }
 
-TEST(Distortion, Sse2KernelsEqualThePlainOnes)
+TEST(Distortion, EveryLevelEqualsThePlainKernels)
 {
     std::mt19937 rng(3);
     const int lx = 96;
     alignas(16) static uint8_t ref[96 * 64], cur[96 * 64];
     for (auto& v : ref) v = static_cast<uint8_t>(rng());
     for (auto& v : cur) v = static_cast<uint8_t>(rng());
-    const DistortionKernels plain = PlainKernels(), fast = FastKernels();
-    for (int t = 0; t < 200; ++t) {
-        const int x = static_cast<int>(rng() % 60), y = static_cast<int>(rng() % 40);
-        const uint8_t* a = ref + y * lx + x;
-        const uint8_t* b = cur + 16 * (t % 4) + lx * (t % 8);
-        for (int h : {8, 16}) {
-            EXPECT_EQ(fast.sadFull(a, b, lx, h), plain.sadFull(a, b, lx, h));
-            for (int hx = 0; hx < 2; ++hx)
-                for (int hy = 0; hy < 2; ++hy) {
-                    EXPECT_EQ(fast.sadHalf(a, b, lx, hx, hy, h), plain.sadHalf(a, b, lx, hx, hy, h));
-                    EXPECT_EQ(fast.sseHalf(a, b, lx, hx, hy, h), plain.sseHalf(a, b, lx, hx, hy, h));
-                    // A limited sum is exact below the limit and at least
-                    // the limit otherwise.
-                    const int full = plain.sadHalf(a, b, lx, hx, hy, h);
-                    for (int limit : {full / 3, full, full + 1, 1 << 20}) {
-                        const int got = fast.sadHalfLimit(a, b, lx, hx, hy, h, limit);
-                        if (full < limit) EXPECT_EQ(got, full);
-                        else EXPECT_GE(got, limit);
+    const EncoderKernels plain = EncoderKernelsFor(0);
+    for (const auto& [name, fast] : LevelKernels()) {
+        SCOPED_TRACE(name);
+        for (int t = 0; t < 200; ++t) {
+            const int x = static_cast<int>(rng() % 60), y = static_cast<int>(rng() % 40);
+            const uint8_t* a = ref + y * lx + x;
+            const uint8_t* b = cur + 16 * (t % 4) + lx * (t % 8);
+            for (int h : {8, 16}) {
+                EXPECT_EQ(fast.sadFull(a, b, lx, h), plain.sadFull(a, b, lx, h));
+                for (int hx = 0; hx < 2; ++hx)
+                    for (int hy = 0; hy < 2; ++hy) {
+                        EXPECT_EQ(fast.sadHalf(a, b, lx, hx, hy, h), plain.sadHalf(a, b, lx, hx, hy, h));
+                        EXPECT_EQ(fast.sseHalf(a, b, lx, hx, hy, h), plain.sseHalf(a, b, lx, hx, hy, h));
+                        // A limited sum is exact below the limit and at least
+                        // the limit otherwise.
+                        const int full = plain.sadHalf(a, b, lx, hx, hy, h);
+                        for (int limit : {full / 3, full, full + 1, 1 << 20}) {
+                            const int got = fast.sadHalfLimit(a, b, lx, hx, hy, h, limit);
+                            if (full < limit) EXPECT_EQ(got, full);
+                            else EXPECT_GE(got, limit);
+                        }
+                        const uint8_t* a2 = ref + ((y + 7) % 40) * lx + (x + 13) % 60;
+                        const int hxb = (t >> 1) & 1, hyb = (t >> 2) & 1;
+                        EXPECT_EQ(fast.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h), plain.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h));
+                        EXPECT_EQ(fast.sseBidir(a, a2, b, lx, hx, hy, hxb, hyb, h), plain.sseBidir(a, a2, b, lx, hx, hy, hxb, hyb, h));
                     }
-                    const uint8_t* a2 = ref + ((y + 7) % 40) * lx + (x + 13) % 60;
-                    const int hxb = (t >> 1) & 1, hyb = (t >> 2) & 1;
-                    EXPECT_EQ(fast.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h), plain.sadBidir(a, a2, b, lx, hx, hy, hxb, hyb, h));
-                    EXPECT_EQ(fast.sseBidir(a, a2, b, lx, hx, hy, hxb, hyb, h), plain.sseBidir(a, a2, b, lx, hx, hy, hxb, hyb, h));
-                }
-            SearchResult rp, rf;
-            plain.fullSearch(ref, b, lx, h, 0, 40, 0, 20, rp);
-            fast.fullSearch(ref, b, lx, h, 0, 40, 0, 20, rf);
-            EXPECT_EQ(rp.best, rf.best);
-            EXPECT_EQ(rp.i, rf.i);
-            EXPECT_EQ(rp.j, rf.j);
+                SearchResult rp, rf;
+                plain.fullSearch(ref, b, lx, h, 0, 40, 0, 20, rp);
+                fast.fullSearch(ref, b, lx, h, 0, 40, 0, 20, rf);
+                EXPECT_EQ(rp.best, rf.best);
+                EXPECT_EQ(rp.i, rf.i);
+                EXPECT_EQ(rp.j, rf.j);
+            }
         }
     }
 }
@@ -408,7 +424,8 @@ TEST(Distortion, TiesGoToTheFirstPositionInScanOrder)
         for (int x = 0; x < 64; ++x) ref[y * lx + x] = static_cast<uint8_t>(((x % 4) * 40 + (y % 4) * 7));
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) cur[y * lx + x] = ref[(y + 2) * lx + x + 1];
-    for (const DistortionKernels& k : {PlainKernels(), FastKernels()}) {
+    for (const auto& [name, k] : LevelKernels()) {
+        SCOPED_TRACE(name);
         SearchResult r;
         k.fullSearch(ref, cur, lx, 16, 0, 40, 0, 40, r);
         EXPECT_EQ(r.best, 0);
@@ -427,7 +444,7 @@ TEST(VariableLength, MotionVectorsAndEscapes)
 {
     MessageSink sink;
     sink.SetEcho(false);
-    EncoderCore m1(Checked(kVideoMpeg1, 160, 120), sink, false);
+    EncoderCore m1(Checked(kVideoMpeg1, 160, 120), sink);
     BitWriter& b = m1.Bits();
     m1.PutMotionVector(5, 2);    // code 3 "0001 0", residual (6 & 1) = 0
     m1.PutMotionVector(-6, 2);   // code -3 "0001 1", residual (7 & 1) = 1
@@ -466,7 +483,7 @@ TEST(VariableLength, MotionVectorsAndEscapes)
 
     // MPEG-2: 12-bit levels; levels beyond the syntax are refused with the
     // message.
-    EncoderCore m2(Checked(kVideoPal, 720, 576), sink, false);
+    EncoderCore m2(Checked(kVideoPal, 720, 576), sink);
     ASSERT_TRUE(m2.PutCoefficient(40, -300, 0, false));
     bytes = Finish(m2.Bits());
     TestBitReader r2(bytes);
@@ -480,12 +497,12 @@ TEST(VariableLength, MotionVectorsAndEscapes)
 
     MessageSink s1;
     s1.SetEcho(false);
-    EncoderCore m1b(Checked(kVideoMpeg1, 160, 120), s1, false);
+    EncoderCore m1b(Checked(kVideoMpeg1, 160, 120), s1);
     EXPECT_FALSE(m1b.PutCoefficient(2, -256, 0, false));
     EXPECT_EQ(s1.Text(), "AC value out of range (run=2, signed_level=-256)");
     MessageSink s2;
     s2.SetEcho(false);
-    EncoderCore m1c(Checked(kVideoMpeg1, 160, 120), s2, false);
+    EncoderCore m1c(Checked(kVideoMpeg1, 160, 120), s2);
     int16_t block[64] = {};
     block[0] = 2047;  // the DC predictor starts at 0
     EXPECT_TRUE(m1c.PutIntraBlock(block, 0));

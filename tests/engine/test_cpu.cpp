@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -35,4 +36,65 @@ TEST(Cpu, FeatureBitSelectsThePath)
     EXPECT_EQ(MmxFromFeatures(0), 0);
     EXPECT_EQ(MmxFromFeatures(1u << 23), 1);
     EXPECT_EQ(MmxFromFeatures(~(1u << 23)), 0);
+}
+
+namespace {
+
+// The words of the kernel's flags line, or an empty set.
+std::set<std::string> KernelCpuFlags()
+{
+    std::ifstream in("/proc/cpuinfo");
+    std::string line;
+    std::set<std::string> words;
+    while (std::getline(in, line)) {
+        if (line.rfind("flags", 0) != 0) continue;
+        std::istringstream list(line.substr(line.find(':') + 1));
+        for (std::string w; list >> w;) words.insert(w);
+        break;
+    }
+    return words;
+}
+
+}  // namespace
+
+TEST(Cpu, LevelsAgreeWithTheKernelAndTheMaskLowersThem)
+{
+    const std::set<std::string> kernel = KernelCpuFlags();
+    if (kernel.empty()) GTEST_SKIP() << "no flags line";
+    const uint32_t flags = ProcessorCpuFlags();
+    EXPECT_EQ((flags & kCpuSse2) != 0, kernel.count("sse2") == 1);
+    EXPECT_EQ((flags & kCpuAvx) != 0, kernel.count("avx") == 1);
+    EXPECT_EQ((flags & kCpuAvx2) != 0, kernel.count("avx2") == 1);
+
+    const uint32_t saved = CpuMask();
+    SetCpuMask(0);
+    EXPECT_EQ(CpuFlags(), 0u);
+    SetCpuMask(kCpuSse2);
+    EXPECT_EQ(CpuFlags(), flags & kCpuSse2);
+    // A level without the ones below it is not a level: AVX2 alone is none.
+    SetCpuMask(kCpuAvx2);
+    EXPECT_EQ(CpuFlags(), 0u);
+    SetCpuMask(kCpuSse2 | kCpuAvx2);
+    EXPECT_EQ(CpuFlags(), flags & kCpuSse2);
+    SetCpuMask(~0u);
+    EXPECT_EQ(CpuFlags(), flags);
+    SetCpuMask(saved);
+}
+
+TEST(Cpu, MaskFromTheEnvironmentText)
+{
+    const uint32_t all = kCpuSse2 | kCpuAvx | kCpuAvx2;
+    EXPECT_EQ(ParseCpuMask(nullptr), all);
+    EXPECT_EQ(ParseCpuMask(""), all);
+    EXPECT_EQ(ParseCpuMask("plain"), 0u);
+    EXPECT_EQ(ParseCpuMask("SSE2"), +kCpuSse2);
+    EXPECT_EQ(ParseCpuMask("avx"), kCpuSse2 | kCpuAvx);
+    EXPECT_EQ(ParseCpuMask("Avx2"), all);
+    EXPECT_EQ(ParseCpuMask("0x3"), 3u);
+    EXPECT_EQ(ParseCpuMask("0"), 0u);
+    EXPECT_EQ(ParseCpuMask("sse9"), all);  // unreadable: nothing lowered
+    EXPECT_EQ(ParseCpuMask("3 "), all);
+    ASSERT_EQ(CpuLevels().size(), 4u);
+    EXPECT_STREQ(CpuLevels()[0].name, "plain");
+    EXPECT_EQ(CpuLevels()[3].flags, all);
 }

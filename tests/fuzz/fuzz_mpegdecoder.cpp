@@ -9,13 +9,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static morvane::ScopedDecoderMessageSink quiet([](morvane::DecoderMessageKind, const std::string&) {});
-    morvane::MpegVideoDecoder decoder;
+    morvane::MpegVideoDecoder decoder([](morvane::DecoderMessageKind, const std::string&) {});
     decoder.Start(data, size);
     int frames = 0;
     while (const morvane::DecodedPlanes* f = decoder.NextFrame()) {
         // Convert the first frames to RGB as playback does.
-        if (frames++ < 2) (void)morvane::FrameToRgbx(*f);
+        if (frames++ < 2) (void)morvane::FrameToRgbx(*f, decoder.OutputKernels());
     }
     return 0;
 }

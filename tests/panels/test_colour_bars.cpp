@@ -60,15 +60,15 @@ TEST(ColorBars, APressSetsTheComponentOfItsRowAndWritesLayerAndCurrentKey)
     // Top of the red bar: 255, brilliance 200 in layer and current key.
     Click(&bar.wnd, 7, 5);
     EXPECT_EQ(bar.wnd.color, qRgb(255, 20, 30));
-    EXPECT_EQ(p.layer().rec.brillianceR, 200.0f);
-    EXPECT_EQ(p.layer().keys[1].rec.brillianceR, 200.0f);
-    EXPECT_EQ(p.layer().rec.brillianceG, 20.0f * (200.0f / 255.0f));
+    EXPECT_EQ(+p.layer().rec.brillianceR, 200.0f);
+    EXPECT_EQ(+p.layer().keys[1].rec.brillianceR, 200.0f);
+    EXPECT_EQ(+p.layer().rec.brillianceG, 20.0f * (200.0f / 255.0f));
     // Middle of the green bar: trunc(55 x 255 / 110) = 127; bottom of blue: 0.
     Click(&bar.wnd, 19, 60);
     Click(&bar.wnd, 31, 115);
     EXPECT_EQ(bar.wnd.color, qRgb(255, 127, 0));
-    EXPECT_EQ(p.layer().keys[1].rec.brillianceG, 127.0f * (200.0f / 255.0f));
-    EXPECT_EQ(p.layer().rec.brillianceB, 0.0f);
+    EXPECT_EQ(+p.layer().keys[1].rec.brillianceG, 127.0f * (200.0f / 255.0f));
+    EXPECT_EQ(+p.layer().rec.brillianceB, 0.0f);
     // Other keys keep theirs, and the bars mark nothing modified.
     EXPECT_EQ(std::memcmp(&p.layer().keys[0].rec, &key0, sizeof key0), 0);
     EXPECT_FALSE(p.doc->IsModified());
@@ -89,28 +89,28 @@ TEST(ColorBars, ADragPastTheEndsHoldsTheLimitsAndTellsTheLightColourAtTheEnd)
     QSignalSpy told(&bar.wnd, &CColorBarWnd::lightColorChanged);
 
     Press(&bar.wnd, 7, 60);
-    EXPECT_EQ(p.layer().rec.lightR, 127.0f * (1.0f / 255.0f));
+    EXPECT_EQ(+p.layer().rec.lightR, 127.0f * (1.0f / 255.0f));
     QTest::mouseMove(&bar.wnd, QPoint(7, -40));
     EXPECT_EQ(qRed(bar.wnd.color), 255);
-    EXPECT_EQ(p.layer().rec.lightR, 1.0f);
-    EXPECT_EQ(p.layer().keys[1].rec.lightR, 1.0f);
+    EXPECT_EQ(+p.layer().rec.lightR, 1.0f);
+    EXPECT_EQ(+p.layer().keys[1].rec.lightR, 1.0f);
     QTest::mouseMove(&bar.wnd, QPoint(40, 300));  // the drag stays on the red bar
     EXPECT_EQ(bar.wnd.color, qRgb(0, 0, 0));
-    EXPECT_EQ(p.layer().rec.lightR, 0.0f);
+    EXPECT_EQ(+p.layer().rec.lightR, 0.0f);
     EXPECT_EQ(told.count(), 0);
     Release(&bar.wnd, 40, 300);
     EXPECT_EQ(told.count(), 1);
 
     // After the release a move changes nothing.
     QTest::mouseMove(&bar.wnd, QPoint(7, 5));
-    EXPECT_EQ(p.layer().rec.lightR, 0.0f);
+    EXPECT_EQ(+p.layer().rec.lightR, 0.0f);
 
     // Bars of the other modes do not tell.
     Bar reflection(CColorBarWnd::ReflectionColor, qRgb(0, 0, 0));
     QSignalSpy silent(&reflection.wnd, &CColorBarWnd::lightColorChanged);
     Click(&reflection.wnd, 7, 60);
     EXPECT_EQ(silent.count(), 0);
-    EXPECT_EQ(p.layer().rec.reflectR, 127.0f * (1.0f / 255.0f));
+    EXPECT_EQ(+p.layer().rec.reflectR, 127.0f * (1.0f / 255.0f));
 }
 
 TEST(ColorBars, TheSwatchWritesWhatTheColourDialogChoosesAndNothingOnCancel)
@@ -128,14 +128,14 @@ TEST(ColorBars, TheSwatchWritesWhatTheColourDialogChoosesAndNothingOnCancel)
     ASSERT_EQ(ui.colorRequests.size(), 1u);
     EXPECT_EQ(ui.colorRequests[0], QColor(255, 127, 0));
     EXPECT_EQ(bar.wnd.color, qRgb(255, 127, 0));
-    EXPECT_EQ(p.layer().rec.brillianceR, 250.0f);
+    EXPECT_EQ(+p.layer().rec.brillianceR, 250.0f);
 
     Click(&bar.wnd, 53, 60);
     EXPECT_EQ(bar.wnd.color, qRgb(128, 255, 3));
-    EXPECT_FLOAT_EQ(p.layer().rec.brillianceR, 100.392159f);
-    EXPECT_EQ(p.layer().rec.brillianceR, 128.0f * (200.0f / 255.0f));
-    EXPECT_EQ(p.layer().rec.brillianceG, 200.0f);
-    EXPECT_EQ(p.layer().keys[1].rec.brillianceB, 3.0f * (200.0f / 255.0f));
+    EXPECT_FLOAT_EQ(+p.layer().rec.brillianceR, 100.392159f);
+    EXPECT_EQ(+p.layer().rec.brillianceR, 128.0f * (200.0f / 255.0f));
+    EXPECT_EQ(+p.layer().rec.brillianceG, 200.0f);
+    EXPECT_EQ(+p.layer().keys[1].rec.brillianceB, 3.0f * (200.0f / 255.0f));
 }
 
 TEST(ColorBars, WithoutADocumentTheBarsMoveButWriteNothing)

@@ -48,8 +48,8 @@ TEST(ReflectionDialog, ShowsTheLayerAsBytesAndApplyMarksAndRendersEveryTime)
         // A press writes at once; the view waits for Apply.
         const int draws = p.View()->draws;
         QTest::mouseClick(reflection, Qt::LeftButton, {}, QPoint(19, 5));
-        EXPECT_EQ(rec.reflectG, 1.0f);
-        EXPECT_EQ(rec.reflectR, 1.0f);  // shown as 255, written back as 1.0
+        EXPECT_EQ(+rec.reflectG, 1.0f);
+        EXPECT_EQ(+rec.reflectR, 1.0f);  // shown as 255, written back as 1.0
         EXPECT_FALSE(p.doc->IsModified());
         EXPECT_EQ(p.View()->draws, draws);
         ClickButton(d, 3);
@@ -92,8 +92,8 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
             QTest::mouseMove(light, QPoint(x, 200));
             QTest::mouseRelease(light, Qt::LeftButton, {}, QPoint(x, 200));
         }
-        EXPECT_EQ(rec.lightG, 0.0f);
-        EXPECT_EQ(rec.lightB, 0.0f);
+        EXPECT_EQ(+rec.lightG, 0.0f);
+        EXPECT_EQ(+rec.lightB, 0.0f);
         picker->UpdateWindow();
         const QRgb red = picker->Surface().pixel(50, 50);
         EXPECT_NE(red, centre);
@@ -101,7 +101,7 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
         EXPECT_GT(qRed(red), 0);
 
         QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(100, 61));
-        EXPECT_EQ(rec.lightDirX, 43.0f / 57.0f);
+        EXPECT_EQ(+rec.lightDirX, 43.0f / 57.0f);
         const int draws = p.View()->draws;
         ClickButton(d, 3);
         EXPECT_TRUE(p.doc->IsModified());
@@ -111,7 +111,7 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
     CLightingDlg dlg;
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     // Cancel keeps what the controls wrote.
-    EXPECT_EQ(rec.lightDirX, 43.0f / 57.0f);
+    EXPECT_EQ(+rec.lightDirX, 43.0f / 57.0f);
     EXPECT_EQ(ui.modalCaptions[0], QStringLiteral("Lighting Properties  "));
     CSphereLightWnd::SetSphereTable(nullptr);
 }

@@ -46,15 +46,15 @@ struct PaletteProgram : Program {
 
 void ExpectEnd(const GradientEntry& e, float v)
 {
-    EXPECT_EQ(e.endR, v);
-    EXPECT_EQ(e.endG, v);
-    EXPECT_EQ(e.endB, v);
+    EXPECT_EQ(+e.endR, v);
+    EXPECT_EQ(+e.endG, v);
+    EXPECT_EQ(+e.endB, v);
 }
 void ExpectStart(const GradientEntry& e, float v)
 {
-    EXPECT_EQ(e.startR, v);
-    EXPECT_EQ(e.startG, v);
-    EXPECT_EQ(e.startB, v);
+    EXPECT_EQ(+e.startR, v);
+    EXPECT_EQ(+e.startG, v);
+    EXPECT_EQ(+e.startB, v);
 }
 
 }  // namespace
@@ -179,7 +179,7 @@ TEST(PalettePanel, ColorAndDoubleClickWriteTheCellsBoundariesOnOk)
     QTest::mouseDClick(p.strip(), Qt::LeftButton, {}, QPoint(16 * 23 + 3, 5));
     ASSERT_EQ(ui.colorRequests.size(), 1u);
     EXPECT_EQ(ui.colorRequests[0], QColor(p.strip()->CellColor(23)));
-    EXPECT_EQ(p.gradient().entries[23].endG, end23);
+    EXPECT_EQ(+p.gradient().entries[23].endG, end23);
     EXPECT_FALSE(p.doc->IsModified());
 
     // Cell 23: entry 23's start and end, entry 22's end, in layer and key.
@@ -187,11 +187,11 @@ TEST(PalettePanel, ColorAndDoubleClickWriteTheCellsBoundariesOnOk)
     QTest::mouseDClick(p.strip(), Qt::LeftButton, {}, QPoint(16 * 23 + 3, 5));
     EXPECT_EQ(p.strip()->CellColor(23), qRgb(255, 0, 0));
     for (const Gradient* g : {&p.gradient(), &p.layer().keys[1].gradient}) {
-        EXPECT_EQ(g->entries[23].startR, 1.0f);
-        EXPECT_EQ(g->entries[23].startG, 0.0f);
-        EXPECT_EQ(g->entries[23].endR, 1.0f);
-        EXPECT_EQ(g->entries[23].endB, 0.0f);
-        EXPECT_EQ(g->entries[22].endR, 1.0f);
+        EXPECT_EQ(+g->entries[23].startR, 1.0f);
+        EXPECT_EQ(+g->entries[23].startG, 0.0f);
+        EXPECT_EQ(+g->entries[23].endR, 1.0f);
+        EXPECT_EQ(+g->entries[23].endB, 0.0f);
+        EXPECT_EQ(+g->entries[22].endR, 1.0f);
     }
     EXPECT_TRUE(p.doc->IsModified());
     EXPECT_EQ(p.View()->draws, draws + 1);
@@ -200,10 +200,10 @@ TEST(PalettePanel, ColorAndDoubleClickWriteTheCellsBoundariesOnOk)
     const Gradient before = p.gradient();
     p.ClickCell(0);
     QTest::mouseClick(p.panel.GetDlgItem(402), Qt::LeftButton);
-    EXPECT_EQ(p.gradient().entries[0].startG, 128 * kByte);
-    EXPECT_EQ(p.gradient().entries[0].startB, 1.0f);
+    EXPECT_EQ(+p.gradient().entries[0].startG, 128 * kByte);
+    EXPECT_EQ(+p.gradient().entries[0].startB, 1.0f);
     EXPECT_EQ(std::memcmp(&p.gradient().entries[1], &before.entries[1], 23 * sizeof(GradientEntry)), 0);
-    EXPECT_EQ(std::memcmp(&p.gradient().entries[0].end, &before.entries[0].end, 4), 0);
+    EXPECT_EQ(+std::memcmp(&p.gradient().entries[0].end, &before.entries[0].end, 4), 0);
     EXPECT_EQ(std::memcmp(&p.layer().keys[0].gradient, &key0, sizeof key0), 0);
 }
 

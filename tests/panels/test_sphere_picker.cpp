@@ -72,16 +72,16 @@ TEST(SpherePicker, APointSetsTheLightDirectionFromTheCentreInLayerAndCurrentKey)
     Picker picker;
 
     QTest::mouseClick(&picker.wnd, Qt::LeftButton, {}, QPoint(57, 61));
-    EXPECT_EQ(layer.rec.lightDirX, 0.0f);
-    EXPECT_EQ(layer.rec.lightDirY, 0.0f);
+    EXPECT_EQ(+layer.rec.lightDirX, 0.0f);
+    EXPECT_EQ(+layer.rec.lightDirY, 0.0f);
     QTest::mouseClick(&picker.wnd, Qt::LeftButton, {}, QPoint(85, 30));
-    EXPECT_EQ(layer.rec.lightDirX, 28.0f / 57.0f);
-    EXPECT_FLOAT_EQ(layer.rec.lightDirX, 0.4912281f);
-    EXPECT_EQ(layer.rec.lightDirY, -31.0f / 61.0f);
-    EXPECT_EQ(layer.keys[1].rec.lightDirX, 28.0f / 57.0f);
-    EXPECT_EQ(layer.keys[1].rec.lightDirY, -31.0f / 61.0f);
-    EXPECT_NE(layer.keys[0].rec.lightDirX, 28.0f / 57.0f);
-    EXPECT_EQ(layer.rec.lightDirZ, z);
+    EXPECT_EQ(+layer.rec.lightDirX, 28.0f / 57.0f);
+    EXPECT_FLOAT_EQ(+layer.rec.lightDirX, 0.4912281f);
+    EXPECT_EQ(+layer.rec.lightDirY, -31.0f / 61.0f);
+    EXPECT_EQ(+layer.keys[1].rec.lightDirX, 28.0f / 57.0f);
+    EXPECT_EQ(+layer.keys[1].rec.lightDirY, -31.0f / 61.0f);
+    EXPECT_NE(+layer.keys[0].rec.lightDirX, 28.0f / 57.0f);
+    EXPECT_EQ(+layer.rec.lightDirZ, z);
     EXPECT_FALSE(p.doc->IsModified());
 }
 
@@ -122,8 +122,8 @@ TEST(SpherePicker, DraggingMovesTheMarkerWithoutATraceAndReleasingShadesTheSpher
     EXPECT_EQ(Differing(picker.wnd.Surface(), expected), 0);
     // Outside the control the direction goes past 1 while the drag lasts.
     QTest::mouseMove(&picker.wnd, QPoint(200, -30));
-    EXPECT_EQ(rec.lightDirX, 143.0f / 57.0f);
-    EXPECT_EQ(rec.lightDirY, -91.0f / 61.0f);
+    EXPECT_EQ(+rec.lightDirX, 143.0f / 57.0f);
+    EXPECT_EQ(+rec.lightDirY, -91.0f / 61.0f);
     moved();
     EXPECT_EQ(Differing(picker.wnd.Surface(), expected), 0);
     QTest::mouseMove(&picker.wnd, QPoint(30, 100));
@@ -133,7 +133,7 @@ TEST(SpherePicker, DraggingMovesTheMarkerWithoutATraceAndReleasingShadesTheSpher
     // The release sets the direction once more and shades the sphere for
     // it, exactly as a picker opened now shows it.
     QTest::mouseRelease(&picker.wnd, Qt::LeftButton, {}, QPoint(20, 110));
-    EXPECT_EQ(rec.lightDirX, -37.0f / 57.0f);
+    EXPECT_EQ(+rec.lightDirX, -37.0f / 57.0f);
     Picker fresh;
     EXPECT_EQ(Differing(picker.wnd.Surface(), fresh.wnd.Surface()), 0);
     EXPECT_GT(Differing(picker.wnd.Surface(), expected), 100);

@@ -36,6 +36,7 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
+        AppProfile().DeleteKey("Tip", "StartUp");
         m_oldCwd = fs::current_path();
         fs::current_path(m_dir.path().toStdString());
         WriteTips("; tips\nFirst\n\nSecond\n\tnot a tip\nThird\n");
@@ -163,6 +164,11 @@ TEST_F(TipOfTheDay, MissingEmptyAndUnreadableFiles)
 
 class StartUpGreeting : public ShellTest {
 protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        AppProfile().DeleteKey("Tip", "StartUp");  // a fresh profile
+    }
     void TearDown() override
     {
         ClockTimer::UseManualClock(false);

@@ -67,7 +67,7 @@ int main()
 
     std::printf("Millions of evaluations per second on one core:\n");
     std::printf("%-8s %14s %14s %14s %14s\n", "level", "Noise3 3-D", "Noise3 z = 0", "Fbm 6 oct.", "Noise3 3-term");
-    double bestNoise = 0.0, bestFbm = 0.0;
+    double bestNoise = 0.0, bestPlane = 0.0, bestFbm = 0.0;
     for (const CpuLevel& level : CpuLevels()) {
         if ((level.flags & ProcessorCpuFlags()) != level.flags) continue;
         SetCpuMask(level.flags);
@@ -80,6 +80,7 @@ int main()
         std::printf("%-8s %14.1f %14.1f %14.1f %14.1f\n", level.name, n3, n2, f6, plain);
         if ((mask & level.flags) == level.flags) {
             bestNoise = n3;  // the level the program uses (the highest the mask allows)
+            bestPlane = n2;
             bestFbm = f6;
         }
     }
@@ -93,14 +94,16 @@ int main()
     six.SetOctaveCount(6);
     six.SetLacunarity(2.0);
     six.SetPersistence(0.5);
-    const double peerNoise = MillionsPerSecond(space, [&](const Point& q) { return one.GetValue(q.x, q.y, q.z); });
+    auto perlin = [&](const Point& q) { return one.GetValue(q.x, q.y, q.z); };
+    const double peerNoise = MillionsPerSecond(space, perlin), peerPlane = MillionsPerSecond(plane, perlin);
     const double peerFbm = MillionsPerSecond(space, [&](const Point& q) { return six.GetValue(q.x, q.y, q.z); });
-    std::printf("%-8s %14.1f %14s %14.1f\n", "libnoise", peerNoise, "", peerFbm);
-    std::printf("Ours against libnoise's Perlin at the same points: Noise3 %.2f times its speed (1 octave), "
-                "Fbm %.2f times (6 octaves)\n",
-                bestNoise / peerNoise, bestFbm / peerFbm);
+    std::printf("%-8s %14.1f %14.1f %14.1f\n", "libnoise", peerNoise, peerPlane, peerFbm);
+    std::printf("Ours against libnoise's Perlin at the same points: Noise3 %.2f times its speed in 3-D and "
+                "%.2f in the plane z = 0 (1 octave), Fbm %.2f times (6 octaves)\n",
+                bestNoise / peerNoise, bestPlane / peerPlane, bestFbm / peerFbm);
 #else
     (void)bestNoise;
+    (void)bestPlane;
     (void)bestFbm;
     std::printf("libnoise is not installed (tools/deps.sh installs libnoise-dev): no comparison\n");
 #endif

@@ -14,6 +14,7 @@
 #include "engine/Presets.h"
 #include "engine/Render.h"
 #include "platform/Dialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 #include "platform/Profile.h"
 #include "shell/MainFrm.h"
 #include "shell/Morvane.h"

@@ -1,17 +1,17 @@
 #include "panels/Commande.h"
 
 #include "platform/DialogUnits.h"
+#include "platform/EditContext.h"
 
 namespace {
 constexpr int kProgressId = 1026;
 }
 
-CCommandBar::CCommandBar(QWidget* bar) : QWidget(bar)
+CCommandBar::CCommandBar(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("commandPanel"));
     // Template 130: 187 x 578 dialog units.
-    const QSize size = MapDialogSize(QSize(187, 578));
-    setGeometry(0, 0, size.width(), size.height());
+    resize(MapDialogSize(QSize(187, 578)));
 
     progressBar = new QProgressBar(this);
     progressBar->setObjectName(QStringLiteral("control%1").arg(kProgressId));
@@ -19,12 +19,5 @@ CCommandBar::CCommandBar(QWidget* bar) : QWidget(bar)
     progressBar->setRange(0, 1000);
     progressBar->setValue(0);
     progressBar->setGeometry(MapDialogRect(QRect(33, 309, 147, 12)));
-    show();
-}
-
-void CCommandBar::ShowLayer(const morvane::Texture& texture, int n)
-{
-    layerCount = texture.LayerCount();
-    currentLayer = n;
-    update();
+    Edit().SetProgressBar(progressBar);
 }

@@ -1,32 +1,46 @@
 #include "platform/Dc.h"
 
-#include <QImage>
+#include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
+#include <map>
+#include <tuple>
+
+QFont MakeFont(const QString& face, int cellHeight, int weight)
+{
+    static std::map<std::tuple<QString, int, int>, QFont> made;
+    const auto key = std::make_tuple(face, cellHeight, weight);
+    if (auto it = made.find(key); it != made.end()) return it->second;
+
+    QFont font(face);
+    font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
+    font.setStyleStrategy(QFont::NoAntialias);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    // The largest pixel size whose cell (ascent plus descent) fits.
+    int size = std::max(1, cellHeight);
+    font.setPixelSize(size);
+    while (size > 1 && QFontMetrics(font).height() > cellHeight) font.setPixelSize(--size);
+    made.emplace(key, font);
+    return font;
+}
 
 CDC::CDC(QImage& surface, const QRect& clipDevice, QPoint viewportOrg)
-    : m_surface(&surface),
-      m_clipDevice(clipDevice & surface.rect()),
-      m_viewportOrg(viewportOrg),
-      m_bitsPerPixel(surface.depth())
+    : m_surface(&surface), m_clipDevice(clipDevice & surface.rect()), m_clip(m_clipDevice), m_viewportOrg(viewportOrg)
 {
 }
 
-CDC::CDC(QPainter& painter, const QTransform& toDevice, const QRectF& clipLogical, int bitsPerPixel)
-    : m_painter(&painter), m_clipLogical(clipLogical), m_toDevice(toDevice), m_bitsPerPixel(bitsPerPixel)
+CDC::CDC(QImage& surface) : CDC(surface, surface.rect()) {}
+
+QRect CDC::GetClipBox() const { return m_clip.boundingRect().translated(-m_viewportOrg); }
+
+void CDC::SelectClipPolygon(const QPolygon& logical)
 {
+    m_clip = QRegion(m_clipDevice) & QRegion(logical.translated(m_viewportOrg), Qt::WindingFill);
 }
 
-CDC::~CDC() = default;
-
-QRect CDC::GetClipBox() const
-{
-    if (m_surface) return m_clipDevice.translated(-m_viewportOrg);
-    return m_clipLogical.toAlignedRect();
-}
+void CDC::ResetClip() { m_clip = QRegion(m_clipDevice); }
 
 int CDC::SetROP2(int mode)
 {
@@ -35,20 +49,33 @@ int CDC::SetROP2(int mode)
     return old;
 }
 
+void CDC::SetPenColor(QRgb colour)
+{
+    m_pen = colour;
+    m_penOn = true;
+}
+
+void CDC::SetBrushColor(QRgb colour)
+{
+    m_brush = colour;
+    m_brushOn = true;
+}
+
+void CDC::PlotClipped(int x, int y, QRgb colour)
+{
+    if (!m_clip.contains(QPoint(x, y))) return;
+    auto* px = reinterpret_cast<QRgb*>(m_surface->scanLine(y)) + x;
+    if (m_rop == R2_XORPEN)
+        *px ^= (colour & 0x00FFFFFFu);
+    else
+        *px = colour | 0xFF000000u;
+}
+
 void CDC::LineTo(QPoint p)
 {
     const QPoint from = m_current;
     m_current = p;
-    if (!m_surface) {
-        QPainter& painter = *m_painter;
-        painter.save();
-        painter.setTransform(m_toDevice);
-        if (m_rop == R2_XORPEN) painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        painter.setPen(QPen(QColor::fromRgb(m_pen), 0));
-        painter.drawLine(from, p);
-        painter.restore();
-        return;
-    }
+    if (!m_penOn) return;
     // Bresenham from `from` to `p`, the end point excluded.
     const QPoint a = from + m_viewportOrg;
     const QPoint b = p + m_viewportOrg;
@@ -56,15 +83,8 @@ void CDC::LineTo(QPoint p)
     const int dx = std::abs(b.x() - x), sx = x < b.x() ? 1 : -1;
     const int dy = -std::abs(b.y() - y), sy = y < b.y() ? 1 : -1;
     int err = dx + dy;
-    const QRect bounds = m_clipDevice;
     while (x != b.x() || y != b.y()) {
-        if (bounds.contains(x, y)) {
-            auto* px = reinterpret_cast<QRgb*>(m_surface->scanLine(y)) + x;
-            if (m_rop == R2_XORPEN)
-                *px ^= (m_pen & 0x00FFFFFFu);
-            else
-                *px = m_pen | 0xFF000000u;
-        }
+        PlotClipped(x, y, m_pen);
         const int e2 = 2 * err;
         if (e2 >= dy) {
             err += dy;
@@ -77,67 +97,127 @@ void CDC::LineTo(QPoint p)
     }
 }
 
+void CDC::SetPixel(QPoint p, QRgb colour)
+{
+    const QPoint d = p + m_viewportOrg;
+    if (!m_clip.contains(d)) return;
+    reinterpret_cast<QRgb*>(m_surface->scanLine(d.y()))[d.x()] = colour | 0xFF000000u;
+}
+
+QRgb CDC::GetPixel(QPoint p) const
+{
+    const QPoint d = p + m_viewportOrg;
+    if (!m_surface->rect().contains(d)) return 0xFFFFFFFFu;
+    return reinterpret_cast<const QRgb*>(m_surface->constScanLine(d.y()))[d.x()];
+}
+
+void CDC::FillRect(const QRect& r, QRgb colour)
+{
+    const QRegion area = m_clip & QRegion(r.translated(m_viewportOrg));
+    for (const QRect& part : area) {
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            auto* out = reinterpret_cast<QRgb*>(m_surface->scanLine(y));
+            std::fill(out + part.left(), out + part.left() + part.width(), colour | 0xFF000000u);
+        }
+    }
+}
+
+void CDC::Rectangle(const QRect& r)
+{
+    if (r.isEmpty()) return;
+    if (m_brushOn) FillRect(r.adjusted(1, 1, -1, -1), m_brush);
+    if (m_penOn) FrameRect(r, m_pen);
+}
+
+void CDC::FrameRect(const QRect& r, QRgb colour)
+{
+    if (r.isEmpty()) return;
+    FillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
+    FillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
+    FillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
+    FillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
+}
+
+void CDC::BitBlt(QPoint dest, const QImage& image, const QRect& src, unsigned op)
+{
+    const QImage source = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+                              ? image
+                              : image.convertToFormat(QImage::Format_RGB32);
+    const QRect from = src & source.rect();
+    if (from.isEmpty() && op != DSTINVERT) return;
+    const QPoint shift = dest + m_viewportOrg - src.topLeft();
+    const QRect target = op == DSTINVERT ? src.translated(shift) : from.translated(shift);
+    const QRegion area = m_clip & QRegion(target);
+    for (const QRect& part : area) {
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            auto* out = reinterpret_cast<QRgb*>(m_surface->scanLine(y));
+            const QRgb* in = op == DSTINVERT ? nullptr : reinterpret_cast<const QRgb*>(source.constScanLine(y - shift.y()));
+            for (int x = part.left(); x <= part.right(); ++x) {
+                switch (op) {
+                case SRCINVERT: out[x] = (out[x] ^ (in[x - shift.x()] & 0x00FFFFFFu)) | 0xFF000000u; break;
+                case DSTINVERT: out[x] = (~out[x] & 0x00FFFFFFu) | 0xFF000000u; break;
+                default: out[x] = in[x - shift.x()] | 0xFF000000u; break;
+                }
+            }
+        }
+    }
+}
+
 void CDC::StretchDIBits(const QRect& dest, const QRect& src, const uint8_t* bits, int bmWidth, int bmHeight)
 {
     if (!bits || bmWidth <= 0 || bmHeight <= 0) return;
     const QRect srcClipped = src & QRect(0, 0, bmWidth, bmHeight);
     if (srcClipped.isEmpty() || dest.isEmpty()) return;
-
-    if (m_surface && dest.size() == src.size()) {
-        // 1:1 onto the surface: copy the pixels, making them opaque.
-        const QPoint shift = dest.topLeft() - src.topLeft() + m_viewportOrg;
-        const QRect target = srcClipped.translated(shift) & m_clipDevice;
-        for (int y = target.top(); y <= target.bottom(); ++y) {
-            const int sy = y - shift.y();
-            const auto* in = reinterpret_cast<const uint32_t*>(bits + (static_cast<size_t>(sy) * bmWidth) * 4);
-            auto* out = reinterpret_cast<uint32_t*>(m_surface->scanLine(y));
-            for (int x = target.left(); x <= target.right(); ++x) out[x] = in[x - shift.x()] | 0xFF000000u;
-        }
+    // The rows as an image (the unused fourth byte made opaque).
+    const QImage rows(bits, bmWidth, bmHeight, bmWidth * 4, QImage::Format_RGB32);
+    if (dest.size() == src.size()) {
+        BitBlt(dest.topLeft() + (srcClipped.topLeft() - src.topLeft()), rows, srcClipped, SRCCOPY);
         return;
     }
-
-    // Scaled, or onto a printer: through a painter.
-    QImage image(bits, bmWidth, bmHeight, bmWidth * 4, QImage::Format_RGB32);
-    QImage opaque = image.copy(srcClipped);
-    {
-        // Make the unused fourth byte opaque for Qt.
-        for (int y = 0; y < opaque.height(); ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(opaque.scanLine(y));
-            for (int x = 0; x < opaque.width(); ++x) row[x] |= 0xFF000000u;
-        }
+    QImage opaque = rows.copy(srcClipped);
+    for (int y = 0; y < opaque.height(); ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(opaque.scanLine(y));
+        for (int x = 0; x < opaque.width(); ++x) row[x] |= 0xFF000000u;
     }
     const double fx = static_cast<double>(dest.width()) / src.width();
     const double fy = static_cast<double>(dest.height()) / src.height();
     const QRectF target(dest.left() + (srcClipped.left() - src.left()) * fx, dest.top() + (srcClipped.top() - src.top()) * fy,
                         srcClipped.width() * fx, srcClipped.height() * fy);
-    if (m_surface) {
-        QPainter painter(m_surface);
-        painter.setClipRect(m_clipDevice);
-        painter.translate(m_viewportOrg);
-        painter.drawImage(target, opaque);
-        return;
-    }
-    QPainter& painter = *m_painter;
-    painter.save();
-    painter.setTransform(m_toDevice);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    QPainter painter(m_surface);
+    painter.setClipRegion(m_clip);
+    painter.translate(m_viewportOrg);
     painter.drawImage(target, opaque);
-    painter.restore();
 }
 
-void CDC::FillSolidRect(const QRect& logical, QRgb colour)
+void CDC::TextOut(QPoint p, const QString& text)
 {
-    if (m_surface) {
-        const QRect r = logical.translated(m_viewportOrg) & m_clipDevice;
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            auto* out = reinterpret_cast<QRgb*>(m_surface->scanLine(y));
-            std::fill(out + r.left(), out + r.left() + r.width(), colour | 0xFF000000u);
-        }
-        return;
-    }
-    QPainter& painter = *m_painter;
-    painter.save();
-    painter.setTransform(m_toDevice);
-    painter.fillRect(logical, QColor::fromRgb(colour));
-    painter.restore();
+    if (text.isEmpty()) return;
+    QPainter painter(m_surface);
+    painter.setClipRegion(m_clip);
+    painter.setFont(m_font);
+    painter.setPen(QColor::fromRgb(m_text));
+    const QFontMetrics metrics(m_font);
+    painter.drawText(p + m_viewportOrg + QPoint(0, metrics.ascent()), text);
+}
+
+void CDC::DrawText(const QString& text, const QRect& r, unsigned format)
+{
+    if (text.isEmpty()) return;
+    int flags = 0;
+    flags |= (format & DT_CENTER) ? Qt::AlignHCenter : (format & DT_RIGHT) ? Qt::AlignRight : Qt::AlignLeft;
+    flags |= (format & DT_VCENTER) ? Qt::AlignVCenter : (format & DT_BOTTOM) ? Qt::AlignBottom : Qt::AlignTop;
+    if (!(format & DT_SINGLELINE)) flags |= Qt::TextWordWrap;
+    QString shown = text;
+    if (format & DT_SINGLELINE) shown.replace('\n', ' ');
+    QPainter painter(m_surface);
+    painter.setClipRegion(m_clip);
+    painter.setFont(m_font);
+    painter.setPen(QColor::fromRgb(m_text));
+    painter.drawText(r.translated(m_viewportOrg), flags, shown);
+}
+
+QSize CDC::GetTextExtent(const QString& text) const
+{
+    const QFontMetrics metrics(m_font);
+    return QSize(metrics.horizontalAdvance(text), metrics.height());
 }

@@ -1,6 +1,8 @@
 #include "platform/Dialogs.h"
 
 #include <QApplication>
+#include <QColorDialog>
+#include <QFontDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,6 +13,7 @@
 #include <QPrinter>
 
 #include "engine/Paths.h"
+#include "platform/Dialog.h"
 
 namespace {
 
@@ -132,39 +135,20 @@ void QtDialogs::PrintPreview(QWidget* parent, QPrinter& printer, const std::func
     dlg.exec();
 }
 
-int ScriptedDialogs::MessageBox(QWidget*, const QString& text, const QString& caption, unsigned style)
+int QtDialogs::RunModal(CDialog& dialog) { return dialog.ExecModal(); }
+
+bool QtDialogs::ColorDialog(QWidget* parent, QColor initial, QColor* chosen)
 {
-    messages.push_back({text, caption, style});
-    if (!answers.empty()) {
-        const int a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    return (style & MB_TYPEMASK) == MB_OK ? IDOK : defaultAnswer;
+    QColorDialog dlg(initial, parent);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    if (chosen) *chosen = dlg.selectedColor();
+    return true;
 }
 
-QStringList ScriptedDialogs::FileDialog(QWidget*, const FileDialogRequest& request)
+bool QtDialogs::FontDialog(QWidget* parent, const QFont& initial, QFont* chosen)
 {
-    fileRequests.push_back(request);
-    if (files.empty()) return {};
-    QStringList f = files.front();
-    files.pop_front();
-    return f;
-}
-
-bool ScriptedDialogs::PrintDialog(QWidget*, QPrinter&)
-{
-    ++printDialogs;
-    if (printAnswers.empty()) return false;
-    const bool a = printAnswers.front();
-    printAnswers.pop_front();
-    return a;
-}
-
-void ScriptedDialogs::PageSetupDialog(QWidget*, QPrinter&) { ++pageSetups; }
-
-void ScriptedDialogs::PrintPreview(QWidget*, QPrinter& printer, const std::function<void(QPrinter*)>& paint)
-{
-    ++previews;
-    if (paintPreview) paint(&printer);
+    QFontDialog dlg(initial, parent);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    if (chosen) *chosen = dlg.selectedFont();
+    return true;
 }

@@ -1,17 +1,20 @@
-// Message boxes, file dialogs and the printer dialogs behind one
-// interface, so that tests script the answers and read the exact texts.
+// Message boxes, modal dialogs, the file, colour, font and printer dialogs
+// behind one interface, so that tests script the answers and read the
+// exact texts.
 //
 // The program asks through Ui(); by default that shows Qt dialogs.  A test
-// installs a ScriptedDialogs with SetUi() and reads what was asked.
+// installs its own answers with SetUi() (tests/support/ScriptedDialogs.h)
+// and reads what was asked.
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 #include <QStringList>
 
-#include <deque>
 #include <functional>
-#include <vector>
 
+class CDialog;
 class QPrinter;
 class QWidget;
 
@@ -66,6 +69,13 @@ public:
     virtual void PageSetupDialog(QWidget* parent, QPrinter& printer) = 0;
     // A print preview that draws its pages with `paint`.
     virtual void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) = 0;
+    // Runs one of the program's dialogs modally; its result (IDOK,
+    // IDCANCEL, or what the dialog ended with).
+    virtual int RunModal(CDialog& dialog) = 0;
+    // The colour dialog opened with `initial`; true and `chosen` on OK.
+    virtual bool ColorDialog(QWidget* parent, QColor initial, QColor* chosen) = 0;
+    // The font dialog opened with `initial`; true and `chosen` on OK.
+    virtual bool FontDialog(QWidget* parent, const QFont& initial, QFont* chosen) = 0;
 };
 
 // The dialogs in use; never null.
@@ -94,40 +104,7 @@ public:
     bool PrintDialog(QWidget* parent, QPrinter& printer) override;
     void PageSetupDialog(QWidget* parent, QPrinter& printer) override;
     void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) override;
-};
-
-// Answers from queues and a record of everything asked, for tests.
-class ScriptedDialogs : public UiDialogs {
-public:
-    struct Message {
-        QString text;
-        QString caption;
-        unsigned style;
-    };
-
-    std::deque<int> answers;             // message box answers, in order
-    std::deque<QStringList> files;       // file dialog answers, in order
-    std::deque<bool> printAnswers;       // print dialog answers
-    int defaultAnswer = IDCANCEL;        // when `answers` is empty (IDOK for MB_OK boxes)
-    std::vector<Message> messages;       // every message box shown
-    std::vector<FileDialogRequest> fileRequests;
-    int printDialogs = 0;
-    int pageSetups = 0;
-    int previews = 0;
-    bool paintPreview = true;            // run the preview's paint into the printer
-
-    int MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style) override;
-    QStringList FileDialog(QWidget* parent, const FileDialogRequest& request) override;
-    bool PrintDialog(QWidget* parent, QPrinter& printer) override;
-    void PageSetupDialog(QWidget* parent, QPrinter& printer) override;
-    void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) override;
-};
-
-// Installs a ScriptedDialogs for the lifetime of the object.
-class ScopedScriptedDialogs : public ScriptedDialogs {
-public:
-    ScopedScriptedDialogs() { SetUi(this); }
-    ~ScopedScriptedDialogs() override { SetUi(nullptr); }
-    ScopedScriptedDialogs(const ScopedScriptedDialogs&) = delete;
-    ScopedScriptedDialogs& operator=(const ScopedScriptedDialogs&) = delete;
+    int RunModal(CDialog& dialog) override;
+    bool ColorDialog(QWidget* parent, QColor initial, QColor* chosen) override;
+    bool FontDialog(QWidget* parent, const QFont& initial, QFont* chosen) override;
 };

@@ -118,11 +118,7 @@ CView::CView(QWidget* parent) : QAbstractScrollArea(parent)
     AdjustSurface();
 }
 
-CView::~CView()
-{
-    delete m_dc;
-    DetachDocument();
-}
+CView::~CView() { DetachDocument(); }
 
 CMDIChildWnd* CView::GetParentFrame() const
 {
@@ -161,10 +157,8 @@ void CView::Invalidate() { InvalidateRect(QRect(QPoint(0, 0), ClientSize())); }
 
 void CView::InvalidateRect(const QRect& client)
 {
-    const QRect r = client & QRect(QPoint(0, 0), ClientSize());
-    if (r.isEmpty()) return;
-    m_pending += r;
-    ScheduleDraw();
+    m_surface.Invalidate(client & QRect(QPoint(0, 0), ClientSize()));
+    if (m_surface.HasPending()) ScheduleDraw();
 }
 
 void CView::ScheduleDraw()
@@ -189,13 +183,13 @@ bool CView::event(QEvent* e)
 
 void CView::UpdateWindow()
 {
-    if (m_pending.isEmpty()) return;
+    if (!m_surface.HasPending()) return;
     if (RenderGuard::Active()) {
         // A render is running: draw once it has ended.
         ScheduleDraw();
         return;
     }
-    const QRect box = m_pending.boundingRect();
+    const QRect box = m_surface.Pending().boundingRect();
     DrawPending();
     viewport()->repaint(box);
 }
@@ -203,16 +197,15 @@ void CView::UpdateWindow()
 void CView::DrawPending()
 {
     if (m_drawing) return;
-    const QRect box = m_pending.boundingRect() & m_surface.rect();
-    m_pending = QRegion();
+    const QRect box = m_surface.TakePending();
     if (box.isEmpty()) return;
 
     m_drawing = true;
     {
         // Undrawn parts show the window's background.
         const QPoint org = -GetScrollPosition();
-        CDC dc(m_surface, box, org);
-        dc.FillSolidRect(box.translated(-org), m_background);
+        CDC dc(m_surface.Image(), box, org);
+        dc.FillRect(box.translated(-org), m_surface.Background());
         OnDraw(&dc);
     }
     m_drawing = false;
@@ -226,50 +219,22 @@ void CView::DrawPending()
     }
 }
 
-CDC* CView::GetDC()
-{
-    delete m_dc;
-    m_dc = new CDC(m_surface, m_surface.rect(), QPoint(0, 0));
-    return m_dc;
-}
+CDC* CView::GetDC() { return m_surface.GetDC(); }
 
 void CView::ReleaseDC(CDC* dc)
 {
-    if (dc != m_dc) return;
-    delete m_dc;
-    m_dc = nullptr;
+    m_surface.ReleaseDC(dc);
     viewport()->update();
 }
 
 void CView::AdjustSurface()
 {
-    const QSize size = ClientSize().expandedTo(QSize(1, 1));
-    if (m_surface.size() == size) return;
-    QImage next(size, QImage::Format_RGB32);
-    next.fill(m_background);
-    if (!m_surface.isNull()) {
-        const QRect keep = m_surface.rect() & next.rect();
-        for (int y = 0; y < keep.height(); ++y)
-            std::copy_n(reinterpret_cast<const QRgb*>(m_surface.constScanLine(y)), keep.width(),
-                        reinterpret_cast<QRgb*>(next.scanLine(y)));
-    }
-    const QRect old = m_surface.rect();
-    m_surface = std::move(next);
-    delete m_dc;
-    m_dc = nullptr;
     // The newly shown parts must be drawn.
-    const QRegion fresh = QRegion(m_surface.rect()) - QRegion(old);
-    for (const QRect& r : fresh) InvalidateRect(r);
+    m_surface.Resize(ClientSize());
+    if (m_surface.HasPending()) ScheduleDraw();
 }
 
-void CView::paintEvent(QPaintEvent* event)
-{
-    QPainter p(viewport());
-    for (const QRect& r : event->region()) p.drawImage(r.topLeft(), m_surface, r);
-    // A window that grew while a render ran has no surface there yet.
-    const QRegion beyond = event->region() - QRegion(m_surface.rect());
-    for (const QRect& r : beyond) p.fillRect(r, QColor::fromRgb(m_background));
-}
+void CView::paintEvent(QPaintEvent* event) { m_surface.Paint(viewport(), event); }
 
 void CView::resizeEvent(QResizeEvent* event)
 {
@@ -289,21 +254,8 @@ void CView::scrollContentsBy(int dx, int dy)
         return;
     }
     // Move what is already drawn and draw only the uncovered strips.
-    QImage moved(m_surface.size(), QImage::Format_RGB32);
-    moved.fill(m_background);
-    {
-        QPainter p(&moved);
-        p.drawImage(QPoint(dx, dy), m_surface);
-    }
-    m_surface = std::move(moved);
-    delete m_dc;
-    m_dc = nullptr;
-    const QRect all = m_surface.rect();
-    // Pending areas move with the content.
-    m_pending.translate(dx, dy);
-    m_pending &= QRegion(all);
-    const QRegion fresh = QRegion(all) - QRegion(all.translated(dx, dy) & all);
-    for (const QRect& r : fresh) InvalidateRect(r);
+    m_surface.Scroll(dx, dy);
+    if (m_surface.HasPending()) ScheduleDraw();
     viewport()->update();
 }
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/Dc.h"
+#include "platform/Surface.h"
 
 class CDocTemplate;
 class CMDIChildWnd;
@@ -101,15 +102,15 @@ public:
     void InvalidateRect(const QRect& client);  // window (client) pixels
     // Draws what is invalid now, then copies it to the screen.
     void UpdateWindow();
-    bool HasPendingDraw() const { return !m_pending.isEmpty(); }
+    bool HasPendingDraw() const { return m_surface.HasPending(); }
     // The retained surface: exactly the window's pixels.
-    const QImage& Surface() const { return m_surface; }
+    const QImage& Surface() const { return m_surface.Image(); }
     // A DC on the whole surface in window pixels (no scroll offset) for
     // drawing outside OnDraw (drag lines); what it draws appears on the
     // next paint.
     CDC* GetDC();
     void ReleaseDC(CDC* dc);
-    QRgb BackgroundColour() const { return m_background; }
+    QRgb BackgroundColour() const { return m_surface.Background(); }
 
     // --- Mouse capture ------------------------------------------------
     void SetCapture();
@@ -158,15 +159,12 @@ private:
     void UpdateScrollBars();
 
     CDocument* m_pDocument = nullptr;
-    QImage m_surface;
-    QRegion m_pending;
+    RetainedSurface m_surface;
     bool m_drawScheduled = false;
     bool m_drawing = false;
     bool m_surfaceStale = false;  // the window changed during a draw
-    QRgb m_background = 0xFFFFFFFFu;
     bool m_capture = false;
     QSize m_total{0, 0};
-    CDC* m_dc = nullptr;
 };
 
 // Makes the document, child frame and view of one document type.

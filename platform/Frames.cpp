@@ -8,6 +8,9 @@
 #include <QMenu>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QStatusBar>
 #include <QStyleFactory>
 
@@ -43,6 +46,48 @@ CControlBar::CControlBar(int id, Side side, QSize sizeDefault, QWidget* parent)
         setFixedHeight(sizeDefault.height());
     else
         setFixedWidth(sizeDefault.width());
+}
+
+void CControlBar::AddPanel(QWidget* panel)
+{
+    if (m_side == Top || m_side == Bottom) {
+        panel->setParent(this);
+        panel->move(0, 0);
+        panel->show();
+        return;
+    }
+    if (!m_scroller) {
+        m_scroller = new QScrollArea(this);
+        m_scroller->setObjectName(QStringLiteral("panelScroller"));
+        m_scroller->setFrameShape(QFrame::NoFrame);
+        m_scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        m_scroller->setWidgetResizable(false);
+        m_scroller->setGeometry(rect());
+        m_scroller->show();
+    }
+    m_scroller->setWidget(panel);
+    panel->show();
+    FitScroller();
+}
+
+void CControlBar::resizeEvent(QResizeEvent* event)
+{
+    QDockWidget::resizeEvent(event);
+    FitScroller();
+}
+
+void CControlBar::FitScroller()
+{
+    if (!m_scroller) return;
+    m_scroller->setGeometry(rect());
+    const QWidget* panel = m_scroller->widget();
+    if (!panel) return;
+    // The bar's own width, and the scroll bar's besides while the panel
+    // is taller than the bar.
+    const int bar = m_scroller->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroller);
+    const int width = m_sizeDefault.width() + (panel->height() > height() ? bar : 0);
+    if (width != this->width()) setFixedWidth(width);
 }
 
 Qt::DockWidgetArea CControlBar::DockArea() const

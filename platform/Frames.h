@@ -52,14 +52,24 @@ public:
     bool IsBarVisible() const { return !isHidden(); }
     bool IsFloating() const { return isFloating(); }
 
+    // Places a panel in the bar's top-left corner.  In a left or right
+    // bar a panel taller than the bar scrolls inside it (the bar widens by
+    // the scroll bar while it shows) instead of being cut off.
+    void AddPanel(QWidget* panel);
+
 protected:
     // An etched edge on the side facing the MDI area.
     void paintEvent(QPaintEvent* event) override;
 
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void FitScroller();
+
     int m_id;
     Side m_side;
     QSize m_sizeDefault;
+    class QScrollArea* m_scroller = nullptr;
 };
 
 class CMDIChildWnd : public QMdiSubWindow {

@@ -23,9 +23,10 @@ CQuillonView* CChildFrame::GetView() const { return qobject_cast<CQuillonView*>(
 void CChildFrame::OnMDIActivate(bool activate)
 {
     (void)activate;
-    CQuillonDoc* doc = GetDocument();
-    if (!doc) return;
-    if (auto* frame = qobject_cast<CMainFrame*>(AfxGetMainWnd())) frame->ShowLayerInPanels(*doc, 1);
+    // The panels show the first layer of the document that became active.
+    if (!GetDocument()) return;
+    if (auto* frame = qobject_cast<CMainFrame*>(AfxGetMainWnd()); frame && frame->ActiveChildFrame() == this)
+        frame->ShowTextureInPanels();
 }
 
 bool CChildFrame::OnClose()

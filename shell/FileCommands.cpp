@@ -23,8 +23,6 @@
 
 namespace {
 
-const QString kSaveTitle = QStringLiteral("Save a Texture");
-const QString kSaveFilter = QStringLiteral("Texture File (*.zyv) | *.zyv||");
 
 RecentFileList& RecentFiles()
 {
@@ -66,8 +64,8 @@ QString SaveTarget(CQuillonDoc* doc, QWidget* parent)
 
     FileDialogRequest r;
     r.save = true;
-    r.title = kSaveTitle;
-    r.filter = kSaveFilter;
+    r.title = LoadString(57694);  // "Save a Texture"
+    r.filter = LoadString(57764);  // "Texture File (*.zyv) | *.zyv||"
     r.defaultExt = QStringLiteral("zyv");
     r.initialDir = current.isEmpty() ? QStringLiteral("\\kvo") : QFileInfo(current).absolutePath();
     r.initialName = BaseTitle(doc->GetTitle()) + QStringLiteral(".zyv");
@@ -92,8 +90,8 @@ QString SaveTarget(CQuillonDoc* doc, QWidget* parent)
 QStringList CQuillonApp::AskTextureFiles(bool several)
 {
     FileDialogRequest r;
-    r.title = shelltext::kOpenTitle;
-    r.filter = shelltext::kOpenFilter;
+    r.title = shelltext::OpenTitle();
+    r.filter = shelltext::OpenFilter();
     r.defaultExt = QStringLiteral("kvo");
     r.initialDir = QStringLiteral("\\kvo");
     r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
@@ -152,7 +150,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     doc->SetModifiedFlag(false);
     AddRecentFile(absolute);
 
-    frame->ShowLayerInPanels(*doc, 1);
+    if (frame->ActiveDocument() == doc) frame->ShowTextureInPanels();
     FitActiveFrame();
     doc->UpdateAllViews(nullptr);
     return doc;

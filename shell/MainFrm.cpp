@@ -14,7 +14,9 @@
 #include <QUrl>
 
 #include "panels/Commande.h"
+#include "platform/Background.h"
 #include "platform/DialogUnits.h"
+#include "platform/EditContext.h"
 #include "platform/DocView.h"
 #include "shell/ChildFrm.h"
 #include "shell/Morvane.h"
@@ -26,6 +28,8 @@ CMainFrame::CMainFrame()
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(shelltext::kAppTitle);
+    // A new main window: the panels start with no current layer.
+    Edit().Reset();
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -81,23 +85,23 @@ void CMainFrame::CreatePanels()
     // The command panel and the library panel first; then the palette and
     // key-frame panels in the order the platform flag gives.  Panels that
     // are not built yet stay null.
-    m_pCommandPanel = new CCommandBar(m_wndCommandBar);
+    m_pCommandPanel = new CCommandBar;
+    m_wndCommandBar->AddPanel(m_pCommandPanel);
 }
 
 CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFrame*>(MDIGetActive()); }
 
 CQuillonDoc* CMainFrame::ActiveDocument() const { return qobject_cast<CQuillonDoc*>(GetActiveDocument()); }
 
-void CMainFrame::ShowLayerInPanels(CQuillonDoc& doc, int n)
+void CMainFrame::ShowTextureInPanels()
 {
-    if (n < 1 || n > doc.m_texture.LayerCount()) return;
-    if (m_pCommandPanel) m_pCommandPanel->ShowLayer(doc.m_texture, n);
+    Edit().RefreshThumbnails();
+    Edit().ShowLayer(1);
 }
-
-int CMainFrame::CurrentKeyIndex() const { return -1; }
 
 void CMainFrame::ResetPanelBackgrounds()
 {
+    Background::Clear();
     update();
     for (CControlBar* bar : ControlBars()) bar->update();
 }

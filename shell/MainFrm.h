@@ -47,11 +47,9 @@ public:
     CChildFrame* ActiveChildFrame() const;
     CQuillonDoc* ActiveDocument() const;
 
-    // Shows layer n (1-based) of the document in every panel that exists
-    // and makes it the current layer.
-    void ShowLayerInPanels(CQuillonDoc& doc, int n);
-    // The key-frame panel's current key, or -1.
-    int CurrentKeyIndex() const;
+    // The panels show the active document's texture: every thumbnail
+    // again, and its first layer as the current one.
+    void ShowTextureInPanels();
     // Marks every panel background for recomputing from the interface
     // texture, and repaints the frame.
     void ResetPanelBackgrounds();

@@ -11,6 +11,7 @@
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
 #include "panels/Commande.h"
+#include "platform/Background.h"
 #include "platform/Dialogs.h"
 #include "platform/Profile.h"
 #include "platform/RenderGuard.h"
@@ -22,15 +23,20 @@
 
 namespace {
 CQuillonApp* g_theApp = nullptr;
+const QString kDefaultInterfaceTexture = QStringLiteral("\\kvo\\interface.zyv");
 }
 
 CQuillonApp* theApp() { return g_theApp; }
 
-CQuillonApp::CQuillonApp() { g_theApp = this; }
+CQuillonApp::CQuillonApp()
+{
+    g_theApp = this;
+    Background::SetInterfaceTexture(&m_interfaceTexture);
+}
 
 CQuillonApp::~CQuillonApp()
 {
-    RenderGuard::SetDropHandler(nullptr);
+    EventPump::SetDropHandler(nullptr);
     CDocument::SetRecentFileHook(nullptr);
     m_pMainWnd = nullptr;
     m_mainFrame.reset();
@@ -110,7 +116,7 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     m_sphereTable.Load();
 
     // 12. The interface texture behind the panels.
-    m_strInterfaceTexture = QStringLiteral("\\kvo\\interface.zyv");
+    m_strInterfaceTexture = kDefaultInterfaceTexture;
     LoadInterfaceTexture();
 
     // 13. A new document, or the file the command line names.
@@ -135,7 +141,7 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 19. Files dropped on the main window open as File > Open opens them.
     frame->setAcceptDrops(true);
-    RenderGuard::SetDropHandler([this](const QStringList& paths) { OpenDroppedFiles(paths); });
+    EventPump::SetDropHandler([this](const QStringList& paths) { OpenDroppedFiles(paths); });
     return true;
 }
 
@@ -248,7 +254,10 @@ void CQuillonApp::LoadDefaultLibrary() {}
 
 bool CQuillonApp::LoadInterfaceTexture(QString* error)
 {
-    const auto found = morvane::ResolveStoredPath(m_strInterfaceTexture.toStdString());
+    auto found = morvane::ResolveStoredPath(m_strInterfaceTexture.toStdString());
+    // Without one of the user's own in the working folder, the program's
+    // own interface texture (installed with its data files).
+    if (!found && m_strInterfaceTexture == kDefaultInterfaceTexture) found = morvane::FindDataFile("interface.zyv");
     if (!found) {
         if (error) *error = QStringLiteral("Unable to open \"%1\".").arg(m_strInterfaceTexture);
         return false;

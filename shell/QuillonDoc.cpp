@@ -11,7 +11,7 @@ bool CQuillonDoc::OnNewDocument()
     m_sizeImage = QSize(morvane::kDefaultImageWidth, morvane::kDefaultImageHeight);
     InitMaterialPresets();
     m_texture = morvane::NewTexture(*m_pPresets);
-    if (auto* frame = qobject_cast<CMainFrame*>(AfxGetMainWnd())) frame->ShowLayerInPanels(*this, 1);
+    // The panels show it once its window is active.
     return true;
 }
 

@@ -7,8 +7,9 @@
 #include "engine/Presets.h"
 #include "engine/Records.h"
 #include "platform/DocView.h"
+#include "platform/EditContext.h"
 
-class CQuillonDoc : public CDocument {
+class CQuillonDoc : public CDocument, public TextureDocument {
     Q_OBJECT
 public:
     CQuillonDoc();
@@ -20,6 +21,7 @@ public:
 
     morvane::Texture& GetTexture() { return m_texture; }
     const morvane::Texture& GetTexture() const { return m_texture; }
+    morvane::Texture& EditedTexture() override { return m_texture; }
 
     morvane::Texture m_texture;                          // the document's texture
     const morvane::MaterialPresets* m_pPresets = nullptr;  // 40 presets, index = material number (shared, read-only)

@@ -5,14 +5,15 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressBar>
 
 #include <algorithm>
 #include <vector>
 
 #include "engine/Render.h"
 #include "engine/TextureFile.h"
-#include "panels/Commande.h"
 #include "platform/Dialogs.h"
+#include "platform/EditContext.h"
 #include "platform/RenderGuard.h"
 #include "platform/WinApp.h"
 #include "shell/MainFrm.h"
@@ -39,14 +40,6 @@ std::array<PaletteEntry, 256> ViewPalette()
 
 namespace {
 
-CMainFrame* MainFrame() { return qobject_cast<CMainFrame*>(AfxGetMainWnd()); }
-
-CCommandBar* CommandPanel()
-{
-    CMainFrame* f = MainFrame();
-    return f ? f->m_pCommandPanel : nullptr;
-}
-
 // Rows between two polls of the keyboard: about thirty polls a render.
 int BandRows(int total) { return std::max(1, (total + 31) / 32); }
 
@@ -69,9 +62,8 @@ void CQuillonView::OnScroll(bool, int) { m_bScrolled = 1; }
 int CQuillonView::CurrentLayerIndex() const
 {
     CQuillonDoc* doc = GetDocument();
-    CCommandBar* panel = CommandPanel();
     if (!doc) return -1;
-    const int index = panel ? panel->currentLayer - 1 : 0;
+    const int index = Edit().CurrentLayer() - 1;
     return index >= 0 && index < doc->m_texture.LayerCount() ? index : -1;
 }
 
@@ -96,8 +88,7 @@ void CQuillonView::OnDraw(CDC* dc)
     // the rest shows the window's background.
     const QRect clip = dc->GetClipBox() & QRect(0, 0, w, h);
 
-    CCommandBar* panel = CommandPanel();
-    QProgressBar* progress = (panel && !m_bPrinting && !m_bScrolled) ? panel->progressBar : nullptr;
+    QProgressBar* progress = (!m_bPrinting && !m_bScrolled) ? Edit().ProgressBar() : nullptr;
     if (progress) {
         progress->setRange(0, 1000);
         progress->setValue(0);
@@ -108,8 +99,8 @@ void CQuillonView::OnDraw(CDC* dc)
     if (clip.isEmpty()) return;
     ++m_renderCount;
 
-    const int displayMode = panel ? panel->displayMode : 0;
-    const int current = panel ? panel->currentLayer - 1 : 0;
+    const int displayMode = Edit().DisplayMode();
+    const int current = Edit().CurrentLayer() - 1;
 
     const int cw = clip.width();
     const int ch = clip.height();
@@ -211,11 +202,10 @@ void CQuillonView::OnLButtonUp(QPoint point)
         layer.rec.offsetX = layer.rec.offsetX + static_cast<float>(m_ptDragStart.x() - m_ptDragEnd.x()) / static_cast<float>(width);
     if (height != 0)
         layer.rec.offsetY = layer.rec.offsetY - static_cast<float>(m_ptDragStart.y() - m_ptDragEnd.y()) / static_cast<float>(height);
-    if (layer.rec.animated != 0) {
-        const int key = MainFrame() ? MainFrame()->CurrentKeyIndex() : -1;
-        if (key >= 0 && key < static_cast<int>(layer.keys.size())) {
-            layer.keys[key].rec.offsetX = layer.rec.offsetX;
-            layer.keys[key].rec.offsetY = layer.rec.offsetY;
+    if (doc == Edit().Document() && index == Edit().CurrentLayerIndex()) {
+        if (morvane::Keyframe* key = Edit().CurrentKeyframe()) {
+            key->rec.offsetX = layer.rec.offsetX;
+            key->rec.offsetY = layer.rec.offsetY;
         }
     }
     doc->SetModifiedFlag();
@@ -294,12 +284,18 @@ void CQuillonView::PrintTo(QPrinter& printer)
     double scale = unit;
     if (image.width() > 0 && image.height() > 0)
         scale = std::min({unit, area.width() / image.width(), area.height() / image.height()});
-    if (scale > 0) {
-        QTransform toDevice;
-        toDevice.translate(area.left(), area.top());
-        toDevice.scale(scale, scale);
-        CDC dc(painter, toDevice, QRectF(0, 0, area.width() / scale, area.height() / scale), painter.device()->depth());
-        OnDraw(&dc);
+    if (scale > 0 && !image.isEmpty()) {
+        // The texture is rendered at one pixel per image pixel and that
+        // picture is scaled onto the page.
+        QImage picture(image, QImage::Format_RGB32);
+        picture.fill(0xFFFFFFFFu);
+        {
+            CDC dc(picture);
+            dc.SetPrinting(true);
+            OnDraw(&dc);
+        }
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(QRectF(area.left(), area.top(), image.width() * scale, image.height() * scale), picture);
     }
     painter.end();
     m_bPrinting = 0;

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include "platform/StringTable.h"
+
 // Menus and the document type.
 constexpr int IDR_MAINFRAME = 128;   // menu without a document, toolbar, accelerators, title
 constexpr int IDR_QUILLOTYPE = 129;  // menu with a texture document, document strings
@@ -60,13 +62,10 @@ inline const QString kDocStrings = QStringLiteral(
     "\nQuillo\nQuillo\nQuillo Files (*.zyv)\n.zyv\n(*.kvo)\n.kvo\nMorvane.Document\nQuillo Document");
 
 // The save question of Exit and of closing windows: 57704 + title + 57705 + 57703.
-inline const QString kModifiedHead = QStringLiteral("The Document  ");
-inline const QString kModifiedTail = QStringLiteral(" has been modified !!\n");
-inline const QString kSaveQuestion = QStringLiteral("Do you wish to Save your Current Work ??");
-inline QString SaveQuestion(const QString& title) { return kModifiedHead + title + kModifiedTail + kSaveQuestion; }
+inline QString SaveQuestion(const QString& title) { return LoadString(57704) + title + LoadString(57705) + LoadString(57703); }
 
-inline const QString kOpenFilter = QStringLiteral("Texture File (*.zyv) | *.zyv| Layer File (*.kvo) | *.kvo||");
-inline const QString kOpenTitle = QStringLiteral("Open and Load a Texture");
+inline QString OpenFilter() { return LoadString(57691); }
+inline QString OpenTitle() { return LoadString(57692); }
 
 inline const QString kTipMenu = QStringLiteral("&Tip");
 inline const QString kTipCommand = QStringLiteral("Tip of the &Day...");

@@ -12,6 +12,7 @@
 #include "media/MpegFormat.h"
 #include "panels/Commande.h"
 #include "platform/Dialogs.h"
+#include "platform/EditContext.h"
 #include "shell/MainFrm.h"
 #include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
@@ -113,7 +114,7 @@ void CQuillonApp::OnFileSaveAs()
 
     morvane::ExportRequest request;
     request.path = path.toStdString();
-    request.currentLayer = frame->m_pCommandPanel ? frame->m_pCommandPanel->currentLayer : 1;
+    request.currentLayer = Edit().CurrentLayer() > 0 ? Edit().CurrentLayer() : 1;
     FrameExportHost host(frame);
     const morvane::ExportResult result = morvane::ExportTexture(texture, request, host);
 

@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   qt6-base-dev libgl-dev libjpeg62-turbo-dev
   clang libclang-rt-14-dev
-  ffmpeg imagemagick poppler-utils xvfb xauth shared-mime-info fonts-dejavu-core
+  ffmpeg imagemagick poppler-utils xvfb xauth shared-mime-info fonts-dejavu-core fonts-liberation
   libxml2-utils chromium
   libnoise-dev
 )

@@ -11,6 +11,7 @@
 
 #include "media/WebPages.h"
 #include "platform/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 
 using namespace morvane;
 

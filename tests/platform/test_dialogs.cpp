@@ -7,6 +7,7 @@
 
 #include "platform/DialogUnits.h"
 #include "platform/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "platform/WinApp.h"
 #include "support/QtTestApp.h"
 

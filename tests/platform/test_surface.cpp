@@ -36,7 +36,7 @@ public:
     void OnDraw(CDC* dc) override
     {
         clips.push_back(dc->GetClipBox());
-        dc->FillSolidRect(dc->GetClipBox(), colour);
+        dc->FillRect(dc->GetClipBox(), colour);
     }
 };
 

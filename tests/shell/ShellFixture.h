@@ -16,6 +16,7 @@
 #include "engine/TextureFile.h"
 #include "panels/Commande.h"
 #include "platform/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "platform/Profile.h"
 #include "shell/ChildFrm.h"
 #include "shell/MainFrm.h"

@@ -94,7 +94,7 @@ TEST_F(FilesOpen, ArgvMenuAndDropGiveTheSameDocument)
         EXPECT_EQ(doc->Views()[0]->ClientSize(), QSize(90, 70));
     }
     // The panel shows layer 1 of the last one.
-    EXPECT_EQ(Frame()->m_pCommandPanel->currentLayer, 1);
+    EXPECT_EQ(Edit().CurrentLayer(), 1);
     // One entry, however often the file was opened.
     EXPECT_EQ(m_app->RecentFileLabels(), QStringList{QFileInfo(file).absoluteFilePath()});
     EXPECT_EQ(Key(1), QFileInfo(file).absoluteFilePath());

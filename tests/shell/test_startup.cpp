@@ -1,5 +1,6 @@
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 
 #include "ShellFixture.h"
@@ -56,7 +57,7 @@ TEST_F(StartUp, WithoutFileMakesOneFittedMarbleDocument)
     EXPECT_GE(View()->RenderCount(), 1);
     // The panel shows layer 1.
     ASSERT_NE(frame->m_pCommandPanel, nullptr);
-    EXPECT_EQ(frame->m_pCommandPanel->currentLayer, 1);
+    EXPECT_EQ(Edit().CurrentLayer(), 1);
     EXPECT_EQ(frame->m_pCommandPanel->progressBar->objectName(), "control1026");
     // The root folder and its working folder exist.
     EXPECT_TRUE(QDir(m_dir.path() + "/root/kvo").exists());
@@ -98,8 +99,12 @@ TEST_F(StartUp, FramePiecesAndBarOrder)
     EXPECT_EQ(right.bottom() + 1, frame->m_wndPaletteBar->geometry().top());
     EXPECT_EQ(right.right(), client.right());
     EXPECT_EQ(frame->MdiArea()->geometry().right() + 1, right.left());
-    // Sizes from the bar templates (dialog units of 6 x 13 pixels).
-    EXPECT_EQ(right.width(), MapDialogSize(QSize(186, 423)).width());
+    // Sizes from the bar templates (dialog units of 6 x 13 pixels); the
+    // right bar adds the scroll bar of its panel while the panel is taller.
+    const int scrollBar = frame->m_pCommandPanel->height() > right.height()
+                              ? frame->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                              : 0;
+    EXPECT_EQ(right.width(), MapDialogSize(QSize(186, 423)).width() + scrollBar);
     EXPECT_EQ(frame->m_wndLibraryBar->height(), MapDialogSize(QSize(957, 41)).height());
     EXPECT_EQ(frame->m_wndPaletteBar->height(), MapDialogSize(QSize(786, 18)).height());
     EXPECT_EQ(frame->m_wndKeyFrameBar->height(), MapDialogSize(QSize(372, 26)).height());

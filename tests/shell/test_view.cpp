@@ -48,8 +48,8 @@ TEST_F(TextureView, PixelsAreTheRenderersBytes)
     EXPECT_EQ(shown.pixel(17, 93), View()->Surface().pixel(17, 93));
 
     // Display mode and current layer come from the command panel.
-    Frame()->m_pCommandPanel->displayMode = 2;
-    Frame()->m_pCommandPanel->currentLayer = 3;
+    Edit().SetDisplayMode(2);
+    Edit().SetCurrentLayer(3);
     View()->Invalidate();
     View()->UpdateWindow();
     EXPECT_TRUE(SurfaceEquals(View()->Surface(), RenderImage(Doc()->m_texture, 160, 120, 2, 2, true), 160, 120));

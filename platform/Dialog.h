@@ -1,0 +1,156 @@
+// Dialogs and docked panels made from a dialog template, with data
+// exchange between their controls and their members.
+//
+//   class CFreeFormatDlg : public CDialog {
+//   public:
+//       CFreeFormatDlg() : CDialog(kTemplate) {}
+//       int m_width = 0;
+//   protected:
+//       void DoDataExchange(CDataExchange* pDX) override
+//       {
+//           DDX_Text(pDX, 209, m_width);
+//           DDV_MinMaxInt(pDX, m_width, 1, 65500);
+//       }
+//   };
+//   CFreeFormatDlg dlg;
+//   if (dlg.DoModal() == IDOK) ... dlg.m_width ...
+//
+// UpdateData(true) reads the controls into the members and validates
+// them; the first value refused shows the standard message through the
+// program's message box (Ui()), puts the focus on its control and makes
+// UpdateData return false.  UpdateData(false) shows the members in the
+// controls.  OnInitDialog runs once, after the controls exist; the base
+// shows the members (UpdateData(false)).
+//
+// CDialog is a modal (or modeless) window: buttons 1 (OK) and 2 (Cancel)
+// of its template run OnOK and OnCancel; Enter presses the default button
+// and Escape is Cancel.  DoModal goes through the dialog layer (Ui()), so
+// a test answers it without a nested event loop.  CPanel is the base of
+// the docked panels: a plain widget inside its bar, where Enter and Escape
+// do nothing.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QWidget>
+
+#include "platform/ControlTemplate.h"
+
+class CDataExchange {
+public:
+    CDataExchange(ControlTable& controls, bool saveAndValidate);
+
+    const bool m_bSaveAndValidate;
+    bool Failed() const { return m_failed; }
+    // The control `id`, remembered as the one a failure points at.
+    QWidget* PrepareCtrl(int id);
+    // Refuses the exchange: the message once, the focus on the control.
+    void Fail(const QString& message);
+    std::vector<QWidget*> RadioGroup(int firstId) const { return m_controls.RadioGroup(firstId); }
+
+private:
+    ControlTable& m_controls;
+    QWidget* m_last = nullptr;
+    bool m_failed = false;
+};
+
+// Check box state (0 unchecked, 1 checked, 2 indeterminate).
+void DDX_Check(CDataExchange* pDX, int id, int& value);
+// Index of a list's selection, -1 for none.
+void DDX_CBIndex(CDataExchange* pDX, int id, int& index);
+// Index of the checked radio button of the group starting at `firstId`,
+// -1 for none.
+void DDX_Radio(CDataExchange* pDX, int firstId, int& index);
+// The text of an edit or static control as a number or string.  Numbers
+// that do not parse are refused with "Please enter an integer." or
+// "Please enter a number."; floats show as printf's "%.6g".
+void DDX_Text(CDataExchange* pDX, int id, int& value);
+void DDX_Text(CDataExchange* pDX, int id, float& value);
+void DDX_Text(CDataExchange* pDX, int id, QString& value);
+// Range checks after a DDX_Text (only when reading): "Please enter an
+// integer between %1 and %2." and "Please enter a number between %1 and %2.".
+void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal);
+void DDV_MinMaxFloat(CDataExchange* pDX, float value, float minVal, float maxVal);
+
+// What dialogs and panels share: the controls and the data exchange.
+class DialogData {
+public:
+    virtual ~DialogData() = default;
+
+    bool UpdateData(bool saveAndValidate = true);
+    QWidget* GetDlgItem(int id) const { return m_controls.Item(id); }
+    template <class T>
+    T* GetDlgItem(int id) const
+    {
+        return m_controls.Item<T>(id);
+    }
+
+protected:
+    virtual void DoDataExchange(CDataExchange* pDX) { (void)pDX; }
+    // After the controls are made; returns true (the base shows the members).
+    virtual bool OnInitDialog();
+    // Makes the template's controls inside `self` and runs OnInitDialog.
+    void CreateControls(QWidget* self, const DialogTemplate& tmpl, const ControlFactory& factory);
+
+    ControlTable m_controls;
+};
+
+class CDialog : public QDialog, public DialogData {
+    Q_OBJECT
+public:
+    explicit CDialog(const DialogTemplate& tmpl, QWidget* parent = nullptr);
+
+    // Runs the dialog modally through the dialog layer: IDOK or IDCANCEL
+    // (or what EndDialog was given).
+    int DoModal();
+    // Makes the window's controls and initialises it (once); DoModal does
+    // it, a modeless dialog calls it itself.
+    void Create();
+    bool IsCreated() const { return m_created; }
+
+    // Ends the dialog with `result`.
+    void EndDialog(int result);
+    bool HasEnded() const { return m_ended; }
+    int Result() const { return m_result; }
+
+    // OK: the members take the controls' values (the dialog stays open
+    // when one is refused), then the dialog ends with IDOK.
+    virtual void OnOK();
+    // Cancel: the dialog ends with IDCANCEL.
+    virtual void OnCancel();
+
+    // For the Qt dialog layer: shows the dialog and waits for its end.
+    int ExecModal();
+
+protected:
+    // Makes a control of the template itself (null: the plain widget).
+    virtual QWidget* CreateControl(const ControlSpec& spec, QWidget* parent);
+
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
+
+private:
+    DialogTemplate m_template;
+    bool m_created = false;
+    bool m_ended = false;
+    int m_result = 0;
+};
+
+class CPanel : public QWidget, public DialogData {
+    Q_OBJECT
+public:
+    explicit CPanel(const DialogTemplate& tmpl, QWidget* parent = nullptr);
+
+    // Makes the controls and initialises the panel; the derived class's
+    // constructor calls it last.
+    void Create();
+
+protected:
+    virtual QWidget* CreateControl(const ControlSpec& spec, QWidget* parent);
+    // Enter and Escape never close or hide a panel.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    DialogTemplate m_template;
+    bool m_created = false;
+};

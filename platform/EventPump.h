@@ -1,0 +1,70 @@
+// Runs the pending events of the user-interface thread while a long piece
+// of work runs on it (a render, playing an animation), under a policy
+// that keeps the interface alive but harmless:
+//   - keyboard events are swallowed, a press of Escape noted (or, with
+//     holdKeys, held like other input);
+//   - mouse, wheel, context-menu and close events are held back and
+//     delivered, in order, when the pump ends, unless their receiver lies
+//     inside a widget the policy lets through;
+//   - files dropped on a window are collected and handed to the drop
+//     handler when the pump ends;
+//   - everything else (paint events, timers, posted events) passes.
+// While a pump exists, an application event filter applies its policy;
+// Pump() runs the pending events through it.  Pumps nest: the newest one
+// sees events first, and the events it held reach the older one when it
+// ends.
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QWidget;
+
+struct PumpPolicy {
+    // Keyboard input is held and delivered after, instead of swallowed.
+    bool holdKeys = false;
+    // Input whose receiver lies inside a widget this accepts passes as
+    // usual (the Stop button of a playing animation, a message box).
+    std::function<bool(QWidget* receiver)> passes;
+};
+
+class EventPump : public QObject {
+public:
+    explicit EventPump(PumpPolicy policy = {});
+    ~EventPump() override;
+    EventPump(const EventPump&) = delete;
+    EventPump& operator=(const EventPump&) = delete;
+
+    // Delivers the pending events (through the policy) and returns true if
+    // a key-down of Escape arrived since the previous call.
+    bool Pump();
+    // Ends the pump: removes the filter, re-posts the held events in order
+    // and hands the dropped files on.  The destructor does it if needed.
+    void Finish();
+
+    // Where files dropped while a pump ran go once it has ended.
+    static void SetDropHandler(std::function<void(const QStringList&)> handler);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Held {
+        QPointer<QObject> receiver;
+        std::unique_ptr<QEvent> event;
+    };
+
+    bool Passes(QObject* receiver) const;
+
+    PumpPolicy m_policy;
+    bool m_finished = false;
+    bool m_escape = false;
+    std::vector<Held> m_held;
+    QStringList m_dropped;
+};

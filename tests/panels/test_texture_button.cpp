@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <QStatusBar>
+#include <QTest>
+
+#include "engine/Presets.h"
+#include "panels/Bitmapbu.h"
+#include "platform/Background.h"
+#include "platform/Frames.h"
+#include "platform/WinApp.h"
+#include "support/QtTestApp.h"
+
+using namespace morvane;
+using morvane::test::DrainEvents;
+using morvane::test::EnsureQtApp;
+
+namespace {
+
+struct MainWindow {
+    CWinApp app;
+    CMDIFrameWnd frame;
+    Texture texture = PresetTexture(MaterialPresetTable(), 8);
+    MainWindow()
+    {
+        app.m_pMainWnd = &frame;
+        frame.resize(500, 400);
+        frame.statusBar();
+        frame.show();
+        Background::SetInterfaceTexture(&texture);
+    }
+    ~MainWindow()
+    {
+        Background::SetInterfaceTexture(nullptr);
+        Background::Clear();
+        app.m_pMainWnd = nullptr;
+    }
+};
+
+int Differing(const QImage& a, const QImage& b)
+{
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
+    return n;
+}
+
+}  // namespace
+
+TEST(TextureButton, FaceContinuesThePanelTextureUnderItsCaption)
+{
+    EnsureQtApp();
+    MainWindow w;
+    QWidget panel(&w.frame);
+    panel.setGeometry(50, 40, 200, 100);
+    auto* button = new CTextureButton(&panel);
+    button->setGeometry(20, 10, 60, 30);
+    panel.show();
+    DrainEvents();
+
+    // Without a caption the face is exactly the panel's background there.
+    const QImage behind = Background::For(&panel).copy(20, 10, 60, 30);
+    EXPECT_EQ(Differing(button->Face(), behind), 0);
+    const QImage shown = button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(Differing(shown, behind), 0);
+
+    // The caption in white and its shadow in dark grey, inside the face.
+    button->SetCaption("See");
+    const QImage face = button->Face();
+    int white = 0, shadow = 0;
+    for (int y = 0; y < face.height(); ++y)
+        for (int x = 0; x < face.width(); ++x) {
+            white += face.pixel(x, y) == 0xFFFFFFFFu;
+            shadow += face.pixel(x, y) == qRgb(64, 64, 64);
+        }
+    EXPECT_GT(white, 10);
+    EXPECT_GT(shadow, 5);
+    // Pressed: the caption turns grey.
+    button->setDown(true);
+    EXPECT_EQ(button->Face().pixel(face.rect().center()) == 0xFFFFFFFFu, false);
+    button->setDown(false);
+}
+
+TEST(TextureButton, HoverShowsTheStatusTextExceptTwoMovesAfterAClick)
+{
+    EnsureQtApp();
+    MainWindow w;
+    auto* button = new CTextureButton(&w.frame);
+    button->setGeometry(10, 60, 60, 30);
+    button->SetStatusText("Add a Layer to the current Texture");
+    button->show();
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+
+    QTest::mouseMove(button, QPoint(5, 5));
+    EXPECT_EQ(w.frame.MessageText(), "Add a Layer to the current Texture");
+    w.frame.SetMessageText("Ready");
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, 6));
+    EXPECT_EQ(clicks, 1);
+    QTest::mouseMove(button, QPoint(7, 7));
+    QTest::mouseMove(button, QPoint(8, 8));
+    EXPECT_EQ(w.frame.MessageText(), "Ready");
+    QTest::mouseMove(button, QPoint(9, 9));
+    EXPECT_EQ(w.frame.MessageText(), "Add a Layer to the current Texture");
+}

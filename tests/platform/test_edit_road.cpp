@@ -1,0 +1,208 @@
+// The edit context, panel backgrounds and the event pump's policies.
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTest>
+
+#include "engine/Presets.h"
+#include "engine/Render.h"
+#include "platform/Background.h"
+#include "platform/EditContext.h"
+#include "platform/EventPump.h"
+#include "platform/Frames.h"
+#include "platform/WinApp.h"
+#include "support/QtTestApp.h"
+
+using namespace morvane;
+using morvane::test::DrainEvents;
+using morvane::test::EnsureQtApp;
+
+namespace {
+
+class TextureDoc : public CDocument, public TextureDocument {
+public:
+    Texture texture = NewTexture(MaterialPresetTable());
+    Texture& EditedTexture() override { return texture; }
+};
+
+class CountingView : public CView {
+public:
+    int draws = 0;
+    void OnDraw(CDC*) override { ++draws; }
+};
+
+// A main window with one texture document open.
+struct Program {
+    CWinApp app;
+    CMDIFrameWnd frame;
+    CDocTemplate tmpl{129, "\nQuillo\nQuillo", [] { return new TextureDoc; }, [] { return new CMDIChildWnd; },
+                      [] { return new CountingView; }};
+    TextureDoc* doc = nullptr;
+
+    Program()
+    {
+        app.m_pMainWnd = &frame;
+        frame.resize(400, 300);
+        frame.show();
+        doc = static_cast<TextureDoc*>(tmpl.OpenNewDocument(&frame));
+        Edit().Reset();
+    }
+    ~Program() { app.m_pMainWnd = nullptr; }
+};
+
+Layer AnimatedLayer(int keys)
+{
+    Layer layer = LayerFromPreset(MaterialPresetTable()[2]);
+    layer.rec.animated = 1;
+    layer.rec.keyCount = keys;
+    for (int i = 0; i < keys; ++i) layer.keys.push_back(MakeKey(layer));
+    return layer;
+}
+
+}  // namespace
+
+TEST(EditRoad, WritesTheCurrentLayerAndItsCurrentKeyOnly)
+{
+    EnsureQtApp();
+    Program p;
+    ASSERT_NE(p.doc, nullptr);
+    EXPECT_EQ(Edit().Document(), p.doc);
+    EXPECT_EQ(Edit().Texture(), &p.doc->texture);
+    LayerSlot second;
+    second.layer = AnimatedLayer(3);
+    p.doc->texture.layers.push_back(second);
+
+    // No current layer yet: nothing is written.
+    EXPECT_EQ(Edit().CurrentSlot(), nullptr);
+    EXPECT_FALSE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.25f));
+
+    // Showing an animated layer makes key 0 current.
+    int shown = 0;
+    QObject::connect(&Edit(), &EditContext::layerShown, &p.frame, [&](int n) { shown = n; });
+    Edit().SetCurrentKey(-1);
+    Edit().ShowLayer(2);
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(Edit().CurrentKey(), 0);
+    Edit().SetCurrentKey(2);
+    EXPECT_TRUE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.25f));
+    EXPECT_TRUE(Edit().WriteLayerField<int16_t>(offsetof(LayerRecord, detail), 7));
+    const Layer& layer = p.doc->texture.layers[1].layer;
+    EXPECT_FLOAT_EQ(+layer.rec.turbulence, 0.25f);
+    EXPECT_FLOAT_EQ(+layer.keys[2].rec.turbulence, 0.25f);
+    EXPECT_EQ(+layer.keys[2].rec.detail, 7);
+    EXPECT_NE(+layer.keys[1].rec.turbulence, 0.25f);
+    // A field that is not key-framed stays in the layer.
+    EXPECT_TRUE(Edit().WriteLayerField<int8_t>(offsetof(LayerRecord, material), 5));
+
+    // A key past the layer's real key count (or the keys held) is none.
+    Edit().SetCurrentKey(3);
+    EXPECT_EQ(Edit().CurrentKey(), -1);
+    p.doc->texture.layers[1].layer.keys.pop_back();
+    Edit().SetCurrentKey(2);
+    EXPECT_EQ(Edit().CurrentKey(), -1);
+    EXPECT_TRUE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.5f));
+    EXPECT_FLOAT_EQ(+layer.keys[1].rec.turbulence, +layer.keys[0].rec.turbulence);
+
+    // A layer number past the texture's layers edits nothing.
+    Edit().SetCurrentLayer(3);
+    EXPECT_EQ(Edit().CurrentLayerIndex(), -1);
+    EXPECT_FALSE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.75f));
+
+    // Marking and rendering reach the active document and view.
+    Edit().SetModified();
+    EXPECT_TRUE(p.doc->IsModified());
+    auto* view = static_cast<CountingView*>(Edit().View());
+    ASSERT_NE(view, nullptr);
+    const int before = view->draws;
+    Edit().RenderView();
+    EXPECT_EQ(view->draws, before + 1);
+}
+
+TEST(EditRoad, NothingToEditWithoutADocument)
+{
+    EnsureQtApp();
+    Program p;
+    p.doc->OnCloseDocument();
+    DrainEvents();
+    EXPECT_EQ(Edit().Document(), nullptr);
+    EXPECT_EQ(Edit().Texture(), nullptr);
+    Edit().ShowLayer(1);
+    EXPECT_EQ(Edit().CurrentSlot(), nullptr);
+    EXPECT_FALSE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.5f));
+    Edit().SetModified();
+    Edit().RenderView();
+}
+
+TEST(PanelBackground, ContinuesTheMainWindowsTextureAndIsKeptPerSize)
+{
+    EnsureQtApp();
+    Program p;
+    const Texture texture = PresetTexture(MaterialPresetTable(), 8);
+    Background::SetInterfaceTexture(&texture);
+    QWidget* panel = new QWidget(&p.frame);
+    panel->setGeometry(100, 50, 40, 30);
+    panel->show();
+
+    const QImage& picture = Background::For(panel);
+    ASSERT_EQ(picture.size(), QSize(40, 30));
+    // The same pixels as the whole main window rendered at its size.
+    const QRect m = p.frame.frameGeometry();
+    const std::vector<uint8_t> whole = RenderImage(texture, m.width(), m.height(), 0, 0, false);
+    // Row y of the window is v = y / height: row y of the bottom-first image.
+    const QPoint at = panel->mapToGlobal(QPoint(0, 0)) - m.topLeft();
+    for (QPoint q : {QPoint(0, 0), QPoint(39, 0), QPoint(17, 29)}) {
+        const uint8_t* b = &whole[(static_cast<size_t>(q.y() + at.y()) * m.width() + q.x() + at.x()) * 4];
+        EXPECT_EQ(picture.pixel(q), qRgb(b[2], b[1], b[0])) << q.x() << "," << q.y();
+    }
+
+    // Kept while the size stays, made again for a new size, cleared all.
+    const qint64 key = picture.cacheKey();
+    panel->move(0, 0);
+    EXPECT_EQ(Background::For(panel).cacheKey(), key);
+    panel->resize(20, 20);
+    EXPECT_EQ(Background::For(panel).size(), QSize(20, 20));
+    EXPECT_EQ(Background::CachedCount(), 1);
+    Background::Clear();
+    EXPECT_EQ(Background::CachedCount(), 0);
+    Background::For(panel);
+    delete panel;
+    EXPECT_EQ(Background::CachedCount(), 0);
+
+    // No interface texture: black.
+    Background::SetInterfaceTexture(nullptr);
+    QWidget other(&p.frame);
+    other.resize(5, 5);
+    EXPECT_EQ(Background::For(&other).pixel(2, 2), 0xFF000000u);
+    Background::Clear();
+}
+
+TEST(EventPump, LetsThroughWhatItsPolicyAllowsAndHoldsTheRest)
+{
+    EnsureQtApp();
+    QWidget window;
+    window.resize(200, 100);
+    auto* stop = new QPushButton("Stop", &window);
+    stop->setGeometry(0, 0, 50, 30);
+    auto* other = new QPushButton("Other", &window);
+    other->setGeometry(100, 0, 50, 30);
+    window.show();
+    int stops = 0, others = 0;
+    QObject::connect(stop, &QPushButton::clicked, [&] { ++stops; });
+    QObject::connect(other, &QPushButton::clicked, [&] { ++others; });
+    {
+        PumpPolicy policy;
+        policy.holdKeys = true;
+        policy.passes = [&](QWidget* w) { return w == stop; };
+        EventPump pump(policy);
+        QTest::mouseClick(other, Qt::LeftButton);
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QTest::keyClick(other, Qt::Key_Escape);
+        EXPECT_TRUE(pump.Pump());  // Escape is noted even when held
+        EXPECT_EQ(stops, 1);
+        EXPECT_EQ(others, 0);
+    }
+    DrainEvents();
+    EXPECT_EQ(others, 1);  // delivered after, never dropped
+}

@@ -1,0 +1,139 @@
+// The dialog layer of the tests: answers from queues and a record of
+// everything the program asked.  Header only.
+//
+//   ScopedScriptedDialogs ui;            // installed until it goes
+//   ui.answers = {IDYES};                // the next message box says Yes
+//   ui.files = {{"/tmp/a.zyv"}};         // the next file dialog picks a.zyv
+//   ui.colors = {QColor(255, 128, 0)};   // the next colour dialog: OK with orange
+//   ui.modal.push_back([](CDialog& dlg) {            // the next modal dialog:
+//       dlg.GetDlgItem<QLineEdit>(209)->setText("64");  // type,
+//       QTest::mouseClick(dlg.GetDlgItem(IDOK), Qt::LeftButton);  // press OK
+//   });
+// A modal dialog runs created and shown, without a nested event loop; the
+// script presses its buttons with real events.  A dialog the script leaves
+// open (or one without a script) is cancelled.  An empty queue answers
+// Cancel (OK for a message box with only OK).
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/Dialog.h"
+#include "platform/Dialogs.h"
+
+
+class ScriptedDialogs : public UiDialogs {
+public:
+    struct Message {
+        QString text;
+        QString caption;
+        unsigned style;
+    };
+
+    std::deque<int> answers;                                  // message box answers, in order
+    std::deque<QStringList> files;                            // file dialog answers, in order
+    std::deque<bool> printAnswers;                            // print dialog answers
+    std::deque<std::function<void(CDialog&)>> modal;          // what happens in each modal dialog
+    std::deque<std::optional<QColor>> colors;                 // colour dialog answers (none: Cancel)
+    std::deque<std::optional<QFont>> fonts;                   // font dialog answers (none: Cancel)
+    int defaultAnswer = IDCANCEL;                             // when `answers` is empty (IDOK for MB_OK boxes)
+    std::vector<Message> messages;                            // every message box shown
+    std::vector<FileDialogRequest> fileRequests;
+    std::vector<QString> modalCaptions;                       // the caption of every modal dialog run
+    std::vector<QColor> colorRequests;                        // the initial colour of every colour dialog
+    std::vector<QFont> fontRequests;
+    int printDialogs = 0;
+    int pageSetups = 0;
+    int previews = 0;
+    bool paintPreview = true;  // run the preview's paint into the printer
+
+    int MessageBox(QWidget*, const QString& text, const QString& caption, unsigned style) override
+    {
+        messages.push_back({text, caption, style});
+        if (!answers.empty()) {
+            const int a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return (style & MB_TYPEMASK) == MB_OK ? IDOK : defaultAnswer;
+    }
+
+    QStringList FileDialog(QWidget*, const FileDialogRequest& request) override
+    {
+        fileRequests.push_back(request);
+        if (files.empty()) return {};
+        QStringList f = files.front();
+        files.pop_front();
+        return f;
+    }
+
+    bool PrintDialog(QWidget*, QPrinter&) override
+    {
+        ++printDialogs;
+        if (printAnswers.empty()) return false;
+        const bool a = printAnswers.front();
+        printAnswers.pop_front();
+        return a;
+    }
+
+    void PageSetupDialog(QWidget*, QPrinter&) override { ++pageSetups; }
+
+    void PrintPreview(QWidget*, QPrinter& printer, const std::function<void(QPrinter*)>& paint) override
+    {
+        ++previews;
+        if (paintPreview) paint(&printer);
+    }
+
+    int RunModal(CDialog& dialog) override
+    {
+        modalCaptions.push_back(dialog.windowTitle());
+        dialog.Create();
+        dialog.show();
+        if (!modal.empty()) {
+            auto script = std::move(modal.front());
+            modal.pop_front();
+            if (!dialog.HasEnded() && script) script(dialog);
+        }
+        if (!dialog.HasEnded()) dialog.OnCancel();
+        dialog.hide();
+        return dialog.Result();
+    }
+
+    bool ColorDialog(QWidget*, QColor initial, QColor* chosen) override
+    {
+        colorRequests.push_back(initial);
+        if (colors.empty()) return false;
+        const std::optional<QColor> answer = colors.front();
+        colors.pop_front();
+        if (!answer) return false;
+        if (chosen) *chosen = *answer;
+        return true;
+    }
+
+    bool FontDialog(QWidget*, const QFont& initial, QFont* chosen) override
+    {
+        fontRequests.push_back(initial);
+        if (fonts.empty()) return false;
+        const std::optional<QFont> answer = fonts.front();
+        fonts.pop_front();
+        if (!answer) return false;
+        if (chosen) *chosen = *answer;
+        return true;
+    }
+};
+
+// Installs a ScriptedDialogs for the lifetime of the object.
+class ScopedScriptedDialogs : public ScriptedDialogs {
+public:
+    ScopedScriptedDialogs() { SetUi(this); }
+    ~ScopedScriptedDialogs() override { SetUi(nullptr); }
+    ScopedScriptedDialogs(const ScopedScriptedDialogs&) = delete;
+    ScopedScriptedDialogs& operator=(const ScopedScriptedDialogs&) = delete;
+};

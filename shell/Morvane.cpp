@@ -11,6 +11,7 @@
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
 #include "panels/Commande.h"
+#include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
 #include "platform/Profile.h"
@@ -250,7 +251,15 @@ void CQuillonApp::OnImageFormat() {}
 void CQuillonApp::OnWebPager() {}
 void CQuillonApp::OnTipOfTheDay() {}
 void CQuillonApp::ShowTipAtStartup() {}
-void CQuillonApp::LoadDefaultLibrary() {}
+
+// The library the program ships, or the one the user put first on the
+// data-file search path; none found leaves the library empty.
+void CQuillonApp::LoadDefaultLibrary()
+{
+    CMainFrame* frame = MainFrame();
+    if (!frame || !frame->m_pLibraryPanel) return;
+    if (const auto found = morvane::FindDataFile("default.jxw")) frame->m_pLibraryPanel->LoadStartupLibrary(*found);
+}
 
 bool CQuillonApp::LoadInterfaceTexture(QString* error)
 {

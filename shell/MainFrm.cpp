@@ -25,6 +25,7 @@
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 #include "shell/Resource.h"
+#include "shell/Splash.h"
 
 CMainFrame::CMainFrame()
 {
@@ -79,6 +80,8 @@ bool CMainFrame::LoadFrame()
 
     m_wndToolBar->hide();
     RecalcLayout();
+    // The program's picture over the frame for a moment.
+    CSplashWnd::ShowSplash(this);
     return true;
 }
 

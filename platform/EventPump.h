@@ -60,7 +60,8 @@ private:
         std::unique_ptr<QEvent> event;
     };
 
-    bool Passes(QObject* receiver) const;
+    bool Passes(QObject* receiver, QEvent* event) const;
+    void Hold(QObject* watched, QEvent* event);
 
     PumpPolicy m_policy;
     bool m_finished = false;

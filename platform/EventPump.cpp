@@ -31,7 +31,7 @@ bool IsKeyboard(QEvent::Type t)
     }
 }
 
-bool IsHeldBack(QEvent::Type t)
+bool IsMouse(QEvent::Type t)
 {
     switch (t) {
     case QEvent::MouseButtonPress:
@@ -42,6 +42,16 @@ bool IsHeldBack(QEvent::Type t)
     case QEvent::NonClientAreaMouseButtonRelease:
     case QEvent::NonClientAreaMouseButtonDblClick:
     case QEvent::NonClientAreaMouseMove:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsHeldBack(QEvent::Type t)
+{
+    if (IsMouse(t)) return true;
+    switch (t) {
     case QEvent::Wheel:
     case QEvent::ContextMenu:
     case QEvent::TabletPress:
@@ -73,7 +83,7 @@ QWidget* InputWidget(QObject* receiver, QEvent* event)
         if (w->windowHandle() == window) top = w;
     }
     if (!top) return nullptr;
-    if (event->isPointerEvent()) {
+    if (event->isSinglePointEvent()) {
         if (QWidget* grabber = QWidget::mouseGrabber()) return grabber;
         const auto* pointer = static_cast<QSinglePointEvent*>(event);
         QWidget* under = top->childAt(pointer->position().toPoint());
@@ -81,23 +91,6 @@ QWidget* InputWidget(QObject* receiver, QEvent* event)
     }
     QWidget* focus = QApplication::focusWidget();
     return focus && focus->window() == top ? focus : top;
-}
-
-bool IsMouse(QEvent::Type t)
-{
-    switch (t) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::NonClientAreaMouseMove:
-        return true;
-    default:
-        return false;
-    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include "panels/Commande.h"
+#include "panels/KeyFrame.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditContext.h"
@@ -87,6 +88,8 @@ void CMainFrame::CreatePanels()
     // are not built yet stay null.
     m_pCommandPanel = new CCommandBar;
     m_wndCommandBar->AddPanel(m_pCommandPanel);
+    m_pKeyFramePanel = new CKeyFrameDlg;
+    m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
 }
 
 CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFrame*>(MDIGetActive()); }

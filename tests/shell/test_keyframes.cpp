@@ -94,6 +94,13 @@ TEST_F(KeyFrames, ShowingAnAnimatedLayerLoadsItsKeysAndDuration)
     EXPECT_EQ(Ramp()->length, 2.5f);
     EXPECT_EQ(Edit().CurrentKey(), 0);
 
+    // Showing a layer again starts at its first key.
+    Panel()->ShowKey(2, 2.5f);
+    EXPECT_EQ(Edit().CurrentKey(), 2);
+    Edit().ShowLayer(1);
+    EXPECT_EQ(Shown(595), "0");
+    EXPECT_EQ(Edit().CurrentKey(), 0);
+
     // A layer without animation: nothing to play.
     Use(ThreeLayers(32, 24));
     EXPECT_EQ(Shown(1039), "0");

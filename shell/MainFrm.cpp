@@ -13,8 +13,10 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "engine/TextureFile.h"
 #include "panels/Commande.h"
 #include "panels/KeyFrame.h"
+#include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditContext.h"
@@ -91,8 +93,21 @@ void CMainFrame::CreatePanels()
     // are not built yet stay null.
     m_pCommandPanel = new CCommandBar;
     m_wndCommandBar->AddPanel(m_pCommandPanel);
+    m_pLibraryPanel = new CLibraryDlg;
+    m_wndLibraryBar->AddPanel(m_pLibraryPanel);
+    connect(m_pLibraryPanel, &CLibraryDlg::textureCopied, this, &CMainFrame::OnLibraryTextureCopied);
     m_pKeyFramePanel = new CKeyFrameDlg;
     m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
+}
+
+void CMainFrame::OnLibraryTextureCopied()
+{
+    CQuillonDoc* doc = ActiveDocument();
+    if (!doc || doc->m_texture.layers.empty()) return;
+    const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
+    doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
+    if (CView* view = GetActiveView()) view->SetScrollSizes(doc->m_sizeImage);
+    FitChildFrame(ActiveChildFrame(), doc->m_sizeImage, FitLimited);
 }
 
 CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFrame*>(MDIGetActive()); }

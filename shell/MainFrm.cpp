@@ -13,7 +13,9 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "engine/TextureFile.h"
 #include "panels/Commande.h"
+#include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditContext.h"
@@ -23,6 +25,7 @@
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 #include "shell/Resource.h"
+#include "shell/Splash.h"
 
 CMainFrame::CMainFrame()
 {
@@ -77,6 +80,8 @@ bool CMainFrame::LoadFrame()
 
     m_wndToolBar->hide();
     RecalcLayout();
+    // The program's picture over the frame for a moment.
+    CSplashWnd::ShowSplash(this);
     return true;
 }
 
@@ -87,6 +92,19 @@ void CMainFrame::CreatePanels()
     // are not built yet stay null.
     m_pCommandPanel = new CCommandBar;
     m_wndCommandBar->AddPanel(m_pCommandPanel);
+    m_pLibraryPanel = new CLibraryDlg;
+    m_wndLibraryBar->AddPanel(m_pLibraryPanel);
+    connect(m_pLibraryPanel, &CLibraryDlg::textureCopied, this, &CMainFrame::OnLibraryTextureCopied);
+}
+
+void CMainFrame::OnLibraryTextureCopied()
+{
+    CQuillonDoc* doc = ActiveDocument();
+    if (!doc || doc->m_texture.layers.empty()) return;
+    const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
+    doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
+    if (CView* view = GetActiveView()) view->SetScrollSizes(doc->m_sizeImage);
+    FitChildFrame(ActiveChildFrame(), doc->m_sizeImage, FitLimited);
 }
 
 CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFrame*>(MDIGetActive()); }

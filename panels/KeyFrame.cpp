@@ -79,6 +79,8 @@ CKeyFrameDlg::CKeyFrameDlg(QWidget* parent) : CPanel(kTemplate, parent)
             SetAnimation(morvane::KeyCount(*layer), layer->rec.duration);
         else
             SetAnimation(0, 0.0f);
+        m_movieLayer = layer && morvane::LayerMovieKind(*layer) != morvane::MovieKind::None;
+        if (!m_playing) LockDuration(m_movieLayer);
     });
 }
 
@@ -375,7 +377,7 @@ void CKeyFrameDlg::OnPlay()
         layer->rec.keyCount = count;
     }
     m_playing = false;
-    LockDuration(false);
+    LockDuration(m_movieLayer);
     if (view && doc) {
         view->Invalidate();
         view->UpdateWindow();

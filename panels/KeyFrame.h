@@ -84,9 +84,11 @@ private:
     void SetCurrentKey(int k);
     // The ramp shows `seconds` and repaints at once.
     void MoveRamp(float seconds);
-    // The duration cannot be changed while playing.
+    // The duration cannot be changed while playing, nor for a layer that
+    // shows a movie (its duration is the movie's).
     void LockDuration(bool locked);
 
     bool m_playing = false;
+    bool m_movieLayer = false;
     bool m_stopRequested = false;
 };

@@ -17,7 +17,9 @@
 //                       cells, the key-frame panel's count and duration);
 //   thumbnailsChanged() every thumbnail slot shows its layer again;
 //   thumbnailChanged(i) the thumbnail of layer index i renders again;
-//   gradientChanged()   the current layer's gradient changed (palette).
+//   gradientChanged()   the current layer's gradient changed (palette);
+//   layerFieldsChanged() the current layer's fields changed (a key loaded
+//                       into it): the panels show them, the key stays.
 // ShowLayer(n) is the one way to load the panels from a layer.
 #pragma once
 
@@ -94,12 +96,16 @@ public:
     // The thumbnails show the active texture's layers again.
     void RefreshThumbnails() { emit thumbnailsChanged(); }
     void GradientChanged() { emit gradientChanged(); }
+    // The current layer's fields changed outside the panels (a key went
+    // into the layer): the panels show them again; the current key stays.
+    void ShowLayerFields() { emit layerFieldsChanged(); }
 
 signals:
     void layerShown(int n);
     void thumbnailsChanged();
     void thumbnailChanged(int layerIndex);
     void gradientChanged();
+    void layerFieldsChanged();
 
 private:
     int m_currentLayer = 0;

@@ -16,6 +16,7 @@
 #include "engine/TextureFile.h"
 #include "panels/Commande.h"
 #include "panels/KVOPPAL.h"
+#include "panels/KeyFrame.h"
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
@@ -98,6 +99,8 @@ void CMainFrame::CreatePanels()
     connect(m_pLibraryPanel, &CLibraryDlg::textureCopied, this, &CMainFrame::OnLibraryTextureCopied);
     m_pPalettePanel = new CKvoPPal;
     m_wndPaletteBar->AddPanel(m_pPalettePanel);
+    m_pKeyFramePanel = new CKeyFrameDlg;
+    m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
 }
 
 void CMainFrame::OnLibraryTextureCopied()

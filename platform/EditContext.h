@@ -17,12 +17,15 @@
 //                       cells, the key-frame panel's count and duration);
 //   thumbnailsChanged() every thumbnail slot shows its layer again;
 //   thumbnailChanged(i) the thumbnail of layer index i renders again;
-//   gradientChanged()   the current layer's gradient changed (palette).
+//   gradientChanged()   the current layer's gradient changed (palette);
+//   imageSizeChanged(s) the active document's image size is now s (the
+//                       main frame fits the document's view and window).
 // ShowLayer(n) is the one way to load the panels from a layer.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 
 #include <cstddef>
 #include <cstring>
@@ -94,12 +97,16 @@ public:
     // The thumbnails show the active texture's layers again.
     void RefreshThumbnails() { emit thumbnailsChanged(); }
     void GradientChanged() { emit gradientChanged(); }
+    // The active document's image size becomes `size` (its view and
+    // window follow it).
+    void ChangeImageSize(QSize size) { emit imageSizeChanged(size); }
 
 signals:
     void layerShown(int n);
     void thumbnailsChanged();
     void thumbnailChanged(int layerIndex);
     void gradientChanged();
+    void imageSizeChanged(QSize size);
 
 private:
     int m_currentLayer = 0;

@@ -2,28 +2,19 @@
 // dragged slider to the view and the layer's thumbnail being complete, on a
 // 640 x 480 view of a three-layer texture (Marble, Granite, Wood).  Runs on
 // the offscreen platform unless another is chosen.
-#include <QApplication>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
+#include "StartedEditor.h"
 #include "engine/Render.h"
 #include "panels/Commande.h"
-#include "platform/EditContext.h"
-#include "platform/Profile.h"
-#include "shell/MainFrm.h"
-#include "shell/Morvane.h"
-#include "shell/QuillonDoc.h"
-#include "shell/QuillonView.h"
-#include "tests/support/PresetTextures.h"
-#include "tests/support/ScriptedDialogs.h"
 
 using namespace morvane;
+using morvane::bench::Median;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -35,39 +26,16 @@ void Send(QWidget* w, QEvent::Type type, QPoint at)
     QCoreApplication::sendEvent(w, &e);
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    bench::UseOffscreenUnlessChosen();
     QApplication qapp(argc, argv);
-    QTemporaryDir dir;
-    setenv("MORVANE_ROOT", (dir.path() + "/root").toUtf8().constData(), 1);
-    SetAppProfilePath((dir.path() + "/Morvane.ini").toStdString());
-    ScopedScriptedDialogs quiet;
-
-    CQuillonApp app;
-    if (!app.InitInstance({})) return 1;
-    QCoreApplication::processEvents();
-    CMainFrame* frame = app.MainFrame();
-    CQuillonDoc* doc = frame->ActiveDocument();
-    const int w = 640, h = 480;
-    doc->m_texture = test::ThreeLayers(w, h);
-    doc->m_sizeImage = QSize(w, h);
-    app.FitActiveFrame();
-    frame->ShowTextureInPanels();
-    QCoreApplication::processEvents();
-    auto* view = qobject_cast<CQuillonView*>(frame->GetActiveView());
-    if (!view || view->ClientSize() != QSize(w, h)) {
-        std::fprintf(stderr, "the view is not %d x %d\n", w, h);
-        return 1;
-    }
+    bench::StartedEditor editor;
+    if (!editor.ok()) return 1;
+    CMainFrame* frame = editor.frame;
+    CQuillonView* view = editor.view;
     CKvoSlider* turbulence = frame->m_pCommandPanel->sliders[1];
     const QPoint points[] = {QPoint(15, 50), QPoint(15, 70)};
 

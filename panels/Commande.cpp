@@ -256,13 +256,9 @@ void CCommandBar::OnSelChangeMaterial()
     LayerSlot* slot = Edit().CurrentSlot();
     if (!slot) return;
     Layer& layer = slot->layer;
-    if (layer.rec.animated != 0) {
-        AfxMessageBox(QStringLiteral("Cannot Change The Texture Material For an Animation"), MB_OK | MB_ICONINFORMATION);
-        materialCombo->setCurrentIndex(layer.rec.material);
-        UpdateData(false);
-        update();
+    if (RefusedForAnimation(layer, QStringLiteral("Cannot Change The Texture Material For an Animation"), materialCombo,
+                            layer.rec.material))
         return;
-    }
     int m = materialCombo->currentIndex();
     if (m < 0 || m >= morvane::kPresetCount) return;
     const morvane::MaterialPresets& presets = morvane::MaterialPresetTable();
@@ -327,6 +323,16 @@ void CCommandBar::OnSelChangeMaterial()
     Edit().RenderView();
 }
 
+bool CCommandBar::RefusedForAnimation(const Layer& layer, const QString& message, QComboBox* list, int shown)
+{
+    if (layer.rec.animated == 0) return false;
+    AfxMessageBox(message, MB_OK | MB_ICONINFORMATION);
+    list->setCurrentIndex(shown >= 0 && shown < list->count() ? shown : -1);
+    UpdateData(false);
+    update();
+    return true;
+}
+
 bool CCommandBar::ChoosePicture(Layer& layer)
 {
     FileDialogRequest request;
@@ -357,13 +363,9 @@ void CCommandBar::OnSelChangeRelief()
     LayerSlot* slot = Edit().CurrentSlot();
     if (!slot) return;
     Layer& layer = slot->layer;
-    if (layer.rec.animated != 0) {
-        AfxMessageBox(QStringLiteral("Cannot Change The Texture Relief For an Animation"), MB_OK | MB_ICONINFORMATION);
-        reliefCombo->setCurrentIndex(layer.rec.relief);
-        UpdateData(false);
-        update();
+    if (RefusedForAnimation(layer, QStringLiteral("Cannot Change The Texture Relief For an Animation"), reliefCombo,
+                            layer.rec.relief))
         return;
-    }
     const int relief = reliefCombo->currentIndex();
     if (relief < 0) return;
     layer.rec.relief = static_cast<int8_t>(relief);

@@ -79,6 +79,8 @@ protected:
 private:
     void SetDisplayMode(int mode);
     void RepaintSliders();
+    // On an animated layer: the refusal, and the list shows `shown` again.
+    bool RefusedForAnimation(const morvane::Layer& layer, const QString& message, QComboBox* list, int shown);
     // The picture branch of a material change: false when the user
     // cancelled the Open dialog.
     bool ChoosePicture(morvane::Layer& layer);

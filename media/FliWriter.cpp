@@ -77,7 +77,10 @@ void ByteRunPackets(std::span<const uint8_t> p, LinePackets& line)
         // left one, belongs to a run; any other to a literal.
         const bool inRun = x < w - 1 ? p[x] == p[x + 1] : x > 0 && p[x] == p[x - 1];
         if (inRun) {
-            if (literal > 0) storeLiteral(x, literal), literal = 0;
+            if (literal > 0) {
+                storeLiteral(x, literal);
+                literal = 0;
+            }
             if (run == 127) {
                 storeRun(127, p[x]);
                 run = 1;
@@ -85,7 +88,10 @@ void ByteRunPackets(std::span<const uint8_t> p, LinePackets& line)
                 ++run;
             }
         } else {
-            if (run > 0) storeRun(run, p[x - 1]), run = 0;
+            if (run > 0) {
+                storeRun(run, p[x - 1]);
+                run = 0;
+            }
             if (literal == 127) {
                 storeLiteral(x, 127);
                 literal = 1;
@@ -113,8 +119,14 @@ void LineDeltaPackets(std::span<const uint8_t> p, std::span<const uint8_t> q, Li
     auto storeLiteral = [&](int end, int count) { store(count, p.subspan(end - count, count)); };
     for (int x = 0; x < w; ++x) {
         if (p[x] == q[x]) {
-            if (literal > 0) storeLiteral(x, literal), literal = 0;
-            if (run > 0) storeRun(run, x - 1), run = 0;
+            if (literal > 0) {
+                storeLiteral(x, literal);
+                literal = 0;
+            }
+            if (run > 0) {
+                storeRun(run, x - 1);
+                run = 0;
+            }
             if (skip == 255) {
                 store(0, {});
                 skip = 1;
@@ -128,7 +140,10 @@ void LineDeltaPackets(std::span<const uint8_t> p, std::span<const uint8_t> q, Li
         // is then equal).
         const bool inRun = x < w - 1 ? p[x + 1] == p[x] : run > 0;
         if (inRun) {
-            if (literal > 0) storeLiteral(x, literal), literal = 0;
+            if (literal > 0) {
+                storeLiteral(x, literal);
+                literal = 0;
+            }
             if (run == 127) {
                 storeRun(127, x);
                 run = 1;
@@ -136,7 +151,10 @@ void LineDeltaPackets(std::span<const uint8_t> p, std::span<const uint8_t> q, Li
                 ++run;
             }
         } else {
-            if (run > 0) storeRun(run, x - 1), run = 0;
+            if (run > 0) {
+                storeRun(run, x - 1);
+                run = 0;
+            }
             if (literal == 127) {
                 storeLiteral(x, 127);
                 literal = 1;
@@ -276,16 +294,14 @@ std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& 
         if (file.Size() + frame.size() > kMaxFliFileSize) return unable + "The FLI movie would be larger than 2 GB.";
         file.Write(frame);
         if (i == 0) {
-            uint8_t second[4];
-            const uint32_t offset = static_cast<uint32_t>(kFileHeaderSize + frame.size());
-            std::memcpy(second, &offset, 4);
+            std::vector<uint8_t> second(4);
+            Put32(second, 0, static_cast<uint32_t>(kFileHeaderSize + frame.size()));
             file.WriteAt(84, second);
         }
         std::swap(before, now);
     }
-    uint8_t size[4];
-    const uint32_t total = static_cast<uint32_t>(file.Size());
-    std::memcpy(size, &total, 4);
+    std::vector<uint8_t> size(4);
+    Put32(size, 0, static_cast<uint32_t>(file.Size()));
     file.WriteAt(0, size);
     if (std::string reason = file.Commit(); !reason.empty()) return unable + reason + ".";
     return {};

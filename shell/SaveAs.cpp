@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
+#include "media/CompressorDlg.h"
 #include "media/Export.h"
 #include "media/MpegFormat.h"
 #include "panels/Commande.h"
@@ -65,7 +66,12 @@ public:
         return dlg.m_videoFormat;
     }
 
-    std::optional<morvane::AviSettings> ChooseCompressor() override { return morvane::AviSettings{}; }
+    std::optional<morvane::AviSettings> ChooseCompressor() override
+    {
+        const std::optional<morvane::AviSettings> chosen = morvane::ChooseCompressor(m_frame);
+        RedrawAfterDialog();
+        return chosen;
+    }
 
     void ShowStatus(const std::string& text) override
     {

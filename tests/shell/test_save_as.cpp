@@ -2,6 +2,7 @@
 // and nothing else anywhere, a texture file becomes the document's file, a
 // layer file does not, and a failed export says why and changes nothing.
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QProgressBar>
@@ -11,6 +12,7 @@
 
 
 #include "ShellFixture.h"
+#include "media/CompressorDlg.h"
 #include "media/Export.h"
 #include "media/MpegFormat.h"
 #include "support/FileSizeLimit.h"
@@ -210,4 +212,66 @@ TEST_F(SaveAs, AnMpeg2MovieAsksTheVideoFormatFirst)
         if ((uint8_t(movie[at + 4]) >> 4) == 2) ext = at;
     ASSERT_GE(ext, 0);
     EXPECT_EQ((uint8_t(movie[ext + 4]) >> 1) & 7, 3);
+}
+
+TEST_F(SaveAs, AviMoviesAskTheCompressionFliMoviesDoNot)
+{
+    Start();
+    UseAnimatedTexture(48, 32, 0.2f);
+    auto press = [](int button, int compressor = -1) {
+        return [=](CDialog& d) {
+            if (compressor >= 0) {
+                auto* list = d.GetDlgItem<QComboBox>(CCompressorDlg::kCompressorList);
+                list->setCurrentIndex(compressor);
+                emit list->activated(compressor);
+            }
+            QTest::mouseClick(d.GetDlgItem(button), Qt::LeftButton);
+        };
+    };
+    Ui().modal.push_back(press(IDOK, 0));
+    SaveAsName("full.avi");
+    Ui().modal.push_back(press(IDOK));
+    SaveAsName("rle.avi");
+    EXPECT_EQ(Frame()->MessageText(), "Fermeture OK");
+    Ui().modal.push_back(press(IDCANCEL));
+    SaveAsName("cancel.avi");
+    SaveAsName("t.fli");
+
+    EXPECT_EQ(Ui().modalCaptions, (std::vector<QString>(3, "Video Compression")));
+    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_EQ(Files(), (QStringList{"out/full.avi", "out/rle.avi", "out/t.fli"}));
+    // The compression of the stream format (after 'strf', its size and 16
+    // bytes of the bitmap header): 0 uncompressed, 1 run-length.
+    for (const auto& [name, compression] : {std::pair{"out/full.avi", 0}, std::pair{"out/rle.avi", 1}}) {
+        const QByteArray movie = Contents(Path(name));
+        const int strf = movie.indexOf("strf");
+        ASSERT_GE(strf, 0);
+        EXPECT_EQ(int(movie[strf + 8 + 16]), compression) << name;
+    }
+    EXPECT_EQ(Contents(Path("out/t.fli")).mid(4, 2), QByteArray("\x11\xAF", 2));
+}
+
+TEST_F(SaveAs, AMovieThatCannotBeWrittenLeavesNoFile)
+{
+    Start();
+    UseAnimatedTexture(16, 16, 2.0f);  // 50 frames of at most 1042 bytes each
+    for (const QString name : {"big.avi", "big.fli"}) {
+        Ui().messages.clear();
+        if (name.endsWith(".avi")) {
+            Ui().modal.push_back([](CDialog& d) {
+                auto* list = d.GetDlgItem<QComboBox>(CCompressorDlg::kCompressorList);
+                list->setCurrentIndex(0);
+                emit list->activated(0);
+                QTest::mouseClick(d.GetDlgItem(IDOK), Qt::LeftButton);
+            });
+        }
+        {
+            const FileSizeLimit full(8000);
+            ASSERT_TRUE(full.ok());
+            SaveAsName(name);
+        }
+        ASSERT_EQ(Ui().messages.size(), 1u) << name.toStdString();
+        EXPECT_EQ(Ui().messages[0].text, "Unable to save \"" + Path("out/" + name) + "\".\nFile too large.");
+    }
+    EXPECT_EQ(Files(), QStringList{});
 }

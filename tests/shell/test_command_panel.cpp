@@ -82,7 +82,7 @@ TEST_F(CommandPanel, ChoosingAMaterialRendersTheChangedTexture)
     EXPECT_EQ(+layer.rec.turbulence, +wood.rec.turbulence);
     EXPECT_EQ(+layer.rec.foldX, +wood.rec.foldX);
     ASSERT_TRUE(layer.gradient && wood.gradient);
-    EXPECT_EQ(layer.gradient->entries[5].startR, wood.gradient->entries[5].startR);
+    EXPECT_EQ(+layer.gradient->entries[5].startR, +wood.gradient->entries[5].startR);
     EXPECT_TRUE(Doc()->IsModified());
     EXPECT_TRUE(ViewShows(0, 0));
     EXPECT_EQ(Slider(1)->value, SatTrunc(static_cast<double>(wood.rec.turbulence) * 100));
@@ -150,7 +150,7 @@ TEST_F(CommandPanel, AnImageWithoutAPictureBecomesMarble)
     EXPECT_EQ(+layer.rec.material, 1);
     EXPECT_EQ(+layer.rec.turbulence, +image.rec.turbulence);
     EXPECT_EQ(+layer.rec.detail, +image.rec.detail);
-    EXPECT_EQ(layer.gradient->entries[20].startG, marble.gradient->entries[20].startG);
+    EXPECT_EQ(+layer.gradient->entries[20].startG, +marble.gradient->entries[20].startG);
     EXPECT_EQ(Panel()->materialCombo->currentIndex(), 1);  // the list says what the layer is
 
     // A chosen picture that cannot be read says so; the layer keeps it.
@@ -347,14 +347,14 @@ TEST_F(CommandPanel, TheSwatchEditsTheColourKey)
     CColorKeyWnd* swatch = Panel()->colorKeySwatch;
     QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(5, 5));  // Cancel
     EXPECT_FALSE(Doc()->IsModified());
-    EXPECT_EQ(Doc()->m_texture.layers[0].colorKey.keyB, 0.0f);
+    EXPECT_EQ(+Doc()->m_texture.layers[0].colorKey.keyB, 0.0f);
     QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_EQ(Ui().colorRequests.size(), 2u);
     EXPECT_EQ(Ui().colorRequests[1], QColor(0, 0, 255));  // always starts from blue
     const ColorKeyRecord& key = Doc()->m_texture.layers[0].colorKey;
-    EXPECT_EQ(key.keyR, 1.0f);
-    EXPECT_EQ(key.keyG, 128.0f / 255.0f);
-    EXPECT_EQ(key.keyB, 0.0f);
+    EXPECT_EQ(+key.keyR, 1.0f);
+    EXPECT_EQ(+key.keyG, 128.0f / 255.0f);
+    EXPECT_EQ(+key.keyB, 0.0f);
     EXPECT_TRUE(Doc()->IsModified());
     EXPECT_EQ(swatch->Surface().pixel(swatch->width() / 2, swatch->height() / 2), qRgb(255, 128, 0));
 }

@@ -102,7 +102,7 @@ bool EncoderCore::Allocate()
         const size_t mbs = static_cast<size_t>(mbWidth_) * mbHeight_;
         mbInfo_.assign(mbs, MacroblockInfo{});
         blocks_.assign(mbs * 6 * 64, 0);
-        reader_.Configure(p_, width_, height_);
+        reader_.Configure(p_, width_, height_, kernels_);
     } catch (const std::bad_alloc&) {
         Error("malloc failed\n");
         return false;

@@ -114,7 +114,9 @@ private:
 // Frame input: reads one source frame into a picture of the coded size.
 class FrameReader {
 public:
-    void Configure(const EncoderParameters& p, int codedWidth, int codedHeight);
+    // The picture's geometry and colour matrix; PPM rows are converted by
+    // the kernels' rgbRowToYcc.
+    void Configure(const EncoderParameters& p, int codedWidth, int codedHeight, const EncoderKernels& kernels);
     // Reads base + extension; false after a message.
     bool Read(const std::string& base, Picture& pic, MessageSink& sink);
     // Reads a PPM picture from an open stream (`name` for the messages).
@@ -127,7 +129,8 @@ private:
 
     int inputType_ = 2, width_ = 0, height_ = 0, codedW_ = 0, codedH_ = 0;
     bool mpeg1_ = true, progressive_ = true;
-    double kr_ = 0.299, kg_ = 0.587, kb_ = 0.114;
+    double weights_[3] = {0.299, 0.587, 0.114};  // the luma weights kr, kg, kb
+    void (*rgbRowToYcc_)(const uint8_t*, int, const double*, uint8_t*, uint8_t*, uint8_t*) = nullptr;
     std::vector<uint8_t> cbFull_, crFull_, cbHalf_, crHalf_, row_;
 };
 

@@ -7,8 +7,11 @@ namespace morvane::mpeg {
 
 EncoderKernels EncoderKernelsFor(uint32_t cpuFlags)
 {
-    EncoderKernels k{kernels::SadFullPlain, SadHalfPel,    kernels::FullSearchPlain,   SseHalfPel,
-                     SadBidir,              SseBidir,      kernels::SadHalfLimitPlain, kernels::ForwardDctPlain};
+    EncoderKernels k{kernels::SadFullPlain, SadHalfPel,
+                     kernels::FullSearchPlain, SseHalfPel,
+                     SadBidir, SseBidir,
+                     kernels::SadHalfLimitPlain, kernels::ForwardDctPlain,
+                     kernels::RgbRowToYccPlain};
 #if defined(__SSE2__)
     if (cpuFlags & kCpuSse2) {
         k.sadFull = kernels::SadFullSse2;
@@ -19,6 +22,7 @@ EncoderKernels EncoderKernelsFor(uint32_t cpuFlags)
         k.sseBidir = kernels::SseBidirSse2;
         k.sadHalfLimit = kernels::SadHalfLimitSse2;
         k.forwardDct = kernels::ForwardDctSse2;
+        k.rgbRowToYcc = kernels::RgbRowToYccSse2;
     }
 #endif
 #if defined(__x86_64__) || defined(__i386__)

@@ -1,5 +1,6 @@
-// The encoder's kernels: the distortion measures of the motion search and
-// the forward DCT, at each processor level (plain C++, SSE2, AVX, AVX2).
+// The encoder's kernels: the distortion measures of the motion search, the
+// forward DCT and the colour conversion of source frames, at each processor
+// level (plain C++, SSE2, AVX, AVX2).
 //
 // An encoder fills its table once, when it is made, from CpuFlags()
 // (engine/Cpu.h) through EncoderKernelsFor, the one place that knows which
@@ -37,13 +38,18 @@ struct EncoderKernels {
     // Forward DCT of one block in place, to the reference precision
     // (ForwardDctReference's result).
     void (*forwardDct)(int16_t* block);
+    // One row of `width` RGB pixels (3 bytes each) of a source frame to
+    // Y', Cb and Cr samples at full resolution, with the luma weights kr,
+    // kg, kb of the colour matrix.
+    void (*rgbRowToYcc)(const uint8_t* rgb, int width, const double weights[3], uint8_t* y, uint8_t* cb, uint8_t* cr);
 };
 
 // The kernels for a set of CpuFlag values (the highest level they allow).
 EncoderKernels EncoderKernelsFor(uint32_t cpuFlags);
 
-// The kernels of each level, defined beside each other in Distortion.cpp
-// and Transform.cpp; only EncoderKernelsFor puts them in a table.
+// The kernels of each level, defined beside each other in Distortion.cpp,
+// Transform.cpp and FrameInput.cpp; only EncoderKernelsFor puts them in a
+// table.
 namespace kernels {
 
 int SadFullPlain(const uint8_t* a, const uint8_t* b, int lx, int h);
@@ -51,6 +57,7 @@ int SadHalfLimitPlain(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy
 void FullSearchPlain(const uint8_t* org, const uint8_t* cur, int lx, int h, int ilow, int ihigh, int jlow, int jhigh,
                      SearchResult& r);
 void ForwardDctPlain(int16_t* block);
+void RgbRowToYccPlain(const uint8_t* rgb, int width, const double weights[3], uint8_t* y, uint8_t* cb, uint8_t* cr);
 
 int SadFullSse2(const uint8_t* a, const uint8_t* b, int lx, int h);
 int SadHalfSse2(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int h);
@@ -61,6 +68,7 @@ int SseHalfSse2(const uint8_t* p, const uint8_t* c, int lx, int hx, int hy, int 
 int SadBidirSse2(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
 int SseBidirSse2(const uint8_t* pf, const uint8_t* pb, const uint8_t* c, int lx, int hxf, int hyf, int hxb, int hyb, int h);
 void ForwardDctSse2(int16_t* block);
+void RgbRowToYccSse2(const uint8_t* rgb, int width, const double weights[3], uint8_t* y, uint8_t* cb, uint8_t* cr);
 
 void ForwardDctAvx(int16_t* block);
 

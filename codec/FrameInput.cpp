@@ -76,8 +76,9 @@ void ExtendBorder(uint8_t* plane, int w, int h, int W, int H)
     for (int y = h; y < H; ++y) std::memcpy(plane + static_cast<long>(y) * W, plane + static_cast<long>(y - 1) * W, W);
 }
 
-void FrameReader::Configure(const EncoderParameters& p, int codedWidth, int codedHeight)
+void FrameReader::Configure(const EncoderParameters& p, int codedWidth, int codedHeight, const EncoderKernels& kernels)
 {
+    rgbRowToYcc_ = kernels.rgbRowToYcc;
     inputType_ = p.inputType;
     width_ = p.horizontalSize;
     height_ = p.verticalSize;
@@ -85,13 +86,19 @@ void FrameReader::Configure(const EncoderParameters& p, int codedWidth, int code
     codedH_ = codedHeight;
     mpeg1_ = p.isMpeg1 != 0;
     progressive_ = p.progressiveFrame != 0;
+    // The luma weights kr, kg, kb of the colour matrix.
+    auto setWeights = [this](double r, double g, double b) {
+        weights_[0] = r;
+        weights_[1] = g;
+        weights_[2] = b;
+    };
     switch (p.matrixCoefficients) {
-    case 1: kr_ = 0.2125, kg_ = 0.7154, kb_ = 0.0721; break;
-    case 4: kr_ = 0.30, kg_ = 0.59, kb_ = 0.11; break;
-    case 7: kr_ = 0.212, kg_ = 0.701, kb_ = 0.087; break;
+    case 1: setWeights(0.2125, 0.7154, 0.0721); break;
+    case 4: setWeights(0.30, 0.59, 0.11); break;
+    case 7: setWeights(0.212, 0.701, 0.087); break;
     default:
-        if (p.matrixCoefficients > 8) kr_ = 0.299, kg_ = 0.587, kb_ = 0.114;  // row of code 3
-        else kr_ = 0.299, kg_ = 0.587, kb_ = 0.114;
+        if (p.matrixCoefficients > 8) setWeights(0.299, 0.587, 0.114);  // row of code 3
+        else setWeights(0.299, 0.587, 0.114);
         break;
     }
     const size_t full = static_cast<size_t>(codedW_) * codedH_;
@@ -143,37 +150,7 @@ bool FrameReader::ReadPpmStream(std::FILE* stream, const std::string& name, Pict
         uint8_t* ly = lum + static_cast<long>(y) * codedW_;
         uint8_t* cb = cbFull_.data() + static_cast<long>(y) * codedW_;
         uint8_t* cr = crFull_.data() + static_cast<long>(y) * codedW_;
-        const uint8_t* rgb = row_.data();
-        int x = 0;
-#if defined(__SSE2__)
-        // Two pixels at a time; the same double operations as below.
-        const __m128d kr = _mm_set1_pd(kr_), kg = _mm_set1_pd(kg_), kb = _mm_set1_pd(kb_);
-        const __m128d lumScale = _mm_set1_pd(219.0), lumDiv = _mm_set1_pd(256.0), lumOff = _mm_set1_pd(16.5);
-        const __m128d chromOff = _mm_set1_pd(128.5), k875 = _mm_set1_pd(0.875), kHalf = _mm_set1_pd(0.5);
-        const __m128d cbDiv = _mm_set1_pd(1.0 - kb_), crDiv = _mm_set1_pd(1.0 - kr_);
-        for (; x + 1 < width_; x += 2) {
-            const uint8_t* q = rgb + 3 * x;
-            const __m128d r = _mm_set_pd(q[3], q[0]), g = _mm_set_pd(q[4], q[1]), b = _mm_set_pd(q[5], q[2]);
-            const __m128d Y = _mm_add_pd(_mm_add_pd(_mm_mul_pd(kr, r), _mm_mul_pd(kg, g)), _mm_mul_pd(kb, b));
-            const __m128d yl = _mm_add_pd(lumOff, _mm_div_pd(_mm_mul_pd(Y, lumScale), lumDiv));
-            const __m128d u = _mm_add_pd(chromOff, _mm_div_pd(_mm_mul_pd(_mm_mul_pd(_mm_sub_pd(b, Y), k875), kHalf), cbDiv));
-            const __m128d v = _mm_add_pd(chromOff, _mm_div_pd(_mm_mul_pd(_mm_mul_pd(_mm_sub_pd(r, Y), k875), kHalf), crDiv));
-            const __m128i yi = _mm_cvttpd_epi32(yl), ui = _mm_cvttpd_epi32(u), vi = _mm_cvttpd_epi32(v);
-            ly[x] = static_cast<uint8_t>(_mm_cvtsi128_si32(yi));
-            ly[x + 1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(yi, 4)));
-            cb[x] = static_cast<uint8_t>(_mm_cvtsi128_si32(ui));
-            cb[x + 1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(ui, 4)));
-            cr[x] = static_cast<uint8_t>(_mm_cvtsi128_si32(vi));
-            cr[x + 1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(vi, 4)));
-        }
-#endif
-        for (; x < width_; ++x) {
-            const double r = rgb[3 * x], g = rgb[3 * x + 1], b = rgb[3 * x + 2];
-            const double Y = kr_ * r + kg_ * g + kb_ * b;
-            ly[x] = static_cast<uint8_t>(static_cast<int>(16.5 + Y * 219.0 / 256.0));
-            cb[x] = static_cast<uint8_t>(static_cast<int>(128.5 + (b - Y) * 0.875 * 0.5 / (1.0 - kb_)));
-            cr[x] = static_cast<uint8_t>(static_cast<int>(128.5 + (r - Y) * 0.875 * 0.5 / (1.0 - kr_)));
-        }
+        rgbRowToYcc_(row_.data(), width_, weights_, ly, cb, cr);
     }
     ExtendBorder(lum, width_, height_, codedW_, codedH_);
     ExtendBorder(cbFull_.data(), width_, height_, codedW_, codedH_);
@@ -309,5 +286,60 @@ void FrameReader::Decimate(Picture& pic)
         }
     }
 }
+
+namespace kernels {
+
+namespace {
+
+// Pixels x .. width - 1 of a row.
+inline void RgbToYccFrom(int x, const uint8_t* rgb, int width, const double weights[3], uint8_t* ly, uint8_t* cb,
+                         uint8_t* cr)
+{
+    const double kr = weights[0], kg = weights[1], kb = weights[2];
+    for (; x < width; ++x) {
+        const double r = rgb[3 * x], g = rgb[3 * x + 1], b = rgb[3 * x + 2];
+        const double Y = kr * r + kg * g + kb * b;
+        ly[x] = static_cast<uint8_t>(static_cast<int>(16.5 + Y * 219.0 / 256.0));
+        cb[x] = static_cast<uint8_t>(static_cast<int>(128.5 + (b - Y) * 0.875 * 0.5 / (1.0 - kb)));
+        cr[x] = static_cast<uint8_t>(static_cast<int>(128.5 + (r - Y) * 0.875 * 0.5 / (1.0 - kr)));
+    }
+}
+
+}  // namespace
+
+void RgbRowToYccPlain(const uint8_t* rgb, int width, const double weights[3], uint8_t* ly, uint8_t* cb, uint8_t* cr)
+{
+    RgbToYccFrom(0, rgb, width, weights, ly, cb, cr);
+}
+
+#if defined(__SSE2__)
+// Two pixels at a time; the same double operations in the same order.
+void RgbRowToYccSse2(const uint8_t* rgb, int width, const double weights[3], uint8_t* ly, uint8_t* cb, uint8_t* cr)
+{
+    const __m128d kr = _mm_set1_pd(weights[0]), kg = _mm_set1_pd(weights[1]), kb = _mm_set1_pd(weights[2]);
+    const __m128d lumScale = _mm_set1_pd(219.0), lumDiv = _mm_set1_pd(256.0), lumOff = _mm_set1_pd(16.5);
+    const __m128d chromOff = _mm_set1_pd(128.5), k875 = _mm_set1_pd(0.875), kHalf = _mm_set1_pd(0.5);
+    const __m128d cbDiv = _mm_set1_pd(1.0 - weights[2]), crDiv = _mm_set1_pd(1.0 - weights[0]);
+    int x = 0;
+    for (; x + 1 < width; x += 2) {
+        const uint8_t* q = rgb + 3 * x;
+        const __m128d r = _mm_set_pd(q[3], q[0]), g = _mm_set_pd(q[4], q[1]), b = _mm_set_pd(q[5], q[2]);
+        const __m128d Y = _mm_add_pd(_mm_add_pd(_mm_mul_pd(kr, r), _mm_mul_pd(kg, g)), _mm_mul_pd(kb, b));
+        const __m128d yl = _mm_add_pd(lumOff, _mm_div_pd(_mm_mul_pd(Y, lumScale), lumDiv));
+        const __m128d u = _mm_add_pd(chromOff, _mm_div_pd(_mm_mul_pd(_mm_mul_pd(_mm_sub_pd(b, Y), k875), kHalf), cbDiv));
+        const __m128d v = _mm_add_pd(chromOff, _mm_div_pd(_mm_mul_pd(_mm_mul_pd(_mm_sub_pd(r, Y), k875), kHalf), crDiv));
+        const __m128i yi = _mm_cvttpd_epi32(yl), ui = _mm_cvttpd_epi32(u), vi = _mm_cvttpd_epi32(v);
+        ly[x] = static_cast<uint8_t>(_mm_cvtsi128_si32(yi));
+        ly[x + 1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(yi, 4)));
+        cb[x] = static_cast<uint8_t>(_mm_cvtsi128_si32(ui));
+        cb[x + 1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(ui, 4)));
+        cr[x] = static_cast<uint8_t>(_mm_cvtsi128_si32(vi));
+        cr[x + 1] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(vi, 4)));
+    }
+    RgbToYccFrom(x, rgb, width, weights, ly, cb, cr);
+}
+#endif
+
+}  // namespace kernels
 
 }  // namespace morvane::mpeg

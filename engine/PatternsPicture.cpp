@@ -11,7 +11,8 @@ namespace morvane::patterns {
 
 void PictureSample(const Layer& layer, float px, float py, float out[3])
 {
-    const int width = layer.rec.width, height = layer.rec.height;
+    // Sizes are kept unsigned in their 16 bits (up to 65535).
+    const int width = static_cast<uint16_t>(layer.rec.width), height = static_cast<uint16_t>(layer.rec.height);
     if (width <= 0 || height <= 0) return;
     if (layer.pixels.size() < static_cast<size_t>(width) * static_cast<size_t>(height) * 4u) return;
     if (!std::isfinite(px) || !std::isfinite(py)) return;

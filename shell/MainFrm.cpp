@@ -23,6 +23,7 @@
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 #include "shell/Resource.h"
+#include "shell/Splash.h"
 
 CMainFrame::CMainFrame()
 {
@@ -77,6 +78,8 @@ bool CMainFrame::LoadFrame()
 
     m_wndToolBar->hide();
     RecalcLayout();
+    // The program's picture over the frame for a moment.
+    CSplashWnd::ShowSplash(this);
     return true;
 }
 

@@ -1,25 +1,33 @@
 #include "shell/Morvane.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMdiArea>
 #include <QScreen>
 
 #include "engine/Cpu.h"
 #include "engine/Noise.h"
 #include "engine/Paths.h"
+#include "engine/Presets.h"
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
 #include "panels/Commande.h"
+#include "media/WebPager.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
+#include "platform/EditContext.h"
 #include "platform/Profile.h"
 #include "platform/RenderGuard.h"
+#include "shell/AboutDlg.h"
 #include "shell/ChildFrm.h"
+#include "shell/Format.h"
 #include "shell/MainFrm.h"
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 #include "shell/Resource.h"
+#include "shell/Splash.h"
+#include "shell/TipDlg.h"
 
 namespace {
 CQuillonApp* g_theApp = nullptr;
@@ -56,6 +64,7 @@ QPrinter& CQuillonApp::Printer()
 bool CQuillonApp::InitInstance(const QStringList& arguments)
 {
     SetAppCaption(shelltext::kAppTitle);
+    if (const QIcon icon = ProgramIcon(); !icon.isNull()) QApplication::setWindowIcon(icon);
 
     // 1. The root folder that stands for the current drive, with its
     //    working folder; data files are searched below it.
@@ -69,6 +78,9 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 2. The command line decides the splash window and the start-up tip.
     m_bShowSplash = CCommandLineInfo::Parse(arguments).m_bShowSplash;
+    CSplashWnd::EnableSplash(m_bShowSplash);
+    // Every event passes the splash window's hook first.
+    qApp->installEventFilter(this);
 
     // 4. The profile's recent files.
     LoadRecentFileList();
@@ -237,19 +249,81 @@ void CQuillonApp::OnAppExit()
 
 void CQuillonApp::OnFilePrintSetup() { Ui().PageSetupDialog(MainFrame(), Printer()); }
 
-void CQuillonApp::OnAppAbout()
+bool CQuillonApp::eventFilter(QObject* watched, QEvent* event)
 {
-    Ui().MessageBox(MainFrame(), QStringLiteral("Morvane Version 4.0"), QStringLiteral("About Morvane"),
-                    MB_OK | MB_ICONINFORMATION);
+    // A key or mouse press hides the splash and still goes to its window.
+    CSplashWnd::SplashPreTranslate(event);
+    return CWinApp::eventFilter(watched, event);
 }
 
-// The image size dialogs, the web page generator and the tip
-// of the day are separate pieces of the program; until they are part of
-// it their commands do nothing.
-void CQuillonApp::OnImageFormat() {}
-void CQuillonApp::OnWebPager() {}
-void CQuillonApp::OnTipOfTheDay() {}
-void CQuillonApp::ShowTipAtStartup() {}
+void CQuillonApp::OnAppAbout()
+{
+    CAboutDlg dlg(MainFrame());
+    dlg.DoModal();
+}
+
+void CQuillonApp::OnTipOfTheDay()
+{
+    CTipDlg dlg(MainFrame());
+    dlg.DoModal();
+}
+
+void CQuillonApp::ShowTipAtStartup()
+{
+    if (!m_bShowSplash) return;
+    CTipDlg dlg(MainFrame());
+    if (dlg.m_bStartup) dlg.DoModal();
+}
+
+void CQuillonApp::OnWebPager()
+{
+    CWebPager dlg(MainFrame());
+    dlg.DoModal();
+}
+
+void CQuillonApp::OnImageFormat()
+{
+    CMainFrame* frame = MainFrame();
+    if (!frame) return;
+    CChildFrame* child = frame->ActiveChildFrame();
+    CQuillonDoc* doc = frame->ActiveDocument();
+    CView* view = frame->GetActiveView();
+    if (!doc || doc->m_texture.layers.empty()) return;
+    morvane::LayerRecord& first = doc->m_texture.layers[0].layer.rec;
+
+    // The dialog starts at layer 1's format; the free size at the current
+    // layer's size.
+    CFormatDlg dlg(frame);
+    dlg.m_nFormat = first.formatIndex;
+    const morvane::Layer* current = Edit().CurrentLayerRecord();
+    dlg.m_freeWidth = current ? current->rec.width : first.width;
+    dlg.m_freeHeight = current ? current->rec.height : first.height;
+    if (dlg.DoModal() != IDOK) return;
+
+    first.formatIndex = static_cast<int16_t>(dlg.m_nFormat);
+    const QSize size = dlg.FormatSize(dlg.m_nFormat);
+    if (size.isValid() && !size.isEmpty()) {
+        doc->m_sizeImage = size;
+        // Sizes above 32767 keep their 16 bits (read back unsigned).
+        first.width = static_cast<int16_t>(static_cast<uint16_t>(size.width()));
+        first.height = static_cast<int16_t>(static_cast<uint16_t>(size.height()));
+    } else {
+        doc->m_sizeImage = QSize(morvane::kDefaultImageWidth, morvane::kDefaultImageHeight);
+    }
+    for (morvane::LayerSlot& slot : doc->m_texture.layers) {
+        slot.layer.rec.width = first.width;
+        slot.layer.rec.height = first.height;
+    }
+
+    if (view) view->SetScrollSizes(doc->m_sizeImage);
+    frame->FitChildFrame(child, doc->m_sizeImage, CMainFrame::FitCorner);
+    doc->SetModifiedFlag();
+    if (view) {
+        view->Invalidate();
+        view->UpdateWindow();
+    }
+}
+
 void CQuillonApp::LoadDefaultLibrary() {}
 
 bool CQuillonApp::LoadInterfaceTexture(QString* error)

@@ -97,6 +97,9 @@ public:
 
     bool QuitRequested() const { return m_quitRequested; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     bool ProcessShellCommand(const CCommandLineInfo& info);
     // The Open dialog of texture and layer files; `several` allows more

@@ -11,24 +11,20 @@
 #include "media/CompressorDlg.h"
 #include "media/Export.h"
 #include "media/MpegFormat.h"
-#include "panels/Commande.h"
 #include "platform/Dialogs.h"
 #include "platform/EditContext.h"
+#include "platform/StringTable.h"
 #include "shell/MainFrm.h"
 #include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
 
 namespace {
 
-const QString kSaveTitle = QStringLiteral("Save a Texture");
-// The types offered: movies only when the first layer is animated.
-const QString kStillFilter = QStringLiteral(
-    "Texture File (*.zyv) | *.zyv| Layer File (*.kvo) | *.kvo| Tarnvale 3D Files *.tpr | *.tpr| Truevision Targa "
-    "Files *.tga | *.tga| JPEG Files *.jpg | *.jpg||");
-const QString kMovieFilter = QStringLiteral(
-    "Morvane Files *.kvo | *.kvo| Tarnvale 3D Files *.tpr | *.tpr| Truevision Targa Files *.tga | *.tga| JPEG Files "
-    "*.jpg | *.jpg| MPEG-1 Movie Files *.mpg | *.mpg| MPEG-2 Movie Files *.m2v | *.m2v| AVI Movie Files *.avi | "
-    "*.avi| FLI Movie Files *.fli | *.fli||");
+// The dialog's title and the types it offers: movies only when the first
+// layer is animated.
+constexpr int kSaveTitle = 57694;
+constexpr int kStillFilter = 57693;
+constexpr int kMovieFilter = 57718;
 
 // The document's title up to its first ".".
 QString BaseTitle(const QString& title)
@@ -51,7 +47,7 @@ class FrameExportHost : public morvane::ExportHost {
 public:
     explicit FrameExportHost(CMainFrame* frame) : m_frame(frame)
     {
-        if (frame && frame->m_pCommandPanel) m_progress = frame->m_pCommandPanel->progressBar;
+        m_progress = Edit().ProgressBar();
         if (m_progress) m_progress->setRange(0, 1000);
         m_sinceProgress.start();
     }
@@ -107,8 +103,8 @@ void CQuillonApp::OnFileSaveAs()
 
     FileDialogRequest r;
     r.save = true;
-    r.title = kSaveTitle;
-    r.filter = texture.layers[0].layer.rec.animated != 0 ? kMovieFilter : kStillFilter;
+    r.title = LoadString(kSaveTitle);
+    r.filter = LoadString(texture.layers[0].layer.rec.animated != 0 ? kMovieFilter : kStillFilter);
     r.defaultExt = QStringLiteral("zyv");
     r.initialDir = QStringLiteral("\\kvo");
     r.initialName = BaseTitle(doc->GetTitle());

@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   ffmpeg imagemagick poppler-utils xvfb xauth shared-mime-info fonts-dejavu-core fonts-liberation
   libxml2-utils chromium
+  libnoise-dev
 )
 missing=()
 for p in "${packages[@]}"; do

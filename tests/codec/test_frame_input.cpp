@@ -7,6 +7,7 @@
 
 #include "TempDir.h"
 #include "codec/EncoderCore.h"
+#include "engine/Cpu.h"
 
 using namespace morvane;
 using namespace morvane::mpeg;
@@ -27,7 +28,7 @@ struct Reader {
         EXPECT_TRUE(CheckEncoderParameters(p, sink));
         W = (w + 15) / 16 * 16;
         H = p.progressiveSequence ? (h + 15) / 16 * 16 : (h + 31) / 32 * 32;
-        reader.Configure(p, W, H);
+        reader.Configure(p, W, H, EncoderKernelsFor(CpuFlags()));
         pic.plane[0].assign(static_cast<size_t>(W) * H, 0);
         pic.plane[1].assign(static_cast<size_t>(W) * H / 4, 0);
         pic.plane[2].assign(static_cast<size_t>(W) * H / 4, 0);

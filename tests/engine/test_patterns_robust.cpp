@@ -3,12 +3,15 @@
 // sanitizer build, no undefined conversion or out-of-range read).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "engine/Eval.h"
 #include "engine/PatternNames.h"
 #include "engine/Patterns.h"
+#include "engine/Presets.h"
+#include "engine/Render.h"
 #include "tests/engine/PatternTestUtil.h"
 
 using namespace morvane;
@@ -114,4 +117,24 @@ TEST(PatternRobustness, SliderExtremesGiveFiniteColoursAndNormals)
         }
     }
     EXPECT_EQ(failures, 0);
+}
+
+// Image sizes up to 65535 are kept in the 16-bit size fields and read
+// unsigned: a picture wider than 32767 pixels is still sampled.
+TEST(PatternRobustness, PicturesWiderThan32767PixelsAreSampled)
+{
+    constexpr int kWide = 40000;
+    for (int material : {kFirstPictureMaterial, kFirstPictureMaterial + 1}) {
+        Texture t = PresetTexture(MaterialPresetTable(), material);
+        Layer& layer = t.layers[0].layer;
+        layer.rec.width = static_cast<int16_t>(static_cast<uint16_t>(kWide));
+        layer.rec.height = 1;
+        layer.pixels.assign(static_cast<size_t>(kWide) * 4, 0);
+        for (size_t i = 0; i < layer.pixels.size(); i += 4) layer.pixels[i + 1] = 200;  // green
+        PrepareForRender(t);
+        const std::vector<uint8_t> image = RenderImage(t, 8, 8, kDisplayAllLayers, 0, true);
+        int green = 0;
+        for (size_t i = 0; i < image.size(); i += 4) green = std::max<int>(green, image[i + 1]);
+        EXPECT_GT(green, 0) << material;
+    }
 }

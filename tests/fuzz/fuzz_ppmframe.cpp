@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "codec/EncoderCore.h"
+#include "engine/Cpu.h"
 
 using namespace morvane;
 using namespace morvane::mpeg;
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int W = (w + 15) / 16 * 16;
     const int H = p.progressiveSequence ? (h + 15) / 16 * 16 : (h + 31) / 32 * 32;
     FrameReader reader;
-    reader.Configure(p, W, H);
+    reader.Configure(p, W, H, EncoderKernelsFor(CpuFlags()));
     Picture pic;
     pic.plane[0].assign(static_cast<size_t>(W) * H, 0);
     pic.plane[1].assign(static_cast<size_t>(W) * H / 4, 0);

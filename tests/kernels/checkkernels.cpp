@@ -456,6 +456,40 @@ void AddEncoderKernels(std::vector<Kernel>& out)
                 g_sinkInt = work[7][3];
             });
         }});
+
+    // The colour conversion of source frames, with every colour matrix's
+    // luma weights.
+    out.push_back(Kernel{
+        "encoder.rgbRowToYcc", [](uint32_t f) { return Address(EncoderKernelsFor(f).rgbRowToYcc); },
+        [](uint32_t f, Rng& rng) -> std::string {
+            const EncoderKernels plain = EncoderKernelsFor(0), level = EncoderKernelsFor(f);
+            static const double kWeights[][3] = {
+                {0.299, 0.587, 0.114}, {0.2125, 0.7154, 0.0721}, {0.30, 0.59, 0.11}, {0.212, 0.701, 0.087}};
+            for (int t = 0; t < 4000; ++t) {
+                const int width = 1 + static_cast<int>(rng() % 200);
+                std::vector<uint8_t> rgb(3 * static_cast<size_t>(width));
+                const int kind = t % 3;
+                for (auto& v : rgb) v = static_cast<uint8_t>(kind == 0 ? rng() : (kind == 1 ? ((rng() & 1) ? 255 : 0) : 128));
+                const double* w = kWeights[t % 4];
+                std::vector<uint8_t> a(3 * static_cast<size_t>(width) + 3, 0x5A), b = a;
+                plain.rgbRowToYcc(rgb.data(), width, w, a.data(), a.data() + width + 1, a.data() + 2 * width + 2);
+                level.rgbRowToYcc(rgb.data(), width, w, b.data(), b.data() + width + 1, b.data() + 2 * width + 2);
+                if (a != b) return "a row of " + std::to_string(width) + " pixels converts differently";
+            }
+            return {};
+        },
+        [](uint32_t f) {
+            Rng rng(11);
+            const int width = 720;
+            std::vector<uint8_t> rgb(3 * width), y(width), cb(width), cr(width);
+            for (auto& v : rgb) v = static_cast<uint8_t>(rng());
+            const double w[3] = {0.299, 0.587, 0.114};
+            const auto k = EncoderKernelsFor(f).rgbRowToYcc;
+            return NanosecondsPerCall(16, [&] {
+                for (int i = 0; i < 16; ++i) k(rgb.data(), width, w, y.data(), cb.data(), cr.data());
+                g_sinkInt = y[13];
+            });
+        }});
 }
 
 // ---------------------------------------------------------------------------

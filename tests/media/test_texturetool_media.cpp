@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/TextureFile.h"
+#include "media/Export.h"
+#include "media/LayerPicture.h"
 #include "media/MoviePalette.h"
 #include "tests/media/MovieTestSupport.h"
 
@@ -120,4 +122,68 @@ TEST(TextureToolMovies, FliAndAviExportsStartWithTheRenderInTheirPalette)
     EXPECT_EQ(std::string(said.begin(), said.end()),
               "Unable to save \"" + out + "\".\nThe animation is shorter than one frame (0.04 s).\n");
     EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(TextureToolMovies, RenderShowsAMovieLayerAtTheTimeGiven)
+{
+    REQUIRE_FFMPEG();
+    TempDir dir;
+    const fs::path fli = dir.path / "moving.fli";
+    ASSERT_TRUE(ScriptMovie("fli", fli, 100, 37, 10));
+    const fs::path avi = dir.path / "ten.avi";
+    ASSERT_TRUE(FfmpegPattern(avi, "100x38", 10, "-vf format=rgb24,crop=100:37:0:0 -c:v rawvideo -pix_fmt bgr24"));
+    struct Case {
+        fs::path movie;
+        const char* time;
+        int frame;
+    };
+    // 0.2 s is frame 5; 0.44 s is frame 11, the second frame of the movie again.
+    for (const Case& c : {Case{fli, "0.2", 5}, Case{avi, "0.44", 1}}) {
+        SCOPED_TRACE(c.movie.filename().string());
+        const auto frames = FfmpegFrames(c.movie, 100, 37);
+        ASSERT_EQ(frames.size(), 10u);
+        Texture texture = ImageTexture(LayerWithPicture(c.movie.string()));
+        texture.layers[0].layer.SetPicturePath(c.movie.string());
+        ASSERT_EQ(WriteTextureFile(dir.path / "movie.zyv", texture), "");
+        const fs::path out = dir.path / "out.ppm";
+        ASSERT_EQ(Shell(std::string(MORVANE_TEXTURETOOL) + " render '" + (dir.path / "movie.zyv").string() + "' '" +
+                        out.string() + "' --time " + c.time),
+                  0);
+        const Ppm ppm = ParsePpm(FileBytesOf(out));
+        ASSERT_EQ(ppm.width, 100);
+        ASSERT_EQ(ppm.height, 37);
+        const std::vector<uint8_t> expected = ExpectedImageRender(frames[c.frame], 100, 37);
+        std::vector<uint8_t> expectedRgb;
+        for (size_t i = 0; i < expected.size(); i += 4) expectedRgb.insert(expectedRgb.end(), {expected[i + 2], expected[i + 1], expected[i]});
+        EXPECT_EQ(DifferingBytes(ppm.rgb, expectedRgb), 0u);
+    }
+}
+
+TEST(TextureToolMovies, AnExportedMpegPlaysAsALayerSourceFrameForFrame)
+{
+    TempDir dir;
+    const Texture texture = AnimatedThreeLayers(96, 64, 0.4f);
+    ASSERT_EQ(WriteTextureFile(dir / "t.zyv", texture), "");
+    ASSERT_EQ(Shell(std::string(MORVANE_TEXTURETOOL) + " export " + (dir / "t.zyv") + " " + (dir / "e.mpg")), 0);
+
+    Layer layer = LayerWithPicture(dir / "e.mpg");
+    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, nullptr));
+    EXPECT_FLOAT_EQ(Value(layer.rec.duration), 0.4f);
+    for (int k = 0; k < 10; ++k) {
+        ASSERT_TRUE(ShowMovieFrame(layer, k));
+        Texture at = texture;
+        SetAnimationTime(at, static_cast<float>(k) * 0.04f);
+        PrepareForRender(at);
+        const std::vector<uint8_t> frame = TopFirstRgb(layer);
+        // Frame k is the texture at k x 0.04 s, not at the time of a frame beside it.
+        EXPECT_GT(Psnr(frame, ViewPixels(at, 96, 64)), 26.0) << k;
+        if (k > 0) {
+            Texture before = texture;
+            SetAnimationTime(before, static_cast<float>(k - 1) * 0.04f);
+            PrepareForRender(before);
+            EXPECT_GT(Psnr(frame, ViewPixels(at, 96, 64)), Psnr(frame, ViewPixels(before, 96, 64))) << k;
+        }
+    }
+    EXPECT_FALSE(ShowMovieFrame(layer, 10)) << "ten frames, none after";
+    CloseMovieSources();
 }

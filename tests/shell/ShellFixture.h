@@ -37,6 +37,9 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         setenv("MORVANE_ROOT", (m_dir.path() + "/root").toUtf8().constData(), 1);
         SetAppProfilePath((m_dir.path() + "/Morvane.ini").toStdString());
+        // The program starts without the tip of the day, as for a user who
+        // turned it off; the tests of the greeting turn it on again.
+        AppProfile().WriteInt("Tip", "StartUp", 1);
         m_ui = std::make_unique<ScopedScriptedDialogs>();
     }
 

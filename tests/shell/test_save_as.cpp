@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProgressBar>
+#include <QGroupBox>
 #include <QRadioButton>
 #include <QTest>
 #include <QStatusBar>
@@ -126,8 +127,11 @@ TEST_F(SaveAs, EveryTypeWritesItsFileAndNothingElse)
     EXPECT_TRUE(doc->GetPathName().isEmpty());
     EXPECT_EQ(BytesOf(doc->m_texture.layers[0].layer.rec), BytesOf(layer.rec));
     EXPECT_EQ(Contents(Path("out/t.kvo")), AsBytes(EncodeLayerFile(layer)));
-    // The movie's last frame was named in the status bar.
+    // The movie's last frame was named in the status bar, and the progress
+    // bar went through its rows.
     EXPECT_EQ(Frame()->MessageText(), "mpeg0004.ppm");
+    ASSERT_TRUE(Edit().ProgressBar());
+    EXPECT_EQ(Edit().ProgressBar()->value(), 31 * 1000 / 32);
 
     // A texture file (any case of the extension) becomes the document's file.
     SaveAsName("T.ZYV");
@@ -183,23 +187,20 @@ TEST_F(SaveAs, AnMpeg2MovieAsksTheVideoFormatFirst)
     Start();
     UseAnimatedTexture(48, 32, 0.2f);
     std::vector<int> shown;
-    QString caption;
-    CMpegFormatDlg::SetModalAnswer([&](CMpegFormatDlg& dlg) {
-        caption = dlg.windowTitle();
-        shown.push_back(dlg.m_videoFormat);
-        auto* ntsc = qobject_cast<QRadioButton*>(dlg.GetDlgItem(1044));
-        EXPECT_TRUE(ntsc && ntsc->isChecked());
-        // SECAM for the first movie, then Cancel.
-        if (shown.size() > 1) return int(IDCANCEL);
-        dlg.show();
-        QTest::mouseClick(dlg.GetDlgItem(1045), Qt::LeftButton);
-        return int(IDOK);
-    });
+    auto choose = [&](int id) {
+        return [&shown, id](CDialog& d) {
+            auto& dlg = static_cast<CMpegFormatDlg&>(d);
+            shown.push_back(dlg.m_videoFormat);
+            EXPECT_TRUE(dlg.GetDlgItem<QRadioButton>(1044)->isChecked());
+            if (id) QTest::mouseClick(dlg.GetDlgItem(id), Qt::LeftButton);
+            QTest::mouseClick(dlg.GetDlgItem(id ? IDOK : IDCANCEL), Qt::LeftButton);
+        };
+    };
+    Ui().modal = {choose(1045), choose(0)};
     SaveAsName("secam.m2v");
     SaveAsName("cancel.m2v");
-    CMpegFormatDlg::SetModalAnswer(nullptr);
 
-    EXPECT_EQ(caption, "Video format for MPEG2");
+    EXPECT_EQ(Ui().modalCaptions, (std::vector<QString>{"Video format for MPEG2", "Video format for MPEG2"}));
     EXPECT_EQ(shown, (std::vector<int>{1, 1}));
     EXPECT_TRUE(Ui().messages.empty());
     EXPECT_EQ(Files(), QStringList{"out/secam.m2v"});
@@ -212,6 +213,37 @@ TEST_F(SaveAs, AnMpeg2MovieAsksTheVideoFormatFirst)
         if ((uint8_t(movie[at + 4]) >> 4) == 2) ext = at;
     ASSERT_GE(ext, 0);
     EXPECT_EQ((uint8_t(movie[ext + 4]) >> 1) & 7, 3);
+}
+
+TEST(MpegFormatDlg, OkAtOnceKeepsTheChoiceAndPalOrSecamReplaceIt)
+{
+    EnsureQtApp();
+    ScopedScriptedDialogs ui;
+    auto press = [&](int radio) {
+        ui.modal.push_back([radio](CDialog& d) {
+            if (radio) QTest::mouseClick(d.GetDlgItem(radio), Qt::LeftButton);
+            QTest::mouseClick(d.GetDlgItem(IDOK), Qt::LeftButton);
+        });
+        CMpegFormatDlg dlg;
+        dlg.m_videoFormat = 1;
+        EXPECT_EQ(dlg.DoModal(), IDOK);
+        return dlg.m_videoFormat;
+    };
+    EXPECT_EQ(press(0), 1);
+    EXPECT_EQ(press(1043), 0);
+    EXPECT_EQ(press(1045), 2);
+
+    // The group's texts as the dialog shows them; Cancel keeps the member.
+    ui.modal.push_back([](CDialog& d) {
+        EXPECT_EQ(d.GetDlgItem<QGroupBox>(1042)->title(), "Video Fomat : ");
+        EXPECT_EQ(d.GetDlgItem<QRadioButton>(1044)->text(), "NTSC");
+        QTest::mouseClick(d.GetDlgItem(1043), Qt::LeftButton);
+        QTest::mouseClick(d.GetDlgItem(IDCANCEL), Qt::LeftButton);
+    });
+    CMpegFormatDlg dlg;
+    dlg.m_videoFormat = 2;
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.m_videoFormat, 2);
 }
 
 TEST_F(SaveAs, AviMoviesAskTheCompressionFliMoviesDoNot)

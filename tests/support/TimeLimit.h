@@ -1,14 +1,16 @@
-// Runs a piece of work that must end, with a time limit: a search that
-// never ends fails the test and ends the test program instead of hanging.
+// Runs a piece of work that must end, with a time limit: the work runs on
+// the calling thread (widgets too) while a watchdog waits; work that does
+// not end in time fails the test and ends the test program instead of
+// hanging it.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
-#include <memory>
+#include <mutex>
 #include <thread>
 
 namespace morvane::test {
@@ -16,16 +18,33 @@ namespace morvane::test {
 template <class F>
 auto WithinSeconds(int seconds, F work) -> decltype(work())
 {
-    using Result = decltype(work());
-    auto promise = std::make_shared<std::promise<Result>>();
-    std::future<Result> done = promise->get_future();
-    std::thread([promise, work]() mutable { promise->set_value(work()); }).detach();
-    if (done.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
-        ADD_FAILURE() << "the work did not end within " << seconds << " s";
-        std::fflush(nullptr);
-        std::_Exit(1);
-    }
-    return done.get();
+    std::mutex mutex;
+    std::condition_variable doneSignal;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!doneSignal.wait_for(lock, std::chrono::seconds(seconds), [&] { return done; })) {
+            std::fprintf(stderr, "Failure: the work did not end within %d s\n", seconds);
+            std::fflush(nullptr);
+            std::_Exit(1);
+        }
+    });
+    struct Finish {
+        std::mutex& mutex;
+        std::condition_variable& signal;
+        bool& done;
+        std::thread& watchdog;
+        ~Finish()
+        {
+            {
+                std::lock_guard lock(mutex);
+                done = true;
+            }
+            signal.notify_all();
+            watchdog.join();
+        }
+    } finish{mutex, doneSignal, done, watchdog};
+    return work();
 }
 
 }  // namespace morvane::test

@@ -1,0 +1,25 @@
+// The Free Format dialog: a width and a height of 1 to 65500 pixels.  A
+// value outside that range, or not a number, is refused with the standard
+// message and the dialog stays open.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Dialog.h"
+
+constexpr int IDD_FREE_FORMAT = 210;
+constexpr int IDC_FREE_WIDTH = 209;
+constexpr int IDC_FREE_HEIGHT = 212;
+constexpr int kLargestFreeSize = 65500;
+
+class CFreeFormatDlg : public CDialog {
+    Q_OBJECT
+public:
+    explicit CFreeFormatDlg(QWidget* parent = nullptr);
+
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+};

@@ -13,7 +13,9 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "engine/TextureFile.h"
 #include "panels/Commande.h"
+#include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditContext.h"
@@ -101,6 +103,20 @@ void CMainFrame::CreatePanels()
         if (CView* view = GetActiveView()) view->SetScrollSizes(size);
         FitChildFrame(ActiveChildFrame(), size, FitCorner);
     });
+
+    m_pLibraryPanel = new CLibraryDlg;
+    m_wndLibraryBar->AddPanel(m_pLibraryPanel);
+    connect(m_pLibraryPanel, &CLibraryDlg::textureCopied, this, &CMainFrame::OnLibraryTextureCopied);
+}
+
+void CMainFrame::OnLibraryTextureCopied()
+{
+    CQuillonDoc* doc = ActiveDocument();
+    if (!doc || doc->m_texture.layers.empty()) return;
+    const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
+    doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
+    if (CView* view = GetActiveView()) view->SetScrollSizes(doc->m_sizeImage);
+    FitChildFrame(ActiveChildFrame(), doc->m_sizeImage, FitLimited);
 }
 
 CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFrame*>(MDIGetActive()); }

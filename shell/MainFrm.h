@@ -79,6 +79,10 @@ protected:
 
 private:
     void CreatePanels();
+    // After a library texture replaced the active document's layers: the
+    // document's image size becomes layer 1's, the view scrolls over it and
+    // the frame fits it within the free room.
+    void OnLibraryTextureCopied();
     void BindFrameCommands();
     void FillRecentFiles(QMenu* menu);
     QMenu* AddMenu(const QString& title);

@@ -14,6 +14,7 @@
 #include "media/LayerPicture.h"
 #include "panels/Commande.h"
 #include "media/WebPager.h"
+#include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
 #include "platform/EditContext.h"
@@ -324,7 +325,14 @@ void CQuillonApp::OnImageFormat()
     }
 }
 
-void CQuillonApp::LoadDefaultLibrary() {}
+// The library the program ships, or the one the user put first on the
+// data-file search path; none found leaves the library empty.
+void CQuillonApp::LoadDefaultLibrary()
+{
+    CMainFrame* frame = MainFrame();
+    if (!frame || !frame->m_pLibraryPanel) return;
+    if (const auto found = morvane::FindDataFile("default.jxw")) frame->m_pLibraryPanel->LoadStartupLibrary(*found);
+}
 
 bool CQuillonApp::LoadInterfaceTexture(QString* error)
 {

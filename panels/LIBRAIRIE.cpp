@@ -1,0 +1,243 @@
+#include "panels/LIBRAIRIE.h"
+
+#include <QPainter>
+
+#include "engine/LibraryFile.h"
+#include "engine/Presets.h"
+#include "panels/Afflibrairie.h"
+#include "panels/Bitmapbu.h"
+#include "platform/Background.h"
+#include "platform/Dialogs.h"
+#include "platform/StringTable.h"
+
+using namespace morvane;
+
+namespace {
+
+constexpr int kAddTexture = 1011;
+constexpr int kLoadLibrary = 1012;
+constexpr int kDeleteTexture = 1013;
+constexpr int kSaveLibrary = 1014;
+
+constexpr ControlSpec kControls[] = {
+    {kAddTexture, ControlKind::PushButton, {323, 7, 33, 26}, kOwnerDraw, "Add Texture"},
+    {kDeleteTexture, ControlKind::PushButton, {357, 7, 33, 26}, kOwnerDraw, "Delete Texture"},
+    {kLoadLibrary, ControlKind::PushButton, {391, 7, 33, 26}, kOwnerDraw, "Load Library"},
+    {kSaveLibrary, ControlKind::PushButton, {425, 7, 33, 26}, kOwnerDraw, "Save Library"},
+};
+
+// The strip spans this many pixels from the panel's left edge.
+constexpr int kStripWidth = 485;
+
+// The first visible entry after entries were added with `current` the
+// newest: the selection stays in view, eight slots from the left.
+int FirstVisibleFor(int current) { return current < 8 ? 0 : current - 8; }
+
+FileDialogRequest LibraryDialog(bool save, int titleId, int filterId, const char* ext, unsigned flags)
+{
+    FileDialogRequest r;
+    r.save = save;
+    r.title = LoadString(titleId);
+    r.filter = LoadString(filterId);
+    r.defaultExt = QString::fromLatin1(ext);
+    r.initialDir = QStringLiteral("\\kvo");
+    r.flags = flags;
+    return r;
+}
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+void Tell(const QString& text) { AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }
+
+}  // namespace
+
+CLibraryDlg::CLibraryDlg(QWidget* parent) : CPanel({QString(), QSize(910, 40), kControls}, parent)
+{
+    setObjectName(QStringLiteral("libraryPanel"));
+    Create();
+}
+
+CLibraryDlg::~CLibraryDlg() = default;
+
+QWidget* CLibraryDlg::CreateControl(const ControlSpec& spec, QWidget* parent)
+{
+    return (spec.style & kOwnerDraw) ? new CTextureButton(parent) : nullptr;
+}
+
+bool CLibraryDlg::OnInitDialog()
+{
+    struct Button {
+        int id;
+        CTextureButton*& member;
+        int statusId;
+        int tipId;
+        void (CLibraryDlg::*handler)();
+    };
+    const Button buttons[] = {
+        {kAddTexture, addButton, 57695, 57674, &CLibraryDlg::OnAddTexture},
+        {kDeleteTexture, deleteButton, 57701, 57677, &CLibraryDlg::OnDeleteTexture},
+        {kLoadLibrary, loadButton, 57696, 57675, &CLibraryDlg::OnLoadLibrary},
+        {kSaveLibrary, saveButton, 57698, 57676, &CLibraryDlg::OnSaveLibrary},
+    };
+    for (const ControlSpec& spec : kControls) {
+        for (const Button& b : buttons) {
+            if (b.id != spec.id) continue;
+            b.member = GetDlgItem<CTextureButton>(b.id);
+            b.member->SetCaption(QString::fromUtf8(spec.text));
+            b.member->SetStatusText(LoadString(b.statusId));
+            b.member->setToolTip(LoadString(b.tipId));
+            connect(b.member, &QAbstractButton::clicked, this, b.handler);
+        }
+    }
+
+    strip = new CLibraryStripWnd(this, this);
+    strip->setGeometry(0, 0, kStripWidth, height());
+    return CPanel::OnInitDialog();
+}
+
+void CLibraryDlg::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, Background::For(this));
+}
+
+void CLibraryDlg::ShowEntries(int current, int firstVisible)
+{
+    strip->SetScrollRange(EntryCount());
+    strip->currentEntry = current;
+    strip->SetFirstVisible(firstVisible);
+    strip->Repaint();
+}
+
+// ---------------------------------------------------------------------------
+// Add Texture
+
+void CLibraryDlg::OnAddTexture()
+{
+    const QStringList chosen = Ui().FileDialog(
+        this, LibraryDialog(false, 57695, 57764, "zyv",
+                            OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST));
+    if (chosen.isEmpty()) return;
+
+    QStringList refused;
+    for (const QString& file : chosen) {
+        if (EntryCount() >= kMaxLibraryEntries) {
+            refused << QStringLiteral("The library is full: it holds at most %1 textures.").arg(kMaxLibraryEntries);
+            break;
+        }
+        const std::filesystem::path path = file.toStdString();
+        const std::optional<std::string> stored = StoredLibraryPath(path);
+        const std::string name = LibraryEntryName(path.string());
+        if (!stored || !FitsLibraryField(name)) {
+            refused << QStringLiteral("Unable to add \"%1\" to the library: a library file holds paths of at most %2 "
+                                      "characters.")
+                           .arg(file)
+                           .arg(kLibraryFieldSize - 1);
+            continue;
+        }
+        Parsed<Texture> texture = ReadLibraryTexture(path);
+        if (!texture.ok()) {
+            refused << Text(texture.error);
+            continue;
+        }
+        names.push_back(name);
+        paths.push_back(*stored);
+        textures.push_back(std::move(*texture.value));
+        strip->RenderThumbnails(textures.back());
+        strip->currentEntry = EntryCount() - 1;
+    }
+    ShowEntries(strip->currentEntry, FirstVisibleFor(strip->currentEntry));
+    if (!refused.isEmpty()) Tell(refused.join(QStringLiteral("\n\n")));
+}
+
+// ---------------------------------------------------------------------------
+// Delete Texture
+
+void CLibraryDlg::OnDeleteTexture()
+{
+    const int count = EntryCount();
+    if (count == 0) return;
+    const int i = std::clamp(strip->currentEntry, 0, count - 1);
+    names.erase(names.begin() + i);
+    paths.erase(paths.begin() + i);
+    textures.erase(textures.begin() + i);
+    strip->RemoveThumbnail(i);
+
+    int current = i;
+    if (i == count - 1) current = count >= 2 ? count - 2 : 0;
+    ShowEntries(current, current);
+}
+
+// ---------------------------------------------------------------------------
+// Load Library and the start-up library
+
+void CLibraryDlg::OnLoadLibrary()
+{
+    const QStringList chosen = Ui().FileDialog(
+        this, LibraryDialog(false, 57696, 57697, "jxw", OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST));
+    if (chosen.isEmpty() || chosen.front().isEmpty()) return;
+    ReadLibrary(chosen.front().toStdString(), EntrySearch::PathThenName, true);
+}
+
+void CLibraryDlg::LoadStartupLibrary(const std::filesystem::path& file)
+{
+    ReadLibrary(file, EntrySearch::PathOnly, false);
+}
+
+bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch search, bool reportUnreadable)
+{
+    Parsed<std::vector<LibraryEntry>> list = ReadLibraryFile(file);
+    if (!list.ok()) {
+        if (reportUnreadable || std::filesystem::exists(file)) Tell(Text(list.error));
+        return false;
+    }
+
+    // Every texture is read before the library changes.
+    std::vector<Texture> read;
+    QStringList failed;
+    read.reserve(list.value->size());
+    for (const LibraryEntry& entry : *list.value) {
+        const auto found = FindLibraryTexture(entry, search == EntrySearch::PathThenName);
+        Parsed<Texture> texture;
+        if (found) texture = ReadLibraryTexture(*found);
+        if (texture.ok()) {
+            read.push_back(std::move(*texture.value));
+            continue;
+        }
+        failed << (found ? Text(texture.error) : QStringLiteral("\"%1\" was not found.").arg(Text(entry.path)));
+        read.push_back(DefaultLibraryTexture(MaterialPresetTable()));
+    }
+
+    names.clear();
+    paths.clear();
+    for (const LibraryEntry& entry : *list.value) {
+        names.push_back(entry.name);
+        paths.push_back(entry.path);
+    }
+    textures = std::move(read);
+    strip->ClearThumbnails();
+    for (Texture& texture : textures) strip->RenderThumbnails(texture);
+    ShowEntries(0, 0);
+
+    if (!failed.isEmpty()) {
+        Tell(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the default "
+                            "texture:\n\n%2")
+                 .arg(Text(file.string()), failed.join(QStringLiteral("\n"))));
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Save Library
+
+void CLibraryDlg::OnSaveLibrary()
+{
+    const QStringList chosen = Ui().FileDialog(
+        this, LibraryDialog(true, 57698, 57697, "jxw", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST));
+    if (chosen.isEmpty() || chosen.front().isEmpty()) return;
+
+    std::vector<LibraryEntry> entries;
+    for (size_t i = 0; i < textures.size(); ++i) entries.push_back({names[i], paths[i]});
+    const std::string error = WriteLibraryFile(chosen.front().toStdString(), entries);
+    if (!error.empty()) Tell(Text(error));
+}

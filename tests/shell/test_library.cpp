@@ -1,0 +1,131 @@
+#include <QScrollBar>
+#include <QTest>
+
+#include "ShellFixture.h"
+#include "engine/LibraryFile.h"
+#include "engine/Noise.h"
+#include "engine/Paths.h"
+#include "panels/Afflibrairie.h"
+#include "panels/Bitmapbu.h"
+#include "panels/LIBRAIRIE.h"
+#include "platform/EditContext.h"
+#include "support/LibraryStrip.h"
+#include "support/SampleTextures.h"
+
+using namespace morvane;
+using namespace morvane::test;
+
+namespace {
+
+class TextureLibrary : public ShellTest {
+protected:
+    CLibraryDlg& Library() { return *Frame()->m_pLibraryPanel; }
+    CLibraryStripWnd& Strip() { return *Library().strip; }
+    void DoubleClickSlot(int k)
+    {
+        QTest::mouseDClick(Strip().viewport(), Qt::LeftButton, {}, QPoint(CLibraryStripWnd::kSlotWidth * k + 20, 20));
+        DrainEvents();
+    }
+    // Adds texture files through Add Texture.
+    void Add(const QStringList& files)
+    {
+        Ui().files.push_back(files);
+        QTest::mouseClick(Library().addButton, Qt::LeftButton);
+        DrainEvents();
+    }
+    QString Write(const QString& name, const Texture& t)
+    {
+        EXPECT_EQ(WriteTextureFile(Path(name).toStdString(), t), "");
+        return Path(name);
+    }
+};
+
+}  // namespace
+
+TEST_F(TextureLibrary, StartUpShowsTheShippedLibrary)
+{
+    Start();
+    const auto shipped = FindDataFile("default.jxw");
+    ASSERT_TRUE(shipped);
+    const auto entries = ReadLibraryFile(*shipped);
+    ASSERT_TRUE(entries.ok());
+    ASSERT_GE(entries.value->size(), 5u);
+
+    ASSERT_NE(Frame()->m_pLibraryPanel, nullptr);
+    ASSERT_EQ(Library().EntryCount(), static_cast<int>(entries.value->size()));
+    EXPECT_TRUE(Strip().isVisible());
+    EXPECT_TRUE(Ui().messages.empty());
+    for (size_t i = 0; i < entries.value->size(); ++i) {
+        const LibraryEntry& e = (*entries.value)[i];
+        EXPECT_EQ(Library().names[i], e.name);
+        const auto texture = ReadLibraryTexture(*FindLibraryTexture(e, false));
+        ASSERT_TRUE(texture.ok());
+        if (static_cast<int>(i) * CLibraryStripWnd::kSlotWidth < Strip().viewport()->width()) {
+            EXPECT_EQ(SlotPicture(Strip(), static_cast<int>(i)), DirectThumbnail(*texture.value)) << e.name;
+        }
+    }
+}
+
+TEST_F(TextureLibrary, DoubleClickCopiesTheEntryIntoTheDocument)
+{
+    Start();
+    UseTexture(ThreeLayers(200, 150));
+    ASSERT_GE(Library().EntryCount(), 3);
+    const Texture entry = Library().textures[2];
+    ASSERT_FALSE(Doc()->IsModified());
+
+    DoubleClickSlot(2);
+    EXPECT_EQ(Strip().currentEntry, 2);
+    EXPECT_EQ(Doc()->GetTitle(), QString::fromStdString(Library().names[2]));
+    EXPECT_TRUE(Doc()->IsModified());
+    ASSERT_EQ(Doc()->m_texture.LayerCount(), entry.LayerCount());
+    EXPECT_EQ(Edit().CurrentLayer(), 1);
+    const LayerRecord first = entry.layers[0].layer.rec;
+    EXPECT_EQ(Doc()->m_sizeImage, QSize(StoredImageWidth(first), StoredImageHeight(first)));
+    EXPECT_EQ(View()->ClientSize(), Doc()->m_sizeImage);
+
+    // The view shows the library texture.
+    Texture direct = entry;
+    PrepareForRender(direct);
+    const QSize size = Doc()->m_sizeImage;
+    EXPECT_TRUE(SurfaceEquals(View()->Surface(), RenderImage(direct, size.width(), size.height(), 0, 0, true),
+                              size.width(), size.height()));
+
+    // The library keeps its own texture.
+    Doc()->m_texture.layers[0].layer.rec.scaleX = 123.0f;
+    EXPECT_NE(+Library().textures[2].layers[0].layer.rec.scaleX, 123.0f);
+}
+
+TEST_F(TextureLibrary, CopiedAnimationStartsAtItsFirstKeyAndOddSizesStayDrawable)
+{
+    Start();
+    Texture animated = test::SampleTexture(2, 0, 3);
+    animated.layers[0].layer.rec.width = 0;  // no image size
+    animated.layers[0].layer.rec.height = 0;
+    Add({Write("anim.zyv", animated)});
+    const int entry = Library().EntryCount() - 1;
+    Strip().SetFirstVisible(entry);
+    Edit().SetCurrentKey(5);
+
+    DoubleClickSlot(0);
+    EXPECT_EQ(Doc()->GetTitle(), "\\anim.zyv");
+    EXPECT_EQ(Edit().CurrentKey(), 0);
+    ASSERT_EQ(Doc()->m_texture.layers[0].layer.keys.size(), 3u);
+    EXPECT_EQ(Doc()->m_sizeImage, QSize(1, 1));
+
+    // Right of the last entry nothing is copied.
+    Doc()->SetModifiedFlag(false);
+    DoubleClickSlot(3);
+    EXPECT_FALSE(Doc()->IsModified());
+}
+
+TEST_F(TextureLibrary, DoubleClickWithoutADocumentDoesNothing)
+{
+    Start();
+    Doc()->OnCloseDocument();
+    DrainEvents();
+    ASSERT_EQ(Frame()->ActiveDocument(), nullptr);
+    DoubleClickSlot(0);
+    EXPECT_EQ(Strip().currentEntry, 0);
+    EXPECT_EQ(Frame()->ActiveDocument(), nullptr);
+}

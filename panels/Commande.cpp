@@ -165,6 +165,9 @@ bool CCommandBar::OnInitDialog()
     connect(saveLayerButton, &QAbstractButton::clicked, this, &CCommandBar::OnSaveLayer);
 
     connect(&Edit(), &EditContext::layerShown, this, &CCommandBar::ShowLayer);
+    // A key loaded into the current layer: every control shows the layer
+    // again (the key stays as it is).
+    connect(&Edit(), &EditContext::layerFieldsChanged, this, [this] { ShowLayer(Edit().CurrentLayer()); });
     connect(&Edit(), &EditContext::thumbnailsChanged, this, &CCommandBar::RefreshThumbnails);
     connect(&Edit(), &EditContext::thumbnailChanged, this, [this](int index) {
         morvane::Texture* texture = Edit().Texture();

@@ -19,7 +19,9 @@
 //   thumbnailChanged(i) the thumbnail of layer index i renders again;
 //   gradientChanged()   the current layer's gradient changed (palette);
 //   imageSizeChanged(s) the active document's image size is now s (the
-//                       main frame fits the document's view and window).
+//                       main frame fits the document's view and window);
+//   layerFieldsChanged() the current layer's fields changed (a key loaded
+//                       into it): the panels show them, the key stays.
 // ShowLayer(n) is the one way to load the panels from a layer.
 #pragma once
 
@@ -100,6 +102,9 @@ public:
     // The active document's image size becomes `size` (its view and
     // window follow it).
     void ChangeImageSize(QSize size) { emit imageSizeChanged(size); }
+    // The current layer's fields changed outside the panels (a key went
+    // into the layer): the panels show them again; the current key stays.
+    void ShowLayerFields() { emit layerFieldsChanged(); }
 
 signals:
     void layerShown(int n);
@@ -107,6 +112,7 @@ signals:
     void thumbnailChanged(int layerIndex);
     void gradientChanged();
     void imageSizeChanged(QSize size);
+    void layerFieldsChanged();
 
 private:
     int m_currentLayer = 0;

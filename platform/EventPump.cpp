@@ -1,6 +1,8 @@
 #include "platform/EventPump.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QWindow>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -29,7 +31,7 @@ bool IsKeyboard(QEvent::Type t)
     }
 }
 
-bool IsHeldBack(QEvent::Type t)
+bool IsMouse(QEvent::Type t)
 {
     switch (t) {
     case QEvent::MouseButtonPress:
@@ -40,6 +42,16 @@ bool IsHeldBack(QEvent::Type t)
     case QEvent::NonClientAreaMouseButtonRelease:
     case QEvent::NonClientAreaMouseButtonDblClick:
     case QEvent::NonClientAreaMouseMove:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsHeldBack(QEvent::Type t)
+{
+    if (IsMouse(t)) return true;
+    switch (t) {
     case QEvent::Wheel:
     case QEvent::ContextMenu:
     case QEvent::TabletPress:
@@ -54,6 +66,31 @@ bool IsHeldBack(QEvent::Type t)
     default:
         return false;
     }
+}
+
+// The widget that input to `receiver` is for.  The window system hands
+// input to a top-level window first, which passes it on to the widget
+// under the mouse (or holding the mouse) or to the focus widget.
+QWidget* InputWidget(QObject* receiver, QEvent* event)
+{
+    for (QObject* o = receiver; o; o = o->parent()) {
+        if (auto* w = qobject_cast<QWidget*>(o)) return w;
+    }
+    auto* window = qobject_cast<QWindow*>(receiver);
+    if (!window) return nullptr;
+    QWidget* top = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->windowHandle() == window) top = w;
+    }
+    if (!top) return nullptr;
+    if (event->isSinglePointEvent()) {
+        if (QWidget* grabber = QWidget::mouseGrabber()) return grabber;
+        const auto* pointer = static_cast<QSinglePointEvent*>(event);
+        QWidget* under = top->childAt(pointer->position().toPoint());
+        return under ? under : top;
+    }
+    QWidget* focus = QApplication::focusWidget();
+    return focus && focus->window() == top ? focus : top;
 }
 
 }  // namespace
@@ -94,12 +131,47 @@ bool EventPump::Pump()
     return escape;
 }
 
-bool EventPump::Passes(QObject* receiver) const
+void EventPump::Hold(QObject* watched, QEvent* event)
+{
+    const QEvent::Type t = event->type();
+    Held held{QPointer<QObject>(watched), nullptr};
+    // Mouse and wheel events are kept as events of the widget they are for,
+    // made afresh: a window's pointer events are not delivered again
+    // faithfully, and a plain copy of one shares its point with the events
+    // that follow it.
+    if (IsMouse(t) || t == QEvent::Wheel) {
+        const auto* p = static_cast<const QSinglePointEvent*>(event);
+        QWidget* target = qobject_cast<QWidget*>(watched);
+        QPointF local = p->position();
+        if (!target && qobject_cast<QWindow*>(watched) && (target = InputWidget(watched, event)))
+            local = target->mapFromGlobal(p->globalPosition());
+        if (target) held.receiver = target;
+        if (t == QEvent::Wheel) {
+            const auto* w = static_cast<const QWheelEvent*>(event);
+            held.event = std::make_unique<QWheelEvent>(local, w->globalPosition(), w->pixelDelta(), w->angleDelta(),
+                                                       w->buttons(), w->modifiers(), w->phase(), w->inverted(),
+                                                       w->source(), w->pointingDevice());
+        } else {
+            const auto* m = static_cast<const QMouseEvent*>(event);
+            held.event = std::make_unique<QMouseEvent>(t, local, m->scenePosition(), m->globalPosition(), m->button(),
+                                                       m->buttons(), m->modifiers(), m->pointingDevice());
+        }
+    } else {
+        held.event.reset(event->clone());
+    }
+    // A run of moves to one receiver keeps only the last.
+    if ((t == QEvent::MouseMove || t == QEvent::NonClientAreaMouseMove) && !m_held.empty() &&
+        m_held.back().receiver == held.receiver && m_held.back().event->type() == t) {
+        m_held.back().event = std::move(held.event);
+    } else {
+        m_held.push_back(std::move(held));
+    }
+}
+
+bool EventPump::Passes(QObject* receiver, QEvent* event) const
 {
     if (!m_policy.passes) return false;
-    for (QObject* o = receiver; o; o = o->parent()) {
-        if (auto* w = qobject_cast<QWidget*>(o)) return m_policy.passes(w);
-    }
+    if (QWidget* w = InputWidget(receiver, event)) return m_policy.passes(w);
     return false;
 }
 
@@ -108,7 +180,7 @@ bool EventPump::eventFilter(QObject* watched, QEvent* event)
     if (m_finished) return false;
     const QEvent::Type t = event->type();
     const bool keyboard = IsKeyboard(t);
-    if ((keyboard || IsHeldBack(t)) && Passes(watched)) return false;
+    if ((keyboard || IsHeldBack(t)) && Passes(watched, event)) return false;
     if (keyboard && !m_policy.holdKeys) {
         if (t == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_escape = true;
         event->accept();
@@ -126,13 +198,7 @@ bool EventPump::eventFilter(QObject* watched, QEvent* event)
     }
     if (keyboard || IsHeldBack(t)) {
         if (keyboard && t == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_escape = true;
-        // A run of moves to one receiver keeps only the last.
-        if ((t == QEvent::MouseMove || t == QEvent::NonClientAreaMouseMove) && !m_held.empty() &&
-            m_held.back().receiver == watched && m_held.back().event->type() == t) {
-            m_held.back().event.reset(event->clone());
-        } else {
-            m_held.push_back({QPointer<QObject>(watched), std::unique_ptr<QEvent>(event->clone())});
-        }
+        Hold(watched, event);
         event->accept();
         return true;
     }

@@ -5,7 +5,9 @@
 //     holdKeys, held like other input);
 //   - mouse, wheel, context-menu and close events are held back and
 //     delivered, in order, when the pump ends, unless their receiver lies
-//     inside a widget the policy lets through;
+//     inside a widget the policy lets through (input to a top-level window
+//     counts as input to the widget under the mouse or with the focus;
+//     held pointer input goes to that widget afterwards);
 //   - files dropped on a window are collected and handed to the drop
 //     handler when the pump ends;
 //   - everything else (paint events, timers, posted events) passes.
@@ -60,7 +62,8 @@ private:
         std::unique_ptr<QEvent> event;
     };
 
-    bool Passes(QObject* receiver) const;
+    bool Passes(QObject* receiver, QEvent* event) const;
+    void Hold(QObject* watched, QEvent* event);
 
     PumpPolicy m_policy;
     bool m_finished = false;

@@ -15,6 +15,7 @@
 
 #include "engine/TextureFile.h"
 #include "panels/Commande.h"
+#include "panels/KeyFrame.h"
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
@@ -107,6 +108,8 @@ void CMainFrame::CreatePanels()
     m_pLibraryPanel = new CLibraryDlg;
     m_wndLibraryBar->AddPanel(m_pLibraryPanel);
     connect(m_pLibraryPanel, &CLibraryDlg::textureCopied, this, &CMainFrame::OnLibraryTextureCopied);
+    m_pKeyFramePanel = new CKeyFrameDlg;
+    m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
 }
 
 void CMainFrame::OnLibraryTextureCopied()

@@ -408,3 +408,18 @@ TEST_F(CommandPanel, ANewInterfaceTextureRepaintsThePanelsBackgrounds)
     EXPECT_EQ(slider->Surface().pixel(bare), Background::For(slider).pixel(bare));
     EXPECT_EQ(Panel()->seeButton->Face().pixel(1, 1), Background::For(Panel()->seeButton).pixel(1, 1));
 }
+
+TEST_F(CommandPanel, AKeyLoadedIntoTheLayerShowsInEveryControl)
+{
+    Start();
+    Show(AnimatedMarble());
+    Edit().SetCurrentKey(1);
+    Layer& layer = Doc()->m_texture.layers[0].layer;
+    layer.rec.turbulence = 0.25f;
+    layer.rec.frequency = 7.5f;
+    Edit().ShowLayerFields();
+    EXPECT_EQ(Slider(1)->value, 25);
+    EXPECT_EQ(Slider(16)->value, 75);
+    EXPECT_EQ(Edit().CurrentKey(), 1);
+    EXPECT_EQ(Panel()->animateCheck, 1);
+}

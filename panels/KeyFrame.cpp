@@ -1,0 +1,386 @@
+#include "panels/KeyFrame.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QPainter>
+#include <QPointer>
+
+#include <algorithm>
+
+#include "engine/Animation.h"
+#include "engine/FloatInt.h"
+#include "media/MovieSource.h"
+#include "panels/Bitmapbu.h"
+#include "panels/TimeRamp.h"
+#include "platform/Background.h"
+#include "platform/DialogUnits.h"
+#include "platform/Dialogs.h"
+#include "platform/DocView.h"
+#include "platform/EditContext.h"
+#include "platform/EventPump.h"
+#include "platform/SpinButton.h"
+#include "platform/StringTable.h"
+
+namespace {
+
+enum : int {
+    kCurrentTimeId = 594,
+    kCurrentKeyId = 595,
+    kAddKeyId = 1034,
+    kDelKeyId = 1035,
+    kDurationSpinId = 1036,
+    kTimeSpinId = 1037,
+    kDurationId = 1038,
+    kKeyCountId = 1039,
+    kPlayId = 1041,
+    kStopId = 1042,
+};
+
+// Template 304: 917 x 26 dialog units.  The ramp is made at initialisation.
+const ControlSpec kControls[] = {
+    {kDurationId, ControlKind::Edit, {280, 0, 34, 12}},
+    {kDurationSpinId, ControlKind::UpDown, {301, 0, 11, 12}, kAutoBuddy},
+    {kCurrentTimeId, ControlKind::Edit, {280, 12, 34, 12}},
+    {kTimeSpinId, ControlKind::UpDown, {301, 13, 11, 11}, kAutoBuddy},
+    {kKeyCountId, ControlKind::Edit, {314, 0, 28, 12}, kReadOnly},
+    {kCurrentKeyId, ControlKind::Edit, {314, 12, 28, 12}, kReadOnly},
+    {kAddKeyId, ControlKind::PushButton, {342, 0, 22, 25}, kOwnerDraw},
+    {kDelKeyId, ControlKind::PushButton, {364, 0, 22, 25}, kOwnerDraw},
+    {kPlayId, ControlKind::PushButton, {386, 0, 22, 25}, kOwnerDraw},
+    {kStopId, ControlKind::PushButton, {408, 0, 22, 25}, kOwnerDraw},
+    {IDOK, ControlKind::DefPushButton, {270, 19, 6, 7}, kHidden},
+    {IDCANCEL, ControlKind::PushButton, {270, 16, 6, 7}, kHidden},
+};
+const DialogTemplate kTemplate{QString(), QSize(917, 26), kControls};
+const QRect kRampDlu(0, 0, 278, 25);
+// The ramp's window has a sunken client edge (2 pixels) inside a border
+// (1 pixel); the ramp control itself is the client area.
+constexpr int kRampFrame = 3;
+
+// The layer `index` of the document, while both exist.
+morvane::Layer* LayerOf(CDocument* doc, int index)
+{
+    auto* textured = dynamic_cast<TextureDocument*>(doc);
+    if (!textured || index < 0 || index >= textured->EditedTexture().LayerCount()) return nullptr;
+    return &textured->EditedTexture().layers[static_cast<size_t>(index)].layer;
+}
+
+}  // namespace
+
+CKeyFrameDlg::CKeyFrameDlg(QWidget* parent) : CPanel(kTemplate, parent)
+{
+    setObjectName(QStringLiteral("keyFramePanel"));
+    resize(MapDialogSize(kTemplate.size));
+    Create();
+    // Another layer shown: its animation, key 0 and time 0.
+    connect(&Edit(), &EditContext::layerShown, this, [this](int) {
+        const morvane::Layer* layer = Edit().CurrentLayerRecord();
+        if (layer && layer->rec.animated != 0)
+            SetAnimation(morvane::KeyCount(*layer), layer->rec.duration);
+        else
+            SetAnimation(0, 0.0f);
+        m_movieLayer = layer && morvane::LayerMovieKind(*layer) != morvane::MovieKind::None;
+        if (!m_playing) LockDuration(m_movieLayer);
+    });
+}
+
+QWidget* CKeyFrameDlg::CreateControl(const ControlSpec& spec, QWidget* parent)
+{
+    if (spec.style & kOwnerDraw) return new CTextureButton(parent);
+    return nullptr;
+}
+
+bool CKeyFrameDlg::OnInitDialog()
+{
+    addKey = GetDlgItem<CTextureButton>(kAddKeyId);
+    delKey = GetDlgItem<CTextureButton>(kDelKeyId);
+    play = GetDlgItem<CTextureButton>(kPlayId);
+    stop = GetDlgItem<CTextureButton>(kStopId);
+    const struct {
+        CTextureButton* button;
+        const char* caption;
+        int tip;
+    } buttons[] = {{addKey, "Add\nKey", 57739}, {delKey, "Del\nKey", 57740}, {play, "      Play", 57741}, {stop, "      Stop", 57742}};
+    for (const auto& b : buttons) {
+        b.button->SetCaption(QString::fromLatin1(b.caption));
+        b.button->SetStatusText(LoadString(b.tip));
+        b.button->setToolTip(LoadString(b.tip));
+    }
+
+    ramp = new CTimeRamp(this, this);
+    ramp->setGeometry(MapDialogRect(kRampDlu).adjusted(kRampFrame, kRampFrame, -kRampFrame, -kRampFrame));
+    ramp->show();
+
+    durationEdit = GetDlgItem<QLineEdit>(kDurationId);
+    timeEdit = GetDlgItem<QLineEdit>(kCurrentTimeId);
+    durationSpin = GetDlgItem<CSpinButtonCtrl>(kDurationSpinId);
+    timeSpin = GetDlgItem<CSpinButtonCtrl>(kTimeSpinId);
+    // A right-aligned up-down sits at its buddy's right edge and narrows it.
+    for (CSpinButtonCtrl* spin : {durationSpin, timeSpin}) {
+        spin->SetRange(0, 1000);
+        QLineEdit* buddy = spin->GetBuddy();
+        const QRect b = buddy->geometry();
+        spin->setGeometry(b.right() + 1 - spin->width(), spin->y(), spin->width(), spin->height());
+        buddy->resize(b.width() - spin->width(), b.height());
+    }
+    durationEdit->setToolTip(LoadString(57735));
+    timeEdit->setToolTip(LoadString(57736));
+    GetDlgItem(kKeyCountId)->setToolTip(LoadString(57737));
+    GetDlgItem(kCurrentKeyId)->setToolTip(LoadString(57738));
+    durationEdit->installEventFilter(this);
+    timeEdit->installEventFilter(this);
+
+    connect(addKey, &QAbstractButton::clicked, this, &CKeyFrameDlg::OnAddKey);
+    connect(delKey, &QAbstractButton::clicked, this, &CKeyFrameDlg::OnDelKey);
+    connect(play, &QAbstractButton::clicked, this, &CKeyFrameDlg::OnPlay);
+    connect(stop, &QAbstractButton::clicked, this, &CKeyFrameDlg::OnStop);
+    connect(durationSpin, &CSpinButtonCtrl::deltaPos, this, &CKeyFrameDlg::OnDeltaPosDuration);
+    connect(timeSpin, &CSpinButtonCtrl::deltaPos, this, &CKeyFrameDlg::OnDeltaPosTime);
+    return CPanel::OnInitDialog();
+}
+
+void CKeyFrameDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Text(pDX, kDurationId, duration);
+    DDV_MinMaxFloat(pDX, duration, 0.0f, 1000.0f);
+    DDX_Text(pDX, kKeyCountId, keyCount);
+    DDX_Text(pDX, kCurrentKeyId, currentKey);
+    DDX_Text(pDX, kCurrentTimeId, currentTime);
+    DDV_MinMaxFloat(pDX, currentTime, 0.0f, 1000.0f);
+}
+
+bool CKeyFrameDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // The edits' values are taken when the focus leaves them for another
+    // control; not when another window (a message box about that very
+    // value) takes it.
+    if (event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            if (watched == durationEdit) OnKillFocusDuration();
+            if (watched == timeEdit) OnKillFocusTime();
+        }
+    }
+    return CPanel::eventFilter(watched, event);
+}
+
+void CKeyFrameDlg::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.drawImage(0, 0, Background::For(this));
+    // The ramp's border and sunken edge.
+    const QRect r = ramp ? ramp->geometry().adjusted(-kRampFrame, -kRampFrame, kRampFrame - 1, kRampFrame - 1) : QRect();
+    if (r.isEmpty()) return;
+    auto frame = [&p](const QRect& f, QColor topLeft, QColor bottomRight) {
+        p.setPen(topLeft);
+        p.drawLine(f.topLeft(), f.topRight());
+        p.drawLine(f.topLeft(), f.bottomLeft());
+        p.setPen(bottomRight);
+        p.drawLine(f.bottomLeft(), f.bottomRight());
+        p.drawLine(f.topRight(), f.bottomRight());
+    };
+    frame(r, Qt::black, Qt::black);
+    frame(r.adjusted(1, 1, -1, -1), QColor(128, 128, 128), Qt::white);
+    frame(r.adjusted(2, 2, -2, -2), QColor(64, 64, 64), QColor(192, 192, 192));
+}
+
+// ---------------------------------------------------------------------------
+// Values shown
+
+void CKeyFrameDlg::SetCurrentKey(int k)
+{
+    currentKey = k;
+    Edit().SetCurrentKey(k);
+}
+
+void CKeyFrameDlg::MoveRamp(float seconds)
+{
+    ramp->currentTime = seconds;
+    ramp->Invalidate();
+    ramp->UpdateWindow();
+}
+
+void CKeyFrameDlg::SetAnimation(int count, float seconds)
+{
+    keyCount = count;
+    duration = seconds;
+    SetCurrentKey(0);
+    currentTime = 0.0f;
+    UpdateData(false);
+    ramp->length = seconds;
+    MoveRamp(0.0f);
+}
+
+void CKeyFrameDlg::ShowKey(int k, float seconds)
+{
+    SetCurrentKey(k);
+    ShowTime(seconds);
+}
+
+void CKeyFrameDlg::ShowTime(float seconds)
+{
+    currentTime = seconds;
+    UpdateData(false);
+}
+
+void CKeyFrameDlg::LoadKeyIntoLayer(morvane::Layer& layer, int k)
+{
+    if (!morvane::LoadKeyIntoLayer(layer, k)) return;
+    Edit().ShowLayerFields();
+    Edit().GradientChanged();
+    Edit().RenderView();
+}
+
+void CKeyFrameDlg::LockDuration(bool locked)
+{
+    durationEdit->setReadOnly(locked);
+    durationSpin->setEnabled(!locked);
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+void CKeyFrameDlg::OnAddKey()
+{
+    if (m_playing || !Edit().Document() || !UpdateData(true)) return;
+    morvane::Layer* layer = Edit().CurrentLayerRecord();
+    if (layer && layer->rec.animated != 0) {
+        const int added = morvane::InsertKey(*layer, currentKey);
+        if (added >= 0) {
+            keyCount = morvane::KeyCount(*layer);
+            SetCurrentKey(added);
+            UpdateData(false);
+            // The ramp keeps its highlighted key.
+            ramp->Invalidate();
+            ramp->UpdateWindow();
+        }
+    }
+    Edit().SetModified();
+}
+
+void CKeyFrameDlg::OnDelKey()
+{
+    if (m_playing || !Edit().Document() || !UpdateData(true)) return;
+    morvane::Layer* layer = Edit().CurrentLayerRecord();
+    if (!layer || layer->rec.animated == 0 || keyCount <= 2) return;
+    const int current = morvane::DeleteKey(*layer, currentKey);
+    if (current < 0) return;
+    keyCount = morvane::KeyCount(*layer);
+    SetCurrentKey(current);
+    const float seconds = layer->keys[static_cast<size_t>(current)].rec.time * duration;
+    currentTime = seconds;
+    UpdateData(false);
+    ramp->currentKey = current;
+    MoveRamp(seconds);
+    LoadKeyIntoLayer(*layer, current);
+    Edit().SetModified();
+}
+
+// ---------------------------------------------------------------------------
+// Duration and time
+
+void CKeyFrameDlg::OnKillFocusDuration()
+{
+    if (m_playing || !Edit().Document() || !UpdateData(true)) return;
+    if (morvane::Layer* layer = Edit().CurrentLayerRecord()) layer->rec.duration = duration;
+    ramp->length = duration;
+    currentTime = 0.0f;
+    MoveRamp(0.0f);
+    durationSpin->SetPos(morvane::SatTrunc(duration));
+    Edit().SetModified();
+    UpdateData(false);
+}
+
+void CKeyFrameDlg::OnKillFocusTime()
+{
+    if (!Edit().Document() || !UpdateData(true)) return;
+    currentTime = std::min(currentTime, duration);
+    MoveRamp(currentTime);
+    timeSpin->SetPos(morvane::SatTrunc(currentTime));
+    UpdateData(false);
+    Edit().SetModified();
+}
+
+void CKeyFrameDlg::OnDeltaPosDuration(int pos, int)
+{
+    if (m_playing) return;
+    UpdateData(true);
+    duration = static_cast<float>(pos);
+    UpdateData(false);
+}
+
+void CKeyFrameDlg::OnDeltaPosTime(int pos, int)
+{
+    UpdateData(true);
+    currentTime = static_cast<float>(pos);
+    UpdateData(false);
+}
+
+// ---------------------------------------------------------------------------
+// Playing
+
+void CKeyFrameDlg::OnStop() { m_stopRequested = true; }
+
+void CKeyFrameDlg::OnPlay()
+{
+    if (m_playing) return;
+    QPointer<CView> view = Edit().View();
+    if (!view || !UpdateData(true)) return;
+    QPointer<CDocument> doc = Edit().Document();
+    const int index = Edit().CurrentLayerIndex();
+    morvane::Layer* layer = LayerOf(doc, index);
+    if (!layer || layer->rec.animated == 0) return;
+    const float seconds = duration;
+    const int frames = morvane::FrameCount(morvane::FrameRun::Play, seconds);
+    if (frames <= 0) return;
+
+    m_playing = true;
+    m_stopRequested = false;
+    LockDuration(true);
+    const morvane::Layer saved = *layer;
+
+    // Between frames: input to this panel and to message boxes passes,
+    // the rest waits until the end; paint events and timers run.
+    PumpPolicy policy;
+    policy.holdKeys = true;
+    policy.passes = [this](QWidget* w) {
+        if (w == this || isAncestorOf(w)) return true;
+        QWidget* modal = QApplication::activeModalWidget();
+        return modal && (w == modal || modal->isAncestorOf(w));
+    };
+    EventPump pump(policy);
+
+    const int last = frames - 1;
+    for (int i = 0; i < frames; ++i) {
+        pump.Pump();
+        layer = LayerOf(doc, index);
+        if (m_stopRequested || !layer || !view) break;
+        const float t = morvane::FrameTime(i, seconds);
+        morvane::InterpolateLayerAt(*layer, t, {.lastFrame = i == last});
+        // The last frame shows the movie frame before it again.
+        morvane::ShowMovieFrame(*layer, i == last ? std::max(0, last - 1) : i);
+        view->Invalidate();
+        view->UpdateWindow();
+        MoveRamp(t * seconds);
+        ShowTime(t * seconds);
+        emit frameShown(i);
+    }
+    morvane::CloseMovieSources();
+
+    // The layer as it was, but with the keys as they are now (a key moved
+    // on the ramp while playing stays moved).
+    if ((layer = LayerOf(doc, index))) {
+        std::vector<morvane::Keyframe> keys = std::move(layer->keys);
+        const int32_t count = layer->rec.keyCount;
+        *layer = saved;
+        layer->keys = std::move(keys);
+        layer->rec.keyCount = count;
+    }
+    m_playing = false;
+    LockDuration(m_movieLayer);
+    if (view && doc) {
+        view->Invalidate();
+        view->UpdateWindow();
+    }
+    pump.Finish();
+}

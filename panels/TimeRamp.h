@@ -1,0 +1,63 @@
+// CTimeRamp: the timeline at the left of the key-frame panel.  One mark per
+// key of the current layer at its time, and a cursor at the current time.
+//
+// Geometry, in client pixels of a W x H ramp, with W' = W - 20:
+//   groove   left 10, top 11, right W - 10, bottom H - 16
+//   cursor   left edge trunc(W' x currentTime / length) + 2, top H - 17
+//   mark k   left edge trunc(W' x time(k)) + 5, top 0, 11 x 11
+// A press below y = 12 on the cursor scrubs: the cursor follows the mouse
+// and the layer is interpolated at its time; the view renders when the
+// button comes up.  A press at y <= 12 on a mark makes that key current
+// and loads it into the layer; dragging it moves the key in time, never
+// past its neighbours (the first and the last key stay where they are).
+// Cursor and marks are combined with the picture by XOR, so two marks at
+// one time cancel out.
+#pragma once
+
+#include <QImage>
+
+#include "platform/Wnd.h"
+
+class CKeyFrameDlg;
+
+class CTimeRamp : public CWnd {
+    Q_OBJECT
+public:
+    explicit CTimeRamp(CKeyFrameDlg* panel, QWidget* parent = nullptr);
+
+    float length = 4.0f;       // seconds the ramp spans
+    float currentTime = 0.0f;  // seconds, where the cursor is
+    int currentKey = 0;        // the highlighted key, -1 for none
+    int dragMode = 0;          // 0 the cursor is dragged, 1 a key
+
+    // The left edges of the cursor and of a key's mark for the client
+    // width now.
+    int CursorLeft() const;
+    int MarkLeft(float keyTime) const;
+
+protected:
+    void OnPaint(CDC* dc) override;
+    void OnLButtonDown(QPoint point) override;
+    void OnMouseMove(QPoint point) override;
+    void OnLButtonUp(QPoint point) override;
+
+private:
+    // W - 20, the pixels the time runs over.
+    int Track() const { return width() - 20; }
+    // Whether the ramp can map x to a time at all.
+    bool Usable() const;
+    bool LengthUsable() const;
+    int ClampX(int x) const;
+    // Moves the cursor to x and interpolates the current layer there.
+    void Scrub(int x);
+    // Moves key `k` to the time of x when that keeps it strictly between
+    // its neighbours; true when it moved.
+    bool MoveKey(int k, int x);
+    // Draws the ramp again now.
+    void Repaint();
+
+    CKeyFrameDlg* m_panel;
+    QImage m_cursorBitmap;      // 16 x 16
+    QImage m_keyBitmap;         // 11 x 11
+    QImage m_currentKeyBitmap;  // 11 x 11
+};

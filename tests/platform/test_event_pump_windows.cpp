@@ -1,0 +1,61 @@
+// The event pump with input as the window system delivers it: to the
+// top-level window first, which hands it on to the widget under the mouse.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTest>
+
+#include "platform/EventPump.h"
+#include "support/QtTestApp.h"
+
+using morvane::test::DrainEvents;
+using morvane::test::EnsureQtApp;
+
+namespace {
+
+void ClickThroughWindow(QWidget* w)
+{
+    QWidget* top = w->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, w->mapTo(top, w->rect().center()));
+}
+
+}  // namespace
+
+TEST(EventPump, WindowInputReachesTheWidgetsThePolicyLetsThroughAndTheRestLater)
+{
+    EnsureQtApp();
+    QWidget window;
+    window.resize(300, 100);
+    auto* stop = new QPushButton("Stop", &window);
+    stop->setGeometry(0, 0, 50, 30);
+    auto* first = new QPushButton("First", &window);
+    first->setGeometry(100, 0, 50, 30);
+    auto* second = new QPushButton("Second", &window);
+    second->setGeometry(200, 0, 50, 30);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    int stops = 0, firsts = 0, seconds = 0;
+    QObject::connect(stop, &QPushButton::clicked, [&] { ++stops; });
+    QObject::connect(first, &QPushButton::clicked, [&] { ++firsts; });
+    QObject::connect(second, &QPushButton::clicked, [&] { ++seconds; });
+    {
+        PumpPolicy policy;
+        policy.passes = [&](QWidget* w) { return w == stop; };
+        EventPump pump(policy);
+        {
+            // A second pump inside (a render while playing) holds everything.
+            EventPump inner;
+            ClickThroughWindow(first);
+            ClickThroughWindow(stop);
+            ClickThroughWindow(second);
+            inner.Pump();
+        }
+        pump.Pump();
+        EXPECT_EQ(stops, 1);
+        EXPECT_EQ(firsts + seconds, 0);
+    }
+    DrainEvents();
+    // Each held click reaches its own button.
+    EXPECT_EQ(firsts, 1);
+    EXPECT_EQ(seconds, 1);
+}

@@ -1,0 +1,316 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <cstring>
+
+#include "ShellFixture.h"
+#include "engine/Animation.h"
+#include "panels/Bitmapbu.h"
+#include "panels/KeyFrame.h"
+#include "panels/TimeRamp.h"
+#include "platform/EditContext.h"
+
+using namespace morvane;
+using namespace morvane::test;
+
+namespace {
+
+// Three layers whose first one is animated with keys at `times`: key k
+// has its own turbulence, scale, detail and gradient colours.
+Texture AnimatedTexture(int w, int h, const std::vector<float>& times, float duration = 4.0f)
+{
+    Texture t = ThreeLayers(w, h);
+    Layer& layer = t.layers[0].layer;
+    layer.rec.animated = 1;
+    layer.rec.duration = duration;
+    for (size_t k = 0; k < times.size(); ++k) {
+        Keyframe key = MakeKey(layer);
+        key.rec.time = times[k];
+        key.rec.turbulence = 0.2f + 0.6f * static_cast<float>(k);
+        key.rec.scaleX = 1.0f + static_cast<float>(k);
+        key.rec.detail = static_cast<int16_t>(3 + 3 * k);
+        for (GradientEntry& g : key.gradient.entries) g.startR = g.endG = 0.3f * static_cast<float>(k);
+        layer.keys.push_back(key);
+    }
+    layer.rec.keyCount = static_cast<int32_t>(times.size());
+    return t;
+}
+
+bool SameLayer(const Layer& a, const Layer& b)
+{
+    if (std::memcmp(&a.rec, &b.rec, sizeof a.rec) != 0 || a.pixels != b.pixels || a.keys.size() != b.keys.size())
+        return false;
+    if (a.gradient.has_value() != b.gradient.has_value() ||
+        (a.gradient && std::memcmp(a.gradient->entries.data(), b.gradient->entries.data(), sizeof a.gradient->entries)))
+        return false;
+    for (size_t k = 0; k < a.keys.size(); ++k) {
+        if (std::memcmp(&a.keys[k].rec, &b.keys[k].rec, sizeof a.keys[k].rec) != 0) return false;
+    }
+    return true;
+}
+
+// What the view shows of `texture` with the panels' display mode and layer.
+std::vector<uint8_t> DirectRender(Texture texture, int w, int h)
+{
+    PrepareForRender(texture);
+    return RenderImage(texture, w, h, Edit().DisplayMode(), Edit().CurrentLayer() - 1, true);
+}
+
+}  // namespace
+
+class KeyFrames : public ShellTest {
+protected:
+    void Use(Texture texture)
+    {
+        UseTexture(std::move(texture));
+        Frame()->ShowTextureInPanels();
+        DrainEvents();
+    }
+    CKeyFrameDlg* Panel() const { return Frame()->m_pKeyFramePanel; }
+    CTimeRamp* Ramp() const { return Panel()->ramp; }
+    Layer& Current() const { return Doc()->m_texture.layers[0].layer; }
+    QString Shown(int id) const { return Panel()->GetDlgItem<QLineEdit>(id)->text(); }
+    void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    // A click as the window system delivers it: to the top-level window
+    // first, at the widget's centre.
+    void ClickThroughWindow(QWidget* w)
+    {
+        QWidget* top = w->window();
+        QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, w->mapTo(top, w->rect().center()));
+    }
+    // The ramp at the width the examples use: W = 300, so W' = 280.
+    void NarrowRamp() { Ramp()->resize(300, Ramp()->height()); }
+};
+
+TEST_F(KeyFrames, ShowingAnAnimatedLayerLoadsItsKeysAndDuration)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}, 2.5f));
+    EXPECT_EQ(Shown(1039), "3");
+    EXPECT_EQ(Shown(1038), "2.5");
+    EXPECT_EQ(Shown(595), "0");
+    EXPECT_EQ(Shown(594), "0");
+    EXPECT_EQ(Ramp()->length, 2.5f);
+    EXPECT_EQ(Edit().CurrentKey(), 0);
+
+    // Showing a layer again starts at its first key.
+    Panel()->ShowKey(2, 2.5f);
+    EXPECT_EQ(Edit().CurrentKey(), 2);
+    Edit().ShowLayer(1);
+    EXPECT_EQ(Shown(595), "0");
+    EXPECT_EQ(Edit().CurrentKey(), 0);
+
+    // A layer without animation: nothing to play.
+    Use(ThreeLayers(32, 24));
+    EXPECT_EQ(Shown(1039), "0");
+    EXPECT_EQ(Ramp()->length, 0.0f);
+    EXPECT_EQ(Edit().CurrentKey(), -1);
+}
+
+TEST_F(KeyFrames, AddKeyCopiesTheCurrentKeyAndDelKeyLoadsTheOneBefore)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 1.0f}));
+
+    // Add Key on key 0: times 0, 0, 1 and the copy is current; the ramp
+    // keeps key 0 highlighted.
+    Click(Panel()->addKey);
+    ASSERT_EQ(Current().keys.size(), 3u);
+    EXPECT_EQ(+Current().rec.keyCount, 3);
+    EXPECT_EQ(+Current().keys[1].rec.time, 0.0f);
+    EXPECT_EQ(+Current().keys[1].rec.turbulence, +Current().keys[0].rec.turbulence);
+    EXPECT_EQ(Shown(1039), "3");
+    EXPECT_EQ(Shown(595), "1");
+    EXPECT_EQ(Edit().CurrentKey(), 1);
+    EXPECT_EQ(Ramp()->currentKey, 0);
+    EXPECT_TRUE(Doc()->IsModified());
+
+    // Del Key on the last of three keys: key 1 becomes current and goes
+    // into the layer.
+    Current().keys[1].rec.time = 0.5f;
+    Current().keys[1].rec.turbulence = 0.45f;
+    Panel()->currentKey = 2;
+    Panel()->UpdateData(false);
+    Click(Panel()->delKey);
+    ASSERT_EQ(Current().keys.size(), 2u);
+    EXPECT_EQ(Shown(1039), "2");
+    EXPECT_EQ(Shown(595), "1");
+    EXPECT_EQ(Shown(594), "2");  // 0.5 of 4 seconds
+    EXPECT_EQ(Ramp()->currentKey, 1);
+    EXPECT_EQ(+Current().rec.turbulence, 0.45f);
+
+    // Two keys stay.
+    Click(Panel()->delKey);
+    EXPECT_EQ(Current().keys.size(), 2u);
+}
+
+TEST_F(KeyFrames, LeavingTheDurationEditWritesTheLayer)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 1.0f}));
+    Frame()->activateWindow();
+    QApplication::setActiveWindow(Frame());
+    QLineEdit* edit = Panel()->durationEdit;
+    edit->setFocus(Qt::MouseFocusReason);
+    edit->selectAll();
+    QTest::keyClicks(edit, "2.5");
+    EXPECT_EQ(+Current().rec.duration, 4.0f);  // not while typing
+    Panel()->timeEdit->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(+Current().rec.duration, 2.5f);
+    EXPECT_EQ(Ramp()->length, 2.5f);
+    EXPECT_TRUE(Doc()->IsModified());
+
+    // A value out of range: the message, and the layer keeps its value.
+    edit->setFocus(Qt::MouseFocusReason);
+    edit->selectAll();
+    QTest::keyClicks(edit, "2000");
+    Panel()->timeEdit->setFocus(Qt::TabFocusReason);
+    ASSERT_FALSE(Ui().messages.empty());
+    EXPECT_EQ(Ui().messages.back().text, "Please enter a number between 0 and 1000.");
+    EXPECT_EQ(+Current().rec.duration, 2.5f);
+}
+
+TEST_F(KeyFrames, ScrubbingTheRampInterpolatesTheLayerAndRendersOnRelease)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 1.0f}));
+    NarrowRamp();
+    Ramp()->currentTime = 1.9f;  // g = trunc(280 x 1.9 / 4) = 133
+    Layer expected = Current();
+    InterpolateLayerAt(expected, 0.5f, {.reliefDetail = true});
+
+    // Outside the cursor's span: nothing.
+    QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(133, 25));
+    QTest::mouseRelease(Ramp(), Qt::LeftButton, {}, QPoint(133, 25));
+    EXPECT_EQ(Ramp()->currentTime, 1.9f);
+
+    const int renders = View()->RenderCount();
+    QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(150, 25));
+    EXPECT_EQ(Ramp()->currentTime, 2.0f);
+    EXPECT_EQ(Shown(594), "2");
+    EXPECT_TRUE(SameLayer(Current(), expected));
+    EXPECT_EQ(View()->RenderCount(), renders);  // not before the release
+    QTest::mouseRelease(Ramp(), Qt::LeftButton, {}, QPoint(150, 25));
+    EXPECT_GT(View()->RenderCount(), renders);
+    EXPECT_TRUE(SurfaceEquals(View()->Surface(), DirectRender(Doc()->m_texture, 32, 24), 32, 24));
+}
+
+TEST_F(KeyFrames, AKeyIsChosenOnTheRampAndNeverDraggedPastItsNeighbours)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}));
+    NarrowRamp();
+    EXPECT_EQ(Ramp()->MarkLeft(0.5f), 145);
+
+    // A press on key 1's mark makes it current and loads it.
+    QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(150, 5));
+    EXPECT_EQ(Ramp()->currentKey, 1);
+    EXPECT_EQ(Shown(595), "1");
+    EXPECT_EQ(Edit().CurrentKey(), 1);
+    EXPECT_EQ(+Current().rec.turbulence, +Current().keys[1].rec.turbulence);
+    EXPECT_EQ(+Current().keys[1].rec.time, 0.5f);
+
+    // Dragged onto key 2's time: refused.  Dragged between: it moves.
+    QTest::mouseMove(Ramp(), QPoint(290, 5));
+    EXPECT_EQ(+Current().keys[1].rec.time, 0.5f);
+    QTest::mouseMove(Ramp(), QPoint(220, 5));
+    EXPECT_EQ(+Current().keys[1].rec.time, 0.75f);
+    EXPECT_EQ(Shown(594), "3");
+    QTest::mouseRelease(Ramp(), Qt::LeftButton, {}, QPoint(220, 5));
+    EXPECT_TRUE(Doc()->IsModified());
+
+    // The last key can be chosen but not moved; a press between marks
+    // only drops the highlight.
+    QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(290, 5));
+    QTest::mouseMove(Ramp(), QPoint(250, 5));
+    QTest::mouseRelease(Ramp(), Qt::LeftButton, {}, QPoint(250, 5));
+    EXPECT_EQ(Ramp()->currentKey, 2);
+    EXPECT_EQ(+Current().keys[2].rec.time, 1.0f);
+    QTest::mouseClick(Ramp(), Qt::LeftButton, {}, QPoint(100, 5));
+    EXPECT_EQ(Ramp()->currentKey, -1);
+    EXPECT_EQ(Shown(595), "2");
+}
+
+TEST_F(KeyFrames, PlayRendersEveryFrameAndEndsOnTheLastKey)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 1.0f}));
+    const Layer before = Current();
+    const Texture texture = Doc()->m_texture;
+
+    int frames = 0;
+    QImage lastFrame;
+    QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int i) {
+        ++frames;
+        if (i == 100) lastFrame = View()->Surface().copy();
+    });
+    const int renders = View()->RenderCount();
+    Click(Panel()->play);
+
+    EXPECT_EQ(frames, 101);
+    EXPECT_EQ(View()->RenderCount(), renders + 102);  // the frames and the layer shown again
+    Texture last = texture;
+    InterpolateLayerAt(last.layers[0].layer, 1.0f, {.lastFrame = true});
+    EXPECT_TRUE(SurfaceEquals(lastFrame, DirectRender(last, 32, 24), 32, 24));
+    EXPECT_EQ(Shown(594), "4");
+
+    // Afterwards: the layer as before, shown again, the document unchanged.
+    EXPECT_TRUE(SameLayer(Current(), before));
+    EXPECT_TRUE(SurfaceEquals(View()->Surface(), DirectRender(texture, 32, 24), 32, 24));
+    EXPECT_FALSE(Doc()->IsModified());
+    EXPECT_FALSE(Panel()->IsPlaying());
+}
+
+TEST_F(KeyFrames, StopEndsPlayWithinAFrameAndOtherInputWaits)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}));
+    const Layer before = Current();
+    auto* seeOther = new QPushButton(Frame()->m_pCommandPanel);
+    seeOther->setGeometry(0, 0, 20, 20);
+    seeOther->show();
+    int otherClicks = 0;
+    QObject::connect(seeOther, &QPushButton::clicked, [&] { ++otherClicks; });
+
+    int frames = 0, clicksWhilePlaying = -1;
+    QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int i) {
+        ++frames;
+        if (i == 1) {
+            ClickThroughWindow(seeOther);
+            Click(Panel()->addKey);  // refused while playing
+            Click(Panel()->play);    // and so is a second play
+        }
+        if (i == 3) {
+            clicksWhilePlaying = otherClicks;
+            ClickThroughWindow(Panel()->stop);
+        }
+    });
+    Click(Panel()->play);
+    EXPECT_EQ(frames, 4);
+    EXPECT_EQ(clicksWhilePlaying, 0);
+    EXPECT_TRUE(SameLayer(Current(), before));
+    DrainEvents();
+    EXPECT_EQ(otherClicks, 1);  // held, then delivered
+
+    // The next play starts afresh.
+    frames = 0;
+    QObject::disconnect(Panel(), &CKeyFrameDlg::frameShown, Panel(), nullptr);
+    QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int) { ++frames; });
+    Click(Panel()->play);
+    EXPECT_EQ(frames, 101);
+}
+
+TEST_F(KeyFrames, ClosingTheDocumentWhilePlayingEndsPlay)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 1.0f}));
+    int frames = 0;
+    QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int i) {
+        ++frames;
+        if (i == 2) Doc()->OnCloseDocument();
+    });
+    Click(Panel()->play);
+    EXPECT_EQ(frames, 3);
+    EXPECT_FALSE(Panel()->IsPlaying());
+}

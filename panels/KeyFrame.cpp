@@ -223,6 +223,13 @@ void CKeyFrameDlg::ShowTime(float seconds)
     UpdateData(false);
 }
 
+void CKeyFrameDlg::ShowFrameTime(float seconds)
+{
+    MoveRamp(seconds);
+    ShowTime(seconds);
+    if (timeEdit) timeEdit->repaint();
+}
+
 void CKeyFrameDlg::LoadKeyIntoLayer(morvane::Layer& layer, int k)
 {
     if (!morvane::LoadKeyIntoLayer(layer, k)) return;
@@ -361,8 +368,7 @@ void CKeyFrameDlg::OnPlay()
         morvane::ShowMovieFrame(*layer, i == last ? std::max(0, last - 1) : i);
         view->Invalidate();
         view->UpdateWindow();
-        MoveRamp(t * seconds);
-        ShowTime(t * seconds);
+        ShowFrameTime(t * seconds);
         emit frameShown(i);
     }
     morvane::CloseMovieSources();

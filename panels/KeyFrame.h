@@ -41,6 +41,9 @@ public:
     // click on a key's mark does; ShowTime moves only the time.
     void ShowKey(int k, float seconds);
     void ShowTime(float seconds);
+    // The time of a frame being played or exported: the time field and the
+    // ramp's cursor, drawn at once (no event need be handled).
+    void ShowFrameTime(float seconds);
 
     bool IsPlaying() const { return m_playing; }
 

@@ -11,6 +11,7 @@
 #include "media/CompressorDlg.h"
 #include "media/Export.h"
 #include "media/MpegFormat.h"
+#include "panels/KeyFrame.h"
 #include "platform/Dialogs.h"
 #include "platform/EditContext.h"
 #include "platform/StringTable.h"
@@ -69,6 +70,10 @@ public:
         return chosen;
     }
 
+    // The key-frame panel follows the movie's time.
+    void FrameFinished(float seconds) override { ShowTime(seconds); }
+    void FramesFinished(float duration) override { ShowTime(duration); }
+
     void ShowStatus(const std::string& text) override
     {
         if (m_frame) m_frame->SetMessageText(QString::fromStdString(text));
@@ -87,6 +92,11 @@ public:
     }
 
 private:
+    void ShowTime(float seconds)
+    {
+        if (m_frame && m_frame->m_pKeyFramePanel) m_frame->m_pKeyFramePanel->ShowFrameTime(seconds);
+    }
+
     CMainFrame* m_frame;
     QProgressBar* m_progress = nullptr;
     QElapsedTimer m_sinceProgress;

@@ -16,6 +16,8 @@
 #include "media/CompressorDlg.h"
 #include "media/Export.h"
 #include "media/MpegFormat.h"
+#include "panels/KeyFrame.h"
+#include "panels/TimeRamp.h"
 #include "support/FileSizeLimit.h"
 #include "support/SampleTextures.h"
 
@@ -132,6 +134,12 @@ TEST_F(SaveAs, EveryTypeWritesItsFileAndNothingElse)
     EXPECT_EQ(Frame()->MessageText(), "mpeg0004.ppm");
     ASSERT_TRUE(Edit().ProgressBar());
     EXPECT_EQ(Edit().ProgressBar()->value(), 31 * 1000 / 32);
+    // The key-frame panel shows the end of the animation.
+    CKeyFrameDlg* keys = Frame()->m_pKeyFramePanel;
+    ASSERT_TRUE(keys);
+    EXPECT_FLOAT_EQ(keys->currentTime, 0.2f);
+    EXPECT_FLOAT_EQ(keys->ramp->currentTime, 0.2f);
+    EXPECT_EQ(keys->timeEdit->text(), "0.2");
 
     // A texture file (any case of the extension) becomes the document's file.
     SaveAsName("T.ZYV");

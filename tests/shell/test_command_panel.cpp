@@ -378,7 +378,8 @@ TEST_F(CommandPanel, FieldsFromFilesShowSafely)
     // Counts show as what renders; the layer keeps what the file holds.
     EXPECT_EQ(Slider(0)->value, 255);
     EXPECT_EQ(Slider(13)->value, 255);
-    EXPECT_EQ(Doc()->m_texture.layers[0].layer.rec.reliefDetail, 2000000000);
+    const int32_t stored = Doc()->m_texture.layers[0].layer.rec.reliefDetail;
+    EXPECT_EQ(stored, 2000000000);
     Slider(2)->UpdateWindow();  // draws with the value far past the range
 }
 

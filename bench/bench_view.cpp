@@ -2,37 +2,18 @@
 // view of a three-layer texture (Marble, Granite, Wood) to its surface being
 // complete, against the renderer alone filling a buffer of the same
 // texture.  Runs on the offscreen platform unless another is chosen.
-#include <QApplication>
-#include <QTemporaryDir>
-
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
-#include "engine/Presets.h"
+#include "StartedEditor.h"
 #include "engine/Render.h"
-#include "platform/Dialogs.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "platform/Profile.h"
-#include "shell/MainFrm.h"
-#include "shell/Morvane.h"
-#include "shell/QuillonDoc.h"
-#include "shell/QuillonView.h"
-#include "tests/support/PresetTextures.h"
 
 using namespace morvane;
-using morvane::test::ThreeLayers;
+using morvane::bench::Median;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 template <class F>
 std::vector<double> Time(int runs, F&& f)
@@ -50,28 +31,13 @@ std::vector<double> Time(int runs, F&& f)
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    bench::UseOffscreenUnlessChosen();
     QApplication qapp(argc, argv);
-    QTemporaryDir dir;
-    setenv("MORVANE_ROOT", (dir.path() + "/root").toUtf8().constData(), 1);
-    SetAppProfilePath((dir.path() + "/Morvane.ini").toStdString());
-    ScopedScriptedDialogs quiet;
-
-    CQuillonApp app;
-    if (!app.InitInstance({})) return 1;
-    QCoreApplication::processEvents();
-    CMainFrame* frame = app.MainFrame();
-    CQuillonDoc* doc = frame->ActiveDocument();
-    const int w = 640, h = 480;
-    doc->m_texture = ThreeLayers(w, h);
-    doc->m_sizeImage = QSize(w, h);
-    app.FitActiveFrame();
-    QCoreApplication::processEvents();
-    auto* view = qobject_cast<CQuillonView*>(frame->GetActiveView());
-    if (!view || view->ClientSize() != QSize(w, h)) {
-        std::fprintf(stderr, "the view is not %d x %d\n", w, h);
-        return 1;
-    }
+    bench::StartedEditor editor;
+    if (!editor.ok()) return 1;
+    CQuillonDoc* doc = editor.doc;
+    CQuillonView* view = editor.view;
+    const int w = bench::StartedEditor::kWidth, h = bench::StartedEditor::kHeight;
 
     const int runs = 15;
     // Warm up both paths once.

@@ -1,5 +1,6 @@
 #include "panels/Bitmapbu.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -22,29 +23,51 @@ void CTextureButton::SetCaption(const QString& caption)
     update();
 }
 
+namespace {
+
+struct CaptionLayout {
+    QFont font;
+    QString text;
+    unsigned format;
+};
+
+// The caption in bold Arial of cell height 15 on one line, centred.  A
+// caption too wide for the face loses its leading blanks, then wraps
+// between its words, then takes a smaller font, so that it stays legible.
+CaptionLayout LayOut(const QString& caption, const QRect& room)
+{
+    const bool oneLine = !caption.contains('\n');
+    for (int cell = 15; cell >= 9; --cell) {
+        const QFont font = MakeFont(QStringLiteral("Arial"), cell, 700);
+        const QFontMetrics metrics(font);
+        if (oneLine && metrics.horizontalAdvance(caption) <= room.width())
+            return {font, caption, DT_CENTER | DT_VCENTER | DT_SINGLELINE};
+        const QString trimmed = caption.trimmed();
+        if (oneLine && metrics.horizontalAdvance(trimmed) <= room.width())
+            return {font, trimmed, DT_CENTER | DT_VCENTER | DT_SINGLELINE};
+        const QRect wrapped = metrics.boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, trimmed);
+        if (wrapped.width() <= room.width() && wrapped.height() <= room.height())
+            return {font, trimmed, DT_CENTER | DT_VCENTER};
+    }
+    return {MakeFont(QStringLiteral("Arial"), 15, 700), caption, DT_CENTER | DT_VCENTER | DT_SINGLELINE};
+}
+
+}  // namespace
+
 QImage CTextureButton::Face() const
 {
     QImage face = Background::For(this).copy();
     CDC dc(face);
-    dc.SelectFont(MakeFont(QStringLiteral("Arial"), 15, 700));
     const bool pressed = isDown();
     const QRect r = rect();
     const QRect shadowRect = r.adjusted(3, 3, -1, -1);
     const QRect textRect = r.adjusted(2, 2, -2, -2);
-
-    // One line, centred.  A caption too wide for the face loses its
-    // leading blanks, and one of several words wraps onto more lines.
-    QString text = m_caption;
-    unsigned format = DT_CENTER | DT_VCENTER;
-    if (!text.contains('\n')) format |= DT_SINGLELINE;
-    if ((format & DT_SINGLELINE) && dc.GetTextExtent(text).width() > textRect.width()) {
-        text = text.trimmed();
-        if (dc.GetTextExtent(text).width() > textRect.width() && text.contains(' ')) format &= ~unsigned(DT_SINGLELINE);
-    }
+    const CaptionLayout caption = LayOut(m_caption, textRect);
+    dc.SelectFont(caption.font);
     dc.SetTextColor(pressed ? qRgb(32, 32, 32) : qRgb(64, 64, 64));
-    dc.DrawText(text, shadowRect, format);
+    dc.DrawText(caption.text, shadowRect, caption.format);
     dc.SetTextColor(pressed ? qRgb(128, 128, 128) : qRgb(255, 255, 255));
-    dc.DrawText(text, textRect, format);
+    dc.DrawText(caption.text, textRect, caption.format);
     return face;
 }
 

@@ -1,23 +1,421 @@
 #include "panels/Commande.h"
 
+#include <QCheckBox>
+#include <QPainter>
+#include <QPushButton>
+
+#include "engine/Presets.h"
+#include "engine/TextureFile.h"
+#include "platform/Background.h"
 #include "platform/DialogUnits.h"
+#include "platform/Dialogs.h"
 #include "platform/EditContext.h"
+#include "platform/StringTable.h"
+
+using morvane::Layer;
+using morvane::LayerSlot;
 
 namespace {
-constexpr int kProgressId = 1026;
-}
 
-CCommandBar::CCommandBar(QWidget* parent) : QWidget(parent)
+constexpr int kImageMaterialFirst = 24;  // "Image" .. "Swirled Image" take a picture
+constexpr int kImageMaterialLast = 35;
+constexpr int kMarble = 1;
+
+// Dialog template 130: the controls at (x, y, width, height) in dialog
+// units.  The thumbnails, the swatch and the sliders are made at run time.
+constexpr ControlSpec kTemplate[] = {
+    {1054, ControlKind::PushButton, {2, 1, 26, 21}, kOwnerDraw},
+    {1055, ControlKind::PushButton, {28, 1, 26, 21}, kOwnerDraw},
+    {1056, ControlKind::PushButton, {54, 1, 26, 21}, kOwnerDraw},
+    {1057, ControlKind::PushButton, {80, 1, 26, 21}, kOwnerDraw},
+    {1058, ControlKind::PushButton, {106, 1, 26, 21}, kOwnerDraw},
+    {1061, ControlKind::PushButton, {132, 1, 26, 21}, kOwnerDraw},
+    {1060, ControlKind::PushButton, {158, 1, 26, 21}, kOwnerDraw},
+    {566, ControlKind::ComboBox, {85, 57, 60, 128}, kVScroll},
+    {564, ControlKind::ComboBox, {40, 74, 106, 240}, kVScroll},
+    {565, ControlKind::ComboBox, {40, 184, 106, 145}, kVScroll},
+    {1005, ControlKind::PushButton, {7, 294, 54, 15}, kOwnerDraw},
+    {1006, ControlKind::PushButton, {62, 294, 54, 15}, kOwnerDraw},
+    {1040, ControlKind::CheckBox, {120, 297, 8, 8}},
+    {1012, ControlKind::PushButton, {7, 309, 26, 12}, kOwnerDraw},
+    {1026, ControlKind::ProgressBar, {33, 309, 147, 12}},
+    {1, ControlKind::PushButton, {156, 478, 6, 6}, kHidden},
+    {2, ControlKind::PushButton, {154, 478, 6, 6}, kHidden},
+};
+
+// The lists, in the order of their stored numbers.
+const char* const kMaterials[] = {
+    "Sky", "Marble", "Wood", "Brick", "Checker", "Checker Texture", "Reflection", "Agate", "Granite", "Flame",
+    "Onion", "Leopard", "Smoke", "Stains", "Crackle", "Mandelbrot", "Radial", "Cyclone", "Cyclone1", "ColorRipples",
+    "ColorWaves", "ColorDents", "ColorWrinkles", "ColorQuilted", "Image", "Perturbed Image", "Ripples Image",
+    "Waves Image", "Dents Image", "Wrinkles Image", "Quilted Image", "Marble Image", "Wood Image", "Leopard Image",
+    "Onion Image", "Swirled Image", "Horizontal Gradient", "Vertical Gradient", "Radial Gradient"};
+const char* const kReliefs[] = {"Waves", "Ripples", "Bumps", "Dents", "Inverse Dents", "Quilted", "Brick", "Fbm",
+                                "Crater", "Multifractal", "Hetero", "Hybrid", "Ridge", "TerrainBump", "Crackle"};
+const char* const kBlendModes[] = {"Transparency", "Additive", "Substractive", "Luminancy", "Chrominancy", "Color Key"};
+
+// The buttons: id, caption, tooltip, status text (0: none).
+struct ButtonText {
+    int id;
+    const char* caption;
+    int tooltip;
+    int status;
+};
+constexpr ButtonText kButtons[] = {
+    {1012, "See", 57734, 57702},
+    {1006, "        Ligthing", 57687, 57687},
+    {1005, "     Material", 57684, 57684},
+    {1054, "All Layer", 57757, 0},
+    {1055, "Layer Below", 57758, 0},
+    {1056, "This Layer", 57759, 0},
+    {1057, "Add Layer", 57760, 0},
+    {1058, "Delete Layer", 57761, 0},
+    {1061, "Load Layer", 57762, 0},
+    {1060, "Save Layer", 57763, 0},
+};
+
+// The order the sliders are made in.
+constexpr int kSliderOrder[] = {18, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
+
+QRect DluRect(int left, int top, int right, int bottom) { return MapDialogRect(QRect(left, top, right - left, bottom - top)); }
+
+}  // namespace
+
+CCommandBar::CCommandBar(QWidget* parent) : CPanel({QString(), QSize(187, 578), kTemplate}, parent)
 {
     setObjectName(QStringLiteral("commandPanel"));
-    // Template 130: 187 x 578 dialog units.
-    resize(MapDialogSize(QSize(187, 578)));
-
-    progressBar = new QProgressBar(this);
-    progressBar->setObjectName(QStringLiteral("control%1").arg(kProgressId));
-    progressBar->setTextVisible(false);
-    progressBar->setRange(0, 1000);
-    progressBar->setValue(0);
-    progressBar->setGeometry(MapDialogRect(QRect(33, 309, 147, 12)));
-    Edit().SetProgressBar(progressBar);
+    Create();
 }
+
+QWidget* CCommandBar::CreateControl(const ControlSpec& spec, QWidget* parent)
+{
+    if (spec.style & kOwnerDraw) return new CTextureButton(parent);
+    return nullptr;
+}
+
+bool CCommandBar::OnInitDialog()
+{
+    // The texture-faced buttons: captions, status texts and tooltips.
+    for (const ButtonText& b : kButtons) {
+        auto* button = GetDlgItem<CTextureButton>(b.id);
+        button->SetCaption(QString::fromUtf8(b.caption));
+        button->setToolTip(LoadString(b.tooltip));
+        if (b.status) button->SetStatusText(LoadString(b.status));
+    }
+    seeButton = GetDlgItem<CTextureButton>(1012);
+    lightingButton = GetDlgItem<CTextureButton>(1006);
+    reflectionButton = GetDlgItem<CTextureButton>(1005);
+    allLayersButton = GetDlgItem<CTextureButton>(1054);
+    layerBelowButton = GetDlgItem<CTextureButton>(1055);
+    thisLayerButton = GetDlgItem<CTextureButton>(1056);
+    addLayerButton = GetDlgItem<CTextureButton>(1057);
+    deleteLayerButton = GetDlgItem<CTextureButton>(1058);
+    loadLayerButton = GetDlgItem<CTextureButton>(1061);
+    saveLayerButton = GetDlgItem<CTextureButton>(1060);
+    progressBar = GetDlgItem<QProgressBar>(1026);
+    materialCombo = GetDlgItem<QComboBox>(564);
+    reliefCombo = GetDlgItem<QComboBox>(565);
+    auto* blendCombo = GetDlgItem<QComboBox>(566);
+    auto* animate = GetDlgItem<QCheckBox>(1040);
+    for (const char* m : kMaterials) materialCombo->addItem(QString::fromUtf8(m));
+    for (const char* r : kReliefs) reliefCombo->addItem(QString::fromUtf8(r));
+    for (const char* b : kBlendModes) blendCombo->addItem(QString::fromUtf8(b));
+    materialCombo->setToolTip(LoadString(57689));
+    reliefCombo->setToolTip(LoadString(57690));
+    animate->setToolTip(LoadString(57733));
+    progressBar->setRange(0, 1000);
+
+    // The thumbnails, side by side below the layer buttons.
+    for (int i = 0; i < kThumbnails; ++i) {
+        thumbnails[i] = new CLayerPreviewWnd(this);
+        thumbnails[i]->setGeometry(DluRect(3 + 22 * i, 23, 24 + 22 * i, 53));
+        thumbnails[i]->show();
+    }
+    colorKeySwatch = new CColorKeyWnd(this);
+    colorKeySwatch->setGeometry(DluRect(150, 54, 180, 70));
+    colorKeySwatch->show();
+
+    for (int id : kSliderOrder) {
+        const SliderInfo& info = SliderInfoOf(id);
+        auto* slider = new CKvoSlider(id == 18, this);
+        slider->setGeometry(DluRect(info.left, info.top, info.right, info.bottom));
+        slider->SetRange(0, info.maximum);
+        slider->SetCaption(info.caption);
+        slider->sliderId = id;
+        if (info.tooltip) slider->setToolTip(LoadString(info.tooltip));
+        slider->show();
+        sliders[static_cast<size_t>(id)] = slider;
+    }
+    Edit().SetDisplayMode(0);
+    Edit().SetProgressBar(progressBar);
+
+    connect(materialCombo, &QComboBox::activated, this, &CCommandBar::OnSelChangeMaterial);
+    connect(reliefCombo, &QComboBox::activated, this, &CCommandBar::OnSelChangeRelief);
+    connect(blendCombo, &QComboBox::activated, this, &CCommandBar::OnSelChangeBlend);
+    connect(animate, &QAbstractButton::clicked, this, &CCommandBar::OnAnimate);
+    connect(seeButton, &QAbstractButton::clicked, this, &CCommandBar::OnSee);
+    connect(reflectionButton, &QAbstractButton::clicked, this, &CCommandBar::OnReflectionParameters);
+    connect(lightingButton, &QAbstractButton::clicked, this, &CCommandBar::OnLightingProperties);
+    connect(allLayersButton, &QAbstractButton::clicked, this, &CCommandBar::OnAllLayers);
+    connect(layerBelowButton, &QAbstractButton::clicked, this, &CCommandBar::OnLayerBelow);
+    connect(thisLayerButton, &QAbstractButton::clicked, this, &CCommandBar::OnThisLayer);
+    connect(addLayerButton, &QAbstractButton::clicked, this, &CCommandBar::OnAddLayer);
+    connect(deleteLayerButton, &QAbstractButton::clicked, this, &CCommandBar::OnDeleteLayer);
+    connect(loadLayerButton, &QAbstractButton::clicked, this, &CCommandBar::OnLoadLayer);
+    connect(saveLayerButton, &QAbstractButton::clicked, this, &CCommandBar::OnSaveLayer);
+
+    connect(&Edit(), &EditContext::layerShown, this, &CCommandBar::ShowLayer);
+    // A key loaded into the current layer: every control shows the layer
+    // again (the key stays as it is).
+    connect(&Edit(), &EditContext::layerFieldsChanged, this, [this] { ShowLayer(Edit().CurrentLayer()); });
+    connect(&Edit(), &EditContext::thumbnailsChanged, this, &CCommandBar::RefreshThumbnails);
+    connect(&Edit(), &EditContext::thumbnailChanged, this, [this](int index) {
+        morvane::Texture* texture = Edit().Texture();
+        if (!texture || index < 0 || index >= kThumbnails || index >= texture->LayerCount()) return;
+        thumbnails[index]->RenderLayer(texture->layers[static_cast<size_t>(index)].layer);
+        thumbnails[index]->UpdateWindow();
+    });
+    return CPanel::OnInitDialog();
+}
+
+void CCommandBar::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Check(pDX, 1040, animateCheck);
+    DDX_CBIndex(pDX, 566, blendIndex);
+}
+
+void CCommandBar::paintEvent(QPaintEvent*)
+{
+    // The background continues the main window's texture; the check box's
+    // title is painted on it.
+    QImage face = Background::For(this).copy();
+    {
+        CDC dc(face);
+        dc.SelectFont(MakeFont(QStringLiteral("Arial"), 15, 700));
+        dc.SetTextColor(qRgb(64, 64, 64));
+        dc.TextOut(QPoint(200, 482), QStringLiteral("Animate"));
+        dc.SetTextColor(qRgb(255, 255, 255));
+        dc.TextOut(QPoint(199, 481), QStringLiteral("Animate"));
+    }
+    QPainter(this).drawImage(0, 0, face);
+}
+
+void CCommandBar::RepaintSliders()
+{
+    for (CKvoSlider* s : sliders) s->Invalidate();
+}
+
+// ---------------------------------------------------------------------------
+// Showing a layer
+
+void CCommandBar::ShowLayer(int n)
+{
+    for (CLayerPreviewWnd* t : thumbnails) {
+        const bool selected = t->m_layer >= 0 && t->m_layer == n - 1;
+        if (t->m_selected != selected) {
+            t->m_selected = selected;
+            t->Invalidate();
+        }
+    }
+    morvane::Texture* texture = Edit().Texture();
+    if (!texture || n < 1 || n > texture->LayerCount()) return;
+    const LayerSlot& slot = texture->layers[static_cast<size_t>(n - 1)];
+    const morvane::LayerRecord& rec = slot.layer.rec;
+    for (const SliderInfo& info : SliderTable()) sliders[static_cast<size_t>(info.id)]->value = SliderPosition(info, slot);
+    const int material = rec.material;
+    const int relief = rec.relief;
+    materialCombo->setCurrentIndex(material >= 0 && material < materialCombo->count() ? material : -1);
+    reliefCombo->setCurrentIndex(relief >= 0 && relief < reliefCombo->count() ? relief : -1);
+    blendIndex = slot.blendMode;
+    animateCheck = rec.animated != 0 ? 1 : 0;
+    colorKeySwatch->SetColor(slot.colorKey.keyR, slot.colorKey.keyG, slot.colorKey.keyB);
+    UpdateData(false);
+    update();
+    RepaintSliders();
+}
+
+void CCommandBar::RefreshThumbnails()
+{
+    morvane::Texture* texture = Edit().Texture();
+    const int count = texture ? texture->LayerCount() : 0;
+    for (int s = 0; s < kThumbnails; ++s) {
+        CLayerPreviewWnd* t = thumbnails[s];
+        if (s < count) {
+            t->m_layer = s;
+            t->m_selected = s == Edit().CurrentLayer() - 1;
+            t->RenderLayer(texture->layers[static_cast<size_t>(s)].layer);
+        } else {
+            t->Clear();
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The lists
+
+void CCommandBar::OnSelChangeMaterial()
+{
+    if (!UpdateData(true)) return;
+    LayerSlot* slot = Edit().CurrentSlot();
+    if (!slot) return;
+    Layer& layer = slot->layer;
+    if (RefusedForAnimation(layer, QStringLiteral("Cannot Change The Texture Material For an Animation"), materialCombo,
+                            layer.rec.material))
+        return;
+    int m = materialCombo->currentIndex();
+    if (m < 0 || m >= morvane::kPresetCount) return;
+    const morvane::MaterialPresets& presets = morvane::MaterialPresetTable();
+
+    // The layer takes the preset's pattern parameters; a non-picture
+    // material its folds too.
+    auto takePreset = [&](int material) {
+        const morvane::LayerRecord& p = presets[static_cast<size_t>(material)].rec;
+        morvane::LayerRecord& r = layer.rec;
+        r.material = static_cast<int8_t>(material);
+        r.turbulence = p.turbulence;
+        r.detail = p.detail;
+        r.scaleX = p.scaleX;
+        r.scaleY = p.scaleY;
+        r.scaleZ = p.scaleZ;
+        r.offsetX = p.offsetX;
+        r.offsetY = p.offsetY;
+        r.offsetZ = p.offsetZ;
+        r.lacunarity = p.lacunarity;
+        r.omega = p.omega;
+    };
+    takePreset(m);
+    layer.SetPicturePath(std::string());
+    animateCheck = 0;
+    if (m < kImageMaterialFirst || m > kImageMaterialLast) {
+        const morvane::LayerRecord& p = presets[static_cast<size_t>(m)].rec;
+        layer.rec.foldX = p.foldX;
+        layer.rec.foldY = p.foldY;
+        layer.rec.foldZ = p.foldZ;
+    } else if (!ChoosePicture(layer)) {
+        // No picture: the layer becomes Marble, and the list says so.
+        layer.rec.material = kMarble;
+        m = kMarble;
+        materialCombo->setCurrentIndex(kMarble);
+    }
+    const int shownIds[] = {0, 1, 2, 3, 4, 5, 11, 12};
+    for (int id : shownIds) sliders[static_cast<size_t>(id)]->value = SliderPosition(SliderInfoOf(id), *slot);
+
+    // The preset's gradient: positions and colours, entry by entry.
+    const Layer& preset = presets[static_cast<size_t>(m)];
+    const morvane::Gradient source = preset.gradient ? *preset.gradient : morvane::Gradient::Tiled();
+    if (!layer.gradient) layer.gradient = morvane::Gradient::Tiled();
+    for (int j = 0; j < morvane::kGradientEntries; ++j) {
+        const morvane::GradientEntry& from = source.entries[static_cast<size_t>(j)];
+        morvane::GradientEntry& to = layer.gradient->entries[static_cast<size_t>(j)];
+        to.start = from.start;
+        to.end = from.end;
+        to.startR = from.startR;
+        to.startG = from.startG;
+        to.startB = from.startB;
+        to.endR = from.endR;
+        to.endG = from.endG;
+        to.endB = from.endB;
+    }
+    Edit().GradientChanged();
+
+    Edit().SetModified();
+    Edit().RenderThumbnail();
+    UpdateData(false);
+    update();
+    RepaintSliders();
+    Edit().RenderView();
+}
+
+bool CCommandBar::RefusedForAnimation(const Layer& layer, const QString& message, QComboBox* list, int shown)
+{
+    if (layer.rec.animated == 0) return false;
+    AfxMessageBox(message, MB_OK | MB_ICONINFORMATION);
+    list->setCurrentIndex(shown >= 0 && shown < list->count() ? shown : -1);
+    UpdateData(false);
+    update();
+    return true;
+}
+
+bool CCommandBar::ChoosePicture(Layer& layer)
+{
+    FileDialogRequest request;
+    request.title = LoadString(57719);   // "Open an Image File"
+    request.filter = LoadString(57721);  // TGA and the movie files
+    request.defaultExt = QStringLiteral("tga");
+    request.initialDir = QStringLiteral("\\kvo");
+    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    const QStringList chosen = Ui().FileDialog(this, request);
+    if (chosen.isEmpty()) return false;
+    const QByteArray path = chosen.front().toLocal8Bit();
+    if (path.size() >= static_cast<int>(sizeof layer.rec.picturePath)) {
+        AfxMessageBox(QStringLiteral("The path of \"%1\" is too long to be kept in the layer.").arg(chosen.front()),
+                      MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    layer.SetPicturePath(path.toStdString());
+    // The program's picture loader reads it (and says so when it cannot).
+    morvane::LoadLayerPicture(layer);
+    layer.rec.formatIndex = 12;
+    Edit().ChangeImageSize(QSize(morvane::StoredImageWidth(layer.rec), morvane::StoredImageHeight(layer.rec)));
+    return true;
+}
+
+void CCommandBar::OnSelChangeRelief()
+{
+    if (!UpdateData(true)) return;
+    LayerSlot* slot = Edit().CurrentSlot();
+    if (!slot) return;
+    Layer& layer = slot->layer;
+    if (RefusedForAnimation(layer, QStringLiteral("Cannot Change The Texture Relief For an Animation"), reliefCombo,
+                            layer.rec.relief))
+        return;
+    const int relief = reliefCombo->currentIndex();
+    if (relief < 0) return;
+    layer.rec.relief = static_cast<int8_t>(relief);
+    // The relief's parameters start afresh, before anything renders.
+    morvane::ResetReliefParameters(layer.rec);
+    for (int id : {6, 7, 8, 9, 10, 13, 15, 16, 17})
+        sliders[static_cast<size_t>(id)]->value = SliderPosition(SliderInfoOf(id), *slot);
+    Edit().RenderThumbnail();
+    UpdateData(false);
+    update();
+    RepaintSliders();
+    Edit().SetModified();
+    Edit().RenderView();
+}
+
+void CCommandBar::OnSelChangeBlend()
+{
+    if (!UpdateData(true)) return;
+    LayerSlot* slot = Edit().CurrentSlot();
+    if (!slot || blendIndex < 0) return;
+    slot->blendMode = blendIndex;
+    Edit().SetModified();
+    Edit().RenderView();
+    UpdateData(false);
+}
+
+// ---------------------------------------------------------------------------
+// Buttons
+
+void CCommandBar::SetDisplayMode(int mode)
+{
+    if (!UpdateData(true)) return;
+    Edit().SetDisplayMode(mode);
+    Edit().RenderView();
+}
+
+void CCommandBar::OnAllLayers() { SetDisplayMode(0); }
+void CCommandBar::OnLayerBelow() { SetDisplayMode(1); }
+void CCommandBar::OnThisLayer() { SetDisplayMode(2); }
+void CCommandBar::OnSee() { Edit().RenderView(); }
+
+// The layer commands and the reflection and lighting dialogs are separate
+// pieces of the program; until they are part of it these do nothing.
+void CCommandBar::OnReflectionParameters() {}
+void CCommandBar::OnLightingProperties() {}
+void CCommandBar::OnAnimate() {}
+void CCommandBar::OnAddLayer() {}
+void CCommandBar::OnDeleteLayer() {}
+void CCommandBar::OnLoadLayer() {}
+void CCommandBar::OnSaveLayer() {}

@@ -10,7 +10,9 @@
 
 QFont MakeFont(const QString& face, int cellHeight, int weight)
 {
-    static std::map<std::tuple<QString, int, int>, QFont> made;
+    // Kept for the life of the process (never destroyed: fonts must not
+    // outlive the application object's font system).
+    static auto& made = *new std::map<std::tuple<QString, int, int>, QFont>;
     const auto key = std::make_tuple(face, cellHeight, weight);
     if (auto it = made.find(key); it != made.end()) return it->second;
 

@@ -18,6 +18,8 @@
 //   thumbnailsChanged() every thumbnail slot shows its layer again;
 //   thumbnailChanged(i) the thumbnail of layer index i renders again;
 //   gradientChanged()   the current layer's gradient changed (palette);
+//   imageSizeChanged(s) the active document's image size is now s (the
+//                       main frame fits the document's view and window);
 //   layerFieldsChanged() the current layer's fields changed (a key loaded
 //                       into it): the panels show them, the key stays.
 // ShowLayer(n) is the one way to load the panels from a layer.
@@ -25,6 +27,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 
 #include <cstddef>
 #include <cstring>
@@ -96,6 +99,9 @@ public:
     // The thumbnails show the active texture's layers again.
     void RefreshThumbnails() { emit thumbnailsChanged(); }
     void GradientChanged() { emit gradientChanged(); }
+    // The active document's image size becomes `size` (its view and
+    // window follow it).
+    void ChangeImageSize(QSize size) { emit imageSizeChanged(size); }
     // The current layer's fields changed outside the panels (a key went
     // into the layer): the panels show them again; the current key stays.
     void ShowLayerFields() { emit layerFieldsChanged(); }
@@ -105,6 +111,7 @@ signals:
     void thumbnailsChanged();
     void thumbnailChanged(int layerIndex);
     void gradientChanged();
+    void imageSizeChanged(QSize size);
     void layerFieldsChanged();
 
 private:

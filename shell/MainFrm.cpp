@@ -94,6 +94,18 @@ void CMainFrame::CreatePanels()
     // are not built yet stay null.
     m_pCommandPanel = new CCommandBar;
     m_wndCommandBar->AddPanel(m_pCommandPanel);
+
+    // A panel that gives the active document another image size (a layer
+    // picture): the view scrolls over it and the window moves to the
+    // corner and fits it.
+    connect(&Edit(), &EditContext::imageSizeChanged, this, [this](QSize size) {
+        CQuillonDoc* doc = ActiveDocument();
+        if (!doc || size.isEmpty()) return;
+        doc->m_sizeImage = size;
+        if (CView* view = GetActiveView()) view->SetScrollSizes(size);
+        FitChildFrame(ActiveChildFrame(), size, FitCorner);
+    });
+
     m_pLibraryPanel = new CLibraryDlg;
     m_wndLibraryBar->AddPanel(m_pLibraryPanel);
     connect(m_pLibraryPanel, &CLibraryDlg::textureCopied, this, &CMainFrame::OnLibraryTextureCopied);

@@ -1,0 +1,347 @@
+#include "panels/KvoSlider.h"
+
+#include <QPolygon>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "engine/FloatInt.h"
+#include "engine/Patterns.h"
+#include "platform/Background.h"
+#include "platform/EditContext.h"
+#include "platform/StringTable.h"
+
+using morvane::LayerRecord;
+
+namespace {
+
+constexpr float kTenth = 0.1f;
+constexpr float kHundredth = 0.01f;
+constexpr float kTurn = 1.0f / 360.0f;
+
+// id, rectangle (left, top, right, bottom), max, caption, tooltip, field, factor, inverse.
+constexpr SliderInfo kSliders[] = {
+    {0, 3, 90, 23, 180, 20, 57722, 57678, SliderField::LayerInt16, offsetof(LayerRecord, detail), 1.0f, 1},
+    {1, 23, 90, 43, 180, 200, 57723, 57683, SliderField::LayerFloat, offsetof(LayerRecord, turbulence), kHundredth, 100},
+    {2, 83, 90, 103, 180, 1000, 57724, 57679, SliderField::LayerFloat, offsetof(LayerRecord, scaleX), kTenth, 10},
+    {3, 103, 90, 123, 180, 1000, 57725, 57682, SliderField::LayerFloat, offsetof(LayerRecord, scaleY), kTenth, 10},
+    {4, 123, 90, 143, 180, 1000, 57726, 57729, SliderField::LayerFloat, offsetof(LayerRecord, scaleZ), kTenth, 10},
+    {5, 143, 90, 163, 180, 100, 57727, 57731, SliderField::LayerFloat, offsetof(LayerRecord, offsetZ), kTenth, 10},
+    {6, 22, 200, 42, 290, 200, 57728, 57688, SliderField::LayerFloat, offsetof(LayerRecord, reliefIntensity), kTenth, 10},
+    {7, 82, 200, 102, 290, 2000, 57724, 57685, SliderField::LayerFloat, offsetof(LayerRecord, reliefScaleX), kTenth, 10},
+    {8, 102, 200, 122, 290, 2000, 57725, 57686, SliderField::LayerFloat, offsetof(LayerRecord, reliefScaleY), kTenth, 10},
+    {9, 122, 200, 142, 290, 2000, 57726, 57730, SliderField::LayerFloat, offsetof(LayerRecord, reliefScaleZ), kTenth, 10},
+    {10, 142, 200, 162, 290, 100, 57727, 57732, SliderField::LayerFloat, offsetof(LayerRecord, reliefOffsetZ), kTenth, 10},
+    {11, 43, 90, 63, 180, 100, 57743, 57746, SliderField::LayerFloat, offsetof(LayerRecord, lacunarity), kTenth, 10},
+    {12, 63, 90, 83, 180, 100, 57744, 57747, SliderField::LayerFloat, offsetof(LayerRecord, omega), kHundredth, 100},
+    {13, 2, 200, 22, 290, 20, 57745, 57748, SliderField::LayerInt32, offsetof(LayerRecord, reliefDetail), 1.0f, 1},
+    {14, 163, 90, 183, 180, 360, 57749, 57749, SliderField::Orientation, 0, kTurn, 360},
+    {15, 162, 200, 182, 290, 360, 57749, 57756, SliderField::ReliefOrientation, 0, kTurn, 360},
+    {16, 42, 200, 62, 290, 200, 57750, 57750, SliderField::LayerFloat, offsetof(LayerRecord, frequency), kTenth, 10},
+    {17, 62, 200, 82, 290, 200, 57751, 57751, SliderField::LayerFloat, offsetof(LayerRecord, phase), kHundredth, 100},
+    {18, 3, 54, 83, 74, 100, 57752, 0, SliderField::BlendCoef, 0, kHundredth, 100},
+};
+
+constexpr int kRepeatTimer = 1;
+constexpr int kFirstDelayMs = 200;
+constexpr int kDelayStepMs = 10;
+constexpr int kShortestDelayMs = 10;
+
+// The parts of the slider, drawn by the program: each is a small image.
+QImage Part(int w, int h, QRgb fill, QRgb edge)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(fill);
+    CDC dc(img);
+    dc.FrameRect(img.rect(), edge);
+    return img;
+}
+
+const QImage& ArrowImage(bool pressed)
+{
+    static const QImage normal = Part(11, 11, qRgb(200, 204, 212), qRgb(200, 204, 212));
+    static const QImage down = Part(11, 11, qRgb(120, 124, 132), qRgb(120, 124, 132));
+    return pressed ? down : normal;
+}
+
+const QImage& ThumbImage()
+{
+    static const QImage thumb = Part(12, 12, qRgb(236, 200, 90), qRgb(236, 200, 90));
+    return thumb;
+}
+
+const QImage& ValueBoxImage(bool horizontal)
+{
+    static const QImage vertical = Part(10, 52, qRgb(236, 236, 228), qRgb(64, 64, 64));
+    static const QImage across = Part(48, 11, qRgb(236, 236, 228), qRgb(64, 64, 64));
+    return horizontal ? across : vertical;
+}
+
+void BlitThrough(CDC* dc, QPoint at, const QImage& image, const QPolygon& shape)
+{
+    dc->SelectClipPolygon(shape);
+    dc->BitBlt(at, image, image.rect(), SRCCOPY);
+    dc->ResetClip();
+}
+
+}  // namespace
+
+std::span<const SliderInfo> SliderTable() { return kSliders; }
+
+const SliderInfo& SliderInfoOf(int id) { return kSliders[std::clamp(id, 0, 18)]; }
+
+int SliderPosition(const SliderInfo& info, const morvane::LayerSlot& slot)
+{
+    const LayerRecord& rec = slot.layer.rec;
+    switch (info.field) {
+    // The two counts (detail, relief detail) show through the limit the
+    // patterns apply, so a hostile stored count shows as what renders.
+    case SliderField::LayerInt16: return morvane::LimitedDetail(rec);
+    case SliderField::LayerInt32: return morvane::LimitedReliefDetail(rec);
+    case SliderField::LayerFloat:
+        return morvane::SatTrunc(static_cast<double>(morvane::ReadField<float>(rec, info.offset)) * info.inverse);
+    case SliderField::Orientation: return morvane::SatTrunc(static_cast<double>(slot.orientation) * info.inverse);
+    case SliderField::ReliefOrientation:
+        return morvane::SatTrunc(static_cast<double>(slot.reliefOrientation) * info.inverse);
+    case SliderField::BlendCoef: return morvane::SatTrunc(static_cast<double>(slot.blendCoef) * info.inverse);
+    }
+    return 0;
+}
+
+CKvoSlider::CKvoSlider(bool isHorizontal, QWidget* parent) : CWnd(parent), horizontal(isHorizontal) {}
+
+void CKvoSlider::SetRange(int minimum, int maximum)
+{
+    minValue = minimum;
+    maxValue = maximum;
+}
+
+void CKvoSlider::SetCaption(int stringId) { caption = LoadString(stringId); }
+
+void CKvoSlider::ApplyValue()
+{
+    morvane::LayerSlot* slot = Edit().CurrentSlot();
+    if (!slot) return;
+    const SliderInfo& info = SliderInfoOf(sliderId);
+    const float scaled = static_cast<float>(value) * info.factor;
+    switch (info.field) {
+    case SliderField::LayerInt16: Edit().WriteLayerField(info.offset, static_cast<int16_t>(value)); break;
+    case SliderField::LayerInt32: Edit().WriteLayerField(info.offset, static_cast<int32_t>(value)); break;
+    case SliderField::LayerFloat: Edit().WriteLayerField(info.offset, scaled); break;
+    case SliderField::Orientation: slot->orientation = scaled; break;
+    case SliderField::ReliefOrientation: slot->reliefOrientation = scaled; break;
+    case SliderField::BlendCoef: slot->blendCoef = scaled; break;
+    }
+    Edit().SetModified();
+}
+
+int CKvoSlider::ThumbOffset() const
+{
+    const int range = maxValue - minValue;
+    const int travel = Length() - 22;
+    if (range == 0 || travel <= 0) return 0;
+    // A value outside the range shows the thumb at the nearer end.
+    const long long l = static_cast<long long>(travel) * (value - minValue) / range;
+    return static_cast<int>(std::clamp<long long>(l, 0, travel));
+}
+
+int CKvoSlider::ValueAt(QPoint point) const
+{
+    const int travel = Length() - 22;
+    if (travel <= 0) return value;
+    const int along = horizontal ? point.x() - 11 : height() - point.y() - 11;
+    const long long v = static_cast<long long>(along) * (maxValue - minValue) / travel;
+    return static_cast<int>(std::max<long long>(std::min<long long>(v, maxValue), minValue));
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+
+void CKvoSlider::OnPaint(CDC* dc)
+{
+    const int left = 0, top = 0, right = width(), bottom = height();
+    dc->BitBlt(QPoint(0, 0), Background::For(this), rect(), SRCCOPY);
+
+    // The track: a grey outline on white, sunk by a bevel.
+    const QRect track = horizontal ? WinRect(left + 12, top + 14, right - 12, bottom - 15)
+                                   : WinRect(left + 14, top + 11, right - 12, bottom - 11);
+    dc->SetPenColor(qRgb(128, 128, 128));
+    dc->SetBrushColor(qRgb(255, 255, 255));
+    dc->Rectangle(track);
+    if (!track.isEmpty()) {
+        const int l = track.left(), t = track.top(), r = track.right(), b = track.bottom();
+        dc->FillRect(QRect(l, t, track.width(), 1), qRgb(64, 64, 64));
+        dc->FillRect(QRect(l, t, 1, track.height()), qRgb(64, 64, 64));
+        dc->FillRect(QRect(l, b, track.width(), 1), qRgb(255, 255, 255));
+        dc->FillRect(QRect(r, t, 1, track.height()), qRgb(255, 255, 255));
+        if (track.width() > 2 && track.height() > 2) {
+            dc->FillRect(QRect(l + 1, t + 1, track.width() - 2, 1), qRgb(32, 32, 32));
+            dc->FillRect(QRect(l + 1, t + 1, 1, track.height() - 2), qRgb(32, 32, 32));
+            dc->FillRect(QRect(l + 1, b - 1, track.width() - 2, 1), qRgb(192, 192, 192));
+            dc->FillRect(QRect(r - 1, t + 1, 1, track.height() - 2), qRgb(192, 192, 192));
+        }
+    }
+
+    // The arrows, each an 11 x 11 picture through a triangle.
+    if (horizontal) {
+        BlitThrough(dc, QPoint(left, top + 10), ArrowImage(upPressed),
+                    QPolygon({QPoint(left + 9, top + 10), QPoint(left, top + 15), QPoint(left + 9, top + 20)}));
+        BlitThrough(dc, QPoint(right - 11, top + 10), ArrowImage(downPressed),
+                    QPolygon({QPoint(right - 10, top + 10), QPoint(right - 1, top + 15), QPoint(right - 10, top + 20)}));
+    } else {
+        BlitThrough(dc, QPoint(left + 11, top), ArrowImage(upPressed),
+                    QPolygon({QPoint(left + 11, top + 9), QPoint(left + 16, top), QPoint(left + 21, top + 9)}));
+        BlitThrough(dc, QPoint(left + 11, bottom - 11), ArrowImage(downPressed),
+                    QPolygon({QPoint(left + 11, bottom - 10), QPoint(left + 16, bottom - 1), QPoint(left + 21, bottom - 10)}));
+    }
+
+    // The caption: dark grey, then white one pixel up and left.
+    dc->SelectFont(MakeFont(QStringLiteral("Arial"), 16, 700));
+    if (horizontal) {
+        dc->SetTextColor(qRgb(64, 64, 64));
+        dc->TextOut(QPoint(left + 12, top + 2), caption);
+        dc->SetTextColor(qRgb(255, 255, 255));
+        dc->TextOut(QPoint(left + 11, top), caption);
+    } else {
+        dc->SetTextColor(qRgb(64, 64, 64));
+        for (int i = 0; i < caption.size(); ++i) dc->TextOut(QPoint(right - 10, top + 13 + 11 * i), caption.mid(i, 1));
+        dc->SetTextColor(qRgb(255, 255, 255));
+        for (int i = 0; i < caption.size(); ++i) dc->TextOut(QPoint(right - 11, top + 12 + 11 * i), caption.mid(i, 1));
+    }
+
+    // The thumb and the box with the value.
+    const int l = ThumbOffset();
+    if (horizontal) {
+        BlitThrough(dc, QPoint(left + l + 5, bottom - 17), ThumbImage(),
+                    QPolygon({QPoint(left + l + 5, bottom - 8), QPoint(left + l + 10, bottom - 17),
+                              QPoint(left + l + 16, bottom - 8)}));
+    } else {
+        BlitThrough(dc, QPoint(left + 7, bottom - l - 17), ThumbImage(),
+                    QPolygon({QPoint(left + 7, bottom - l - 17), QPoint(left + 16, bottom - l - 12),
+                              QPoint(left + 7, bottom - l - 6)}));
+    }
+    const QImage& box = ValueBoxImage(horizontal);
+    const QString digits = QString::asprintf("%d", value);
+    dc->SelectFont(MakeFont(QStringLiteral("Arial"), 12, 700));
+    dc->SetTextColor(qRgb(0, 0, 0));
+    // The box follows the thumb but stays inside the slider, so that the
+    // value is never cut off at the ends of the track.
+    if (horizontal) {
+        const int x = std::clamp(left + l - 22, left, std::max(left, right - box.width()));
+        dc->BitBlt(QPoint(x, bottom - 11), box, box.rect());
+        dc->TextOut(QPoint(x + 22, bottom - 14), digits);
+    } else {
+        const int y = std::clamp(bottom - l - 25, top, std::max(top, bottom - box.height()));
+        dc->BitBlt(QPoint(left, y), box, box.rect());
+        for (int i = 0; i < digits.size(); ++i) dc->TextOut(QPoint(left + 2, y + 1 + 12 * i), digits.mid(i, 1));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Mouse
+
+void CKvoSlider::OnLButtonDown(QPoint point)
+{
+    if (!enabled || Repeating() || m_dragging) return;
+    const int along = horizontal ? point.x() : point.y();
+    const int length = Length();
+    const bool first = along <= 11;            // top or left arrow
+    const bool second = along >= length - 11;  // bottom or right arrow
+    if (first || second) {
+        // The top arrow of a vertical slider and the right arrow of a
+        // horizontal one add; the other two subtract.
+        m_repeatStep = (first != horizontal) ? 1 : -1;
+        upPressed = first ? 1 : 0;
+        downPressed = first ? 0 : 1;
+        m_repeatDelay = kFirstDelayMs;
+        SetCapture();
+        RepeatStep();
+        return;
+    }
+    m_dragging = true;
+    SetCapture();
+    value = ValueAt(point);
+    ApplyValue();
+    Invalidate();
+    UpdateWindow();
+}
+
+void CKvoSlider::RepeatStep()
+{
+    m_repeatNoted = ClockTimer::Now();
+    if (m_repeatStep > 0 && value < maxValue) ++value;
+    if (m_repeatStep < 0 && value > minValue) --value;
+    ApplyValue();
+    Invalidate();
+    UpdateWindow();
+    // The next step once more than the delay has passed since this one
+    // began; the delay shortens by 10 ms down to 10 ms.
+    const int64_t due = m_repeatNoted + m_repeatDelay + 1;
+    if (m_repeatDelay > kShortestDelayMs) m_repeatDelay -= kDelayStepMs;
+    SetTimer(kRepeatTimer, static_cast<int>(std::max<int64_t>(0, due - ClockTimer::Now())));
+}
+
+void CKvoSlider::OnTimer(int id)
+{
+    if (id != kRepeatTimer) return;
+    KillTimer(kRepeatTimer);
+    if (!Repeating()) return;
+    if (!HasCapture()) return;  // the mouse was taken: OnCaptureChanged ended it
+    RepeatStep();
+}
+
+void CKvoSlider::OnMouseMove(QPoint point)
+{
+    if (!m_dragging || !HasCapture()) return;
+    const int along = horizontal ? point.x() : point.y();
+    const int length = Length();
+    if (along <= 10 || along > length - 11) return;
+    value = ValueAt(point);
+    ApplyValue();
+    Invalidate();
+    UpdateWindow();
+}
+
+void CKvoSlider::OnLButtonUp(QPoint)
+{
+    if (Repeating()) {
+        EndRepeat();
+        return;
+    }
+    if (!m_dragging) return;
+    m_dragging = false;
+    ReleaseCapture();
+    Finish();
+}
+
+void CKvoSlider::EndRepeat()
+{
+    KillTimer(kRepeatTimer);
+    m_repeatStep = 0;
+    ReleaseCapture();
+    ApplyValue();
+    Finish();
+}
+
+void CKvoSlider::Finish()
+{
+    upPressed = downPressed = 0;
+    Invalidate();
+    UpdateWindow();
+    Edit().RenderView();
+    Edit().RenderThumbnail();
+}
+
+void CKvoSlider::OnCaptureChanged()
+{
+    // The mouse went elsewhere: the press ends as a release would end it.
+    if (Repeating()) {
+        KillTimer(kRepeatTimer);
+        m_repeatStep = 0;
+        ApplyValue();
+        Finish();
+    } else if (m_dragging) {
+        m_dragging = false;
+        Finish();
+    }
+}

@@ -1,0 +1,432 @@
+// The command panel edits the current layer through real events on its
+// controls, and the view and thumbnails follow.
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTest>
+
+#include "ShellFixture.h"
+#include "engine/FloatInt.h"
+#include "panels/Commande.h"
+#include "platform/Background.h"
+#include "platform/ClockTimer.h"
+#include "platform/DialogUnits.h"
+#include "platform/EditContext.h"
+
+using namespace morvane;
+using namespace morvane::test;
+
+namespace {
+
+class CommandPanel : public ShellTest {
+protected:
+    void Start()
+    {
+        ShellTest::Start();
+        ASSERT_NE(Panel(), nullptr);
+    }
+    CCommandBar* Panel() const { return Frame()->m_pCommandPanel; }
+    CKvoSlider* Slider(int id) const { return Panel()->sliders[static_cast<size_t>(id)]; }
+
+    // The active document gets `texture`, shown in the panels from layer 1.
+    void Show(Texture texture)
+    {
+        UseTexture(std::move(texture));
+        Frame()->ShowTextureInPanels();
+        DrainEvents();
+    }
+    // Opens the list with a click, moves to item `index` with the arrow
+    // keys and takes it with Enter.
+    void Choose(QComboBox* list, int index)
+    {
+        QTest::mouseClick(list, Qt::LeftButton);
+        DrainEvents();
+        QAbstractItemView* items = list->view();
+        ASSERT_TRUE(items->isVisible());
+        const int steps = index - items->currentIndex().row();
+        for (int i = 0; i < std::abs(steps); ++i) QTest::keyClick(items, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+        QTest::keyClick(items, Qt::Key_Return);
+        DrainEvents();
+        ASSERT_FALSE(items->isVisible());
+    }
+    bool ViewShows(int displayMode, int current)
+    {
+        View()->UpdateWindow();
+        const QSize s = Doc()->m_sizeImage;
+        return SurfaceEquals(View()->Surface(), RenderImage(Doc()->m_texture, s.width(), s.height(), displayMode, current, true),
+                             s.width(), s.height());
+    }
+};
+
+Texture AnimatedMarble()
+{
+    Texture t = NewTexture(MaterialPresetTable());
+    Layer& layer = t.layers[0].layer;
+    layer.rec.animated = 1;
+    layer.rec.keyCount = 2;
+    layer.rec.duration = 4.0f;
+    layer.keys = {MakeKey(layer), MakeKey(layer)};
+    layer.keys[1].rec.time = 1.0f;
+    return t;
+}
+
+}  // namespace
+
+TEST_F(CommandPanel, ChoosingAMaterialRendersTheChangedTexture)
+{
+    Start();
+    Choose(Panel()->materialCombo, 2);  // "Wood"
+    const Layer& layer = Doc()->m_texture.layers[0].layer;
+    const Layer& wood = MaterialPresetTable()[2];
+    EXPECT_EQ(+layer.rec.material, 2);
+    EXPECT_EQ(+layer.rec.turbulence, +wood.rec.turbulence);
+    EXPECT_EQ(+layer.rec.foldX, +wood.rec.foldX);
+    ASSERT_TRUE(layer.gradient && wood.gradient);
+    EXPECT_EQ(+layer.gradient->entries[5].startR, +wood.gradient->entries[5].startR);
+    EXPECT_TRUE(Doc()->IsModified());
+    EXPECT_TRUE(ViewShows(0, 0));
+    EXPECT_EQ(Slider(1)->value, SatTrunc(static_cast<double>(wood.rec.turbulence) * 100));
+    // The thumbnail shows the new material.
+    std::vector<uint8_t> expected(static_cast<size_t>(Panel()->thumbnails[0]->Picture().sizeInBytes()));
+    const QImage& thumb = Panel()->thumbnails[0]->Picture();
+    Layer copy = layer;
+    PrepareLayerForRender(copy);
+    RenderLayerPreview(copy, thumb.width(), thumb.height(), expected.data() + (thumb.height() - 1) * thumb.bytesPerLine(),
+                       -thumb.bytesPerLine());
+    const uint8_t* px = expected.data() + 4 * 3;
+    EXPECT_EQ(thumb.pixel(3, 0), qRgb(px[2], px[1], px[0]));
+}
+
+TEST_F(CommandPanel, AnAnimatedLayerRefusesMaterialAndReliefButNotBlend)
+{
+    Start();
+    Show(AnimatedMarble());
+    const std::vector<uint8_t> before = EncodeTextureFile(Doc()->m_texture);
+    Choose(Panel()->materialCombo, 3);
+    Choose(Panel()->reliefCombo, 4);
+    ASSERT_EQ(Ui().messages.size(), 2u);
+    EXPECT_EQ(Ui().messages[0].text, "Cannot Change The Texture Material For an Animation");
+    EXPECT_EQ(Ui().messages[1].text, "Cannot Change The Texture Relief For an Animation");
+    EXPECT_EQ(Ui().messages[0].style, unsigned(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(EncodeTextureFile(Doc()->m_texture), before);
+    EXPECT_FALSE(Doc()->IsModified());
+    EXPECT_EQ(Panel()->materialCombo->currentIndex(), 1);
+    EXPECT_EQ(Panel()->reliefCombo->currentIndex(), 0);
+
+    Choose(Panel()->GetDlgItem<QComboBox>(566), 3);
+    EXPECT_EQ(Doc()->m_texture.layers[0].blendMode, 3);
+    EXPECT_TRUE(Doc()->IsModified());
+    EXPECT_TRUE(ViewShows(0, 0));
+}
+
+TEST_F(CommandPanel, AReliefStartsFromItsOwnParameters)
+{
+    Start();
+    Doc()->m_texture.layers[0].layer.rec.reliefIntensity = 17.0f;
+    Doc()->m_texture.layers[0].reliefOrientation = 0.25f;
+    Choose(Panel()->reliefCombo, 8);  // "Crater"
+    const LayerRecord& r = Doc()->m_texture.layers[0].layer.rec;
+    EXPECT_EQ(+r.relief, 8);
+    EXPECT_EQ(+r.reliefIntensity, 5.0f);
+    EXPECT_EQ(+r.reliefDetail, 10);
+    const std::pair<int, int> shown[] = {{6, 50}, {7, 100}, {8, 100}, {9, 100}, {10, 0}, {13, 10}, {15, 90}, {16, 50}, {17, 50}};
+    for (auto [id, value] : shown) EXPECT_EQ(Slider(id)->value, value) << id;
+    EXPECT_TRUE(ViewShows(0, 0));
+}
+
+TEST_F(CommandPanel, AnImageWithoutAPictureBecomesMarble)
+{
+    Start();
+    Choose(Panel()->materialCombo, 24);  // "Image"; the Open dialog is cancelled
+    ASSERT_EQ(Ui().fileRequests.size(), 1u);
+    const FileDialogRequest& r = Ui().fileRequests[0];
+    EXPECT_EQ(r.title, "Open an Image File");
+    EXPECT_EQ(r.defaultExt, "tga");
+    EXPECT_EQ(r.initialDir, "\\kvo");
+    EXPECT_TRUE(r.filter.startsWith("Truevision Targa Files *.tga | *.tga|MPEG-1"));
+    const Layer& layer = Doc()->m_texture.layers[0].layer;
+    const Layer& image = MaterialPresetTable()[24];
+    const Layer& marble = MaterialPresetTable()[1];
+    EXPECT_EQ(+layer.rec.material, 1);
+    EXPECT_EQ(+layer.rec.turbulence, +image.rec.turbulence);
+    EXPECT_EQ(+layer.rec.detail, +image.rec.detail);
+    EXPECT_EQ(+layer.gradient->entries[20].startG, +marble.gradient->entries[20].startG);
+    EXPECT_EQ(Panel()->materialCombo->currentIndex(), 1);  // the list says what the layer is
+
+    // A chosen picture that cannot be read says so; the layer keeps it.
+    Ui().files = {{Path("missing.tga")}};
+    Choose(Panel()->materialCombo, 25);
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_TRUE(Ui().messages[0].text.contains("missing.tga"));
+    EXPECT_EQ(+layer.rec.material, 25);
+    EXPECT_EQ(QString::fromStdString(layer.PicturePath()), Path("missing.tga"));
+
+    // A picture that reads gives the document its size.
+    SetPictureLoader([](Layer& l) {
+        l.rec.width = 64;
+        l.rec.height = 48;
+        l.pixels.assign(64 * 48 * 4, 200);
+    });
+    Ui().files = {{Path("some.tga")}};
+    Choose(Panel()->materialCombo, 24);
+    SetPictureLoader(nullptr);
+    EXPECT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Doc()->m_sizeImage, QSize(64, 48));
+    EXPECT_EQ(+layer.rec.formatIndex, 12);
+    EXPECT_EQ(View()->ClientSize(), QSize(64, 48));
+    EXPECT_EQ(Frame()->ActiveChildFrame()->pos(), QPoint(0, 0));
+}
+
+TEST_F(CommandPanel, DraggingASliderWritesLayerAndKeyThenRendersOnce)
+{
+    Start();
+    Show(AnimatedMarble());
+    Edit().SetCurrentKey(1);
+    CKvoSlider* turbulence = Slider(1);
+    ASSERT_EQ(turbulence->height(), DluToPixelsY(180) - DluToPixelsY(90));
+    const int h = turbulence->height();
+    const auto valueAt = [h](int y) { return (h - y - 11) * 200 / (h - 22); };
+    const QImage thumbBefore = Panel()->thumbnails[0]->Picture();
+    const int renders = View()->RenderCount();
+
+    QTest::mousePress(turbulence, Qt::LeftButton, {}, QPoint(15, 61));
+    EXPECT_EQ(turbulence->value, valueAt(61));
+    QTest::mouseMove(turbulence, QPoint(15, 86));
+    QTest::mouseMove(turbulence, QPoint(15, h - 5));  // past the end of the track: ignored
+    EXPECT_EQ(View()->RenderCount(), renders);       // nothing renders while dragging
+    QTest::mouseRelease(turbulence, Qt::LeftButton, {}, QPoint(15, 86));
+    DrainEvents();
+
+    const Layer& layer = Doc()->m_texture.layers[0].layer;
+    const float expected = static_cast<float>(valueAt(86)) * 0.01f;
+    EXPECT_EQ(turbulence->value, valueAt(86));
+    EXPECT_EQ(+layer.rec.turbulence, expected);
+    EXPECT_EQ(+layer.keys[1].rec.turbulence, expected);
+    EXPECT_NE(+layer.keys[0].rec.turbulence, expected);
+    EXPECT_TRUE(Doc()->IsModified());
+    EXPECT_EQ(View()->RenderCount(), renders + 1);
+    EXPECT_TRUE(ViewShows(0, 0));
+    EXPECT_NE(Panel()->thumbnails[0]->Picture(), thumbBefore);
+
+    // The orientation slider writes the texture's entry, not the key.
+    CKvoSlider* orientation = Slider(14);
+    QTest::mouseClick(orientation, Qt::LeftButton, {}, QPoint(15, h / 2));
+    EXPECT_EQ(Doc()->m_texture.layers[0].orientation, static_cast<float>(orientation->value) * (1.0f / 360.0f));
+}
+
+TEST_F(CommandPanel, ArrowsRepeatOnTheScheduleUntilReleasedAnywhere)
+{
+    Start();
+    ClockTimer::UseManualClock(true);
+    CKvoSlider* detail = Slider(0);  // range 0..20
+    detail->value = 3;
+    const int renders = View()->RenderCount();
+    // A press on the top arrow steps at once, then after more than 200 ms,
+    // then after more than 190 ms, ...
+    QTest::mousePress(detail, Qt::LeftButton, {}, QPoint(15, 5));
+    EXPECT_EQ(detail->value, 4);
+    EXPECT_EQ(detail->upPressed, 1);
+    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.detail, 4);
+    ClockTimer::Advance(200);
+    EXPECT_EQ(detail->value, 4);
+    ClockTimer::Advance(1);
+    EXPECT_EQ(detail->value, 5);
+    ClockTimer::Advance(190);
+    EXPECT_EQ(detail->value, 5);
+    ClockTimer::Advance(1);
+    EXPECT_EQ(detail->value, 6);
+    // Waits of 181, 171, ..., 21, then 11 ms for ever: 19 more steps in
+    // the next 2000 ms would take 181+171+...+21+11 = 1827 ms, plus 16 of 11.
+    ClockTimer::Advance(1827);
+    EXPECT_EQ(detail->value, 20);  // held at the top of the range
+    EXPECT_EQ(View()->RenderCount(), renders);
+
+    // Released far outside the slider: the repeat ends, the view renders.
+    const QPoint outside = Frame()->mapFromGlobal(detail->mapToGlobal(QPoint(-200, 300)));
+    QTest::mouseRelease(Frame()->windowHandle(), Qt::LeftButton, {}, outside);
+    DrainEvents();
+    EXPECT_FALSE(detail->Repeating());
+    EXPECT_EQ(detail->upPressed, 0);
+    EXPECT_EQ(View()->RenderCount(), renders + 1);
+    detail->value = 10;
+    ClockTimer::Advance(1000);
+    EXPECT_EQ(detail->value, 10);
+
+    // A double click on the bottom arrow steps once.
+    QTest::mouseClick(detail, Qt::LeftButton, {}, QPoint(15, detail->height() - 3));
+    QTest::mouseDClick(detail, Qt::LeftButton, {}, QPoint(15, detail->height() - 3));
+    QTest::mouseRelease(detail, Qt::LeftButton, {}, QPoint(15, detail->height() - 3));
+    ClockTimer::Advance(1000);
+    EXPECT_EQ(detail->value, 9);
+    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.detail, 9);
+    ClockTimer::UseManualClock(false);
+}
+
+TEST_F(CommandPanel, AThumbnailClickLoadsItsLayerIntoEveryControl)
+{
+    Start();
+    Texture t = ThreeLayers(160, 120);
+    t.layers[2].blendMode = 4;
+    t.layers[2].orientation = 0.25f;
+    t.layers[2].blendCoef = 0.5f;
+    t.layers[2].layer.rec.turbulence = 0.9f;
+    t.layers[2].colorKey = {1.0f, 0.5f, 0.0f, {}};
+    Show(std::move(t));
+    EXPECT_EQ(Panel()->thumbnails[2]->m_layer, 2);
+    EXPECT_EQ(Panel()->thumbnails[3]->m_layer, -1);
+    EXPECT_TRUE(Panel()->thumbnails[0]->m_selected);
+    const int renders = View()->RenderCount();
+
+    QTest::mouseClick(Panel()->thumbnails[2], Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(Edit().CurrentLayer(), 3);
+    EXPECT_TRUE(Panel()->thumbnails[2]->m_selected);
+    EXPECT_FALSE(Panel()->thumbnails[0]->m_selected);
+    EXPECT_EQ(Panel()->materialCombo->currentIndex(), 2);
+    EXPECT_EQ(Panel()->GetDlgItem<QComboBox>(566)->currentIndex(), 4);
+    EXPECT_EQ(Slider(1)->value, 89);  // 0.9 as a float is just below 0.9
+    EXPECT_EQ(Slider(14)->value, 90);
+    EXPECT_EQ(Slider(18)->value, 50);
+    for (const SliderInfo& info : SliderTable())
+        EXPECT_EQ(Slider(info.id)->value, SliderPosition(info, Doc()->m_texture.layers[2])) << info.id;
+    EXPECT_FLOAT_EQ(Panel()->colorKeySwatch->m_green, 0.5f);
+    EXPECT_EQ(View()->RenderCount(), renders);  // the view is not rendered
+
+    // An empty slot does nothing.
+    QTest::mouseClick(Panel()->thumbnails[5], Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(Edit().CurrentLayer(), 3);
+}
+
+TEST_F(CommandPanel, DisplayModesRenderAllBelowOrTheCurrentLayer)
+{
+    Start();
+    Show(ThreeLayers(160, 120));
+    QTest::mouseClick(Panel()->thumbnails[1], Qt::LeftButton, {}, QPoint(5, 5));
+    const std::pair<CTextureButton*, int> modes[] = {
+        {Panel()->thisLayerButton, 2}, {Panel()->layerBelowButton, 1}, {Panel()->allLayersButton, 0}};
+    std::vector<QImage> shown;
+    for (auto [button, mode] : modes) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(Edit().DisplayMode(), mode);
+        EXPECT_TRUE(ViewShows(mode, 1)) << mode;
+        shown.push_back(View()->Surface().copy());
+    }
+    EXPECT_NE(shown[0], shown[1]);
+    EXPECT_NE(shown[1], shown[2]);
+    EXPECT_FALSE(Doc()->IsModified());
+}
+
+TEST_F(CommandPanel, TemplatePlacesTheControls)
+{
+    Start();
+    const QRect check = Panel()->GetDlgItem(1040)->geometry();
+    const QRect expected = MapDialogRect(QRect(120, 297, 8, 8));
+    EXPECT_LE((check.topLeft() - expected.topLeft()).manhattanLength(), 1);
+    EXPECT_LE(std::abs(check.width() - expected.width()) + std::abs(check.height() - expected.height()), 1);
+    EXPECT_EQ(Panel()->thumbnails[7]->geometry(), MapDialogRect(QRect(3 + 22 * 7, 23, 21, 30)));
+    EXPECT_EQ(Slider(18)->geometry(), MapDialogRect(QRect(3, 54, 80, 20)));
+    EXPECT_TRUE(Slider(18)->horizontal);
+    EXPECT_EQ(Panel()->size(), MapDialogSize(QSize(187, 578)));
+    EXPECT_EQ(Panel()->materialCombo->count(), 39);
+    EXPECT_EQ(Panel()->materialCombo->itemText(38), "Radial Gradient");
+    EXPECT_EQ(Panel()->reliefCombo->itemText(13), "TerrainBump");
+    EXPECT_EQ(Panel()->GetDlgItem<QComboBox>(566)->itemText(2), "Substractive");
+    EXPECT_EQ(Panel()->lightingButton->Caption(), "        Ligthing");
+    EXPECT_EQ(Panel()->seeButton->StatusText(), "Preview the Current Texture.");
+    EXPECT_EQ(Slider(15)->toolTip(), "Bump Orientation");
+    EXPECT_EQ(Slider(7)->Caption(), "Scale X");
+    // See renders the view again.
+    const int renders = View()->RenderCount();
+    QTest::mouseClick(Panel()->seeButton, Qt::LeftButton);
+    EXPECT_EQ(View()->RenderCount(), renders + 1);
+}
+
+TEST_F(CommandPanel, TheSwatchEditsTheColourKey)
+{
+    Start();
+    Ui().colors = {std::nullopt, QColor(255, 128, 0)};
+    CColorKeyWnd* swatch = Panel()->colorKeySwatch;
+    QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(5, 5));  // Cancel
+    EXPECT_FALSE(Doc()->IsModified());
+    EXPECT_EQ(+Doc()->m_texture.layers[0].colorKey.keyB, 0.0f);
+    QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_EQ(Ui().colorRequests.size(), 2u);
+    EXPECT_EQ(Ui().colorRequests[1], QColor(0, 0, 255));  // always starts from blue
+    const ColorKeyRecord& key = Doc()->m_texture.layers[0].colorKey;
+    EXPECT_EQ(+key.keyR, 1.0f);
+    EXPECT_EQ(+key.keyG, 128.0f / 255.0f);
+    EXPECT_EQ(+key.keyB, 0.0f);
+    EXPECT_TRUE(Doc()->IsModified());
+    EXPECT_EQ(swatch->Surface().pixel(swatch->width() / 2, swatch->height() / 2), qRgb(255, 128, 0));
+}
+
+TEST_F(CommandPanel, FieldsFromFilesShowSafely)
+{
+    Start();
+    Texture t = NewTexture(MaterialPresetTable());
+    LayerRecord& r = t.layers[0].layer.rec;
+    r.material = 77;
+    r.turbulence = std::numeric_limits<float>::quiet_NaN();
+    r.scaleX = 3.0e9f;
+    r.detail = 30000;
+    r.reliefDetail = 2000000000;
+    t.layers[0].blendMode = 9;
+    Show(std::move(t));
+    EXPECT_EQ(Panel()->materialCombo->currentIndex(), -1);
+    EXPECT_EQ(Panel()->GetDlgItem<QComboBox>(566)->currentIndex(), -1);
+    EXPECT_EQ(Slider(1)->value, 0);
+    EXPECT_EQ(Slider(2)->value, std::numeric_limits<int>::max());
+    // Counts show as what renders; the layer keeps what the file holds.
+    EXPECT_EQ(Slider(0)->value, 255);
+    EXPECT_EQ(Slider(13)->value, 255);
+    const int32_t stored = Doc()->m_texture.layers[0].layer.rec.reliefDetail;
+    EXPECT_EQ(stored, 2000000000);
+    Slider(2)->UpdateWindow();  // draws with the value far past the range
+}
+
+TEST_F(CommandPanel, MoreLayersThanThumbnailsStillOpenAndRender)
+{
+    Start();
+    Texture t = ThreeLayers(80, 60);
+    while (t.LayerCount() < 10) t.layers.push_back(t.layers[1]);
+    Show(std::move(t));
+    EXPECT_TRUE(ViewShows(0, 0));
+    for (int s = 0; s < CCommandBar::kThumbnails; ++s) EXPECT_EQ(Panel()->thumbnails[s]->m_layer, s);
+    // Layer 10 is edited like any other; no slot shows it.
+    Edit().ShowLayer(10);
+    QTest::mouseClick(Slider(1), Qt::LeftButton, {}, QPoint(15, 60));
+    EXPECT_EQ(+Doc()->m_texture.layers[9].layer.rec.turbulence, static_cast<float>(Slider(1)->value) * 0.01f);
+    for (CLayerPreviewWnd* slot : Panel()->thumbnails) EXPECT_FALSE(slot->m_selected);
+}
+
+TEST_F(CommandPanel, ANewInterfaceTextureRepaintsThePanelsBackgrounds)
+{
+    Start();
+    CKvoSlider* slider = Slider(0);
+    slider->UpdateWindow();
+    const QPoint bare(2, 40);  // left of the track: only background
+    const QRgb before = slider->Surface().pixel(bare);
+    const QString file = Path("flame.zyv");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), PresetTexture(MaterialPresetTable(), 9)), "");
+    Ui().files = {{file}};
+    Frame()->SendCommand(ID_LOAD_INTERFACE_TEXTURE);
+    DrainEvents();
+    slider->UpdateWindow();
+    EXPECT_NE(slider->Surface().pixel(bare), before);
+    EXPECT_EQ(slider->Surface().pixel(bare), Background::For(slider).pixel(bare));
+    EXPECT_EQ(Panel()->seeButton->Face().pixel(1, 1), Background::For(Panel()->seeButton).pixel(1, 1));
+}
+
+TEST_F(CommandPanel, AKeyLoadedIntoTheLayerShowsInEveryControl)
+{
+    Start();
+    Show(AnimatedMarble());
+    Edit().SetCurrentKey(1);
+    Layer& layer = Doc()->m_texture.layers[0].layer;
+    layer.rec.turbulence = 0.25f;
+    layer.rec.frequency = 7.5f;
+    Edit().ShowLayerFields();
+    EXPECT_EQ(Slider(1)->value, 25);
+    EXPECT_EQ(Slider(16)->value, 75);
+    EXPECT_EQ(Edit().CurrentKey(), 1);
+    EXPECT_EQ(Panel()->animateCheck, 1);
+}

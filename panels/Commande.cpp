@@ -4,9 +4,17 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <algorithm>
+#include <optional>
+
+#include "engine/Animation.h"
 #include "engine/Presets.h"
+#include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
+#include "panels/Brillance.h"
+#include "panels/PropLum.h"
 #include "platform/Background.h"
+#include "platform/DocView.h"
 #include "platform/DialogUnits.h"
 #include "platform/Dialogs.h"
 #include "platform/EditContext.h"
@@ -410,12 +418,184 @@ void CCommandBar::OnLayerBelow() { SetDisplayMode(1); }
 void CCommandBar::OnThisLayer() { SetDisplayMode(2); }
 void CCommandBar::OnSee() { Edit().RenderView(); }
 
-// The layer commands and the reflection and lighting dialogs are separate
-// pieces of the program; until they are part of it these do nothing.
-void CCommandBar::OnReflectionParameters() {}
-void CCommandBar::OnLightingProperties() {}
-void CCommandBar::OnAnimate() {}
-void CCommandBar::OnAddLayer() {}
-void CCommandBar::OnDeleteLayer() {}
-void CCommandBar::OnLoadLayer() {}
-void CCommandBar::OnSaveLayer() {}
+// ---------------------------------------------------------------------------
+// The reflection and lighting dialogs
+
+namespace {
+
+// The bytes of the current layer and its current key, to tell whether a
+// dialog changed anything.
+QByteArray CurrentLayerBytes()
+{
+    QByteArray bytes;
+    if (const Layer* layer = Edit().CurrentLayerRecord())
+        bytes.append(reinterpret_cast<const char*>(&layer->rec), sizeof layer->rec);
+    if (const morvane::Keyframe* key = Edit().CurrentKeyframe())
+        bytes.append(reinterpret_cast<const char*>(&key->rec), sizeof key->rec);
+    return bytes;
+}
+
+// Runs a dialog that edits the current layer: OK marks the document
+// modified, and so does Cancel when the controls changed something.
+void RunLayerDialog(CDialog& dialog)
+{
+    const QByteArray before = CurrentLayerBytes();
+    const int result = dialog.DoModal();
+    if (result == IDOK || CurrentLayerBytes() != before) Edit().SetModified();
+}
+
+}  // namespace
+
+void CCommandBar::OnReflectionParameters()
+{
+    if (!Edit().Document()) return;
+    CReflectionDlg dialog;
+    RunLayerDialog(dialog);
+}
+
+void CCommandBar::OnLightingProperties()
+{
+    if (!Edit().Document()) return;
+    CLightingDlg dialog;
+    RunLayerDialog(dialog);
+}
+
+// ---------------------------------------------------------------------------
+// The layer commands
+
+namespace {
+
+// Whether the texture has room for one more layer; says so when not.
+bool RoomForALayer(const morvane::Texture& texture)
+{
+    if (texture.LayerCount() < CCommandBar::kThumbnails) return true;
+    AfxMessageBox(QStringLiteral("The texture already has %1 layers, as many as it can hold.").arg(CCommandBar::kThumbnails),
+                  MB_OK | MB_ICONINFORMATION);
+    return false;
+}
+
+// Shows the layers after the stack changed: layer n current in every
+// panel, every thumbnail again.
+void ShowChangedStack(int n)
+{
+    Edit().RefreshThumbnails();
+    Edit().ShowLayer(n);
+    Edit().SetModified();
+}
+
+}  // namespace
+
+void CCommandBar::OnAddLayer()
+{
+    morvane::Texture* texture = Edit().Texture();
+    if (!texture || !RoomForALayer(*texture)) return;
+    LayerSlot slot;  // blend coefficient 1, "Additive", no turn, a black colour key
+    slot.layer = morvane::LayerFromPreset(morvane::MaterialPresetTable()[kMarble]);
+    // A layer added over others brings no light of its own.
+    if (!texture->layers.empty()) slot.layer.rec.lightR = slot.layer.rec.lightG = slot.layer.rec.lightB = 0.0f;
+    texture->layers.push_back(std::move(slot));
+    ShowChangedStack(texture->LayerCount());
+}
+
+void CCommandBar::OnDeleteLayer()
+{
+    morvane::Texture* texture = Edit().Texture();
+    const int c = Edit().CurrentLayerIndex();
+    if (!texture || texture->LayerCount() < 2 || c < 0) return;
+    texture->layers.erase(texture->layers.begin() + c);
+    // The layer that followed takes its place; after the last, the one before.
+    ShowChangedStack(std::min(c + 1, texture->LayerCount()));
+}
+
+void CCommandBar::OnAnimate()
+{
+    if (!UpdateData(true)) return;
+    Layer* layer = Edit().CurrentLayerRecord();
+    if (!layer) return;
+    layer->rec.animated = animateCheck != 0 ? 1 : 0;
+    if (layer->rec.animated != 0) {
+        // Two keys holding the layer as it is, at the start and the end of
+        // four seconds.
+        layer->rec.keyCount = 2;
+        layer->rec.duration = 4.0f;
+        layer->keys = {morvane::MakeKey(*layer), morvane::MakeKey(*layer)};
+        layer->keys[0].rec.time = 0.0f;
+        layer->keys[1].rec.time = 1.0f;
+    }
+    // The key-frame panel takes the layer's keys and duration (none when
+    // switched off) with key 0 and time 0.
+    Edit().ShowLayer(Edit().CurrentLayer());
+    Edit().SetModified();
+}
+
+namespace {
+
+FileDialogRequest LayerFileRequest(bool save)
+{
+    FileDialogRequest request;
+    request.save = save;
+    request.filter = LoadString(57753);  // "Layer File (*.kvo) | *.kvo||"
+    request.title = LoadString(save ? 57694 : 57754);
+    request.defaultExt = QStringLiteral("kvo");
+    request.initialDir = QStringLiteral("\\kvo");
+    request.flags = save ? OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST
+                         : OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    return request;
+}
+
+// The layer of a layer file, read whole before anything changes; none
+// (after a message) for a file that is not a layer the program can use.
+// A file that cannot be opened at all is passed over without a word.
+std::optional<Layer> ReadLayerFile(const QString& path)
+{
+    morvane::FileBytes file = morvane::ReadFileBytes(path.toStdString());
+    if (!file.ok()) return std::nullopt;
+    morvane::Parsed<Layer> parsed = morvane::ParseLayerFile(file.bytes);
+    QString why;
+    if (!parsed.ok())
+        why = QString::fromStdString(parsed.error);
+    else if (parsed.value->rec.animated != 0 && morvane::KeyCount(*parsed.value) < 2)
+        why = QStringLiteral("Its animation has fewer than two keys");
+    if (!why.isEmpty()) {
+        AfxMessageBox(QStringLiteral("Unable to read \"%1\": it is not a valid layer file.\n%2.").arg(path, why),
+                      MB_OK | MB_ICONEXCLAMATION);
+        return std::nullopt;
+    }
+    Layer layer = std::move(*parsed.value);
+    // The picture (or movie) of the current form goes into this new layer.
+    if (file.bytes.size() != morvane::kOldLayerFileSize) morvane::LoadLayerPicture(layer);
+    return layer;
+}
+
+}  // namespace
+
+void CCommandBar::OnLoadLayer()
+{
+    CDocument* doc = Edit().Document();
+    morvane::Texture* texture = Edit().Texture();
+    if (!doc || !texture) return;
+    const QStringList paths = Ui().FileDialog(this, LayerFileRequest(false));
+    bool added = false;
+    for (const QString& path : paths) {
+        if (!RoomForALayer(*texture)) break;
+        std::optional<Layer> layer = ReadLayerFile(path);
+        if (!layer) continue;
+        LayerSlot slot;  // blend coefficient 1, "Additive", no turn
+        slot.layer = std::move(*layer);
+        texture->layers.push_back(std::move(slot));
+        added = true;
+    }
+    if (!added) return;
+    ShowChangedStack(texture->LayerCount());
+    doc->UpdateAllViews(nullptr);
+}
+
+void CCommandBar::OnSaveLayer()
+{
+    if (!Edit().CurrentLayerRecord()) return;
+    const QStringList paths = Ui().FileDialog(this, LayerFileRequest(true));
+    const Layer* layer = Edit().CurrentLayerRecord();
+    if (paths.isEmpty() || !layer) return;
+    const std::string error = morvane::WriteLayerFile(paths.front().toStdString(), *layer);
+    if (!error.empty()) AfxMessageBox(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
+}

@@ -13,6 +13,7 @@
 #include "panels/KeyFrame.h"
 #include "support/TextureProgram.h"
 #include "support/FileSizeLimit.h"
+#include "tests/media/MovieTestSupport.h"
 
 namespace morvane::test {
 namespace {
@@ -211,6 +212,32 @@ TEST_F(LayerCommands, SavedLayersHaveTheirSizesAndLoadBackAsSaved)
     EXPECT_EQ(+old.rec.reliefDetail, 10);
     EXPECT_TRUE(old.PicturePath().empty());
     EXPECT_EQ(std::memcmp(old.gradient->entries.data(), firstGradient.entries.data(), sizeof firstGradient.entries), 0);
+}
+
+TEST_F(LayerCommands, ALoadedLayerTakesItsOwnMovieAndKeepsItsOwnKeys)
+{
+    Start();
+    ASSERT_TRUE(ScriptMovie("fli", Path("clip.fli").toStdString(), 32, 24, 10));
+    Layer saved = AnimatedLayer(3, 24);
+    saved.keys[1].rec.time = 0.5f;
+    saved.keys[1].rec.turbulence = 0.3f;
+    saved.keys[2].rec.time = 1.0f;
+    saved.SetPicturePath(Path("clip.fli").toStdString());
+    ASSERT_EQ(WriteLayerFile(Path("movie.kvo").toStdString(), saved), "");
+    const std::vector<uint8_t> before = Tex().layers[0].layer.pixels;
+
+    LoadLayers({Path("movie.kvo")});
+    ASSERT_EQ(Tex().LayerCount(), 2);
+    EXPECT_TRUE(Ui().messages.empty());
+    const Layer& loaded = Tex().layers[1].layer;
+    EXPECT_EQ(StoredImageWidth(loaded.rec), 32);
+    EXPECT_EQ(loaded.pixels.size(), 32u * 24u * 4u);
+    ASSERT_EQ(KeyCount(loaded), 3);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(std::memcmp(&loaded.keys[k].rec, &saved.keys[k].rec, sizeof(KeyframeRecord)), 0) << k;
+    EXPECT_EQ(Tex().layers[0].layer.pixels, before);
+    EXPECT_EQ(Edit().CurrentLayer(), 2);
+    EXPECT_EQ(Edit().CurrentKey(), 0);
 }
 
 TEST_F(LayerCommands, LayerFilesThatCannotBeUsedAddNothing)

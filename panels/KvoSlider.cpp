@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "engine/FloatInt.h"
+#include "engine/Patterns.h"
 #include "platform/Background.h"
 #include "platform/EditContext.h"
 #include "platform/StringTable.h"
@@ -93,8 +94,10 @@ int SliderPosition(const SliderInfo& info, const morvane::LayerSlot& slot)
 {
     const LayerRecord& rec = slot.layer.rec;
     switch (info.field) {
-    case SliderField::LayerInt16: return morvane::ReadField<int16_t>(rec, info.offset);
-    case SliderField::LayerInt32: return morvane::ReadField<int32_t>(rec, info.offset);
+    // The two counts (detail, relief detail) show through the limit the
+    // patterns apply, so a hostile stored count shows as what renders.
+    case SliderField::LayerInt16: return morvane::LimitedDetail(rec);
+    case SliderField::LayerInt32: return morvane::LimitedReliefDetail(rec);
     case SliderField::LayerFloat:
         return morvane::SatTrunc(static_cast<double>(morvane::ReadField<float>(rec, info.offset)) * info.inverse);
     case SliderField::Orientation: return morvane::SatTrunc(static_cast<double>(slot.orientation) * info.inverse);

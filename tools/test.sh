@@ -13,6 +13,11 @@ for cfg in release asan; do
   extra=()
   [ "$cfg" = asan ] && extra=(-DMORVANE_SANITIZE=ON)
   cmake -S . -B "build/$cfg" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}"
-  cmake --build "build/$cfg" -j "$jobs"
+  if ! cmake --build "build/$cfg" -j "$jobs"; then
+    # Qt's moc keeps caches that can miss source files added since the last
+    # build (a pull or a merge): start them afresh once.
+    find "build/$cfg" -maxdepth 3 -name '*_autogen' -type d -exec rm -rf {} +
+    cmake --build "build/$cfg" -j "$jobs"
+  fi
   (cd "build/$cfg" && ctest --output-on-failure -j "$jobs" --timeout 900)
 done

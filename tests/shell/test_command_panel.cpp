@@ -367,12 +367,19 @@ TEST_F(CommandPanel, FieldsFromFilesShowSafely)
     r.material = 77;
     r.turbulence = std::numeric_limits<float>::quiet_NaN();
     r.scaleX = 3.0e9f;
+    r.detail = 30000;
+    r.reliefDetail = 2000000000;
     t.layers[0].blendMode = 9;
     Show(std::move(t));
     EXPECT_EQ(Panel()->materialCombo->currentIndex(), -1);
     EXPECT_EQ(Panel()->GetDlgItem<QComboBox>(566)->currentIndex(), -1);
     EXPECT_EQ(Slider(1)->value, 0);
     EXPECT_EQ(Slider(2)->value, std::numeric_limits<int>::max());
+    // Counts show as what renders; the layer keeps what the file holds.
+    EXPECT_EQ(Slider(0)->value, 255);
+    EXPECT_EQ(Slider(13)->value, 255);
+    const int32_t stored = Doc()->m_texture.layers[0].layer.rec.reliefDetail;
+    EXPECT_EQ(stored, 2000000000);
     Slider(2)->UpdateWindow();  // draws with the value far past the range
 }
 

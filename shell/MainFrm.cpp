@@ -15,6 +15,7 @@
 
 #include "engine/TextureFile.h"
 #include "panels/Commande.h"
+#include "panels/KVOPPAL.h"
 #include "panels/KeyFrame.h"
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
@@ -108,6 +109,8 @@ void CMainFrame::CreatePanels()
     m_pLibraryPanel = new CLibraryDlg;
     m_wndLibraryBar->AddPanel(m_pLibraryPanel);
     connect(m_pLibraryPanel, &CLibraryDlg::textureCopied, this, &CMainFrame::OnLibraryTextureCopied);
+    m_pPalettePanel = new CKvoPPal;
+    m_wndPaletteBar->AddPanel(m_pPalettePanel);
     m_pKeyFramePanel = new CKeyFrameDlg;
     m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
 }

@@ -12,6 +12,7 @@
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
+#include "panels/AffiSphRef.h"
 #include "panels/Commande.h"
 #include "media/WebPager.h"
 #include "panels/LIBRAIRIE.h"
@@ -49,6 +50,7 @@ CQuillonApp::~CQuillonApp()
     CDocument::SetRecentFileHook(nullptr);
     m_pMainWnd = nullptr;
     m_mainFrame.reset();
+    CSphereLightWnd::SetSphereTable(nullptr);
     if (g_theApp == this) g_theApp = nullptr;
 }
 
@@ -127,6 +129,7 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 10. The sphere table (all zero when the file is missing).
     m_sphereTable.Load();
+    CSphereLightWnd::SetSphereTable(&m_sphereTable);
 
     // 12. The interface texture behind the panels.
     m_strInterfaceTexture = kDefaultInterfaceTexture;

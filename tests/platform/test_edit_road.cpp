@@ -14,54 +14,14 @@
 #include "platform/Frames.h"
 #include "platform/WinApp.h"
 #include "support/QtTestApp.h"
+#include "support/TextureProgram.h"
 
 using namespace morvane;
 using morvane::test::DrainEvents;
 using morvane::test::EnsureQtApp;
-
-namespace {
-
-class TextureDoc : public CDocument, public TextureDocument {
-public:
-    Texture texture = NewTexture(MaterialPresetTable());
-    Texture& EditedTexture() override { return texture; }
-};
-
-class CountingView : public CView {
-public:
-    int draws = 0;
-    void OnDraw(CDC*) override { ++draws; }
-};
-
-// A main window with one texture document open.
-struct Program {
-    CWinApp app;
-    CMDIFrameWnd frame;
-    CDocTemplate tmpl{129, "\nQuillo\nQuillo", [] { return new TextureDoc; }, [] { return new CMDIChildWnd; },
-                      [] { return new CountingView; }};
-    TextureDoc* doc = nullptr;
-
-    Program()
-    {
-        app.m_pMainWnd = &frame;
-        frame.resize(400, 300);
-        frame.show();
-        doc = static_cast<TextureDoc*>(tmpl.OpenNewDocument(&frame));
-        Edit().Reset();
-    }
-    ~Program() { app.m_pMainWnd = nullptr; }
-};
-
-Layer AnimatedLayer(int keys)
-{
-    Layer layer = LayerFromPreset(MaterialPresetTable()[2]);
-    layer.rec.animated = 1;
-    layer.rec.keyCount = keys;
-    for (int i = 0; i < keys; ++i) layer.keys.push_back(MakeKey(layer));
-    return layer;
-}
-
-}  // namespace
+using morvane::test::AnimatedLayer;
+using morvane::test::CountingView;
+using morvane::test::Program;
 
 TEST(EditRoad, WritesTheCurrentLayerAndItsCurrentKeyOnly)
 {

@@ -1,0 +1,27 @@
+// CLightingDlg, "Lighting Properties  ": the light colour of the current
+// layer on a colour bar (panels/Affcoul.h) and its light direction on the
+// sphere light picker (panels/AffiSphRef.h), which shows the new light
+// colour once a drag on the bar ends.  Apply marks the document modified
+// and renders the view; OK and Cancel close the dialog (Cancel undoes
+// nothing the controls wrote).
+#pragma once
+
+#include "platform/Dialog.h"
+
+class CColorBarWnd;
+class CSphereLightWnd;
+
+class CLightingDlg : public CDialog {
+    Q_OBJECT
+public:
+    explicit CLightingDlg(QWidget* parent = nullptr);
+
+protected:
+    bool OnInitDialog() override;
+
+private:
+    void OnApply();
+
+    CColorBarWnd* lightBar = nullptr;
+    CSphereLightWnd* spherePicker = nullptr;
+};

@@ -6,6 +6,7 @@
 
 #include "engine/Presets.h"
 #include "engine/TextureFile.h"
+#include "media/LayerPicture.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
 #include "platform/Dialogs.h"
@@ -324,6 +325,9 @@ void CCommandBar::OnSelChangeMaterial()
     update();
     RepaintSliders();
     Edit().RenderView();
+    // A movie made the layer an animation: the key-frame panel shows its
+    // two keys and its duration, key 0 at time 0.
+    if (layer.rec.animated != 0) Edit().ShowLayer(Edit().CurrentLayer());
 }
 
 bool CCommandBar::RefusedForAnimation(const Layer& layer, const QString& message, QComboBox* list, int shown)
@@ -353,8 +357,12 @@ bool CCommandBar::ChoosePicture(Layer& layer)
         return false;
     }
     layer.SetPicturePath(path.toStdString());
-    // The program's picture loader reads it (and says so when it cannot).
-    morvane::LoadLayerPicture(layer);
+    // The picture is read (a picture that cannot be is told); a movie shows
+    // its first frame and makes the layer an animation of its length.
+    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel, [](const std::string& text) {
+        AfxMessageBox(QString::fromStdString(text), MB_OK | MB_ICONEXCLAMATION);
+    });
+    if (layer.rec.animated != 0) animateCheck = 1;
     layer.rec.formatIndex = 12;
     Edit().ChangeImageSize(QSize(morvane::StoredImageWidth(layer.rec), morvane::StoredImageHeight(layer.rec)));
     return true;

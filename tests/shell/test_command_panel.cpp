@@ -3,11 +3,14 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
 #include <QTest>
 
 #include "ShellFixture.h"
 #include "engine/FloatInt.h"
 #include "panels/Commande.h"
+#include "panels/KeyFrame.h"
 #include "platform/Background.h"
 #include "platform/ClockTimer.h"
 #include "platform/DialogUnits.h"
@@ -162,14 +165,15 @@ TEST_F(CommandPanel, AnImageWithoutAPictureBecomesMarble)
     EXPECT_EQ(QString::fromStdString(layer.PicturePath()), Path("missing.tga"));
 
     // A picture that reads gives the document its size.
-    SetPictureLoader([](Layer& l) {
-        l.rec.width = 64;
-        l.rec.height = 48;
-        l.pixels.assign(64 * 48 * 4, 200);
-    });
+    QByteArray tga(18, '\0');
+    tga[2] = 2, tga[12] = 64, tga[14] = 48, tga[16] = 24;
+    tga.append(QByteArray(64 * 48 * 3, char(200)));
+    QFile some(Path("some.tga"));
+    ASSERT_TRUE(some.open(QIODevice::WriteOnly));
+    some.write(tga);
+    some.close();
     Ui().files = {{Path("some.tga")}};
     Choose(Panel()->materialCombo, 24);
-    SetPictureLoader(nullptr);
     EXPECT_EQ(Ui().messages.size(), 1u);
     EXPECT_EQ(Doc()->m_sizeImage, QSize(64, 48));
     EXPECT_EQ(+layer.rec.formatIndex, 12);
@@ -429,4 +433,47 @@ TEST_F(CommandPanel, AKeyLoadedIntoTheLayerShowsInEveryControl)
     EXPECT_EQ(Slider(16)->value, 75);
     EXPECT_EQ(Edit().CurrentKey(), 1);
     EXPECT_EQ(Panel()->animateCheck, 1);
+}
+
+TEST_F(CommandPanel, AMovieChosenAsThePictureMakesTheLayerAnAnimationOfItsLength)
+{
+    Start();
+    const std::string script = std::string(MORVANE_TEST_DATA_DIR) + "/../scripts/movie_files.py";
+    ASSERT_EQ(std::system(("python3 '" + script + "' fli '" + Path("clip.fli").toStdString() + "' 40 24 10").c_str()), 0);
+    Ui().files = {{Path("clip.fli")}};
+    Choose(Panel()->materialCombo, 24);
+
+    const Layer& layer = Doc()->m_texture.layers[0].layer;
+    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_EQ(+layer.rec.material, 24);
+    EXPECT_EQ(+layer.rec.animated, 1);
+    EXPECT_EQ(+layer.rec.keyCount, 2);
+    ASSERT_EQ(layer.keys.size(), 2u);
+    EXPECT_EQ(+layer.keys[0].rec.time, 0.0f);
+    EXPECT_EQ(+layer.keys[1].rec.time, 1.0f);
+    EXPECT_FLOAT_EQ(+layer.rec.duration, 0.4f);
+    EXPECT_EQ(Doc()->m_sizeImage, QSize(40, 24));
+    EXPECT_TRUE(Panel()->GetDlgItem<QCheckBox>(1040)->isChecked());
+    CKeyFrameDlg* keys = Frame()->m_pKeyFramePanel;
+    EXPECT_EQ(keys->durationEdit->text(), "0.4");
+    EXPECT_TRUE(keys->durationEdit->isReadOnly());
+    EXPECT_EQ(keys->keyCount, 2);
+    EXPECT_EQ(keys->currentKey, 0);
+    EXPECT_TRUE(ViewShows(0, 0));
+
+    // A movie that cannot be read is told; the layer still becomes an
+    // animation, of the duration it had.
+    Show(NewTexture(MaterialPresetTable()));
+    Doc()->m_texture.layers[0].layer.rec.duration = 2.0f;
+    QFile broken(Path("broken.avi"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("RIFF");
+    broken.close();
+    Ui().files = {{Path("broken.avi")}};
+    Choose(Panel()->materialCombo, 24);
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text, "Unable to Open AVI File");
+    const Layer& failed = Doc()->m_texture.layers[0].layer;
+    EXPECT_EQ(+failed.rec.animated, 1);
+    EXPECT_EQ(+failed.rec.duration, 2.0f);
 }

@@ -18,6 +18,25 @@
 
 namespace {
 
+// A template's check boxes and radio buttons answer a click anywhere in
+// their rectangle, not only on the mark and the text: the layouts give a
+// short label a wide rectangle, and a click beside the words must count.
+class TemplateCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+class TemplateRadioButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
 QWidget* MakePlain(const ControlSpec& spec, QWidget* parent)
 {
     const QString text = QString::fromUtf8(spec.text);
@@ -29,9 +48,9 @@ QWidget* MakePlain(const ControlSpec& spec, QWidget* parent)
         b->setAutoDefault(false);
         return b;
     }
-    case ControlKind::CheckBox: return new QCheckBox(text, parent);
+    case ControlKind::CheckBox: return new TemplateCheckBox(text, parent);
     case ControlKind::RadioButton: {
-        auto* r = new QRadioButton(text, parent);
+        auto* r = new TemplateRadioButton(text, parent);
         r->setAutoExclusive(false);  // the group below makes them exclusive
         return r;
     }

@@ -193,11 +193,25 @@ void DialogData::CreateControls(QWidget* self, const DialogTemplate& tmpl, const
     m_controls.Create(self, tmpl.controls, factory);
 }
 
+QFont DialogFont()
+{
+    // The templates were laid out for "MS Sans Serif" 8, under six pixels a
+    // character on average.  Where it is missing, a narrow font stands in:
+    // the plain sans-serif fonts here are a seventh wider and cut the ends
+    // off the labels.
+    static const bool substituted = [] {
+        QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans Narrow"));
+        return true;
+    }();
+    (void)substituted;
+    return QFont(QStringLiteral("MS Sans Serif"), 8);
+}
+
 CDialog::CDialog(const DialogTemplate& tmpl, QWidget* parent) : QDialog(parent), m_template(tmpl)
 {
     setWindowTitle(tmpl.caption);
     if (!tmpl.size.isEmpty()) setFixedSize(MapDialogSize(tmpl.size));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(DialogFont());
 }
 
 void CDialog::Create()
@@ -246,7 +260,7 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 CPanel::CPanel(const DialogTemplate& tmpl, QWidget* parent) : QWidget(parent), m_template(tmpl)
 {
     if (!tmpl.size.isEmpty()) resize(MapDialogSize(tmpl.size));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(DialogFont());
 }
 
 void CPanel::Create()

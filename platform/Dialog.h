@@ -31,6 +31,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
@@ -94,6 +95,10 @@ protected:
 
     ControlTable m_controls;
 };
+
+// The font of every dialog and panel made from a template ("MS Sans Serif" 8,
+// or a font of its width where it is missing).
+QFont DialogFont();
 
 class CDialog : public QDialog, public DialogData {
     Q_OBJECT

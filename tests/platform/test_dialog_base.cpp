@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -94,6 +95,14 @@ TEST(ControlTemplate, ControlsSitAtTheirDialogUnitRectangles)
     ASSERT_TRUE(pal->group() && left->group());
     EXPECT_NE(pal->group(), left->group());
     EXPECT_EQ(pal->group()->buttons().size(), 2);
+    // A click beside a short label, still inside the rectangle, counts.
+    auto* ntsc = dlg.GetDlgItem<QRadioButton>(1044);
+    QTest::mouseClick(ntsc, Qt::LeftButton, {}, QPoint(ntsc->width() - 2, ntsc->height() / 2));
+    EXPECT_TRUE(ntsc->isChecked());
+    // The templates' font is no wider than the one they were laid out for:
+    // six pixels a letter on average.
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    EXPECT_LE(QFontMetrics(dlg.font()).horizontalAdvance(letters), 6 * 52);
     SetDialogBaseUnits({0, 0});
 }
 

@@ -1,9 +1,5 @@
 // The encoder's front end, its sequence loop (coding order, GOPs), the
 // headers, and the picture coder (slices, macroblocks, blocks).
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

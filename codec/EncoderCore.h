@@ -16,7 +16,6 @@
 #include "codec/MessageSink.h"
 #include "codec/MpegEncoder.h"
 #include "engine/SafeFile.h"
-#include "engine/SafeFile.h"
 
 namespace morvane::mpeg {
 

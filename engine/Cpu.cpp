@@ -125,6 +125,15 @@ uint32_t ProcessorCpuFlags()
     return flags;
 }
 
+std::vector<CpuLevel> ProcessorCpuLevels()
+{
+    std::vector<CpuLevel> levels;
+    for (const CpuLevel& level : kLevels) {
+        if ((level.flags & ProcessorCpuFlags()) == level.flags) levels.push_back(level);
+    }
+    return levels;
+}
+
 uint32_t CpuFlags()
 {
     uint32_t flags = ProcessorCpuFlags() & Mask().load(std::memory_order_relaxed);

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace morvane {
 
@@ -49,6 +50,9 @@ std::span<const CpuLevel> CpuLevels();
 
 // What the processor and the system offer, without the mask.
 uint32_t ProcessorCpuFlags();
+// The levels of CpuLevels() that ProcessorCpuFlags() offers, lowest first
+// ("plain" always): what the kernel checker and the tests go through.
+std::vector<CpuLevel> ProcessorCpuLevels();
 
 // ProcessorCpuFlags() lowered by the mask: the flags the kernel tables are
 // filled from.

@@ -45,9 +45,8 @@ inline float Frac(float t) { return t - std::floor(t); }
 // to 1.0f, which would address the row past the last).
 void SampleImage(float x, float y, const Layer& layer, float colour[3])
 {
-    // Sizes are kept unsigned in their 16 bits (up to 65535).
-    const int32_t width = static_cast<uint16_t>(layer.rec.width);
-    const int32_t height = static_cast<uint16_t>(layer.rec.height);
+    const int32_t width = StoredImageWidth(layer.rec);
+    const int32_t height = StoredImageHeight(layer.rec);
     if (width < 1 || height < 1) return;
     const size_t need = static_cast<size_t>(width) * static_cast<size_t>(height) * 4u;
     if (layer.pixels.size() < need) return;

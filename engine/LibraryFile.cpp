@@ -143,18 +143,8 @@ std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entr
 
 Parsed<Texture> ReadLibraryTexture(const std::filesystem::path& file)
 {
-    Parsed<Texture> r;
-    const FileBytes bytes = ReadFileBytes(file);
-    if (!bytes.ok()) {
-        r.error = "Unable to open " + Quoted(file) + ".\n" + bytes.error + ".";
-        return r;
-    }
-    r = ParseTextureFile(bytes.bytes, FileKind::Texture);
-    if (!r.ok()) {
-        r.error = "Unable to read " + Quoted(file) + ": it is not a valid texture file.\n" + r.error + ".";
-        return r;
-    }
-    LoadLayerPictures(*r.value);
+    Parsed<Texture> r = ReadTextureFile(file, FileKind::Texture);
+    if (r.ok()) LoadLayerPictures(*r.value);
     return r;
 }
 

@@ -7,7 +7,7 @@
 // corner being evaluated is local to each call).
 //
 // The noise and its octave sums are computed by the kernels of the
-// processor's level (plain C++, SSE2, AVX2), chosen in NoiseInit from
+// processor's level (plain C++ or SSE2), chosen in NoiseInit from
 // CpuFlags() (engine/Cpu.h); every level gives the same bits.
 #pragma once
 

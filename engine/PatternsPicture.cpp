@@ -11,8 +11,7 @@ namespace morvane::patterns {
 
 void PictureSample(const Layer& layer, float px, float py, float out[3])
 {
-    // Sizes are kept unsigned in their 16 bits (up to 65535).
-    const int width = static_cast<uint16_t>(layer.rec.width), height = static_cast<uint16_t>(layer.rec.height);
+    const int width = StoredImageWidth(layer.rec), height = StoredImageHeight(layer.rec);
     if (width <= 0 || height <= 0) return;
     if (layer.pixels.size() < static_cast<size_t>(width) * static_cast<size_t>(height) * 4u) return;
     if (!std::isfinite(px) || !std::isfinite(py)) return;

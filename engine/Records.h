@@ -298,6 +298,11 @@ static_assert(offsetof(TextureRecord, layers) == 272);
 static_assert(offsetof(TextureRecord, orientation) == 276);
 static_assert(offsetof(TextureRecord, reliefOrientation) == 280);
 
+// Width and height as stored (16 bits each), read without sign so that
+// sizes from 32768 up stay positive.
+inline int StoredImageWidth(const LayerRecord& rec) { return static_cast<uint16_t>(rec.width); }
+inline int StoredImageHeight(const LayerRecord& rec) { return static_cast<uint16_t>(rec.height); }
+
 // ---------------------------------------------------------------------------
 // Owning types
 

@@ -183,11 +183,15 @@ void ReplacingFile::Fail(int err)
     Discard();
 }
 
-bool ReplacingFile::WriteThrough(std::span<const uint8_t> bytes)
+// Appends the bytes to the file, or with `at` writes them from that offset
+// on (over bytes already written).
+bool ReplacingFile::WriteThrough(std::span<const uint8_t> bytes, std::optional<uint64_t> at)
 {
     size_t done = 0;
     while (ok() && done < bytes.size()) {
-        const ssize_t w = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        const uint8_t* from = bytes.data() + done;
+        const size_t left = bytes.size() - done;
+        const ssize_t w = at ? ::pwrite(fd_, from, left, static_cast<off_t>(*at + done)) : ::write(fd_, from, left);
         if (w < 0) {
             if (errno == EINTR) continue;
             Fail(errno);
@@ -221,20 +225,7 @@ bool ReplacingFile::Write(std::span<const uint8_t> bytes)
 bool ReplacingFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes)
 {
     if (!ok() || offset > size_ || bytes.size() > size_ - offset) return false;
-    if (!Flush()) return false;
-    size_t done = 0;
-    while (ok() && done < bytes.size()) {
-        const ssize_t w = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            Fail(errno);
-        } else if (w == 0) {
-            Fail(ENOSPC);
-        } else {
-            done += static_cast<size_t>(w);
-        }
-    }
-    return ok();
+    return Flush() && WriteThrough(bytes, offset);
 }
 
 std::string ReplacingFile::Commit()

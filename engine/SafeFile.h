@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -73,7 +74,7 @@ public:
     std::string Commit();
 
 private:
-    bool WriteThrough(std::span<const uint8_t> bytes);
+    bool WriteThrough(std::span<const uint8_t> bytes, std::optional<uint64_t> at = std::nullopt);
     bool Flush();
     void Fail(int err);
     void Discard();

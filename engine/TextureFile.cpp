@@ -349,9 +349,6 @@ std::vector<uint8_t> EncodeLayerFile(const Layer& layer)
     return out.Finish();
 }
 
-int StoredImageWidth(const LayerRecord& rec) { return static_cast<uint16_t>(rec.width); }
-int StoredImageHeight(const LayerRecord& rec) { return static_cast<uint16_t>(rec.height); }
-
 // ---------------------------------------------------------------------------
 // Pictures
 
@@ -400,6 +397,11 @@ Parsed<Texture> ReadTextureFile(const std::filesystem::path& path)
     if (kind == FileKind::Other) {
         return Refuse(Quoted(path) + " is neither a texture file (.zyv) nor a layer file (.kvo).");
     }
+    return ReadTextureFile(path, kind);
+}
+
+Parsed<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind)
+{
     FileBytes file = ReadFileBytes(path, kMaxFileSize);
     if (!file.ok()) return Refuse("Unable to open " + Quoted(path) + ".\n" + file.error + ".");
     Parsed<Texture> r = ParseTextureFile(file.bytes, kind);

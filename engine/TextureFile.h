@@ -91,11 +91,6 @@ Parsed<Layer> ParseLayerFile(std::span<const uint8_t> bytes);
 std::vector<uint8_t> EncodeTextureFile(const Texture& texture);
 std::vector<uint8_t> EncodeLayerFile(const Layer& layer);
 
-// Width and height as stored (16 bits each), read without sign so that
-// sizes from 32768 up stay positive.
-int StoredImageWidth(const LayerRecord& rec);
-int StoredImageHeight(const LayerRecord& rec);
-
 // ---------------------------------------------------------------------------
 // Pictures
 
@@ -117,6 +112,8 @@ void LoadLayerPicture(Layer& layer);
 // The error, if any, is a whole sentence naming the file.  Pictures are not
 // loaded.
 Parsed<Texture> ReadTextureFile(const std::filesystem::path& path);
+// The same with the kind given (Texture or Layer), whatever the extension.
+Parsed<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind);
 
 // Writes the texture as a texture file, or a layer as a layer file, through
 // a temporary file in the same folder that replaces `path` only when every

@@ -187,8 +187,7 @@ TEST(DecoderOutput, EveryLevelEqualsThePlainCode)
                 std::vector<uint8_t> plain(size_t(w) * h * 4, 0xAA);
                 morvane::ConvertFrameToRgb(planes, plain.data(), w * 4, morvane::PixelLayout::Rgbx,
                                            morvane::DecoderOutputKernelsFor(0));
-                for (const morvane::CpuLevel& level : morvane::CpuLevels()) {
-                    if ((level.flags & morvane::ProcessorCpuFlags()) != level.flags) continue;
+                for (const morvane::CpuLevel& level : morvane::ProcessorCpuLevels()) {
                     std::vector<uint8_t> fast(size_t(w) * h * 4, 0xAA);
                     morvane::ConvertFrameToRgb(planes, fast.data(), w * 4, morvane::PixelLayout::Rgbx,
                                                morvane::DecoderOutputKernelsFor(level.flags));

@@ -153,8 +153,8 @@ TEST(EncodeRun, EveryProcessorLevelGivesTheSameStream)
     for (int format : {kVideoMpeg1, kVideoPal}) {
         RunResult plain = Encode(dir, format, 96, 64, 8, 0);
         ASSERT_TRUE(plain.ok);
-        for (const CpuLevel& level : CpuLevels()) {
-            if (level.flags == 0 || (level.flags & ProcessorCpuFlags()) != level.flags) continue;
+        for (const CpuLevel& level : ProcessorCpuLevels()) {
+            if (level.flags == 0) continue;
             RunResult fast = Encode(dir, format, 96, 64, 8, level.flags);
             ASSERT_TRUE(fast.ok);
             EXPECT_EQ(fast.stream, plain.stream) << format << " " << level.name;

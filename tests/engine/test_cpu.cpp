@@ -4,6 +4,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "engine/Cpu.h"
 
@@ -65,6 +66,11 @@ TEST(Cpu, LevelsAgreeWithTheKernelAndTheMaskLowersThem)
     EXPECT_EQ((flags & kCpuSse2) != 0, kernel.count("sse2") == 1);
     EXPECT_EQ((flags & kCpuAvx) != 0, kernel.count("avx") == 1);
     EXPECT_EQ((flags & kCpuAvx2) != 0, kernel.count("avx2") == 1);
+    // The machine's levels run from plain up to all it offers.
+    const std::vector<CpuLevel> levels = ProcessorCpuLevels();
+    ASSERT_FALSE(levels.empty());
+    EXPECT_STREQ(levels.front().name, "plain");
+    EXPECT_EQ(levels.back().flags, flags);
 
     const uint32_t saved = CpuMask();
     SetCpuMask(0);

@@ -621,10 +621,7 @@ int main(int argc, char** argv)
     NoiseInit();
 
     // The levels this machine has (the mask does not hide any from the checker).
-    std::vector<CpuLevel> levels;
-    for (const CpuLevel& level : CpuLevels()) {
-        if ((level.flags & ProcessorCpuFlags()) == level.flags) levels.push_back(level);
-    }
+    const std::vector<CpuLevel> levels = ProcessorCpuLevels();
     std::printf("Processor levels:");
     for (const CpuLevel& level : levels) std::printf(" %s", level.name);
     std::printf("\n");

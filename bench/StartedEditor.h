@@ -69,4 +69,16 @@ private:
     ScopedScriptedDialogs m_quiet;
 };
 
+// Starts Qt and the editor and runs `bench` on it; 1 when the editor does
+// not start.
+template <class Bench>
+int RunWithEditor(int argc, char** argv, Bench bench)
+{
+    UseOffscreenUnlessChosen();
+    QApplication qapp(argc, argv);
+    StartedEditor editor;
+    if (!editor.ok()) return 1;
+    return bench(editor);
+}
+
 }  // namespace morvane::bench

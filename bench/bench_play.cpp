@@ -34,12 +34,8 @@ std::pair<double, int> PlayOnce(CKeyFrameDlg* panel)
 
 }  // namespace
 
-int main(int argc, char** argv)
+int Run(bench::StartedEditor& editor)
 {
-    bench::UseOffscreenUnlessChosen();
-    QApplication qapp(argc, argv);
-    bench::StartedEditor editor;
-    if (!editor.ok()) return 1;
     CKeyFrameDlg* panel = editor.frame->m_pKeyFramePanel;
     if (!panel) return 1;
 
@@ -76,3 +72,5 @@ int main(int argc, char** argv)
     }
     return 0;
 }
+
+int main(int argc, char** argv) { return bench::RunWithEditor(argc, argv, Run); }

@@ -28,12 +28,8 @@ void Send(QWidget* w, QEvent::Type type, QPoint at)
 
 }  // namespace
 
-int main(int argc, char** argv)
+int Run(bench::StartedEditor& editor)
 {
-    bench::UseOffscreenUnlessChosen();
-    QApplication qapp(argc, argv);
-    bench::StartedEditor editor;
-    if (!editor.ok()) return 1;
     CMainFrame* frame = editor.frame;
     CQuillonView* view = editor.view;
     CKvoSlider* turbulence = frame->m_pCommandPanel->sliders[1];
@@ -64,3 +60,5 @@ int main(int argc, char** argv)
                 *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()));
     return 0;
 }
+
+int main(int argc, char** argv) { return bench::RunWithEditor(argc, argv, Run); }

@@ -29,12 +29,8 @@ std::vector<double> Time(int runs, F&& f)
 
 }  // namespace
 
-int main(int argc, char** argv)
+int Run(bench::StartedEditor& editor)
 {
-    bench::UseOffscreenUnlessChosen();
-    QApplication qapp(argc, argv);
-    bench::StartedEditor editor;
-    if (!editor.ok()) return 1;
     CQuillonDoc* doc = editor.doc;
     CQuillonView* view = editor.view;
     const int w = bench::StartedEditor::kWidth, h = bench::StartedEditor::kHeight;
@@ -66,3 +62,5 @@ int main(int argc, char** argv)
     std::printf("  the view adds                   %+8.1f %%\n", (v / r - 1.0) * 100.0);
     return 0;
 }
+
+int main(int argc, char** argv) { return bench::RunWithEditor(argc, argv, Run); }

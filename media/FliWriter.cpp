@@ -58,13 +58,79 @@ private:
     int packets_ = 0;
 };
 
+// Splits the pixels it is given into runs and literals of at most 127
+// pixels each.  A pixel belongs to a run when it equals its right
+// neighbour, or when it is the last of the line and a run is pending (its
+// left neighbour then equals it); any other pixel to a literal.  At most one
+// of the two is pending at a time.  Runs are stored as (count, index of one
+// of their pixels), literals as (end, count).
+template <class StoreRun, class StoreLiteral>
+class RunSplitter {
+public:
+    RunSplitter(std::span<const uint8_t> p, StoreRun storeRun, StoreLiteral storeLiteral)
+        : p_(p), storeRun_(storeRun), storeLiteral_(storeLiteral)
+    {
+    }
+
+    void Take(int x)
+    {
+        const int w = static_cast<int>(p_.size());
+        const bool inRun = x < w - 1 ? p_[x + 1] == p_[x] : run_ > 0;
+        if (inRun) {
+            if (literal_ > 0) {
+                storeLiteral_(x, literal_);
+                literal_ = 0;
+            }
+            if (run_ == 127) {
+                storeRun_(127, x);
+                run_ = 1;
+            } else {
+                ++run_;
+            }
+        } else {
+            if (run_ > 0) {
+                storeRun_(run_, x - 1);
+                run_ = 0;
+            }
+            if (literal_ == 127) {
+                storeLiteral_(x, 127);
+                literal_ = 1;
+            } else {
+                ++literal_;
+            }
+        }
+    }
+
+    // Stores what is pending before pixel x (a pixel not taken, or the end
+    // of the line); false when nothing was.
+    bool Flush(int x)
+    {
+        if (run_ > 0) {
+            storeRun_(run_, x - 1);
+            run_ = 0;
+            return true;
+        }
+        if (literal_ > 0) {
+            storeLiteral_(x, literal_);
+            literal_ = 0;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::span<const uint8_t> p_;
+    StoreRun storeRun_;
+    StoreLiteral storeLiteral_;
+    int run_ = 0, literal_ = 0;
+};
+
+// A whole line: runs are (count, value), literals (-count, pixels).
 void ByteRunPackets(std::span<const uint8_t> p, LinePackets& line)
 {
-    const int w = static_cast<int>(p.size());
-    int run = 0, literal = 0;
-    auto storeRun = [&](int count, uint8_t value) {
+    auto storeRun = [&](int count, int x) {
         line.Byte(count);
-        line.Byte(value);
+        line.Byte(p[x]);
         line.Packet();
     };
     auto storeLiteral = [&](int end, int count) {
@@ -72,42 +138,19 @@ void ByteRunPackets(std::span<const uint8_t> p, LinePackets& line)
         line.Bytes(p.subspan(end - count, count));
         line.Packet();
     };
-    for (int x = 0; x < w; ++x) {
-        // A pixel equal to its right neighbour, or a last pixel equal to its
-        // left one, belongs to a run; any other to a literal.
-        const bool inRun = x < w - 1 ? p[x] == p[x + 1] : x > 0 && p[x] == p[x - 1];
-        if (inRun) {
-            if (literal > 0) {
-                storeLiteral(x, literal);
-                literal = 0;
-            }
-            if (run == 127) {
-                storeRun(127, p[x]);
-                run = 1;
-            } else {
-                ++run;
-            }
-        } else {
-            if (run > 0) {
-                storeRun(run, p[x - 1]);
-                run = 0;
-            }
-            if (literal == 127) {
-                storeLiteral(x, 127);
-                literal = 1;
-            } else {
-                ++literal;
-            }
-        }
-    }
-    if (run > 0) storeRun(run, p[w - 1]);
-    if (literal > 0) storeLiteral(w, literal);
+    RunSplitter splitter(p, storeRun, storeLiteral);
+    const int w = static_cast<int>(p.size());
+    for (int x = 0; x < w; ++x) splitter.Take(x);
+    splitter.Flush(w);
 }
 
+// The changes from `q` to `p`: each packet is the count of unchanged pixels
+// skipped before it, then a run (-count, value) or a literal (count,
+// pixels).  Skips longer than 255 pixels take empty packets; a line ending
+// in unchanged pixels ends with one.
 void LineDeltaPackets(std::span<const uint8_t> p, std::span<const uint8_t> q, LinePackets& line)
 {
-    const int w = static_cast<int>(p.size());
-    int skip = 0, run = 0, literal = 0;
+    int skip = 0;
     auto store = [&](int size, std::span<const uint8_t> data) {
         line.Byte(skip);
         line.Byte(size);
@@ -117,59 +160,22 @@ void LineDeltaPackets(std::span<const uint8_t> p, std::span<const uint8_t> q, Li
     };
     auto storeRun = [&](int count, int x) { store(-count, p.subspan(x, 1)); };
     auto storeLiteral = [&](int end, int count) { store(count, p.subspan(end - count, count)); };
+    RunSplitter splitter(p, storeRun, storeLiteral);
+    const int w = static_cast<int>(p.size());
     for (int x = 0; x < w; ++x) {
-        if (p[x] == q[x]) {
-            if (literal > 0) {
-                storeLiteral(x, literal);
-                literal = 0;
-            }
-            if (run > 0) {
-                storeRun(run, x - 1);
-                run = 0;
-            }
-            if (skip == 255) {
-                store(0, {});
-                skip = 1;
-            } else {
-                ++skip;
-            }
+        if (p[x] != q[x]) {
+            splitter.Take(x);
             continue;
         }
-        // A changed pixel equal to its right neighbour belongs to a run; a
-        // changed last pixel joins a run that is pending (its left neighbour
-        // is then equal).
-        const bool inRun = x < w - 1 ? p[x + 1] == p[x] : run > 0;
-        if (inRun) {
-            if (literal > 0) {
-                storeLiteral(x, literal);
-                literal = 0;
-            }
-            if (run == 127) {
-                storeRun(127, x);
-                run = 1;
-            } else {
-                ++run;
-            }
+        splitter.Flush(x);
+        if (skip == 255) {
+            store(0, {});
+            skip = 1;
         } else {
-            if (run > 0) {
-                storeRun(run, x - 1);
-                run = 0;
-            }
-            if (literal == 127) {
-                storeLiteral(x, 127);
-                literal = 1;
-            } else {
-                ++literal;
-            }
+            ++skip;
         }
     }
-    if (run > 0) {
-        storeRun(run, w - 1);
-    } else if (literal > 0) {
-        storeLiteral(w, literal);
-    } else {
-        store(0, {});
-    }
+    if (!splitter.Flush(w)) store(0, {});
 }
 
 }  // namespace

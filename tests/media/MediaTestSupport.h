@@ -75,16 +75,21 @@ inline Ppm ParsePpm(const std::vector<uint8_t>& bytes)
 }
 
 // The texture as the view shows it: rows of red, green, blue, top row first.
-inline std::vector<uint8_t> ViewPixels(const Texture& texture, int w, int h)
+// Blue, green, red, x pixels as red, green, blue.
+inline std::vector<uint8_t> BgraToRgb(const std::vector<uint8_t>& bgra)
 {
-    const std::vector<uint8_t> bgra = RenderImage(texture, w, h, 0, 0, true);
-    std::vector<uint8_t> rgb(size_t(w) * h * 3);
-    for (size_t i = 0; i < size_t(w) * h; ++i) {
+    std::vector<uint8_t> rgb(bgra.size() / 4 * 3);
+    for (size_t i = 0; i < bgra.size() / 4; ++i) {
         rgb[i * 3] = bgra[i * 4 + 2];
         rgb[i * 3 + 1] = bgra[i * 4 + 1];
         rgb[i * 3 + 2] = bgra[i * 4];
     }
     return rgb;
+}
+
+inline std::vector<uint8_t> ViewPixels(const Texture& texture, int w, int h)
+{
+    return BgraToRgb(RenderImage(texture, w, h, 0, 0, true));
 }
 
 inline double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)

@@ -3,7 +3,6 @@
 // or unsupported files refused with a message.
 #include <gtest/gtest.h>
 
-
 #include <filesystem>
 
 #include "MediaTestSupport.h"
@@ -25,13 +24,7 @@ std::vector<uint8_t> JpegRows(const Texture& t, int w, int h)
     const std::vector<float> u = PixelCoordinates(0, w, w);
     std::vector<uint8_t> bgra(size_t(w) * h * 4);
     Render(t, 0, 0, u, v, bgra.data(), w * 4);
-    std::vector<uint8_t> rgb(size_t(w) * h * 3);
-    for (size_t i = 0; i < size_t(w) * h; ++i) {
-        rgb[i * 3] = bgra[i * 4 + 2];
-        rgb[i * 3 + 1] = bgra[i * 4 + 1];
-        rgb[i * 3 + 2] = bgra[i * 4];
-    }
-    return rgb;
+    return BgraToRgb(bgra);
 }
 
 // A loaded picture as rows of red, green, blue, top row first.

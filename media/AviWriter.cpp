@@ -5,6 +5,7 @@
 
 #include "engine/SafeFile.h"
 #include "media/Export.h"
+#include "media/LittleEndian.h"
 
 namespace morvane {
 
@@ -24,24 +25,10 @@ public:
     {
         for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(t[i]));
     }
-    void U16(int v)
-    {
-        b.push_back(static_cast<uint8_t>(v));
-        b.push_back(static_cast<uint8_t>(v >> 8));
-    }
-    void U32(uint32_t v)
-    {
-        U16(static_cast<int>(v & 0xFFFF));
-        U16(static_cast<int>(v >> 16));
-    }
+    void U16(int v) { AppendLe16(b, v); }
+    void U32(uint32_t v) { AppendLe32(b, v); }
     size_t size() const { return b.size(); }
 };
-
-std::array<uint8_t, 4> Le32(uint32_t v)
-{
-    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-            static_cast<uint8_t>(v >> 24)};
-}
 
 // Offsets of the header fields known only at the end.
 struct Patches {

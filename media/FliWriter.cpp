@@ -4,6 +4,7 @@
 
 #include "engine/SafeFile.h"
 #include "media/Export.h"
+#include "media/LittleEndian.h"
 
 namespace morvane {
 
@@ -14,22 +15,6 @@ constexpr size_t kFrameHeaderSize = 16;
 constexpr size_t kChunkHeaderSize = 6;
 constexpr uint64_t kMaxFliFileSize = 0x7FFFFFFF;
 constexpr int kMaxFliFrames = 0xFFFF;
-
-void Put16(std::vector<uint8_t>& b, size_t at, int v)
-{
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    Put16(b, at, static_cast<int>(v & 0xFFFF));
-    Put16(b, at + 2, static_cast<int>(v >> 16));
-}
-void Append16(std::vector<uint8_t>& b, int v)
-{
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
 
 // The packets of one line, counted; the count is put in front when the
 // line is done.
@@ -218,16 +203,16 @@ size_t BeginChunk(std::vector<uint8_t>& frame, int type)
 {
     const size_t at = frame.size();
     frame.resize(at + kChunkHeaderSize, 0);
-    Put16(frame, at + 4, type);
+    PutLe16(frame, at + 4, type);
     return at;
 }
-void EndChunk(std::vector<uint8_t>& frame, size_t at) { Put32(frame, at, static_cast<uint32_t>(frame.size() - at)); }
+void EndChunk(std::vector<uint8_t>& frame, size_t at) { PutLe32(frame, at, static_cast<uint32_t>(frame.size() - at)); }
 
 std::vector<uint8_t> FrameHeader(int chunks)
 {
     std::vector<uint8_t> f(kFrameHeaderSize, 0);
-    Put16(f, 4, 0xF1FA);
-    Put16(f, 6, chunks);
+    PutLe16(f, 4, 0xF1FA);
+    PutLe16(f, 6, chunks);
     return f;
 }
 
@@ -256,13 +241,13 @@ std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& 
 
     ReplacingFile file(path);
     std::vector<uint8_t> header(kFileHeaderSize, 0);
-    Put16(header, 4, 0xAF11);
-    Put16(header, 6, frames.count);
-    Put16(header, 8, w);
-    Put16(header, 10, h);
-    Put16(header, 12, 8);
-    Put16(header, 14, 3);
-    Put16(header, 16, 3);
+    PutLe16(header, 4, 0xAF11);
+    PutLe16(header, 6, frames.count);
+    PutLe16(header, 8, w);
+    PutLe16(header, 10, h);
+    PutLe16(header, 12, 8);
+    PutLe16(header, 14, 3);
+    PutLe16(header, 16, 3);
     file.Write(header);
 
     PaletteIndexer indexer(palette);
@@ -277,7 +262,7 @@ std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& 
         if (i == 0) {
             frame = FrameHeader(2);
             const size_t colours = BeginChunk(frame, 4);
-            Append16(frame, 1);
+            AppendLe16(frame, 1);
             frame.push_back(0);  // skip no entry
             frame.push_back(0);  // 256 entries
             for (const auto& c : palette.colours) frame.insert(frame.end(), c.begin(), c.end());
@@ -288,26 +273,26 @@ std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& 
         } else {
             frame = FrameHeader(1);
             const size_t delta = BeginChunk(frame, 12);
-            Append16(frame, 0);
-            Append16(frame, h);
+            AppendLe16(frame, 0);
+            AppendLe16(frame, h);
             for (int y = 0; y < h; ++y) {
                 const size_t at = static_cast<size_t>(y) * w;
                 AppendLineDeltaLine(std::span(now).subspan(at, w), std::span(before).subspan(at, w), frame);
             }
             EndChunk(frame, delta);
         }
-        Put32(frame, 0, static_cast<uint32_t>(frame.size()));
+        PutLe32(frame, 0, static_cast<uint32_t>(frame.size()));
         if (file.Size() + frame.size() > kMaxFliFileSize) return unable + "The FLI movie would be larger than 2 GB.";
         file.Write(frame);
         if (i == 0) {
             std::vector<uint8_t> second(4);
-            Put32(second, 0, static_cast<uint32_t>(kFileHeaderSize + frame.size()));
+            PutLe32(second, 0, static_cast<uint32_t>(kFileHeaderSize + frame.size()));
             file.WriteAt(84, second);
         }
         std::swap(before, now);
     }
     std::vector<uint8_t> size(4);
-    Put32(size, 0, static_cast<uint32_t>(file.Size()));
+    PutLe32(size, 0, static_cast<uint32_t>(file.Size()));
     file.WriteAt(0, size);
     if (std::string reason = file.Commit(); !reason.empty()) return unable + reason + ".";
     return {};

@@ -135,6 +135,20 @@ std::vector<uint8_t> FullFrame(std::span<const uint8_t> indices, int w, int h)
 
 }  // namespace
 
+uint64_t SmallestAviFileSize(const MovieFrames& frames, const AviSettings& settings)
+{
+    const uint64_t w = static_cast<uint64_t>(std::max(frames.width, 0));
+    const uint64_t h = static_cast<uint64_t>(std::max(frames.height, 0));
+    const uint64_t n = static_cast<uint64_t>(std::max(frames.count, 0));
+    Patches at{};
+    const uint64_t headers = Headers(frames, MoviePalette{}, settings, at).size();
+    // A run-length row takes at least a packet of two bytes per 255 pixels
+    // and its end code; a whole row is padded to 4 bytes.
+    const uint64_t frame = settings.rle ? h * (2 * ((w + 254) / 255) + 2) : (w + 3) / 4 * 4 * h;
+    // Each frame: its chunk header and an index entry; the index's header.
+    return headers + n * (8 + frame + 16) + 8;
+}
+
 std::vector<uint8_t> EncodeRle8Frame(std::span<const uint8_t> indices, int width, int height,
                                      const MoviePalette& palette, int quality)
 {
@@ -187,7 +201,8 @@ std::string WriteAviMovie(const std::filesystem::path& path, const MovieFrames& 
                           const AviSettings& settings, ExportHost& host)
 {
     const std::string unable = "Unable to save \"" + path.string() + "\".\n";
-    if (frames.count <= 0) return unable + "The animation is shorter than one frame (0.04 s).";
+    if (std::string problem = MovieLimitProblem(ExportFormat::Avi, frames, settings); !problem.empty())
+        return unable + problem;
 
     ReplacingFile file(path);
     if (!file.ok()) return "Unable to open the file ";

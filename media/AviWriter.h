@@ -27,6 +27,10 @@ namespace morvane {
 // The largest AVI movie written.
 constexpr uint64_t kMaxAviFileSize = uint64_t(1) << 30;
 
+// The smallest AVI file of these frames: exactly its size for full frames;
+// for run-length frames, every row coded in runs of 255 pixels.
+uint64_t SmallestAviFileSize(const MovieFrames& frames, const AviSettings& settings);
+
 // One frame as BI_RLE8 data: every row coded (bottom row first) with runs,
 // literal (absolute) packets of 3 or more indices and an end-of-line code,
 // the last row ended by the end-of-picture code.  Below quality 100 a run

@@ -1,8 +1,11 @@
 #include "media/Export.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 
 #include "codec/EncoderParams.h"
 #include "codec/MessageSink.h"
@@ -116,10 +119,17 @@ std::string WritePicture(const std::filesystem::path& path, const Texture& textu
     return file.Commit();
 }
 
-bool SizeIsEmpty(const Texture& texture)
+// Why a picture of the texture's render size is not saved, or an empty
+// string.
+std::string RenderSizeProblem(const Texture& texture)
 {
-    const RenderSize size = RenderSizeOf(texture);
-    return size.width <= 0 || size.height <= 0;
+    const auto [width, height] = RenderSizeOf(texture);
+    if (width <= 0 || height <= 0) return "The image is empty.";
+    if (width > kLargestPictureSide || height > kLargestPictureSide) {
+        return "The image is " + std::to_string(width) + " x " + std::to_string(height) + " pixels; at most " +
+               std::to_string(kLargestPictureSide) + " x " + std::to_string(kLargestPictureSide) + " are saved.";
+    }
+    return {};
 }
 
 // ---------------------------------------------------------------------------
@@ -138,6 +148,38 @@ void SetFrame(Texture& texture, int frame, int fps)
     Layer& driving = texture.layers[0].layer;
     if (driving.rec.animated != 0) InterpolateLayerAt(driving, FrameTime(frame, driving.rec.duration, fps));
     ShowMovieFrame(driving, frame);
+}
+
+// A size as the messages give it: gigabytes or megabytes, one decimal.
+std::string SizeText(uint64_t bytes)
+{
+    constexpr double kMega = 1 << 20, kGiga = 1 << 30;
+    char text[40];
+    if (bytes >= kGiga) std::snprintf(text, sizeof text, "%.1f GB", static_cast<double>(bytes) / kGiga);
+    else std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / kMega);
+    return text;
+}
+
+// Why the frames (all of them at once, in `frameBase`) or the movie (in
+// `movieFolder`; 0 bytes when its size is not known beforehand) find no
+// room, or an empty string.
+std::string RoomProblem(const std::filesystem::path& frameBase, uint64_t frameBytes,
+                        const std::filesystem::path& movieFolder, uint64_t movieBytes)
+{
+    std::error_code ec;
+    const uint64_t forFrames = std::filesystem::space(frameBase, ec).available;
+    if (!ec && frameBytes > forFrames) {
+        return "The movie needs " + SizeText(frameBytes) + " for its frames; " + SizeText(forFrames) + " are free in " +
+               frameBase.string() + ".";
+    }
+    if (movieBytes == 0) return {};
+    const uint64_t forMovie = std::filesystem::space(movieFolder, ec).available;
+    if (ec) return {};
+    struct stat a {}, b {};
+    const bool shared = ::stat(frameBase.c_str(), &a) == 0 && ::stat(movieFolder.c_str(), &b) == 0 && a.st_dev == b.st_dev;
+    if (movieBytes + (shared ? frameBytes : 0) <= forMovie) return {};
+    return "The movie needs " + SizeText(movieBytes) + (shared ? ", and " + SizeText(frameBytes) + " for its frames" : "") +
+           "; " + SizeText(forMovie) + " are free in " + movieFolder.string() + ".";
 }
 
 // Renders every frame of the movie into the folder at the texture's render
@@ -190,14 +232,28 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     const auto [width, height] = RenderSizeOf(texture);
     const int count = MovieFrameCount(texture, videoFormat);
 
-    // A size the encoder refuses is said before any frame is rendered.
+    // What would refuse the movie later is said before any frame is
+    // rendered: its size, its length, what the encoder or the writer
+    // refuses.  The encoder's messages reach the user through the result.
     MessageSink sink;
+    sink.SetEcho(false);
+    const MovieFrames planned{{}, count, width, height};
+    const float duration = texture.layers[0].layer.rec.duration;
+    if (const std::string problem = RenderSizeProblem(texture); !problem.empty())
+        return Done(format, UnableToSave(path, problem));
+    if (duration > kLongestMovieSeconds) {
+        char text[96];
+        std::snprintf(text, sizeof text, "The animation lasts %g s; a movie lasts at most %g s.", duration,
+                      kLongestMovieSeconds);
+        return Done(format, UnableToSave(path, text));
+    }
+    if (count <= 0) return Done(format, UnableToSave(path, kShorterThanOneFrame));
     if (mpeg) {
         EncoderParameters params;
         FillEncoderParameters(params, videoFormat, width, height, count);
         if (!CheckEncoderParameters(params, sink)) return Done(format, UnableToSave(path, sink.Text()));
-    } else if (SizeIsEmpty(texture)) {
-        return Done(format, UnableToSave(path, "The image is empty."));
+    } else if (const std::string problem = MovieLimitProblem(format, planned, avi); !problem.empty()) {
+        return Done(format, UnableToSave(path, problem));
     }
 
     // So is a place where the movie cannot be written.
@@ -209,6 +265,16 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     std::string reason;
     std::optional<FrameFolder> folder = FrameFolder::Create(&reason);
     if (!folder) return Done(format, UnableToSave(path, "No folder for the frames could be made: " + reason + "."));
+
+    // And too little room for every frame at once and for the movie.
+    const uint64_t frameFile = mpeg ? PpmHeader(width, height).size() + uint64_t(width) * height * 3
+                                    : LargestTgaFileSize(width, height);
+    const std::filesystem::path movieFolder = std::filesystem::absolute(path).parent_path();
+    const uint64_t movieBytes = mpeg ? 0 : SmallestMovieSize(format, planned, avi);
+    if (const std::string problem = RoomProblem(folder->Path().parent_path(), frameFile * count, movieFolder, movieBytes);
+        !problem.empty()) {
+        return Done(format, UnableToSave(path, problem));
+    }
 
     const std::string error = RenderFrames(texture, path, *folder, count, FramesPerSecond(videoFormat), mpeg, host);
     if (!error.empty()) return Done(format, error);
@@ -298,7 +364,8 @@ ExportResult ExportTexture(Texture& texture, const ExportRequest& request, Expor
     case ExportFormat::Tga:
     case ExportFormat::Bmp:
     case ExportFormat::Jpeg:
-        if (SizeIsEmpty(texture)) return saved("The image is empty");
+        if (const std::string problem = RenderSizeProblem(texture); !problem.empty())
+            return Done(format, UnableToSave(path, problem));
         PrepareForRender(texture);
         if (format == ExportFormat::Jpeg) return Done(format, SaveTextureJpeg(path, texture));
         return saved(WritePicture(path, texture, format == ExportFormat::Tga ? PictureKind::Tga : PictureKind::BitmapDump,

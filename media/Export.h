@@ -16,7 +16,10 @@
 // layer is restored whole afterwards.
 //
 // Every file is written through a temporary file and renamed into place
-// only when complete: a failure leaves nothing at the chosen path.
+// only when complete: a failure leaves nothing at the chosen path.  A movie
+// is refused before its first frame is rendered when anything known
+// beforehand would refuse it later: its size, its length, the limits of
+// its format, the room for its frames and for itself.
 //
 // This code asks nothing of the user itself: the MPEG-2 video format and
 // the AVI compressor come from the ExportHost, which also hears of the
@@ -35,6 +38,12 @@
 namespace morvane {
 
 enum class ExportFormat { Texture, Layer, Tpr, Tga, Bmp, Jpeg, Mpeg1, Mpeg2, Avi, Fli, None };
+
+// The largest side of a picture or movie saved (what the Free Format
+// dialog allows), and the longest animation made into a movie (what the
+// key-frame panel allows).
+constexpr int kLargestPictureSide = 65500;
+constexpr float kLongestMovieSeconds = 1000.0f;
 
 // The format of a chosen name: the text after the last "." of its file
 // name, compared without regard to case with "zyv", "kvo", "tpr", "tga",

@@ -1,5 +1,6 @@
 #include "media/FliWriter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/SafeFile.h"
@@ -13,8 +14,8 @@ namespace {
 constexpr size_t kFileHeaderSize = 128;
 constexpr size_t kFrameHeaderSize = 16;
 constexpr size_t kChunkHeaderSize = 6;
-constexpr uint64_t kMaxFliFileSize = 0x7FFFFFFF;
-constexpr int kMaxFliFrames = 0xFFFF;
+constexpr size_t kColourChunkSize = 778;
+constexpr size_t kDeltaChunkHead = kChunkHeaderSize + 4;
 
 // The packets of one line, counted; the count is put in front when the
 // line is done.
@@ -165,6 +166,16 @@ void LineDeltaPackets(std::span<const uint8_t> p, std::span<const uint8_t> q, Li
 
 }  // namespace
 
+uint64_t SmallestFliFileSize(const MovieFrames& frames)
+{
+    if (frames.count <= 0) return kFileHeaderSize;
+    const uint64_t w = static_cast<uint64_t>(std::max(frames.width, 0));
+    const uint64_t h = static_cast<uint64_t>(std::max(frames.height, 0));
+    const uint64_t first = kFrameHeaderSize + kColourChunkSize + kChunkHeaderSize + h * (1 + 2 * ((w + 126) / 127));
+    const uint64_t later = kFrameHeaderSize + kDeltaChunkHead + h * 3;
+    return kFileHeaderSize + first + static_cast<uint64_t>(frames.count - 1) * later;
+}
+
 void AppendByteRunLine(std::span<const uint8_t> line, std::vector<uint8_t>& out)
 {
     LinePackets packets(out);
@@ -234,9 +245,7 @@ std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& 
                           ExportHost& host)
 {
     const std::string unable = "Unable to save \"" + path.string() + "\".\n";
-    if (frames.count <= 0) return unable + "The animation is shorter than one frame (0.04 s).";
-    if (frames.count > kMaxFliFrames) return unable + "An FLI movie holds at most 65535 frames.";
-    if (frames.width > kMaxFliWidth) return unable + "An FLI movie is at most 32385 pixels wide.";
+    if (std::string problem = MovieLimitProblem(ExportFormat::Fli, frames, {}); !problem.empty()) return unable + problem;
     const int w = frames.width, h = frames.height;
 
     ReplacingFile file(path);

@@ -27,6 +27,12 @@ namespace morvane {
 
 // Widest movie whose lines fit 255 literal packets of 127 pixels.
 constexpr int kMaxFliWidth = 255 * 127;
+constexpr int kMaxFliFrames = 0xFFFF;
+constexpr uint64_t kMaxFliFileSize = 0x7FFFFFFF;
+
+// The smallest FLI file of these frames: the first frame a packet per 127
+// pixels of each line, every later frame one packet a line.
+uint64_t SmallestFliFileSize(const MovieFrames& frames);
 
 // Appends one line of the byte-run chunk: its packet count, then packets
 // of a signed count c and data (c > 0: one index repeated c times; c < 0:

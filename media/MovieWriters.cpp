@@ -34,13 +34,35 @@ bool ReadMovieFrame(const MovieFrames& frames, int i, const std::filesystem::pat
 
 bool MovieWriterAvailable(ExportFormat format) { return format == ExportFormat::Avi || format == ExportFormat::Fli; }
 
+uint64_t SmallestMovieSize(ExportFormat format, const MovieFrames& frames, const AviSettings& avi)
+{
+    return format == ExportFormat::Fli ? SmallestFliFileSize(frames) : SmallestAviFileSize(frames, avi);
+}
+
+std::string MovieLimitProblem(ExportFormat format, const MovieFrames& frames, const AviSettings& avi)
+{
+    const bool fli = format == ExportFormat::Fli;
+    const std::string movie = fli ? "An FLI movie" : "An AVI movie";
+    if (frames.count <= 0) return kShorterThanOneFrame;
+    // Every frame is read back as a picture.
+    if (!PictureSizeProblem(frames.width, frames.height).empty()) {
+        return movie + " has frames of at most " + std::to_string(kMaxPictureSide) + " pixels on a side and " +
+               std::to_string(kMaxPictureBytes / 4) + " pixels in all; these would be " + std::to_string(frames.width) +
+               " x " + std::to_string(frames.height) + ".";
+    }
+    if (fli && frames.count > kMaxFliFrames) return "An FLI movie holds at most 65535 frames.";
+    if (fli && frames.width > kMaxFliWidth) return "An FLI movie is at most 32385 pixels wide.";
+    if (fli && SmallestFliFileSize(frames) > kMaxFliFileSize) return "The FLI movie would be larger than 2 GB.";
+    if (!fli && SmallestAviFileSize(frames, avi) > kMaxAviFileSize) return "The AVI movie would be larger than 1 GB.";
+    return {};
+}
+
 std::string WriteMovieFromFrames(ExportFormat format, const std::filesystem::path& path, const MovieFrames& frames,
                                  const AviSettings& avi, ExportHost& host)
 {
-    if (!MovieWriterAvailable(format)) return "Unable to save \"" + path.string() + "\".";
-    if (frames.count <= 0) {
-        return "Unable to save \"" + path.string() + "\".\nThe animation is shorter than one frame (0.04 s).";
-    }
+    const std::string unable = "Unable to save \"" + path.string() + "\".";
+    if (!MovieWriterAvailable(format)) return unable;
+    if (std::string problem = MovieLimitProblem(format, frames, avi); !problem.empty()) return unable + "\n" + problem;
     const PaletteResult palette = BuildMoviePalette(frames, path, host);
     if (!palette.ok()) return palette.error;
     return format == ExportFormat::Fli ? WriteFliMovie(path, frames, palette.palette, host)

@@ -21,6 +21,12 @@ namespace morvane {
 
 constexpr size_t kTgaHeaderSize = 18;
 
+// The largest file of a width x height image: a packet for every pixel.
+constexpr uint64_t LargestTgaFileSize(int width, int height)
+{
+    return kTgaHeaderSize + 4 * static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+}
+
 // The header of a width x height image.
 std::array<uint8_t, kTgaHeaderSize> TgaHeader(int width, int height);
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "MediaTestSupport.h"
 #include "codec/EncoderParams.h"
@@ -18,6 +19,7 @@
 #include "media/ExportFiles.h"
 #include "media/LayerPicture.h"
 #include "media/TgaWriter.h"
+#include "support/FileSizeLimit.h"
 #include "support/SampleTextures.h"
 
 using namespace morvane;
@@ -30,6 +32,7 @@ namespace {
 class RecordingHost : public ExportHost {
 public:
     std::optional<int> videoFormat = kVideoNtsc;
+    AviSettings avi;
     std::vector<int> asked;              // preselected video formats
     std::vector<std::string> frames;     // status texts (frame file names) in order
     std::vector<float> times;            // frame times in seconds
@@ -41,7 +44,7 @@ public:
         asked.push_back(preselected);
         return videoFormat;
     }
-    std::optional<AviSettings> ChooseCompressor() override { return AviSettings{}; }
+    std::optional<AviSettings> ChooseCompressor() override { return avi; }
     void ShowStatus(const std::string& text) override { frames.push_back(text); }
     void FrameProgress(int permille) override { lastProgress = permille; }
     void FrameFinished(float seconds) override { times.push_back(seconds); }
@@ -357,13 +360,13 @@ TEST_F(ExportTest, ALayerThatIsNotAnimatedGivesFramesOfTheLayerAsItStands)
     EXPECT_EQ(m_host.frames.size(), 3u);
     EXPECT_EQ(t.layers[0].layer.rec.scaleX, before.scaleX);
 
-    // A duration under one frame: the stream has no picture but is complete.
+    // A duration under one frame: refused, and nothing is written.
     t.layers[0].layer.rec.duration = 0.0f;
     m_host.frames.clear();
-    ASSERT_TRUE(Export(t, "empty.mpg").written());
+    EXPECT_EQ(Export(t, "empty.mpg").error,
+              "Unable to save \"" + (m_out / "empty.mpg") + "\".\nThe animation is shorter than one frame (0.04 s).");
     EXPECT_TRUE(m_host.frames.empty());
-    EXPECT_GT(fs::file_size(m_out / "empty.mpg"), 0u);
-    EXPECT_EQ(Files(), (std::vector<std::string>{"empty.mpg", "one.mpg", "still.mpg"}));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"one.mpg", "still.mpg"}));
 }
 
 TEST_F(ExportTest, FailuresSayWhyAndLeaveNothing)
@@ -381,15 +384,104 @@ TEST_F(ExportTest, FailuresSayWhyAndLeaveNothing)
         EXPECT_NE(r.error.find("No such file or directory"), std::string::npos) << name << ": " << r.error;
     }
 
-    // A size the encoder refuses stops the export before any frame.
+    // A size the encoder refuses stops the export before any frame; its
+    // message is said once, by whoever shows the result.
     t.layers[0].layer.rec.width = 33;
     testing::internal::CaptureStderr();
     const ExportResult odd = Export(t, "odd.mpg");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "horizontal_size must be a even (4:2:0)\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(odd.error, "Unable to save \"" + (m_out / "odd.mpg") + "\".\nhorizontal_size must be a even (4:2:0)");
     EXPECT_TRUE(m_host.frames.empty());
 
     // Another extension does nothing.
     EXPECT_EQ(Export(t, "a.png").outcome, ExportResult::Ignored);
+    EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+// --- Refused before the first frame --------------------------------------------
+
+TEST_F(ExportTest, WhatWouldRefuseAMovieLaterRefusesItBeforeTheFirstFrame)
+{
+    struct Case {
+        const char* name;
+        int width, height;
+        float duration;
+        bool rle;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"wide.mpg", 65535, 16, 1.0f, true, "The image is 65535 x 16 pixels; at most 65500 x 65500 are saved."},
+        {"long.mpg", 64, 48, 1e30f, true, "The animation lasts 1e+30 s; a movie lasts at most 1000 s."},
+        {"long.avi", 64, 48, 1000.5f, true, "The animation lasts 1000.5 s; a movie lasts at most 1000 s."},
+        {"full.avi", 640, 480, 1000.0f, false, "The AVI movie would be larger than 1 GB."},
+        {"rle.avi", 3000, 3000, 1000.0f, true, "The AVI movie would be larger than 1 GB."},
+        {"huge.avi", 20000, 20000, 1.0f, true,
+         "An AVI movie has frames of at most 32767 pixels on a side and 67108864 pixels in all; these would be "
+         "20000 x 20000."},
+        {"wide.fli", 32386, 2, 1.0f, true, "An FLI movie is at most 32385 pixels wide."},
+        {"tall.fli", 16, 30000, 1000.0f, true, "The FLI movie would be larger than 2 GB."},
+    };
+    for (const Case& c : cases) {
+        Texture t = AnimatedThreeLayers(8, 8, c.duration);
+        t.layers[0].layer.rec.width = static_cast<int16_t>(static_cast<uint16_t>(c.width));
+        t.layers[0].layer.rec.height = static_cast<int16_t>(static_cast<uint16_t>(c.height));
+        m_host.avi.rle = c.rle;
+        EXPECT_EQ(Export(t, c.name).error, "Unable to save \"" + (m_out / c.name) + "\".\n" + c.message);
+    }
+
+    // Frames that the temporary folder cannot hold all at once: 25000
+    // PPM frames of 4094 x 2800, 25000 TGA frames of 32000 x 2000 (at most
+    // 4 bytes a pixel).
+    const std::string tmp = (m_tmp.path / "tmp").string();
+    for (const auto& [name, width, height, need, bytes] :
+         {std::tuple{"big.mpg", 4094, 2800, "800.7 GB", 859740425000.0},
+          std::tuple{"big.fli", 32000, 2000, "5960.5 GB", 6400000450000.0}}) {
+        if (double(fs::space(tmp).available) >= bytes) continue;  // a disk that large
+        Texture t = AnimatedThreeLayers(8, 8, 1000.0f);
+        t.layers[0].layer.rec.width = static_cast<int16_t>(width);
+        t.layers[0].layer.rec.height = static_cast<int16_t>(height);
+        const std::string error = Export(t, name).error;
+        const std::string head = "Unable to save \"" + (m_out / name) + "\".\nThe movie needs " + need + " for its frames; ";
+        const std::string tail = " GB are free in " + tmp + ".";
+        EXPECT_EQ(error.substr(0, head.size()), head) << error;
+        ASSERT_GT(error.size(), tail.size());
+        EXPECT_EQ(error.substr(error.size() - tail.size()), tail) << error;
+    }
+
+    // Not one frame was rendered; nothing is left anywhere.
+    EXPECT_TRUE(m_host.frames.empty());
+    EXPECT_TRUE(m_host.times.empty());
+    EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+TEST_F(ExportTest, AMovieShorterThanOneFrameIsRefusedAndNothingIsWritten)
+{
+    m_host.videoFormat = kVideoPal;
+    for (const float duration : {0.0f, NAN, -1.0f, 1e-30f, 0.039f}) {
+        for (const char* name : {"s.mpg", "s.m2v", "s.avi", "s.fli"}) {
+            Texture t = AnimatedThreeLayers(16, 16, 1.0f);
+            t.layers[0].layer.rec.duration = duration;
+            EXPECT_EQ(Export(t, name).error,
+                      "Unable to save \"" + (m_out / name) + "\".\nThe animation is shorter than one frame (0.04 s).")
+                << name << ", " << duration << " s";
+        }
+    }
+    EXPECT_TRUE(m_host.frames.empty());
+    EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+TEST_F(ExportTest, AFullDiskIsSaidOnceInTheResult)
+{
+    Texture t = AnimatedThreeLayers(64, 48, 0.4f);
+    ExportResult r;
+    testing::internal::CaptureStderr();
+    {
+        // Room for every frame (9231 bytes each), not for the movie.
+        FileSizeLimit limit(9231);
+        ASSERT_TRUE(limit.ok());
+        r = Export(t, "full.mpg");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(r.error, "Unable to save \"" + (m_out / "full.mpg") + "\".\nCouldn't write output file " + (m_out / "full.mpg"));
     EXPECT_EQ(Files(), std::vector<std::string>{});
 }

@@ -489,6 +489,45 @@ TEST(AviWriter, FfmpegDecodesEveryFrameAsOurPaletteMapping)
     EXPECT_LE(worst, 3 * 32 * 32);
 }
 
+// --- Sizes known beforehand -----------------------------------------------------
+
+TEST(MovieWriters, TheSmallestSizesAreExactForFullFramesAndFlatMoviesAndNeverAboveOthers)
+{
+    TempDir dir;
+    const auto flat = [](int, int) { return std::array<uint8_t, 3>{40, 90, 200}; };
+    // Flat frames: rows of 300 pixels are runs of 255 and 45 in the AVI;
+    // lines of 200 are one skip packet in an FLI delta.
+    for (const int w : {300, 200}) {
+        const std::vector<Picture> still(4, MakePicture(w, 20, flat));
+        std::vector<Picture> moving;
+        for (int k = 0; k < 4; ++k) moving.push_back(MovingFrame(w, 20, k, true));
+        for (const bool flatMovie : {true, false}) {
+            const fs::path folder = dir.path / (std::to_string(w) + (flatMovie ? "flat" : "moving"));
+            fs::create_directories(folder);
+            const MovieFrames frames = WriteFrames(folder, flatMovie ? still : moving);
+            RecordingHost host;
+            for (const bool rle : {false, true}) {
+                AviSettings settings;
+                settings.rle = rle;
+                const fs::path avi = folder / (rle ? "rle.avi" : "full.avi");
+                ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Avi, avi, frames, settings, host), "");
+                const uint64_t smallest = SmallestMovieSize(ExportFormat::Avi, frames, settings);
+                if (!rle || (flatMovie && w == 300)) {
+                    EXPECT_EQ(fs::file_size(avi), smallest) << avi;
+                }
+                EXPECT_GE(fs::file_size(avi), smallest) << avi;
+            }
+            const fs::path fli = folder / "m.fli";
+            ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Fli, fli, frames, {}, host), "");
+            const uint64_t smallest = SmallestMovieSize(ExportFormat::Fli, frames, {});
+            if (flatMovie && w == 200) {
+                EXPECT_EQ(fs::file_size(fli), smallest);
+            }
+            EXPECT_GE(fs::file_size(fli), smallest);
+        }
+    }
+}
+
 // --- Failures -------------------------------------------------------------------
 
 TEST(MovieWriters, MissingOddOrNoFramesStopWithAMessageAndLeaveNoFile)

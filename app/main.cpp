@@ -2,11 +2,13 @@
 // runs it, and the recent files are kept when it ends.
 #include <QApplication>
 
+#include "media/FrameFolder.h"
 #include "shell/Morvane.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    morvane::RemoveFrameFolderOnSignals();
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
     CQuillonApp morvane;
     if (!morvane.InitInstance(QCoreApplication::arguments().mid(1))) {

@@ -1,19 +1,131 @@
 #include "media/FrameFolder.h"
 
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace morvane {
 
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kPrefix[] = "morvane-frames-";
+
+// The folder of the export in progress, for the signal handler: its path
+// while `g_registered` is 1.
+char g_folder[PATH_MAX];
+volatile sig_atomic_t g_registered = 0;
+
+// Removes the files in the open folder `fd`.  Makes only calls that a
+// signal handler may make: the entries are read with the system call
+// itself, not through the C library's reader.
+void RemoveFiles(int fd)
+{
+    if (::lseek(fd, 0, SEEK_SET) != 0) return;
+    alignas(8) char entries[4096];
+    long n;
+    while ((n = ::syscall(SYS_getdents64, fd, entries, sizeof entries)) > 0) {
+        // Each entry: 8 bytes inode, 8 bytes offset, 2 bytes record length,
+        // 1 byte type, the name ending in a zero byte.
+        for (long pos = 0; pos + 19 < n;) {
+            uint16_t length;
+            std::memcpy(&length, entries + pos + 16, sizeof length);
+            const char* entry = entries + pos + 19;
+            const bool dots = entry[0] == '.' && (entry[1] == 0 || (entry[1] == '.' && entry[2] == 0));
+            if (!dots) ::unlinkat(fd, entry, 0);
+            if (length == 0) break;
+            pos += length;
+        }
+    }
+}
+
+// Removes every file in the folder `name` (relative to the open folder
+// `at`, or absolute), then the folder; a folder that holds more than files
+// stays.  Safe in a signal handler.
+void RemoveFolder(int at, const char* name)
+{
+    const int fd = ::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    // Entries removed while the folder is read may hide others from that
+    // pass, and another thread may still be making a frame: empty it again
+    // while something is left.
+    for (int pass = 0; pass < 16; ++pass) {
+        RemoveFiles(fd);
+        if (::unlinkat(at, name, AT_REMOVEDIR) == 0 || errno != ENOTEMPTY) break;
+    }
+    ::close(fd);
+}
+
+// The process id in a frame folder's name, or 0 when the name is not one.
+pid_t MakerOf(const std::string& name)
+{
+    const size_t prefix = sizeof kPrefix - 1;
+    if (name.compare(0, prefix, kPrefix) != 0) return 0;
+    const size_t dash = name.find('-', prefix);
+    if (dash == std::string::npos || dash == prefix || dash - prefix > 9 || name.size() != dash + 7) return 0;
+    long pid = 0;
+    for (size_t i = prefix; i < dash; ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    for (size_t i = dash + 1; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return 0;
+    return static_cast<pid_t>(pid);
+}
+
+// Removes the frame folders in `base` that this user's processes which no
+// longer run left behind.
+void RemoveStaleFolders(const fs::path& base)
+{
+    const int at = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (at < 0) return;
+    std::error_code ec;
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const pid_t pid = MakerOf(name);
+        if (pid <= 0 || pid == ::getpid()) continue;
+        struct stat st {};
+        if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // it still runs
+        RemoveFolder(at, name.c_str());
+    }
+    ::close(at);
+}
+
+void RemoveFolderThenEnd(int signal)
+{
+    if (g_registered) RemoveFolder(AT_FDCWD, g_folder);
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(signal, &standard, nullptr);
+    // Delivered when the handler returns: the process ends as the signal
+    // says, and whoever waits for it sees that signal.
+    ::raise(signal);
+}
+
+}  // namespace
+
 std::optional<FrameFolder> FrameFolder::Create(std::string* error)
 {
     std::error_code ec;
-    std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    fs::path base = fs::temp_directory_path(ec);
     if (ec) base = "/tmp";
-    std::string pattern = (base / "morvane-frames-XXXXXX").string();
+    base = fs::absolute(base, ec);
+    RemoveStaleFolders(base);
+    std::string pattern = (base / (kPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data())) {
         if (error) *error = std::strerror(errno);
         return std::nullopt;
@@ -21,24 +133,40 @@ std::optional<FrameFolder> FrameFolder::Create(std::string* error)
     return FrameFolder(pattern);
 }
 
-FrameFolder::FrameFolder(FrameFolder&& other) noexcept
-    : folder_(std::move(other.folder_)), files_(std::move(other.files_))
+FrameFolder::FrameFolder(fs::path folder) : folder_(std::move(folder))
 {
-    other.folder_.clear();
-    other.files_.clear();
+    const std::string& path = folder_.native();
+    if (path.size() >= sizeof g_folder) return;
+    g_registered = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(g_folder, path.c_str(), path.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    g_registered = 1;
 }
+
+FrameFolder::FrameFolder(FrameFolder&& other) noexcept : folder_(std::move(other.folder_)) { other.folder_.clear(); }
 
 FrameFolder::~FrameFolder()
 {
     if (folder_.empty()) return;
-    for (const std::filesystem::path& f : files_) ::unlink(f.c_str());
-    ::rmdir(folder_.c_str());
+    if (g_registered && folder_.native() == g_folder) g_registered = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    RemoveFolder(AT_FDCWD, folder_.c_str());
 }
 
-std::filesystem::path FrameFolder::Add(const std::string& name)
+void RemoveFrameFolderOnSignals()
 {
-    files_.push_back(folder_ / name);
-    return files_.back();
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction handler {};
+    handler.sa_handler = RemoveFolderThenEnd;
+    sigemptyset(&handler.sa_mask);
+    for (int s : signals) sigaddset(&handler.sa_mask, s);
+    for (int s : signals) {
+        struct sigaction old {};
+        if (::sigaction(s, nullptr, &old) != 0) continue;
+        if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;  // ignored, or handled already
+        ::sigaction(s, &handler, nullptr);
+    }
 }
 
 }  // namespace morvane

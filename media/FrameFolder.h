@@ -1,19 +1,25 @@
 // The private folder of one movie export's frame files: made afresh below
 // the system's temporary folder (only this process can enter it), and
-// removed with exactly the files made in it when the export ends, whether
-// it succeeded or not.
+// removed with every file in it when the export ends, whether it succeeded
+// or not.
+//
+// Its name, "morvane-frames-<process id>-XXXXXX", tells which process made
+// it.  A process killed outright leaves its folder behind: the next export
+// of any process of the same user removes the folders of processes that no
+// longer run.  A process that called RemoveFrameFolderOnSignals removes its
+// folder itself when it is interrupted or terminated.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace morvane {
 
 class FrameFolder {
 public:
-    // Makes a new folder; nullopt (and the reason in `error`) when it
+    // Makes a new folder, after removing the ones that processes no longer
+    // running left behind; nullopt (and the reason in `error`) when it
     // cannot be made.
     static std::optional<FrameFolder> Create(std::string* error);
 
@@ -24,14 +30,19 @@ public:
 
     const std::filesystem::path& Path() const { return folder_; }
 
-    // The path of a file in the folder, noted for removal.
-    std::filesystem::path Add(const std::string& name);
+    // The path of a file in the folder.
+    std::filesystem::path Add(const std::string& name) const { return folder_ / name; }
 
 private:
-    explicit FrameFolder(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    explicit FrameFolder(std::filesystem::path folder);
 
     std::filesystem::path folder_;
-    std::vector<std::filesystem::path> files_;
 };
+
+// From now on SIGINT, SIGTERM and SIGHUP first remove the frame folder of
+// the export in progress, then end the process as the signal would have
+// (a signal that the process ignores stays ignored).  Called once at
+// start-up by the programs that export.
+void RemoveFrameFolderOnSignals();
 
 }  // namespace morvane

@@ -10,7 +10,8 @@
 //
 // Exit status 0 on success; 1 after a failure, whose message (the one the
 // editor shows) goes to stderr, and no output file is left; 2 for a
-// command line it does not understand.
+// command line it does not understand.  Interrupted or terminated, it
+// leaves no frame files behind.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@
 #include "engine/Render.h"
 #include "engine/TextureFile.h"
 #include "media/Export.h"
+#include "media/FrameFolder.h"
 #include "media/LayerPicture.h"
 
 using namespace morvane;
@@ -103,6 +105,7 @@ int main(int argc, char** argv)
 {
     Options o;
     if (!ParseOptions(argc, argv, o)) return Usage();
+    RemoveFrameFolderOnSignals();
 
     // A picture or movie that cannot be used is said on stderr.
     InstallLayerPictureLoader([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });

@@ -11,6 +11,8 @@
 #include "MediaTestSupport.h"
 #include "codec/EncoderParams.h"
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "engine/Animation.h"
 #include "engine/TestTextures.h"
@@ -484,4 +486,46 @@ TEST_F(ExportTest, AFullDiskIsSaidOnceInTheResult)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(r.error, "Unable to save \"" + (m_out / "full.mpg") + "\".\nCouldn't write output file " + (m_out / "full.mpg"));
     EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+TEST_F(ExportTest, AnExportRemovesOnlyTheFrameFoldersOfProcessesThatNoLongerRun)
+{
+    const fs::path tmp = m_tmp.path / "tmp";
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    auto folder = [&](const std::string& name) {
+        fs::create_directories(tmp / name);
+        WriteBytes((tmp / name / "mpeg0000.ppm").string(), "P6");
+        return name;
+    };
+    const std::string dead = "morvane-frames-" + std::to_string(gone) + "-";
+    folder(dead + "Ab3dE9");
+    folder(dead + "Zz9zZ9/deeper");  // holds a folder: it stays whole
+    std::vector<std::string> kept = {
+        dead + "Zz9zZ9",
+        folder("morvane-frames-" + std::to_string(getppid()) + "-Ab3dE9"),  // still runs
+        folder(dead + "Ab3dE9x"),                                           // not one of ours
+        folder("morvane-frames-Ab3dE9"),
+        folder("photos-" + std::to_string(gone) + "-Ab3dE9"),
+        "elsewhere",
+        dead + "Ln9kLn",
+    };
+    folder("elsewhere");
+    fs::create_directory_symlink(tmp / "elsewhere", tmp / (dead + "Ln9kLn"));
+    if (::geteuid() == 0) {
+        kept.push_back(folder(dead + "Ot9hEr"));
+        ASSERT_EQ(::chown((tmp / (dead + "Ot9hEr")).c_str(), 65534, 65534), 0);  // another user's
+    }
+
+    Texture t = AnimatedThreeLayers(16, 16, 0.08f);
+    ASSERT_TRUE(Export(t, "m.mpg").written());
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(tmp)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(left, kept);
+    EXPECT_TRUE(fs::exists(tmp / "elsewhere" / "mpeg0000.ppm"));
+    EXPECT_TRUE(fs::exists(tmp / (dead + "Zz9zZ9") / "deeper" / "mpeg0000.ppm"));
 }

@@ -2,6 +2,11 @@
 // is what the independent tools (ffmpeg, ImageMagick) show as that picture.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 
 #include "MediaTestSupport.h"
@@ -44,6 +49,30 @@ protected:
     Texture m_texture;
     std::string m_stderr;
 };
+
+// Starts texturetool with `args` and the temporary folder `tmp`, with the
+// signals' standard actions; its process id.
+pid_t Start(const std::vector<std::string>& args, const std::string& tmp)
+{
+    std::vector<std::string> env = {"TMPDIR=" + tmp};
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "TMPDIR=", 7) != 0) env.emplace_back(*e);
+    std::vector<char*> argv = {const_cast<char*>(MORVANE_TEXTURETOOL)}, envp;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (std::string& e : env) envp.push_back(e.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    return pid;
+}
 
 }  // namespace
 
@@ -130,4 +159,39 @@ TEST_F(TextureTool, FailuresPrintTheMessageAndLeaveNoFile)
     for (const auto& e : fs::directory_iterator(m_dir.path)) left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"stderr.txt", "t.zyv"}));
+}
+
+TEST_F(TextureTool, AnInterruptedOrKilledExportLeavesNoFrames)
+{
+    // 1000 frames: long enough to be stopped while it writes them.
+    const std::string in = m_dir / "long.zyv";
+    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(160, 120, 40.0f)), "");
+    const fs::path tmp = m_dir.path / "tmp";
+    fs::create_directories(tmp);
+    auto writingFrames = [&] {
+        std::error_code ec;
+        for (fs::directory_iterator it(tmp, ec), end; !ec && it != end; it.increment(ec))
+            if (!fs::is_empty(it->path(), ec) && !ec) return true;
+        return false;
+    };
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+        SCOPED_TRACE(strsignal(sig));
+        const pid_t child = Start({"export", in, m_dir / "e.mpg"}, tmp.string());
+        ASSERT_GT(child, 0);
+        for (int i = 0; i < 6000 && !writingFrames(); ++i) usleep(10000);
+        EXPECT_TRUE(writingFrames());
+        kill(child, sig);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "status " << status;
+        if (sig == SIGKILL) {
+            // Nothing can be done then: the next export removes the folder.
+            EXPECT_FALSE(fs::is_empty(tmp));
+            EXPECT_EQ(Shell("TMPDIR=" + tmp.string() + " " + MORVANE_TEXTURETOOL + " export " + (m_dir / "t.zyv") + " " +
+                            (m_dir / "next.mpg")),
+                      0);
+        }
+        EXPECT_TRUE(fs::is_empty(tmp));
+        EXPECT_FALSE(fs::exists(m_dir / "e.mpg"));
+    }
 }

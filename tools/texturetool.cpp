@@ -2,16 +2,20 @@
 //
 //   texturetool render IN OUT.ppm [--size WxH] [--time SECONDS]
 //       IN (a texture ".zyv" or layer ".kvo" file) rendered as the view shows
-//       it, at its image size or WxH, its first layer's animation at the
-//       time given, as a binary PPM (top row first).
+//       it, at its image size or WxH (1 to 65500 a side), its first layer's
+//       animation at the time given, as a binary PPM (top row first).  OUT
+//       ends in ".ppm", unless it is a pipe or a device.
 //   texturetool export IN OUT.EXT [--video pal|ntsc|secam] [--avi full|rle]
 //       what Save As writes for OUT's extension; the MPEG-2 video format
 //       (NTSC unless given) and the AVI compressor come from the options.
 //
 // Exit status 0 on success; 1 after a failure, whose message (the one the
 // editor shows) goes to stderr, and no output file is left; 2 for a
-// command line it does not understand.  Interrupted or terminated, it
-// leaves no frame files behind.
+// command line it does not understand.  OUT is never IN.  Interrupted or
+// terminated, it leaves no frame files behind.
+#include <strings.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -78,7 +82,11 @@ bool ParseOptions(int argc, char** argv, Options& o)
         const std::string value = v;
         if (render && a == "--size") {
             char tail = 0;
-            if (std::sscanf(v, "%dx%d%c", &o.width, &o.height, &tail) != 2 || o.width <= 0 || o.height <= 0) return false;
+            if (std::sscanf(v, "%dx%d%c", &o.width, &o.height, &tail) != 2) return false;
+            if (o.width < 1 || o.height < 1 || o.width > kLargestPictureSide || o.height > kLargestPictureSide) {
+                std::fprintf(stderr, "--size takes 1 to %d pixels a side.\n", kLargestPictureSide);
+                return false;
+            }
         } else if (render && a == "--time") {
             char* end = nullptr;
             o.time = std::strtof(v, &end);
@@ -99,12 +107,31 @@ bool ParseOptions(int argc, char** argv, Options& o)
     return true;
 }
 
+// Why OUT may not be written, or an empty string: it is IN itself (under
+// any name), or a file that render would fill with a PPM without its being
+// named so (pipes and the devices of /dev, standard output among them,
+// take the picture whatever their name).
+std::string OutputProblem(const Options& o)
+{
+    struct stat in {}, out {};
+    const bool exists = ::stat(o.out.c_str(), &out) == 0;
+    if (exists && ::stat(o.in.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+        return "\"" + o.out + "\" is the file being read; the output needs another name.";
+    const bool ppm = o.out.size() >= 4 && ::strcasecmp(o.out.c_str() + o.out.size() - 4, ".ppm") == 0;
+    const bool file = o.out.rfind("/dev/", 0) != 0 && (!exists || S_ISREG(out.st_mode));
+    if (o.command == "render" && !ppm && file)
+        return "render writes PPM pictures: the name of its output ends in \".ppm\".";
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     Options o;
     if (!ParseOptions(argc, argv, o)) return Usage();
+    if (const std::string problem = OutputProblem(o); !problem.empty())
+        return Fail("Unable to save \"" + o.out + "\".\n" + problem);
     RemoveFrameFolderOnSignals();
 
     // A picture or movie that cannot be used is said on stderr.

@@ -161,6 +161,34 @@ TEST_F(TextureTool, FailuresPrintTheMessageAndLeaveNoFile)
     EXPECT_EQ(left, (std::vector<std::string>{"stderr.txt", "t.zyv"}));
 }
 
+TEST_F(TextureTool, RenderNeverWritesOverItsInputNorAFileNotNamedPpm)
+{
+    const std::string in = m_dir / "t.zyv";
+    const std::vector<uint8_t> before = ReadBytes(in);
+    fs::create_hard_link(in, m_dir / "same.ppm");
+    for (const std::string& out : {in, m_dir / "same.ppm"}) {
+        EXPECT_EQ(Run("render " + in + " " + out), 1);
+        EXPECT_EQ(m_stderr, "Unable to save \"" + out + "\".\n\"" + out +
+                                "\" is the file being read; the output needs another name.\n");
+    }
+    EXPECT_EQ(Run("export " + in + " " + in), 1);
+    EXPECT_EQ(ReadBytes(in), before);
+
+    EXPECT_EQ(Run("render " + in + " " + (m_dir / "r.tga")), 1);
+    EXPECT_EQ(m_stderr, "Unable to save \"" + (m_dir / "r.tga") +
+                            "\".\nrender writes PPM pictures: the name of its output ends in \".ppm\".\n");
+    EXPECT_FALSE(fs::exists(m_dir / "r.tga"));
+
+    // Sides of 1 to 65500 pixels, as the Free Format dialog allows.
+    EXPECT_EQ(Run("render " + in + " " + (m_dir / "R.PPM") + " --size 65500x1"), 0) << m_stderr;
+    EXPECT_EQ(Read("R.PPM").width, 65500);
+    for (const char* size : {"65501x1", "1x65501", "100000x100000", "0x5"}) {
+        EXPECT_EQ(Run("render " + in + " " + (m_dir / "x.ppm") + " --size " + size), 2) << size;
+        EXPECT_EQ(m_stderr.substr(0, m_stderr.find('\n')), "--size takes 1 to 65500 pixels a side.") << size;
+    }
+    EXPECT_FALSE(fs::exists(m_dir / "x.ppm"));
+}
+
 TEST_F(TextureTool, AnInterruptedOrKilledExportLeavesNoFrames)
 {
     // 1000 frames: long enough to be stopped while it writes them.

@@ -36,9 +36,10 @@
 namespace morvane {
 
 // The work done in place on a texture's layers before it is rendered:
-// every layer's light direction scaled to unit length (a zero vector stays
-// as it is), and the fields the patterns keep in the layer
-// (PrepareLayerPatterns: the brick mortar width).
+// every layer's light direction scaled to unit length (a zero vector, and
+// one whose length is already 1 to single precision, stay as they are, so
+// that preparing again changes nothing), and the fields the patterns keep
+// in the layer (PrepareLayerPatterns: the brick mortar width).
 void PrepareForRender(Texture& texture);
 // The same for one layer (the layer thumbnails).
 void PrepareLayerForRender(Layer& layer);

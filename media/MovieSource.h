@@ -3,7 +3,9 @@
 // Opening a movie (through LoadLayerPicture) loads its first frame into the
 // layer's picture and sets the layer's duration from the movie's length at
 // 25 frames per second.  Whoever advances time afterwards (Play, the movie
-// export) calls ShowMovieFrame once per frame with the frame number, and
+// export) calls ShowMovieFrame once per frame with the movie's frame for
+// that time (MovieFrameAt in engine/Animation.h: an NTSC export at 30
+// frames a second still shows 25 movie frames a second), and
 // CloseMovieSources when done.
 //
 // The movie a layer plays is named by the last three characters of its

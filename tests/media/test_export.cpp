@@ -340,6 +340,41 @@ TEST_F(ExportTest, AMovieLayerShowsTheMoviesFrameInEachFrame)
     EXPECT_LT(Psnr(decoded, ViewPixels(t, 48, 32)), 15.0);
 }
 
+// NTSC counts 30 frames a second and a movie picture 25: output frame k
+// shows the movie's frame of its time, trunc(k x 25 / 30).
+TEST_F(ExportTest, AnNtscMovieShowsEachMovieFrameAtItsTime)
+{
+    REQUIRE_FFMPEG();
+    // 25 frames of one colour each: red rises and green falls 9 levels a frame.
+    const std::string source = m_tmp / "source.avi";
+    ASSERT_EQ(Shell("ffmpeg -v error -y -f lavfi -i 'color=c=black:size=48x32:rate=25,format=rgb24,"
+                    "geq=r=9*N:g=255-9*N:b=128' -frames:v 25 -c:v rawvideo -pix_fmt bgr24 " + source),
+              0);
+    Texture t = MakeTexture({Slot(PictureLayer(48, 32, {}))});
+    Layer& layer = t.layers[0].layer;
+    layer.SetPicturePath(source);
+    std::string said;
+    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::CommandPanel, [&](const std::string& s) { said = s; })) << said;
+    ASSERT_FLOAT_EQ(layer.rec.duration, 1.0f);
+    std::vector<std::vector<uint8_t>> movieFrames;
+    for (int j = 0; j < 25; ++j) {
+        Texture at = t;
+        SetAnimationTime(at, (static_cast<float>(j) + 0.5f) * 0.04f);
+        PrepareForRender(at);
+        movieFrames.push_back(ViewPixels(at, 48, 32));
+    }
+
+    ASSERT_TRUE(Export(t, "n.m2v").written());
+    ASSERT_EQ(m_host.frames.size(), 30u);
+    for (int k : {6, 13, 25, 29}) {
+        const std::vector<uint8_t> decoded = DecodedFrame(m_out / "n.m2v", k, m_tmp.str());
+        int closest = 0;
+        for (int j = 1; j < 25; ++j)
+            if (Psnr(decoded, movieFrames[size_t(j)]) > Psnr(decoded, movieFrames[size_t(closest)])) closest = j;
+        EXPECT_EQ(closest, k * 25 / 30) << "output frame " << k;
+    }
+}
+
 TEST_F(ExportTest, ALayerThatIsNotAnimatedGivesFramesOfTheLayerAsItStands)
 {
     Texture t = AnimatedThreeLayers(32, 16, 0.12f);

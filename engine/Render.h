@@ -11,7 +11,7 @@
 // the lowest row of the rectangle.  For a top-row-first bitmap pass the
 // address of the rectangle's bottom row in that bitmap and a negative
 // stride (see RenderImage).  Callers that need other coordinates (the
-// exports' v = 1 - i / height, the strips' u = c x 0.02) pass their own u
+// exports' rows in file order, the strips' u = c x 0.02) pass their own u
 // of every column and v of every row to Render.
 //
 // Determinism.  A pixel depends only on (texture, u, v, display mode,

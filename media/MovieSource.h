@@ -41,10 +41,11 @@ enum class MovieOpener { Application, CommandPanel };
 // and leaves the picture as it was.  True when the picture was replaced.
 bool OpenMovieSource(Layer& layer, MovieOpener opener, const PictureReport& report);
 
-// Puts frame n of the layer's movie into the layer's picture: the one call
-// per frame of Play and of the movie export.  AVI: frame n modulo the
-// movie's frame count; FLI: n modulo the layer's duration x 25 frames; MPEG:
-// display frame n, none past the end of the stream.  When there is no such
+// Puts frame n of the layer's movie into the layer's picture (its image
+// size stays as it is): the one call per frame of Play and of the movie
+// export.  AVI: frame n modulo the movie's frame count; FLI: n modulo the
+// layer's duration x 25 frames; MPEG: display frame n, none past the end of
+// the stream.  When there is no such
 // frame (or the movie cannot be read) the layer keeps its picture and the
 // result is false.  Nothing is reported: the user was told when the movie
 // was opened.

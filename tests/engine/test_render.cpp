@@ -348,3 +348,36 @@ TEST(Render, PreparingAgainChangesNoByte)
         }
     }
 }
+
+// The picture materials sample a picture by its own size: a layer whose
+// image size is changed (Image Format) shows the same picture in the
+// texture and in its thumbnail.
+TEST(Render, APictureShowsWhateverTheLayersImageSize)
+{
+    NoiseInit();
+    const MaterialPresets& presets = MaterialPresetTable();
+    for (int m = kFirstPictureMaterial; m <= kLastPictureMaterial; ++m) {
+        Texture t;
+        LayerSlot s;
+        s.layer = LayerFromPreset(presets[static_cast<size_t>(m)]);
+        s.layer.rec.width = 9;
+        s.layer.rec.height = 7;
+        s.layer.SetPicture(9, 7, NoisePicture(9, 7, static_cast<uint32_t>(m)));
+        t.layers.push_back(std::move(s));
+        PrepareForRender(t);
+        const auto picture = RenderImage(t, 48, 36, kDisplayAllLayers, 0, true);
+        std::vector<uint8_t> thumbnail(40 * 30 * 4);
+        RenderLayerPreview(t.layers[0].layer, 40, 30, thumbnail.data(), 40 * 4);
+        EXPECT_NE(thumbnail, std::vector<uint8_t>(thumbnail.size(), 0)) << m;
+
+        for (const auto& [w, h] : {std::pair{640, 480}, std::pair{1024, 768}, std::pair{4096, 2836}}) {
+            Layer& layer = t.layers[0].layer;
+            layer.rec.width = static_cast<int16_t>(w);
+            layer.rec.height = static_cast<int16_t>(h);
+            EXPECT_EQ(RenderImage(t, 48, 36, kDisplayAllLayers, 0, true), picture) << m << " at " << w << "x" << h;
+            std::vector<uint8_t> shown(thumbnail.size());
+            RenderLayerPreview(layer, 40, 30, shown.data(), 40 * 4);
+            EXPECT_EQ(shown, thumbnail) << m << " at " << w << "x" << h;
+        }
+    }
+}

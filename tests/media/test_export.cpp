@@ -134,6 +134,23 @@ std::vector<uint8_t> DecodedFrame(const std::string& movie, int index, const std
     return p.rgb;
 }
 
+// A texture of one "Image" layer showing the movie `source` that ffmpeg
+// makes of `frames` frames of the 48 x 32 source `graph`, written with the
+// output arguments `args`; opened as `opener` opens it.
+Texture MovieTexture(const std::string& source, const std::string& graph, int frames, const std::string& args,
+                     MovieOpener opener)
+{
+    EXPECT_EQ(Shell("ffmpeg -v error -y -f lavfi -i '" + graph + "' -frames:v " + std::to_string(frames) + " " + args +
+                    " " + source),
+              0);
+    Texture t = MakeTexture({Slot(PictureLayer(48, 32, {}))});
+    Layer& layer = t.layers[0].layer;
+    layer.SetPicturePath(source);
+    std::string said;
+    EXPECT_TRUE(LoadLayerPicture(layer, opener, [&](const std::string& s) { said = s; })) << said;
+    return t;
+}
+
 }  // namespace
 
 TEST(ExportFiles, ChosenNamesSelectTheirFormatWithoutRegardToCase)
@@ -314,14 +331,9 @@ TEST_F(ExportTest, AMovieLayerShowsTheMoviesFrameInEachFrame)
     // 10 frames of one colour whose hue turns 36 degrees a frame, as the
     // picture of the first layer.
     const std::string source = m_tmp / "source.mpg";
-    ASSERT_EQ(Shell("ffmpeg -v error -y -f lavfi -i 'color=c=red:size=48x32:rate=25,format=yuv420p,hue=h=36*n' "
-                    "-frames:v 10 -q:v 2 " + source),
-              0);
-    Texture t = MakeTexture({Slot(PictureLayer(48, 32, {}))});
-    Layer& layer = t.layers[0].layer;
-    layer.SetPicturePath(source);
-    std::string said;
-    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, [&](const std::string& s) { said = s; })) << said;
+    Texture t = MovieTexture(source, "color=c=red:size=48x32:rate=25,format=yuv420p,hue=h=36*n", 10, "-q:v 2",
+                             MovieOpener::Application);
+    const Layer& layer = t.layers[0].layer;
     ASSERT_FLOAT_EQ(layer.rec.duration, 0.4f);
     const std::vector<uint8_t> firstPicture = layer.pixels;
 
@@ -347,15 +359,9 @@ TEST_F(ExportTest, AnNtscMovieShowsEachMovieFrameAtItsTime)
     REQUIRE_FFMPEG();
     // 25 frames of one colour each: red rises and green falls 9 levels a frame.
     const std::string source = m_tmp / "source.avi";
-    ASSERT_EQ(Shell("ffmpeg -v error -y -f lavfi -i 'color=c=black:size=48x32:rate=25,format=rgb24,"
-                    "geq=r=9*N:g=255-9*N:b=128' -frames:v 25 -c:v rawvideo -pix_fmt bgr24 " + source),
-              0);
-    Texture t = MakeTexture({Slot(PictureLayer(48, 32, {}))});
-    Layer& layer = t.layers[0].layer;
-    layer.SetPicturePath(source);
-    std::string said;
-    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::CommandPanel, [&](const std::string& s) { said = s; })) << said;
-    ASSERT_FLOAT_EQ(layer.rec.duration, 1.0f);
+    Texture t = MovieTexture(source, "color=c=black:size=48x32:rate=25,format=rgb24,geq=r=9*N:g=255-9*N:b=128", 25,
+                             "-c:v rawvideo -pix_fmt bgr24", MovieOpener::CommandPanel);
+    ASSERT_FLOAT_EQ(t.layers[0].layer.rec.duration, 1.0f);
     std::vector<std::vector<uint8_t>> movieFrames;
     for (int j = 0; j < 25; ++j) {
         Texture at = t;

@@ -45,10 +45,9 @@ bool OpenMovieSource(Layer& layer, MovieOpener opener, const PictureReport& repo
 // size stays as it is): the one call per frame of Play and of the movie
 // export.  AVI: frame n modulo the movie's frame count; FLI: n modulo the
 // layer's duration x 25 frames; MPEG: display frame n, none past the end of
-// the stream.  When there is no such
-// frame (or the movie cannot be read) the layer keeps its picture and the
-// result is false.  Nothing is reported: the user was told when the movie
-// was opened.
+// the stream.  When there is no such frame (or the movie cannot be read)
+// the layer keeps its picture and the result is false.  Nothing is
+// reported: the user was told when the movie was opened.
 bool ShowMovieFrame(Layer& layer, int n);
 
 // Ends frame-by-frame reading: closes the MPEG input and lets go of the

@@ -25,7 +25,7 @@ void SetBenchPicture(Layer& layer)
     constexpr int w = 320, h = 240;
     layer.rec.width = w;
     layer.rec.height = h;
-    layer.pixels.assign(static_cast<size_t>(w) * h * 4, 0);
+    layer.SetPicture(w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 4, 0));
     for (size_t i = 0; i < layer.pixels.size(); ++i) layer.pixels[i] = static_cast<uint8_t>(i * 7u);
 }
 

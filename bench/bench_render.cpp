@@ -69,7 +69,7 @@ Texture BenchTexture()
             layer.rec.height = 256;
             layer.rec.scaleX = 1.5f + i;
             layer.rec.scaleY = 1.5f + i;
-            layer.pixels = NoisePicture(256, 256, 7u + i);
+            layer.SetPicture(256, 256, NoisePicture(256, 256, 7u + i));
             t.layers.push_back(MakeSlot(std::move(layer), i == 1 ? kBlendTransparency : kBlendAdditive,
                                         i == 1 ? 0.5f : 0.6f, 0.05f * i));
         }

@@ -131,4 +131,10 @@ float FrameTime(int i, float duration, int fps)
     return static_cast<float>(static_cast<double>(i) / span);
 }
 
+int MovieFrameAt(int i, int fps)
+{
+    if (i <= 0 || fps <= 0) return 0;
+    return static_cast<int>(static_cast<int64_t>(i) * kFramesPerSecond / fps);
+}
+
 }  // namespace morvane

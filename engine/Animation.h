@@ -75,4 +75,10 @@ int FrameCount(FrameRun run, float duration, int fps = kFramesPerSecond);
 // 0 for frame 0 and for a duration that is zero, negative or not finite.
 float FrameTime(int i, float duration, int fps = kFramesPerSecond);
 
+// The frame of a layer's movie picture, which counts kFramesPerSecond
+// frames a second, shown in frame i of a run of fps frames a second: the
+// movie frame begun by that frame's time, trunc(i x kFramesPerSecond / fps);
+// 0 for i or fps not above 0.
+int MovieFrameAt(int i, int fps = kFramesPerSecond);
+
 }  // namespace morvane

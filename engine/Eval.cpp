@@ -39,17 +39,16 @@ inline void TurnCosSin(float turns, double& c, double& s, RotationMemo& memo)
 
 inline float Frac(float t) { return t - std::floor(t); }
 
-// Material 24: the picture repeats once per unit of x and y.  Nothing is
-// added unless the buffer holds the whole width x height picture; row and
-// column are kept inside it (the fraction of a tiny negative value rounds
-// to 1.0f, which would address the row past the last).
+// Material 24: the picture repeats once per unit of x and y, whatever the
+// layer's image size.  Nothing is added unless the buffer holds the whole
+// picture; row and column are kept inside it (the fraction of a tiny
+// negative value rounds to 1.0f, which would address the row past the
+// last).
 void SampleImage(float x, float y, const Layer& layer, float colour[3])
 {
-    const int32_t width = StoredImageWidth(layer.rec);
-    const int32_t height = StoredImageHeight(layer.rec);
-    if (width < 1 || height < 1) return;
-    const size_t need = static_cast<size_t>(width) * static_cast<size_t>(height) * 4u;
-    if (layer.pixels.size() < need) return;
+    if (!layer.HasPicture()) return;
+    const int32_t width = layer.pictureWidth;
+    const int32_t height = layer.pictureHeight;
 
     int32_t row = SatTrunc(Frac(y) * static_cast<float>(height));
     int32_t column = SatTrunc(Frac(x) * static_cast<float>(width - 1));

@@ -202,7 +202,7 @@ void CopyLibraryTexture(const Texture& library, Texture& document)
             key.gradient.head = GradientTable{kGradientEntries, 0, {0, 0}};
             key.rec.gradient = 0;
         }
-        layer.pixels = from.layer.pixels;
+        layer.SetPicture(from.layer.pictureWidth, from.layer.pictureHeight, from.layer.pixels);
     }
     document.layers = std::move(layers);
 }

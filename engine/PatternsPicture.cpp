@@ -11,9 +11,8 @@ namespace morvane::patterns {
 
 void PictureSample(const Layer& layer, float px, float py, float out[3])
 {
-    const int width = StoredImageWidth(layer.rec), height = StoredImageHeight(layer.rec);
-    if (width <= 0 || height <= 0) return;
-    if (layer.pixels.size() < static_cast<size_t>(width) * static_cast<size_t>(height) * 4u) return;
+    if (!layer.HasPicture()) return;
+    const int width = layer.pictureWidth, height = layer.pictureHeight;
     if (!std::isfinite(px) || !std::isfinite(py)) return;
 
     px = std::fabs(px);

@@ -110,6 +110,19 @@ void Layer::SetPicturePath(const std::string& path)
     std::memcpy(rec.picturePath, buf, sizeof buf);
 }
 
+void Layer::SetPicture(int width, int height, std::vector<uint8_t> picture)
+{
+    pictureWidth = width;
+    pictureHeight = height;
+    pixels = std::move(picture);
+}
+
+bool Layer::HasPicture() const
+{
+    if (pictureWidth <= 0 || pictureHeight <= 0) return false;
+    return pixels.size() / 4u / static_cast<size_t>(pictureWidth) >= static_cast<size_t>(pictureHeight);
+}
+
 std::span<const MirroredField> MirroredFields() { return kMirror; }
 
 const MirroredField* FindMirroredField(size_t layerOffset)

@@ -329,11 +329,23 @@ struct Layer {
     LayerRecord rec{};
     std::optional<Gradient> gradient;  // empty: the patterns' built-in colours
     std::vector<Keyframe> keys;
-    std::vector<uint8_t> pixels;       // width x height x 4, bottom row first
+    // The picture: pictureWidth x pictureHeight pixels of red, green, blue
+    // and a spare byte, bottom row first.  Its size is its own, from its
+    // load; the record's width and height are the layer's image size, which
+    // the image format changes and the picture patterns never read.
+    std::vector<uint8_t> pixels;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
 
     // The picture path up to its first NUL or the end of the field.
     std::string PicturePath() const;
     void SetPicturePath(const std::string& path);
+
+    // Makes `picture` of width x height pixels the layer's picture; the
+    // image size stays as it is.
+    void SetPicture(int width, int height, std::vector<uint8_t> picture);
+    // Whether the pixels hold the whole picture, so that it can be sampled.
+    bool HasPicture() const;
 };
 
 // The per-layer entries of a texture: the six parallel arrays of the file

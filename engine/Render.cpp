@@ -1,9 +1,11 @@
 #include "engine/Render.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,11 +20,27 @@ namespace morvane {
 // ---------------------------------------------------------------------------
 // Preparing a texture
 
+namespace {
+
+// Whether a vector already has unit length as far as single precision can
+// tell: dividing such a vector by its length again may move a component by
+// one unit in the last place, and back on the next division.  The squared
+// length of any vector scaled to unit length in single precision is 1
+// within about 3 units in the last place of 1.
+bool IsUnitVector(const float v[3])
+{
+    const double x = v[0], y = v[1], z = v[2];
+    return std::fabs(x * x + y * y + z * z - 1.0) <= 4.0 * std::numeric_limits<float>::epsilon();
+}
+
+}  // namespace
+
 void PrepareLayerForRender(Layer& layer)
 {
     LayerRecord& rec = layer.rec;
     float light[3] = {rec.lightDirX, rec.lightDirY, rec.lightDirZ};
-    if (NormaliseVector(light)) {
+    // A light scaled once stays as it is: preparing twice changes no byte.
+    if (!IsUnitVector(light) && NormaliseVector(light)) {
         rec.lightDirX = light[0];
         rec.lightDirY = light[1];
         rec.lightDirZ = light[2];

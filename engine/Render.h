@@ -11,7 +11,7 @@
 // the lowest row of the rectangle.  For a top-row-first bitmap pass the
 // address of the rectangle's bottom row in that bitmap and a negative
 // stride (see RenderImage).  Callers that need other coordinates (the
-// exports' v = 1 - i / height, the strips' u = c x 0.02) pass their own u
+// exports' rows in file order, the strips' u = c x 0.02) pass their own u
 // of every column and v of every row to Render.
 //
 // Determinism.  A pixel depends only on (texture, u, v, display mode,
@@ -36,9 +36,10 @@
 namespace morvane {
 
 // The work done in place on a texture's layers before it is rendered:
-// every layer's light direction scaled to unit length (a zero vector stays
-// as it is), and the fields the patterns keep in the layer
-// (PrepareLayerPatterns: the brick mortar width).
+// every layer's light direction scaled to unit length (a zero vector, and
+// one whose length is already 1 to single precision, stay as they are, so
+// that preparing again changes nothing), and the fields the patterns keep
+// in the layer (PrepareLayerPatterns: the brick mortar width).
 void PrepareForRender(Texture& texture);
 // The same for one layer (the layer thumbnails).
 void PrepareLayerForRender(Layer& layer);

@@ -141,13 +141,13 @@ int FramesPerSecond(int videoFormat) { return videoFormat == kVideoNtsc ? kNtscF
 
 // The texture at frame `frame` of a movie of `fps` frames per second: the
 // first layer interpolated between its keys, and its movie (when its
-// picture is one) at that frame; a movie without that frame keeps the
-// picture it showed.
+// picture is one) at the frame of the same time; a movie without that
+// frame keeps the picture it showed.
 void SetFrame(Texture& texture, int frame, int fps)
 {
     Layer& driving = texture.layers[0].layer;
     if (driving.rec.animated != 0) InterpolateLayerAt(driving, FrameTime(frame, driving.rec.duration, fps));
-    ShowMovieFrame(driving, frame);
+    ShowMovieFrame(driving, MovieFrameAt(frame, fps));
 }
 
 // A size as the messages give it: gigabytes or megabytes, one decimal.

@@ -134,10 +134,10 @@ std::string SaveTextureJpeg(const std::filesystem::path& path, const Texture& te
         jpeg_start_compress(&cinfo, TRUE);
     });
 
-    // The top row first: row r is the texture at v = 1 - r / height.
+    // The top row first, as the view shows it: row r is the texture at
+    // v = (height - 1 - r) / height.
     if (ok) {
-        std::vector<float> v(static_cast<size_t>(height));
-        for (int r = 0; r < height; ++r) v[static_cast<size_t>(r)] = 1.0f - static_cast<float>(r) / static_cast<float>(height);
+        const std::vector<float> v = TopDownRows(height);
         ok = RenderRows(texture, width, v, PixelOrder::RedGreenBlue, [&](int, std::span<const uint8_t> pixels) {
             JSAMPROW row = const_cast<JSAMPROW>(pixels.data());
             return Guarded(err, [&] { jpeg_write_scanlines(&cinfo, &row, 1); });

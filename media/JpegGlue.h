@@ -42,10 +42,10 @@ JpegLoadResult LoadJpegImage(const std::filesystem::path& path);
 // Writes the texture at its render size (its first layer's width x height)
 // as a JFIF file: quality 75, the library's default sampling (2 x 2 for the
 // colour differences), the top row first, row r being the texture at
-// v = 1 - r / height with all layers shown.  The texture must be prepared
-// for rendering.  The file is written through a temporary file; on failure
-// nothing is left at `path`.  Returns an empty string on success, else a
-// sentence naming the file.
+// v = (height - 1 - r) / height with all layers shown, as the view shows
+// it.  The texture must be prepared for rendering.  The file is written
+// through a temporary file; on failure nothing is left at `path`.  Returns
+// an empty string on success, else a sentence naming the file.
 std::string SaveTextureJpeg(const std::filesystem::path& path, const Texture& texture);
 
 constexpr int kJpegQuality = 75;

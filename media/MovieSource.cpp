@@ -225,13 +225,13 @@ bool ShowMovieFrame(Layer& layer, int n)
         OpenAvi* avi = FindAvi(*file, nullptr);
         Picture picture;
         if (!avi || !avi->reader->ReadFrame(n, picture)) return false;
-        PutPictureIntoLayer(std::move(picture), layer);
+        ShowPictureInLayer(std::move(picture), layer);
         return true;
     }
     case MovieKind::Fli: {
         OpenFli* fli = FindFli(*file, nullptr);
         if (!fli) return false;
-        PutPictureIntoLayer(fli->decoder->DecodeTo(FliFrameFor(n, layer.rec.duration)), layer);
+        ShowPictureInLayer(fli->decoder->DecodeTo(FliFrameFor(n, layer.rec.duration)), layer);
         return true;
     }
     case MovieKind::Mpeg: {
@@ -248,7 +248,7 @@ bool ShowMovieFrame(Layer& layer, int n)
             m.shown = n;
         }
         if (m.frame.empty()) return false;
-        PutPictureIntoLayer(Flipped(m.frame), layer);
+        ShowPictureInLayer(Flipped(m.frame), layer);
         return true;
     }
     case MovieKind::None: break;

@@ -3,7 +3,9 @@
 // Opening a movie (through LoadLayerPicture) loads its first frame into the
 // layer's picture and sets the layer's duration from the movie's length at
 // 25 frames per second.  Whoever advances time afterwards (Play, the movie
-// export) calls ShowMovieFrame once per frame with the frame number, and
+// export) calls ShowMovieFrame once per frame with the movie's frame for
+// that time (MovieFrameAt in engine/Animation.h: an NTSC export at 30
+// frames a second still shows 25 movie frames a second), and
 // CloseMovieSources when done.
 //
 // The movie a layer plays is named by the last three characters of its
@@ -39,13 +41,13 @@ enum class MovieOpener { Application, CommandPanel };
 // and leaves the picture as it was.  True when the picture was replaced.
 bool OpenMovieSource(Layer& layer, MovieOpener opener, const PictureReport& report);
 
-// Puts frame n of the layer's movie into the layer's picture: the one call
-// per frame of Play and of the movie export.  AVI: frame n modulo the
-// movie's frame count; FLI: n modulo the layer's duration x 25 frames; MPEG:
-// display frame n, none past the end of the stream.  When there is no such
-// frame (or the movie cannot be read) the layer keeps its picture and the
-// result is false.  Nothing is reported: the user was told when the movie
-// was opened.
+// Puts frame n of the layer's movie into the layer's picture (its image
+// size stays as it is): the one call per frame of Play and of the movie
+// export.  AVI: frame n modulo the movie's frame count; FLI: n modulo the
+// layer's duration x 25 frames; MPEG: display frame n, none past the end of
+// the stream.  When there is no such frame (or the movie cannot be read)
+// the layer keeps its picture and the result is false.  Nothing is
+// reported: the user was told when the movie was opened.
 bool ShowMovieFrame(Layer& layer, int n);
 
 // Ends frame-by-frame reading: closes the MPEG input and lets go of the

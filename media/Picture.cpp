@@ -33,7 +33,12 @@ void PutPictureIntoLayer(Picture picture, Layer& layer)
 {
     layer.rec.width = static_cast<int16_t>(picture.width);
     layer.rec.height = static_cast<int16_t>(picture.height);
-    layer.pixels = std::move(picture.pixels);
+    ShowPictureInLayer(std::move(picture), layer);
+}
+
+void ShowPictureInLayer(Picture picture, Layer& layer)
+{
+    layer.SetPicture(picture.width, picture.height, std::move(picture.pixels));
 }
 
 std::optional<std::filesystem::path> FindPictureFile(const std::string& stored, bool alongDataPath)

@@ -43,8 +43,12 @@ using PictureReport = std::function<void(const std::string&)>;
 // A zero-filled picture; the caller has checked the size.
 Picture BlankPicture(int width, int height);
 
-// The picture becomes the layer's picture: `width`, `height` and `pixels`.
+// The picture becomes the layer's picture, and its size the layer's image
+// size (`width` and `height`): a picture or movie loaded into a layer.
 void PutPictureIntoLayer(Picture picture, Layer& layer);
+// The picture becomes the layer's picture; the image size stays as it is:
+// the next frame of a movie.
+void ShowPictureInLayer(Picture picture, Layer& layer);
 
 // The file a stored picture path names on this machine (see
 // ResolveStoredPath); with `alongDataPath`, a file of that name found by

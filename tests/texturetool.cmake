@@ -1,5 +1,7 @@
-# The media tests run tools/texturetool: build it with them.
-if(TARGET media_tests AND TARGET texturetool)
-  add_dependencies(media_tests texturetool)
-  target_compile_definitions(media_tests PRIVATE MORVANE_TEXTURETOOL="$<TARGET_FILE:texturetool>")
-endif()
+# The media and shell tests run tools/texturetool: build it with them.
+foreach(_tests media_tests shell_tests)
+  if(TARGET ${_tests} AND TARGET texturetool)
+    add_dependencies(${_tests} texturetool)
+    target_compile_definitions(${_tests} PRIVATE MORVANE_TEXTURETOOL="$<TARGET_FILE:texturetool>")
+  endif()
+endforeach()

@@ -35,7 +35,7 @@ void SetGalleryPicture(Layer& layer)
     constexpr int w = 64, h = 48;
     layer.rec.width = w;
     layer.rec.height = h;
-    layer.pixels.assign(static_cast<size_t>(w) * h * 4, 0);
+    layer.SetPicture(w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 4, 0));
     for (int r = 0; r < h; ++r) {
         for (int c = 0; c < w; ++c) {
             uint8_t* p = &layer.pixels[(static_cast<size_t>(r) * w + c) * 4];

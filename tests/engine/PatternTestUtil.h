@@ -83,7 +83,7 @@ inline void SetTestPicture(Layer& l, int width, int height)
 {
     l.rec.width = static_cast<int16_t>(width);
     l.rec.height = static_cast<int16_t>(height);
-    l.pixels.assign(static_cast<size_t>(width) * height * 4, 0);
+    l.SetPicture(width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4, 0));
     for (int r = 0; r < height; ++r) {
         for (int c = 0; c < width; ++c) {
             uint8_t* p = &l.pixels[(static_cast<size_t>(r) * width + c) * 4];

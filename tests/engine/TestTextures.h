@@ -35,7 +35,7 @@ inline Layer PictureLayer(int width, int height, std::vector<uint8_t> pixels)
     r.height = static_cast<int16_t>(height);
     r.lacunarity = 2.0f;
     r.omega = 0.5f;
-    layer.pixels = std::move(pixels);
+    layer.SetPicture(width, height, std::move(pixels));
     return layer;
 }
 

@@ -509,7 +509,7 @@ TEST_F(PatternTest, PictureSampleMirrorsAndCapsTheRow)
     shortBuffer.pixels.resize(4 * 3 * 4 - 1);
     PictureSample(shortBuffer, 0.5f, 0.5f, none.c);
     Layer negative = l;
-    negative.rec.width = -4;
+    negative.pictureWidth = -4;
     PictureSample(negative, 0.5f, 0.5f, none.c);
     ExpectRgb(none, 0, 0, 0);
 }

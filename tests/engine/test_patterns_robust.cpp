@@ -120,7 +120,8 @@ TEST(PatternRobustness, SliderExtremesGiveFiniteColoursAndNormals)
 }
 
 // Image sizes up to 65535 are kept in the 16-bit size fields and read
-// unsigned: a picture wider than 32767 pixels is still sampled.
+// unsigned: a picture wider than 32767 pixels, at that image size, is
+// still sampled.
 TEST(PatternRobustness, PicturesWiderThan32767PixelsAreSampled)
 {
     constexpr int kWide = 40000;
@@ -129,7 +130,7 @@ TEST(PatternRobustness, PicturesWiderThan32767PixelsAreSampled)
         Layer& layer = t.layers[0].layer;
         layer.rec.width = static_cast<int16_t>(static_cast<uint16_t>(kWide));
         layer.rec.height = 1;
-        layer.pixels.assign(static_cast<size_t>(kWide) * 4, 0);
+        layer.SetPicture(kWide, 1, std::vector<uint8_t>(static_cast<size_t>(kWide) * 4, 0));
         for (size_t i = 0; i < layer.pixels.size(); i += 4) layer.pixels[i + 1] = 200;  // green
         PrepareForRender(t);
         const std::vector<uint8_t> image = RenderImage(t, 8, 8, kDisplayAllLayers, 0, true);

@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <thread>
 
 #include "engine/Eval.h"
 #include "engine/Noise.h"
+#include "engine/PatternNames.h"
 #include "engine/Patterns.h"
 #include "engine/Presets.h"
 #include "engine/Render.h"
 #include "engine/TestTextures.h"
+#include "engine/TextureFile.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -292,7 +295,7 @@ TEST(Render, EveryPatternRendersTheSameOnAnyThreads)
             if (m >= 24 && m <= 35) {  // picture materials
                 s.layer.rec.width = 9;
                 s.layer.rec.height = 7;
-                s.layer.pixels = NoisePicture(9, 7, static_cast<uint32_t>(m));
+                s.layer.SetPicture(9, 7, NoisePicture(9, 7, static_cast<uint32_t>(m)));
             }
             s.blendMode = m % 6;
             s.blendCoef = 0.7f;
@@ -303,5 +306,78 @@ TEST(Render, EveryPatternRendersTheSameOnAnyThreads)
         const auto one = RenderImage(t, 48, 36, kDisplayAllLayers, 0, true, Threads(1));
         EXPECT_EQ(RenderImage(t, 48, 36, kDisplayAllLayers, 0, true, Threads(8, true)), one) << first;
         EXPECT_EQ(RenderImage(t, 48, 36, kDisplayAllLayers, 0, true, Threads(1, true)), one) << first;
+    }
+}
+
+// Lights a second scaling to unit length would move by one unit in the last
+// place (and back on the third): preparing a texture again changes neither
+// its bytes nor its picture, so the view, drawn any number of times, shows
+// what a render of the saved file shows.
+TEST(Render, PreparingAgainChangesNoByte)
+{
+    const float lights[4][3] = {{-1.0f, -1.0f, 0.5f}, {-1.0f, -0.8f, 1.0f}, {-1.0f, -0.2f, 0.8f}, {1.0f, 1.0f, 1.6f}};
+    std::vector<LayerSlot> slots;
+    for (int i = 0; i < 4; ++i) {
+        LayerSlot s = Slot(PictureLayer(16, 12, NoisePicture(16, 12, 10u + i)), kBlendAdditive, 0.4f);
+        LayerRecord& r = s.layer.rec;
+        r.reliefIntensity = 1.5f;
+        r.relief = static_cast<int8_t>(i);
+        r.lightDirX = lights[i][0];
+        r.lightDirY = lights[i][1];
+        r.lightDirZ = lights[i][2];
+        r.lightR = r.lightG = r.lightB = 0.5f;
+        r.reflectR = r.reflectG = r.reflectB = 0.3f;
+        r.brillianceR = r.brillianceG = r.brillianceB = 30.0f;
+        slots.push_back(std::move(s));
+    }
+    const Texture fresh = MakeTexture(slots);
+
+    Texture once = fresh;
+    PrepareForRender(once);
+    EXPECT_NE(EncodeTextureFile(once), EncodeTextureFile(fresh));
+    const std::vector<uint8_t> image = RenderImage(once, 64, 48, kDisplayAllLayers, 0, true);
+    Texture again = once;
+    for (int n = 2; n <= 4; ++n) {
+        PrepareForRender(again);
+        EXPECT_EQ(EncodeTextureFile(again), EncodeTextureFile(once)) << n << " prepares";
+        EXPECT_EQ(RenderImage(again, 64, 48, kDisplayAllLayers, 0, true), image) << n << " prepares";
+        for (const LayerSlot& s : again.layers) {
+            Layer alone = s.layer;
+            PrepareLayerForRender(alone);
+            EXPECT_EQ(0, std::memcmp(&alone.rec, &s.layer.rec, sizeof alone.rec)) << n << " prepares";
+        }
+    }
+}
+
+// The picture materials sample a picture by its own size: a layer whose
+// image size is changed (Image Format) shows the same picture in the
+// texture and in its thumbnail.
+TEST(Render, APictureShowsWhateverTheLayersImageSize)
+{
+    NoiseInit();
+    const MaterialPresets& presets = MaterialPresetTable();
+    for (int m = kFirstPictureMaterial; m <= kLastPictureMaterial; ++m) {
+        Texture t;
+        LayerSlot s;
+        s.layer = LayerFromPreset(presets[static_cast<size_t>(m)]);
+        s.layer.rec.width = 9;
+        s.layer.rec.height = 7;
+        s.layer.SetPicture(9, 7, NoisePicture(9, 7, static_cast<uint32_t>(m)));
+        t.layers.push_back(std::move(s));
+        PrepareForRender(t);
+        const auto picture = RenderImage(t, 48, 36, kDisplayAllLayers, 0, true);
+        std::vector<uint8_t> thumbnail(40 * 30 * 4);
+        RenderLayerPreview(t.layers[0].layer, 40, 30, thumbnail.data(), 40 * 4);
+        EXPECT_NE(thumbnail, std::vector<uint8_t>(thumbnail.size(), 0)) << m;
+
+        for (const auto& [w, h] : {std::pair{640, 480}, std::pair{1024, 768}, std::pair{4096, 2836}}) {
+            Layer& layer = t.layers[0].layer;
+            layer.rec.width = static_cast<int16_t>(w);
+            layer.rec.height = static_cast<int16_t>(h);
+            EXPECT_EQ(RenderImage(t, 48, 36, kDisplayAllLayers, 0, true), picture) << m << " at " << w << "x" << h;
+            std::vector<uint8_t> shown(thumbnail.size());
+            RenderLayerPreview(layer, 40, 30, shown.data(), 40 * 4);
+            EXPECT_EQ(shown, thumbnail) << m << " at " << w << "x" << h;
+        }
     }
 }

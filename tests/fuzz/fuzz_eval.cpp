@@ -61,6 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint16_t pixels = in.Get<uint16_t>();
         s.layer.pixels.resize(pixels % 4096);
         for (size_t k = 0; k < s.layer.pixels.size(); ++k) s.layer.pixels[k] = static_cast<uint8_t>(k * 37 + i);
+        s.layer.pictureWidth = s.layer.rec.width;
+        s.layer.pictureHeight = s.layer.rec.height;
         if (in.Get<uint8_t>() & 1) {
             Gradient g;
             g.head.count = in.Get<int16_t>();

@@ -139,6 +139,23 @@ std::vector<uint8_t> DecodedFrame(const std::string& movie, int index, const std
     return p.rgb;
 }
 
+// A texture of one "Image" layer showing the movie `source` that ffmpeg
+// makes of `frames` frames of the 48 x 32 source `graph`, written with the
+// output arguments `args`; opened as `opener` opens it.
+Texture MovieTexture(const std::string& source, const std::string& graph, int frames, const std::string& args,
+                     MovieOpener opener)
+{
+    EXPECT_EQ(Shell("ffmpeg -v error -y -f lavfi -i '" + graph + "' -frames:v " + std::to_string(frames) + " " + args +
+                    " " + source),
+              0);
+    Texture t = MakeTexture({Slot(PictureLayer(48, 32, {}))});
+    Layer& layer = t.layers[0].layer;
+    layer.SetPicturePath(source);
+    std::string said;
+    EXPECT_TRUE(LoadLayerPicture(layer, opener, [&](const std::string& s) { said = s; })) << said;
+    return t;
+}
+
 }  // namespace
 
 TEST(ExportFiles, ChosenNamesSelectTheirFormatWithoutRegardToCase)
@@ -319,14 +336,9 @@ TEST_F(ExportTest, AMovieLayerShowsTheMoviesFrameInEachFrame)
     // 10 frames of one colour whose hue turns 36 degrees a frame, as the
     // picture of the first layer.
     const std::string source = m_tmp / "source.mpg";
-    ASSERT_EQ(Shell("ffmpeg -v error -y -f lavfi -i 'color=c=red:size=48x32:rate=25,format=yuv420p,hue=h=36*n' "
-                    "-frames:v 10 -q:v 2 " + source),
-              0);
-    Texture t = MakeTexture({Slot(PictureLayer(48, 32, {}))});
-    Layer& layer = t.layers[0].layer;
-    layer.SetPicturePath(source);
-    std::string said;
-    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, [&](const std::string& s) { said = s; })) << said;
+    Texture t = MovieTexture(source, "color=c=red:size=48x32:rate=25,format=yuv420p,hue=h=36*n", 10, "-q:v 2",
+                             MovieOpener::Application);
+    const Layer& layer = t.layers[0].layer;
     ASSERT_FLOAT_EQ(layer.rec.duration, 0.4f);
     const std::vector<uint8_t> firstPicture = layer.pixels;
 
@@ -343,6 +355,35 @@ TEST_F(ExportTest, AMovieLayerShowsTheMoviesFrameInEachFrame)
     const std::vector<uint8_t> decoded = DecodedFrame(m_out / "m.mpg", 7, m_tmp.str());
     EXPECT_GT(Psnr(decoded, ViewPixels(at, 48, 32)), 35.0);
     EXPECT_LT(Psnr(decoded, ViewPixels(t, 48, 32)), 15.0);
+}
+
+// NTSC counts 30 frames a second and a movie picture 25: output frame k
+// shows the movie's frame of its time, trunc(k x 25 / 30).
+TEST_F(ExportTest, AnNtscMovieShowsEachMovieFrameAtItsTime)
+{
+    REQUIRE_FFMPEG();
+    // 25 frames of one colour each: red rises and green falls 9 levels a frame.
+    const std::string source = m_tmp / "source.avi";
+    Texture t = MovieTexture(source, "color=c=black:size=48x32:rate=25,format=rgb24,geq=r=9*N:g=255-9*N:b=128", 25,
+                             "-c:v rawvideo -pix_fmt bgr24", MovieOpener::CommandPanel);
+    ASSERT_FLOAT_EQ(t.layers[0].layer.rec.duration, 1.0f);
+    std::vector<std::vector<uint8_t>> movieFrames;
+    for (int j = 0; j < 25; ++j) {
+        Texture at = t;
+        SetAnimationTime(at, (static_cast<float>(j) + 0.5f) * 0.04f);
+        PrepareForRender(at);
+        movieFrames.push_back(ViewPixels(at, 48, 32));
+    }
+
+    ASSERT_TRUE(Export(t, "n.m2v").written());
+    ASSERT_EQ(m_host.frames.size(), 30u);
+    for (int k : {6, 13, 25, 29}) {
+        const std::vector<uint8_t> decoded = DecodedFrame(m_out / "n.m2v", k, m_tmp.str());
+        int closest = 0;
+        for (int j = 1; j < 25; ++j)
+            if (Psnr(decoded, movieFrames[size_t(j)]) > Psnr(decoded, movieFrames[size_t(closest)])) closest = j;
+        EXPECT_EQ(closest, k * 25 / 30) << "output frame " << k;
+    }
 }
 
 TEST_F(ExportTest, ALayerThatIsNotAnimatedGivesFramesOfTheLayerAsItStands)

@@ -115,6 +115,30 @@ TEST_F(TextureTool, TheJpegIsCloseToTheRender)
     EXPECT_GT(Psnr(Read("j.ppm").rgb, Read("r.ppm").rgb), 25.0);
 }
 
+// The JPEG's rows are the view's rows, as the TGA's are: row for row it is
+// closer to the TGA than one row up or down.
+TEST_F(TextureTool, TheJpegsRowsAreTheTgasRows)
+{
+    REQUIRE_FFMPEG();
+    const std::string in = m_dir / "t.zyv";
+    ASSERT_EQ(Run("export " + in + " " + (m_dir / "e.tga")), 0) << m_stderr;
+    ASSERT_EQ(Run("export " + in + " " + (m_dir / "e.jpg")), 0) << m_stderr;
+    for (const std::string name : {"e.tga", "e.jpg"})
+        ASSERT_EQ(Shell("ffmpeg -v error -y -i " + (m_dir / name) + " -pix_fmt rgb24 " + (m_dir / (name + ".ppm"))), 0);
+    const Ppm tga = Read("e.tga.ppm"), jpeg = Read("e.jpg.ppm");
+    ASSERT_EQ(tga.width, 96);
+    ASSERT_EQ(tga.height, 64);
+    ASSERT_EQ(jpeg.rgb.size(), tga.rgb.size());
+    // Rows first .. first + 62 of each picture.
+    const size_t row = 96 * 3;
+    auto rows = [&](const Ppm& p, size_t first) {
+        return std::vector<uint8_t>(p.rgb.begin() + first * row, p.rgb.begin() + (first + 63) * row);
+    };
+    const double aligned = Psnr(rows(jpeg, 1), rows(tga, 1));
+    EXPECT_GT(aligned, Psnr(rows(jpeg, 1), rows(tga, 0))) << "the JPEG sits a row above the TGA";
+    EXPECT_GT(aligned, Psnr(rows(jpeg, 0), rows(tga, 1))) << "the JPEG sits a row below the TGA";
+}
+
 TEST_F(TextureTool, MoviesStartWithTheRenderUpright)
 {
     REQUIRE_FFMPEG();

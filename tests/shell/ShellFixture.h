@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QMdiArea>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -118,6 +119,26 @@ inline bool SurfaceEquals(const QImage& surface, const std::vector<uint8_t>& byt
         }
     }
     return true;
+}
+
+// The texture file `zyv` as `texturetool render` draws it into `ppm`, at
+// `size` when one is given; a null image when the tool fails.
+inline QImage ToolRender(const QString& zyv, const QString& ppm, QSize size = {})
+{
+    QStringList args{"render", zyv, ppm};
+    if (size.isValid()) args << "--size" << QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+    if (QProcess::execute(QStringLiteral(MORVANE_TEXTURETOOL), args) != 0) return {};
+    return QImage(ppm).convertToFormat(QImage::Format_RGB32);
+}
+
+// The pixels of the rectangle `area` at the top-left corner of both images
+// whose red, green or blue differ.
+inline int DifferingPixels(const QImage& a, const QImage& b, QSize area)
+{
+    int n = 0;
+    for (int y = 0; y < area.height(); ++y)
+        for (int x = 0; x < area.width(); ++x) n += (a.pixel(x, y) & 0xFFFFFFu) != (b.pixel(x, y) & 0xFFFFFFu);
+    return n;
 }
 
 }  // namespace morvane::test

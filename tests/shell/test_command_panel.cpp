@@ -477,3 +477,88 @@ TEST_F(CommandPanel, AMovieChosenAsThePictureMakesTheLayerAnAnimationOfItsLength
     EXPECT_EQ(+failed.rec.animated, 1);
     EXPECT_EQ(+failed.rec.duration, 2.0f);
 }
+
+// A picture or a movie chosen for "Image" keeps showing when Image Format
+// gives the texture another size: the view draws what texturetool draws
+// from the saved file at that size, the thumbnail shows the picture, and
+// Play shows the movie's frames.
+TEST_F(CommandPanel, APictureKeepsShowingAtEveryImageSize)
+{
+    Start();
+    // A 24 x 16 picture of colour ramps, and a movie of a second.
+    std::vector<uint8_t> tga(18, 0);
+    tga[2] = 2, tga[12] = 24, tga[14] = 16, tga[16] = 24;
+    for (int r = 0; r < 16; ++r)
+        for (int c = 0; c < 24; ++c) tga.insert(tga.end(), {uint8_t(100), uint8_t(r * 15), uint8_t(c * 10)});
+    QFile ramp(Path("ramp.tga"));
+    ASSERT_TRUE(ramp.open(QIODevice::WriteOnly));
+    ramp.write(reinterpret_cast<const char*>(tga.data()), static_cast<qint64>(tga.size()));
+    ramp.close();
+    const std::string script = std::string(MORVANE_TEST_DATA_DIR) + "/../scripts/movie_files.py";
+    ASSERT_EQ(std::system(("python3 '" + script + "' fli '" + Path("clip.fli").toStdString() + "' 40 24 25").c_str()), 0);
+    auto black = [](const QImage& image, QSize area) {
+        QImage none(area, QImage::Format_RGB32);
+        none.fill(Qt::black);
+        return DifferingPixels(image, none, area) == 0;
+    };
+
+    for (const QString& picture : {Path("ramp.tga"), Path("clip.fli")}) {
+        SCOPED_TRACE(picture.toStdString());
+        Show(NewTexture(MaterialPresetTable()));
+        Ui().files = {{picture}};
+        Choose(Panel()->materialCombo, 24);
+        ASSERT_TRUE(Ui().messages.empty());
+        // 320 x 240, 640 x 480 and 1K.
+        for (int button : {105, 106, 108}) {
+            Ui().modal.push_back([button](CDialog& dlg) {
+                QTest::mouseClick(dlg.GetDlgItem(button), Qt::LeftButton);
+                QTest::mouseClick(dlg.GetDlgItem(IDOK), Qt::LeftButton);
+            });
+            m_app->OnImageFormat();
+            DrainEvents();
+            const QSize size = Doc()->m_sizeImage;
+            ASSERT_EQ(StoredImageWidth(Doc()->m_texture.layers[0].layer.rec), size.width());
+            const QString saved = Path("sized.zyv");
+            ASSERT_EQ(WriteTextureFile(saved.toStdString(), Doc()->m_texture), "");
+            const QImage tool = ToolRender(saved, Path("sized.ppm"), size);
+            ASSERT_EQ(tool.size(), size);
+            EXPECT_FALSE(black(tool, size));
+            const QSize shown = size.boundedTo(View()->Surface().size());
+            EXPECT_EQ(DifferingPixels(View()->Surface(), tool, shown), 0) << size.width() << " x " << size.height();
+
+            Frame()->ShowTextureInPanels();
+            DrainEvents();
+            const QImage& thumbnail = Panel()->thumbnails[0]->Picture();
+            EXPECT_FALSE(black(thumbnail, thumbnail.size())) << size.width() << " x " << size.height();
+        }
+    }
+
+    // Play shows every frame of the movie at the new size: the window's
+    // top-left corner is the image's.
+    const QSize size = Doc()->m_sizeImage;
+    const std::vector<float> u = PixelCoordinates(0, 200, size.width());
+    std::vector<float> v;
+    for (int row = 0; row < 150; ++row) v.push_back(float(size.height() - 1 - row) / float(size.height()));
+    std::vector<uint8_t> corner(200 * 150 * 4);
+    int wrongFrames = 0, frames = 0;
+    CKeyFrameDlg* keys = Frame()->m_pKeyFramePanel;
+    QObject::connect(keys, &CKeyFrameDlg::frameShown, [&](int) {
+        ++frames;
+        Render(Doc()->m_texture, 0, 0, u, v, corner.data(), 200 * 4);
+        wrongFrames += black(View()->Surface(), QSize(200, 150)) || !SurfaceEquals(View()->Surface(), corner, 200, 150);
+    });
+    QTest::mouseClick(keys->play, Qt::LeftButton);
+    DrainEvents();
+    EXPECT_EQ(frames, 26);
+    EXPECT_EQ(wrongFrames, 0);
+
+    // Opened again, the texture shows its movie at the movie's size, as
+    // texturetool draws the file.
+    ASSERT_NE(m_app->OpenDocumentFile(Path("sized.zyv")), nullptr);
+    DrainEvents();
+    const QImage reopened = ToolRender(Path("sized.zyv"), Path("reopened.ppm"));
+    ASSERT_EQ(Doc()->m_sizeImage, QSize(40, 24));
+    ASSERT_EQ(reopened.size(), QSize(40, 24));
+    EXPECT_FALSE(black(reopened, reopened.size()));
+    EXPECT_EQ(DifferingPixels(View()->Surface(), reopened, reopened.size()), 0);
+}

@@ -313,3 +313,33 @@ TEST_F(TextureView, PrintCommandsGoThroughThePrinterDialogs)
     Frame()->SendCommand(ID_FILE_PRINT_SETUP);
     EXPECT_EQ(Ui().pageSetups, 1);
 }
+
+// Four lit relief layers whose lights a second scaling to unit length would
+// move by one unit in the last place: however often the view draws, it
+// shows what texturetool draws from the file Save writes.
+TEST_F(TextureView, RedrawnManyTimesTheViewShowsTheSavedFilesRender)
+{
+    Start();
+    Texture t = ThreeLayers(320, 240);
+    t.layers.push_back(t.layers[1]);
+    const float lights[4][3] = {{-1.0f, -1.0f, 0.5f}, {-1.0f, -0.8f, 1.0f}, {-1.0f, -0.2f, 0.8f}, {-1.0f, -0.6f, 1.4f}};
+    for (size_t i = 0; i < t.layers.size(); ++i) {
+        LayerRecord& r = t.layers[i].layer.rec;
+        r.relief = static_cast<int8_t>(i + 1);
+        r.reliefIntensity = 2.0f;
+        r.lightDirX = lights[i][0];
+        r.lightDirY = lights[i][1];
+        r.lightDirZ = lights[i][2];
+        r.brillianceR = r.brillianceG = r.brillianceB = 150.0f;
+    }
+    UseTexture(std::move(t));
+    for (int draw = 0; draw < 4; ++draw) {
+        View()->Invalidate();
+        View()->UpdateWindow();
+        const QString file = Path(QStringLiteral("drawn%1.zyv").arg(draw));
+        ASSERT_EQ(WriteTextureFile(file.toStdString(), Doc()->m_texture), "");
+        const QImage tool = ToolRender(file, Path("drawn.ppm"));
+        ASSERT_EQ(tool.size(), QSize(320, 240));
+        EXPECT_EQ(DifferingPixels(View()->Surface(), tool, QSize(320, 240)), 0) << "after " << draw + 1 << " draws";
+    }
+}

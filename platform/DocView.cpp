@@ -42,7 +42,7 @@ CDocument::~CDocument()
 bool CDocument::OnNewDocument()
 {
     m_bModified = false;
-    m_strPathName.clear();
+    ClearPathName();
     return true;
 }
 

@@ -46,6 +46,9 @@ public:
     // Sets the path and makes the file name the title; with `addToMRU` the
     // path is handed to the recent-file hook (SetRecentFileHook).
     virtual void SetPathName(const QString& path, bool addToMRU = true);
+    // The document no longer has a file (Save asks for a name); the title
+    // stays.
+    void ClearPathName() { m_strPathName.clear(); }
 
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool modified = true) { m_bModified = modified; }

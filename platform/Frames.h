@@ -151,6 +151,8 @@ public:
     void SetMessageText(const QString& text);
     QString MessageText() const;
     void SetIdleMessage(const QString& text) { m_idleMessage = text; }
+    // The message pane shows the idle message ("Ready") again, at once.
+    void ShowIdleMessage() { SetMessageText(m_idleMessage); }
 
 protected:
     // A child frame became active (null and repeats are filtered out).

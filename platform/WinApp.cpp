@@ -28,7 +28,12 @@ void CCommandLineInfo::ParseParam(const QString& param, bool isFlag, bool isLast
     }
     if (m_strFileName.isEmpty()) {
         m_strFileName = param;
+        m_fileNames << param;
         if (m_nShellCommand == FileNew) m_nShellCommand = FileOpen;
+        return;
+    }
+    if (m_nShellCommand == FileOpen) {
+        m_fileNames << param;
         return;
     }
     if (m_nShellCommand == FilePrintTo) {

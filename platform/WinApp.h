@@ -19,7 +19,8 @@ class CMDIFrameWnd;
 // other argument is a file name): "p" prints the file, "pt" prints it to
 // the printer named by the parameter after the file (two more parameters,
 // driver and port, are read and kept); the splash window and the start-up
-// tip show unless an option is given.
+// tip show unless an option is given.  Opening takes every file named (a
+// desktop passes all the files the user chose); printing the first.
 class CCommandLineInfo {
 public:
     enum ShellCommand { FileNew, FileOpen, FilePrint, FilePrintTo, FileDDE, FileNothing };
@@ -29,7 +30,8 @@ public:
 
     ShellCommand m_nShellCommand = FileNew;
     bool m_bShowSplash = true;
-    QString m_strFileName;
+    QString m_strFileName;      // the first file named
+    QStringList m_fileNames;    // every file to open (FileOpen)
     QString m_strPrinterName;
     QString m_strDriverName;
     QString m_strPortName;

@@ -86,9 +86,10 @@ public:
     void LoadRecentFileList();
     void SaveRecentFileList();
 
-    // The fit after New and at start-up: the active view's scroll sizes
-    // become its document's image size and the active child frame shows
-    // exactly the image, without moving.
+    // The fit after New, Open and at start-up: the active view's scroll
+    // sizes become its document's image size and the active child frame
+    // shows exactly the image, without moving, as far as the free room
+    // allows.
     void FitActiveFrame();
 
     // Asks the save question for every modified document; false when a

@@ -159,6 +159,21 @@ TEST_F(StartUp, WithFileOpensItFittedToItsImage)
     EXPECT_EQ(Frame()->windowTitle(), "Morvane - Three.zyv");
 }
 
+TEST_F(StartUp, WithSeveralFilesOpensEach)
+{
+    QStringList files;
+    for (const QString name : {"one.zyv", "two.zyv", "three.zyv"}) {
+        files << Path(name);
+        ASSERT_EQ(WriteTextureFile(files.back().toStdString(), ThreeLayers(100, 80)), "");
+    }
+    Start(files);
+    QStringList titles;
+    for (CMDIChildWnd* child : Frame()->ChildFrames()) titles << child->GetActiveDocument()->GetTitle();
+    EXPECT_EQ(titles, (QStringList{"one.zyv", "two.zyv", "three.zyv"}));
+    EXPECT_EQ(Doc()->GetTitle(), "three.zyv");
+    EXPECT_EQ(View()->ClientSize(), QSize(100, 80));
+}
+
 TEST_F(StartUp, WithAFileThatCannotBeReadSaysSoAndGoesOn)
 {
     Start({Path("missing.zyv")});

@@ -161,6 +161,12 @@ void CMDIChildWnd::DestroyWindow()
     close();
 }
 
+void CMDIChildWnd::ActivateFrame()
+{
+    if (isMinimized()) showNormal();
+    if (QMdiArea* area = mdiArea()) area->setActiveSubWindow(this);
+}
+
 QSize CMDIChildWnd::FrameSizeForClient(QSize client) const
 {
     // The frame's own margins (title bar and borders) as its style sets

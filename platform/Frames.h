@@ -89,6 +89,9 @@ public:
     virtual bool OnClose() { return true; }
     // Closes without asking.
     void DestroyWindow();
+    // Makes the frame the active one, shown as it was before it was
+    // minimised.
+    void ActivateFrame();
 
     // The size of the frame whose view window is exactly `client`, from
     // the frame's real margins.

@@ -52,6 +52,9 @@ public:
     const std::vector<std::unique_ptr<CDocTemplate>>& DocTemplates() const { return m_templates; }
     // Every document of every template, in template order.
     std::vector<CDocument*> AllDocuments() const;
+    // The open document of the file `path` names, however it is named (a
+    // link, another spelling of the path); null when none.
+    CDocument* FindOpenDocument(const QString& path) const;
 
 private:
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;

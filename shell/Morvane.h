@@ -70,8 +70,9 @@ public:
     void ShowTipAtStartup();
     void LoadDefaultLibrary();
 
-    // Opens a file into a new document, as File > Open opens one file.
-    // Null when no document was made for it.
+    // Opens a file into a new document, as File > Open opens one file, or
+    // activates the window of the document that has it open already.  Null
+    // when there is no document of it.
     virtual CQuillonDoc* OpenDocumentFile(const QString& path);
     // Files dropped on the main window, or sent while a render ran.
     void OpenDroppedFiles(const QStringList& paths);

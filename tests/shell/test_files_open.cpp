@@ -109,6 +109,49 @@ TEST_F(FilesOpen, ArgvMenuAndDropGiveTheSameDocument)
     EXPECT_EQ(Key(4), "");
 }
 
+TEST_F(FilesOpen, AFileThatIsOpenAlreadyActivatesItsWindow)
+{
+    const QString a = Write("a.zyv", TwoLayers(50, 40));
+    const QString b = Write("b.zyv", TwoLayers(60, 30));
+    ASSERT_TRUE(QFile::link(a, Path("link.zyv")));
+    QDir().mkpath(Path("sub"));
+    Start({a});
+    CQuillonDoc* first = Doc();
+    Ui().files = {{b}};
+    Frame()->SendCommand(ID_FILE_OPEN);
+    ASSERT_EQ(Docs().size(), 2u);
+    ASSERT_EQ(m_app->RecentFileLabels().value(1), QFileInfo(a).absoluteFilePath());
+
+    // Its recent entry, File > Open, a link to it and another spelling of
+    // its name: each time the window of the document that is open.
+    auto expectFirstActive = [&](const char* how) {
+        EXPECT_EQ(Docs().size(), 2u) << how;
+        EXPECT_EQ(Doc(), first) << how;
+        EXPECT_EQ(first->Views().size(), 1u) << how;
+    };
+    Frame()->SendCommand(ID_FILE_MRU_FILE1 + 1);
+    expectFirstActive("recent entry");
+    EXPECT_EQ(m_app->RecentFileLabels().value(0), QFileInfo(a).absoluteFilePath());
+    for (const QString& name : {a, Path("link.zyv"), m_dir.path() + "/./sub/../a.zyv"}) {
+        Frame()->MdiArea()->activateNextSubWindow();
+        ASSERT_NE(Doc(), first);
+        Ui().files = {{name}};
+        Frame()->SendCommand(ID_FILE_OPEN);
+        expectFirstActive(name.toUtf8().constData());
+    }
+    EXPECT_TRUE(Ui().messages.empty());
+
+    // The document keeps its own edits: nothing is read again.
+    first->m_texture.layers[0].layer.rec.scaleX = 77.0f;
+    first->SetModifiedFlag();
+    Frame()->MdiArea()->activateNextSubWindow();
+    ASSERT_EQ(m_app->RecentFileLabels().value(0), QFileInfo(a).absoluteFilePath());
+    Frame()->SendCommand(ID_FILE_MRU_FILE1);
+    EXPECT_EQ(Doc(), first);
+    EXPECT_EQ(+first->m_texture.layers[0].layer.rec.scaleX, 77.0f);
+    EXPECT_TRUE(first->IsModified());
+}
+
 TEST_F(FilesOpen, ATextureLargerThanTheRoomOpensInAWindowInsideIt)
 {
     const QString big = Write("big.zyv", TwoLayers(2048, 1536));

@@ -51,7 +51,8 @@ public:
     void ClearPathName() { m_strPathName.clear(); }
 
     bool IsModified() const { return m_bModified; }
-    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    // The one place the flag changes: the document's windows show it.
+    void SetModifiedFlag(bool modified = true);
 
     const std::vector<CView*>& Views() const { return m_views; }
     // Every view but `sender` gets OnUpdate.

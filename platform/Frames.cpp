@@ -155,6 +155,16 @@ void CMDIChildWnd::SetView(CView* view)
     setWidget(view);
 }
 
+void CMDIChildWnd::SetTitle(const QString& title, bool modified)
+{
+    m_strTitle = title;
+    // Qt puts the mark at "[*]"; a "[*]" of the name itself is written twice.
+    QString shown = title;
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(shown + QStringLiteral("[*]"));
+    setWindowModified(modified);
+}
+
 void CMDIChildWnd::DestroyWindow()
 {
     m_forceClose = true;

@@ -82,6 +82,12 @@ public:
     CDocument* GetActiveDocument() const;
     void SetView(CView* view);
 
+    // The window's title, its document's ("a.zyv", or "a.zyv:2" for the
+    // second window of a document), shown with Qt's modified mark while
+    // `modified`.
+    void SetTitle(const QString& title, bool modified);
+    const QString& GetTitle() const { return m_strTitle; }
+
     // Activation of this frame (never called for a repeat of the frame
     // already active).
     virtual void OnMDIActivate(bool activate) { (void)activate; }
@@ -105,6 +111,7 @@ protected:
 
 private:
     QPointer<CView> m_view;
+    QString m_strTitle;
     bool m_forceClose = false;
 };
 

@@ -231,12 +231,21 @@ bool CQuillonApp::AskToSaveAll()
 {
     for (CDocument* d : AllDocuments()) {
         auto* doc = qobject_cast<CQuillonDoc*>(d);
-        if (!doc || !doc->IsModified()) continue;
-        const int answer = Ui().MessageBox(MainFrame(), shelltext::SaveQuestion(doc->GetTitle()), AppCaption(),
-                                           MB_YESNO | MB_ICONQUESTION);
-        if (answer == IDYES && !SaveTextureFile(doc)) return false;
+        const CMDIChildWnd* window = doc && !doc->Views().empty() ? doc->Views().front()->GetParentFrame() : nullptr;
+        if (!SaveModified(doc, window)) return false;
     }
     return true;
+}
+
+bool CQuillonApp::SaveModified(CQuillonDoc* doc, const CMDIChildWnd* window)
+{
+    if (!doc || !doc->IsModified()) return true;
+    const QString name = window ? window->GetTitle() : doc->GetTitle();
+    switch (Ui().MessageBox(MainFrame(), shelltext::SaveQuestion(name), AppCaption(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES: return SaveTextureFile(doc);
+    case IDNO: return true;
+    default: return false;
+    }
 }
 
 void CQuillonApp::OnAppExit()

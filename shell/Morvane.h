@@ -93,9 +93,13 @@ public:
     // allows.
     void FitActiveFrame();
 
-    // Asks the save question for every modified document; false when a
-    // save failed (the caller then stops).
+    // Asks the save question for every modified document; false when the
+    // user cancels or a save fails (the caller then stops, nothing lost).
     bool AskToSaveAll();
+    // Asks whether to save a modified document, naming it as `window`'s
+    // title does; Yes saves it, No leaves it.  False when the user cancels
+    // (Escape) or the save fails.
+    bool SaveModified(CQuillonDoc* doc, const CMDIChildWnd* window);
 
     bool QuitRequested() const { return m_quitRequested; }
 

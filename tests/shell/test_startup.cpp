@@ -51,7 +51,7 @@ TEST_F(StartUp, WithoutFileMakesOneFittedMarbleDocument)
     EXPECT_EQ(+doc->m_texture.layers[0].layer.rec.material, 1);
     // The window shows exactly the image.
     EXPECT_EQ(View()->ClientSize(), QSize(160, 120));
-    EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Quillo1");
+    EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Quillo1[*]");
     // The processor test ran before the first render.
     EXPECT_EQ(MmxPresent, MmxFromFeatures(GetCpuFeatures()));
     EXPECT_GE(View()->RenderCount(), 1);

@@ -335,6 +335,11 @@ void CMainFrame::BindFrameCommands()
         MdiArea()->setActiveSubWindow(frame);
         if (auto* child = qobject_cast<CChildFrame*>(frame)) FitChildFrame(child, doc->m_sizeImage, FitInPlace);
     });
+    // The pane keys: F6 and Shift+F6 go to the next and the previous window.
+    Action(ID_NEXT_PANE)->setShortcut(QKeySequence(Qt::Key_F6));
+    Action(ID_PREV_PANE)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    OnCommand(ID_NEXT_PANE, [this] { MdiArea()->activateNextSubWindow(); });
+    OnCommand(ID_PREV_PANE, [this] { MdiArea()->activatePreviousSubWindow(); });
     OnCommand(ID_WINDOW_CASCADE, [this] { MdiArea()->cascadeSubWindows(); });
     OnCommand(ID_WINDOW_TILE_HORZ, [this] { MdiArea()->tileSubWindows(); });
     OnCommand(ID_WINDOW_ARRANGE, [this] {

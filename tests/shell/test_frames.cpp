@@ -347,3 +347,24 @@ TEST_F(Frames, TheTitleMarksAModifiedDocumentUntilItIsSaved)
     EXPECT_FALSE(child->isWindowModified());
     EXPECT_FALSE(Frame()->ActiveChildFrame()->isWindowModified());
 }
+
+TEST_F(Frames, F6AndShiftF6GoToTheNextAndPreviousWindow)
+{
+    Start();
+    Frame()->SendCommand(ID_FILE_NEW);
+    Frame()->SendCommand(ID_FILE_NEW);
+    const std::vector<CMDIChildWnd*> frames = Frame()->ChildFrames();
+    ASSERT_EQ(frames.size(), 3u);
+    ASSERT_EQ(Frame()->ActiveChildFrame(), frames[2]);
+    QTest::keyClick(View(), Qt::Key_F6);
+    EXPECT_EQ(Frame()->ActiveChildFrame(), frames[0]);
+    QTest::keyClick(View(), Qt::Key_F6);
+    EXPECT_EQ(Frame()->ActiveChildFrame(), frames[1]);
+    QTest::keyClick(View(), Qt::Key_F6, Qt::ShiftModifier);
+    QTest::keyClick(View(), Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(Frame()->ActiveChildFrame(), frames[2]);
+
+    // There is no help file: the help commands are greyed.
+    Frame()->UpdateCommandUI();
+    for (int id : {ID_HELP_FINDER, ID_HELP, ID_CONTEXT_HELP}) EXPECT_FALSE(Frame()->Action(id)->isEnabled()) << id;
+}

@@ -24,7 +24,10 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
+
+#include "platform/LockKeys.h"
 
 class CDocument;
 class CView;
@@ -163,6 +166,13 @@ public:
     void SetIdleMessage(const QString& text) { m_idleMessage = text; }
     // The message pane shows the idle message ("Ready") again, at once.
     void ShowIdleMessage() { SetMessageText(m_idleMessage); }
+    // The CAP, NUM and SCRL panes show their names while their lock key is
+    // on, as `reader` tells it (by default the window system, ReadLockKeys);
+    // they stay empty where it cannot tell.  They are read again after
+    // every key and whenever the program or one of its windows becomes
+    // active.
+    void SetLockKeyReader(std::function<std::optional<LockKeyState>()> reader);
+    void UpdateLockKeyPanes();
 
 protected:
     // A child frame became active (null and repeats are filtered out).
@@ -188,4 +198,6 @@ private:
     QPointer<QMdiSubWindow> m_lastActivated;
     QPointer<QMdiSubWindow> m_lastCurrent;
     QString m_idleMessage = QStringLiteral("Ready");
+    std::function<std::optional<LockKeyState>()> m_readLockKeys = ReadLockKeys;
+    QLabel* m_lockKeyPanes[3] = {};  // CAP, NUM, SCRL
 };

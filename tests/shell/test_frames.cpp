@@ -1,5 +1,7 @@
 #include <QComboBox>
 #include <QDropEvent>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTest>
 #include <QMimeData>
 #include <QToolBar>
@@ -367,4 +369,35 @@ TEST_F(Frames, F6AndShiftF6GoToTheNextAndPreviousWindow)
     // There is no help file: the help commands are greyed.
     Frame()->UpdateCommandUI();
     for (int id : {ID_HELP_FINDER, ID_HELP, ID_CONTEXT_HELP}) EXPECT_FALSE(Frame()->Action(id)->isEnabled()) << id;
+}
+
+TEST_F(Frames, TheLockKeyPanesShowWhatTheWindowSystemTells)
+{
+    Start();
+    auto shown = [this] {
+        QStringList texts;
+        for (const char* name : {"CAP", "NUM", "SCRL"}) {
+            auto* pane = Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("indicator") + name);
+            texts << (pane ? pane->text() : QStringLiteral("?"));
+        }
+        return texts;
+    };
+    // Offscreen nothing tells the lock keys' state: the panes stay empty.
+    QTest::keyClick(View(), Qt::Key_CapsLock);
+    EXPECT_EQ(shown(), (QStringList{"", "", ""}));
+
+    // Where the window system tells it, every key reads it again, and so
+    // does the program becoming active.
+    LockKeyState state{true, false, true};
+    Frame()->SetLockKeyReader([&state] { return std::optional<LockKeyState>(state); });
+    EXPECT_EQ(shown(), (QStringList{"CAP", "", "SCRL"}));
+    state = {false, true, false};
+    QTest::keyClick(View(), Qt::Key_NumLock);
+    EXPECT_EQ(shown(), (QStringList{"", "NUM", ""}));
+    state = {true, true, true};
+    QApplicationStateChangeEvent active(Qt::ApplicationActive);
+    QCoreApplication::sendEvent(qApp, &active);
+    EXPECT_EQ(shown(), (QStringList{"CAP", "NUM", "SCRL"}));
+    Frame()->SetLockKeyReader(nullptr);
+    EXPECT_EQ(shown(), (QStringList{"", "", ""}));
 }

@@ -142,7 +142,12 @@ void CMainFrame::ResetPanelBackgrounds()
     for (CControlBar* bar : ControlBars()) bar->update();
 }
 
-QSize CMainFrame::FreeClientSize() const { return MdiArea()->viewport()->size(); }
+QSize CMainFrame::FreeClientSize() const
+{
+    // The area's own room, without the scroll bars it shows while a window
+    // reaches past it: laid out already before the main window shows.
+    return MdiArea()->contentsRect().size();
+}
 
 void CMainFrame::FitChildFrame(CChildFrame* frame, QSize image, FitMode mode)
 {

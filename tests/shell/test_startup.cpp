@@ -168,10 +168,14 @@ TEST_F(StartUp, WithSeveralFilesOpensEach)
     }
     Start(files);
     QStringList titles;
-    for (CMDIChildWnd* child : Frame()->ChildFrames()) titles << child->GetActiveDocument()->GetTitle();
+    for (CMDIChildWnd* child : Frame()->ChildFrames()) {
+        titles << child->GetActiveDocument()->GetTitle();
+        // Each window shows exactly its image, fitted before the main
+        // window showed as well as after.
+        EXPECT_EQ(child->GetActiveView()->ClientSize(), QSize(100, 80)) << titles.last().toStdString();
+    }
     EXPECT_EQ(titles, (QStringList{"one.zyv", "two.zyv", "three.zyv"}));
     EXPECT_EQ(Doc()->GetTitle(), "three.zyv");
-    EXPECT_EQ(View()->ClientSize(), QSize(100, 80));
 }
 
 TEST_F(StartUp, WithAFileThatCannotBeReadSaysSoAndGoesOn)

@@ -228,10 +228,6 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     return Done(format);
 }
 
-}  // namespace
-
-namespace {
-
 const std::pair<const char*, ExportFormat> kExtensions[] = {
     {"zyv", ExportFormat::Texture}, {"kvo", ExportFormat::Layer}, {"tpr", ExportFormat::Tpr},
     {"tga", ExportFormat::Tga},     {"bmp", ExportFormat::Bmp},   {"jpg", ExportFormat::Jpeg},

@@ -159,7 +159,8 @@ void CMainFrame::FitChildFrame(CChildFrame* frame, QSize image, FitMode mode)
     // At most the room right of and below the frame's corner.
     const QPoint at = frame->pos();
     const QSize minimum = frame->minimumSizeHint();
-    const QSize room(std::max(minimum.width(), free.width() - at.x()), std::max(minimum.height(), free.height() - at.y()));
+    const QSize room(std::max(minimum.width(), free.width() - at.x()),
+                     std::max(minimum.height(), free.height() - at.y()));
     if (frame->width() > room.width() || frame->height() > room.height()) frame->resize(frame->size().boundedTo(room));
     frame->show();
 }

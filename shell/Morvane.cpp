@@ -241,7 +241,8 @@ bool CQuillonApp::SaveModified(CQuillonDoc* doc, const CMDIChildWnd* window)
 {
     if (!doc || !doc->IsModified()) return true;
     const QString name = window ? window->GetTitle() : doc->GetTitle();
-    switch (Ui().MessageBox(MainFrame(), shelltext::SaveQuestion(name), AppCaption(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    const QString question = shelltext::SaveQuestion(name);
+    switch (Ui().MessageBox(MainFrame(), question, AppCaption(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES: return SaveTextureFile(doc);
     case IDNO: return true;
     default: return false;

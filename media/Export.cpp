@@ -294,6 +294,25 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     return Done(format);
 }
 
+const std::pair<const char*, ExportFormat> kExtensions[] = {
+    {"zyv", ExportFormat::Texture}, {"kvo", ExportFormat::Layer}, {"tpr", ExportFormat::Tpr},
+    {"tga", ExportFormat::Tga},     {"bmp", ExportFormat::Bmp},   {"jpg", ExportFormat::Jpeg},
+    {"mpg", ExportFormat::Mpeg1},   {"m2v", ExportFormat::Mpeg2}, {"avi", ExportFormat::Avi},
+    {"fli", ExportFormat::Fli},
+};
+
+// Why a name with none of the extensions is not written.
+std::string NoFormatError(const std::filesystem::path& path)
+{
+    std::string list;
+    const size_t count = std::size(kExtensions);
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0) list += i + 1 == count ? " and " : ", ";
+        list += std::string(".") + kExtensions[i].first;
+    }
+    return UnableToSave(path, "Its extension is none of those that can be saved: " + list + ".");
+}
+
 }  // namespace
 
 ExportFormat ExportFormatOf(const std::filesystem::path& path)
@@ -303,12 +322,6 @@ ExportFormat ExportFormatOf(const std::filesystem::path& path)
     if (dot == std::string::npos) return ExportFormat::None;
     std::string ext = name.substr(dot + 1);
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    static const std::pair<const char*, ExportFormat> kExtensions[] = {
-        {"zyv", ExportFormat::Texture}, {"kvo", ExportFormat::Layer}, {"tpr", ExportFormat::Tpr},
-        {"tga", ExportFormat::Tga},     {"bmp", ExportFormat::Bmp},   {"jpg", ExportFormat::Jpeg},
-        {"mpg", ExportFormat::Mpeg1},   {"m2v", ExportFormat::Mpeg2}, {"avi", ExportFormat::Avi},
-        {"fli", ExportFormat::Fli},
-    };
     for (const auto& [text, format] : kExtensions)
         if (ext == text) return format;
     return ExportFormat::None;
@@ -344,7 +357,11 @@ void SetAnimationTime(Texture& texture, float seconds)
 ExportResult ExportTexture(Texture& texture, const ExportRequest& request, ExportHost& host)
 {
     const ExportFormat format = ExportFormatOf(request.path);
-    if (format == ExportFormat::None) return ExportResult{};
+    if (format == ExportFormat::None) {
+        ExportResult ignored;
+        ignored.error = NoFormatError(request.path);
+        return ignored;
+    }
     if (texture.layers.empty()) return Done(format, UnableToSave(request.path, "The texture has no layers."));
     const std::filesystem::path& path = request.path;
     const int current = request.currentLayer >= 1 && request.currentLayer <= texture.LayerCount() ? request.currentLayer : 1;

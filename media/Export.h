@@ -82,12 +82,12 @@ struct ExportResult {
     enum Outcome {
         Written,    // the file is complete at the chosen path
         Cancelled,  // the user said no to a question; nothing written
-        Ignored,    // not one of the extensions; nothing written, nothing said
+        Ignored,    // not one of the extensions; nothing written, `error` names them
         Failed,     // nothing written; `error` says why
     };
     Outcome outcome = Ignored;
     ExportFormat format = ExportFormat::None;
-    std::string error;  // whole sentences naming the file
+    std::string error;  // whole sentences naming the file (Failed, Ignored)
 
     bool written() const { return outcome == Written; }
 };

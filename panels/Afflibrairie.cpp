@@ -235,7 +235,11 @@ void CLibraryStripWnd::CopyIntoDocument(int entry)
     edit.RefreshThumbnails();
     edit.ShowLayer(1);
 
-    doc->SetTitle(QString::fromStdString(m_library->names[i]));
+    // The document is the entry's texture now, not the file it came from:
+    // it has no file, and its title is the entry's file name.
+    const QString name = QString::fromStdString(m_library->names[i]);
+    doc->ClearPathName();
+    doc->SetTitle(name.mid(name.lastIndexOf('\\') + 1));
     emit m_library->textureCopied();
     doc->SetModifiedFlag(true);
     doc->UpdateAllViews(nullptr);

@@ -53,8 +53,9 @@ public:
 
 signals:
     // A library texture has replaced the active document's layers (the
-    // document's title is the entry's name); the main window gives the
-    // document the image size of layer 1 and fits its frame to it.
+    // document has no file now and bears the entry's file name); the main
+    // window gives the document the image size of layer 1 and fits its
+    // frame to it.
     void textureCopied();
 
 protected:

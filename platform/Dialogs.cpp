@@ -11,6 +11,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 
 #include "engine/Paths.h"
 #include "platform/Dialog.h"
@@ -70,6 +71,28 @@ QString NativeInitialDir(const QString& initialDir)
     return QString::fromStdString(morvane::MapStoredPath(stored).string());
 }
 
+int EscapeAnswer(unsigned style)
+{
+    switch (style & MB_TYPEMASK) {
+    case MB_YESNO: return IDNO;
+    case MB_OK: return IDOK;
+    default: return IDCANCEL;
+    }
+}
+
+QString DefaultSuffix(const FileDialogRequest& request, int filterIndex)
+{
+    // The type's one pattern "*.ext" gives the suffix; a type of several
+    // patterns or of any name gives the request's.
+    const QStringList parts = request.filter.split('|');
+    const qsizetype at = 2 * static_cast<qsizetype>(filterIndex) + 1;
+    if (filterIndex < 0 || at >= parts.size()) return request.defaultExt;
+    const QString pattern = parts[at].trimmed();
+    static const QRegularExpression kOneExtension(QStringLiteral("^\\*\\.([A-Za-z0-9_]+)$"));
+    const QRegularExpressionMatch m = kOneExtension.match(pattern);
+    return m.hasMatch() ? m.captured(1) : request.defaultExt;
+}
+
 int QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style)
 {
     QMessageBox box(parent);
@@ -94,15 +117,20 @@ int QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& c
     case QMessageBox::Yes: return IDYES;
     case QMessageBox::No: return IDNO;
     case QMessageBox::Ok: return IDOK;
-    default: return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : (style & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+    default: return EscapeAnswer(style);
     }
 }
 
 QStringList QtDialogs::FileDialog(QWidget* parent, const FileDialogRequest& r)
 {
     QFileDialog dlg(parent, r.title, NativeInitialDir(r.initialDir));
-    dlg.setNameFilters(ConvertFilter(r.filter));
-    dlg.setDefaultSuffix(r.defaultExt);
+    // A name typed without a suffix takes the chosen type's.
+    const QStringList filters = ConvertFilter(r.filter);
+    dlg.setNameFilters(filters);
+    dlg.setDefaultSuffix(DefaultSuffix(r, 0));
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg, &r, &filters](const QString& filter) {
+        dlg.setDefaultSuffix(DefaultSuffix(r, static_cast<int>(filters.indexOf(filter))));
+    });
     if (r.save) {
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setFileMode(QFileDialog::AnyFile);

@@ -78,6 +78,12 @@ public:
     virtual bool FontDialog(QWidget* parent, const QFont& initial, QFont* chosen) = 0;
 };
 
+// What a message box of `style` answers when the user presses Escape.
+int EscapeAnswer(unsigned style);
+// The suffix a file dialog adds to a name typed without one while the
+// request's file type at `filterIndex` (0 the first) is chosen.
+QString DefaultSuffix(const FileDialogRequest& request, int filterIndex);
+
 // The dialogs in use; never null.
 UiDialogs& Ui();
 // Installs `dialogs` (not owned); null restores the Qt dialogs.

@@ -41,8 +41,8 @@ CDocument::~CDocument()
 
 bool CDocument::OnNewDocument()
 {
-    m_bModified = false;
-    m_strPathName.clear();
+    SetModifiedFlag(false);
+    ClearPathName();
     return true;
 }
 
@@ -58,6 +58,13 @@ void CDocument::SetPathName(const QString& path, bool addToMRU)
     m_strPathName = path;
     SetTitle(QFileInfo(path).fileName());
     if (addToMRU && RecentFileHook()) RecentFileHook()(path);
+}
+
+void CDocument::SetModifiedFlag(bool modified)
+{
+    if (modified == m_bModified) return;
+    m_bModified = modified;
+    if (m_pDocTemplate) m_pDocTemplate->UpdateFrameTitles(this);
 }
 
 void CDocument::SetRecentFileHook(std::function<void(const QString&)> hook) { RecentFileHook() = std::move(hook); }
@@ -402,6 +409,6 @@ void CDocTemplate::UpdateFrameTitles(CDocument* doc)
         if (!frame) continue;
         QString title = doc->GetTitle();
         if (views.size() > 1) title += ":" + QString::number(i + 1);
-        frame->setWindowTitle(title);
+        frame->SetTitle(title, doc->IsModified());
     }
 }

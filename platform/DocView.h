@@ -46,9 +46,13 @@ public:
     // Sets the path and makes the file name the title; with `addToMRU` the
     // path is handed to the recent-file hook (SetRecentFileHook).
     virtual void SetPathName(const QString& path, bool addToMRU = true);
+    // The document no longer has a file (Save asks for a name); the title
+    // stays.
+    void ClearPathName() { m_strPathName.clear(); }
 
     bool IsModified() const { return m_bModified; }
-    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    // The one place the flag changes: the document's windows show it.
+    void SetModifiedFlag(bool modified = true);
 
     const std::vector<CView*>& Views() const { return m_views; }
     // Every view but `sender` gets OnUpdate.

@@ -155,10 +155,26 @@ void CMDIChildWnd::SetView(CView* view)
     setWidget(view);
 }
 
+void CMDIChildWnd::SetTitle(const QString& title, bool modified)
+{
+    m_strTitle = title;
+    // Qt puts the mark at "[*]"; a "[*]" of the name itself is written twice.
+    QString shown = title;
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(shown + QStringLiteral("[*]"));
+    setWindowModified(modified);
+}
+
 void CMDIChildWnd::DestroyWindow()
 {
     m_forceClose = true;
     close();
+}
+
+void CMDIChildWnd::ActivateFrame()
+{
+    if (isMinimized()) showNormal();
+    if (QMdiArea* area = mdiArea()) area->setActiveSubWindow(this);
 }
 
 QSize CMDIChildWnd::FrameSizeForClient(QSize client) const
@@ -422,14 +438,23 @@ QRect CMDIFrameWnd::ClientRect() const
     return r;
 }
 
+namespace {
+
+const char* const kLockKeyPanes[] = {"CAP", "NUM", "SCRL"};
+
+}  // namespace
+
 void CMDIFrameWnd::CreateStatusBarIndicators()
 {
     QStatusBar* sb = statusBar();
     sb->setObjectName(QStringLiteral("statusBar"));
-    for (const char* name : {"CAP", "NUM", "SCRL"}) {
+    for (size_t i = 0; i < std::size(kLockKeyPanes); ++i) {
+        const char* name = kLockKeyPanes[i];
         auto* label = new QLabel(sb);
+        m_lockKeyPanes[i] = label;
         label->setObjectName(QStringLiteral("indicator") + QString::fromLatin1(name));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Qt::AlignCenter);
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString::fromLatin1(name)) + 8);
         sb->addPermanentWidget(label);
     }
@@ -437,6 +462,24 @@ void CMDIFrameWnd::CreateStatusBarIndicators()
     connect(sb, &QStatusBar::messageChanged, this, [this](const QString& text) {
         if (text.isEmpty()) statusBar()->showMessage(m_idleMessage);
     });
+    // Keys pressed in any window, and the program coming back to the front.
+    qApp->installEventFilter(this);
+    UpdateLockKeyPanes();
+}
+
+void CMDIFrameWnd::SetLockKeyReader(std::function<std::optional<LockKeyState>()> reader)
+{
+    m_readLockKeys = reader ? std::move(reader) : ReadLockKeys;
+    UpdateLockKeyPanes();
+}
+
+void CMDIFrameWnd::UpdateLockKeyPanes()
+{
+    const std::optional<LockKeyState> state = m_readLockKeys();
+    const bool on[] = {state && state->caps, state && state->num, state && state->scroll};
+    for (size_t i = 0; i < std::size(kLockKeyPanes); ++i) {
+        if (m_lockKeyPanes[i]) m_lockKeyPanes[i]->setText(on[i] ? QString::fromLatin1(kLockKeyPanes[i]) : QString());
+    }
 }
 
 void CMDIFrameWnd::SetMessageText(const QString& text)
@@ -449,6 +492,18 @@ QString CMDIFrameWnd::MessageText() const { return statusBar()->currentMessage()
 
 bool CMDIFrameWnd::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Show && qobject_cast<QMenu*>(watched)) UpdateCommandUI();
+    switch (event->type()) {
+    case QEvent::Show:
+        if (qobject_cast<QMenu*>(watched)) UpdateCommandUI();
+        break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ApplicationStateChange:
+    case QEvent::WindowActivate:
+        UpdateLockKeyPanes();
+        break;
+    default:
+        break;
+    }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -24,7 +24,10 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
+
+#include "platform/LockKeys.h"
 
 class CDocument;
 class CView;
@@ -82,6 +85,12 @@ public:
     CDocument* GetActiveDocument() const;
     void SetView(CView* view);
 
+    // The window's title, its document's ("a.zyv", or "a.zyv:2" for the
+    // second window of a document), shown with Qt's modified mark while
+    // `modified`.
+    void SetTitle(const QString& title, bool modified);
+    const QString& GetTitle() const { return m_strTitle; }
+
     // Activation of this frame (never called for a repeat of the frame
     // already active).
     virtual void OnMDIActivate(bool activate) { (void)activate; }
@@ -89,6 +98,9 @@ public:
     virtual bool OnClose() { return true; }
     // Closes without asking.
     void DestroyWindow();
+    // Makes the frame the active one, shown as it was before it was
+    // minimised.
+    void ActivateFrame();
 
     // The size of the frame whose view window is exactly `client`, from
     // the frame's real margins.
@@ -102,6 +114,7 @@ protected:
 
 private:
     QPointer<CView> m_view;
+    QString m_strTitle;
     bool m_forceClose = false;
 };
 
@@ -151,6 +164,15 @@ public:
     void SetMessageText(const QString& text);
     QString MessageText() const;
     void SetIdleMessage(const QString& text) { m_idleMessage = text; }
+    // The message pane shows the idle message ("Ready") again, at once.
+    void ShowIdleMessage() { SetMessageText(m_idleMessage); }
+    // The CAP, NUM and SCRL panes show their names while their lock key is
+    // on, as `reader` tells it (by default the window system, ReadLockKeys);
+    // they stay empty where it cannot tell.  They are read again after
+    // every key and whenever the program or one of its windows becomes
+    // active.
+    void SetLockKeyReader(std::function<std::optional<LockKeyState>()> reader);
+    void UpdateLockKeyPanes();
 
 protected:
     // A child frame became active (null and repeats are filtered out).
@@ -176,4 +198,6 @@ private:
     QPointer<QMdiSubWindow> m_lastActivated;
     QPointer<QMdiSubWindow> m_lastCurrent;
     QString m_idleMessage = QStringLiteral("Ready");
+    std::function<std::optional<LockKeyState>()> m_readLockKeys = ReadLockKeys;
+    QLabel* m_lockKeyPanes[3] = {};  // CAP, NUM, SCRL
 };

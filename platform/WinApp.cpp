@@ -2,6 +2,9 @@
 
 #include "platform/Frames.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace {
 CWinApp* g_app = nullptr;
 }
@@ -28,7 +31,12 @@ void CCommandLineInfo::ParseParam(const QString& param, bool isFlag, bool isLast
     }
     if (m_strFileName.isEmpty()) {
         m_strFileName = param;
+        m_fileNames << param;
         if (m_nShellCommand == FileNew) m_nShellCommand = FileOpen;
+        return;
+    }
+    if (m_nShellCommand == FileOpen) {
+        m_fileNames << param;
         return;
     }
     if (m_nShellCommand == FilePrintTo) {
@@ -76,6 +84,18 @@ std::vector<CDocument*> CWinApp::AllDocuments() const
     std::vector<CDocument*> docs;
     for (const auto& t : m_templates) docs.insert(docs.end(), t->Documents().begin(), t->Documents().end());
     return docs;
+}
+
+CDocument* CWinApp::FindOpenDocument(const QString& path) const
+{
+    // The same file is the same device and inode.
+    const std::filesystem::path file(path.toStdString());
+    for (CDocument* doc : AllDocuments()) {
+        if (doc->GetPathName().isEmpty()) continue;
+        std::error_code error;
+        if (std::filesystem::equivalent(file, doc->GetPathName().toStdString(), error)) return doc;
+    }
+    return nullptr;
 }
 
 CWinApp* AfxGetApp() { return g_app; }

@@ -19,7 +19,8 @@ class CMDIFrameWnd;
 // other argument is a file name): "p" prints the file, "pt" prints it to
 // the printer named by the parameter after the file (two more parameters,
 // driver and port, are read and kept); the splash window and the start-up
-// tip show unless an option is given.
+// tip show unless an option is given.  Opening takes every file named (a
+// desktop passes all the files the user chose); printing the first.
 class CCommandLineInfo {
 public:
     enum ShellCommand { FileNew, FileOpen, FilePrint, FilePrintTo, FileDDE, FileNothing };
@@ -29,7 +30,8 @@ public:
 
     ShellCommand m_nShellCommand = FileNew;
     bool m_bShowSplash = true;
-    QString m_strFileName;
+    QString m_strFileName;      // the first file named
+    QStringList m_fileNames;    // every file to open (FileOpen)
     QString m_strPrinterName;
     QString m_strDriverName;
     QString m_strPortName;
@@ -50,6 +52,9 @@ public:
     const std::vector<std::unique_ptr<CDocTemplate>>& DocTemplates() const { return m_templates; }
     // Every document of every template, in template order.
     std::vector<CDocument*> AllDocuments() const;
+    // The open document of the file `path` names, however it is named (a
+    // link, another spelling of the path); null when none.
+    CDocument* FindOpenDocument(const QString& path) const;
 
 private:
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;

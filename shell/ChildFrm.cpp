@@ -2,13 +2,11 @@
 
 #include <QStyle>
 
-#include "platform/Dialogs.h"
 #include "platform/WinApp.h"
 #include "shell/MainFrm.h"
 #include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
-#include "shell/Resource.h"
 
 CChildFrame::CChildFrame()
 {
@@ -31,11 +29,6 @@ void CChildFrame::OnMDIActivate(bool activate)
 
 bool CChildFrame::OnClose()
 {
-    CQuillonDoc* doc = GetDocument();
-    if (!doc || !doc->IsModified()) return true;
-    const int answer = Ui().MessageBox(this, shelltext::SaveQuestion(doc->GetTitle()), AppCaption(),
-                                       MB_YESNO | MB_ICONQUESTION);
-    if (answer != IDYES) return true;
-    // A document that could not be saved keeps its window.
-    return theApp()->SaveTextureFile(doc);
+    // Cancelled, or a document that could not be saved, keeps its window.
+    return !theApp() || theApp()->SaveModified(GetDocument(), this);
 }

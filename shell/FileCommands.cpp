@@ -1,8 +1,9 @@
 // Opening and saving texture files: File > Open, the recent-file entries,
 // files named on the command line or dropped on the main window, and Save.
 //
-// Every road that opens a file goes through OpenDocumentFile: the file is
-// read and checked first, and only a file that reads makes a document.
+// Every road that opens a file goes through OpenDocumentFile: a file that
+// is open already activates its window; any other is read and checked
+// first, and only a file that reads makes a document.
 // Save writes only texture files: a document without a texture-file name
 // (never saved, or opened from a layer file or another name) is given one
 // first.
@@ -124,6 +125,16 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
 {
     if (requested.isEmpty()) return nullptr;
     const QString path = LocalPath(requested);
+
+    // One file, one document: a file that is open already brings its
+    // window to the front, and the document keeps what it holds.
+    if (auto* open = qobject_cast<CQuillonDoc*>(FindOpenDocument(path))) {
+        if (!open->Views().empty()) {
+            if (CMDIChildWnd* window = open->Views().front()->GetParentFrame()) window->ActivateFrame();
+        }
+        AddRecentFile(open->GetPathName());
+        return open;
+    }
 
     // Read and check the whole file before anything changes.
     morvane::Parsed<morvane::Texture> parsed = morvane::ReadTextureFile(path.toStdString());

@@ -122,7 +122,7 @@ void CMainFrame::OnLibraryTextureCopied()
     const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
     doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
     if (CView* view = GetActiveView()) view->SetScrollSizes(doc->m_sizeImage);
-    FitChildFrame(ActiveChildFrame(), doc->m_sizeImage, FitLimited);
+    FitChildFrame(ActiveChildFrame(), doc->m_sizeImage, FitInPlace);
 }
 
 CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFrame*>(MDIGetActive()); }
@@ -142,25 +142,26 @@ void CMainFrame::ResetPanelBackgrounds()
     for (CControlBar* bar : ControlBars()) bar->update();
 }
 
-QSize CMainFrame::FreeClientSize() const { return MdiArea()->viewport()->size(); }
+QSize CMainFrame::FreeClientSize() const
+{
+    // The area's own room, without the scroll bars it shows while a window
+    // reaches past it: laid out already before the main window shows.
+    return MdiArea()->contentsRect().size();
+}
 
 void CMainFrame::FitChildFrame(CChildFrame* frame, QSize image, FitMode mode)
 {
     if (!frame || image.isEmpty()) return;
     if (frame->isMaximized() || frame->isMinimized()) frame->showNormal();
-    if (mode == FitKeep) {
-        frame->FitClientSize(image);
-        frame->show();
-        return;
-    }
     if (mode == FitCorner) frame->move(0, 0);
-    const QSize wanted = frame->FrameSizeForClient(image);
     const QSize free = FreeClientSize();
+    frame->FitClientSize(image);
+    // At most the room right of and below the frame's corner.
     const QPoint at = frame->pos();
     const QSize minimum = frame->minimumSizeHint();
-    const int width = std::min(wanted.width(), std::max(minimum.width(), free.width() - at.x()));
-    const int height = std::min(wanted.height(), std::max(minimum.height(), free.height() - at.y()));
-    frame->resize(width, height);
+    const QSize room(std::max(minimum.width(), free.width() - at.x()),
+                     std::max(minimum.height(), free.height() - at.y()));
+    if (frame->width() > room.width() || frame->height() > room.height()) frame->resize(frame->size().boundedTo(room));
     frame->show();
 }
 
@@ -338,8 +339,13 @@ void CMainFrame::BindFrameCommands()
         if (CView* v = frame->GetActiveView()) v->OnInitialUpdate();
         frame->show();
         MdiArea()->setActiveSubWindow(frame);
-        if (auto* child = qobject_cast<CChildFrame*>(frame)) FitChildFrame(child, doc->m_sizeImage, FitKeep);
+        if (auto* child = qobject_cast<CChildFrame*>(frame)) FitChildFrame(child, doc->m_sizeImage, FitInPlace);
     });
+    // The pane keys: F6 and Shift+F6 go to the next and the previous window.
+    Action(ID_NEXT_PANE)->setShortcut(QKeySequence(Qt::Key_F6));
+    Action(ID_PREV_PANE)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    OnCommand(ID_NEXT_PANE, [this] { MdiArea()->activateNextSubWindow(); });
+    OnCommand(ID_PREV_PANE, [this] { MdiArea()->activatePreviousSubWindow(); });
     OnCommand(ID_WINDOW_CASCADE, [this] { MdiArea()->cascadeSubWindows(); });
     OnCommand(ID_WINDOW_TILE_HORZ, [this] { MdiArea()->tileSubWindows(); });
     OnCommand(ID_WINDOW_ARRANGE, [this] {

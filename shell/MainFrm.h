@@ -57,10 +57,11 @@ public:
     // The room left for child frames: the MDI area inside the frame's
     // client area less every visible bar, toolbar and status bar.
     QSize FreeClientSize() const;
-    // Resizes `frame` so that its view shows an image of `image` pixels:
-    // without moving it (FitKeep), limited to the free room (FitLimited),
-    // or moved to the top-left corner of the MDI area as well (FitCorner).
-    enum FitMode { FitKeep, FitLimited, FitCorner };
+    // Resizes `frame` so that its view shows an image of `image` pixels,
+    // where it lies (FitInPlace) or moved to the top-left corner of the MDI
+    // area (FitCorner).  A frame never reaches past the free room: one too
+    // large for it ends at the room's edges and its view scrolls.
+    enum FitMode { FitInPlace, FitCorner };
     void FitChildFrame(CChildFrame* frame, QSize image, FitMode mode);
 
     // Rebuilds the menu bar: the texture menu while a document is active,

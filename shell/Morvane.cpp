@@ -135,18 +135,20 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     m_strInterfaceTexture = kDefaultInterfaceTexture;
     LoadInterfaceTexture();
 
-    // 13. A new document, or the file the command line names.
+    // 13. A new document, or the files the command line names, fitted to
+    //    the room the maximised window will give them.  (Without a window
+    //    manager nothing maximises a window: take the screen's room.)
+    if (QScreen* screen = frame->screen()) frame->setGeometry(screen->availableGeometry());
+    frame->RecalcLayout();
     if (!ProcessShellCommand(cmdInfo)) return false;
 
-    // 14. The first child frame shows exactly its image.
-    FitActiveFrame();
-
     // 15. The main window, maximised.
-    // (Without a window manager nothing maximises a window: take the
-    // screen's room first.)
-    if (QScreen* screen = frame->screen()) frame->setGeometry(screen->availableGeometry());
     frame->showMaximized();
     frame->RecalcLayout();
+
+    // 14. The active child frame shows exactly its image, in the room the
+    //     shown window has.
+    FitActiveFrame();
 
     // 16, 17. The default library and the tip of the day.
     LoadDefaultLibrary();
@@ -175,7 +177,7 @@ bool CQuillonApp::ProcessShellCommand(const CCommandLineInfo& info)
         return MainFrame()->ActiveDocument() != nullptr;
     case CCommandLineInfo::FileOpen:
         // A file that cannot be opened has said why; the program goes on.
-        OpenDocumentFile(info.m_strFileName);
+        for (const QString& file : info.m_fileNames) OpenDocumentFile(file);
         return true;
     case CCommandLineInfo::FilePrint:
     case CCommandLineInfo::FilePrintTo: {
@@ -203,7 +205,7 @@ void CQuillonApp::FitActiveFrame()
     CView* view = frame->GetActiveView();
     if (!child || !doc || !view) return;
     view->SetScrollSizes(doc->m_sizeImage);
-    frame->FitChildFrame(child, doc->m_sizeImage, CMainFrame::FitKeep);
+    frame->FitChildFrame(child, doc->m_sizeImage, CMainFrame::FitInPlace);
 }
 
 // ---------------------------------------------------------------------------
@@ -229,12 +231,22 @@ bool CQuillonApp::AskToSaveAll()
 {
     for (CDocument* d : AllDocuments()) {
         auto* doc = qobject_cast<CQuillonDoc*>(d);
-        if (!doc || !doc->IsModified()) continue;
-        const int answer = Ui().MessageBox(MainFrame(), shelltext::SaveQuestion(doc->GetTitle()), AppCaption(),
-                                           MB_YESNO | MB_ICONQUESTION);
-        if (answer == IDYES && !SaveTextureFile(doc)) return false;
+        const CMDIChildWnd* window = doc && !doc->Views().empty() ? doc->Views().front()->GetParentFrame() : nullptr;
+        if (!SaveModified(doc, window)) return false;
     }
     return true;
+}
+
+bool CQuillonApp::SaveModified(CQuillonDoc* doc, const CMDIChildWnd* window)
+{
+    if (!doc || !doc->IsModified()) return true;
+    const QString name = window ? window->GetTitle() : doc->GetTitle();
+    const QString question = shelltext::SaveQuestion(name);
+    switch (Ui().MessageBox(MainFrame(), question, AppCaption(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES: return SaveTextureFile(doc);
+    case IDNO: return true;
+    default: return false;
+    }
 }
 
 void CQuillonApp::OnAppExit()

@@ -70,8 +70,9 @@ public:
     void ShowTipAtStartup();
     void LoadDefaultLibrary();
 
-    // Opens a file into a new document, as File > Open opens one file.
-    // Null when no document was made for it.
+    // Opens a file into a new document, as File > Open opens one file, or
+    // activates the window of the document that has it open already.  Null
+    // when there is no document of it.
     virtual CQuillonDoc* OpenDocumentFile(const QString& path);
     // Files dropped on the main window, or sent while a render ran.
     void OpenDroppedFiles(const QStringList& paths);
@@ -86,14 +87,19 @@ public:
     void LoadRecentFileList();
     void SaveRecentFileList();
 
-    // The fit after New and at start-up: the active view's scroll sizes
-    // become its document's image size and the active child frame shows
-    // exactly the image, without moving.
+    // The fit after New, Open and at start-up: the active view's scroll
+    // sizes become its document's image size and the active child frame
+    // shows exactly the image, without moving, as far as the free room
+    // allows.
     void FitActiveFrame();
 
-    // Asks the save question for every modified document; false when a
-    // save failed (the caller then stops).
+    // Asks the save question for every modified document; false when the
+    // user cancels or a save fails (the caller then stops, nothing lost).
     bool AskToSaveAll();
+    // Asks whether to save a modified document, naming it as `window`'s
+    // title does; Yes saves it, No leaves it.  False when the user cancels
+    // (Escape) or the save fails.
+    bool SaveModified(CQuillonDoc* doc, const CMDIChildWnd* window);
 
     bool QuitRequested() const { return m_quitRequested; }
 

@@ -1,5 +1,6 @@
 // Save As: the chosen name's extension decides what is written (see
-// media/Export.h).  The export asks its questions and shows its progress
+// media/Export.h); a name typed without one takes the chosen type's, and
+// one of no known type is refused with a message.  The export asks its questions and shows its progress
 // through the editor's windows: the MPEG-2 video format dialog, the status
 // bar (frame names), the command panel's progress bar.
 #include <QCoreApplication>
@@ -51,6 +52,12 @@ public:
         m_progress = Edit().ProgressBar();
         if (m_progress) m_progress->setRange(0, 1000);
         m_sinceProgress.start();
+    }
+    // The status bar names the frames while they are written, and is
+    // ready again once the export is over.
+    ~FrameExportHost() override
+    {
+        if (m_frame) m_frame->ShowIdleMessage();
     }
 
     std::optional<int> AskVideoFormat(int preselected) override
@@ -127,10 +134,13 @@ void CQuillonApp::OnFileSaveAs()
     morvane::ExportRequest request;
     request.path = path.toStdString();
     request.currentLayer = Edit().CurrentLayer() > 0 ? Edit().CurrentLayer() : 1;
-    FrameExportHost host(frame);
-    const morvane::ExportResult result = morvane::ExportTexture(texture, request, host);
+    morvane::ExportResult result;
+    {
+        FrameExportHost host(frame);
+        result = morvane::ExportTexture(texture, request, host);
+    }
 
-    if (result.outcome == morvane::ExportResult::Failed) {
+    if (result.outcome == morvane::ExportResult::Failed || result.outcome == morvane::ExportResult::Ignored) {
         AfxMessageBox(QString::fromStdString(result.error), MB_OK | MB_ICONEXCLAMATION);
         return;
     }

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config python3
   googletest libgtest-dev libbenchmark-dev
-  qt6-base-dev libgl-dev libjpeg62-turbo-dev
+  qt6-base-dev libgl-dev libjpeg62-turbo-dev libx11-dev
   clang libclang-rt-14-dev
   ffmpeg imagemagick poppler-utils xvfb xauth shared-mime-info fonts-dejavu-core fonts-liberation
   libxml2-utils chromium

@@ -162,11 +162,10 @@ int main(int argc, char** argv)
     case ExportResult::Written:
         return 0;
     case ExportResult::Failed:
+    case ExportResult::Ignored:
         return Fail(result.error);
     case ExportResult::Cancelled:
-    case ExportResult::Ignored:
         break;
     }
-    return Fail("\"" + o.out + "\" names no format to save: its extension is none of .zyv, .kvo, .tpr, .tga, .bmp, "
-                ".jpg, .mpg, .m2v, .avi and .fli.");
+    return Fail("\"" + o.out + "\" was not saved.");
 }

@@ -82,6 +82,13 @@ TEST(CommandLine, ShellCommands)
     EXPECT_EQ(printTo.m_nShellCommand, CCommandLineInfo::FilePrintTo);
     EXPECT_EQ(printTo.m_strPrinterName, "Laser");
     EXPECT_EQ(printTo.m_strPortName, "port");
+    EXPECT_EQ(printTo.m_fileNames, QStringList{"t.zyv"});
+
+    // A desktop's file manager names every file it opens.
+    auto several = CCommandLineInfo::Parse({"a.zyv", "/b/b.zyv", "c.kvo"});
+    EXPECT_EQ(several.m_nShellCommand, CCommandLineInfo::FileOpen);
+    EXPECT_EQ(several.m_strFileName, "a.zyv");
+    EXPECT_EQ(several.m_fileNames, (QStringList{"a.zyv", "/b/b.zyv", "c.kvo"}));
 
     auto embedded = CCommandLineInfo::Parse({"/Embedding"});
     EXPECT_FALSE(embedded.m_bShowSplash);

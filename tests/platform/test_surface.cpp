@@ -297,14 +297,14 @@ TEST(DocTemplate, TitlesFramesAndClosing)
     // A second window on the first document.
     CMDIChildWnd* second = tmpl.CreateNewFrame(&frame, a);
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second->windowTitle(), "Quillo1:2");
+    EXPECT_EQ(second->windowTitle(), "Quillo1:2[*]");
     EXPECT_EQ(a->Views().size(), 2u);
 
     // Closing one window keeps the document; closing the last closes it.
     second->close();
     DrainEvents();
     EXPECT_EQ(a->Views().size(), 1u);
-    EXPECT_EQ(a->Views()[0]->GetParentFrame()->windowTitle(), "Quillo1");
+    EXPECT_EQ(a->Views()[0]->GetParentFrame()->windowTitle(), "Quillo1[*]");
     a->Views()[0]->GetParentFrame()->close();
     DrainEvents();
     ASSERT_EQ(tmpl.Documents().size(), 1u);
@@ -320,5 +320,14 @@ TEST(DocTemplate, TitlesFramesAndClosing)
     EXPECT_EQ(c->GetTitle(), "Quillo3");
     c->SetPathName("/tmp/some/Name.zyv", false);
     EXPECT_EQ(c->GetTitle(), "Name.zyv");
-    EXPECT_EQ(frame.MDIGetActive()->windowTitle(), "Name.zyv");
+    EXPECT_EQ(frame.MDIGetActive()->windowTitle(), "Name.zyv[*]");
+    // The title bears the modified mark while the document is modified; a
+    // "[*]" of the file's own name is no place for the mark.
+    c->SetModifiedFlag();
+    EXPECT_TRUE(frame.MDIGetActive()->isWindowModified());
+    c->SetPathName("/tmp/some/a[*].zyv", false);
+    EXPECT_EQ(frame.MDIGetActive()->GetTitle(), "a[*].zyv");
+    EXPECT_EQ(frame.MDIGetActive()->windowTitle(), "a[*][*].zyv[*]");
+    c->SetModifiedFlag(false);
+    EXPECT_FALSE(frame.MDIGetActive()->isWindowModified());
 }

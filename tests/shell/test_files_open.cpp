@@ -1,7 +1,9 @@
 // Opening files: the command line, File > Open, drops and the recent-file
 // entries all make the same document; bad files make none.
 #include <QDropEvent>
+#include <QDir>
 #include <QFile>
+#include <QScrollBar>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -65,12 +67,16 @@ protected:
 TEST_F(FilesOpen, ArgvMenuAndDropGiveTheSameDocument)
 {
     const Texture t = TwoLayers(90, 70);
+    QDir().mkpath(Path("menu"));
+    QDir().mkpath(Path("drop"));
     const QString file = Write("Two.zyv", t);
+    const QString fromMenu = Write("menu/Two.zyv", t);
+    const QString dropped = Write("drop/Two.zyv", t);
 
     Start({file});
-    Ui().files = {{file}};
+    Ui().files = {{fromMenu}};
     Frame()->SendCommand(ID_FILE_OPEN);
-    DropFiles(Frame(), {file});
+    DropFiles(Frame(), {dropped});
     DrainEvents();
 
     const std::vector<CQuillonDoc*> docs = Docs();
@@ -86,7 +92,6 @@ TEST_F(FilesOpen, ArgvMenuAndDropGiveTheSameDocument)
         EXPECT_EQ(BytesOf(second.gradient->entries), BytesOf(t.layers[1].layer.gradient->entries));
         EXPECT_EQ(BytesOf(doc->m_texture.layers[1].colorKey), BytesOf(t.layers[1].colorKey));
         EXPECT_EQ(doc->m_texture.reserved, t.reserved);
-        EXPECT_EQ(doc->GetPathName(), QFileInfo(file).absoluteFilePath());
         EXPECT_EQ(doc->GetTitle(), "Two.zyv");
         EXPECT_FALSE(doc->IsModified());
         EXPECT_EQ(doc->m_sizeImage, QSize(90, 70));
@@ -95,10 +100,78 @@ TEST_F(FilesOpen, ArgvMenuAndDropGiveTheSameDocument)
     }
     // The panel shows layer 1 of the last one.
     EXPECT_EQ(Edit().CurrentLayer(), 1);
-    // One entry, however often the file was opened.
-    EXPECT_EQ(m_app->RecentFileLabels(), QStringList{QFileInfo(file).absoluteFilePath()});
-    EXPECT_EQ(Key(1), QFileInfo(file).absoluteFilePath());
-    EXPECT_EQ(Key(2), "");
+    EXPECT_EQ(docs[0]->GetPathName(), QFileInfo(file).absoluteFilePath());
+    EXPECT_EQ(docs[1]->GetPathName(), QFileInfo(fromMenu).absoluteFilePath());
+    EXPECT_EQ(docs[2]->GetPathName(), QFileInfo(dropped).absoluteFilePath());
+    // The most recent first.
+    EXPECT_EQ(Key(1), QFileInfo(dropped).absoluteFilePath());
+    EXPECT_EQ(Key(3), QFileInfo(file).absoluteFilePath());
+    EXPECT_EQ(Key(4), "");
+}
+
+TEST_F(FilesOpen, AFileThatIsOpenAlreadyActivatesItsWindow)
+{
+    const QString a = Write("a.zyv", TwoLayers(50, 40));
+    const QString b = Write("b.zyv", TwoLayers(60, 30));
+    ASSERT_TRUE(QFile::link(a, Path("link.zyv")));
+    QDir().mkpath(Path("sub"));
+    Start({a});
+    CQuillonDoc* first = Doc();
+    Ui().files = {{b}};
+    Frame()->SendCommand(ID_FILE_OPEN);
+    ASSERT_EQ(Docs().size(), 2u);
+    ASSERT_EQ(m_app->RecentFileLabels().value(1), QFileInfo(a).absoluteFilePath());
+
+    // Its recent entry, File > Open, a link to it and another spelling of
+    // its name: each time the window of the document that is open.
+    auto expectFirstActive = [&](const char* how) {
+        EXPECT_EQ(Docs().size(), 2u) << how;
+        EXPECT_EQ(Doc(), first) << how;
+        EXPECT_EQ(first->Views().size(), 1u) << how;
+    };
+    Frame()->SendCommand(ID_FILE_MRU_FILE1 + 1);
+    expectFirstActive("recent entry");
+    EXPECT_EQ(m_app->RecentFileLabels().value(0), QFileInfo(a).absoluteFilePath());
+    for (const QString& name : {a, Path("link.zyv"), m_dir.path() + "/./sub/../a.zyv"}) {
+        Frame()->MdiArea()->activateNextSubWindow();
+        ASSERT_NE(Doc(), first);
+        Ui().files = {{name}};
+        Frame()->SendCommand(ID_FILE_OPEN);
+        expectFirstActive(name.toUtf8().constData());
+    }
+    EXPECT_TRUE(Ui().messages.empty());
+
+    // The document keeps its own edits: nothing is read again.
+    first->m_texture.layers[0].layer.rec.scaleX = 77.0f;
+    first->SetModifiedFlag();
+    Frame()->MdiArea()->activateNextSubWindow();
+    ASSERT_EQ(m_app->RecentFileLabels().value(0), QFileInfo(a).absoluteFilePath());
+    Frame()->SendCommand(ID_FILE_MRU_FILE1);
+    EXPECT_EQ(Doc(), first);
+    EXPECT_EQ(+first->m_texture.layers[0].layer.rec.scaleX, 77.0f);
+    EXPECT_TRUE(first->IsModified());
+}
+
+TEST_F(FilesOpen, ATextureLargerThanTheRoomOpensInAWindowInsideIt)
+{
+    const QString big = Write("big.zyv", TwoLayers(2048, 1536));
+    Start();
+    Frame()->showNormal();
+    Frame()->setGeometry(0, 0, 1280, 1024);
+    Frame()->RecalcLayout();
+    DrainEvents();
+    Ui().files = {{big}};
+    Frame()->SendCommand(ID_FILE_OPEN);
+    DrainEvents();
+    ASSERT_EQ(Doc()->m_sizeImage, QSize(2048, 1536));
+    const QRect area = Frame()->MdiArea()->viewport()->rect();
+    const QRect child = Frame()->ActiveChildFrame()->geometry();
+    EXPECT_TRUE(area.contains(child)) << child.x() << "," << child.y() << " " << child.width() << "x" << child.height()
+                                      << " in " << area.width() << "x" << area.height();
+    // The view scrolls over the rest of the image.
+    EXPECT_GT(View()->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(View()->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(View()->GetTotalSize(), QSize(2048, 1536));
 }
 
 TEST_F(FilesOpen, SelectionOrderLayerFilesAndExtensionCase)

@@ -1,4 +1,8 @@
+#include <QComboBox>
 #include <QDropEvent>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTest>
 #include <QMimeData>
 #include <QToolBar>
 #include <QUrl>
@@ -95,7 +99,7 @@ TEST_F(Frames, ExitAsksOncePerModifiedDocument)
     ASSERT_EQ(Ui().messages.size(), 2u);
     EXPECT_EQ(Ui().messages[0].text, "The Document  Quillo1 has been modified !!\nDo you wish to Save your Current Work ??");
     EXPECT_EQ(Ui().messages[1].text, "The Document  Quillo3 has been modified !!\nDo you wish to Save your Current Work ??");
-    EXPECT_EQ(Ui().messages[0].style, unsigned(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(Ui().messages[0].style, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION));
     EXPECT_EQ(Ui().messages[0].caption, "Morvane");
     EXPECT_TRUE(m_app->QuitRequested());
     EXPECT_FALSE(Frame()->isVisible());
@@ -188,7 +192,7 @@ TEST_F(Frames, NewWindowAndClose)
     frame->SendCommand(ID_WINDOW_NEW);
     DrainEvents();
     ASSERT_EQ(doc->Views().size(), 2u);
-    EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Quillo1:2");
+    EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Quillo1:2[*]");
     EXPECT_EQ(View()->ClientSize(), QSize(160, 120));
     EXPECT_TRUE(SurfaceEquals(View()->Surface(), RenderImage(doc->m_texture, 160, 120, 0, 0, true), 160, 120));
     // File > Close closes the document with every window, asking once.
@@ -271,4 +275,123 @@ TEST_F(Frames, BarsAreFixedDocksThatShowTheWindowBackground)
     EXPECT_EQ(frame->m_pCommandPanel->mapTo(frame, QPoint(0, 0)), frame->m_wndCommandBar->geometry().topLeft());
     // Bars and toolbar have no context menu of their own: View shows them.
     EXPECT_EQ(frame->createPopupMenu(), nullptr);
+}
+
+TEST_F(Frames, EscapeStopsExitOrCloseWithNothingLost)
+{
+    Start();
+    Frame()->SendCommand(ID_FILE_NEW);
+    Frame()->SendCommand(ID_FILE_NEW);
+    const auto docs = m_app->AllDocuments();
+    ASSERT_EQ(docs.size(), 3u);
+    for (CDocument* d : docs) d->SetModifiedFlag();
+
+    // No for the first, Escape for the second: the third is not asked.
+    Ui().answers = {IDNO, ScriptedDialogs::kEscape};
+    Frame()->SendCommand(ID_APP_EXIT);
+    ASSERT_EQ(Ui().messages.size(), 2u);
+    EXPECT_TRUE(Ui().messages[1].text.startsWith("The Document  Quillo2 has been modified !!"));
+    EXPECT_FALSE(m_app->QuitRequested());
+    EXPECT_TRUE(Frame()->isVisible());
+    ASSERT_EQ(m_app->AllDocuments(), docs);
+    for (CDocument* d : docs) EXPECT_TRUE(d->IsModified());
+
+    // So does closing the main window.
+    Ui().answers = {ScriptedDialogs::kEscape};
+    EXPECT_FALSE(Frame()->close());
+    EXPECT_EQ(m_app->AllDocuments(), docs);
+
+    // Closing a window of the document asks under the window's own name;
+    // Escape keeps the window.
+    Ui().messages.clear();
+    Frame()->MdiArea()->setActiveSubWindow(docs[0]->Views()[0]->GetParentFrame());
+    Frame()->SendCommand(ID_WINDOW_NEW);
+    DrainEvents();
+    CChildFrame* second = Frame()->ActiveChildFrame();
+    Ui().answers = {ScriptedDialogs::kEscape};
+    second->close();
+    DrainEvents();
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text, "The Document  Quillo1:2 has been modified !!\nDo you wish to Save your Current Work ??");
+    EXPECT_EQ(docs[0]->Views().size(), 2u);
+    EXPECT_EQ(m_app->AllDocuments(), docs);
+}
+
+TEST_F(Frames, TheTitleMarksAModifiedDocumentUntilItIsSaved)
+{
+    const QString file = Path("marked.zyv");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), ThreeLayers(60, 40)), "");
+    Start({file});
+    CChildFrame* child = Frame()->ActiveChildFrame();
+    EXPECT_EQ(child->windowTitle(), "marked.zyv[*]");
+    EXPECT_FALSE(child->isWindowModified());
+
+    // Another material, chosen from the list with the keyboard.
+    QComboBox* material = Frame()->m_pCommandPanel->materialCombo;
+    material->setFocus();
+    QTest::keyClick(material, Qt::Key_Down);
+    DrainEvents();
+    ASSERT_TRUE(Doc()->IsModified());
+    EXPECT_TRUE(child->isWindowModified());
+    // A second window of the document shows the mark too.
+    Frame()->SendCommand(ID_WINDOW_NEW);
+    DrainEvents();
+    EXPECT_TRUE(Frame()->ActiveChildFrame()->isWindowModified());
+
+    QTest::keyClick(View(), Qt::Key_S, Qt::ControlModifier);
+    DrainEvents();
+    EXPECT_EQ(Contents(file), Encoded(Doc()->m_texture));
+    EXPECT_FALSE(child->isWindowModified());
+    EXPECT_FALSE(Frame()->ActiveChildFrame()->isWindowModified());
+}
+
+TEST_F(Frames, F6AndShiftF6GoToTheNextAndPreviousWindow)
+{
+    Start();
+    Frame()->SendCommand(ID_FILE_NEW);
+    Frame()->SendCommand(ID_FILE_NEW);
+    const std::vector<CMDIChildWnd*> frames = Frame()->ChildFrames();
+    ASSERT_EQ(frames.size(), 3u);
+    ASSERT_EQ(Frame()->ActiveChildFrame(), frames[2]);
+    QTest::keyClick(View(), Qt::Key_F6);
+    EXPECT_EQ(Frame()->ActiveChildFrame(), frames[0]);
+    QTest::keyClick(View(), Qt::Key_F6);
+    EXPECT_EQ(Frame()->ActiveChildFrame(), frames[1]);
+    QTest::keyClick(View(), Qt::Key_F6, Qt::ShiftModifier);
+    QTest::keyClick(View(), Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(Frame()->ActiveChildFrame(), frames[2]);
+    // There is no help file: F1 and Shift+F1 stay greyed.
+    EXPECT_FALSE(Frame()->Action(ID_HELP)->isEnabled());
+    EXPECT_FALSE(Frame()->Action(ID_CONTEXT_HELP)->isEnabled());
+}
+
+TEST_F(Frames, TheLockKeyPanesShowWhatTheWindowSystemTells)
+{
+    Start();
+    auto shown = [this] {
+        QStringList texts;
+        for (const char* name : {"CAP", "NUM", "SCRL"}) {
+            auto* pane = Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("indicator") + name);
+            texts << (pane ? pane->text() : QStringLiteral("?"));
+        }
+        return texts;
+    };
+    // Offscreen nothing tells the lock keys' state: the panes stay empty.
+    QTest::keyClick(View(), Qt::Key_CapsLock);
+    EXPECT_EQ(shown(), (QStringList{"", "", ""}));
+
+    // Where the window system tells it, every key reads it again, and so
+    // does the program becoming active.
+    LockKeyState state{true, false, true};
+    Frame()->SetLockKeyReader([&state] { return std::optional<LockKeyState>(state); });
+    EXPECT_EQ(shown(), (QStringList{"CAP", "", "SCRL"}));
+    state = {false, true, false};
+    QTest::keyClick(View(), Qt::Key_NumLock);
+    EXPECT_EQ(shown(), (QStringList{"", "NUM", ""}));
+    state = {true, true, true};
+    QApplicationStateChangeEvent active(Qt::ApplicationActive);
+    QCoreApplication::sendEvent(qApp, &active);
+    EXPECT_EQ(shown(), (QStringList{"CAP", "NUM", "SCRL"}));
+    Frame()->SetLockKeyReader(nullptr);
+    EXPECT_EQ(shown(), (QStringList{"", "", ""}));
 }

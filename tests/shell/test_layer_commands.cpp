@@ -325,6 +325,7 @@ TEST_F(LayerCommands, TheDialogsMarkTheDocumentOnOkAndOnCancelOnlyAfterAChange)
     EXPECT_EQ(Ui().modalCaptions.back(), QStringLiteral("Reflection Parameters"));
 
     // Without a document the buttons open nothing.
+    Ui().answers = {IDNO};  // not saved
     Frame()->ActiveChildFrame()->close();
     DrainEvents();
     const size_t shown = Ui().modalCaptions.size();

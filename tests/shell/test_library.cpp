@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QScrollBar>
 #include <QTest>
 
@@ -76,7 +77,8 @@ TEST_F(TextureLibrary, DoubleClickCopiesTheEntryIntoTheDocument)
 
     DoubleClickSlot(2);
     EXPECT_EQ(Strip().currentEntry, 2);
-    EXPECT_EQ(Doc()->GetTitle(), QString::fromStdString(Library().names[2]));
+    // The title is the entry's file name, without the library's backslash.
+    EXPECT_EQ("\\" + Doc()->GetTitle(), QString::fromStdString(Library().names[2]));
     EXPECT_TRUE(Doc()->IsModified());
     ASSERT_EQ(Doc()->m_texture.LayerCount(), entry.LayerCount());
     EXPECT_EQ(Edit().CurrentLayer(), 1);
@@ -108,7 +110,7 @@ TEST_F(TextureLibrary, CopiedAnimationStartsAtItsFirstKeyAndOddSizesStayDrawable
     Edit().SetCurrentKey(5);
 
     DoubleClickSlot(0);
-    EXPECT_EQ(Doc()->GetTitle(), "\\anim.zyv");
+    EXPECT_EQ(Doc()->GetTitle(), "anim.zyv");
     EXPECT_EQ(Edit().CurrentKey(), 0);
     ASSERT_EQ(Doc()->m_texture.layers[0].layer.keys.size(), 3u);
     EXPECT_EQ(Doc()->m_sizeImage, QSize(1, 1));
@@ -128,4 +130,37 @@ TEST_F(TextureLibrary, DoubleClickWithoutADocumentDoesNothing)
     DoubleClickSlot(0);
     EXPECT_EQ(Strip().currentEntry, 0);
     EXPECT_EQ(Frame()->ActiveDocument(), nullptr);
+}
+
+TEST_F(TextureLibrary, ACopyIsANewDocumentNamedAfterTheEntryAndNeverSavedOverTheOpenedFile)
+{
+    Start();
+    const QString opened = Write("a.zyv", ThreeLayers(60, 40));
+    const QByteArray before = Contents(opened);
+    Ui().files.push_back({opened});
+    Frame()->SendCommand(ID_FILE_OPEN);
+    QDir().mkpath(Path("lib"));
+    Add({Write("lib/marble.zyv", SampleTexture(1))});
+    Strip().SetFirstVisible(Library().EntryCount() - 1);
+    DoubleClickSlot(0);
+    EXPECT_EQ(Doc()->GetTitle(), "marble.zyv");
+    EXPECT_TRUE(Doc()->GetPathName().isEmpty());
+    EXPECT_EQ(Frame()->windowTitle(), "Morvane - marble.zyv");
+
+    // Ctrl+S asks for a name, as for a new document; a.zyv stays as it was.
+    const size_t asked = Ui().fileRequests.size();
+    QTest::keyClick(View(), Qt::Key_S, Qt::ControlModifier);
+    DrainEvents();
+    ASSERT_EQ(Ui().fileRequests.size(), asked + 1);
+    EXPECT_EQ(Ui().fileRequests.back().initialName, "marble.zyv");
+    EXPECT_EQ(Contents(opened), before);
+    EXPECT_TRUE(Doc()->IsModified());
+
+    // Saved under the name offered, it becomes the document's file.
+    Ui().files.push_back({Path("marble.zyv")});
+    QTest::keyClick(View(), Qt::Key_S, Qt::ControlModifier);
+    DrainEvents();
+    EXPECT_EQ(Contents(Path("marble.zyv")), Encoded(Doc()->m_texture));
+    EXPECT_EQ(Doc()->GetPathName(), Path("marble.zyv"));
+    EXPECT_EQ(Contents(opened), before);
 }

@@ -71,6 +71,13 @@ protected:
         return files;
     }
 
+    // From now on, every text the status bar shows goes to m_status.
+    void RecordStatus()
+    {
+        QObject::connect(Frame()->statusBar(), &QStatusBar::messageChanged, Frame(),
+                         [this](const QString& text) { m_status << text; });
+    }
+
     void UseAnimatedTexture(int w, int h, float duration)
     {
         Texture t = ThreeLayers(w, h);
@@ -80,6 +87,7 @@ protected:
 
     QByteArray m_oldTmp;
     QString m_oldCwd;
+    QStringList m_status;
 };
 
 TEST_F(SaveAs, TheDialogOffersMoviesOnlyForAnAnimatedFirstLayer)
@@ -112,6 +120,7 @@ TEST_F(SaveAs, EveryTypeWritesItsFileAndNothingElse)
 {
     Start();
     UseAnimatedTexture(48, 32, 0.2f);
+    RecordStatus();
     CQuillonDoc* doc = Doc();
     doc->SetModifiedFlag();
     const Layer layer = doc->m_texture.layers[0].layer;
@@ -129,9 +138,10 @@ TEST_F(SaveAs, EveryTypeWritesItsFileAndNothingElse)
     EXPECT_TRUE(doc->GetPathName().isEmpty());
     EXPECT_EQ(BytesOf(doc->m_texture.layers[0].layer.rec), BytesOf(layer.rec));
     EXPECT_EQ(Contents(Path("out/t.kvo")), AsBytes(EncodeLayerFile(layer)));
-    // The movie's last frame was named in the status bar, and the progress
-    // bar went through its rows.
-    EXPECT_EQ(Frame()->MessageText(), "mpeg0004.ppm");
+    // The status bar named the frames while they were written and is back
+    // to "Ready"; the progress bar went through the rows.
+    EXPECT_TRUE(m_status.contains("mpeg0004.ppm"));
+    EXPECT_EQ(Frame()->MessageText(), "Ready");
     ASSERT_TRUE(Edit().ProgressBar());
     EXPECT_EQ(Edit().ProgressBar()->value(), 31 * 1000 / 32);
     // The key-frame panel shows the end of the animation.
@@ -149,10 +159,41 @@ TEST_F(SaveAs, EveryTypeWritesItsFileAndNothingElse)
     EXPECT_EQ(doc->GetTitle(), "T.ZYV");
     EXPECT_EQ(m_app->RecentFileLabels().value(0), Path("out/T.ZYV"));
 
-    // Another extension writes nothing and says nothing.
+    // Another extension writes nothing and says which ones it writes.
     SaveAsName("t.png");
     EXPECT_FALSE(QFile::exists(Path("out/t.png")));
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text, "Unable to save \"" + Path("out/t.png") +
+                                         "\".\nIts extension is none of those that can be saved: .zyv, .kvo, .tpr, .tga, "
+                                         ".bmp, .jpg, .mpg, .m2v, .avi and .fli.");
+    EXPECT_EQ(Ui().messages[0].style, unsigned(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(doc->GetPathName(), Path("out/T.ZYV"));
+}
+
+TEST_F(SaveAs, ANameTypedWithoutExtensionTakesTheChosenType)
+{
+    Start();
+    UseAnimatedTexture(32, 16, 0.2f);
+    CQuillonDoc* doc = Doc();
+    doc->SetModifiedFlag();
+
+    // "anim" typed with "AVI Movie Files" (the seventh type) chosen.
+    Ui().typed.push_back({Path("out/anim"), 6});
+    Ui().modal.push_back([](CDialog& d) { QTest::mouseClick(d.GetDlgItem(IDOK), Qt::LeftButton); });
+    Frame()->SendCommand(ID_FILE_SAVE_AS_TEXTURE);
+    EXPECT_EQ(Files(), QStringList{"out/anim.avi"});
+    EXPECT_EQ(Contents(Path("out/anim.avi")).left(4), "RIFF");
+    EXPECT_EQ(Frame()->MessageText(), "Ready");
+    // A movie does not become the document's file.
+    EXPECT_TRUE(doc->GetPathName().isEmpty());
+    EXPECT_TRUE(doc->IsModified());
+
+    // With the first type, "Morvane Files", a layer file.
+    Ui().typed.push_back({Path("out/layer"), 0});
+    Frame()->SendCommand(ID_FILE_SAVE_AS_TEXTURE);
+    EXPECT_EQ(Contents(Path("out/layer.kvo")), AsBytes(EncodeLayerFile(doc->m_texture.layers[0].layer)));
     EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_EQ(Files(), (QStringList{"out/anim.avi", "out/layer.kvo"}));
 }
 
 TEST_F(SaveAs, AFailedExportSaysWhyAndChangesNothing)
@@ -205,6 +246,7 @@ TEST_F(SaveAs, AnMpeg2MovieAsksTheVideoFormatFirst)
         };
     };
     Ui().modal = {choose(1045), choose(0)};
+    RecordStatus();
     SaveAsName("secam.m2v");
     SaveAsName("cancel.m2v");
 
@@ -213,7 +255,10 @@ TEST_F(SaveAs, AnMpeg2MovieAsksTheVideoFormatFirst)
     EXPECT_TRUE(Ui().messages.empty());
     EXPECT_EQ(Files(), QStringList{"out/secam.m2v"});
     // SECAM: 25 frames a second, so 5 frames for 0.2 s, the last one named.
-    EXPECT_EQ(Frame()->MessageText(), "mpeg0004.ppm");
+    const QStringList frames = m_status.filter(".ppm");
+    ASSERT_FALSE(frames.isEmpty());
+    EXPECT_EQ(frames.last(), "mpeg0004.ppm");
+    EXPECT_EQ(Frame()->MessageText(), "Ready");
     const QByteArray movie = Contents(Path("out/secam.m2v"));
     // The sequence display extension says SECAM (video_format 3).
     int ext = -1;
@@ -271,8 +316,10 @@ TEST_F(SaveAs, AviMoviesAskTheCompressionFliMoviesDoNot)
     Ui().modal.push_back(press(IDOK, 0));
     SaveAsName("full.avi");
     Ui().modal.push_back(press(IDOK));
+    RecordStatus();
     SaveAsName("rle.avi");
-    EXPECT_EQ(Frame()->MessageText(), "Fermeture OK");
+    EXPECT_EQ(m_status.value(m_status.size() - 2), "Fermeture OK");
+    EXPECT_EQ(Frame()->MessageText(), "Ready");
     Ui().modal.push_back(press(IDCANCEL));
     SaveAsName("cancel.avi");
     SaveAsName("t.fli");

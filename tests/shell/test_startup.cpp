@@ -51,7 +51,7 @@ TEST_F(StartUp, WithoutFileMakesOneFittedMarbleDocument)
     EXPECT_EQ(+doc->m_texture.layers[0].layer.rec.material, 1);
     // The window shows exactly the image.
     EXPECT_EQ(View()->ClientSize(), QSize(160, 120));
-    EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Quillo1");
+    EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Quillo1[*]");
     // The processor test ran before the first render.
     EXPECT_EQ(MmxPresent, MmxFromFeatures(GetCpuFeatures()));
     EXPECT_GE(View()->RenderCount(), 1);
@@ -157,6 +157,25 @@ TEST_F(StartUp, WithFileOpensItFittedToItsImage)
     EXPECT_EQ(doc->m_sizeImage, QSize(200, 90));
     EXPECT_EQ(View()->ClientSize(), QSize(200, 90));
     EXPECT_EQ(Frame()->windowTitle(), "Morvane - Three.zyv");
+}
+
+TEST_F(StartUp, WithSeveralFilesOpensEach)
+{
+    QStringList files;
+    for (const QString name : {"one.zyv", "two.zyv", "three.zyv"}) {
+        files << Path(name);
+        ASSERT_EQ(WriteTextureFile(files.back().toStdString(), ThreeLayers(100, 80)), "");
+    }
+    Start(files);
+    QStringList titles;
+    for (CMDIChildWnd* child : Frame()->ChildFrames()) {
+        titles << child->GetActiveDocument()->GetTitle();
+        // Each window shows exactly its image, fitted before the main
+        // window showed as well as after.
+        EXPECT_EQ(child->GetActiveView()->ClientSize(), QSize(100, 80)) << titles.last().toStdString();
+    }
+    EXPECT_EQ(titles, (QStringList{"one.zyv", "two.zyv", "three.zyv"}));
+    EXPECT_EQ(Doc()->GetTitle(), "three.zyv");
 }
 
 TEST_F(StartUp, WithAFileThatCannotBeReadSaysSoAndGoesOn)

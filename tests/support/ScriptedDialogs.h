@@ -4,6 +4,8 @@
 //   ScopedScriptedDialogs ui;            // installed until it goes
 //   ui.answers = {IDYES};                // the next message box says Yes
 //   ui.files = {{"/tmp/a.zyv"}};         // the next file dialog picks a.zyv
+//   ui.typed = {{"/tmp/anim", 6}};       // or: "anim" typed, the seventh type chosen
+//   ui.answers = {IDNO, kEscape};        // No, then Escape pressed
 //   ui.colors = {QColor(255, 128, 0)};   // the next colour dialog: OK with orange
 //   ui.modal.push_back([](CDialog& dlg) {            // the next modal dialog:
 //       dlg.GetDlgItem<QLineEdit>(209)->setText("64");  // type,
@@ -16,6 +18,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFileInfo>
 #include <QFont>
 #include <QString>
 #include <QStringList>
@@ -31,6 +34,16 @@
 
 class ScriptedDialogs : public UiDialogs {
 public:
+    // An answer: the Escape key pressed in the message box.
+    static constexpr int kEscape = -1;
+
+    // A name typed into a file dialog with the file type at `filter` (0 the
+    // first) chosen; the dialog completes a name without a suffix.
+    struct TypedName {
+        QString name;
+        int filter = 0;
+    };
+
     struct Message {
         QString text;
         QString caption;
@@ -39,6 +52,7 @@ public:
 
     std::deque<int> answers;                                  // message box answers, in order
     std::deque<QStringList> files;                            // file dialog answers, in order
+    std::deque<TypedName> typed;                              // typed file dialog answers, before `files`
     std::deque<bool> printAnswers;                            // print dialog answers
     std::deque<std::function<void(CDialog&)>> modal;          // what happens in each modal dialog
     std::deque<std::optional<QColor>> colors;                 // colour dialog answers (none: Cancel)
@@ -60,7 +74,7 @@ public:
         if (!answers.empty()) {
             const int a = answers.front();
             answers.pop_front();
-            return a;
+            return a == kEscape ? EscapeAnswer(style) : a;
         }
         return (style & MB_TYPEMASK) == MB_OK ? IDOK : defaultAnswer;
     }
@@ -68,6 +82,14 @@ public:
     QStringList FileDialog(QWidget*, const FileDialogRequest& request) override
     {
         fileRequests.push_back(request);
+        if (!typed.empty()) {
+            const TypedName t = typed.front();
+            typed.pop_front();
+            // As a Qt file dialog completes it.
+            const QString suffix = DefaultSuffix(request, t.filter);
+            if (QFileInfo(t.name).suffix().isEmpty() && !suffix.isEmpty()) return {t.name + "." + suffix};
+            return {t.name};
+        }
         if (files.empty()) return {};
         QStringList f = files.front();
         files.pop_front();

@@ -268,10 +268,13 @@ void CCommandBar::OnSelChangeMaterial()
     LayerSlot* slot = Edit().CurrentSlot();
     if (!slot) return;
     Layer& layer = slot->layer;
+    int m = materialCombo->currentIndex();
+    // Only another material changes the layer (the shown one chosen again,
+    // the preset and the picture stay as they are).
+    if (m == layer.rec.material) return;
     if (RefusedForAnimation(layer, QStringLiteral("Cannot Change The Texture Material For an Animation"), materialCombo,
                             layer.rec.material))
         return;
-    int m = materialCombo->currentIndex();
     if (m < 0 || m >= morvane::kPresetCount) return;
     const morvane::MaterialPresets& presets = morvane::MaterialPresetTable();
 
@@ -382,10 +385,11 @@ void CCommandBar::OnSelChangeRelief()
     LayerSlot* slot = Edit().CurrentSlot();
     if (!slot) return;
     Layer& layer = slot->layer;
+    const int relief = reliefCombo->currentIndex();
+    if (relief == layer.rec.relief) return;
     if (RefusedForAnimation(layer, QStringLiteral("Cannot Change The Texture Relief For an Animation"), reliefCombo,
                             layer.rec.relief))
         return;
-    const int relief = reliefCombo->currentIndex();
     if (relief < 0) return;
     layer.rec.relief = static_cast<int8_t>(relief);
     // The relief's parameters start afresh, before anything renders.
@@ -404,7 +408,7 @@ void CCommandBar::OnSelChangeBlend()
 {
     if (!UpdateData(true)) return;
     LayerSlot* slot = Edit().CurrentSlot();
-    if (!slot || blendIndex < 0) return;
+    if (!slot || blendIndex < 0 || blendIndex == slot->blendMode) return;
     slot->blendMode = blendIndex;
     Edit().SetModified();
     Edit().RenderView();

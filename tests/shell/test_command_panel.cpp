@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include "ShellFixture.h"
@@ -15,6 +17,7 @@
 #include "platform/ClockTimer.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditContext.h"
+#include "support/UserInput.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -477,3 +480,84 @@ TEST_F(CommandPanel, AMovieChosenAsThePictureMakesTheLayerAnAnimationOfItsLength
     EXPECT_EQ(+failed.rec.animated, 1);
     EXPECT_EQ(+failed.rec.duration, 2.0f);
 }
+
+TEST_F(CommandPanel, AListChangesTheLayerOnlyWhenTheUserChoosesAnotherItem)
+{
+    Start();
+    auto* blend = Panel()->GetDlgItem<QComboBox>(566);
+    QComboBox* lists[] = {Panel()->materialCombo, Panel()->reliefCombo, blend};
+    // Re-picking what a list shows, and a wheel step over each closed list
+    // (the pointer passing over it), leave every byte of the texture alone.
+    auto expectNothingChanges = [&](const char* what) {
+        const std::vector<uint8_t> before = EncodeTextureFile(Doc()->m_texture);
+        View()->setFocus(Qt::MouseFocusReason);
+        for (QComboBox* list : lists) {
+            const int shown = list->currentIndex();
+            WheelOver(list, -1);
+            WheelOver(list, 1);
+            EXPECT_EQ(list->currentIndex(), shown) << what;
+        }
+        for (QComboBox* list : lists) Choose(list, list->currentIndex());
+        EXPECT_EQ(EncodeTextureFile(Doc()->m_texture), before) << what;
+        EXPECT_FALSE(Doc()->IsModified()) << what;
+        EXPECT_TRUE(Ui().messages.empty()) << what;
+        EXPECT_TRUE(Ui().fileRequests.empty()) << what;
+    };
+
+    // A layer whose parameters and gradient were edited after its preset.
+    Texture edited = NewTexture(MaterialPresetTable());
+    LayerRecord& r = edited.layers[0].layer.rec;
+    r.material = 8;
+    r.relief = 7;
+    r.turbulence = 1.25f;
+    r.scaleY = 3.5f;
+    r.foldZ = 0.75f;
+    r.reliefIntensity = 7.0f;
+    r.reliefDetail = 4;
+    for (GradientEntry& e : edited.layers[0].layer.gradient->entries) e.startG = e.endR = 0.125f;
+    edited.layers[0].blendMode = 3;
+    Show(std::move(edited));
+    expectNothingChanges("edited layer");
+
+    // A picture layer: no Open dialog, no Marble.
+    Texture picture = NewTexture(MaterialPresetTable());
+    picture.layers[0].layer.rec.material = 24;
+    picture.layers[0].layer.SetPicturePath(Path("gone.tga").toStdString());
+    Show(std::move(picture));
+    expectNothingChanges("picture layer");
+
+    // An animated layer: no refusal either, and its keys stay as they are.
+    Texture animated = AnimatedMarble();
+    animated.layers[0].layer.keys[1].rec.turbulence = 0.9f;
+    Show(std::move(animated));
+    expectNothingChanges("animated layer");
+
+    // Another item still changes the layer.
+    Show(NewTexture(MaterialPresetTable()));
+    Choose(blend, 5);
+    EXPECT_EQ(Doc()->m_texture.layers[0].blendMode, 5);
+}
+
+TEST_F(CommandPanel, TheWheelOverAListScrollsThePanelUnlessTheListHasTheFocus)
+{
+    Start();
+    auto* scroller = Frame()->m_wndCommandBar->findChild<QScrollArea*>("panelScroller");
+    ASSERT_NE(scroller, nullptr);
+    QScrollBar* bar = scroller->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);  // the panel is taller than its bar
+    EXPECT_EQ(bar->value(), 0);
+    WheelOver(Panel()->materialCombo, -1);
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.material, 1);
+
+    // A list the user gave the focus to takes the wheel.
+    bar->setValue(0);
+    Frame()->activateWindow();
+    QApplication::setActiveWindow(Frame());
+    Panel()->reliefCombo->setFocus(Qt::TabFocusReason);
+    WheelOver(Panel()->reliefCombo, -1);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.relief, 1);
+    EXPECT_TRUE(Doc()->IsModified());
+}
+

@@ -53,9 +53,12 @@ QString ControlText(QWidget* w)
 
 void SetControlText(QWidget* w, const QString& text)
 {
-    if (auto* e = qobject_cast<QLineEdit*>(w))
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        // Shown from its first character: a value longer than the field
+        // is cut at its end, never at its start.
         e->setText(text);
-    else if (auto* l = qobject_cast<QLabel*>(w))
+        e->setCursorPosition(0);
+    } else if (auto* l = qobject_cast<QLabel*>(w))
         l->setText(text);
     else if (auto* b = qobject_cast<QAbstractButton*>(w))
         b->setText(text);

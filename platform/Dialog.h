@@ -64,7 +64,8 @@ void DDX_CBIndex(CDataExchange* pDX, int id, int& index);
 void DDX_Radio(CDataExchange* pDX, int firstId, int& index);
 // The text of an edit or static control as a number or string.  Numbers
 // that do not parse are refused with "Please enter an integer." or
-// "Please enter a number."; floats show as printf's "%.6g".
+// "Please enter a number."; floats show as printf's "%.6g".  An edit shows
+// its text from the first character.
 void DDX_Text(CDataExchange* pDX, int id, int& value);
 void DDX_Text(CDataExchange* pDX, int id, float& value);
 void DDX_Text(CDataExchange* pDX, int id, QString& value);

@@ -324,6 +324,7 @@ bool CMDIFrameWnd::SendCommand(int id)
     auto it = m_handlers.find(id);
     if (it == m_handlers.end()) return false;
     auto handler = it->second;  // the handler may replace the map entry
+    emit commandStarting(id);
     handler();
     UpdateCommandUI();
     return true;

@@ -152,6 +152,10 @@ public:
     QString MessageText() const;
     void SetIdleMessage(const QString& text) { m_idleMessage = text; }
 
+signals:
+    // Command `id` is about to run (from a menu, a shortcut or SendCommand).
+    void commandStarting(int id);
+
 protected:
     // A child frame became active (null and repeats are filtered out).
     virtual void OnChildActivated(CMDIChildWnd* frame) { (void)frame; }

@@ -92,3 +92,12 @@ void CTextureButton::mousePressEvent(QMouseEvent* event)
     m_skipMoves = 2;
     QPushButton::mousePressEvent(event);
 }
+
+void CTextureButton::leaveEvent(QEvent* event)
+{
+    // The help text goes with the pointer, as a menu's does; a message put
+    // there since stays.
+    if (CMDIFrameWnd* main = AfxGetMainWnd(); main && !m_status.isEmpty() && main->MessageText() == m_status)
+        main->SetMessageText(QString());
+    QPushButton::leaveEvent(event);
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QStatusBar>
 #include <QTest>
 
@@ -102,3 +103,29 @@ TEST(TextureButton, HoverShowsTheStatusTextExceptTwoMovesAfterAClick)
     QTest::mouseMove(button, QPoint(9, 9));
     EXPECT_EQ(w.frame.MessageText(), "Add a Layer to the current Texture");
 }
+
+TEST(TextureButton, TheHintGoesWhenThePointerLeaves)
+{
+    EnsureQtApp();
+    MainWindow w;
+    auto* button = new CTextureButton(&w.frame);
+    button->setGeometry(10, 60, 60, 30);
+    button->SetStatusText("Play the animation.");
+    button->show();
+    auto* beside = new QWidget(&w.frame);
+    beside->setGeometry(100, 60, 60, 30);
+    beside->show();
+    DrainEvents();
+    const QString idle = w.frame.MessageText();
+
+    QTest::mouseMove(button, QPoint(5, 5));
+    EXPECT_EQ(w.frame.MessageText(), "Play the animation.");
+    QTest::mouseMove(beside, QPoint(5, 5));
+    EXPECT_EQ(w.frame.MessageText(), idle);
+    // Another message stays when the pointer leaves.
+    QTest::mouseMove(button, QPoint(6, 6));
+    w.frame.SetMessageText("mpeg0003.ppm");
+    QTest::mouseMove(beside, QPoint(6, 6));
+    EXPECT_EQ(w.frame.MessageText(), "mpeg0003.ppm");
+}
+

@@ -3,7 +3,8 @@
 // buttons and panel backgrounds form one texture; the caption is drawn on
 // it in bold Arial with a one-pixel shadow.  Hovering shows the button's
 // help text in the status bar until the pointer leaves; after a click the
-// next two moves leave the status bar alone.
+// next two moves leave the status bar alone.  With the keyboard focus (a
+// dotted border) Space and Enter press it.
 //
 // It is a QPushButton: connect its clicked signal.
 #pragma once
@@ -31,6 +32,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString m_status;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "engine/Animation.h"
 #include "engine/Presets.h"
@@ -154,6 +156,18 @@ bool CCommandBar::OnInitDialog()
         if (info.tooltip) slider->setToolTip(LoadString(info.tooltip));
         slider->show();
         sliders[static_cast<size_t>(id)] = slider;
+    }
+    // Tab visits the sliders as they are read: row by row, left to right.
+    std::vector<const SliderInfo*> reading;
+    for (const SliderInfo& info : SliderTable()) reading.push_back(&info);
+    std::sort(reading.begin(), reading.end(), [](const SliderInfo* a, const SliderInfo* b) {
+        return std::pair(a->top, a->left) < std::pair(b->top, b->left);
+    });
+    QWidget* previous = thumbnails.back();
+    for (const SliderInfo* info : reading) {
+        QWidget* slider = sliders[static_cast<size_t>(info->id)];
+        setTabOrder(previous, slider);
+        previous = slider;
     }
     Edit().SetDisplayMode(0);
     Edit().SetProgressBar(progressBar);

@@ -108,7 +108,10 @@ int SliderPosition(const SliderInfo& info, const morvane::LayerSlot& slot)
     return 0;
 }
 
-CKvoSlider::CKvoSlider(bool isHorizontal, QWidget* parent) : CWnd(parent), horizontal(isHorizontal) {}
+CKvoSlider::CKvoSlider(bool isHorizontal, QWidget* parent) : CWnd(parent), horizontal(isHorizontal)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
 
 void CKvoSlider::SetRange(int minimum, int maximum)
 {
@@ -235,6 +238,7 @@ void CKvoSlider::OnPaint(CDC* dc)
         dc->BitBlt(QPoint(left, y), box, box.rect());
         for (int i = 0; i < digits.size(); ++i) dc->TextOut(QPoint(left + 2, y + 1 + 12 * i), digits.mid(i, 1));
     }
+    if (ShowsFocus(this)) dc->DrawFocusRect(rect());
 }
 
 // ---------------------------------------------------------------------------
@@ -330,6 +334,36 @@ void CKvoSlider::Finish()
     UpdateWindow();
     Edit().RenderView();
     Edit().RenderThumbnail();
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard
+
+bool CKvoSlider::OnKeyDown(int key, bool)
+{
+    // Up and Right add one, Down and Left take one away: an arrow click.
+    int step = 0;
+    if (key == Qt::Key_Up || key == Qt::Key_Right) step = 1;
+    if (key == Qt::Key_Down || key == Qt::Key_Left) step = -1;
+    if (step == 0) return false;
+    if (Repeating() || m_dragging) return true;
+    const bool first = (step > 0) != horizontal;  // the arrow shown pressed: top or left
+    upPressed = first ? 1 : 0;
+    downPressed = first ? 0 : 1;
+    if (step > 0 && value < maxValue) ++value;
+    if (step < 0 && value > minValue) --value;
+    ApplyValue();
+    Invalidate();
+    UpdateWindow();
+    return true;
+}
+
+bool CKvoSlider::OnKeyUp(int key, bool repeat)
+{
+    if (key != Qt::Key_Up && key != Qt::Key_Right && key != Qt::Key_Down && key != Qt::Key_Left) return false;
+    // A held key steps on; its last release renders, as a released arrow.
+    if (!repeat && (upPressed || downPressed) && !Repeating() && !m_dragging) Finish();
+    return true;
 }
 
 void CKvoSlider::OnCaptureChanged()

@@ -99,6 +99,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Tab leaves the document window for the main window's next control.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     QPointer<CView> m_view;
@@ -133,6 +135,12 @@ public:
     // Runs the handler of `id` as if chosen from a menu; false if none.
     bool SendCommand(int id);
 
+    // Moves the keyboard focus to the next (or previous) control that Tab
+    // reaches: the controls of the bars' panels in their order, and those
+    // of the active document window, never of another one.  Tab goes round
+    // them all and stays in no window.  False when there is none.
+    bool FocusNextControl(bool next);
+
     // --- Bars -------------------------------------------------------
     CControlBar* CreateControlBar(int id, CControlBar::Side side, QSize sizeDefault);
     CControlBar* ControlBar(int id) const;
@@ -164,6 +172,7 @@ protected:
 
     void CreateStatusBarIndicators();
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override { return FocusNextControl(next); }
 
 private:
     void SubWindowActivated(QMdiSubWindow* window);

@@ -129,3 +129,34 @@ TEST(TextureButton, TheHintGoesWhenThePointerLeaves)
     EXPECT_EQ(w.frame.MessageText(), "mpeg0003.ppm");
 }
 
+TEST(TextureButton, AFocusedButtonShowsItAndAnswersSpaceAndEnter)
+{
+    EnsureQtApp();
+    MainWindow w;
+    QWidget panel(&w.frame);
+    panel.setGeometry(50, 40, 200, 100);
+    auto* button = new CTextureButton(&panel);
+    button->setGeometry(20, 10, 60, 30);
+    button->SetCaption("Play");
+    auto* other = new CTextureButton(&panel);
+    other->setGeometry(100, 10, 60, 30);
+    panel.show();
+    w.frame.activateWindow();
+    QApplication::setActiveWindow(&w.frame);
+    DrainEvents();
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+
+    const QImage unfocused = button->Face();
+    other->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(other, Qt::Key_Tab);
+    ASSERT_TRUE(button->hasFocus());
+    // A dotted rectangle inside the face, the caption unchanged.
+    const QImage focused = button->Face();
+    EXPECT_GT(Differing(focused, unfocused), 20);
+    EXPECT_EQ(focused.pixel(focused.rect().center()), unfocused.pixel(unfocused.rect().center()));
+    QTest::keyClick(button, Qt::Key_Space);
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter);
+    EXPECT_EQ(clicks, 3);
+}

@@ -561,3 +561,53 @@ TEST_F(CommandPanel, TheWheelOverAListScrollsThePanelUnlessTheListHasTheFocus)
     EXPECT_TRUE(Doc()->IsModified());
 }
 
+TEST_F(CommandPanel, TheKeyboardReachesEveryControlAndPressesIt)
+{
+    Start();
+    Frame()->activateWindow();
+    QApplication::setActiveWindow(Frame());
+    DrainEvents();
+
+    // Tab from the material list goes round the panels and the document
+    // window and comes back to Add Layer; Space adds a layer.
+    Panel()->materialCombo->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> visited;
+    ASSERT_TRUE(TabUntil(Panel()->addLayerButton, 80, &visited));
+    auto went = [&](QWidget* w) { return std::find(visited.begin(), visited.end(), w) != visited.end(); };
+    EXPECT_TRUE(went(View()));
+    EXPECT_TRUE(went(Panel()->seeButton));
+    EXPECT_TRUE(went(Panel()->thumbnails[0]));
+    for (int id = 0; id < CCommandBar::kSliders; ++id) EXPECT_TRUE(went(Slider(id))) << id;
+    EXPECT_TRUE(went(Frame()->m_pKeyFramePanel->play));
+    QTest::keyClick(Panel()->addLayerButton, Qt::Key_Space);
+    EXPECT_EQ(Doc()->m_texture.LayerCount(), 2);
+    EXPECT_EQ(Edit().CurrentLayer(), 2);
+    // Enter presses a button too.
+    QTest::keyClick(Panel()->addLayerButton, Qt::Key_Return);
+    EXPECT_EQ(Doc()->m_texture.LayerCount(), 3);
+
+    // Space on a thumbnail makes its layer current.
+    Panel()->thumbnails[0]->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Panel()->thumbnails[0], Qt::Key_Space);
+    EXPECT_EQ(Edit().CurrentLayer(), 1);
+
+    // An arrow key steps a focused slider by one, as an arrow click, and
+    // the view renders the changed layer.
+    CKvoSlider* detail = Slider(0);
+    const int before = detail->value;
+    const int renders = View()->RenderCount();
+    detail->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(detail, Qt::Key_Up);
+    EXPECT_EQ(detail->value, before + 1);
+    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.detail, before + 1);
+    EXPECT_EQ(View()->RenderCount(), renders + 1);
+    EXPECT_TRUE(ViewShows(0, 0));
+    QTest::keyClick(detail, Qt::Key_Down);
+    QTest::keyClick(detail, Qt::Key_Down);
+    EXPECT_EQ(detail->value, before - 1);
+    Slider(18)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Slider(18), Qt::Key_Left);
+    EXPECT_EQ(Doc()->m_texture.layers[0].blendCoef, 99.0f * 0.01f);
+    EXPECT_EQ(Slider(18)->value, 99);
+}
+

@@ -1,12 +1,15 @@
 // Input as a person gives it, for the GUI tests: wheel steps delivered to
-// the widget under the pointer.
+// the widget under the pointer, and the keyboard focus moved by Tab.
 // Header only.
 #pragma once
 
 #include <QApplication>
 #include <QSpontaneKeyEvent>
+#include <QTest>
 #include <QWheelEvent>
 #include <QWidget>
+
+#include <vector>
 
 namespace morvane::test {
 
@@ -27,6 +30,21 @@ inline void WheelOver(QWidget* w, int notches)
     // the application passes an ignored step on to the parents.
     QSpontaneKeyEvent::setSpontaneous(&wheel);
     qApp->notify(under, &wheel);
+}
+
+// Presses Tab in the widget that has the focus, at most `limit` times,
+// until `target` has it; whether it got there.  `visited` collects the
+// widgets the focus went through.
+inline bool TabUntil(QWidget* target, int limit, std::vector<QWidget*>* visited = nullptr)
+{
+    for (int i = 0; i < limit; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus) return false;
+        QTest::keyClick(focus, Qt::Key_Tab);
+        if (visited) visited->push_back(QApplication::focusWidget());
+        if (QApplication::focusWidget() == target) return true;
+    }
+    return false;
 }
 
 }  // namespace morvane::test

@@ -611,3 +611,51 @@ TEST_F(CommandPanel, TheKeyboardReachesEveryControlAndPressesIt)
     EXPECT_EQ(Slider(18)->value, 99);
 }
 
+TEST_F(CommandPanel, EverySliderShowsItsWholeCaptionBetweenItsArrowsAndItsValueInsideItsBox)
+{
+    Start();
+    // Wood behind the controls: no pixel of it is pure white or black.
+    const QString file = Path("wood.zyv");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), PresetTexture(MaterialPresetTable(), 2)), "");
+    Ui().files = {{file}};
+    Frame()->SendCommand(ID_LOAD_INTERFACE_TEXTURE);
+    DrainEvents();
+    const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), boxFill = qRgb(236, 236, 228);
+    for (CKvoSlider* s : Panel()->sliders) {
+        const QImage& behind = Background::For(s);
+        for (int y = 0; y < behind.height(); ++y)
+            for (int x = 0; x < behind.width(); ++x) ASSERT_TRUE(behind.pixel(x, y) != white && behind.pixel(x, y) != black);
+        const int w = s->width(), h = s->height();
+        for (int value : {0, 7, s->maxValue / 2, s->maxValue}) {
+            s->value = value;
+            s->Invalidate();
+            s->UpdateWindow();
+            const QImage& face = s->Surface();
+            QRect box, digits, caption;
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    const QRgb p = face.pixel(x, y);
+                    if (p == boxFill) box |= QRect(x, y, 1, 1);
+                    if (p == black) digits |= QRect(x, y, 1, 1);
+                    // The caption's white, apart from the track's white edges.
+                    const bool captionPlace = s->horizontal ? y < 12 : x >= w - 12;
+                    if (p == white && captionPlace) caption |= QRect(x, y, 1, 1);
+                }
+            }
+            const std::string what = s->Caption().toStdString() + " " + std::to_string(value);
+            EXPECT_TRUE(box.contains(digits)) << what;
+            EXPECT_GE(digits.height() * digits.width(), 6 * QString::number(value).size()) << what;
+            // The caption lies between the two arrows, clear of the slider
+            // on the right.
+            ASSERT_FALSE(caption.isEmpty()) << what;
+            if (s->horizontal) {
+                EXPECT_GE(caption.left(), 11) << what;
+                EXPECT_LE(caption.right(), w - 12) << what;
+            } else {
+                EXPECT_GE(caption.top(), 11) << what;
+                EXPECT_LE(caption.bottom(), h - 12) << what;
+                EXPECT_LE(caption.right(), w - 3) << what;
+            }
+        }
+    }
+}

@@ -37,6 +37,18 @@ struct MainWindow {
     }
 };
 
+// A panel in the main window with a texture-faced button at (20, 10),
+// 60 x 30 pixels.
+struct PanelWithButton {
+    QWidget panel;
+    CTextureButton* button;
+    explicit PanelWithButton(QWidget* frame) : panel(frame), button(new CTextureButton(&panel))
+    {
+        panel.setGeometry(50, 40, 200, 100);
+        button->setGeometry(20, 10, 60, 30);
+    }
+};
+
 int Differing(const QImage& a, const QImage& b)
 {
     int n = 0;
@@ -51,10 +63,9 @@ TEST(TextureButton, FaceContinuesThePanelTextureUnderItsCaption)
 {
     EnsureQtApp();
     MainWindow w;
-    QWidget panel(&w.frame);
-    panel.setGeometry(50, 40, 200, 100);
-    auto* button = new CTextureButton(&panel);
-    button->setGeometry(20, 10, 60, 30);
+    PanelWithButton p(&w.frame);
+    QWidget& panel = p.panel;
+    CTextureButton* button = p.button;
     panel.show();
     DrainEvents();
 
@@ -133,14 +144,12 @@ TEST(TextureButton, AFocusedButtonShowsItAndAnswersSpaceAndEnter)
 {
     EnsureQtApp();
     MainWindow w;
-    QWidget panel(&w.frame);
-    panel.setGeometry(50, 40, 200, 100);
-    auto* button = new CTextureButton(&panel);
-    button->setGeometry(20, 10, 60, 30);
+    PanelWithButton p(&w.frame);
+    CTextureButton* button = p.button;
     button->SetCaption("Play");
-    auto* other = new CTextureButton(&panel);
+    auto* other = new CTextureButton(&p.panel);
     other->setGeometry(100, 10, 60, 30);
-    panel.show();
+    p.panel.show();
     w.frame.activateWindow();
     QApplication::setActiveWindow(&w.frame);
     DrainEvents();

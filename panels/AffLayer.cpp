@@ -3,7 +3,7 @@
 #include "engine/Render.h"
 #include "platform/EditContext.h"
 
-CLayerPreviewWnd::CLayerPreviewWnd(QWidget* parent) : CWnd(parent) {}
+CLayerPreviewWnd::CLayerPreviewWnd(QWidget* parent) : CWnd(parent) { setFocusPolicy(Qt::StrongFocus); }
 
 void CLayerPreviewWnd::RenderLayer(morvane::Layer& layer)
 {
@@ -52,10 +52,18 @@ void CLayerPreviewWnd::OnPaint(CDC* dc)
         dc->FillRect(QRect(e.right(), e.top(), 1, e.height()), darkSide);
     }
     if (m_layer >= 0 && !m_picture.isNull()) dc->BitBlt(QPoint(2, 2), m_picture, m_picture.rect(), SRCCOPY);
+    if (ShowsFocus(this)) dc->DrawFocusRect(r.adjusted(2, 2, -2, -2));
 }
 
 void CLayerPreviewWnd::OnLButtonDown(QPoint)
 {
     if (m_layer < 0) return;
     Edit().ShowLayer(m_layer + 1);
+}
+
+bool CLayerPreviewWnd::OnKeyDown(int key, bool repeat)
+{
+    if (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+    if (!repeat) OnLButtonDown(QPoint());
+    return true;
 }

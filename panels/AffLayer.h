@@ -1,8 +1,9 @@
 // CLayerPreviewWnd: one layer thumbnail of the command panel.  It shows its
 // layer alone (its pattern, its relief lit by its own light, no blending),
-// framed by a bevel that is blue on the current layer's slot.  A click
-// makes its layer the current one (Edit().ShowLayer); an empty slot shows
-// black and ignores clicks.
+// framed by a bevel that is blue on the current layer's slot.  A click, or
+// Space or Enter while it has the focus (dotted border), makes its layer
+// the current one (Edit().ShowLayer); an empty slot shows black and
+// ignores clicks.
 #pragma once
 
 #include <QImage>
@@ -29,6 +30,7 @@ public:
 protected:
     void OnPaint(CDC* dc) override;
     void OnLButtonDown(QPoint point) override;
+    bool OnKeyDown(int key, bool repeat) override;
 
 private:
     QImage m_picture;  // top row first, (width - 4) x (height - 4)

@@ -1,6 +1,7 @@
 #include "panels/Bitmapbu.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -8,11 +9,12 @@
 #include "platform/Dc.h"
 #include "platform/Frames.h"
 #include "platform/WinApp.h"
+#include "platform/Wnd.h"
 
 CTextureButton::CTextureButton(QWidget* parent) : QPushButton(parent)
 {
     setMouseTracking(true);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -68,6 +70,7 @@ QImage CTextureButton::Face() const
     dc.DrawText(caption.text, shadowRect, caption.format);
     dc.SetTextColor(pressed ? qRgb(128, 128, 128) : qRgb(255, 255, 255));
     dc.DrawText(caption.text, textRect, caption.format);
+    if (ShowsFocus(this)) dc.DrawFocusRect(r.adjusted(1, 1, -1, -1));
     return face;
 }
 
@@ -91,4 +94,23 @@ void CTextureButton::mousePressEvent(QMouseEvent* event)
 {
     m_skipMoves = 2;
     QPushButton::mousePressEvent(event);
+}
+
+void CTextureButton::leaveEvent(QEvent* event)
+{
+    // The help text goes with the pointer, as a menu's does; a message put
+    // there since stays.
+    if (CMDIFrameWnd* main = AfxGetMainWnd(); main && !m_status.isEmpty() && main->MessageText() == m_status)
+        main->SetMessageText(QString());
+    QPushButton::leaveEvent(event);
+}
+
+void CTextureButton::keyPressEvent(QKeyEvent* event)
+{
+    // Space presses the button (the base class); Enter too.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }

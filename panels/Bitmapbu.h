@@ -2,8 +2,9 @@
 // interface texture behind the button (see platform/Background.h), so that
 // buttons and panel backgrounds form one texture; the caption is drawn on
 // it in bold Arial with a one-pixel shadow.  Hovering shows the button's
-// help text in the status bar; after a click the next two moves leave the
-// status bar alone.
+// help text in the status bar until the pointer leaves; after a click the
+// next two moves leave the status bar alone.  With the keyboard focus (a
+// dotted border) Space and Enter press it.
 //
 // It is a QPushButton: connect its clicked signal.
 #pragma once
@@ -30,6 +31,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString m_status;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "engine/Animation.h"
 #include "engine/Presets.h"
@@ -155,6 +157,18 @@ bool CCommandBar::OnInitDialog()
         slider->show();
         sliders[static_cast<size_t>(id)] = slider;
     }
+    // Tab visits the sliders as they are read: row by row, left to right.
+    std::vector<const SliderInfo*> reading;
+    for (const SliderInfo& info : SliderTable()) reading.push_back(&info);
+    std::sort(reading.begin(), reading.end(), [](const SliderInfo* a, const SliderInfo* b) {
+        return std::pair(a->top, a->left) < std::pair(b->top, b->left);
+    });
+    QWidget* previous = thumbnails.back();
+    for (const SliderInfo* info : reading) {
+        QWidget* slider = sliders[static_cast<size_t>(info->id)];
+        setTabOrder(previous, slider);
+        previous = slider;
+    }
     Edit().SetDisplayMode(0);
     Edit().SetProgressBar(progressBar);
 
@@ -268,10 +282,13 @@ void CCommandBar::OnSelChangeMaterial()
     LayerSlot* slot = Edit().CurrentSlot();
     if (!slot) return;
     Layer& layer = slot->layer;
+    int m = materialCombo->currentIndex();
+    // Only another material changes the layer (the shown one chosen again,
+    // the preset and the picture stay as they are).
+    if (m == layer.rec.material) return;
     if (RefusedForAnimation(layer, QStringLiteral("Cannot Change The Texture Material For an Animation"), materialCombo,
                             layer.rec.material))
         return;
-    int m = materialCombo->currentIndex();
     if (m < 0 || m >= morvane::kPresetCount) return;
     const morvane::MaterialPresets& presets = morvane::MaterialPresetTable();
 
@@ -382,10 +399,11 @@ void CCommandBar::OnSelChangeRelief()
     LayerSlot* slot = Edit().CurrentSlot();
     if (!slot) return;
     Layer& layer = slot->layer;
+    const int relief = reliefCombo->currentIndex();
+    if (relief == layer.rec.relief) return;
     if (RefusedForAnimation(layer, QStringLiteral("Cannot Change The Texture Relief For an Animation"), reliefCombo,
                             layer.rec.relief))
         return;
-    const int relief = reliefCombo->currentIndex();
     if (relief < 0) return;
     layer.rec.relief = static_cast<int8_t>(relief);
     // The relief's parameters start afresh, before anything renders.
@@ -404,7 +422,7 @@ void CCommandBar::OnSelChangeBlend()
 {
     if (!UpdateData(true)) return;
     LayerSlot* slot = Edit().CurrentSlot();
-    if (!slot || blendIndex < 0) return;
+    if (!slot || blendIndex < 0 || blendIndex == slot->blendMode) return;
     slot->blendMode = blendIndex;
     Edit().SetModified();
     Edit().RenderView();

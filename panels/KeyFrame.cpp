@@ -1,7 +1,6 @@
 #include "panels/KeyFrame.h"
 
 #include <QApplication>
-#include <QFocusEvent>
 #include <QPainter>
 #include <QPointer>
 
@@ -127,8 +126,10 @@ bool CKeyFrameDlg::OnInitDialog()
     timeEdit->setToolTip(LoadString(57736));
     GetDlgItem(kKeyCountId)->setToolTip(LoadString(57737));
     GetDlgItem(kCurrentKeyId)->setToolTip(LoadString(57738));
-    durationEdit->installEventFilter(this);
-    timeEdit->installEventFilter(this);
+    // A typed duration or time is taken whenever its field loses the focus
+    // (and, through CommitFocusedField, before a command reads the layer).
+    OnKillFocus(kDurationId, [this] { OnKillFocusDuration(); });
+    OnKillFocus(kCurrentTimeId, [this] { OnKillFocusTime(); });
 
     connect(addKey, &QAbstractButton::clicked, this, &CKeyFrameDlg::OnAddKey);
     connect(delKey, &QAbstractButton::clicked, this, &CKeyFrameDlg::OnDelKey);
@@ -147,21 +148,6 @@ void CKeyFrameDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Text(pDX, kCurrentKeyId, currentKey);
     DDX_Text(pDX, kCurrentTimeId, currentTime);
     DDV_MinMaxFloat(pDX, currentTime, 0.0f, 1000.0f);
-}
-
-bool CKeyFrameDlg::eventFilter(QObject* watched, QEvent* event)
-{
-    // The edits' values are taken when the focus leaves them for another
-    // control; not when another window (a message box about that very
-    // value) takes it.
-    if (event->type() == QEvent::FocusOut) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            if (watched == durationEdit) OnKillFocusDuration();
-            if (watched == timeEdit) OnKillFocusTime();
-        }
-    }
-    return CPanel::eventFilter(watched, event);
 }
 
 void CKeyFrameDlg::paintEvent(QPaintEvent*)

@@ -70,7 +70,6 @@ protected:
     bool OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

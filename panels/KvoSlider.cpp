@@ -1,9 +1,15 @@
 #include "panels/KvoSlider.h"
 
+#include <QFontMetrics>
 #include <QPolygon>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "engine/FloatInt.h"
 #include "engine/Patterns.h"
@@ -84,6 +90,96 @@ void BlitThrough(CDC* dc, QPoint at, const QImage& image, const QPolygon& shape)
     dc->ResetClip();
 }
 
+// The largest bold Arial of at most `cell` pixels for which `fits` holds
+// (the smallest legible one when none does).
+QFont LargestFont(int cell, const std::function<bool(const QFontMetrics&)>& fits)
+{
+    for (int c = cell; c > 7; --c) {
+        const QFont font = MakeFont(QStringLiteral("Arial"), c, 700);
+        if (fits(QFontMetrics(font))) return font;
+    }
+    return MakeFont(QStringLiteral("Arial"), 7, 700);
+}
+
+// Text drawn one character a line, down a column: the font, the distance
+// between the lines, and the offset from the top of a line's cell to the
+// top of its tallest ink.
+struct Column {
+    QFont font;
+    int pitch = 0;
+    int inkTop = 0;
+};
+
+// The font in which `ch` is drawn in a column `width` pixels wide: `font`,
+// or for a letter wider than that ("m") the same font condensed until it
+// fits; null when even the narrowest does not.
+std::optional<QFont> LetterFont(const QFont& font, QChar ch, int width)
+{
+    QFont narrow = font;
+    for (int stretch = 100; stretch >= 50; stretch -= 5) {
+        narrow.setStretch(stretch);
+        if (QFontMetrics(narrow).boundingRect(ch).width() <= width) return narrow;
+    }
+    return std::nullopt;
+}
+
+// The largest bold Arial of at most `cell` pixels, and the widest line
+// spacing up to `pitch`, with which `text` fits the `room` one character a
+// line: each character as wide as the room at most, the last one ending
+// in it, and a clear row (for the shadow) between the ink of two lines.
+// Below the smallest legible size the text is squeezed in anyway.
+Column FitColumn(const QString& text, QSize room, int cell, int pitch)
+{
+    const int n = std::max<int>(1, static_cast<int>(text.size()));
+    Column squeezed;
+    for (int c = cell; c >= 7; --c) {
+        const QFont font = MakeFont(QStringLiteral("Arial"), c, 700);
+        const QFontMetrics metrics(font);
+        bool narrowEnough = true;
+        int top = metrics.ascent(), bottom = 0;  // ink below the cell's top
+        std::vector<std::pair<int, int>> ink;    // each character's top and bottom
+        for (QChar ch : text) {
+            const QRect r = metrics.boundingRect(ch);
+            narrowEnough = narrowEnough && LetterFont(font, ch, room.width());
+            if (ch.isSpace() || r.isEmpty()) {
+                ink.emplace_back(INT_MAX, INT_MIN);
+                continue;
+            }
+            ink.emplace_back(metrics.ascent() + r.top(), metrics.ascent() + r.bottom());
+            top = std::min(top, ink.back().first);
+            bottom = std::max(bottom, ink.back().second);
+        }
+        squeezed = {font, std::max(1, room.height() / n), top};
+        if (!narrowEnough) continue;
+        for (int p = pitch; p >= 1; --p) {
+            bool clear = (n - 1) * p + bottom - top + 1 <= room.height();
+            for (size_t i = 0; clear && i + 1 < ink.size(); ++i)
+                clear = ink[i].second == INT_MIN || ink[i + 1].first == INT_MAX || ink[i].second + 2 <= p + ink[i + 1].first;
+            if (clear) return {font, p, top};
+        }
+    }
+    return squeezed;
+}
+
+// Draws `text` one character a line in the column `room`, each character
+// centred across it; white with a dark grey shadow one pixel down and
+// right when `shadow`, else black.
+void DrawColumn(CDC* dc, const QString& text, const QRect& room, const Column& column, bool shadow)
+{
+    for (int pass = shadow ? 0 : 1; pass < 2; ++pass) {
+        const int offset = pass == 0 ? 1 : 0;
+        dc->SetTextColor(pass == 0 ? qRgb(64, 64, 64) : shadow ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        for (int i = 0; i < text.size(); ++i) {
+            const QFont font = LetterFont(column.font, text[i], room.width()).value_or(column.font);
+            const QRect ink = QFontMetrics(font).boundingRect(text[i]);
+            dc->SelectFont(font);
+            const int x = room.left() + (room.width() - ink.width()) / 2 - ink.left();
+            const int y = room.top() - column.inkTop + i * column.pitch;
+            dc->TextOut(QPoint(x + offset, y + offset), QString(text[i]));
+        }
+    }
+}
+
 }  // namespace
 
 std::span<const SliderInfo> SliderTable() { return kSliders; }
@@ -108,7 +204,10 @@ int SliderPosition(const SliderInfo& info, const morvane::LayerSlot& slot)
     return 0;
 }
 
-CKvoSlider::CKvoSlider(bool isHorizontal, QWidget* parent) : CWnd(parent), horizontal(isHorizontal) {}
+CKvoSlider::CKvoSlider(bool isHorizontal, QWidget* parent) : CWnd(parent), horizontal(isHorizontal)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
 
 void CKvoSlider::SetRange(int minimum, int maximum)
 {
@@ -195,18 +294,24 @@ void CKvoSlider::OnPaint(CDC* dc)
                     QPolygon({QPoint(left + 11, bottom - 10), QPoint(left + 16, bottom - 1), QPoint(left + 21, bottom - 10)}));
     }
 
-    // The caption: dark grey, then white one pixel up and left.
-    dc->SelectFont(MakeFont(QStringLiteral("Arial"), 16, 700));
+    // The caption: dark grey, then white one pixel up and left.  A vertical
+    // caption goes one letter a line beside the track, between the arrows
+    // and clear of the slider on the right, in a smaller size where the
+    // letters would not fit or would run into each other.
     if (horizontal) {
+        // Above the track and between the arrows, with a clear row and
+        // column around the shadow.
+        dc->SelectFont(LargestFont(16, [&](const QFontMetrics& m) {
+            const QRect ink = m.tightBoundingRect(caption);
+            return m.ascent() + ink.bottom() + 2 < 13 && left + 12 + ink.right() < right - 12;
+        }));
         dc->SetTextColor(qRgb(64, 64, 64));
         dc->TextOut(QPoint(left + 12, top + 2), caption);
         dc->SetTextColor(qRgb(255, 255, 255));
         dc->TextOut(QPoint(left + 11, top), caption);
     } else {
-        dc->SetTextColor(qRgb(64, 64, 64));
-        for (int i = 0; i < caption.size(); ++i) dc->TextOut(QPoint(right - 10, top + 13 + 11 * i), caption.mid(i, 1));
-        dc->SetTextColor(qRgb(255, 255, 255));
-        for (int i = 0; i < caption.size(); ++i) dc->TextOut(QPoint(right - 11, top + 12 + 11 * i), caption.mid(i, 1));
+        const QRect column = WinRect(right - 11, top + 12, right - 2, bottom - 12);
+        DrawColumn(dc, caption, column, FitColumn(caption, column.size(), 16, 11), true);
     }
 
     // The thumb and the box with the value.
@@ -220,21 +325,34 @@ void CKvoSlider::OnPaint(CDC* dc)
                     QPolygon({QPoint(left + 7, bottom - l - 17), QPoint(left + 16, bottom - l - 12),
                               QPoint(left + 7, bottom - l - 6)}));
     }
+    // The value in black inside its box: a vertical box holds one digit a
+    // line, a horizontal one the number centred; a smaller size where the
+    // digits would not fit.  The box follows the thumb but stays inside the
+    // slider, so that the value is never cut off at the ends of the track.
     const QImage& box = ValueBoxImage(horizontal);
     const QString digits = QString::asprintf("%d", value);
-    dc->SelectFont(MakeFont(QStringLiteral("Arial"), 12, 700));
-    dc->SetTextColor(qRgb(0, 0, 0));
-    // The box follows the thumb but stays inside the slider, so that the
-    // value is never cut off at the ends of the track.
     if (horizontal) {
         const int x = std::clamp(left + l - 22, left, std::max(left, right - box.width()));
         dc->BitBlt(QPoint(x, bottom - 11), box, box.rect());
-        dc->TextOut(QPoint(x + 22, bottom - 14), digits);
+        const QRect inside = QRect(QPoint(x, bottom - 11), box.size()).adjusted(1, 1, -1, -1);
+        const QFont font = LargestFont(12, [&](const QFontMetrics& m) {
+            const QRect ink = m.tightBoundingRect(digits);
+            return ink.width() <= inside.width() - 2 && ink.height() <= inside.height();
+        });
+        const QRect ink = QFontMetrics(font).tightBoundingRect(digits);
+        dc->SelectFont(font);
+        dc->SetTextColor(qRgb(0, 0, 0));
+        const int ascent = QFontMetrics(font).ascent();
+        dc->TextOut(QPoint(inside.left() + (inside.width() - ink.width()) / 2 - ink.left(),
+                           inside.top() + (inside.height() - ink.height()) / 2 - ink.top() - ascent),
+                    digits);
     } else {
         const int y = std::clamp(bottom - l - 25, top, std::max(top, bottom - box.height()));
         dc->BitBlt(QPoint(left, y), box, box.rect());
-        for (int i = 0; i < digits.size(); ++i) dc->TextOut(QPoint(left + 2, y + 1 + 12 * i), digits.mid(i, 1));
+        const QRect inside = QRect(QPoint(left, y), box.size()).adjusted(1, 1, -1, -1);
+        DrawColumn(dc, digits, inside, FitColumn(digits, inside.size(), 12, 12), false);
     }
+    if (ShowsFocus(this)) dc->DrawFocusRect(rect());
 }
 
 // ---------------------------------------------------------------------------
@@ -330,6 +448,36 @@ void CKvoSlider::Finish()
     UpdateWindow();
     Edit().RenderView();
     Edit().RenderThumbnail();
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard
+
+bool CKvoSlider::OnKeyDown(int key, bool)
+{
+    // Up and Right add one, Down and Left take one away: an arrow click.
+    int step = 0;
+    if (key == Qt::Key_Up || key == Qt::Key_Right) step = 1;
+    if (key == Qt::Key_Down || key == Qt::Key_Left) step = -1;
+    if (step == 0) return false;
+    if (Repeating() || m_dragging) return true;
+    const bool first = (step > 0) != horizontal;  // the arrow shown pressed: top or left
+    upPressed = first ? 1 : 0;
+    downPressed = first ? 0 : 1;
+    if (step > 0 && value < maxValue) ++value;
+    if (step < 0 && value > minValue) --value;
+    ApplyValue();
+    Invalidate();
+    UpdateWindow();
+    return true;
+}
+
+bool CKvoSlider::OnKeyUp(int key, bool repeat)
+{
+    if (key != Qt::Key_Up && key != Qt::Key_Right && key != Qt::Key_Down && key != Qt::Key_Left) return false;
+    // A held key steps on; its last release renders, as a released arrow.
+    if (!repeat && (upPressed || downPressed) && !Repeating() && !m_dragging) Finish();
+    return true;
 }
 
 void CKvoSlider::OnCaptureChanged()

@@ -9,7 +9,8 @@
 // after 0.2 s, each later wait 0.01 s shorter until it is 0.01 s; releasing
 // the button anywhere, or losing the mouse, ends it.  A press on the track
 // jumps to the value under the mouse and dragging follows it.  The timing
-// runs on ClockTimer's clock, which tests drive.
+// runs on ClockTimer's clock, which tests drive.  A slider with the focus
+// (dotted border) steps by one on an arrow key, as on an arrow click.
 #pragma once
 
 #include <QImage>
@@ -81,6 +82,8 @@ protected:
     void OnLButtonUp(QPoint point) override;
     void OnTimer(int id) override;
     void OnCaptureChanged() override;
+    bool OnKeyDown(int key, bool repeat) override;
+    bool OnKeyUp(int key, bool repeat) override;
 
 private:
     int Length() const { return horizontal ? width() : height(); }

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -35,6 +36,24 @@ public:
 
 protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+// A template's drop-down list takes the wheel only while it has the
+// keyboard focus: a pointer that passes over a closed list, scrolling the
+// panel or dialog around it, must not change it.  The step goes on to the
+// parents (a scrolling panel scrolls).
+class TemplateComboBox : public QComboBox {
+public:
+    explicit TemplateComboBox(QWidget* parent) : QComboBox(parent) { setFocusPolicy(Qt::StrongFocus); }
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        if (hasFocus())
+            QComboBox::wheelEvent(event);
+        else
+            event->ignore();
+    }
 };
 
 QWidget* MakePlain(const ControlSpec& spec, QWidget* parent)
@@ -66,7 +85,7 @@ QWidget* MakePlain(const ControlSpec& spec, QWidget* parent)
         return e;
     }
     case ControlKind::ComboBox: {
-        auto* c = new QComboBox(parent);
+        auto* c = new TemplateComboBox(parent);
         c->setEditable(false);
         if (!(spec.style & kVScroll)) c->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         return c;

@@ -19,7 +19,9 @@
 //   Edit                       QLineEdit (kReadOnly)
 //   ComboBox                   QComboBox, a drop-down list: it keeps the
 //                              height of its size hint; the template's
-//                              height is the height of the dropped list
+//                              height is the height of the dropped list;
+//                              the wheel changes it only while it has the
+//                              focus (else the wheel goes to its parents)
 //   ProgressBar                QProgressBar, range 0..100, no text
 //   UpDown                     CSpinButtonCtrl; with kAutoBuddy its buddy
 //                              is the edit made just before it

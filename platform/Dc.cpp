@@ -140,6 +140,24 @@ void CDC::FrameRect(const QRect& r, QRgb colour)
     FillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
 }
 
+void CDC::DrawFocusRect(const QRect& r)
+{
+    const QRect d = r.translated(m_viewportOrg);
+    if (d.isEmpty()) return;
+    const int rop = m_rop;
+    m_rop = R2_COPYPEN;
+    auto dot = [this](int x, int y) { PlotClipped(x, y, ((x + y) & 1) ? qRgb(64, 64, 64) : qRgb(255, 255, 255)); };
+    for (int x = d.left(); x <= d.right(); ++x) {
+        dot(x, d.top());
+        dot(x, d.bottom());
+    }
+    for (int y = d.top() + 1; y < d.bottom(); ++y) {
+        dot(d.left(), y);
+        dot(d.right(), y);
+    }
+    m_rop = rop;
+}
+
 void CDC::BitBlt(QPoint dest, const QImage& image, const QRect& src, unsigned op)
 {
     const QImage source = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32

@@ -104,6 +104,9 @@ public:
     void Rectangle(const QRect& r);
     // A one-pixel border just inside `r`.
     void FrameRect(const QRect& r, QRgb colour);
+    // The keyboard focus: a dotted border just inside `r`, its dots white
+    // and dark grey by turns so that it shows on any picture.
+    void DrawFocusRect(const QRect& r);
 
     // --- Bitmaps ----------------------------------------------------------
     // Combines the `src` rectangle of `image` with the picture at `dest`.

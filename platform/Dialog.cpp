@@ -53,9 +53,12 @@ QString ControlText(QWidget* w)
 
 void SetControlText(QWidget* w, const QString& text)
 {
-    if (auto* e = qobject_cast<QLineEdit*>(w))
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        // Shown from its first character: a value longer than the field
+        // is cut at its end, never at its start.
         e->setText(text);
-    else if (auto* l = qobject_cast<QLabel*>(w))
+        e->setCursorPosition(0);
+    } else if (auto* l = qobject_cast<QLabel*>(w))
         l->setText(text);
     else if (auto* b = qobject_cast<QAbstractButton*>(w))
         b->setText(text);
@@ -272,6 +275,40 @@ void CPanel::Create()
 }
 
 QWidget* CPanel::CreateControl(const ControlSpec&, QWidget*) { return nullptr; }
+
+void CPanel::OnKillFocus(int id, std::function<void()> handler)
+{
+    QWidget* control = GetDlgItem(id);
+    if (!control) return;
+    control->installEventFilter(this);
+    m_killFocus.emplace_back(control, std::move(handler));
+}
+
+void CPanel::RunKillFocus(const std::function<void()>& handler)
+{
+    if (m_inKillFocus) return;
+    m_inKillFocus = true;
+    handler();
+    m_inKillFocus = false;
+}
+
+bool CPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        for (const auto& [control, handler] : m_killFocus) {
+            if (control == watched) RunKillFocus(handler);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CPanel::CommitFocusedField()
+{
+    for (const auto& [control, handler] : m_killFocus) {
+        auto* edit = qobject_cast<QLineEdit*>(control);
+        if (control->hasFocus() && (!edit || edit->isModified())) RunKillFocus(handler);
+    }
+}
 
 void CPanel::keyPressEvent(QKeyEvent* event)
 {

@@ -35,6 +35,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "platform/ControlTemplate.h"
 
 class CDataExchange {
@@ -64,7 +68,8 @@ void DDX_CBIndex(CDataExchange* pDX, int id, int& index);
 void DDX_Radio(CDataExchange* pDX, int firstId, int& index);
 // The text of an edit or static control as a number or string.  Numbers
 // that do not parse are refused with "Please enter an integer." or
-// "Please enter a number."; floats show as printf's "%.6g".
+// "Please enter a number."; floats show as printf's "%.6g".  An edit shows
+// its text from the first character.
 void DDX_Text(CDataExchange* pDX, int id, int& value);
 void DDX_Text(CDataExchange* pDX, int id, float& value);
 void DDX_Text(CDataExchange* pDX, int id, QString& value);
@@ -150,12 +155,27 @@ public:
     // constructor calls it last.
     void Create();
 
+    // A value typed into the control that has the focus is taken now, as
+    // if the focus left it, so that a command that follows (from a
+    // shortcut, which leaves the focus where it is) sees it.
+    void CommitFocusedField();
+
 protected:
     virtual QWidget* CreateControl(const ControlSpec& spec, QWidget* parent);
     // Enter and Escape never close or hide a panel.
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // `handler` runs whenever control `id` loses the keyboard focus, for
+    // any reason: another control, a menu, another window or a dialog.  It
+    // does not run again while it runs (its own message takes the focus).
+    void OnKillFocus(int id, std::function<void()> handler);
 
 private:
+    void RunKillFocus(const std::function<void()>& handler);
+
     DialogTemplate m_template;
     bool m_created = false;
+    std::vector<std::pair<QWidget*, std::function<void()>>> m_killFocus;
+    bool m_inKillFocus = false;
 };

@@ -63,6 +63,7 @@ void CControlBar::AddPanel(QWidget* panel)
         m_scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         m_scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         m_scroller->setWidgetResizable(false);
+        m_scroller->setFocusPolicy(Qt::NoFocus);  // Tab goes to the panel's controls
         m_scroller->setGeometry(rect());
         m_scroller->show();
     }
@@ -200,6 +201,13 @@ void CMDIChildWnd::FitClientSize(QSize client)
     if (!missing.isNull()) resize(size() + missing);
 }
 
+bool CMDIChildWnd::focusNextPrevChild(bool next)
+{
+    // A document window would keep Tab going round its own controls.
+    if (auto* frame = qobject_cast<CMDIFrameWnd*>(window())) return frame->FocusNextControl(next);
+    return QMdiSubWindow::focusNextPrevChild(next);
+}
+
 void CMDIChildWnd::closeEvent(QCloseEvent* event)
 {
     if (!m_forceClose && !OnClose()) {
@@ -316,6 +324,35 @@ QAction* CMDIFrameWnd::Action(int id)
     return a;
 }
 
+bool CMDIFrameWnd::FocusNextControl(bool next)
+{
+    QWidget* from = QApplication::focusWidget();
+    if (!from || from->window() != this) from = focusWidget();
+    if (!from) from = this;
+    QMdiSubWindow* active = m_mdiArea->currentSubWindow();
+    auto documentWindowOf = [](QWidget* w) -> QMdiSubWindow* {
+        for (; w; w = w->parentWidget()) {
+            if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) return sub;
+        }
+        return nullptr;
+    };
+    for (QWidget* w = next ? from->nextInFocusChain() : from->previousInFocusChain(); w && w != from;
+         w = next ? w->nextInFocusChain() : w->previousInFocusChain()) {
+        if (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || w->focusProxy() || w->window() != this ||
+            !w->isVisibleTo(this))
+            continue;
+        QMdiSubWindow* document = documentWindowOf(w);
+        if (document && (document != active || w == document)) continue;
+        w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        // A panel that scrolls in its bar shows the control.
+        for (QWidget* p = w->parentWidget(); p; p = p->parentWidget()) {
+            if (auto* scroller = qobject_cast<QScrollArea*>(p)) scroller->ensureWidgetVisible(w);
+        }
+        return true;
+    }
+    return false;
+}
+
 void CMDIFrameWnd::OnCommand(int id, std::function<void()> handler)
 {
     Action(id);
@@ -340,6 +377,7 @@ bool CMDIFrameWnd::SendCommand(int id)
     auto it = m_handlers.find(id);
     if (it == m_handlers.end()) return false;
     auto handler = it->second;  // the handler may replace the map entry
+    emit commandStarting(id);
     handler();
     UpdateCommandUI();
     return true;

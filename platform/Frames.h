@@ -111,6 +111,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Tab leaves the document window for the main window's next control.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     QPointer<CView> m_view;
@@ -146,6 +148,12 @@ public:
     // Runs the handler of `id` as if chosen from a menu; false if none.
     bool SendCommand(int id);
 
+    // Moves the keyboard focus to the next (or previous) control that Tab
+    // reaches: the controls of the bars' panels in their order, and those
+    // of the active document window, never of another one.  Tab goes round
+    // them all and stays in no window.  False when there is none.
+    bool FocusNextControl(bool next);
+
     // --- Bars -------------------------------------------------------
     CControlBar* CreateControlBar(int id, CControlBar::Side side, QSize sizeDefault);
     CControlBar* ControlBar(int id) const;
@@ -174,6 +182,10 @@ public:
     void SetLockKeyReader(std::function<std::optional<LockKeyState>()> reader);
     void UpdateLockKeyPanes();
 
+signals:
+    // Command `id` is about to run (from a menu, a shortcut or SendCommand).
+    void commandStarting(int id);
+
 protected:
     // A child frame became active (null and repeats are filtered out).
     virtual void OnChildActivated(CMDIChildWnd* frame) { (void)frame; }
@@ -182,6 +194,7 @@ protected:
 
     void CreateStatusBarIndicators();
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override { return FocusNextControl(next); }
 
 private:
     void SubWindowActivated(QMdiSubWindow* window);

@@ -1,8 +1,14 @@
 #include "platform/Wnd.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+
+bool ShowsFocus(const QWidget* control)
+{
+    return control->hasFocus() && control->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
 
 CWnd::CWnd(QWidget* parent) : QWidget(parent)
 {
@@ -129,6 +135,31 @@ void CWnd::mouseDoubleClickEvent(QMouseEvent* e)
 }
 
 void CWnd::mouseMoveEvent(QMouseEvent* e) { OnMouseMove(e->position().toPoint()); }
+
+// ---------------------------------------------------------------------------
+// Keyboard
+
+void CWnd::keyPressEvent(QKeyEvent* e)
+{
+    if (!OnKeyDown(e->key(), e->isAutoRepeat())) QWidget::keyPressEvent(e);
+}
+
+void CWnd::keyReleaseEvent(QKeyEvent* e)
+{
+    if (!OnKeyUp(e->key(), e->isAutoRepeat())) QWidget::keyReleaseEvent(e);
+}
+
+void CWnd::focusInEvent(QFocusEvent* e)
+{
+    QWidget::focusInEvent(e);
+    Invalidate();
+}
+
+void CWnd::focusOutEvent(QFocusEvent* e)
+{
+    QWidget::focusOutEvent(e);
+    Invalidate();
+}
 
 // ---------------------------------------------------------------------------
 // Timers

@@ -11,6 +11,11 @@
 // only (never a second press).  SetCapture keeps every mouse event for the
 // control until ReleaseCapture; when something else takes the capture
 // (another grab, the window hidden or deactivated) OnCaptureChanged tells.
+//
+// Keyboard: a control that takes the focus (a focus policy) gets its keys
+// in OnKeyDown and OnKeyUp, which say whether they used the key (an unused
+// key goes on to the parent: Tab always moves on).  Gaining or losing the
+// focus draws the control again, so that it can show the focus.
 #pragma once
 
 #include <QImage>
@@ -23,6 +28,11 @@
 #include "platform/ClockTimer.h"
 #include "platform/Dc.h"
 #include "platform/Surface.h"
+
+// Whether a control shows its keyboard focus: it has the focus and the
+// keyboard brought it there (Tab), as Qt's own styles show it; a click or
+// the window's activation shows nothing.
+bool ShowsFocus(const QWidget* control);
 
 class CWnd : public QWidget {
     Q_OBJECT
@@ -63,6 +73,19 @@ protected:
     virtual void OnTimer(int id) { (void)id; }
     // The capture was lost without ReleaseCapture.
     virtual void OnCaptureChanged() {}
+    // A key pressed (again, when `repeat`) or released; true when used.
+    virtual bool OnKeyDown(int key, bool repeat)
+    {
+        (void)key;
+        (void)repeat;
+        return false;
+    }
+    virtual bool OnKeyUp(int key, bool repeat)
+    {
+        (void)key;
+        (void)repeat;
+        return false;
+    }
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -70,6 +93,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
 

@@ -113,6 +113,8 @@ void CMainFrame::CreatePanels()
     m_wndPaletteBar->AddPanel(m_pPalettePanel);
     m_pKeyFramePanel = new CKeyFrameDlg;
     m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
+    // A command reads the layer with what the user typed into a field.
+    connect(this, &CMDIFrameWnd::commandStarting, m_pKeyFramePanel, &CPanel::CommitFocusedField);
 }
 
 void CMainFrame::OnLibraryTextureCopied()

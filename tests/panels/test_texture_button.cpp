@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QStatusBar>
 #include <QTest>
 
@@ -36,6 +37,18 @@ struct MainWindow {
     }
 };
 
+// A panel in the main window with a texture-faced button at (20, 10),
+// 60 x 30 pixels.
+struct PanelWithButton {
+    QWidget panel;
+    CTextureButton* button;
+    explicit PanelWithButton(QWidget* frame) : panel(frame), button(new CTextureButton(&panel))
+    {
+        panel.setGeometry(50, 40, 200, 100);
+        button->setGeometry(20, 10, 60, 30);
+    }
+};
+
 int Differing(const QImage& a, const QImage& b)
 {
     int n = 0;
@@ -50,10 +63,9 @@ TEST(TextureButton, FaceContinuesThePanelTextureUnderItsCaption)
 {
     EnsureQtApp();
     MainWindow w;
-    QWidget panel(&w.frame);
-    panel.setGeometry(50, 40, 200, 100);
-    auto* button = new CTextureButton(&panel);
-    button->setGeometry(20, 10, 60, 30);
+    PanelWithButton p(&w.frame);
+    QWidget& panel = p.panel;
+    CTextureButton* button = p.button;
     panel.show();
     DrainEvents();
 
@@ -101,4 +113,59 @@ TEST(TextureButton, HoverShowsTheStatusTextExceptTwoMovesAfterAClick)
     EXPECT_EQ(w.frame.MessageText(), "Ready");
     QTest::mouseMove(button, QPoint(9, 9));
     EXPECT_EQ(w.frame.MessageText(), "Add a Layer to the current Texture");
+}
+
+TEST(TextureButton, TheHintGoesWhenThePointerLeaves)
+{
+    EnsureQtApp();
+    MainWindow w;
+    auto* button = new CTextureButton(&w.frame);
+    button->setGeometry(10, 60, 60, 30);
+    button->SetStatusText("Play the animation.");
+    button->show();
+    auto* beside = new QWidget(&w.frame);
+    beside->setGeometry(100, 60, 60, 30);
+    beside->show();
+    DrainEvents();
+    const QString idle = w.frame.MessageText();
+
+    QTest::mouseMove(button, QPoint(5, 5));
+    EXPECT_EQ(w.frame.MessageText(), "Play the animation.");
+    QTest::mouseMove(beside, QPoint(5, 5));
+    EXPECT_EQ(w.frame.MessageText(), idle);
+    // Another message stays when the pointer leaves.
+    QTest::mouseMove(button, QPoint(6, 6));
+    w.frame.SetMessageText("mpeg0003.ppm");
+    QTest::mouseMove(beside, QPoint(6, 6));
+    EXPECT_EQ(w.frame.MessageText(), "mpeg0003.ppm");
+}
+
+TEST(TextureButton, AFocusedButtonShowsItAndAnswersSpaceAndEnter)
+{
+    EnsureQtApp();
+    MainWindow w;
+    PanelWithButton p(&w.frame);
+    CTextureButton* button = p.button;
+    button->SetCaption("Play");
+    auto* other = new CTextureButton(&p.panel);
+    other->setGeometry(100, 10, 60, 30);
+    p.panel.show();
+    w.frame.activateWindow();
+    QApplication::setActiveWindow(&w.frame);
+    DrainEvents();
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+
+    const QImage unfocused = button->Face();
+    other->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(other, Qt::Key_Tab);
+    ASSERT_TRUE(button->hasFocus());
+    // A dotted rectangle inside the face, the caption unchanged.
+    const QImage focused = button->Face();
+    EXPECT_GT(Differing(focused, unfocused), 20);
+    EXPECT_EQ(focused.pixel(focused.rect().center()), unfocused.pixel(unfocused.rect().center()));
+    QTest::keyClick(button, Qt::Key_Space);
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter);
+    EXPECT_EQ(clicks, 3);
 }

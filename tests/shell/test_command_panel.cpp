@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include "ShellFixture.h"
@@ -15,6 +17,7 @@
 #include "platform/ClockTimer.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditContext.h"
+#include "support/UserInput.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -561,4 +564,183 @@ TEST_F(CommandPanel, APictureKeepsShowingAtEveryImageSize)
     ASSERT_EQ(reopened.size(), QSize(40, 24));
     EXPECT_FALSE(black(reopened, reopened.size()));
     EXPECT_EQ(DifferingPixels(View()->Surface(), reopened, reopened.size()), 0);
+}
+
+TEST_F(CommandPanel, AListChangesTheLayerOnlyWhenTheUserChoosesAnotherItem)
+{
+    Start();
+    auto* blend = Panel()->GetDlgItem<QComboBox>(566);
+    QComboBox* lists[] = {Panel()->materialCombo, Panel()->reliefCombo, blend};
+    // Re-picking what a list shows, and a wheel step over each closed list
+    // (the pointer passing over it), leave every byte of the texture alone.
+    auto expectNothingChanges = [&](const char* what) {
+        const std::vector<uint8_t> before = EncodeTextureFile(Doc()->m_texture);
+        View()->setFocus(Qt::MouseFocusReason);
+        for (QComboBox* list : lists) {
+            const int shown = list->currentIndex();
+            WheelOver(list, -1);
+            WheelOver(list, 1);
+            EXPECT_EQ(list->currentIndex(), shown) << what;
+        }
+        for (QComboBox* list : lists) Choose(list, list->currentIndex());
+        EXPECT_EQ(EncodeTextureFile(Doc()->m_texture), before) << what;
+        EXPECT_FALSE(Doc()->IsModified()) << what;
+        EXPECT_TRUE(Ui().messages.empty()) << what;
+        EXPECT_TRUE(Ui().fileRequests.empty()) << what;
+    };
+
+    // A layer whose parameters and gradient were edited after its preset.
+    Texture edited = NewTexture(MaterialPresetTable());
+    LayerRecord& r = edited.layers[0].layer.rec;
+    r.material = 8;
+    r.relief = 7;
+    r.turbulence = 1.25f;
+    r.scaleY = 3.5f;
+    r.foldZ = 0.75f;
+    r.reliefIntensity = 7.0f;
+    r.reliefDetail = 4;
+    for (GradientEntry& e : edited.layers[0].layer.gradient->entries) e.startG = e.endR = 0.125f;
+    edited.layers[0].blendMode = 3;
+    Show(std::move(edited));
+    expectNothingChanges("edited layer");
+
+    // A picture layer: no Open dialog, no Marble.
+    Texture picture = NewTexture(MaterialPresetTable());
+    picture.layers[0].layer.rec.material = 24;
+    picture.layers[0].layer.SetPicturePath(Path("gone.tga").toStdString());
+    Show(std::move(picture));
+    expectNothingChanges("picture layer");
+
+    // An animated layer: no refusal either, and its keys stay as they are.
+    Texture animated = AnimatedMarble();
+    animated.layers[0].layer.keys[1].rec.turbulence = 0.9f;
+    Show(std::move(animated));
+    expectNothingChanges("animated layer");
+
+    // Another item still changes the layer.
+    Show(NewTexture(MaterialPresetTable()));
+    Choose(blend, 5);
+    EXPECT_EQ(Doc()->m_texture.layers[0].blendMode, 5);
+}
+
+TEST_F(CommandPanel, TheWheelOverAListScrollsThePanelUnlessTheListHasTheFocus)
+{
+    Start();
+    auto* scroller = Frame()->m_wndCommandBar->findChild<QScrollArea*>("panelScroller");
+    ASSERT_NE(scroller, nullptr);
+    QScrollBar* bar = scroller->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);  // the panel is taller than its bar
+    EXPECT_EQ(bar->value(), 0);
+    WheelOver(Panel()->materialCombo, -1);
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.material, 1);
+
+    // A list the user gave the focus to takes the wheel.
+    bar->setValue(0);
+    Frame()->activateWindow();
+    QApplication::setActiveWindow(Frame());
+    Panel()->reliefCombo->setFocus(Qt::TabFocusReason);
+    WheelOver(Panel()->reliefCombo, -1);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.relief, 1);
+    EXPECT_TRUE(Doc()->IsModified());
+}
+
+TEST_F(CommandPanel, TheKeyboardReachesEveryControlAndPressesIt)
+{
+    Start();
+    Frame()->activateWindow();
+    QApplication::setActiveWindow(Frame());
+    DrainEvents();
+
+    // Tab from the material list goes round the panels and the document
+    // window and comes back to Add Layer; Space adds a layer.
+    Panel()->materialCombo->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> visited;
+    ASSERT_TRUE(TabUntil(Panel()->addLayerButton, 80, &visited));
+    auto went = [&](QWidget* w) { return std::find(visited.begin(), visited.end(), w) != visited.end(); };
+    EXPECT_TRUE(went(View()));
+    EXPECT_TRUE(went(Panel()->seeButton));
+    EXPECT_TRUE(went(Panel()->thumbnails[0]));
+    for (int id = 0; id < CCommandBar::kSliders; ++id) EXPECT_TRUE(went(Slider(id))) << id;
+    EXPECT_TRUE(went(Frame()->m_pKeyFramePanel->play));
+    QTest::keyClick(Panel()->addLayerButton, Qt::Key_Space);
+    EXPECT_EQ(Doc()->m_texture.LayerCount(), 2);
+    EXPECT_EQ(Edit().CurrentLayer(), 2);
+    // Enter presses a button too.
+    QTest::keyClick(Panel()->addLayerButton, Qt::Key_Return);
+    EXPECT_EQ(Doc()->m_texture.LayerCount(), 3);
+
+    // Space on a thumbnail makes its layer current.
+    Panel()->thumbnails[0]->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Panel()->thumbnails[0], Qt::Key_Space);
+    EXPECT_EQ(Edit().CurrentLayer(), 1);
+
+    // An arrow key steps a focused slider by one, as an arrow click, and
+    // the view renders the changed layer.
+    CKvoSlider* detail = Slider(0);
+    const int before = detail->value;
+    const int renders = View()->RenderCount();
+    detail->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(detail, Qt::Key_Up);
+    EXPECT_EQ(detail->value, before + 1);
+    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.detail, before + 1);
+    EXPECT_EQ(View()->RenderCount(), renders + 1);
+    EXPECT_TRUE(ViewShows(0, 0));
+    QTest::keyClick(detail, Qt::Key_Down);
+    QTest::keyClick(detail, Qt::Key_Down);
+    EXPECT_EQ(detail->value, before - 1);
+    Slider(18)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Slider(18), Qt::Key_Left);
+    EXPECT_EQ(Doc()->m_texture.layers[0].blendCoef, 99.0f * 0.01f);
+    EXPECT_EQ(Slider(18)->value, 99);
+}
+
+TEST_F(CommandPanel, EverySliderShowsItsWholeCaptionBetweenItsArrowsAndItsValueInsideItsBox)
+{
+    Start();
+    // Wood behind the controls: no pixel of it is pure white or black.
+    const QString file = Path("wood.zyv");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), PresetTexture(MaterialPresetTable(), 2)), "");
+    Ui().files = {{file}};
+    Frame()->SendCommand(ID_LOAD_INTERFACE_TEXTURE);
+    DrainEvents();
+    const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), boxFill = qRgb(236, 236, 228);
+    for (CKvoSlider* s : Panel()->sliders) {
+        const QImage& behind = Background::For(s);
+        for (int y = 0; y < behind.height(); ++y)
+            for (int x = 0; x < behind.width(); ++x) ASSERT_TRUE(behind.pixel(x, y) != white && behind.pixel(x, y) != black);
+        const int w = s->width(), h = s->height();
+        for (int value : {0, 7, s->maxValue / 2, s->maxValue}) {
+            s->value = value;
+            s->Invalidate();
+            s->UpdateWindow();
+            const QImage& face = s->Surface();
+            QRect box, digits, caption;
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    const QRgb p = face.pixel(x, y);
+                    if (p == boxFill) box |= QRect(x, y, 1, 1);
+                    if (p == black) digits |= QRect(x, y, 1, 1);
+                    // The caption's white, apart from the track's white edges.
+                    const bool captionPlace = s->horizontal ? y < 12 : x >= w - 12;
+                    if (p == white && captionPlace) caption |= QRect(x, y, 1, 1);
+                }
+            }
+            const std::string what = s->Caption().toStdString() + " " + std::to_string(value);
+            EXPECT_TRUE(box.contains(digits)) << what;
+            EXPECT_GE(digits.height() * digits.width(), 6 * QString::number(value).size()) << what;
+            // The caption lies between the two arrows, clear of the slider
+            // on the right.
+            ASSERT_FALSE(caption.isEmpty()) << what;
+            if (s->horizontal) {
+                EXPECT_GE(caption.left(), 11) << what;
+                EXPECT_LE(caption.right(), w - 12) << what;
+            } else {
+                EXPECT_GE(caption.top(), 11) << what;
+                EXPECT_LE(caption.bottom(), h - 12) << what;
+                EXPECT_LE(caption.right(), w - 3) << what;
+            }
+        }
+    }
 }

@@ -314,3 +314,29 @@ TEST_F(KeyFrames, ClosingTheDocumentWhilePlayingEndsPlay)
     EXPECT_EQ(frames, 3);
     EXPECT_FALSE(Panel()->IsPlaying());
 }
+
+TEST_F(KeyFrames, EveryFieldShowsItsValueFromItsFirstCharacter)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}, 3.75f));
+    // Key 1 dragged along the ramp, close to key 0: its time has more
+    // digits than the field has room for.
+    const int w = Ramp()->width() - 20;
+    const int mark = static_cast<int>(static_cast<float>(w) * 0.5f) + 10;
+    QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(mark, 5));
+    QTest::mouseMove(Ramp(), QPoint(20, 5));
+    QTest::mouseMove(Ramp(), QPoint(11, 5));
+    QTest::mouseRelease(Ramp(), Qt::LeftButton, {}, QPoint(11, 5));
+    DrainEvents();
+    QLineEdit* time = Panel()->timeEdit;
+    ASSERT_GE(time->text().size(), 6) << time->text().toStdString();
+    EXPECT_GT(time->fontMetrics().horizontalAdvance(time->text()), time->contentsRect().width());
+    EXPECT_EQ(time->text(), QString::asprintf("%.6g", Ramp()->currentTime));
+    for (int id : {1038, 1039, 595, 594}) {
+        QLineEdit* field = Panel()->GetDlgItem<QLineEdit>(id);
+        field->repaint();
+        EXPECT_EQ(field->cursorPosition(), 0) << id;
+        // The first character is where the field begins.
+        EXPECT_LE(field->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), field->contentsRect().left() + 4) << id;
+    }
+}

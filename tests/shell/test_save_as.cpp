@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QProgressBar>
 #include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QTest>
 #include <QStatusBar>
@@ -361,4 +364,46 @@ TEST_F(SaveAs, AMovieThatCannotBeWrittenLeavesNoFile)
         EXPECT_EQ(Ui().messages[0].text, "Unable to save \"" + Path("out/" + name) + "\".\nFile too large.");
     }
     EXPECT_EQ(Files(), QStringList{});
+}
+
+TEST_F(SaveAs, ATypedDurationReachesTheCommandThatFollows)
+{
+    Start();
+    UseAnimatedTexture(16, 16, 4.0f);
+    Frame()->ShowTextureInPanels();
+    CKeyFrameDlg* keys = Frame()->m_pKeyFramePanel;
+    auto type = [&](const char* text) {
+        QApplication::setActiveWindow(Frame());
+        QTest::mouseClick(keys->durationEdit, Qt::LeftButton);
+        keys->durationEdit->selectAll();
+        QTest::keyClicks(keys->durationEdit, text);
+        ASSERT_EQ(QApplication::focusWidget(), keys->durationEdit);
+    };
+
+    // 8 typed, then File > Save As with the mouse: a movie of 8 seconds,
+    // 200 pictures.
+    type("8");
+    QMenuBar* bar = Frame()->menuBar();
+    QAction* file = bar->actions().at(0);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file).center());
+    QMenu* menu = file->menu();
+    ASSERT_TRUE(menu->isVisible());
+    Ui().files = {{Path("out/eight.mpg")}};
+    QAction* saveAs = Frame()->Action(ID_FILE_SAVE_AS_TEXTURE);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(saveAs).center());
+    DrainEvents();
+    ASSERT_TRUE(Ui().messages.empty());
+    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.duration, 8.0f);
+    const QByteArray movie = Contents(Path("out/eight.mpg"));
+    EXPECT_EQ(movie.count(QByteArray("\x00\x00\x01\x00", 4)), 200);
+
+    // 2 typed, then Ctrl+S with the focus still in the field: the file
+    // holds 2 seconds.
+    type("2");
+    Ui().files = {{Path("out/two.zyv")}};
+    QTest::keyClick(keys->durationEdit, Qt::Key_S, Qt::ControlModifier);
+    Parsed<Texture> saved = ReadTextureFile(Path("out/two.zyv").toStdString());
+    ASSERT_TRUE(saved.ok());
+    EXPECT_EQ(+saved.value->layers[0].layer.rec.duration, 2.0f);
+    EXPECT_FALSE(Doc()->IsModified());
 }

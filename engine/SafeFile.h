@@ -1,9 +1,9 @@
 // Whole-file reading and writing with every failure reported.
 //
-// Every file the program reads is opened through InputFile (or its
-// one-call form ReadFileBytes): only a regular file of a bounded size is
-// read, and what is not one (a folder, a named pipe, a device) is refused
-// with a reason before it is opened, so that nothing ever waits on it.
+// The program's own files, pictures and movies are read through InputFile
+// (or its one-call form ReadFileBytes): only a regular file of a bounded
+// size is read, and what is not one (a folder, a named pipe, a device) is
+// refused with a reason before it is opened, so that nothing waits on it.
 //
 // Every file the program writes goes through ReplacingFile (or its
 // one-call form WriteFileReplacing): the bytes go to an unnamed temporary

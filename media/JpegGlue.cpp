@@ -160,21 +160,16 @@ std::string SaveTextureJpeg(const std::filesystem::path& path, const Texture& te
 
 namespace {
 
-// Ends the running decode with our own reason (a picture the program will
-// not read), through the same jump as the library's errors.
-[[noreturn]] void Refuse(j_common_ptr cinfo, const std::string& reason)
-{
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    std::snprintf(err->message, sizeof err->message, "%s", reason.c_str());
-    std::longjmp(err->jump, 1);
-}
-
 // Called by the library while it reads a file's scans: a file of many tiny
-// scans would have the whole picture worked over again for each.
+// scans would have the whole picture worked over again for each.  The
+// decode ends with our own reason, through the same jump as the library's
+// errors (so nothing here may need a destructor).
 void CountScans(j_common_ptr cinfo)
 {
     if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
-        Refuse(cinfo, "The picture has more than " + std::to_string(kMaxJpegScans) + " scans");
+        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+        std::snprintf(err->message, sizeof err->message, "The picture has more than %d scans", kMaxJpegScans);
+        std::longjmp(err->jump, 1);
     }
 }
 

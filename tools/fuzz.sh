@@ -3,8 +3,9 @@
 #   tools/fuzz.sh <name> [seconds]
 # The fuzzer starts from tests/fuzz/corpus/<name> and keeps what it finds
 # in a scratch corpus below build/fuzz; at the end only the inputs that
-# reach code the committed corpus does not are merged into it (-merge=1),
-# so that it stays small.  Crashes go to tests/fuzz/crashes/<name>; commit
+# reach code (edges, not hit counts) the committed corpus does not are
+# merged into it (-merge=1), so that it stays small.  Crashes, leaks,
+# timeouts and running out of memory go to tests/fuzz/crashes/<name>; commit
 # both so that the tests replay them.  Several targets may run at once:
 # they build one at a time.
 set -euo pipefail
@@ -23,10 +24,11 @@ corpus=tests/fuzz/corpus/$name
 crashes=tests/fuzz/crashes/$name
 scratch=build/fuzz/corpus-$name
 mkdir -p "$corpus" "$crashes" "$scratch"
-before=$(ls "$crashes" | wc -l)
+found() { find "$crashes" -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' | wc -l; }
+before=$(found)
 status=0
 "build/fuzz/tests/fuzz_$name" "$scratch" "$corpus" -artifact_prefix="$crashes/" -max_total_time="$seconds" \
   -print_final_stats=1 || status=$?
-"build/fuzz/tests/fuzz_$name" -merge=1 "$corpus" "$scratch"
-echo "fuzz_$name: $(($(ls "$crashes" | wc -l) - before)) new crashes"
+"build/fuzz/tests/fuzz_$name" -merge=1 -use_counters=0 "$corpus" "$scratch"
+echo "fuzz_$name: $(($(found) - before)) new crashes"
 exit $status

@@ -7,6 +7,7 @@
 #include "codec/DecoderCore.h"
 #include "codec/DecoderMessages.h"
 #include "codec/DecoderOutput.h"
+#include "engine/SafeFile.h"
 
 namespace morvane {
 
@@ -38,10 +39,17 @@ ReaderState& Reader()
     return state;
 }
 
+// Only a regular file is read, of at most the size of any picture file: a
+// named pipe or a device (/dev/zero) would be waited on or read for ever.
 FileHandle OpenStream(const std::string& path, const DecoderMessageSink& sink)
 {
-    FileHandle f(std::fopen(path.c_str(), "rb"));
-    if (!f) DecoderMessage(sink, DecoderMessageKind::Alert, "Input file " + path + "not found");
+    InputFile in(path);
+    FileHandle f(in.TakeStream());
+    if (in.Refused()) {
+        DecoderMessage(sink, DecoderMessageKind::Alert, "Unable to read the movie \"" + path + "\".\n" + in.Error() + ".");
+    } else if (!f) {
+        DecoderMessage(sink, DecoderMessageKind::Alert, "Input file " + path + "not found");
+    }
     return f;
 }
 

@@ -46,7 +46,9 @@ extern int decodedFrameCount;
 // Back to the start-up options; the next stream starts as MPEG-1.
 void mpeg_reset_decoder();
 
-// 0: opened; 1: not opened, after the alert "Input file <path>not found".
+// 0: opened; 1: not opened, after the alert "Input file <path>not found"
+// (or, for what is not a regular file of at most kMaxInputFileSize bytes,
+// "Unable to read the movie" and the reason).
 int mpeg_open_input(const std::string& path, DecoderMessageSink sink = {});
 
 // Leaves display frame n of the open file in DecodedFrameBuffer (empty past

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -36,35 +37,92 @@ private:
 
 }  // namespace
 
-FileBytes ReadFileBytes(const fs::path& path, uint64_t maxSize)
+namespace {
+
+// Why a path that names something other than a regular file is not read
+// or replaced.
+std::string NotAFile(mode_t mode)
+{
+    if (S_ISDIR(mode)) return "It is a folder, not a file";
+    if (S_ISFIFO(mode)) return "It is a named pipe, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "It is a device, not a file";
+    if (S_ISSOCK(mode)) return "It is a socket, not a file";
+    return "It is not a regular file";
+}
+
+std::string TooLarge(uint64_t maxSize)
+{
+    return "The file is larger than the " + std::to_string(maxSize >> 20) + " MiB this program reads";
+}
+
+}  // namespace
+
+InputFile::InputFile(const fs::path& path, uint64_t maxSize)
+{
+    // The type is known before anything is opened: opening a named pipe
+    // waits for a writer, and opening a device may do anything.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        error_ = SystemReason(errno);
+        return;
+    }
+    auto refuse = [&](const struct stat& s) {
+        refused_ = true;
+        error_ = S_ISREG(s.st_mode) ? TooLarge(maxSize) : NotAFile(s.st_mode);
+    };
+    if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > maxSize) {
+        refuse(st);
+        return;
+    }
+    // Should the path have changed in the meantime, the open still does not
+    // wait, and what it opened is checked again.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) {
+        error_ = SystemReason(errno);
+        return;
+    }
+    if (::fstat(fd_, &st) != 0) {
+        error_ = SystemReason(errno);
+    } else if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > maxSize) {
+        refuse(st);
+    } else {
+        size_ = static_cast<uint64_t>(st.st_size);
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        return;
+    }
+    ::close(fd_);
+    fd_ = -1;
+}
+
+InputFile::~InputFile()
+{
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool InputFile::ReadAt(uint64_t offset, void* out, size_t size)
+{
+    if (fd_ < 0 || offset > size_ || size > size_ - offset) return false;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t r = ::pread(fd_, static_cast<uint8_t*>(out) + done, size - done, static_cast<off_t>(offset + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;  // an error, or the file shrank
+        done += static_cast<size_t>(r);
+    }
+    return true;
+}
+
+FileBytes InputFile::Read(uint64_t size)
 {
     FileBytes out;
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        out.error = SystemReason(errno);
+    if (!ok()) {
+        out.error = error_;
         return out;
     }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        out.error = SystemReason(errno);
-        return out;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        out.error = SystemReason(EISDIR);
-        return out;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        out.error = "It is not a regular file";
-        return out;
-    }
-    if (static_cast<uint64_t>(st.st_size) > maxSize) {
-        out.error = "The file is too large";
-        return out;
-    }
-    out.bytes.resize(static_cast<size_t>(st.st_size));
+    out.bytes.resize(static_cast<size_t>(std::min(size, size_)));
     size_t done = 0;
     while (done < out.bytes.size()) {
-        const ssize_t r = ::read(fd.get(), out.bytes.data() + done, out.bytes.size() - done);
+        const ssize_t r = ::pread(fd_, out.bytes.data() + done, out.bytes.size() - done, static_cast<off_t>(done));
         if (r < 0) {
             if (errno == EINTR) continue;
             out.error = SystemReason(errno);
@@ -76,6 +134,20 @@ FileBytes ReadFileBytes(const fs::path& path, uint64_t maxSize)
     }
     out.bytes.resize(done);
     return out;
+}
+
+std::FILE* InputFile::TakeStream()
+{
+    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return nullptr;
+    std::FILE* stream = ::fdopen(fd_, "rb");
+    if (stream) fd_ = -1;
+    return stream;
+}
+
+FileBytes ReadFileBytes(const fs::path& path, uint64_t maxSize)
+{
+    InputFile file(path, maxSize);
+    return file.Read(file.Size());
 }
 
 namespace {
@@ -111,26 +183,77 @@ void RemoveStaleTemporaries(const fs::path& dir, const fs::path& path)
     }
 }
 
+// The file a chain of symbolic links leads to, whether it exists or not;
+// the path itself when it is no link.
+fs::path LinkTarget(fs::path path)
+{
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && fs::is_symlink(path, ec); ++hops) {
+        const fs::path to = fs::read_symlink(path, ec);
+        if (ec) break;
+        path = to.is_absolute() ? to : path.parent_path() / to;
+    }
+    return path;
+}
+
 }  // namespace
 
-std::string WriteFileReplacing(const fs::path& path, std::span<const uint8_t> bytes)
+std::string WriteFileReplacing(const fs::path& path, std::span<const uint8_t> bytes, Durability durability)
 {
-    ReplacingFile file(path);
+    ReplacingFile file(path, durability);
     file.Write(bytes);
     return file.Commit();
 }
 
-ReplacingFile::ReplacingFile(const fs::path& requested) : path_(requested)
+std::string SyncFolder(const fs::path& folder)
 {
-    std::error_code ec;
-    if (fs::is_symlink(path_, ec)) {
-        const fs::path target = fs::canonical(path_, ec);
-        if (!ec) path_ = target;
-    }
-    if (path_.filename().empty() || fs::is_directory(path_, ec)) {
-        Fail(EISDIR);
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0 || ::syncfs(fd.get()) != 0) return SystemReason(errno);
+    return {};
+}
+
+ReplacingFile::ReplacingFile(const fs::path& requested, Durability durability)
+    : path_(requested), durability_(durability)
+{
+    if (path_.filename().empty()) {
+        Fail(NotAFile(S_IFDIR));
         return;
     }
+    // What the path names now, symbolic links followed: a named pipe or a
+    // device is written into as it is (it cannot be replaced, and must not
+    // be); anything else that is not a regular file is refused.
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0) {
+        if (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)) {
+            stream_ = true;  // opened at the first write: a pipe waits for its reader
+            return;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            Fail(NotAFile(st.st_mode));
+            return;
+        }
+    }
+    path_ = LinkTarget(path_);
+    if (durability_ == Durability::Scratch) {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            Fail(errno);
+            return;
+        }
+        named_ = path_;  // removed unless committed
+        return;
+    }
+    if (!OpenTemporary()) return;
+
+    // Keep the permissions of a file that is being replaced.
+    struct stat old {};
+    if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        if (::fchmod(fd_, old.st_mode & 07777) != 0) Fail(errno);
+    }
+}
+
+bool ReplacingFile::OpenTemporary()
+{
     fs::path dir = path_.parent_path();
     if (dir.empty()) dir = ".";
     RemoveStaleTemporaries(dir, path_);
@@ -138,32 +261,36 @@ ReplacingFile::ReplacingFile(const fs::path& requested) : path_(requested)
     // An unnamed file in the destination's folder, so that it is put in
     // place on the same file system, replacing the destination in one step.
     fd_ = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd_ >= 0) return true;
+    const int err = errno;
+    // File systems (and kernels) without unnamed files refuse with one of
+    // these; anything else is the folder's own failure.
+    if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL) {
+        Fail(err);
+        return false;
+    }
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        named_ = TemporaryName(dir, path_);
+        fd_ = ::open(named_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) break;
+    }
     if (fd_ < 0) {
-        const int err = errno;
-        // File systems (and kernels) without unnamed files refuse with one
-        // of these; anything else is the folder's own failure.
-        if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL) {
-            Fail(err);
-            return;
-        }
-        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-            named_ = TemporaryName(dir, path_);
-            fd_ = ::open(named_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ < 0 && errno != EEXIST) break;
-        }
-        if (fd_ < 0) {
-            const int failure = errno;
-            named_.clear();
-            Fail(failure);
-            return;
-        }
+        const int failure = errno;
+        named_.clear();
+        Fail(failure);
+        return false;
     }
+    return true;
+}
 
-    // Keep the permissions of a file that is being replaced.
-    struct stat old {};
-    if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        if (::fchmod(fd_, old.st_mode & 07777) != 0) Fail(errno);
-    }
+bool ReplacingFile::OpenStream()
+{
+    if (fd_ >= 0) return true;
+    do {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    } while (fd_ < 0 && errno == EINTR);
+    if (fd_ < 0) Fail(errno);
+    return ok();
 }
 
 ReplacingFile::~ReplacingFile() { Discard(); }
@@ -177,9 +304,11 @@ void ReplacingFile::Discard()
     buffer_.clear();
 }
 
-void ReplacingFile::Fail(int err)
+void ReplacingFile::Fail(int err) { Fail(SystemReason(err)); }
+
+void ReplacingFile::Fail(std::string reason)
 {
-    if (error_.empty()) error_ = SystemReason(err);
+    if (error_.empty()) error_ = std::move(reason);
     Discard();
 }
 
@@ -187,6 +316,7 @@ void ReplacingFile::Fail(int err)
 // on (over bytes already written).
 bool ReplacingFile::WriteThrough(std::span<const uint8_t> bytes, std::optional<uint64_t> at)
 {
+    if (stream_ && !bytes.empty() && !OpenStream()) return false;
     size_t done = 0;
     while (ok() && done < bytes.size()) {
         const uint8_t* from = bytes.data() + done;
@@ -225,13 +355,30 @@ bool ReplacingFile::Write(std::span<const uint8_t> bytes)
 bool ReplacingFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes)
 {
     if (!ok() || offset > size_ || bytes.size() > size_ - offset) return false;
+    if (stream_) {
+        Fail("This kind of file cannot be written into a pipe or a device");
+        return false;
+    }
     return Flush() && WriteThrough(bytes, offset);
 }
 
 std::string ReplacingFile::Commit()
 {
     if (!Flush()) return error_;
-    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+    if (stream_ || durability_ == Durability::Scratch) {
+        // Nothing to put in place; a pipe's reader sees the end of the
+        // bytes when it is closed.
+        if (stream_ && !OpenStream()) return error_;
+        const int closed = ::close(fd_);
+        fd_ = -1;
+        if (closed != 0 && errno != EINTR) {
+            Fail(errno);
+            return error_;
+        }
+        named_.clear();
+        return {};
+    }
+    if (durability_ == Durability::Synced && ::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
         Fail(errno);
         return error_;
     }

@@ -1,10 +1,13 @@
 #include "engine/Sphere.h"
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
+#include <cstdint>
+#include <cstring>
 
 #include "engine/Lighting.h"
 #include "engine/Paths.h"
+#include "engine/SafeFile.h"
 
 namespace morvane {
 
@@ -20,9 +23,12 @@ void SphereTable::LoadBytes(std::span<const uint8_t> bytes)
 bool SphereTable::LoadFile(const std::filesystem::path& path)
 {
     std::fill(bytes_.begin(), bytes_.end(), uint8_t{0});
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.read(reinterpret_cast<char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
+    // Only the table's first bytes are read, however long the file is; a
+    // pipe or a device is not read at all.
+    InputFile in(path, UINT64_MAX);
+    const FileBytes head = in.Read(bytes_.size());
+    if (!head.ok()) return false;
+    std::copy(head.bytes.begin(), head.bytes.end(), bytes_.begin());
     return true;
 }
 

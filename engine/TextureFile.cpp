@@ -95,19 +95,29 @@ Parsed<Texture> Refuse(std::string why)
     return r;
 }
 
+// Why a texture file of `fileSize` bytes that begins with `head` cannot be
+// read, or an empty string.
+std::string TextureHeadProblem(std::span<const uint8_t> head, uint64_t fileSize)
+{
+    if (head.size() < kTextureHeadSize || fileSize < kTextureHeadSize) return "The file is shorter than a texture head";
+    TextureRecord record;
+    std::memcpy(&record, head.data(), sizeof record);
+    const int64_t n = record.layerCount;
+    if (n < 1) return "Its layer count (" + std::to_string(n) + ") is below 1";
+    // Every layer needs its five array entries and at least one layer block.
+    if ((fileSize - kTextureHeadSize) / (kPerLayerArraysSize + kLayerBlockSize) < static_cast<uint64_t>(n)) {
+        return "The file is too short for its " + std::to_string(n) + " layers";
+    }
+    return {};
+}
+
 Parsed<Texture> ParseTexture(std::span<const uint8_t> bytes)
 {
+    if (std::string why = TextureHeadProblem(bytes, bytes.size()); !why.empty()) return Refuse(std::move(why));
     ByteReader in(bytes);
-    if (in.Left() < kTextureHeadSize) return Refuse("The file is shorter than a texture head");
-
     TextureRecord head;
     in.Take(head);
     const int64_t n = head.layerCount;
-    if (n < 1) return Refuse("Its layer count (" + std::to_string(n) + ") is below 1");
-    // Every layer needs its five array entries and at least one layer block.
-    if (in.Left() / (kPerLayerArraysSize + kLayerBlockSize) < static_cast<uint64_t>(n)) {
-        return Refuse("The file is too short for its " + std::to_string(n) + " layers");
-    }
 
     Texture t;
     std::memcpy(t.reserved.data(), head.reserved, sizeof head.reserved);
@@ -402,13 +412,20 @@ Parsed<Texture> ReadTextureFile(const std::filesystem::path& path)
 
 Parsed<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind)
 {
-    FileBytes file = ReadFileBytes(path, kMaxFileSize);
+    const char* what = kind == FileKind::Texture ? "texture" : "layer";
+    auto invalid = [&](const std::string& why) {
+        return "Unable to read " + Quoted(path) + ": it is not a valid " + what + " file.\n" + why + ".";
+    };
+    InputFile in(path, kMaxFileSize);
+    // A texture's head tells the least it can hold before the rest is read.
+    FileBytes file = in.Read(kind == FileKind::Texture ? kTextureHeadSize : in.Size());
+    if (file.ok() && kind == FileKind::Texture) {
+        if (std::string why = TextureHeadProblem(file.bytes, in.Size()); !why.empty()) return Refuse(invalid(why));
+        file = in.Read(in.Size());
+    }
     if (!file.ok()) return Refuse("Unable to open " + Quoted(path) + ".\n" + file.error + ".");
     Parsed<Texture> r = ParseTextureFile(file.bytes, kind);
-    if (!r.ok()) {
-        const char* what = kind == FileKind::Texture ? "texture" : "layer";
-        r.error = "Unable to read " + Quoted(path) + ": it is not a valid " + what + " file.\n" + r.error + ".";
-    }
+    if (!r.ok()) r.error = invalid(r.error);
     return r;
 }
 

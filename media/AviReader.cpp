@@ -1,8 +1,10 @@
 #include "media/AviReader.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
 #include <cstring>
+
+#include "engine/SafeFile.h"
 
 namespace morvane {
 
@@ -13,20 +15,13 @@ namespace {
 
 class FileSource : public ByteSource {
 public:
-    FileSource(std::FILE* file, uint64_t size) : file_(file), size_(size) {}
-    ~FileSource() override { std::fclose(file_); }
+    explicit FileSource(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
 
-    uint64_t Size() const override { return size_; }
-    bool Read(uint64_t offset, void* out, size_t size) override
-    {
-        if (offset > size_ || size > size_ - offset) return false;
-        if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-        return std::fread(out, 1, size, file_) == size;
-    }
+    uint64_t Size() const override { return file_->Size(); }
+    bool Read(uint64_t offset, void* out, size_t size) override { return file_->ReadAt(offset, out, size); }
 
 private:
-    std::FILE* file_;
-    uint64_t size_;
+    std::unique_ptr<InputFile> file_;
 };
 
 class BufferSource : public ByteSource {
@@ -49,28 +44,14 @@ private:
 
 std::unique_ptr<ByteSource> OpenFileSource(const std::filesystem::path& path, std::string* error)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        if (error) *error = ec ? ec.message() : "It is not a file";
+    // A movie is read where its frames are, never whole: its size is not
+    // limited.
+    auto file = std::make_unique<InputFile>(path, UINT64_MAX);
+    if (!file->ok()) {
+        if (error) *error = file->Error();
         return nullptr;
     }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        if (error) *error = std::strerror(errno);
-        return nullptr;
-    }
-    if (fseeko(f, 0, SEEK_END) != 0) {
-        if (error) *error = std::strerror(errno);
-        std::fclose(f);
-        return nullptr;
-    }
-    const off_t size = ftello(f);
-    if (size < 0) {
-        if (error) *error = std::strerror(errno);
-        std::fclose(f);
-        return nullptr;
-    }
-    return std::make_unique<FileSource>(f, static_cast<uint64_t>(size));
+    return std::make_unique<FileSource>(std::move(file));
 }
 
 std::unique_ptr<ByteSource> MemorySource(std::span<const uint8_t> bytes) { return std::make_unique<BufferSource>(bytes); }

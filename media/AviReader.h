@@ -15,7 +15,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <span>

@@ -69,9 +69,9 @@ enum class PictureKind { Tga, BitmapDump, PpmFrame };
 // system's reason.  TGA and the bitmap dump store the bottom row first, the
 // PPM the top row first: each shows the texture upright.
 std::string WritePicture(const std::filesystem::path& path, const Texture& texture, PictureKind kind, int width,
-                         int height, ExportHost* progress)
+                         int height, ExportHost* progress, Durability durability = Durability::Synced)
 {
-    ReplacingFile file(path);
+    ReplacingFile file(path, durability);
     if (!file.ok()) return file.Error();
 
     std::vector<float> v;
@@ -197,8 +197,9 @@ std::string RenderFrames(Texture& texture, const std::filesystem::path& path, Fr
         host.ShowStatus(name);
         host.FrameProgress(0);
         PrepareForRender(texture);
+        // Nobody else sees the folder: frames need neither a sync nor a rename.
         const std::string reason = WritePicture(folder.Add(name), texture, mpeg ? PictureKind::PpmFrame : PictureKind::Tga,
-                                                width, height, &host);
+                                                width, height, &host, Durability::Scratch);
         if (!reason.empty()) {
             error = UnableToSave(path, "The frame " + name + " could not be written: " + reason + ".");
             break;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/SafeFile.h"
+
 namespace morvane {
 
 namespace {
@@ -41,24 +43,42 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Reads the file header into `movie`; the reason the movie is refused, or
+// an empty string.
+std::string ReadHeader(std::span<const uint8_t> bytes, uint64_t maxPictureBytes, FliMovie& movie)
+{
+    if (bytes.size() < kFileHeaderSize) return "The file is too short to be an FLI movie";
+    movie.frameCount = U16(bytes, 6);
+    movie.width = U16(bytes, 8);
+    movie.height = U16(bytes, 10);
+    return PictureSizeProblem(movie.width, movie.height, maxPictureBytes);
+}
+
+}  // namespace
+
 FliOpened OpenFliMovie(std::vector<uint8_t> bytes, uint64_t maxPictureBytes)
 {
     FliOpened r;
-    if (bytes.size() < kFileHeaderSize) {
-        r.error = "The file is too short to be an FLI movie";
-        return r;
-    }
     auto movie = std::make_shared<FliMovie>();
-    movie->frameCount = U16(bytes, 6);
-    movie->width = U16(bytes, 8);
-    movie->height = U16(bytes, 10);
-    if (std::string why = PictureSizeProblem(movie->width, movie->height, maxPictureBytes); !why.empty()) {
-        r.error = std::move(why);
-        return r;
-    }
+    r.error = ReadHeader(bytes, maxPictureBytes, *movie);
+    if (!r.error.empty()) return r;
     movie->bytes = std::move(bytes);
     r.movie = std::move(movie);
     return r;
+}
+
+FliOpened ReadFliMovie(InputFile& file, uint64_t maxPictureBytes)
+{
+    FliOpened r;
+    FliMovie header;
+    FileBytes bytes = file.Read(kFileHeaderSize);
+    if (bytes.ok()) r.error = ReadHeader(bytes.bytes, maxPictureBytes, header);
+    if (bytes.ok() && r.error.empty()) bytes = file.Read(file.Size());
+    if (!bytes.ok()) r.error = bytes.error;
+    if (!r.error.empty()) return r;
+    return OpenFliMovie(std::move(bytes.bytes), maxPictureBytes);
 }
 
 int FliFrameFor(int n, float duration)

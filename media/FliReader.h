@@ -26,6 +26,8 @@
 
 namespace morvane {
 
+class InputFile;
+
 struct FliMovie {
     std::vector<uint8_t> bytes;  // the whole file
     int frameCount = 0;
@@ -42,6 +44,9 @@ struct FliOpened {
 
 // Takes the bytes of an FLI file and checks its header.
 FliOpened OpenFliMovie(std::vector<uint8_t> bytes, uint64_t maxPictureBytes = kMaxPictureBytes);
+
+// Reads an FLI file whose header has been checked first.
+FliOpened ReadFliMovie(InputFile& file, uint64_t maxPictureBytes = kMaxPictureBytes);
 
 // Frame number to show for frame n of a layer whose duration is `duration`
 // seconds: n modulo the frame count round(duration x 25), never negative;

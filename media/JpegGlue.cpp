@@ -1,5 +1,8 @@
 #include "media/JpegGlue.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -155,37 +158,50 @@ std::string SaveTextureJpeg(const std::filesystem::path& path, const Texture& te
 // ---------------------------------------------------------------------------
 // Reading
 
-JpegLoadResult LoadJpegImage(const std::filesystem::path& path)
+namespace {
+
+// Called by the library while it reads a file's scans: a file of many tiny
+// scans would have the whole picture worked over again for each.  The
+// decode ends with our own reason, through the same jump as the library's
+// errors (so nothing here may need a destructor).
+void CountScans(j_common_ptr cinfo)
+{
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
+        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+        std::snprintf(err->message, sizeof err->message, "The picture has more than %d scans", kMaxJpegScans);
+        std::longjmp(err->jump, 1);
+    }
+}
+
+// Decodes the JPEG data that `attach` hands to the library (the library's
+// data source).  The picture's declared size is checked against the
+// limits before anything is decoded, and the library's own memory (the
+// coefficients of a progressive picture) is bounded by the same limit.
+template <class Attach>
+JpegLoadResult Decode(Attach attach, uint64_t maxBytes)
 {
     JpegLoadResult result;
-    auto failed = [&](const std::string& reason) {
-        result.image = JpegImage{};
-        result.error = "Unable to read the JPEG picture " + Quoted(path) + ".\n" + reason + ".";
-        return result;
-    };
-
-    const FileBytes file = ReadFileBytes(path);
-    if (!file.ok()) {
-        std::fprintf(stderr, "can't open %s\n", path.c_str());
-        return failed(file.error);
-    }
-    if (file.bytes.empty()) return failed("The file is empty");
-
     ErrorManager err;
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
     cinfo.err = &err.pub;
     InstallErrorManager(err);
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = CountScans;
 
     bool ok = Guarded(err, [&] {
         jpeg_create_decompress(&cinfo);
-        jpeg_mem_src(&cinfo, file.bytes.data(), static_cast<unsigned long>(file.bytes.size()));
+        cinfo.mem->max_memory_to_use = static_cast<long>(std::min<uint64_t>(kJpegMemoryPerPictureByte * maxBytes, LONG_MAX));
+        cinfo.progress = &progress;
+        attach(&cinfo);
         jpeg_read_header(&cinfo, TRUE);
     });
     std::string refusal;
     if (ok) {
         if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
             refusal = "CMYK pictures are not supported";
+        } else if (std::string why = PictureSizeProblem(cinfo.image_width, cinfo.image_height, maxBytes); !why.empty()) {
+            refusal = why;
         } else {
             const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
             cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
@@ -196,16 +212,13 @@ JpegLoadResult LoadJpegImage(const std::filesystem::path& path)
         const int w = static_cast<int>(cinfo.output_width);
         const int h = static_cast<int>(cinfo.output_height);
         const int components = cinfo.output_components;
-        const uint64_t bytes = uint64_t(w) * uint64_t(h) * 4;
-        if (w > kMaxJpegSide || h > kMaxJpegSide || bytes > kMaxJpegBytes) {
-            refusal = "The picture is too large";
-        } else if (components != 1 && components != 3) {
+        if (components != 1 && components != 3) {
             refusal = "Its colour format is not supported";
         } else {
             JpegImage& image = result.image;
             image.width = w;
             image.height = h;
-            image.pixels.assign(static_cast<size_t>(bytes), 0);
+            image.pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 0);
             std::vector<uint8_t> line(static_cast<size_t>(w) * static_cast<size_t>(components));
             // The file's top row is the last row in memory.
             for (int k = 0; ok && k < h; ++k) {
@@ -228,8 +241,46 @@ JpegLoadResult LoadJpegImage(const std::filesystem::path& path)
     }
     jpeg_destroy_decompress(&cinfo);
 
-    if (!refusal.empty()) return failed(refusal);
-    if (!ok) return failed(err.message);
+    if (refusal.empty() && !ok) {
+        const bool outOfMemory = err.pub.msg_code == JERR_NO_BACKING_STORE || err.pub.msg_code == JERR_OUT_OF_MEMORY;
+        refusal = outOfMemory ? "Decoding the picture would take more memory than this program allows" : err.message;
+    }
+    if (!refusal.empty()) {
+        result.image = JpegImage{};
+        result.error = refusal;
+    }
+    return result;
+}
+
+}  // namespace
+
+JpegLoadResult DecodeJpegImage(std::span<const uint8_t> bytes, uint64_t maxBytes)
+{
+    if (bytes.empty()) return {{}, "The file is empty"};
+    return Decode([&](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, bytes.data(), static_cast<unsigned long>(bytes.size())); },
+                  maxBytes);
+}
+
+JpegLoadResult LoadJpegImage(const std::filesystem::path& path)
+{
+    auto failed = [&](const std::string& reason) {
+        JpegLoadResult result;
+        result.error = "Unable to read the JPEG picture " + Quoted(path) + ".\n" + reason + ".";
+        return result;
+    };
+
+    // The file is read as the library asks for it, never whole.
+    InputFile in(path);
+    if (!in.ok()) {
+        std::fprintf(stderr, "can't open %s\n", path.c_str());
+        return failed(in.Error());
+    }
+    if (in.Size() == 0) return failed("The file is empty");
+    std::FILE* stream = in.TakeStream();
+    if (!stream) return failed(std::strerror(errno));
+    JpegLoadResult result = Decode([&](j_decompress_ptr cinfo) { jpeg_stdio_src(cinfo, stream); }, kMaxPictureBytes);
+    std::fclose(stream);
+    if (!result.ok()) return failed(result.error);
     return result;
 }
 

@@ -8,10 +8,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "engine/Records.h"
+#include "media/Picture.h"
 
 namespace morvane {
 
@@ -30,14 +32,21 @@ struct JpegLoadResult {
     bool ok() const { return error.empty(); }
 };
 
-// Pictures larger than this on a side, or of more bytes than this in
-// memory, are refused.
-constexpr int kMaxJpegSide = 32767;
-constexpr uint64_t kMaxJpegBytes = uint64_t(1) << 28;
+// Bounds on what a file may make the library do: the number of scans of a
+// progressive picture, and the library's own memory per byte of the
+// largest picture accepted.
+constexpr int kMaxJpegScans = 100;
+constexpr uint64_t kJpegMemoryPerPictureByte = 2;
 
 // Decodes a JPEG file.  Colour files are read as RGB, greyscale files as
-// three equal channels; CMYK files are refused.
+// three equal channels; CMYK files are refused, and so are pictures outside
+// the picture limits (media/Picture.h), as soon as the file's header is
+// read.
 JpegLoadResult LoadJpegImage(const std::filesystem::path& path);
+
+// The same for the bytes of a file, with a picture limit of `maxBytes`;
+// the error is a sentence without a file's name.
+JpegLoadResult DecodeJpegImage(std::span<const uint8_t> bytes, uint64_t maxBytes = kMaxPictureBytes);
 
 // Writes the texture at its render size (its first layer's width x height)
 // as a JFIF file: quality 75, the library's default sampling (2 x 2 for the

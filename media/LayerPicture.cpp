@@ -23,9 +23,9 @@ bool LoadTga(Layer& layer, const PictureReport& report)
     };
     const auto file = FindPictureFile(stored);
     if (!file) return tell("Unable to open the picture " + Quoted(stored) + ".\nThe file was not found.");
-    const FileBytes bytes = ReadFileBytes(*file);
-    if (!bytes.ok()) return tell("Unable to open the picture " + Quoted(stored) + ".\n" + bytes.error + ".");
-    PictureRead read = ReadTgaPicture(bytes.bytes);
+    InputFile in(*file);
+    if (!in.ok()) return tell("Unable to open the picture " + Quoted(stored) + ".\n" + in.Error() + ".");
+    PictureRead read = ReadTgaPicture(in);
     if (!read.ok()) return tell("Unable to read the picture " + Quoted(stored) + ".\n" + read.error + ".");
     PutPictureIntoLayer(std::move(read.picture), layer);
     return true;

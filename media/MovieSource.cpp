@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
 #include <utility>
 
 #include "codec/Decoder.h"
@@ -17,7 +18,6 @@ namespace morvane {
 namespace {
 
 constexpr float kSecondsPerFrame = 0.04f;
-constexpr uint64_t kMaxMovieFileSize = uint64_t(1) << 31;
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
@@ -38,6 +38,9 @@ struct MovieState {
     std::map<std::string, OpenAvi> avi;
     std::map<std::string, OpenFli> fli;
     OpenMpeg mpeg;
+    // Files that could not be opened for a frame: not tried again for every
+    // later frame of the same run.
+    std::set<std::string> failed;
 };
 
 MovieState& Movies()
@@ -99,12 +102,8 @@ OpenFli* FindFli(const std::filesystem::path& file, std::string* error)
     auto& fli = Movies().fli;
     auto it = fli.find(file.string());
     if (it != fli.end()) return &it->second;
-    FileBytes bytes = ReadFileBytes(file, kMaxMovieFileSize);
-    if (!bytes.ok()) {
-        if (error) *error = bytes.error;
-        return nullptr;
-    }
-    FliOpened opened = OpenFliMovie(std::move(bytes.bytes));
+    InputFile in(file);
+    FliOpened opened = ReadFliMovie(in);
     if (!opened.ok()) {
         if (error) *error = opened.error;
         return nullptr;
@@ -202,6 +201,9 @@ MovieKind LayerMovieKind(const Layer& layer)
 
 bool OpenMovieSource(Layer& layer, MovieOpener opener, const PictureReport& report)
 {
+    if (const auto file = FindPictureFile(layer.PicturePath(), LayerMovieKind(layer) == MovieKind::Fli)) {
+        Movies().failed.erase(file->string());
+    }
     bool shown = false;
     switch (LayerMovieKind(layer)) {
     case MovieKind::Avi: shown = OpenAviSource(layer, opener, report); break;
@@ -218,19 +220,24 @@ bool ShowMovieFrame(Layer& layer, int n)
     const MovieKind kind = LayerMovieKind(layer);
     if (kind == MovieKind::None) return false;
     const auto file = FindPictureFile(layer.PicturePath(), kind == MovieKind::Fli);
-    if (!file) return false;
+    if (!file || Movies().failed.count(file->string())) return false;
+    auto failed = [&] {
+        Movies().failed.insert(file->string());
+        return false;
+    };
 
     switch (kind) {
     case MovieKind::Avi: {
         OpenAvi* avi = FindAvi(*file, nullptr);
+        if (!avi) return failed();
         Picture picture;
-        if (!avi || !avi->reader->ReadFrame(n, picture)) return false;
+        if (!avi->reader->ReadFrame(n, picture)) return false;
         ShowPictureInLayer(std::move(picture), layer);
         return true;
     }
     case MovieKind::Fli: {
         OpenFli* fli = FindFli(*file, nullptr);
-        if (!fli) return false;
+        if (!fli) return failed();
         ShowPictureInLayer(fli->decoder->DecodeTo(FliFrameFor(n, layer.rec.duration)), layer);
         return true;
     }
@@ -238,7 +245,7 @@ bool ShowMovieFrame(Layer& layer, int n)
         OpenMpeg& m = Movies().mpeg;
         if (m.path != file->string()) {
             CloseMpeg();
-            if (mpeg_open_input(file->string(), DecoderAlerts(nullptr)) != 0) return false;
+            if (mpeg_open_input(file->string(), DecoderAlerts(nullptr)) != 0) return failed();
             m.path = file->string();
         }
         if (n != m.shown || m.frame.empty()) {
@@ -261,6 +268,7 @@ void CloseMovieSources()
     CloseMpeg();
     Movies().avi.clear();
     Movies().fli.clear();
+    Movies().failed.clear();
 }
 
 }  // namespace morvane

@@ -51,7 +51,9 @@ bool OpenMovieSource(Layer& layer, MovieOpener opener, const PictureReport& repo
 bool ShowMovieFrame(Layer& layer, int n);
 
 // Ends frame-by-frame reading: closes the MPEG input and lets go of the
-// movies held open.  The next ShowMovieFrame opens its movie again.
+// movies held open.  The next ShowMovieFrame opens its movie again; until
+// then a movie that could not be opened for one frame is not tried again
+// for the next ones (OpenMovieSource tries it at once).
 void CloseMovieSources();
 
 }  // namespace morvane

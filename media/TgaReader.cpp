@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/SafeFile.h"
+
 namespace morvane {
 
 namespace {
@@ -80,44 +82,80 @@ void ReadUncompressed(std::span<const uint8_t> data, int bytesPerPixel, SlotWrit
 
 }  // namespace
 
+namespace {
+
+struct TgaHeader {
+    int imageType = 0;
+    int width = 0;
+    int height = 0;
+    int depth = 0;
+    bool topOrigin = false;
+    uint64_t dataStart = 0;  // past the identification field and a colour map
+
+    int BytesPerPixel() const { return depth / 8; }
+    // The most bytes the pixels can take: a run-length file spends at most
+    // one packet header on each pixel.
+    uint64_t MostDataBytes() const
+    {
+        const uint64_t perPixel = BytesPerPixel() + (imageType == kRunLengthTrueColour ? 1 : 0);
+        return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * perPixel;
+    }
+};
+
+// Reads the 18-byte header; the reason the picture is refused, or an empty
+// string.
+std::string ReadHeader(std::span<const uint8_t> file, uint64_t maxBytes, TgaHeader& h)
+{
+    if (file.size() < kHeaderSize) return "The file is too short to be a TGA picture";
+    const int idLength = file[0];
+    const int colourMapType = file[1];
+    const int colourMapLength = U16(file, 5);
+    const int colourMapEntryBits = file[7];
+    h.imageType = file[2];
+    h.width = U16(file, 12);
+    h.height = U16(file, 14);
+    h.depth = file[16];
+    h.topOrigin = (file[17] & kTopOrigin) != 0;
+
+    if (h.depth != 24 && h.depth != 32) {
+        return "Only TGA pictures of 24 or 32 bits per pixel are read; this one has " + std::to_string(h.depth);
+    }
+    if (std::string why = PictureSizeProblem(h.width, h.height, maxBytes); !why.empty()) return why;
+    h.dataStart = kHeaderSize + idLength;
+    if (colourMapType == 1) h.dataStart += static_cast<uint64_t>(colourMapLength) * ((colourMapEntryBits + 7) / 8);
+    return {};
+}
+
+}  // namespace
+
 PictureRead ReadTgaPicture(std::span<const uint8_t> file, uint64_t maxBytes)
 {
     PictureRead r;
-    if (file.size() < kHeaderSize) {
-        r.error = "The file is too short to be a TGA picture";
-        return r;
-    }
-    const int idLength = file[0];
-    const int colourMapType = file[1];
-    const int imageType = file[2];
-    const int colourMapLength = U16(file, 5);
-    const int colourMapEntryBits = file[7];
-    const int width = U16(file, 12);
-    const int height = U16(file, 14);
-    const int depth = file[16];
-    const bool topOrigin = (file[17] & kTopOrigin) != 0;
+    TgaHeader h;
+    r.error = ReadHeader(file, maxBytes, h);
+    if (!r.ok()) return r;
 
-    if (depth != 24 && depth != 32) {
-        r.error = "Only TGA pictures of 24 or 32 bits per pixel are read; this one has " + std::to_string(depth);
-        return r;
-    }
-    if (std::string why = PictureSizeProblem(width, height, maxBytes); !why.empty()) {
-        r.error = std::move(why);
-        return r;
-    }
-
-    uint64_t start = kHeaderSize + idLength;
-    if (colourMapType == 1) start += static_cast<uint64_t>(colourMapLength) * ((colourMapEntryBits + 7) / 8);
-    const std::span<const uint8_t> data = file.subspan(std::min<uint64_t>(start, file.size()));
-
-    r.picture = BlankPicture(width, height);
-    SlotWriter out(r.picture, topOrigin);
-    if (imageType == kRunLengthTrueColour) {
-        ReadRunLength(data, depth / 8, out);
+    const std::span<const uint8_t> data = file.subspan(std::min<uint64_t>(h.dataStart, file.size()));
+    r.picture = BlankPicture(h.width, h.height);
+    SlotWriter out(r.picture, h.topOrigin);
+    if (h.imageType == kRunLengthTrueColour) {
+        ReadRunLength(data, h.BytesPerPixel(), out);
     } else {
-        ReadUncompressed(data, depth / 8, out);
+        ReadUncompressed(data, h.BytesPerPixel(), out);
     }
     return r;
+}
+
+PictureRead ReadTgaPicture(InputFile& file, uint64_t maxBytes)
+{
+    PictureRead r;
+    TgaHeader h;
+    FileBytes bytes = file.Read(kHeaderSize);
+    if (bytes.ok()) r.error = ReadHeader(bytes.bytes, maxBytes, h);
+    if (bytes.ok() && r.ok()) bytes = file.Read(h.dataStart + h.MostDataBytes());
+    if (!bytes.ok()) r.error = bytes.error;
+    if (!r.ok()) return r;
+    return ReadTgaPicture(bytes.bytes, maxBytes);
 }
 
 }  // namespace morvane

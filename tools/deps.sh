@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev libjpeg62-turbo-dev libx11-dev
   clang libclang-rt-14-dev
   ffmpeg imagemagick poppler-utils xvfb xauth shared-mime-info fonts-dejavu-core fonts-liberation
-  libxml2-utils chromium
+  libxml2-utils chromium strace
   libnoise-dev
 )
 missing=()

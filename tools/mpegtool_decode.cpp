@@ -5,6 +5,7 @@
 // Y of width x height, then Cb and Cr of (width + 1) / 2 x (height + 1) / 2).
 // Prints the frame count and the frames per second of decoding (with the
 // RGB conversion unless --yuv; file writing not counted).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -19,9 +20,11 @@
 
 namespace {
 
+// Each frame file appears whole; the frames reach the disk together, with
+// one sync after the last.
 bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
 {
-    return morvane::WriteFileReplacing(path, bytes).empty();
+    return morvane::WriteFileReplacing(path, bytes, morvane::Durability::Deferred).empty();
 }
 
 std::vector<uint8_t> Planes420(const morvane::DecodedPlanes& f)
@@ -62,9 +65,10 @@ int DecodeCommand(int argc, char** argv)
         }
     }
     if (input.empty() || outDir.empty()) return Usage();
-    std::FILE* in = std::fopen(input.c_str(), "rb");
+    morvane::InputFile file(input);
+    std::FILE* in = file.TakeStream();
     if (!in) {
-        std::fprintf(stderr, "decode: cannot open %s\n", input.c_str());
+        std::fprintf(stderr, "decode: cannot open %s: %s\n", input.c_str(), file.Error().c_str());
         return 1;
     }
     std::error_code ec;
@@ -99,9 +103,10 @@ int DecodeCommand(int argc, char** argv)
             const size_t pixels = static_cast<size_t>(frame->width) * frame->height;
             std::vector<uint8_t> rgbx = morvane::FrameToRgbx(*frame, decoder.OutputKernels());
             busy += Clock::now() - t0;
-            bytes.assign(head.begin(), head.end());
-            bytes.reserve(head.size() + pixels * 3);
-            for (size_t p = 0; p < pixels; ++p) bytes.insert(bytes.end(), &rgbx[4 * p], &rgbx[4 * p + 3]);
+            bytes.resize(head.size() + pixels * 3);
+            std::copy(head.begin(), head.end(), bytes.begin());
+            uint8_t* out = bytes.data() + head.size();
+            for (size_t p = 0; p < pixels; ++p, out += 3) std::memcpy(out, &rgbx[4 * p], 3);
             std::snprintf(name, sizeof name, "mpeg%04d.ppm", frames);
         }
         if (!WriteFile(outDir / name, bytes)) {
@@ -112,6 +117,12 @@ int DecodeCommand(int argc, char** argv)
         ++frames;
     }
     std::fclose(in);
+    if (frames > 0) {
+        if (const std::string reason = morvane::SyncFolder(outDir); !reason.empty()) {
+            std::fprintf(stderr, "decode: cannot write %s: %s\n", outDir.string().c_str(), reason.c_str());
+            status = 1;
+        }
+    }
     const double seconds = std::chrono::duration<double>(busy).count();
     std::printf("%d frames\n", frames);
     std::printf("%.1f frames per second\n", seconds > 0 ? frames / seconds : 0.0);

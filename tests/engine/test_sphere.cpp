@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "engine/Sphere.h"
+#include "support/TimeLimit.h"
 
 using namespace morvane;
 
@@ -103,6 +107,12 @@ TEST(SphereTable, MissingShortLongAndHostileTables)
 {
     SphereTable t;
     EXPECT_FALSE(t.LoadFile("/nonexistent/sphere.par"));
+    // A named pipe in its place would hold start-up for ever.
+    const std::filesystem::path pipe =
+        std::filesystem::temp_directory_path() / ("morvane-sphere-" + std::to_string(::getpid()) + ".par");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    test::WithinSeconds(10, [&] { EXPECT_FALSE(t.LoadFile(pipe)); });
+    std::filesystem::remove(pipe);
     // All zero: every head announces 76 records, more than the table holds;
     // the walk ends at the end of the table.
     WalkStats s = WalkAll(t);

@@ -19,8 +19,11 @@
 #include "engine/Render.h"
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
+#include "engine/LibraryFile.h"
 #include "support/FileSizeLimit.h"
+#include "support/PeakMemory.h"
 #include "support/SampleTextures.h"
+#include "support/TimeLimit.h"
 
 namespace fs = std::filesystem;
 using namespace morvane;
@@ -647,6 +650,50 @@ TEST_F(TextureFileDisk, TemporariesOfEndedProcessesGoAtTheNextSave)
     EXPECT_TRUE(fs::exists(otherFile));
     EXPECT_TRUE(fs::exists(notOurs));
     EXPECT_EQ(EntryCount(), 4u);
+}
+
+TEST_F(TextureFileDisk, OnlyRegularFilesAreReadAndNeverWaitedOn)
+{
+    // A named pipe would make an open wait for a writer for ever; a device
+    // (/dev/zero) would be read for ever.  Each is refused at once with a
+    // sentence naming the file.
+    const fs::path pipeTexture = dir_ / "pipe.zyv", pipeLayer = dir_ / "pipe.kvo", pipeLibrary = dir_ / "pipe.jxw";
+    for (const fs::path& p : {pipeTexture, pipeLayer, pipeLibrary}) ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+    const fs::path zero = dir_ / "zero.zyv";
+    fs::create_symlink("/dev/zero", zero);
+    const fs::path folder = dir_ / "folder.kvo";
+    fs::create_directory(folder);
+
+    test::WithinSeconds(10, [&] {
+        for (const fs::path& p : {pipeTexture, pipeLayer}) {
+            EXPECT_EQ(ReadTextureFile(p).error, "Unable to open \"" + p.string() + "\".\nIt is a named pipe, not a file.");
+        }
+        EXPECT_EQ(ReadLibraryFile(pipeLibrary).error,
+                  "Unable to open \"" + pipeLibrary.string() + "\".\nIt is a named pipe, not a file.");
+        EXPECT_EQ(ReadTextureFile(zero).error, "Unable to open \"" + zero.string() + "\".\nIt is a device, not a file.");
+        EXPECT_EQ(ReadTextureFile(folder).error, "Unable to open \"" + folder.string() + "\".\nIt is a folder, not a file.");
+    });
+    for (const fs::path& p : {pipeTexture, pipeLayer, pipeLibrary}) EXPECT_TRUE(fs::is_fifo(p));
+}
+
+TEST_F(TextureFileDisk, AHugeTextureIsRefusedByItsHeadBeforeItIsRead)
+{
+    // 2 GiB of zeros: the head's layer count of 0 refuses it, and only the
+    // head is read.  One byte more is refused by its size alone.
+    const fs::path huge = dir_ / "huge.zyv", larger = dir_ / "larger.zyv";
+    for (const auto& [p, size] : {std::pair(huge, uint64_t(1) << 31), std::pair(larger, (uint64_t(1) << 31) + 1)}) {
+        std::ofstream(p).close();
+        fs::resize_file(p, size);  // sparse: no disk space taken
+    }
+    std::string error, largerError;
+    const uint64_t extra = test::PeakExtraBytes([&] { (void)ReadTextureFile(huge); });
+    test::WithinSeconds(10, [&] {
+        error = ReadTextureFile(huge).error;
+        largerError = ReadTextureFile(larger).error;
+    });
+    EXPECT_LT(extra, uint64_t(64) << 20);
+    EXPECT_EQ(error, "Unable to read \"" + huge.string() + "\": it is not a valid texture file.\nIts layer count (0) is below 1.");
+    EXPECT_EQ(largerError, "Unable to open \"" + larger.string() + "\".\nThe file is larger than the 2048 MiB this program reads.");
 }
 
 TEST(TextureFile, IterationCountsAreKeptAsStoredAndLimitedWhereUsed)

@@ -8,6 +8,7 @@
 #include "MediaTestSupport.h"
 #include "media/JpegGlue.h"
 #include "support/FileSizeLimit.h"
+#include "support/PeakMemory.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -125,6 +126,70 @@ TEST(JpegGlue, UnreadableFilesAreRefusedWithAMessage)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("Premature end"), std::string::npos);
     EXPECT_TRUE(cut.ok());
     EXPECT_EQ(cut.image.width, 64);
+}
+
+namespace {
+
+// A JPEG file with the size its frame header declares changed.
+std::vector<uint8_t> DeclaringSize(std::vector<uint8_t> jpeg, int width, int height)
+{
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = uint8_t(height >> 8), jpeg[i + 6] = uint8_t(height);
+            jpeg[i + 7] = uint8_t(width >> 8), jpeg[i + 8] = uint8_t(width);
+            break;
+        }
+    }
+    return jpeg;
+}
+
+// A JPEG file with its first scan (its header and coded data) repeated.
+std::vector<uint8_t> WithFirstScanRepeated(const std::vector<uint8_t>& jpeg, int times)
+{
+    size_t begin = 0;
+    while (begin + 3 < jpeg.size() && !(jpeg[begin] == 0xFF && jpeg[begin + 1] == 0xDA)) ++begin;
+    size_t end = begin + 2 + (size_t(jpeg[begin + 2]) << 8 | jpeg[begin + 3]);
+    // The coded data ends at the next marker that is neither a stuffed
+    // byte nor a restart.
+    while (end + 1 < jpeg.size() && !(jpeg[end] == 0xFF && jpeg[end + 1] != 0 && (jpeg[end + 1] & 0xF8) != 0xD0)) ++end;
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(end));
+    for (int i = 0; i < times; ++i) out.insert(out.end(), jpeg.begin() + std::ptrdiff_t(begin), jpeg.begin() + std::ptrdiff_t(end));
+    out.insert(out.end(), jpeg.begin() + std::ptrdiff_t(end), jpeg.end());
+    return out;
+}
+
+}  // namespace
+
+TEST(JpegGlue, DecompressionBombsAreRefusedBeforeTheyAreDecoded)
+{
+    REQUIRE_IMAGEMAGICK();
+    TempDir dir;
+    const std::string small = dir / "small.jpg";
+    ASSERT_EQ(Shell("convert -size 16x16 gradient:red-blue -strip -interlace JPEG " + small), 0);
+    const std::vector<uint8_t> bytes = ReadBytes(small);
+    ASSERT_TRUE(LoadJpegImage(small).ok());
+
+    // A few hundred bytes that declare 9000 x 9000 pixels: their
+    // coefficients alone would take 240 MB before the size is looked at.
+    const std::string bomb = dir / "bomb.jpg";
+    const std::vector<uint8_t> declared = DeclaringSize(bytes, 9000, 9000);
+    WriteBytes(bomb, std::string(declared.begin(), declared.end()));
+    testing::internal::CaptureStderr();
+    const uint64_t extra = PeakExtraBytes([&] { (void)LoadJpegImage(bomb); });
+    const JpegLoadResult refused = LoadJpegImage(bomb);
+    testing::internal::GetCapturedStderr();
+    EXPECT_LT(extra, uint64_t(64) << 20);
+    EXPECT_EQ(refused.error,
+              "Unable to read the JPEG picture \"" + bomb + "\".\nThe picture is 9000 x 9000 pixels, more than this program reads.");
+
+    // A file of many scans would have the picture worked over for each.
+    const std::vector<uint8_t> scans = WithFirstScanRepeated(bytes, 150);
+    WriteBytes(dir / "scans.jpg", std::string(scans.begin(), scans.end()));
+    testing::internal::CaptureStderr();
+    const JpegLoadResult many = LoadJpegImage(dir / "scans.jpg");
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(many.error,
+              "Unable to read the JPEG picture \"" + (dir / "scans.jpg") + "\".\nThe picture has more than 100 scans.");
 }
 
 TEST(JpegGlue, AFailedSaveLeavesNoFile)

@@ -4,12 +4,16 @@
 // animation set-up and the loader used when texture files are read.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "codec/Decoder.h"
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
+#include "support/PeakMemory.h"
+#include "support/TimeLimit.h"
 #include "tests/media/MovieTestSupport.h"
 
 using namespace morvane;
@@ -123,6 +127,102 @@ TEST_F(LayerPictureTest, AFileThatCannotBeUsedIsReportedAndTheLayerKeepsItsPictu
         EXPECT_FALSE(Load(layer));
         EXPECT_TRUE(messages_.empty());
     }
+}
+
+TEST_F(LayerPictureTest, PipesAndDevicesAreRefusedWithoutWaiting)
+{
+    // A named pipe would make every reader wait for a writer for ever, and
+    // /dev/zero would be read for ever (behind a link named like a movie).
+    for (const char* name : {"pipe.tga", "pipe.jpg", "pipe.avi", "pipe.fli", "pipe.mpg", "pipe.m2v"}) {
+        ASSERT_EQ(::mkfifo((Root() / name).c_str(), 0600), 0);
+    }
+    for (const char* name : {"zero.tga", "zero.jpg", "zero.fli", "zero.mpg"}) fs::create_symlink("/dev/zero", Root() / name);
+    const std::string pipe = "It is a named pipe, not a file.", device = "It is a device, not a file.";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"C:\\pipe.tga", "Unable to open the picture \"C:\\pipe.tga\".\n" + pipe},
+        {"C:\\pipe.jpg", "Unable to read the JPEG picture \"" + (Root() / "pipe.jpg").string() + "\".\n" + pipe},
+        {"C:\\pipe.avi", "Unable to Open AVI File"},
+        {"C:\\pipe.fli", "Unable to read the movie \"C:\\pipe.fli\".\n" + pipe},
+        {"C:\\pipe.mpg", "Unable to read the movie \"" + (Root() / "pipe.mpg").string() + "\".\n" + pipe},
+        {"C:\\pipe.m2v", "Unable to read the movie \"" + (Root() / "pipe.m2v").string() + "\".\n" + pipe},
+        {"C:\\zero.tga", "Unable to open the picture \"C:\\zero.tga\".\n" + device},
+        {"C:\\zero.jpg", "Unable to read the JPEG picture \"" + (Root() / "zero.jpg").string() + "\".\n" + device},
+        {"C:\\zero.fli", "Unable to read the movie \"C:\\zero.fli\".\n" + device},
+        {"C:\\zero.mpg", "Unable to read the movie \"" + (Root() / "zero.mpg").string() + "\".\n" + device},
+    };
+    testing::internal::CaptureStderr();
+    WithinSeconds(20, [&] {
+        for (const auto& [path, message] : cases) {
+            SCOPED_TRACE(path);
+            Layer layer = LayerWithPicture(path);
+            const auto before = State(layer);
+            messages_.clear();
+            EXPECT_FALSE(Load(layer));
+            EXPECT_EQ(messages_, std::vector<std::string>{message});
+            EXPECT_FALSE(ShowMovieFrame(layer, 1));
+            EXPECT_EQ(State(layer), before);
+        }
+    });
+    testing::internal::GetCapturedStderr();
+}
+
+TEST_F(LayerPictureTest, AHugeFileIsRefusedByItsHeaderOrItsSizeBeforeItIsRead)
+{
+    // Sparse files of 2 GiB, the most a picture file may hold: the header
+    // of one of zeros refuses it before the rest is read.  One of 2 GiB and
+    // a byte is refused by its size alone.
+    auto sparse = [&](const char* name, uint64_t size, const std::vector<uint8_t>& head = {}) {
+        WriteFile(Root() / name, head);
+        fs::resize_file(Root() / name, size);
+    };
+    const uint64_t limit = uint64_t(1) << 31;
+    sparse("zeros.tga", limit);
+    sparse("zeros.fli", limit);
+    sparse("zeros.jpg", limit);
+    sparse("larger.mpg", limit + 1);
+    // A true 2 x 1 TGA followed by 2 GiB of nothing: only its pixels are read.
+    sparse("long.tga", limit, {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0, 3, 2, 1, 6, 5, 4});
+
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"C:\\zeros.tga", "Unable to read the picture \"C:\\zeros.tga\".\nOnly TGA pictures of 24 or 32 bits per pixel are read; this one has 0."},
+        {"C:\\zeros.fli", "Unable to read the movie \"C:\\zeros.fli\".\nThe picture has no pixels."},
+        {"C:\\zeros.jpg", "Unable to read the JPEG picture \"" + (Root() / "zeros.jpg").string() + "\".\nNot a JPEG file: starts with 0x00 0x00."},
+        {"C:\\larger.mpg", "Unable to read the movie \"" + (Root() / "larger.mpg").string() +
+                                "\".\nThe file is larger than the 2048 MiB this program reads."},
+    };
+    testing::internal::CaptureStderr();
+    WithinSeconds(20, [&] {
+        for (const auto& [path, message] : cases) {
+            SCOPED_TRACE(path);
+            Layer layer = LayerWithPicture(path);
+            const uint64_t extra = PeakExtraBytes([&] { (void)Load(layer); });
+            EXPECT_LT(extra, uint64_t(64) << 20);
+            messages_.clear();
+            EXPECT_FALSE(Load(layer));
+            EXPECT_EQ(messages_, std::vector<std::string>{message});
+        }
+        Layer layer = LayerWithPicture("C:\\long.tga");
+        EXPECT_LT(PeakExtraBytes([&] { (void)Load(layer); }), uint64_t(64) << 20);
+        ASSERT_TRUE(Load(layer));
+        EXPECT_EQ(TopFirstRgb(layer), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+    });
+    testing::internal::GetCapturedStderr();
+}
+
+TEST_F(LayerPictureTest, AMovieThatCannotBeOpenedIsNotReadAgainForEveryFrame)
+{
+    // The movie is damaged when the first frame asks for it, and mended
+    // before the next: the same run does not read it again, the next does.
+    const fs::path file = Root() / "mended.fli";
+    WriteFile(file, std::vector<uint8_t>(20, 0));
+    Layer layer = LayerWithPicture("C:\\mended.fli");
+    layer.rec.duration = 0.4f;
+    EXPECT_FALSE(ShowMovieFrame(layer, 0));
+    ASSERT_TRUE(ScriptMovie("fli", file, 8, 6, 10));
+    EXPECT_FALSE(ShowMovieFrame(layer, 1));
+    CloseMovieSources();
+    EXPECT_TRUE(ShowMovieFrame(layer, 2));
+    EXPECT_EQ(Value(layer.rec.width), 8);
 }
 
 TEST_F(LayerPictureTest, MpegMoviesComeThroughTheDecoderInMemory)

@@ -161,6 +161,30 @@ TEST_F(TextureTool, MoviesStartWithTheRenderUpright)
               "10\n");
 }
 
+TEST_F(TextureTool, MovieFramesAreScratchOnlyTheMovieIsSynced)
+{
+    REQUIRE_TOOL("strace -V", "strace");
+    // The frames go to a folder that no one else reads: written in place,
+    // never synced nor renamed.  The movie alone is made durable.
+    const std::string in = m_dir / "t.zyv", log = m_dir / "calls.txt";
+    for (const std::string movie : {"e.mpg", "e.fli"}) {
+        // (A leak check cannot run under strace.)
+        ASSERT_EQ(Shell("strace -f -qq -E ASAN_OPTIONS=detect_leaks=0 -e trace=fsync,fdatasync,syncfs,rename -o " + log +
+                        " " + MORVANE_TEXTURETOOL + " export " + in + " " + (m_dir / movie)),
+                  0);
+        const std::vector<uint8_t> bytes = ReadBytes(log);
+        const std::string calls(bytes.begin(), bytes.end());
+        auto count = [&](const std::string& call) {
+            size_t n = 0;
+            for (size_t at = calls.find(call); at != std::string::npos; at = calls.find(call, at + 1)) ++n;
+            return n;
+        };
+        EXPECT_EQ(count(" fsync("), 1u) << movie << "\n" << calls;
+        EXPECT_EQ(count(" rename("), 1u) << movie << "\n" << calls;
+        EXPECT_EQ(count("sync"), 1u) << movie << "\n" << calls;  // fsync, fdatasync or syncfs
+    }
+}
+
 TEST_F(TextureTool, FailuresPrintTheMessageAndLeaveNoFile)
 {
     const std::string in = m_dir / "t.zyv";

@@ -1,0 +1,15 @@
+// JPEG layer pictures come from the disk: any bytes must give a picture or
+// a reason, never a read or write outside the buffers, and never more
+// memory or scans than the limits allow.
+#include <cstdint>
+#include <span>
+
+#include "media/JpegGlue.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // A smaller picture limit than the program's keeps each run quick.
+    const morvane::JpegLoadResult r = morvane::DecodeJpegImage(std::span<const uint8_t>(data, size), uint64_t(1) << 22);
+    if (r.ok() && r.image.pixels.size() != static_cast<size_t>(r.image.width) * r.image.height * 4) __builtin_trap();
+    return 0;
+}

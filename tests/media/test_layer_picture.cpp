@@ -222,7 +222,7 @@ TEST_F(LayerPictureTest, AMovieThatCannotBeOpenedIsNotReadAgainForEveryFrame)
     EXPECT_FALSE(ShowMovieFrame(layer, 1));
     CloseMovieSources();
     EXPECT_TRUE(ShowMovieFrame(layer, 2));
-    EXPECT_EQ(Value(layer.rec.width), 8);
+    EXPECT_EQ(layer.pictureWidth, 8);
 }
 
 TEST_F(LayerPictureTest, MpegMoviesComeThroughTheDecoderInMemory)

@@ -201,7 +201,8 @@ std::string RenderFrames(Texture& texture, const std::filesystem::path& path, Fr
         const std::string reason = WritePicture(folder.Add(name), texture, mpeg ? PictureKind::PpmFrame : PictureKind::Tga,
                                                 width, height, &host, Durability::Scratch);
         if (!reason.empty()) {
-            error = UnableToSave(path, "The frame " + name + " could not be written: " + reason + ".");
+            error = UnableToSave(path, "Frame " + std::to_string(f + 1) + " of the movie could not be written in " +
+                                           folder.Path().parent_path().string() + ": " + reason + ".");
             break;
         }
         host.FrameFinished(FrameTime(f, saved.rec.duration, fps) * saved.rec.duration);

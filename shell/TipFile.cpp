@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "engine/Paths.h"
+#include "engine/SafeFile.h"
 
 namespace morvane {
 
@@ -27,13 +28,10 @@ TipFile::~TipFile() { std::fclose(m_file); }
 
 std::unique_ptr<TipFile> TipFile::Open(const std::filesystem::path& path)
 {
-    std::FILE* f = std::fopen(path.c_str(), "r");
+    // Only a regular file: a pipe in its place must not hold start-up.
+    InputFile input(path);
+    std::FILE* f = input.ok() ? input.TakeStream() : nullptr;
     if (!f) return nullptr;
-    struct stat st {};
-    if (::fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(f);
-        return nullptr;
-    }
     return std::unique_ptr<TipFile>(new TipFile(f, path));
 }
 

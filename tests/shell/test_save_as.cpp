@@ -226,7 +226,8 @@ TEST_F(SaveAs, AFailedExportSaysWhyAndChangesNothing)
     }
     ASSERT_EQ(Ui().messages.size(), 1u);
     EXPECT_EQ(Ui().messages[0].text, "Unable to save \"" + Path("out/full.mpg") +
-                                         "\".\nThe frame mpeg0000.ppm could not be written: File too large.");
+                                         "\".\nFrame 1 of the movie could not be written in " + Path("tmp") +
+                                         ": File too large.");
 
     EXPECT_TRUE(doc->IsModified());
     EXPECT_TRUE(doc->GetPathName().isEmpty());

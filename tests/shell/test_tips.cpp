@@ -2,6 +2,8 @@
 
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -62,6 +64,14 @@ TEST_F(Tips, ALongLineIsReadIn999ByteParts)
     EXPECT_EQ(Next(*file), std::string(999, 'x'));
     EXPECT_EQ(Next(*file), std::string(501, 'x') + "\n");
     EXPECT_EQ(Next(*file), "short\n");
+}
+
+TEST_F(Tips, OnlyARegularFileIsTakenAndAPipeIsNeverWaitedOn)
+{
+    const fs::path pipe = fs::path(m_dir.path().toStdString()) / "pipe.txt";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_FALSE(WithinSeconds(5, [&] { return TipFile::Open(pipe); }));
+    EXPECT_FALSE(TipFile::Open(m_dir.path().toStdString()));
 }
 
 TEST_F(Tips, AFileWithoutTipsEndsTheSearch)

@@ -66,13 +66,14 @@ uint32_t GetCpuFeatures()
 
 namespace {
 
-constexpr uint32_t kAllFlags = kCpuSse2 | kCpuAvx | kCpuAvx2;
+constexpr uint32_t kKernelFlags = kCpuSse2 | kCpuAvx | kCpuAvx2;
+constexpr uint32_t kAllFlags = kKernelFlags | kCpuMmx;
 
 constexpr CpuLevel kLevels[] = {
-    {"plain", 0},
-    {"SSE2", kCpuSse2},
-    {"AVX", kCpuSse2 | kCpuAvx},
-    {"AVX2", kCpuSse2 | kCpuAvx | kCpuAvx2},
+    {"plain", kCpuMmx},
+    {"SSE2", kCpuMmx | kCpuSse2},
+    {"AVX", kCpuMmx | kCpuSse2 | kCpuAvx},
+    {"AVX2", kCpuMmx | kCpuSse2 | kCpuAvx | kCpuAvx2},
 };
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -87,14 +88,14 @@ uint64_t SavedRegisterState()
 
 uint32_t QueryProcessor()
 {
-    uint32_t flags = 0;
+    uint32_t flags = MmxFromFeatures(GetCpuFeatures()) ? kCpuMmx : 0u;
 #if defined(__x86_64__) || defined(__i386__)
-    if (!HasCpuid()) return 0;
+    if (!HasCpuid()) return flags;
     unsigned a = 0, b = 0, c = 0, d = 0;
     __cpuid(0, a, b, c, d);
     const unsigned maxLeaf = a;
     __cpuid(1, a, b, c, d);
-    if (!(d & (1u << 26))) return 0;  // no SSE2
+    if (!(d & (1u << 26))) return flags;  // no SSE2
     flags |= kCpuSse2;
     // AVX needs the processor's bit and a system that saves the XMM and
     // YMM registers (OSXSAVE, then XCR0 bits 1 and 2).
@@ -129,7 +130,8 @@ std::vector<CpuLevel> ProcessorCpuLevels()
 {
     std::vector<CpuLevel> levels;
     for (const CpuLevel& level : kLevels) {
-        if ((level.flags & ProcessorCpuFlags()) == level.flags) levels.push_back(level);
+        const uint32_t kernels = level.flags & kKernelFlags;
+        if ((kernels & ProcessorCpuFlags()) == kernels) levels.push_back(level);
     }
     return levels;
 }
@@ -137,11 +139,13 @@ std::vector<CpuLevel> ProcessorCpuLevels()
 uint32_t CpuFlags()
 {
     uint32_t flags = ProcessorCpuFlags() & Mask().load(std::memory_order_relaxed);
-    // A level needs every level below it.
-    if (!(flags & kCpuSse2)) flags = 0;
+    // A kernel level needs every level below it.
+    if (!(flags & kCpuSse2)) flags &= ~(kCpuAvx | kCpuAvx2);
     if (!(flags & kCpuAvx)) flags &= ~kCpuAvx2;
     return flags;
 }
+
+int MmxPresent() { return (CpuFlags() & kCpuMmx) ? 1 : 0; }
 
 void SetCpuMask(uint32_t mask) { Mask().store(mask, std::memory_order_relaxed); }
 

@@ -36,7 +36,6 @@ const int16_t (&NoiseGradients)[kNoiseLatticeSize][4] = g_tables.gradients;
 const float (&SineTable)[kSineTableSize] = g_tables.sine;
 const float (&WaveSources)[kWaveSources][3] = g_tables.waveSources;
 const float (&WaveScales)[kWaveSources] = g_tables.waveScales;
-int MmxPresent = 1;
 
 namespace {
 
@@ -387,11 +386,6 @@ int16_t GradientDot3(const int16_t row[4], const int16_t offset[4])
     return static_cast<int16_t>(static_cast<uint16_t>(sum >> 16));
 }
 
-int16_t GradientDot(const int16_t row[4], const int16_t offset[4])
-{
-    return MmxPresent ? GradientDot4(row, offset) : GradientDot3(row, offset);
-}
-
 namespace {
 
 // The octave sums over one level's noise (inlined into each).
@@ -440,8 +434,24 @@ constexpr NoiseKernels kPlainKernels = {
     {VFbmOf<VNoise3Impl<false>>, VFbmOf<VNoise3Impl<true>>},
 };
 
-// The kernels Noise3, VNoise3, Fbm and VFbm call; chosen by NoiseInit.
-NoiseKernels g_kernels = kPlainKernels;
+// The kernels of one level and one dot-product path: what Noise3, VNoise3,
+// Fbm, VFbm and GradientDot call.
+struct ChosenKernels {
+    float (*noise3)(float x, float y, float z);
+    void (*vnoise3)(float out[3], float x, float y, float z);
+    float (*fbm)(float x, float y, float z, int16_t octaves, float lacunarity, float omega);
+    void (*vfbm)(float out[3], float x, float y, float z, int16_t octaves, float lacunarity, float omega);
+    int16_t (*gradientDot)(const int16_t row[4], const int16_t offset[4]);
+};
+
+constexpr ChosenKernels Choose(const NoiseKernels& k, bool fourTerm)
+{
+    return {k.noise3[fourTerm], k.vnoise3[fourTerm], k.fbm[fourTerm], k.vfbm[fourTerm],
+            fourTerm ? GradientDot4 : GradientDot3};
+}
+
+// Chosen by NoiseInit; the plain four-term kernels until then.
+constinit ChosenKernels g_kernels = Choose(kPlainKernels, true);
 
 }  // namespace
 
@@ -465,18 +475,20 @@ NoiseKernels NoiseKernelsFor(uint32_t cpuFlags)
     return k;
 }
 
-float Noise3(float x, float y, float z) { return g_kernels.noise3[MmxPresent != 0](x, y, z); }
+int16_t GradientDot(const int16_t row[4], const int16_t offset[4]) { return g_kernels.gradientDot(row, offset); }
 
-void VNoise3(float out[3], float x, float y, float z) { g_kernels.vnoise3[MmxPresent != 0](out, x, y, z); }
+float Noise3(float x, float y, float z) { return g_kernels.noise3(x, y, z); }
+
+void VNoise3(float out[3], float x, float y, float z) { g_kernels.vnoise3(out, x, y, z); }
 
 float Fbm(float x, float y, float z, int16_t octaves, float lacunarity, float omega)
 {
-    return g_kernels.fbm[MmxPresent != 0](x, y, z, octaves, lacunarity, omega);
+    return g_kernels.fbm(x, y, z, octaves, lacunarity, omega);
 }
 
 void VFbm(float out[3], float x, float y, float z, int16_t octaves, float lacunarity, float omega)
 {
-    g_kernels.vfbm[MmxPresent != 0](out, x, y, z, octaves, lacunarity, omega);
+    g_kernels.vfbm(out, x, y, z, octaves, lacunarity, omega);
 }
 
 void NoiseInit()
@@ -486,7 +498,8 @@ void NoiseInit()
     g_built = true;
     // Written only when it changes, so that a NoiseInit while another
     // thread evaluates (with the same flags) touches nothing it reads.
-    const NoiseKernels chosen = NoiseKernelsFor(CpuFlags());
+    const uint32_t flags = CpuFlags();
+    const ChosenKernels chosen = Choose(NoiseKernelsFor(flags), (flags & kCpuMmx) != 0);
     if (std::memcmp(&chosen, &g_kernels, sizeof chosen) != 0) g_kernels = chosen;
 }
 

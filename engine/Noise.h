@@ -8,7 +8,8 @@
 //
 // The noise and its octave sums are computed by the kernels of the
 // processor's level (plain C++ or SSE2), chosen in NoiseInit from
-// CpuFlags() (engine/Cpu.h); every level gives the same bits.
+// CpuFlags() (engine/Cpu.h); every level gives the same bits.  NoiseInit
+// takes the dot-product path from the same flags (MmxPresent()).
 #pragma once
 
 #include <cstdint>
@@ -27,13 +28,11 @@ extern const float (&SineTable)[kSineTableSize];
 extern const float (&WaveSources)[kWaveSources][3];
 extern const float (&WaveScales)[kWaveSources];
 
-// 1 selects the four-term packed dot product, 0 the plain three-term one.
-// Set once at start-up from the processor's features, before any render.
-extern int MmxPresent;
-
 // Builds every table (the same tables on every run and machine) and
-// chooses the kernels for CpuFlags().  Safe to call more than once: the
-// tables are built once, the kernels chosen again (after SetCpuMask).
+// chooses the kernels and the dot-product path for CpuFlags(): the
+// four-term packed product when MmxPresent(), else the plain three-term
+// one.  Safe to call more than once: the tables are built once, the
+// kernels and the path chosen again (after SetCpuMask).
 void NoiseInit();
 // Marks the tables as released; a later NoiseInit builds them again.
 void NoiseFree();
@@ -42,7 +41,8 @@ void NoiseFree();
 uint16_t Crc16(const uint8_t* data, int length);
 
 // Fixed-point dot product of a gradient row and a corner offset, by the
-// path MmxPresent selects.  Bits 16..31 of the 32-bit wrap-around sum.
+// path NoiseInit chose (four-term before any NoiseInit).  Bits 16..31 of
+// the 32-bit wrap-around sum.
 int16_t GradientDot(const int16_t row[4], const int16_t offset[4]);
 int16_t GradientDot4(const int16_t row[4], const int16_t offset[4]);  // packed path
 int16_t GradientDot3(const int16_t row[4], const int16_t offset[4]);  // plain path
@@ -55,8 +55,9 @@ void VFbm(float out[3], float x, float y, float z, int16_t octaves, float lacuna
 void VectorFbm(const float p[3], float gain, float lacunarity, int32_t octaves, float out[3]);
 
 // The noise kernels of one processor level, each for both dot-product
-// paths (index: MmxPresent != 0).  Noise3, VNoise3, Fbm and VFbm call the
-// ones NoiseInit chose; the kernel checker compares the levels.
+// paths (index 1: the four-term path, 0: the three-term one).  Noise3,
+// VNoise3, Fbm and VFbm call the ones NoiseInit chose; the kernel checker
+// compares the levels.
 struct NoiseKernels {
     float (*noise3[2])(float x, float y, float z);
     void (*vnoise3[2])(float out[3], float x, float y, float z);

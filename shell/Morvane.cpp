@@ -5,7 +5,6 @@
 #include <QMdiArea>
 #include <QScreen>
 
-#include "engine/Cpu.h"
 #include "engine/Noise.h"
 #include "engine/Paths.h"
 #include "engine/Presets.h"
@@ -121,11 +120,11 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     frame->OnCommand(ID_TOGGLE_PALETTE, [this] { OnToggleBar(IDD_PALETTE_BAR); });
     frame->OnCommand(ID_TOGGLE_KEYFRAMES, [this] { OnToggleBar(IDD_KEYFRAME_BAR); });
 
-    // 8, 9. The command line again; the noise tables.  The processor test
-    //    comes before anything renders (the first document's panels do).
+    // 8, 9. The command line again; the noise tables, whose kernels and
+    //    dot-product path follow the processor's features (NoiseInit asks
+    //    for them) before anything renders (the first document's panels do).
     const CCommandLineInfo cmdInfo = CCommandLineInfo::Parse(arguments);
     morvane::NoiseInit();
-    morvane::MmxPresent = morvane::MmxFromFeatures(morvane::GetCpuFeatures());
 
     // 10. The sphere table (all zero when the file is missing).
     m_sphereTable.Load();

@@ -23,7 +23,6 @@
 #include <string>
 
 #include "codec/EncoderParams.h"
-#include "engine/Cpu.h"
 #include "engine/Noise.h"
 #include "engine/Render.h"
 #include "engine/TextureFile.h"
@@ -142,7 +141,6 @@ int main(int argc, char** argv)
     LoadLayerPictures(texture);
 
     NoiseInit();
-    MmxPresent = MmxFromFeatures(GetCpuFeatures());
 
     if (o.command == "render") {
         const LayerRecord& first = texture.layers[0].layer.rec;

@@ -87,14 +87,34 @@ TEST(Cpu, LevelsAgreeWithTheKernelAndTheMaskLowersThem)
     SetCpuMask(saved);
 }
 
+TEST(Cpu, NoisePathFollowsTheMmxBitAndTheMask)
+{
+    const int processorMmx = MmxFromFeatures(GetCpuFeatures());
+    EXPECT_EQ((ProcessorCpuFlags() & kCpuMmx) != 0, processorMmx == 1);
+    const uint32_t saved = CpuMask();
+    SetCpuMask(~0u);
+    EXPECT_EQ(MmxPresent(), processorMmx);
+    // Every kernel level keeps the path; the mask alone can lower it.
+    for (const CpuLevel& level : ProcessorCpuLevels()) {
+        SetCpuMask(level.flags);
+        EXPECT_EQ(MmxPresent(), processorMmx) << level.name;
+        EXPECT_EQ(CpuFlags() & ~kCpuMmx, level.flags & ~kCpuMmx) << level.name;
+    }
+    SetCpuMask(~kCpuMmx);
+    EXPECT_EQ(MmxPresent(), 0);
+    EXPECT_EQ(CpuFlags(), ProcessorCpuFlags() & ~kCpuMmx);
+    SetCpuMask(saved);
+}
+
 TEST(Cpu, MaskFromTheEnvironmentText)
 {
-    const uint32_t all = kCpuSse2 | kCpuAvx | kCpuAvx2;
+    const uint32_t all = kCpuSse2 | kCpuAvx | kCpuAvx2 | kCpuMmx;
     EXPECT_EQ(ParseCpuMask(nullptr), all);
     EXPECT_EQ(ParseCpuMask(""), all);
-    EXPECT_EQ(ParseCpuMask("plain"), 0u);
-    EXPECT_EQ(ParseCpuMask("SSE2"), +kCpuSse2);
-    EXPECT_EQ(ParseCpuMask("avx"), kCpuSse2 | kCpuAvx);
+    // A level's name lowers the kernels and keeps the noise's path.
+    EXPECT_EQ(ParseCpuMask("plain"), +kCpuMmx);
+    EXPECT_EQ(ParseCpuMask("SSE2"), kCpuMmx | kCpuSse2);
+    EXPECT_EQ(ParseCpuMask("avx"), kCpuMmx | kCpuSse2 | kCpuAvx);
     EXPECT_EQ(ParseCpuMask("Avx2"), all);
     EXPECT_EQ(ParseCpuMask("0x3"), 3u);
     EXPECT_EQ(ParseCpuMask("0"), 0u);

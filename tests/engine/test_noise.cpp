@@ -19,11 +19,22 @@ class NoiseTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        saved_ = CpuMask();
         NoiseInit();
-        saved_ = MmxPresent;
     }
-    void TearDown() override { MmxPresent = saved_; }
-    int saved_ = 1;
+    void TearDown() override
+    {
+        SetCpuMask(saved_);
+        NoiseInit();
+    }
+    // Switches the dot-product path as the processor's MMX flag does: 1 the
+    // four-term path, 0 the three-term one.
+    void UsePath(int path)
+    {
+        SetCpuMask(path ? saved_ | kCpuMmx : saved_ & ~kCpuMmx);
+        NoiseInit();
+    }
+    uint32_t saved_ = 0;
 };
 
 // 64-bit FNV-1a over raw bytes: a digest to freeze tables with.
@@ -163,16 +174,16 @@ TEST_F(NoiseTest, GradientDotWrapsAndKeepsTheHighHalf)
     const int16_t negOff[4] = {-32768, -32768, 0, 0};
     // Two products of 2^30 sum to 2^31: the high half reads as -32768.
     EXPECT_EQ(GradientDot4(neg, negOff), -32768);
-    MmxPresent = 0;
+    UsePath(0);
     EXPECT_EQ(GradientDot(row, off), GradientDot3(row, off));
-    MmxPresent = 1;
+    UsePath(1);
     EXPECT_EQ(GradientDot(row, off), GradientDot4(row, off));
 }
 
 TEST_F(NoiseTest, LatticePointsTakeTheCornerRow)
 {
     for (int path = 0; path < 2; ++path) {
-        MmxPresent = path;
+        UsePath(path);
         for (int x : {0, 1, 7, -3, 4095}) {
             for (int y : {0, 2, -9}) {
                 for (int z : {0, 5, -1}) {
@@ -193,7 +204,7 @@ TEST_F(NoiseTest, RangePeriodAndNegativeFloor)
     Lcg r(1234);
     auto rnd = [&] { return (static_cast<float>(r.Next()) / 32767.0f - 0.5f) * 200.0f; };
     for (int path = 0; path < 2; ++path) {
-        MmxPresent = path;
+        UsePath(path);
         for (int n = 0; n < 20000; ++n) {
             const float x = rnd(), y = rnd(), z = rnd();
             const float v = Noise3(x, y, z);
@@ -216,7 +227,7 @@ TEST_F(NoiseTest, RangePeriodAndNegativeFloor)
 
 TEST_F(NoiseTest, PlainPathIgnoresTheZProduct)
 {
-    MmxPresent = 0;
+    UsePath(0);
     // The plain product leaves out the z term: any z offset gives the same
     // products, so a hand-weighted sum with a bogus z offset must agree.
     const float x = 0.3f, y = 0.6f;
@@ -241,7 +252,7 @@ TEST_F(NoiseTest, PlainPathIgnoresTheZProduct)
     }
     // The two paths really differ off the lattice planes.
     const float plain = Noise3(0.3f, 0.6f, 0.4f);
-    MmxPresent = 1;
+    UsePath(1);
     EXPECT_NE(plain, Noise3(0.3f, 0.6f, 0.4f));
 }
 
@@ -336,12 +347,12 @@ TEST_F(NoiseTest, EveryLevelOfTheMachineGivesThePlainBits)
         return out;
     };
     for (int path = 0; path < 2; ++path) {
-        MmxPresent = path;
-        SetCpuMask(0);
+        const uint32_t pathFlag = path ? kCpuMmx : 0u;
+        SetCpuMask(pathFlag);
         NoiseInit();
         const std::vector<float> plain = digest();
         for (const CpuLevel& level : ProcessorCpuLevels()) {
-            SetCpuMask(level.flags);
+            SetCpuMask((level.flags & ~kCpuMmx) | pathFlag);
             NoiseInit();
             const std::vector<float> got = digest();
             EXPECT_EQ(std::memcmp(got.data(), plain.data(), plain.size() * sizeof(float)), 0) << level.name;

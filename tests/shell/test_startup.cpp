@@ -53,7 +53,7 @@ TEST_F(StartUp, WithoutFileMakesOneFittedMarbleDocument)
     EXPECT_EQ(View()->ClientSize(), QSize(160, 120));
     EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Quillo1[*]");
     // The processor test ran before the first render.
-    EXPECT_EQ(MmxPresent, MmxFromFeatures(GetCpuFeatures()));
+    EXPECT_EQ(MmxPresent(), MmxFromFeatures(GetCpuFeatures()));
     EXPECT_GE(View()->RenderCount(), 1);
     // The panel shows layer 1.
     ASSERT_NE(frame->m_pCommandPanel, nullptr);

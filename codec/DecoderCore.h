@@ -81,6 +81,8 @@ public:
     const DecoderMessageSink& Sink() const { return sink_; }
 
 private:
+    friend struct DecoderTestAccess;
+
     struct Frame {
         std::vector<uint8_t> data;
         uint8_t* plane[3] = {nullptr, nullptr, nullptr};
@@ -145,8 +147,7 @@ private:
                      bool average);
     void PredictDualPrime(int x, int y);
 
-public:
-    // Stream and picture state.  Public for the tests of the header parser.
+    // Stream and picture state.
     struct Headers {
         int horizontal_size = 0;
         int vertical_size = 0;
@@ -180,9 +181,7 @@ public:
         bool pictureSpatialScalable = false;
         bool temporalScalable = false;
     };
-    const Headers& headers() const { return h_; }
 
-private:
     DecoderMessageSink sink_;
     DecoderOutputKernels outputKernels_;
     DecoderBitReader bits_;

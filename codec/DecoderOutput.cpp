@@ -304,15 +304,6 @@ const int* MatrixRow(int matrixCoefficients)
 
 }  // namespace
 
-void YCbCrToRgb(int y, int cb, int cr, int matrixCoefficients, uint8_t rgb[3])
-{
-    const int* k = MatrixRow(matrixCoefficients);
-    const int yy = (y - 16) * 76309;
-    rgb[0] = Clip((k[0] * (cr - 128) + yy + 32768) >> 16);
-    rgb[1] = Clip((yy - k[2] * (cb - 128) - k[3] * (cr - 128) + 32768) >> 16);
-    rgb[2] = Clip((k[1] * (cb - 128) + yy + 32786) >> 16);
-}
-
 namespace {
 
 void Convert(const DecodedPlanes& frame, uint8_t* out, int outStride, PixelLayout layout, const DecoderOutputKernels& kernels)

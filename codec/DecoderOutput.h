@@ -74,7 +74,4 @@ std::vector<uint8_t> FrameToRgbx(const DecodedPlanes& frame, const DecoderOutput
 bool WriteFrameTga(const DecodedPlanes& frame, const std::filesystem::path& path, const DecoderOutputKernels& kernels,
                    const DecoderMessageSink& sink);
 
-// The fixed-point colour conversion of one sample (exposed for the tests).
-void YCbCrToRgb(int y, int cb, int cr, int matrixCoefficients, uint8_t rgb[3]);
-
 }  // namespace morvane

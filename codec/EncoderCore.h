@@ -95,7 +95,10 @@ public:
     void InitVbv(const EncoderParameters& p);
     int VbvDelay(uint64_t bitCount);
 
-    // Exposed for tests.
+private:
+    friend struct EncoderTestAccess;
+
+    // The model's state, by its own names.
     double r = 0, avgAct = 0, R = 0, Xi = 0, Xp = 0, Xb = 0, d0i = 0, d0p = 0, d0b = 0;
     int Np = 0, Nb = 0;
     double T = 0, d = 0;
@@ -105,7 +108,6 @@ public:
     int64_t decodingTime = 0;
     int type = 0;
 
-private:
     double bitRate_ = 0, frameRate_ = 0;
     int n_ = 0, m_ = 0, mbCount_ = 0;
 };
@@ -145,7 +147,10 @@ public:
     bool EncodeSequence(ReplacingFile& out, const std::string& frameFolder,
                         const std::function<void(const ReconstructedPicture&)>& onRecon);
 
-    // Building blocks, public for the tests.
+private:
+    friend struct EncoderTestAccess;
+
+    // Headers.
     void PutSequenceHeader();
     void PutSequenceExtension();
     void PutSequenceDisplayExtension();
@@ -153,10 +158,6 @@ public:
     void PutPictureHeader();
     void PutPictureCodingExtension();
     void PutSequenceEnd();
-    BitWriter& Bits() { return bits_; }
-    RateControl& Rate() { return rc_; }
-    const EncoderParameters& Params() const { return p_; }
-    bool Failed() const { return failed_; }
 
     // Block-level writers (return false after a range message).
     bool PutIntraBlock(const int16_t* level, int component);
@@ -164,8 +165,6 @@ public:
     void PutMotionVector(int delta, int fcode);
     bool PutCoefficient(int run, int level, int table, bool first);
 
-private:
-    friend struct EncoderCoreTestAccess;
     void Error(const std::string& text);
     bool Allocate();
     void SetPictureParameters(const CodedPicture& cp);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -105,6 +106,19 @@ inline Yuv CopyPlanes(const morvane::DecodedPlanes& f)
 }
 
 // Collects the messages of whatever decoder or front-end call it is handed to.
+// The colour the decoder's output gives one sample: a flat 16 x 16 frame
+// of it through the plain conversion.
+inline void ConvertedSample(int y, int cb, int cr, int matrixCoefficients, uint8_t rgb[3])
+{
+    const std::vector<uint8_t> luma(16 * 16, static_cast<uint8_t>(y));
+    const std::vector<uint8_t> blue(8 * 8, static_cast<uint8_t>(cb)), red(8 * 8, static_cast<uint8_t>(cr));
+    const morvane::DecodedPlanes planes{luma.data(), blue.data(), red.data(), 16, 8, 16, 16, 16, 16,
+                                        false, true, matrixCoefficients, 0};
+    uint8_t rgbx[16 * 16 * 4];
+    morvane::ConvertFrameToRgb(planes, rgbx, 16 * 4, morvane::PixelLayout::Rgbx, morvane::DecoderOutputKernelsFor(0));
+    std::memcpy(rgb, rgbx, 3);
+}
+
 class MessageCapture {
 public:
     morvane::DecoderMessageSink Sink()

@@ -10,6 +10,7 @@
 #include "codec/Idct.h"
 #include "codec/VlcTables.h"
 #include "engine/Cpu.h"
+#include "tests/codec/CodecTestAccess.h"
 #include "tests/codec/DecoderTestSupport.h"
 
 namespace {
@@ -71,15 +72,15 @@ TEST(DecoderOutput, BlackAndWhiteForEveryMatrix)
 {
     for (int m = 0; m <= 9; ++m) {
         uint8_t rgb[3];
-        morvane::YCbCrToRgb(16, 128, 128, m, rgb);
+        ConvertedSample(16, 128, 128, m, rgb);
         EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 0) << m;
-        morvane::YCbCrToRgb(235, 128, 128, m, rgb);
+        ConvertedSample(235, 128, 128, m, rgb);
         EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 3 * 255) << m;
     }
     // A saturated red with matrix 5, worked by hand: y' = 65 * 76309,
     // red = (104597 * 112 + 4960085 + 32768) >> 16 = 254.
     uint8_t rgb[3];
-    morvane::YCbCrToRgb(81, 90, 240, 5, rgb);
+    ConvertedSample(81, 90, 240, 5, rgb);
     EXPECT_EQ(rgb[0], 254);
     EXPECT_EQ(rgb[1], 0);
     EXPECT_EQ(rgb[2], 0);
@@ -120,7 +121,7 @@ TEST(DecoderOutput, MemoryFrameHasThePictureSize)
     ASSERT_EQ(rgbx.size(), 100u * 40 * 4);  // rows of 400 bytes, not 448
     for (int r = 0; r < 40; ++r) {
         uint8_t expect[3];
-        morvane::YCbCrToRgb(16 + r, 128, 128, 5, expect);
+        ConvertedSample(16 + r, 128, 128, 5, expect);
         EXPECT_EQ(rgbx[size_t(r) * 400 + 396], expect[0]) << r;  // last pixel of the row
     }
 }
@@ -136,7 +137,7 @@ TEST(DecoderOutput, TgaFrameIsReadableByImageMagick)
     const uint8_t head[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x60, 0x01, 0xF0, 0x00, 24, 0x20};
     EXPECT_EQ(std::memcmp(bytes.data(), head, 18), 0);
     uint8_t rgb[3];
-    morvane::YCbCrToRgb(16 + 5, 90, 240, 5, rgb);
+    ConvertedSample(16 + 5, 90, 240, 5, rgb);
     // Row 5 from the top, blue green red.
     EXPECT_EQ(bytes[18 + 5 * 352 * 3 + 0], rgb[2]);
     EXPECT_EQ(bytes[18 + 5 * 352 * 3 + 2], rgb[0]);
@@ -371,8 +372,8 @@ TEST(DecoderHeaders, SizeExtensionAndTheSizeLimit)
     morvane::MpegVideoDecoder decoder(messages.Sink());
     decoder.Start(s.data(), s.size());
     EXPECT_EQ(decoder.NextFrame(), nullptr);
-    EXPECT_EQ(decoder.headers().horizontal_size, 4816);
-    EXPECT_TRUE(decoder.headers().mpeg2);
+    EXPECT_EQ(morvane::DecoderTestAccess::Headers(decoder).horizontal_size, 4816);
+    EXPECT_TRUE(morvane::DecoderTestAccess::Headers(decoder).mpeg2);
     ASSERT_EQ(messages.diagnostics.size(), 1u);
     EXPECT_EQ(messages.diagnostics[0], "picture size 4816x576 not supported (at most 1920x1152)\n");
 
@@ -380,7 +381,7 @@ TEST(DecoderHeaders, SizeExtensionAndTheSizeLimit)
     s = SequenceStart(352, 288, false);
     decoder.Start(s.data(), s.size());
     EXPECT_EQ(decoder.NextFrame(), nullptr);
-    EXPECT_FALSE(decoder.headers().mpeg2);
+    EXPECT_FALSE(morvane::DecoderTestAccess::Headers(decoder).mpeg2);
 }
 
 TEST(DecoderHeaders, MatrixCoefficientsComeBackToFiveAtEveryStart)
@@ -389,11 +390,11 @@ TEST(DecoderHeaders, MatrixCoefficientsComeBackToFiveAtEveryStart)
     std::vector<uint8_t> s = SequenceStart(352, 288, true, 0, 1);
     decoder.Start(s.data(), s.size());
     decoder.NextFrame();
-    EXPECT_EQ(decoder.headers().matrix_coefficients, 1);
+    EXPECT_EQ(morvane::DecoderTestAccess::Headers(decoder).matrix_coefficients, 1);
     s = SequenceStart(352, 288, true);
     decoder.Start(s.data(), s.size());
     decoder.NextFrame();
-    EXPECT_EQ(decoder.headers().matrix_coefficients, 5);
+    EXPECT_EQ(morvane::DecoderTestAccess::Headers(decoder).matrix_coefficients, 5);
 }
 
 TEST(DecoderHeaders, PictureBeforeSequenceHeaderIsSkipped)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BitReader.h"
+#include "CodecTestAccess.h"
 #include "codec/EncoderCore.h"
 #include "codec/VlcTables.h"
 #include "engine/Cpu.h"
@@ -18,6 +19,9 @@ using namespace morvane;
 using namespace morvane::mpeg;
 
 namespace {
+
+using Writers = EncoderTestAccess::Writers;
+using RateState = EncoderTestAccess::RateState;
 
 EncoderParameters Checked(int format, int w, int h, int frames = 10)
 {
@@ -101,7 +105,8 @@ TEST(Headers, SequenceLevelFields)
     MessageSink sink;
     sink.SetEcho(false);
     {
-        EncoderCore core(Checked(kVideoMpeg1, 160, 120), sink);
+        EncoderCore encoder(Checked(kVideoMpeg1, 160, 120), sink);
+        Writers core(encoder);
         core.PutSequenceHeader();
         const auto bytes = Finish(core.Bits());
         ASSERT_EQ(bytes.size(), 12u);
@@ -118,7 +123,8 @@ TEST(Headers, SequenceLevelFields)
         EXPECT_EQ(r.Get(2), 0u);
     }
     {
-        EncoderCore core(Checked(kVideoPal, 720, 576), sink);
+        EncoderCore encoder(Checked(kVideoPal, 720, 576), sink);
+        Writers core(encoder);
         core.PutSequenceHeader();
         core.PutSequenceExtension();
         core.PutSequenceDisplayExtension();
@@ -172,12 +178,13 @@ TEST(RateControl, StartValues)
 {
     const EncoderParameters m1 = Checked(kVideoMpeg1, 160, 120);
     RateControl rc;
+    RateState rcState(rc);
     rc.InitVbv(m1);
     rc.Start(m1, 80);
-    EXPECT_DOUBLE_EQ(rc.r, 148160.0);
-    EXPECT_DOUBLE_EQ(rc.avgAct, 400.0);
-    EXPECT_DOUBLE_EQ(rc.Xi, 1852000.0 * 160 / 115);
-    EXPECT_DOUBLE_EQ(rc.d0b, 148160.0 * 14 / 31);
+    EXPECT_DOUBLE_EQ(rcState.r, 148160.0);
+    EXPECT_DOUBLE_EQ(rcState.avgAct, 400.0);
+    EXPECT_DOUBLE_EQ(rcState.Xi, 1852000.0 * 160 / 115);
+    EXPECT_DOUBLE_EQ(rcState.d0b, 148160.0 * 14 / 31);
     EXPECT_EQ(rc.VbvDelay(0), 13933);
     EXPECT_EQ(rc.VbvDelay(0), 13933 + 3600);
     // The bits already sent shorten the delay.
@@ -185,9 +192,10 @@ TEST(RateControl, StartValues)
 
     const EncoderParameters pal = Checked(kVideoPal, 720, 576);
     RateControl p;
+    RateState pState(p);
     p.InitVbv(pal);
     p.Start(pal, 1620);
-    EXPECT_DOUBLE_EQ(p.r, 400000.0);
+    EXPECT_DOUBLE_EQ(pState.r, 400000.0);
     EXPECT_EQ(p.VbvDelay(0), 28901);
     EXPECT_EQ(p.VbvDelay(0), 28901 + 3600);
     // Clamped to 0..65535.
@@ -204,30 +212,31 @@ TEST(RateControl, StartValues)
     // GOP and picture targets; a target below bitRate / (8 frameRate) is
     // raised to it.
     p.StartGop();
-    EXPECT_DOUBLE_EQ(p.R, 12 * 5000000.0 / 25);
-    EXPECT_EQ(p.Np, 3);
-    EXPECT_EQ(p.Nb, 8);
+    EXPECT_DOUBLE_EQ(pState.R, 12 * 5000000.0 / 25);
+    EXPECT_EQ(pState.Np, 3);
+    EXPECT_EQ(pState.Nb, 8);
     p.StartPicture(kPictureI, 0);
-    EXPECT_GT(p.T, 5000000.0 / 25);
+    EXPECT_GT(pState.T, 5000000.0 / 25);
     EXPECT_EQ(p.FirstScale(), 2 * 10);  // 31 x (r 10/31) / r = 10
-    p.R = 1000;
+    pState.R = 1000;
     p.StartPicture(kPictureB, 0);
-    EXPECT_DOUBLE_EQ(p.T, 5000000.0 / (8 * 25));
+    EXPECT_DOUBLE_EQ(pState.T, 5000000.0 / (8 * 25));
 }
 
 TEST(RateControl, FlatMacroblockHalvesTheScale)
 {
     const EncoderParameters pal = Checked(kVideoPal, 720, 576);
     RateControl rc;
+    RateState rcState(rc);
     rc.Start(pal, 1620);
     rc.StartGop();
     rc.StartPicture(kPictureP, 0);
-    rc.avgAct = 1e9;
+    rcState.avgAct = 1e9;
     std::vector<uint8_t> flat(32 * 32, 77);
     const int q = rc.MacroblockScale(0, flat.data(), 32, 0);
     // Qj = d0p x 31 / r = 10; N = (2 + avgAct) / (1 + 2 avgAct) ~ 0.5.
     EXPECT_EQ(q, 2 * 5);
-    EXPECT_DOUBLE_EQ(rc.actSum, 1.0);
+    EXPECT_DOUBLE_EQ(rcState.actSum, 1.0);
 }
 
 TEST(Quantisers, IntraDcAndAc)
@@ -442,7 +451,8 @@ TEST(VariableLength, MotionVectorsAndEscapes)
 {
     MessageSink sink;
     sink.SetEcho(false);
-    EncoderCore m1(Checked(kVideoMpeg1, 160, 120), sink);
+    EncoderCore encoder1(Checked(kVideoMpeg1, 160, 120), sink);
+    Writers m1(encoder1);
     BitWriter& b = m1.Bits();
     m1.PutMotionVector(5, 2);    // code 3 "0001 0", residual (6 & 1) = 0
     m1.PutMotionVector(-6, 2);   // code -3 "0001 1", residual (7 & 1) = 1
@@ -481,7 +491,8 @@ TEST(VariableLength, MotionVectorsAndEscapes)
 
     // MPEG-2: 12-bit levels; levels beyond the syntax are refused with the
     // message.
-    EncoderCore m2(Checked(kVideoPal, 720, 576), sink);
+    EncoderCore encoder2(Checked(kVideoPal, 720, 576), sink);
+    Writers m2(encoder2);
     ASSERT_TRUE(m2.PutCoefficient(40, -300, 0, false));
     bytes = Finish(m2.Bits());
     TestBitReader r2(bytes);
@@ -495,12 +506,14 @@ TEST(VariableLength, MotionVectorsAndEscapes)
 
     MessageSink s1;
     s1.SetEcho(false);
-    EncoderCore m1b(Checked(kVideoMpeg1, 160, 120), s1);
+    EncoderCore encoder1b(Checked(kVideoMpeg1, 160, 120), s1);
+    Writers m1b(encoder1b);
     EXPECT_FALSE(m1b.PutCoefficient(2, -256, 0, false));
     EXPECT_EQ(s1.Text(), "AC value out of range (run=2, signed_level=-256)");
     MessageSink s2;
     s2.SetEcho(false);
-    EncoderCore m1c(Checked(kVideoMpeg1, 160, 120), s2);
+    EncoderCore encoder1c(Checked(kVideoMpeg1, 160, 120), s2);
+    Writers m1c(encoder1c);
     int16_t block[64] = {};
     block[0] = 2047;  // the DC predictor starts at 0
     EXPECT_TRUE(m1c.PutIntraBlock(block, 0));

@@ -35,23 +35,15 @@ void PutField(std::vector<uint8_t>& out, const std::string& s)
 
 uint64_t LibraryFileSize(size_t entryCount) { return kLibraryHeadSize + kLibraryEntrySize * entryCount; }
 
-Parsed<std::vector<LibraryEntry>> ParseLibraryFile(std::span<const uint8_t> bytes)
+Result<std::vector<LibraryEntry>> ParseLibraryFile(std::span<const uint8_t> bytes)
 {
-    Parsed<std::vector<LibraryEntry>> r;
-    if (bytes.size() < kLibraryHeadSize) {
-        r.error = "The file is shorter than a library head";
-        return r;
-    }
+    if (bytes.size() < kLibraryHeadSize) return Failure("The file is shorter than a library head");
     int16_t count;
     std::memcpy(&count, bytes.data(), sizeof count);
-    if (count < 0) {
-        r.error = "Its entry count (" + std::to_string(count) + ") is negative";
-        return r;
-    }
+    if (count < 0) return Failure("Its entry count (" + std::to_string(count) + ") is negative");
     const uint64_t whole = (bytes.size() - kLibraryHeadSize) / kLibraryEntrySize;
     if (whole < static_cast<uint64_t>(count)) {
-        r.error = "It lists " + std::to_string(count) + " textures but holds only " + std::to_string(whole);
-        return r;
+        return Failure("It lists " + std::to_string(count) + " textures but holds only " + std::to_string(whole));
     }
     std::vector<LibraryEntry> entries(static_cast<size_t>(count));
     const uint8_t* p = bytes.data() + kLibraryHeadSize;
@@ -60,8 +52,7 @@ Parsed<std::vector<LibraryEntry>> ParseLibraryFile(std::span<const uint8_t> byte
         e.path = FieldString(p + kLibraryFieldSize);
         p += kLibraryEntrySize;
     }
-    r.value = std::move(entries);
-    return r;
+    return entries;
 }
 
 std::vector<uint8_t> EncodeLibraryFile(std::span<const LibraryEntry> entries)
@@ -79,15 +70,11 @@ std::vector<uint8_t> EncodeLibraryFile(std::span<const LibraryEntry> entries)
     return out;
 }
 
-Parsed<std::vector<LibraryEntry>> ReadLibraryFile(const std::filesystem::path& path)
+Result<std::vector<LibraryEntry>> ReadLibraryFile(const std::filesystem::path& path)
 {
-    Parsed<std::vector<LibraryEntry>> r;
     const FileBytes file = ReadFileBytes(path, kMaxLibraryFileSize);
-    if (!file.ok()) {
-        r.error = "Unable to open " + Quoted(path) + ".\n" + file.error + ".";
-        return r;
-    }
-    r = ParseLibraryFile(file.bytes);
+    if (!file.ok()) return Failure("Unable to open " + Quoted(path) + ".\n" + file.error + ".");
+    Result<std::vector<LibraryEntry>> r = ParseLibraryFile(file.bytes);
     if (!r.ok()) r.error = "Unable to read " + Quoted(path) + ": it is not a valid library file.\n" + r.error + ".";
     return r;
 }
@@ -141,9 +128,9 @@ std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entr
     return FindDataFile(bare);
 }
 
-Parsed<Texture> ReadLibraryTexture(const std::filesystem::path& file)
+Result<Texture> ReadLibraryTexture(const std::filesystem::path& file)
 {
-    Parsed<Texture> r = ReadTextureFile(file, FileKind::Texture);
+    Result<Texture> r = ReadTextureFile(file, FileKind::Texture);
     if (r.ok()) LoadLayerPictures(*r.value);
     return r;
 }

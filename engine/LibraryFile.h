@@ -46,7 +46,7 @@ uint64_t LibraryFileSize(size_t entryCount);
 // Reads the entries of a library file.  A negative count, or a count with
 // more entries than the file holds whole, is refused; bytes after the last
 // entry are ignored.
-Parsed<std::vector<LibraryEntry>> ParseLibraryFile(std::span<const uint8_t> bytes);
+Result<std::vector<LibraryEntry>> ParseLibraryFile(std::span<const uint8_t> bytes);
 
 // The bytes of a library file.  A string of up to 79 characters is written
 // with its terminator; a longer one (only read from a file whose field had
@@ -57,7 +57,7 @@ std::vector<uint8_t> EncodeLibraryFile(std::span<const LibraryEntry> entries);
 // Reading and writing library files on disk.  Errors are whole sentences
 // naming the file; writing goes through a temporary file that replaces
 // `path` only when every byte is written.
-Parsed<std::vector<LibraryEntry>> ReadLibraryFile(const std::filesystem::path& path);
+Result<std::vector<LibraryEntry>> ReadLibraryFile(const std::filesystem::path& path);
 std::string WriteLibraryFile(const std::filesystem::path& path, std::span<const LibraryEntry> entries);
 
 // True when `s` fits a field with its terminator (at most 79 bytes).
@@ -79,7 +79,7 @@ std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entr
 
 // Reads a library texture: the file is read as a texture file whatever its
 // extension, and every layer's picture is loaded through the picture loader.
-Parsed<Texture> ReadLibraryTexture(const std::filesystem::path& file);
+Result<Texture> ReadLibraryTexture(const std::filesystem::path& file);
 
 // The texture of an entry whose file cannot be read: one layer copied from
 // preset 1 with its own gradient, blend mode 1, blend coefficient 1,

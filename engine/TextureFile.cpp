@@ -88,13 +88,6 @@ void ClearPointers(LayerRecord& rec)
 
 std::string LayerName(int64_t index) { return "layer " + std::to_string(index + 1); }
 
-Parsed<Texture> Refuse(std::string why)
-{
-    Parsed<Texture> r;
-    r.error = std::move(why);
-    return r;
-}
-
 // Why a texture file of `fileSize` bytes that begins with `head` cannot be
 // read, or an empty string.
 std::string TextureHeadProblem(std::span<const uint8_t> head, uint64_t fileSize)
@@ -111,9 +104,9 @@ std::string TextureHeadProblem(std::span<const uint8_t> head, uint64_t fileSize)
     return {};
 }
 
-Parsed<Texture> ParseTexture(std::span<const uint8_t> bytes)
+Result<Texture> ParseTexture(std::span<const uint8_t> bytes)
 {
-    if (std::string why = TextureHeadProblem(bytes, bytes.size()); !why.empty()) return Refuse(std::move(why));
+    if (std::string why = TextureHeadProblem(bytes, bytes.size()); !why.empty()) return Failure(std::move(why));
     ByteReader in(bytes);
     TextureRecord head;
     in.Take(head);
@@ -130,12 +123,12 @@ Parsed<Texture> ParseTexture(std::span<const uint8_t> bytes)
 
     for (int64_t i = 0; i < n; ++i) {
         const uint64_t later = static_cast<uint64_t>(n - 1 - i) * kLayerBlockSize;
-        if (in.Left() < kLayerBlockSize + later) return Refuse("The file ends inside " + LayerName(i));
+        if (in.Left() < kLayerBlockSize + later) return Failure("The file ends inside " + LayerName(i));
         Layer& layer = t.layers[static_cast<size_t>(i)].layer;
         in.Take(layer.rec);
         ClearPointers(layer.rec);
         if (std::string why = NegativeKeyCount(layer.rec); !why.empty()) {
-            return Refuse("Its " + LayerName(i) + " is " + why);
+            return Failure("Its " + LayerName(i) + " is " + why);
         }
         layer.gradient.emplace();
         TakeGradient(in, *layer.gradient);
@@ -143,13 +136,11 @@ Parsed<Texture> ParseTexture(std::span<const uint8_t> bytes)
         const uint64_t keys = StoredKeyCount(layer.rec);
         // Compared by division so that no product can overflow.
         if ((in.Left() - later) / kKeyBlockSize < keys) {
-            return Refuse("The file ends inside the key frames of " + LayerName(i));
+            return Failure("The file ends inside the key frames of " + LayerName(i));
         }
         TakeKeys(in, keys, layer.keys);
     }
-    Parsed<Texture> r;
-    r.value = std::move(t);
-    return r;
+    return t;
 }
 
 void CopyBytes(LayerRecord& to, const LayerRecord& from, size_t begin, size_t end)
@@ -188,9 +179,8 @@ uint64_t TextureFileSize(const Texture& texture)
     return size;
 }
 
-Parsed<Layer> ParseLayerFile(std::span<const uint8_t> bytes)
+Result<Layer> ParseLayerFile(std::span<const uint8_t> bytes)
 {
-    Parsed<Layer> r;
     ByteReader in(bytes);
     const bool older = bytes.size() == kOldLayerFileSize;
 
@@ -198,10 +188,7 @@ Parsed<Layer> ParseLayerFile(std::span<const uint8_t> bytes)
     if (older) {
         in.Take(&stored, kOldLayerRecordSize);
     } else {
-        if (in.Left() < kLayerBlockSize) {
-            r.error = "The file is shorter than a layer";
-            return r;
-        }
+        if (in.Left() < kLayerBlockSize) return Failure("The file is shorter than a layer");
         in.Take(stored);
     }
 
@@ -225,31 +212,24 @@ Parsed<Layer> ParseLayerFile(std::span<const uint8_t> bytes)
         std::memcpy(layer.rec.picturePath, path, length);
     }
 
-    if (std::string why = NegativeKeyCount(layer.rec); !why.empty()) {
-        r.error = "The layer is " + why;
-        return r;
-    }
+    if (std::string why = NegativeKeyCount(layer.rec); !why.empty()) return Failure("The layer is " + why);
     layer.gradient.emplace();
     TakeGradient(in, *layer.gradient);
 
     const uint64_t keys = older ? 0 : StoredKeyCount(layer.rec);
-    if (in.Left() / kKeyBlockSize < keys) {
-        r.error = "The file ends inside the key frames";
-        return r;
-    }
+    if (in.Left() / kKeyBlockSize < keys) return Failure("The file ends inside the key frames");
     TakeKeys(in, keys, layer.keys);
-    r.value = std::move(layer);
-    return r;
+    return layer;
 }
 
-Parsed<Texture> ParseTextureFile(std::span<const uint8_t> bytes, FileKind kind)
+Result<Texture> ParseTextureFile(std::span<const uint8_t> bytes, FileKind kind)
 {
     switch (kind) {
     case FileKind::Texture:
         return ParseTexture(bytes);
     case FileKind::Layer: {
-        Parsed<Layer> layer = ParseLayerFile(bytes);
-        if (!layer.ok()) return Refuse(std::move(layer.error));
+        Result<Layer> layer = ParseLayerFile(bytes);
+        if (!layer.ok()) return Failure(std::move(layer.error));
         LayerSlot slot;
         slot.blendCoef = 0.0f;
         slot.blendMode = 0;
@@ -259,14 +239,14 @@ Parsed<Texture> ParseTextureFile(std::span<const uint8_t> bytes, FileKind kind)
         slot.layer = std::move(*layer.value);
         Texture t;
         t.layers.push_back(std::move(slot));
-        Parsed<Texture> r;
+        Result<Texture> r;
         r.value = std::move(t);
         return r;
     }
     case FileKind::Other:
         break;
     }
-    return Refuse("It is neither a texture file (.zyv) nor a layer file (.kvo)");
+    return Failure("It is neither a texture file (.zyv) nor a layer file (.kvo)");
 }
 
 // ---------------------------------------------------------------------------
@@ -401,16 +381,16 @@ std::string WriteBytes(const std::filesystem::path& path, uint64_t size, const s
 
 }  // namespace
 
-Parsed<Texture> ReadTextureFile(const std::filesystem::path& path)
+Result<Texture> ReadTextureFile(const std::filesystem::path& path)
 {
     const FileKind kind = FileKindOf(path.string());
     if (kind == FileKind::Other) {
-        return Refuse(Quoted(path) + " is neither a texture file (.zyv) nor a layer file (.kvo).");
+        return Failure(Quoted(path) + " is neither a texture file (.zyv) nor a layer file (.kvo).");
     }
     return ReadTextureFile(path, kind);
 }
 
-Parsed<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind)
+Result<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind)
 {
     const char* what = kind == FileKind::Texture ? "texture" : "layer";
     auto invalid = [&](const std::string& why) {
@@ -420,11 +400,11 @@ Parsed<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind
     // A texture's head tells the least it can hold before the rest is read.
     FileBytes file = in.Read(kind == FileKind::Texture ? kTextureHeadSize : in.Size());
     if (file.ok() && kind == FileKind::Texture) {
-        if (std::string why = TextureHeadProblem(file.bytes, in.Size()); !why.empty()) return Refuse(invalid(why));
+        if (std::string why = TextureHeadProblem(file.bytes, in.Size()); !why.empty()) return Failure(invalid(why));
         file = in.Read(in.Size());
     }
-    if (!file.ok()) return Refuse("Unable to open " + Quoted(path) + ".\n" + file.error + ".");
-    Parsed<Texture> r = ParseTextureFile(file.bytes, kind);
+    if (!file.ok()) return Failure("Unable to open " + Quoted(path) + ".\n" + file.error + ".");
+    Result<Texture> r = ParseTextureFile(file.bytes, kind);
     if (!r.ok()) r.error = invalid(r.error);
     return r;
 }

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "engine/Records.h"
+#include "engine/Result.h"
 
 namespace morvane {
 
@@ -62,24 +63,16 @@ uint64_t StoredKeyCount(const LayerRecord& rec);
 uint64_t LayerBlockSize(const Layer& layer);
 uint64_t TextureFileSize(const Texture& texture);
 
-template <class T>
-struct Parsed {
-    std::optional<T> value;
-    std::string error;  // why the bytes were refused; empty on success
-
-    bool ok() const { return value.has_value(); }
-};
-
 // Reads a texture from the bytes of a texture file (FileKind::Texture) or a
 // layer file (FileKind::Layer; it becomes a one-layer texture whose blend
 // coefficient, blend mode, orientations and colour key are 0).  Any other
 // kind is refused.  Pointer slots of the result hold 0.
-Parsed<Texture> ParseTextureFile(std::span<const uint8_t> bytes, FileKind kind);
+Result<Texture> ParseTextureFile(std::span<const uint8_t> bytes, FileKind kind);
 
 // Reads the one layer of a layer file, by the layer-file reading rules:
 // only the named fields of the stored record are taken; the older form gets
 // animated 0, lacunarity 2.0, omega 0.5 and relief detail 10.
-Parsed<Layer> ParseLayerFile(std::span<const uint8_t> bytes);
+Result<Layer> ParseLayerFile(std::span<const uint8_t> bytes);
 
 // The bytes of a texture file and of a layer file.  Pointer slots are
 // written as kStoredBlockRef where a block follows and 0 elsewhere; the
@@ -111,9 +104,9 @@ void LoadLayerPicture(Layer& layer);
 // Reads the texture or layer file at `path` (the kind from its extension).
 // The error, if any, is a whole sentence naming the file.  Pictures are not
 // loaded.
-Parsed<Texture> ReadTextureFile(const std::filesystem::path& path);
+Result<Texture> ReadTextureFile(const std::filesystem::path& path);
 // The same with the kind given (Texture or Layer), whatever the extension.
-Parsed<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind);
+Result<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind);
 
 // Writes the texture as a texture file, or a layer as a layer file, through
 // a temporary file in the same folder that replaces `path` only when every

@@ -576,7 +576,7 @@ std::optional<Layer> ReadLayerFile(const QString& path)
 {
     morvane::FileBytes file = morvane::ReadFileBytes(path.toStdString());
     if (!file.ok()) return std::nullopt;
-    morvane::Parsed<Layer> parsed = morvane::ParseLayerFile(file.bytes);
+    morvane::Result<Layer> parsed = morvane::ParseLayerFile(file.bytes);
     QString why;
     if (!parsed.ok())
         why = QString::fromStdString(parsed.error);

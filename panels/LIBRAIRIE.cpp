@@ -135,7 +135,7 @@ void CLibraryDlg::OnAddTexture()
                            .arg(kLibraryFieldSize - 1);
             continue;
         }
-        Parsed<Texture> texture = ReadLibraryTexture(path);
+        Result<Texture> texture = ReadLibraryTexture(path);
         if (!texture.ok()) {
             refused << Text(texture.error);
             continue;
@@ -186,7 +186,7 @@ void CLibraryDlg::LoadStartupLibrary(const std::filesystem::path& file)
 
 bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch search, bool reportUnreadable)
 {
-    Parsed<std::vector<LibraryEntry>> list = ReadLibraryFile(file);
+    Result<std::vector<LibraryEntry>> list = ReadLibraryFile(file);
     if (!list.ok()) {
         if (reportUnreadable || std::filesystem::exists(file)) Tell(Text(list.error));
         return false;
@@ -198,7 +198,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
     read.reserve(list.value->size());
     for (const LibraryEntry& entry : *list.value) {
         const auto found = FindLibraryTexture(entry, search == EntrySearch::PathThenName);
-        Parsed<Texture> texture;
+        Result<Texture> texture;
         if (found) texture = ReadLibraryTexture(*found);
         if (texture.ok()) {
             read.push_back(std::move(*texture.value));

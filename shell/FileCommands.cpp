@@ -137,7 +137,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     }
 
     // Read and check the whole file before anything changes.
-    morvane::Parsed<morvane::Texture> parsed = morvane::ReadTextureFile(path.toStdString());
+    morvane::Result<morvane::Texture> parsed = morvane::ReadTextureFile(path.toStdString());
     if (!parsed.ok()) {
         AfxMessageBox(QString::fromStdString(parsed.error), MB_OK | MB_ICONEXCLAMATION);
         return nullptr;

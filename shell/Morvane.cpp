@@ -367,7 +367,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
     // Any file is read as a texture file, unless it is a layer file.
     morvane::FileKind kind = morvane::FileKindOf(found->string());
     if (kind == morvane::FileKind::Other) kind = morvane::FileKind::Texture;
-    morvane::Parsed<morvane::Texture> parsed = morvane::ParseTextureFile(file.bytes, kind);
+    morvane::Result<morvane::Texture> parsed = morvane::ParseTextureFile(file.bytes, kind);
     if (!parsed.ok()) {
         if (error) *error = QStringLiteral("\"%1\" cannot be used as a texture.\n%2.")
                                 .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));

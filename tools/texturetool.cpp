@@ -135,7 +135,7 @@ int main(int argc, char** argv)
 
     // A picture or movie that cannot be used is said on stderr.
     InstallLayerPictureLoader([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
-    Parsed<Texture> parsed = ReadTextureFile(o.in);
+    Result<Texture> parsed = ReadTextureFile(o.in);
     if (!parsed.ok()) return Fail(parsed.error);
     Texture& texture = *parsed.value;
     LoadLayerPictures(texture);

@@ -46,7 +46,7 @@ void PutAt(std::vector<uint8_t>& b, size_t off, int32_t v) { std::memcpy(b.data(
 
 Texture MustParse(const std::vector<uint8_t>& bytes, FileKind kind)
 {
-    Parsed<Texture> r = ParseTextureFile(bytes, kind);
+    Result<Texture> r = ParseTextureFile(bytes, kind);
     EXPECT_TRUE(r.ok()) << r.error;
     return r.ok() ? *r.value : Texture{};
 }
@@ -159,7 +159,7 @@ TEST(TextureFile, ReadThenWriteIsByteIdentical)
     EXPECT_EQ(EncodeTextureFile(back), bytes);
 
     PutAt(bytes, LayerBlockAt(2, 1) + 154 + 2 * 1134, 1);  // layer 2 animated again
-    const Parsed<Texture> refused = ParseTextureFile(bytes, FileKind::Texture);
+    const Result<Texture> refused = ParseTextureFile(bytes, FileKind::Texture);
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error, "Its layer 2 is animated with a negative key count (-3)");
     std::vector<uint8_t> kvo = EncodeLayerFile(SampleLayer(1, 2));
@@ -170,7 +170,7 @@ TEST(TextureFile, ReadThenWriteIsByteIdentical)
     for (int keys : {0, 2, 4}) {
         const Layer layer = SampleLayer(3, keys, true);
         const std::vector<uint8_t> kvo = EncodeLayerFile(layer);
-        const Parsed<Layer> read = ParseLayerFile(kvo);
+        const Result<Layer> read = ParseLayerFile(kvo);
         ASSERT_TRUE(read.ok()) << read.error;
         EXPECT_TRUE(SameLayer(*read.value, layer));
         EXPECT_EQ(EncodeLayerFile(*read.value), kvo);
@@ -243,7 +243,7 @@ TEST(TextureFile, EveryStoredValueIsWrittenBackAsRead)
         std::memset(expected.data() + 18, 0, 8);
         CanonicalLayerSlots(expected, 0, 2);
 
-        const Parsed<Layer> layer = ParseLayerFile(file);
+        const Result<Layer> layer = ParseLayerFile(file);
         ASSERT_TRUE(layer.ok()) << layer.error;
         EXPECT_EQ(EncodeLayerFile(*layer.value), expected);
     }
@@ -263,7 +263,7 @@ TEST(TextureFile, EveryStoredValueIsWrittenBackAsRead)
         expected.insert(expected.end(), file.begin() + 154, file.end());
         CanonicalLayerSlots(expected, 0, 0);
 
-        const Parsed<Layer> layer = ParseLayerFile(file);
+        const Result<Layer> layer = ParseLayerFile(file);
         ASSERT_TRUE(layer.ok()) << layer.error;
         EXPECT_EQ(EncodeLayerFile(*layer.value), expected);
     }
@@ -296,7 +296,7 @@ TEST(TextureFile, LayerFileTakesOnlyTheNamedFields)
 
     // Bytes after the path's NUL are not taken either.
     const Layer ordinary = SampleLayer(5);
-    const Parsed<Layer> read = ParseLayerFile(EncodeLayerFile(ordinary));
+    const Result<Layer> read = ParseLayerFile(EncodeLayerFile(ordinary));
     ASSERT_TRUE(read.ok());
     EXPECT_EQ(read.value->rec.picturePath[250], 0);
     EXPECT_EQ(read.value->PicturePath(), ordinary.PicturePath());
@@ -339,7 +339,7 @@ TEST(TextureFile, OlderLayerFormOf1122Bytes)
     longer.push_back(0);
     EXPECT_FALSE(ParseTextureFile(longer, FileKind::Layer).ok());
     const std::vector<uint8_t> animated = EncodeLayerFile(SampleLayer(6, 3, true));
-    const Parsed<Layer> cut = ParseLayerFile(std::span(animated).first(1122));
+    const Result<Layer> cut = ParseLayerFile(std::span(animated).first(1122));
     ASSERT_TRUE(cut.ok());
     EXPECT_EQ(+cut.value->rec.animated, 0);
     EXPECT_FALSE(ParseTextureFile(old, FileKind::Texture).ok());
@@ -401,7 +401,7 @@ TEST(TextureFile, HostileCountsAreRefusedBeforeAllocating)
         EXPECT_FALSE(ParseLayerFile(b).ok());
     }
     EXPECT_FALSE(ParseLayerFile({}).ok());
-    const Parsed<Texture> empty = ParseTextureFile({}, FileKind::Texture);
+    const Result<Texture> empty = ParseTextureFile({}, FileKind::Texture);
     EXPECT_FALSE(empty.ok());
     EXPECT_FALSE(empty.error.empty());
 }
@@ -412,7 +412,7 @@ TEST(TextureFile, EveryPrefixIsRefusedOrRead)
     ASSERT_EQ(full.size(), 6578u);
     for (size_t n = 0; n < full.size(); ++n) {
         const std::span<const uint8_t> prefix(full.data(), n);
-        const Parsed<Texture> t = ParseTextureFile(prefix, FileKind::Texture);
+        const Result<Texture> t = ParseTextureFile(prefix, FileKind::Texture);
         ASSERT_FALSE(t.ok()) << n;
         ASSERT_FALSE(t.error.empty()) << n;
         // The same bytes named as a layer file must not harm either.
@@ -490,7 +490,7 @@ TEST_F(TextureFileDisk, WritesReadBackAndKindComesFromTheExtension)
     const fs::path zyv = dir_ / "Marble.ZYV";
     ASSERT_EQ(WriteTextureFile(zyv, t), "");
     EXPECT_EQ(fs::file_size(zyv), 6578u);
-    Parsed<Texture> back = ReadTextureFile(zyv);
+    Result<Texture> back = ReadTextureFile(zyv);
     ASSERT_TRUE(back.ok()) << back.error;
     EXPECT_TRUE(SameTexture(*back.value, t));
 
@@ -507,7 +507,7 @@ TEST_F(TextureFileDisk, WritesReadBackAndKindComesFromTheExtension)
 TEST_F(TextureFileDisk, FailuresNameTheFileAndChangeNothing)
 {
     const fs::path missing = dir_ / "missing.zyv";
-    Parsed<Texture> r = ReadTextureFile(missing);
+    Result<Texture> r = ReadTextureFile(missing);
     EXPECT_FALSE(r.ok());
     EXPECT_NE(r.error.find(missing.string()), std::string::npos) << r.error;
 
@@ -716,7 +716,7 @@ TEST(TextureFile, IterationCountsAreKeptAsStoredAndLimitedWhereUsed)
     EXPECT_EQ(+read.keys[1].rec.reliefDetail, 1 << 30);
     EXPECT_EQ(+read.keys[0].rec.detail, 300);
     EXPECT_EQ(EncodeTextureFile(back), bytes);
-    Parsed<Layer> single = ParseLayerFile(EncodeLayerFile(layer));
+    Result<Layer> single = ParseLayerFile(EncodeLayerFile(layer));
     ASSERT_TRUE(single.ok());
     EXPECT_EQ(+single.value->rec.reliefDetail, INT32_MAX);
 

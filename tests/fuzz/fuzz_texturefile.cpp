@@ -19,7 +19,7 @@ void RoundTrip(const uint8_t* data, size_t size, morvane::FileKind kind)
 {
     using namespace morvane;
     const std::span<const uint8_t> bytes(data, size);
-    const Parsed<Texture> first = ParseTextureFile(bytes, kind);
+    const Result<Texture> first = ParseTextureFile(bytes, kind);
     Check(first.ok() != !first.error.empty());
     if (!first.ok()) return;
     const Texture& t = *first.value;
@@ -29,14 +29,14 @@ void RoundTrip(const uint8_t* data, size_t size, morvane::FileKind kind)
         const std::vector<uint8_t> written = EncodeTextureFile(t);
         Check(written.size() == TextureFileSize(t));
         Check(written.size() <= size);  // trailing bytes are dropped, nothing is added
-        const Parsed<Texture> second = ParseTextureFile(written, kind);
+        const Result<Texture> second = ParseTextureFile(written, kind);
         Check(second.ok());
         Check(EncodeTextureFile(*second.value) == written);
     } else {
         Check(t.LayerCount() == 1);
         const std::vector<uint8_t> written = EncodeLayerFile(t.layers[0].layer);
         Check(written.size() == LayerBlockSize(t.layers[0].layer));
-        const Parsed<Texture> second = ParseTextureFile(written, kind);
+        const Result<Texture> second = ParseTextureFile(written, kind);
         Check(second.ok());
         Check(EncodeLayerFile(second.value->layers[0].layer) == written);
     }

@@ -334,7 +334,7 @@ TEST_F(LayerPictureTest, TextureFilesLoadTheirPicturesThroughTheInstalledLoader)
     ASSERT_EQ(WriteTextureFile(file, texture), "");
 
     InstallLayerPictureLoader(Report());
-    Parsed<Texture> read = ReadTextureFile(file);
+    Result<Texture> read = ReadTextureFile(file);
     ASSERT_TRUE(read.ok());
     LoadLayerPictures(*read.value);
     SetPictureLoader(nullptr);

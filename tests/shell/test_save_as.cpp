@@ -403,7 +403,7 @@ TEST_F(SaveAs, ATypedDurationReachesTheCommandThatFollows)
     type("2");
     Ui().files = {{Path("out/two.zyv")}};
     QTest::keyClick(keys->durationEdit, Qt::Key_S, Qt::ControlModifier);
-    Parsed<Texture> saved = ReadTextureFile(Path("out/two.zyv").toStdString());
+    Result<Texture> saved = ReadTextureFile(Path("out/two.zyv").toStdString());
     ASSERT_TRUE(saved.ok());
     EXPECT_EQ(+saved.value->layers[0].layer.rec.duration, 2.0f);
     EXPECT_FALSE(Doc()->IsModified());

@@ -72,9 +72,9 @@ std::vector<uint8_t> EncodeLibraryFile(std::span<const LibraryEntry> entries)
 
 Result<std::vector<LibraryEntry>> ReadLibraryFile(const std::filesystem::path& path)
 {
-    const FileBytes file = ReadFileBytes(path, kMaxLibraryFileSize);
+    const Result<std::vector<uint8_t>> file = ReadFileBytes(path, kMaxLibraryFileSize);
     if (!file.ok()) return Failure("Unable to open " + Quoted(path) + ".\n" + file.error + ".");
-    Result<std::vector<LibraryEntry>> r = ParseLibraryFile(file.bytes);
+    Result<std::vector<LibraryEntry>> r = ParseLibraryFile(*file.value);
     if (!r.ok()) r.error = "Unable to read " + Quoted(path) + ": it is not a valid library file.\n" + r.error + ".";
     return r;
 }

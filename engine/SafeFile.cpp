@@ -112,28 +112,22 @@ bool InputFile::ReadAt(uint64_t offset, void* out, size_t size)
     return true;
 }
 
-FileBytes InputFile::Read(uint64_t size)
+Result<std::vector<uint8_t>> InputFile::Read(uint64_t size)
 {
-    FileBytes out;
-    if (!ok()) {
-        out.error = error_;
-        return out;
-    }
-    out.bytes.resize(static_cast<size_t>(std::min(size, size_)));
+    if (!ok()) return Failure(error_);
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::min(size, size_)));
     size_t done = 0;
-    while (done < out.bytes.size()) {
-        const ssize_t r = ::pread(fd_, out.bytes.data() + done, out.bytes.size() - done, static_cast<off_t>(done));
+    while (done < bytes.size()) {
+        const ssize_t r = ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (r < 0) {
             if (errno == EINTR) continue;
-            out.error = SystemReason(errno);
-            out.bytes.clear();
-            return out;
+            return Failure(SystemReason(errno));
         }
         if (r == 0) break;  // the file shrank while we read it
         done += static_cast<size_t>(r);
     }
-    out.bytes.resize(done);
-    return out;
+    bytes.resize(done);
+    return bytes;
 }
 
 std::FILE* InputFile::TakeStream()
@@ -144,7 +138,7 @@ std::FILE* InputFile::TakeStream()
     return stream;
 }
 
-FileBytes ReadFileBytes(const fs::path& path, uint64_t maxSize)
+Result<std::vector<uint8_t>> ReadFileBytes(const fs::path& path, uint64_t maxSize)
 {
     InputFile file(path, maxSize);
     return file.Read(file.Size());

@@ -29,14 +29,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/Result.h"
+
 namespace morvane {
-
-struct FileBytes {
-    std::vector<uint8_t> bytes;
-    std::string error;  // the system's reason; empty on success
-
-    bool ok() const { return error.empty(); }
-};
 
 // The largest file a reader takes in.
 constexpr uint64_t kMaxInputFileSize = uint64_t(1) << 31;
@@ -61,8 +56,9 @@ public:
 
     uint64_t Size() const { return size_; }
 
-    // The first `size` bytes (all of a shorter file).
-    FileBytes Read(uint64_t size);
+    // The first `size` bytes (all of a shorter file), or the system's
+    // reason.
+    Result<std::vector<uint8_t>> Read(uint64_t size);
     // Exactly `size` bytes from `offset`; false when they are not all there.
     bool ReadAt(uint64_t offset, void* out, size_t size);
 
@@ -78,7 +74,7 @@ private:
 };
 
 // Reads a whole regular file (see InputFile).
-FileBytes ReadFileBytes(const std::filesystem::path& path, uint64_t maxSize = kMaxInputFileSize);
+Result<std::vector<uint8_t>> ReadFileBytes(const std::filesystem::path& path, uint64_t maxSize = kMaxInputFileSize);
 
 // How a written file reaches the disk.
 enum class Durability {

@@ -26,9 +26,9 @@ bool SphereTable::LoadFile(const std::filesystem::path& path)
     // Only the table's first bytes are read, however long the file is; a
     // pipe or a device is not read at all.
     InputFile in(path, UINT64_MAX);
-    const FileBytes head = in.Read(bytes_.size());
+    const Result<std::vector<uint8_t>> head = in.Read(bytes_.size());
     if (!head.ok()) return false;
-    std::copy(head.bytes.begin(), head.bytes.end(), bytes_.begin());
+    std::copy(head.value->begin(), head.value->end(), bytes_.begin());
     return true;
 }
 

@@ -398,13 +398,13 @@ Result<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind
     };
     InputFile in(path, kMaxFileSize);
     // A texture's head tells the least it can hold before the rest is read.
-    FileBytes file = in.Read(kind == FileKind::Texture ? kTextureHeadSize : in.Size());
+    Result<std::vector<uint8_t>> file = in.Read(kind == FileKind::Texture ? kTextureHeadSize : in.Size());
     if (file.ok() && kind == FileKind::Texture) {
-        if (std::string why = TextureHeadProblem(file.bytes, in.Size()); !why.empty()) return Failure(invalid(why));
+        if (std::string why = TextureHeadProblem(*file.value, in.Size()); !why.empty()) return Failure(invalid(why));
         file = in.Read(in.Size());
     }
     if (!file.ok()) return Failure("Unable to open " + Quoted(path) + ".\n" + file.error + ".");
-    Result<Texture> r = ParseTextureFile(file.bytes, kind);
+    Result<Texture> r = ParseTextureFile(*file.value, kind);
     if (!r.ok()) r.error = invalid(r.error);
     return r;
 }

@@ -73,12 +73,12 @@ FliOpened ReadFliMovie(InputFile& file, uint64_t maxPictureBytes)
 {
     FliOpened r;
     FliMovie header;
-    FileBytes bytes = file.Read(kFileHeaderSize);
-    if (bytes.ok()) r.error = ReadHeader(bytes.bytes, maxPictureBytes, header);
+    Result<std::vector<uint8_t>> bytes = file.Read(kFileHeaderSize);
+    if (bytes.ok()) r.error = ReadHeader(*bytes.value, maxPictureBytes, header);
     if (bytes.ok() && r.error.empty()) bytes = file.Read(file.Size());
     if (!bytes.ok()) r.error = bytes.error;
     if (!r.error.empty()) return r;
-    return OpenFliMovie(std::move(bytes.bytes), maxPictureBytes);
+    return OpenFliMovie(std::move(*bytes.value), maxPictureBytes);
 }
 
 int FliFrameFor(int n, float duration)

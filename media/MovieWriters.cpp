@@ -17,12 +17,12 @@ bool ReadMovieFrame(const MovieFrames& frames, int i, const std::filesystem::pat
 {
     const std::filesystem::path file = frames.Frame(i);
     const std::string unable = "Unable to save \"" + moviePath.string() + "\".\n";
-    const FileBytes bytes = ReadFileBytes(file);
+    const Result<std::vector<uint8_t>> bytes = ReadFileBytes(file);
     if (!bytes.ok()) {
         error = unable + "Its frame \"" + file.filename().string() + "\" cannot be read: " + bytes.error + ".";
         return false;
     }
-    PictureRead read = ReadTgaPicture(bytes.bytes);
+    PictureRead read = ReadTgaPicture(*bytes.value);
     if (!read.ok() || read.picture.width != frames.width || read.picture.height != frames.height) {
         error = unable + "Its frame \"" + file.filename().string() + "\" is not a picture of " +
                 std::to_string(frames.width) + " x " + std::to_string(frames.height) + " pixels.";

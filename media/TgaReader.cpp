@@ -150,12 +150,12 @@ PictureRead ReadTgaPicture(InputFile& file, uint64_t maxBytes)
 {
     PictureRead r;
     TgaHeader h;
-    FileBytes bytes = file.Read(kHeaderSize);
-    if (bytes.ok()) r.error = ReadHeader(bytes.bytes, maxBytes, h);
+    Result<std::vector<uint8_t>> bytes = file.Read(kHeaderSize);
+    if (bytes.ok()) r.error = ReadHeader(*bytes.value, maxBytes, h);
     if (bytes.ok() && r.ok()) bytes = file.Read(h.dataStart + h.MostDataBytes());
     if (!bytes.ok()) r.error = bytes.error;
     if (!r.ok()) return r;
-    return ReadTgaPicture(bytes.bytes, maxBytes);
+    return ReadTgaPicture(*bytes.value, maxBytes);
 }
 
 }  // namespace morvane

@@ -574,9 +574,9 @@ FileDialogRequest LayerFileRequest(bool save)
 // A file that cannot be opened at all is passed over without a word.
 std::optional<Layer> ReadLayerFile(const QString& path)
 {
-    morvane::FileBytes file = morvane::ReadFileBytes(path.toStdString());
+    const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(path.toStdString());
     if (!file.ok()) return std::nullopt;
-    morvane::Result<Layer> parsed = morvane::ParseLayerFile(file.bytes);
+    morvane::Result<Layer> parsed = morvane::ParseLayerFile(*file.value);
     QString why;
     if (!parsed.ok())
         why = QString::fromStdString(parsed.error);
@@ -589,7 +589,7 @@ std::optional<Layer> ReadLayerFile(const QString& path)
     }
     Layer layer = std::move(*parsed.value);
     // The picture (or movie) of the current form goes into this new layer.
-    if (file.bytes.size() != morvane::kOldLayerFileSize) morvane::LoadLayerPicture(layer);
+    if (file.value->size() != morvane::kOldLayerFileSize) morvane::LoadLayerPicture(layer);
     return layer;
 }
 

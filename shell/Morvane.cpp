@@ -358,7 +358,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
         if (error) *error = QStringLiteral("Unable to open \"%1\".").arg(m_strInterfaceTexture);
         return false;
     }
-    const morvane::FileBytes file = morvane::ReadFileBytes(*found);
+    const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(*found);
     if (!file.ok()) {
         if (error) *error = QStringLiteral("Unable to open \"%1\".\n%2.").arg(QString::fromStdString(found->string()),
                                                                             QString::fromStdString(file.error));
@@ -367,7 +367,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
     // Any file is read as a texture file, unless it is a layer file.
     morvane::FileKind kind = morvane::FileKindOf(found->string());
     if (kind == morvane::FileKind::Other) kind = morvane::FileKind::Texture;
-    morvane::Result<morvane::Texture> parsed = morvane::ParseTextureFile(file.bytes, kind);
+    morvane::Result<morvane::Texture> parsed = morvane::ParseTextureFile(*file.value, kind);
     if (!parsed.ok()) {
         if (error) *error = QStringLiteral("\"%1\" cannot be used as a texture.\n%2.")
                                 .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));

@@ -40,17 +40,17 @@ TEST(ReplacingFile, BytesAlreadyWrittenArePatchedInPlace)
         EXPECT_FALSE(fs::exists(path)) << "nothing at the path before the commit";
         ASSERT_EQ(f.Commit(), "");
     }
-    const FileBytes back = ReadFileBytes(path);
+    const std::vector<uint8_t> back = ReadFileBytes(path).value.value_or(std::vector<uint8_t>{});
     fs::remove(path);
-    ASSERT_EQ(back.bytes.size(), 100024u);
-    EXPECT_EQ(back.bytes[0], 1);
-    EXPECT_EQ(back.bytes[3], 4);
-    EXPECT_EQ(back.bytes[4], 0);
-    EXPECT_EQ(back.bytes[100003], 7);
-    EXPECT_EQ(back.bytes[100004], 1);
-    EXPECT_EQ(back.bytes[100007], 4);
-    EXPECT_EQ(back.bytes[100008], 0);
-    EXPECT_EQ(back.bytes[100015], 0);
+    ASSERT_EQ(back.size(), 100024u);
+    EXPECT_EQ(back[0], 1);
+    EXPECT_EQ(back[3], 4);
+    EXPECT_EQ(back[4], 0);
+    EXPECT_EQ(back[100003], 7);
+    EXPECT_EQ(back[100004], 1);
+    EXPECT_EQ(back[100007], 4);
+    EXPECT_EQ(back[100008], 0);
+    EXPECT_EQ(back[100015], 0);
 }
 
 // ---------------------------------------------------------------------------

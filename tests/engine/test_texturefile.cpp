@@ -471,9 +471,9 @@ protected:
 
     static std::vector<uint8_t> Slurp(const fs::path& p)
     {
-        FileBytes f = ReadFileBytes(p);
+        Result<std::vector<uint8_t>> f = ReadFileBytes(p);
         EXPECT_TRUE(f.ok()) << f.error;
-        return f.bytes;
+        return f.value.value_or(std::vector<uint8_t>{});
     }
     size_t EntryCount() const
     {

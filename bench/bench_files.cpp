@@ -62,7 +62,7 @@ int main()
 
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("morvane-bench-" + std::to_string(::getpid()) + ".zyv");
-    const double write = MillisecondsPerRun([&] { sink += WriteTextureFile(path, texture).size(); }, runs / 4);
+    const double write = MillisecondsPerRun([&] { sink += WriteTextureFile(path, texture).error.size(); }, runs / 4);
     const double read = MillisecondsPerRun([&] { sink += ReadTextureFile(path).value->layers.size(); }, runs);
     std::filesystem::remove(path);
 

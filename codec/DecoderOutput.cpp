@@ -382,7 +382,7 @@ bool WriteFrameTga(const DecodedPlanes& frame, const std::filesystem::path& path
     h[17] = 0x20;  // top-left origin
     ConvertFrameToRgb(frame, file.data() + 18, frame.width * 3, PixelLayout::Bgr, kernels);
 
-    const bool ok = WriteFileReplacing(path, file).empty();
+    const bool ok = WriteFileReplacing(path, file).ok();
     if (!ok) DecoderDiagnostic(sink, "Couldn't create %s\n", path.string().c_str());
     return ok;
 }

@@ -595,7 +595,7 @@ bool EncodeWithParameters(EncoderParameters params, const EncodeRequest& request
         EncoderCore core(std::move(params), sink);
         ok = core.EncodeSequence(out, request.frameFolder, request.onReconstructed);
     }
-    if (ok && !out.Commit().empty()) {
+    if (ok && !out.Commit().ok()) {
         sink.Report("Couldn't write output file " + request.outputPath);
         ok = false;
     }

@@ -79,15 +79,15 @@ Result<std::vector<LibraryEntry>> ReadLibraryFile(const std::filesystem::path& p
     return r;
 }
 
-std::string WriteLibraryFile(const std::filesystem::path& path, std::span<const LibraryEntry> entries)
+Result<> WriteLibraryFile(const std::filesystem::path& path, std::span<const LibraryEntry> entries)
 {
     if (entries.size() > static_cast<size_t>(kMaxLibraryEntries)) {
-        return "Unable to save " + Quoted(path) + ".\nA library holds at most " + std::to_string(kMaxLibraryEntries) +
-               " textures.";
+        return Failure("Unable to save " + Quoted(path) + ".\nA library holds at most " +
+                       std::to_string(kMaxLibraryEntries) + " textures.");
     }
-    const std::string reason = WriteFileReplacing(path, EncodeLibraryFile(entries));
-    if (reason.empty()) return {};
-    return "Unable to save " + Quoted(path) + ".\n" + reason + ".";
+    const Result<> written = WriteFileReplacing(path, EncodeLibraryFile(entries));
+    if (written.ok()) return {};
+    return Failure("Unable to save " + Quoted(path) + ".\n" + written.error + ".");
 }
 
 bool FitsLibraryField(std::string_view s) { return s.size() < kLibraryFieldSize; }

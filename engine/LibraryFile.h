@@ -58,7 +58,7 @@ std::vector<uint8_t> EncodeLibraryFile(std::span<const LibraryEntry> entries);
 // naming the file; writing goes through a temporary file that replaces
 // `path` only when every byte is written.
 Result<std::vector<LibraryEntry>> ReadLibraryFile(const std::filesystem::path& path);
-std::string WriteLibraryFile(const std::filesystem::path& path, std::span<const LibraryEntry> entries);
+Result<> WriteLibraryFile(const std::filesystem::path& path, std::span<const LibraryEntry> entries);
 
 // True when `s` fits a field with its terminator (at most 79 bytes).
 bool FitsLibraryField(std::string_view s);

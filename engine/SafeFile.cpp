@@ -192,17 +192,17 @@ fs::path LinkTarget(fs::path path)
 
 }  // namespace
 
-std::string WriteFileReplacing(const fs::path& path, std::span<const uint8_t> bytes, Durability durability)
+Result<> WriteFileReplacing(const fs::path& path, std::span<const uint8_t> bytes, Durability durability)
 {
     ReplacingFile file(path, durability);
     file.Write(bytes);
     return file.Commit();
 }
 
-std::string SyncFolder(const fs::path& folder)
+Result<> SyncFolder(const fs::path& folder)
 {
     FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0 || ::syncfs(fd.get()) != 0) return SystemReason(errno);
+    if (fd.get() < 0 || ::syncfs(fd.get()) != 0) return Failure(SystemReason(errno));
     return {};
 }
 
@@ -356,25 +356,25 @@ bool ReplacingFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes)
     return Flush() && WriteThrough(bytes, offset);
 }
 
-std::string ReplacingFile::Commit()
+Result<> ReplacingFile::Commit()
 {
-    if (!Flush()) return error_;
+    if (!Flush()) return Failure(error_);
     if (stream_ || durability_ == Durability::Scratch) {
         // Nothing to put in place; a pipe's reader sees the end of the
         // bytes when it is closed.
-        if (stream_ && !OpenStream()) return error_;
+        if (stream_ && !OpenStream()) return Failure(error_);
         const int closed = ::close(fd_);
         fd_ = -1;
         if (closed != 0 && errno != EINTR) {
             Fail(errno);
-            return error_;
+            return Failure(error_);
         }
         named_.clear();
         return {};
     }
     if (durability_ == Durability::Synced && ::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
         Fail(errno);
-        return error_;
+        return Failure(error_);
     }
     if (named_.empty()) {
         // Give the unnamed file a hidden name beside the destination, then
@@ -396,18 +396,18 @@ std::string ReplacingFile::Commit()
         if (err != 0) {
             named_.clear();
             Fail(err);
-            return error_;
+            return Failure(error_);
         }
     }
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) {
         Fail(errno);
-        return error_;
+        return Failure(error_);
     }
     if (::rename(named_.c_str(), path_.c_str()) != 0) {
         Fail(errno);
-        return error_;
+        return Failure(error_);
     }
     named_.clear();
     return {};

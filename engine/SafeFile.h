@@ -91,10 +91,9 @@ enum class Durability {
 };
 
 // Writes `bytes` as the new content of `path` through a ReplacingFile.
-// Returns an empty string on success, else the system's reason.  An
-// existing file keeps its permissions; a symbolic link is followed and its
-// target replaced.
-std::string WriteFileReplacing(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+// Fails with the system's reason.  An existing file keeps its permissions;
+// a symbolic link is followed and its target replaced.
+Result<> WriteFileReplacing(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                                Durability durability = Durability::Synced);
 
 // The same for a file written piece by piece (an image streamed row by
@@ -131,9 +130,8 @@ public:
     bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
 
     // Writes the last bytes, flushes them to the disk (Synced) and puts the
-    // file in place.  Returns an empty string on success, else the reason
-    // (and nothing is left).
-    std::string Commit();
+    // file in place.  Fails with the reason (and nothing is left).
+    Result<> Commit();
 
 private:
     bool OpenTemporary();
@@ -155,8 +153,7 @@ private:
 };
 
 // Flushes to the disk what was written in `folder`'s file system (files
-// put in place with Durability::Deferred).  An empty string, else the
-// reason.
-std::string SyncFolder(const std::filesystem::path& folder);
+// put in place with Durability::Deferred).  Fails with the system's reason.
+Result<> SyncFolder(const std::filesystem::path& folder);
 
 }  // namespace morvane

@@ -71,12 +71,13 @@ void TakeKeys(ByteReader& in, uint64_t count, std::vector<Keyframe>& keys)
 // An animated layer stores keyCount key blocks; a negative count cannot
 // describe any file, so such a layer is refused rather than read as one
 // without keys (which would be written back as a file the format forbids).
-std::string NegativeKeyCount(const LayerRecord& rec)
+// The message says what the layer is.
+Result<> CheckKeyCount(const LayerRecord& rec)
 {
     const int32_t animated = rec.animated;
     const int32_t count = rec.keyCount;
     if (animated == 0 || count >= 0) return {};
-    return "animated with a negative key count (" + std::to_string(count) + ")";
+    return Failure("animated with a negative key count (" + std::to_string(count) + ")");
 }
 
 void ClearPointers(LayerRecord& rec)
@@ -88,25 +89,27 @@ void ClearPointers(LayerRecord& rec)
 
 std::string LayerName(int64_t index) { return "layer " + std::to_string(index + 1); }
 
-// Why a texture file of `fileSize` bytes that begins with `head` cannot be
-// read, or an empty string.
-std::string TextureHeadProblem(std::span<const uint8_t> head, uint64_t fileSize)
+// Whether a texture file of `fileSize` bytes that begins with `head` can be
+// read; the message says why not.
+Result<> CheckTextureHead(std::span<const uint8_t> head, uint64_t fileSize)
 {
-    if (head.size() < kTextureHeadSize || fileSize < kTextureHeadSize) return "The file is shorter than a texture head";
+    if (head.size() < kTextureHeadSize || fileSize < kTextureHeadSize) {
+        return Failure("The file is shorter than a texture head");
+    }
     TextureRecord record;
     std::memcpy(&record, head.data(), sizeof record);
     const int64_t n = record.layerCount;
-    if (n < 1) return "Its layer count (" + std::to_string(n) + ") is below 1";
+    if (n < 1) return Failure("Its layer count (" + std::to_string(n) + ") is below 1");
     // Every layer needs its five array entries and at least one layer block.
     if ((fileSize - kTextureHeadSize) / (kPerLayerArraysSize + kLayerBlockSize) < static_cast<uint64_t>(n)) {
-        return "The file is too short for its " + std::to_string(n) + " layers";
+        return Failure("The file is too short for its " + std::to_string(n) + " layers");
     }
     return {};
 }
 
 Result<Texture> ParseTexture(std::span<const uint8_t> bytes)
 {
-    if (std::string why = TextureHeadProblem(bytes, bytes.size()); !why.empty()) return Failure(std::move(why));
+    if (Result<> head = CheckTextureHead(bytes, bytes.size()); !head.ok()) return Failure(std::move(head.error));
     ByteReader in(bytes);
     TextureRecord head;
     in.Take(head);
@@ -127,8 +130,8 @@ Result<Texture> ParseTexture(std::span<const uint8_t> bytes)
         Layer& layer = t.layers[static_cast<size_t>(i)].layer;
         in.Take(layer.rec);
         ClearPointers(layer.rec);
-        if (std::string why = NegativeKeyCount(layer.rec); !why.empty()) {
-            return Failure("Its " + LayerName(i) + " is " + why);
+        if (Result<> keys = CheckKeyCount(layer.rec); !keys.ok()) {
+            return Failure("Its " + LayerName(i) + " is " + keys.error);
         }
         layer.gradient.emplace();
         TakeGradient(in, *layer.gradient);
@@ -212,7 +215,7 @@ Result<Layer> ParseLayerFile(std::span<const uint8_t> bytes)
         std::memcpy(layer.rec.picturePath, path, length);
     }
 
-    if (std::string why = NegativeKeyCount(layer.rec); !why.empty()) return Failure("The layer is " + why);
+    if (Result<> keys = CheckKeyCount(layer.rec); !keys.ok()) return Failure("The layer is " + keys.error);
     layer.gradient.emplace();
     TakeGradient(in, *layer.gradient);
 
@@ -289,7 +292,7 @@ void PutLayerBlock(ByteWriter& out, const Layer& layer)
     LayerRecord rec = layer.rec;
     // Never an animated layer with a negative key count (see the reader):
     // such a layer is written as not animated, which is what it shows.
-    if (!NegativeKeyCount(rec).empty()) rec.animated = 0;
+    if (!CheckKeyCount(rec).ok()) rec.animated = 0;
     rec.gradient = kStoredBlockRef;
     rec.keys = keys > 0 ? kStoredBlockRef : 0;
     rec.pixels = 0;
@@ -371,12 +374,12 @@ namespace {
 
 std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
-std::string WriteBytes(const std::filesystem::path& path, uint64_t size, const std::vector<uint8_t>& bytes)
+Result<> WriteBytes(const std::filesystem::path& path, uint64_t size, const std::vector<uint8_t>& bytes)
 {
-    if (size > kMaxFileSize) return "Unable to save " + Quoted(path) + ".\nThe texture is too large.";
-    const std::string reason = WriteFileReplacing(path, bytes);
-    if (reason.empty()) return {};
-    return "Unable to save " + Quoted(path) + ".\n" + reason + ".";
+    if (size > kMaxFileSize) return Failure("Unable to save " + Quoted(path) + ".\nThe texture is too large.");
+    const Result<> written = WriteFileReplacing(path, bytes);
+    if (written.ok()) return {};
+    return Failure("Unable to save " + Quoted(path) + ".\n" + written.error + ".");
 }
 
 }  // namespace
@@ -400,7 +403,7 @@ Result<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind
     // A texture's head tells the least it can hold before the rest is read.
     Result<std::vector<uint8_t>> file = in.Read(kind == FileKind::Texture ? kTextureHeadSize : in.Size());
     if (file.ok() && kind == FileKind::Texture) {
-        if (std::string why = TextureHeadProblem(*file.value, in.Size()); !why.empty()) return Failure(invalid(why));
+        if (Result<> head = CheckTextureHead(*file.value, in.Size()); !head.ok()) return Failure(invalid(head.error));
         file = in.Read(in.Size());
     }
     if (!file.ok()) return Failure("Unable to open " + Quoted(path) + ".\n" + file.error + ".");
@@ -409,15 +412,15 @@ Result<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind
     return r;
 }
 
-std::string WriteTextureFile(const std::filesystem::path& path, const Texture& texture)
+Result<> WriteTextureFile(const std::filesystem::path& path, const Texture& texture)
 {
-    if (texture.layers.empty()) return "Unable to save " + Quoted(path) + ".\nThe texture has no layers.";
+    if (texture.layers.empty()) return Failure("Unable to save " + Quoted(path) + ".\nThe texture has no layers.");
     const uint64_t size = TextureFileSize(texture);
     if (size > kMaxFileSize) return WriteBytes(path, size, {});
     return WriteBytes(path, size, EncodeTextureFile(texture));
 }
 
-std::string WriteLayerFile(const std::filesystem::path& path, const Layer& layer)
+Result<> WriteLayerFile(const std::filesystem::path& path, const Layer& layer)
 {
     const uint64_t size = LayerBlockSize(layer);
     if (size > kMaxFileSize) return WriteBytes(path, size, {});

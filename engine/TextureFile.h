@@ -110,9 +110,8 @@ Result<Texture> ReadTextureFile(const std::filesystem::path& path, FileKind kind
 
 // Writes the texture as a texture file, or a layer as a layer file, through
 // a temporary file in the same folder that replaces `path` only when every
-// byte is written.  Returns an empty string on success, else a sentence
-// naming the file.
-std::string WriteTextureFile(const std::filesystem::path& path, const Texture& texture);
-std::string WriteLayerFile(const std::filesystem::path& path, const Layer& layer);
+// byte is written.  The message of a failure is a sentence naming the file.
+Result<> WriteTextureFile(const std::filesystem::path& path, const Texture& texture);
+Result<> WriteLayerFile(const std::filesystem::path& path, const Layer& layer);
 
 }  // namespace morvane

@@ -262,7 +262,7 @@ std::string WriteAviMovie(const std::filesystem::path& path, const MovieFrames& 
     patch(at.streamLength, static_cast<uint64_t>(frames.count));
     patch(at.streamBuffer, largest);
     patch(at.movieSize, movieEnd - at.movieSize - 4);
-    if (std::string reason = file.Commit(); !reason.empty()) return unable + reason + ".";
+    if (Result<> committed = file.Commit(); !committed.ok()) return unable + committed.error + ".";
     host.ShowStatus("Fermeture OK");
     return {};
 }

@@ -116,7 +116,7 @@ std::string WritePicture(const std::filesystem::path& path, const Texture& textu
         }
         return false;
     });
-    return file.Commit();
+    return file.Commit().error;
 }
 
 // Why a picture of the texture's render size is not saved, or an empty
@@ -375,11 +375,11 @@ ExportResult ExportTexture(Texture& texture, const ExportRequest& request, Expor
 
     switch (format) {
     case ExportFormat::Texture:
-        return Done(format, WriteTextureFile(path, texture));
+        return Done(format, WriteTextureFile(path, texture).error);
     case ExportFormat::Layer:
-        return Done(format, WriteLayerFile(path, layer));
+        return Done(format, WriteLayerFile(path, layer).error);
     case ExportFormat::Tpr:
-        return saved(WriteFileReplacing(path, EncodeTprFile(layer)));
+        return saved(WriteFileReplacing(path, EncodeTprFile(layer)).error);
     case ExportFormat::Tga:
     case ExportFormat::Bmp:
     case ExportFormat::Jpeg:

@@ -303,7 +303,7 @@ std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& 
     std::vector<uint8_t> size(4);
     PutLe32(size, 0, static_cast<uint32_t>(file.Size()));
     file.WriteAt(0, size);
-    if (std::string reason = file.Commit(); !reason.empty()) return unable + reason + ".";
+    if (Result<> committed = file.Commit(); !committed.ok()) return unable + committed.error + ".";
     return {};
 }
 

@@ -150,8 +150,8 @@ std::string SaveTextureJpeg(const std::filesystem::path& path, const Texture& te
     jpeg_destroy_compress(&cinfo);
 
     if (!ok) return failed(file.ok() ? std::string(err.message) : file.Error());
-    const std::string reason = file.Commit();
-    if (!reason.empty()) return failed(reason);
+    const Result<> committed = file.Commit();
+    if (!committed.ok()) return failed(committed.error);
     return {};
 }
 

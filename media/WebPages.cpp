@@ -146,12 +146,12 @@ bool write_pages(QWidget* parent, const WebPage& page, std::set<std::filesystem:
     const std::pair<std::filesystem::path, std::string> files[] = {{texture, TexturePageBytes(page)},
                                                                    {launcher, LauncherPageBytes(page)}};
     for (const auto& [path, bytes] : files) {
-        const std::string error =
+        const Result<> saved =
             WriteFileReplacing(path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-        if (!error.empty()) {
+        if (!saved.ok()) {
             Ui().MessageBox(parent,
                             QStringLiteral("Unable to write the page \"%1\".\n%2.")
-                                .arg(QString::fromStdString(path.string()), QString::fromStdString(error)),
+                                .arg(QString::fromStdString(path.string()), QString::fromStdString(saved.error)),
                             AppCaption(), MB_OK | MB_ICONEXCLAMATION);
             return false;
         }

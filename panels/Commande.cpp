@@ -622,6 +622,6 @@ void CCommandBar::OnSaveLayer()
     const QStringList paths = Ui().FileDialog(this, LayerFileRequest(true));
     const Layer* layer = Edit().CurrentLayerRecord();
     if (paths.isEmpty() || !layer) return;
-    const std::string error = morvane::WriteLayerFile(paths.front().toStdString(), *layer);
-    if (!error.empty()) AfxMessageBox(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
+    const morvane::Result<> saved = morvane::WriteLayerFile(paths.front().toStdString(), *layer);
+    if (!saved.ok()) AfxMessageBox(QString::fromStdString(saved.error), MB_OK | MB_ICONEXCLAMATION);
 }

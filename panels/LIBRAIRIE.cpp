@@ -238,6 +238,6 @@ void CLibraryDlg::OnSaveLibrary()
 
     std::vector<LibraryEntry> entries;
     for (size_t i = 0; i < textures.size(); ++i) entries.push_back({names[i], paths[i]});
-    const std::string error = WriteLibraryFile(chosen.front().toStdString(), entries);
-    if (!error.empty()) Tell(Text(error));
+    const Result<> saved = WriteLibraryFile(chosen.front().toStdString(), entries);
+    if (!saved.ok()) Tell(Text(saved.error));
 }

@@ -181,9 +181,9 @@ bool CQuillonApp::SaveTextureFile(CQuillonDoc* doc)
     const QString path = SaveTarget(doc, MainFrame());
     if (path.isEmpty()) return false;
 
-    const std::string error = morvane::WriteTextureFile(path.toStdString(), doc->m_texture);
-    if (!error.empty()) {
-        AfxMessageBox(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
+    const morvane::Result<> saved = morvane::WriteTextureFile(path.toStdString(), doc->m_texture);
+    if (!saved.ok()) {
+        AfxMessageBox(QString::fromStdString(saved.error), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     if (path != doc->GetPathName()) doc->SetPathName(AbsolutePath(path), false);

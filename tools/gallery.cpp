@@ -71,9 +71,9 @@ bool WritePpm(const std::filesystem::path& path, const Texture& texture)
         out.push_back(bgr[i + 1]);
         out.push_back(bgr[i]);
     }
-    const std::string error = WriteFileReplacing(path, out);
-    if (!error.empty()) {
-        std::fprintf(stderr, "gallery: cannot write %s: %s\n", path.string().c_str(), error.c_str());
+    const Result<> written = WriteFileReplacing(path, out);
+    if (!written.ok()) {
+        std::fprintf(stderr, "gallery: cannot write %s: %s\n", path.string().c_str(), written.error.c_str());
         return false;
     }
     return true;

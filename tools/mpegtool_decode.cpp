@@ -24,7 +24,7 @@ namespace {
 // one sync after the last.
 bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
 {
-    return morvane::WriteFileReplacing(path, bytes, morvane::Durability::Deferred).empty();
+    return morvane::WriteFileReplacing(path, bytes, morvane::Durability::Deferred).ok();
 }
 
 std::vector<uint8_t> Planes420(const morvane::DecodedPlanes& f)
@@ -118,8 +118,8 @@ int DecodeCommand(int argc, char** argv)
     }
     std::fclose(in);
     if (frames > 0) {
-        if (const std::string reason = morvane::SyncFolder(outDir); !reason.empty()) {
-            std::fprintf(stderr, "decode: cannot write %s: %s\n", outDir.string().c_str(), reason.c_str());
+        if (const morvane::Result<> synced = morvane::SyncFolder(outDir); !synced.ok()) {
+            std::fprintf(stderr, "decode: cannot write %s: %s\n", outDir.string().c_str(), synced.error.c_str());
             status = 1;
         }
     }

@@ -47,7 +47,7 @@ protected:
     static void WriteTexture(const fs::path& p, const Texture& t)
     {
         fs::create_directories(p.parent_path());
-        ASSERT_EQ(WriteTextureFile(p, t), "");
+        ASSERT_EQ(WriteTextureFile(p, t).error, "");
     }
     fs::path root_, oldCwd_;
 };
@@ -122,11 +122,11 @@ TEST_F(LibraryFolderTest, LibraryFilesOnDiskReportWhatFails)
     const std::vector<LibraryEntry> entries{{"\\a.zyv", "\\kvo\\a.zyv"}};
     const fs::path file = root_ / "kvo/mine.jxw";
     fs::create_directories(file.parent_path());
-    ASSERT_EQ(WriteLibraryFile(file, entries), "");
+    ASSERT_EQ(WriteLibraryFile(file, entries).error, "");
     EXPECT_EQ(fs::file_size(file), 162u);
     EXPECT_EQ(*ReadLibraryFile(file).value, entries);
 
-    const std::string cannot = WriteLibraryFile(root_ / "no/such/folder/x.jxw", entries);
+    const std::string cannot = WriteLibraryFile(root_ / "no/such/folder/x.jxw", entries).error;
     EXPECT_NE(cannot.find("Unable to save"), std::string::npos);
     EXPECT_NE(cannot.find("x.jxw"), std::string::npos);
 
@@ -192,7 +192,7 @@ TEST_F(LibraryFolderTest, LibraryTexturesReadAsTextureFiles)
 
     std::vector<uint8_t> shortFile = EncodeTextureFile(sample);
     shortFile.resize(shortFile.size() - 1);
-    ASSERT_EQ(WriteFileReplacing(root_ / "short.zyv", shortFile), "");
+    ASSERT_EQ(WriteFileReplacing(root_ / "short.zyv", shortFile).error, "");
     const auto bad = ReadLibraryTexture(root_ / "short.zyv");
     EXPECT_FALSE(bad.ok());
     EXPECT_NE(bad.error.find("short.zyv"), std::string::npos);

@@ -38,7 +38,7 @@ TEST(ReplacingFile, BytesAlreadyWrittenArePatchedInPlace)
         EXPECT_TRUE(f.ok()) << "a refused patch is no failure of the file";
         ASSERT_TRUE(f.Write(head));
         EXPECT_FALSE(fs::exists(path)) << "nothing at the path before the commit";
-        ASSERT_EQ(f.Commit(), "");
+        ASSERT_EQ(f.Commit().error, "");
     }
     const std::vector<uint8_t> back = ReadFileBytes(path).value.value_or(std::vector<uint8_t>{});
     fs::remove(path);
@@ -108,7 +108,7 @@ TEST_F(Destinations, ANamedPipeIsWrittenIntoAndStaysAPipe)
     }
     ::close(back[1]);
     const std::string picture = "P6\n2 1\n255\n\x01\x02\x03\x04\x05\x06";
-    EXPECT_EQ(WriteFileReplacing(fifo, Bytes(picture)), "");
+    EXPECT_EQ(WriteFileReplacing(fifo, Bytes(picture)).error, "");
     std::string got;
     char buf[4096];
     ssize_t n;
@@ -129,7 +129,7 @@ TEST_F(Destinations, ALinkToAPipeIsWrittenIntoAndALinkToAFileStaysALink)
     ASSERT_EQ(::pipe(pipeEnds), 0);
     const fs::path toPipe = dir_ / "stdout.ppm";
     fs::create_symlink("/proc/self/fd/" + std::to_string(pipeEnds[1]), toPipe);
-    EXPECT_EQ(WriteFileReplacing(toPipe, Bytes("through the pipe")), "");
+    EXPECT_EQ(WriteFileReplacing(toPipe, Bytes("through the pipe")).error, "");
     ::close(pipeEnds[1]);
     char buf[64] = {};
     EXPECT_EQ(::read(pipeEnds[0], buf, sizeof buf), 16);
@@ -144,7 +144,7 @@ TEST_F(Destinations, ALinkToAPipeIsWrittenIntoAndALinkToAFileStaysALink)
         ReplacingFile f(fifo);
         EXPECT_TRUE(f.ok());
         EXPECT_FALSE(f.WriteAt(0, {}));
-        EXPECT_NE(f.Commit(), "");
+        EXPECT_NE(f.Commit().error, "");
     }
     EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
 
@@ -153,13 +153,13 @@ TEST_F(Destinations, ALinkToAPipeIsWrittenIntoAndALinkToAFileStaysALink)
     const fs::path real = dir_ / "real.ppm", link = dir_ / "link.ppm";
     std::ofstream(real) << "old";
     fs::create_symlink("real.ppm", link);
-    EXPECT_EQ(WriteFileReplacing(link, Bytes("new")), "");
+    EXPECT_EQ(WriteFileReplacing(link, Bytes("new")).error, "");
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(Text(real), "new");
 
     const fs::path dangling = dir_ / "dangling.ppm";
     fs::create_symlink("later.ppm", dangling);
-    EXPECT_EQ(WriteFileReplacing(dangling, Bytes("made")), "");
+    EXPECT_EQ(WriteFileReplacing(dangling, Bytes("made")).error, "");
     EXPECT_TRUE(fs::is_symlink(dangling));
     EXPECT_EQ(Text(dir_ / "later.ppm"), "made");
     EXPECT_EQ(EntryCount(), 6u);
@@ -170,9 +170,9 @@ TEST_F(Destinations, AFolderOrASocketIsRefusedAndStaysAsItIs)
     const fs::path folder = dir_ / "folder.ppm";
     fs::create_directory(folder);
     std::ofstream(folder / "inside") << "kept";
-    EXPECT_EQ(WriteFileReplacing(folder, Bytes("x")), "It is a folder, not a file");
+    EXPECT_EQ(WriteFileReplacing(folder, Bytes("x")).error, "It is a folder, not a file");
     fs::create_directory_symlink("folder.ppm", dir_ / "link-to-folder");
-    EXPECT_EQ(WriteFileReplacing(dir_ / "link-to-folder", Bytes("x")), "It is a folder, not a file");
+    EXPECT_EQ(WriteFileReplacing(dir_ / "link-to-folder", Bytes("x")).error, "It is a folder, not a file");
     EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder)));
     EXPECT_EQ(Text(folder / "inside"), "kept");
 
@@ -182,7 +182,7 @@ TEST_F(Destinations, AFolderOrASocketIsRefusedAndStaysAsItIs)
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(WriteFileReplacing(socketPath, Bytes("x")), "It is a socket, not a file");
+    EXPECT_EQ(WriteFileReplacing(socketPath, Bytes("x")).error, "It is a socket, not a file");
     EXPECT_TRUE(fs::is_socket(fs::symlink_status(socketPath)));
     ::close(s);
     EXPECT_EQ(EntryCount(), 3u);
@@ -199,7 +199,7 @@ TEST_F(Destinations, ScratchFilesAreWrittenInPlaceDeferredOnesAppearWhole)
         ASSERT_TRUE(f.Write(Bytes(bytes)));
         EXPECT_TRUE(fs::exists(scratch));
         EXPECT_EQ(EntryCount(), 1u);
-        EXPECT_EQ(f.Commit(), "");
+        EXPECT_EQ(f.Commit().error, "");
     }
     EXPECT_EQ(Text(scratch), bytes);
     {
@@ -215,10 +215,10 @@ TEST_F(Destinations, ScratchFilesAreWrittenInPlaceDeferredOnesAppearWhole)
         ReplacingFile f(deferred, Durability::Deferred);
         ASSERT_TRUE(f.Write(Bytes(bytes)));
         EXPECT_FALSE(fs::exists(deferred));
-        EXPECT_EQ(f.Commit(), "");
+        EXPECT_EQ(f.Commit().error, "");
     }
     EXPECT_EQ(Text(deferred), bytes);
-    EXPECT_EQ(SyncFolder(dir_), "");
-    EXPECT_NE(SyncFolder(dir_ / "missing"), "");
+    EXPECT_EQ(SyncFolder(dir_).error, "");
+    EXPECT_NE(SyncFolder(dir_ / "missing").error, "");
     EXPECT_EQ(EntryCount(), 2u);
 }

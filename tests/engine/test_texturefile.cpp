@@ -488,14 +488,14 @@ TEST_F(TextureFileDisk, WritesReadBackAndKindComesFromTheExtension)
 {
     const Texture t = SampleTexture(2, 1, 3);
     const fs::path zyv = dir_ / "Marble.ZYV";
-    ASSERT_EQ(WriteTextureFile(zyv, t), "");
+    ASSERT_EQ(WriteTextureFile(zyv, t).error, "");
     EXPECT_EQ(fs::file_size(zyv), 6578u);
     Result<Texture> back = ReadTextureFile(zyv);
     ASSERT_TRUE(back.ok()) << back.error;
     EXPECT_TRUE(SameTexture(*back.value, t));
 
     const fs::path kvo = dir_ / "layer.Kvo";
-    ASSERT_EQ(WriteLayerFile(kvo, t.layers[1].layer), "");
+    ASSERT_EQ(WriteLayerFile(kvo, t.layers[1].layer).error, "");
     back = ReadTextureFile(kvo);
     ASSERT_TRUE(back.ok()) << back.error;
     EXPECT_EQ(back.value->LayerCount(), 1);
@@ -527,21 +527,21 @@ TEST_F(TextureFileDisk, FailuresNameTheFileAndChangeNothing)
     const fs::path folder = dir_ / "folder.zyv";
     fs::create_directory(folder);
     EXPECT_FALSE(ReadTextureFile(folder).ok());
-    EXPECT_NE(WriteTextureFile(folder, SampleTexture(1)), "");
+    EXPECT_NE(WriteTextureFile(folder, SampleTexture(1)).error, "");
 
     const fs::path nowhere = dir_ / "no/such/folder/x.zyv";
-    const std::string err = WriteTextureFile(nowhere, SampleTexture(1));
+    const std::string err = WriteTextureFile(nowhere, SampleTexture(1)).error;
     EXPECT_NE(err.find(nowhere.string()), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(nowhere));
 
-    EXPECT_NE(WriteTextureFile(dir_ / "empty.zyv", Texture{}), "");
+    EXPECT_NE(WriteTextureFile(dir_ / "empty.zyv", Texture{}).error, "");
     EXPECT_FALSE(fs::exists(dir_ / "empty.zyv"));
 }
 
 TEST_F(TextureFileDisk, AFailedWriteKeepsTheOldFile)
 {
     const fs::path path = dir_ / "keep.zyv";
-    ASSERT_EQ(WriteTextureFile(path, SampleTexture(1)), "");
+    ASSERT_EQ(WriteTextureFile(path, SampleTexture(1)).error, "");
     ::chmod(path.c_str(), 0640);
     const std::vector<uint8_t> before = Slurp(path);
 
@@ -550,7 +550,7 @@ TEST_F(TextureFileDisk, AFailedWriteKeepsTheOldFile)
     {
         const test::FileSizeLimit full(4000);
         ASSERT_TRUE(full.ok());
-        err = WriteTextureFile(path, SampleTexture(3, 2, 4));
+        err = WriteTextureFile(path, SampleTexture(3, 2, 4)).error;
     }
 
     EXPECT_NE(err, "");
@@ -559,7 +559,7 @@ TEST_F(TextureFileDisk, AFailedWriteKeepsTheOldFile)
     EXPECT_EQ(EntryCount(), 1u);
 
     // A successful replacement keeps the file's permissions.
-    ASSERT_EQ(WriteTextureFile(path, SampleTexture(3, 2, 4)), "");
+    ASSERT_EQ(WriteTextureFile(path, SampleTexture(3, 2, 4)).error, "");
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::mask,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(fs::file_size(path), TextureFileSize(SampleTexture(3, 2, 4)));
@@ -569,7 +569,7 @@ TEST_F(TextureFileDisk, AFailedWriteKeepsTheOldFile)
 TEST_F(TextureFileDisk, ASaveThatDiesLeavesTheOldFileAndNothingElse)
 {
     const fs::path path = dir_ / "kept.zyv";
-    ASSERT_EQ(WriteTextureFile(path, SampleTexture(1)), "");
+    ASSERT_EQ(WriteTextureFile(path, SampleTexture(1)).error, "");
     const std::vector<uint8_t> before = Slurp(path);
 
     // The child dies in the middle of writing the new content: its file
@@ -596,7 +596,7 @@ TEST_F(TextureFileDisk, SavesKilledAtAnyMomentLeaveTheOldOrTheNewFile)
 {
     const fs::path path = dir_ / "busy.zyv";
     const Texture a = SampleTexture(8, 7, 5), b = SampleTexture(6, 2, 9);
-    ASSERT_EQ(WriteTextureFile(path, a), "");
+    ASSERT_EQ(WriteTextureFile(path, a).error, "");
     const std::vector<uint8_t> bytesA = Slurp(path), bytesB = EncodeTextureFile(b);
     std::mt19937 rng(5);
     for (int round = 0; round < 20; ++round) {
@@ -625,7 +625,7 @@ TEST_F(TextureFileDisk, SavesKilledAtAnyMomentLeaveTheOldOrTheNewFile)
         // place; the next save (the next child's) removes that.
         EXPECT_LE(EntryCount(), 2u) << "round " << round;
     }
-    ASSERT_EQ(WriteTextureFile(path, a), "");
+    ASSERT_EQ(WriteTextureFile(path, a).error, "");
     EXPECT_EQ(EntryCount(), 1u);
 }
 
@@ -644,7 +644,7 @@ TEST_F(TextureFileDisk, TemporariesOfEndedProcessesGoAtTheNextSave)
     const fs::path notOurs = dir_ / (".old.zyv.tmp" + std::to_string(ended) + "-x");
     for (const fs::path& p : {stale, running, otherFile, notOurs}) std::ofstream(p) << "partial";
 
-    ASSERT_EQ(WriteTextureFile(dir_ / "old.zyv", SampleTexture(1)), "");
+    ASSERT_EQ(WriteTextureFile(dir_ / "old.zyv", SampleTexture(1)).error, "");
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_TRUE(fs::exists(running));
     EXPECT_TRUE(fs::exists(otherFile));

@@ -331,7 +331,7 @@ TEST_F(LayerPictureTest, TextureFilesLoadTheirPicturesThroughTheInstalledLoader)
     texture.layers.push_back(texture.layers[0]);
     texture.layers[1].layer.SetPicturePath("C:\\kvo\\pictures\\gone.tga");
     const fs::path file = dir_.path / "pictured.zyv";
-    ASSERT_EQ(WriteTextureFile(file, texture), "");
+    ASSERT_EQ(WriteTextureFile(file, texture).error, "");
 
     InstallLayerPictureLoader(Report());
     Result<Texture> read = ReadTextureFile(file);

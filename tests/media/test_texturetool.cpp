@@ -24,7 +24,7 @@ protected:
     void SetUp() override
     {
         m_texture = AnimatedThreeLayers(96, 64, 0.4f);
-        ASSERT_EQ(WriteTextureFile(m_dir / "t.zyv", m_texture), "");
+        ASSERT_EQ(WriteTextureFile(m_dir / "t.zyv", m_texture).error, "");
     }
 
     // Runs texturetool with its stderr kept in `m_stderr`; the exit status.
@@ -241,7 +241,7 @@ TEST_F(TextureTool, AnInterruptedOrKilledExportLeavesNoFrames)
 {
     // 1000 frames: long enough to be stopped while it writes them.
     const std::string in = m_dir / "long.zyv";
-    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(160, 120, 40.0f)), "");
+    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(160, 120, 40.0f)).error, "");
     const fs::path tmp = m_dir.path / "tmp";
     fs::create_directories(tmp);
     auto writingFrames = [&] {

@@ -26,7 +26,7 @@ TEST(TextureToolPictures, RenderShowsThePictureOfAnImageLayer)
     Texture texture = ImageTexture(layer);
     texture.layers[0].layer.SetPicturePath(tga.string());
     texture.layers[0].layer.rec.width = 5;  // the picture's own size replaces it
-    ASSERT_EQ(WriteTextureFile(dir.path / "pictured.zyv", texture), "");
+    ASSERT_EQ(WriteTextureFile(dir.path / "pictured.zyv", texture).error, "");
 
     const fs::path out = dir.path / "out.ppm";
     const fs::path err = dir.path / "err.txt";
@@ -82,7 +82,7 @@ TEST(TextureToolMovies, FliAndAviExportsStartWithTheRenderInTheirPalette)
     REQUIRE_FFMPEG();
     TempDir dir;
     const std::string in = dir / "t.zyv";
-    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(96, 64, 0.4f)), "");
+    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(96, 64, 0.4f)).error, "");
     const std::string tool = MORVANE_TEXTURETOOL;
     ASSERT_EQ(Shell(tool + " render " + in + " " + (dir / "r.ppm") + " --time 0"), 0);
     const Ppm render = ParsePpm(FileBytesOf(dir / "r.ppm"));
@@ -115,7 +115,7 @@ TEST(TextureToolMovies, FliAndAviExportsStartWithTheRenderInTheirPalette)
     }
 
     // A texture shorter than one frame: the message, and no file.
-    ASSERT_EQ(WriteTextureFile(dir / "short.zyv", AnimatedThreeLayers(16, 16, 0.01f)), "");
+    ASSERT_EQ(WriteTextureFile(dir / "short.zyv", AnimatedThreeLayers(16, 16, 0.01f)).error, "");
     const std::string out = dir / "short.fli";
     EXPECT_EQ(Shell(tool + " export " + (dir / "short.zyv") + " " + out + " 2> " + (dir / "err.txt")), 1);
     const std::vector<uint8_t> said = FileBytesOf(dir / "err.txt");
@@ -144,7 +144,7 @@ TEST(TextureToolMovies, RenderShowsAMovieLayerAtTheTimeGiven)
         ASSERT_EQ(frames.size(), 10u);
         Texture texture = ImageTexture(LayerWithPicture(c.movie.string()));
         texture.layers[0].layer.SetPicturePath(c.movie.string());
-        ASSERT_EQ(WriteTextureFile(dir.path / "movie.zyv", texture), "");
+        ASSERT_EQ(WriteTextureFile(dir.path / "movie.zyv", texture).error, "");
         const fs::path out = dir.path / "out.ppm";
         ASSERT_EQ(Shell(std::string(MORVANE_TEXTURETOOL) + " render '" + (dir.path / "movie.zyv").string() + "' '" +
                         out.string() + "' --time " + c.time),
@@ -163,7 +163,7 @@ TEST(TextureToolMovies, AnExportedMpegPlaysAsALayerSourceFrameForFrame)
 {
     TempDir dir;
     const Texture texture = AnimatedThreeLayers(96, 64, 0.4f);
-    ASSERT_EQ(WriteTextureFile(dir / "t.zyv", texture), "");
+    ASSERT_EQ(WriteTextureFile(dir / "t.zyv", texture).error, "");
     ASSERT_EQ(Shell(std::string(MORVANE_TEXTURETOOL) + " export " + (dir / "t.zyv") + " " + (dir / "e.mpg")), 0);
 
     Layer layer = LayerWithPicture(dir / "e.mpg");

@@ -70,7 +70,7 @@ TEST(TgaWriter, ImageMagickReadsTheFileUpright)
         // Stored first: the bottom row, blue; then the top row, red then green.
         ASSERT_TRUE(WriteTgaRleLine(file, std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 255, 0, 0}));
         ASSERT_TRUE(WriteTgaRleLine(file, std::vector<uint8_t>{0, 0, 255, 0, 0, 255, 0, 255, 0}));
-        ASSERT_EQ(file.Commit(), "");
+        ASSERT_EQ(file.Commit().error, "");
     }
     // (The descriptor declares 8 attribute bits, so ImageMagick adds an
     // alpha channel, which it fills opaque.)

@@ -55,7 +55,7 @@ protected:
     // Writes a texture file in the test folder; its path.
     QString Save(const QString& name, const Texture& t)
     {
-        EXPECT_EQ(WriteTextureFile(Path(name).toStdString(), t), "");
+        EXPECT_EQ(WriteTextureFile(Path(name).toStdString(), t).error, "");
         return Path(name);
     }
     void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
@@ -123,7 +123,7 @@ TEST_F(LibraryPanelTest, AddTextureRefusesWhatItCannotKeepAndSaysWhy)
     const QString deep = m_dir.path() + "/" + QString(60, 'd');
     ASSERT_TRUE(QDir().mkpath(deep));
     const QString far = deep + "/far.zyv";
-    ASSERT_EQ(WriteTextureFile(far.toStdString(), test::SampleTexture(1)), "");
+    ASSERT_EQ(WriteTextureFile(far.toStdString(), test::SampleTexture(1)).error, "");
 
     Add({Path("bad.zyv"), good, far, Path("missing.zyv")});
     ASSERT_EQ(panel->EntryCount(), 1);
@@ -245,13 +245,13 @@ TEST_F(LibraryPanelTest, LoadLibraryFindsMovedTexturesByNameAndKeepsLostOnesInPl
 {
     const Texture moved = PresetTexture(MaterialPresetTable(), 11);
     ASSERT_TRUE(QDir().mkpath(Path("root/kvo")));
-    ASSERT_EQ(WriteTextureFile(Path("root/kvo/moved.zyv").toStdString(), moved), "");
+    ASSERT_EQ(WriteTextureFile(Path("root/kvo/moved.zyv").toStdString(), moved).error, "");
     const std::vector<LibraryEntry> listed{
         {"\\here.zyv", Save("here.zyv", test::SampleTexture(1)).toStdString()},
         {"\\moved.zyv", "C:\\old\\moved.zyv"},
         {"\\lost.zyv", "C:\\old\\lost.zyv"},
     };
-    ASSERT_EQ(WriteLibraryFile(Path("list.jxw").toStdString(), listed), "");
+    ASSERT_EQ(WriteLibraryFile(Path("list.jxw").toStdString(), listed).error, "");
 
     ui.files.push_back({Path("list.jxw")});
     Click(panel->loadButton);

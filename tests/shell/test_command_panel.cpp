@@ -413,7 +413,7 @@ TEST_F(CommandPanel, ANewInterfaceTextureRepaintsThePanelsBackgrounds)
     const QPoint bare(2, 40);  // left of the track: only background
     const QRgb before = slider->Surface().pixel(bare);
     const QString file = Path("flame.zyv");
-    ASSERT_EQ(WriteTextureFile(file.toStdString(), PresetTexture(MaterialPresetTable(), 9)), "");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), PresetTexture(MaterialPresetTable(), 9)).error, "");
     Ui().files = {{file}};
     Frame()->SendCommand(ID_LOAD_INTERFACE_TEXTURE);
     DrainEvents();
@@ -522,7 +522,7 @@ TEST_F(CommandPanel, APictureKeepsShowingAtEveryImageSize)
             const QSize size = Doc()->m_sizeImage;
             ASSERT_EQ(StoredImageWidth(Doc()->m_texture.layers[0].layer.rec), size.width());
             const QString saved = Path("sized.zyv");
-            ASSERT_EQ(WriteTextureFile(saved.toStdString(), Doc()->m_texture), "");
+            ASSERT_EQ(WriteTextureFile(saved.toStdString(), Doc()->m_texture).error, "");
             const QImage tool = ToolRender(saved, Path("sized.ppm"), size);
             ASSERT_EQ(tool.size(), size);
             EXPECT_FALSE(black(tool, size));
@@ -701,7 +701,7 @@ TEST_F(CommandPanel, EverySliderShowsItsWholeCaptionBetweenItsArrowsAndItsValueI
     Start();
     // Wood behind the controls: no pixel of it is pure white or black.
     const QString file = Path("wood.zyv");
-    ASSERT_EQ(WriteTextureFile(file.toStdString(), PresetTexture(MaterialPresetTable(), 2)), "");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), PresetTexture(MaterialPresetTable(), 2)).error, "");
     Ui().files = {{file}};
     Frame()->SendCommand(ID_LOAD_INTERFACE_TEXTURE);
     DrainEvents();

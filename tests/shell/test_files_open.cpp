@@ -51,7 +51,7 @@ protected:
     QString Write(const QString& name, const Texture& t)
     {
         const QString path = Path(name);
-        EXPECT_EQ(WriteTextureFile(path.toStdString(), t), "");
+        EXPECT_EQ(WriteTextureFile(path.toStdString(), t).error, "");
         return path;
     }
     QString IniPath() const { return Path("Morvane.ini"); }
@@ -179,7 +179,7 @@ TEST_F(FilesOpen, SelectionOrderLayerFilesAndExtensionCase)
     Start();
     const QString a = Write("a.zyv", TwoLayers(50, 40));
     const QString b = Path("b.KVO");
-    ASSERT_EQ(WriteLayerFile(b.toStdString(), SampleLayer(4, 2)), "");
+    ASSERT_EQ(WriteLayerFile(b.toStdString(), SampleLayer(4, 2)).error, "");
     const QString c = Write("C.ZYV", SampleTexture(1));
 
     Ui().files = {{a, b, c}};
@@ -321,7 +321,7 @@ TEST_F(FilesOpen, RecentEntriesMoveToTheFront)
 TEST_F(FilesOpen, StoredWindowsPathsInTheList)
 {
     QDir().mkpath(Path("root/kvo/Textures"));
-    ASSERT_EQ(WriteTextureFile(Path("root/kvo/Textures/Stone.zyv").toStdString(), TwoLayers(40, 30)), "");
+    ASSERT_EQ(WriteTextureFile(Path("root/kvo/Textures/Stone.zyv").toStdString(), TwoLayers(40, 30)).error, "");
     {
         IniProfile ini(IniPath().toStdString());
         ini.WriteString("Recent File List", "File1", "C:\\KVO\\textures\\stone.ZYV");

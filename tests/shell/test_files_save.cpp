@@ -29,7 +29,7 @@ protected:
 TEST_F(FilesSave, AnOpenedTextureIsWrittenInPlace)
 {
     const QString file = Path("t.zyv");
-    ASSERT_EQ(WriteTextureFile(file.toStdString(), SampleTexture(2, 1, 3)), "");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), SampleTexture(2, 1, 3)).error, "");
     Start({file});
     CQuillonDoc* doc = Doc();
     doc->m_texture.layers[1].layer.rec.scaleX = 9.0f;
@@ -83,7 +83,7 @@ TEST_F(FilesSave, ANeverSavedDocumentAsksForATextureName)
 TEST_F(FilesSave, ALayerFileDocumentIsNeverWrittenOverItsLayerFile)
 {
     const QString kvo = Path("one.kvo");
-    ASSERT_EQ(WriteLayerFile(kvo.toStdString(), SampleLayer(2, 2)), "");
+    ASSERT_EQ(WriteLayerFile(kvo.toStdString(), SampleLayer(2, 2)).error, "");
     const QByteArray layerBytes = Contents(kvo);
     Start({kvo});
     CQuillonDoc* doc = Doc();
@@ -112,7 +112,7 @@ TEST_F(FilesSave, ALayerFileDocumentIsNeverWrittenOverItsLayerFile)
 TEST_F(FilesSave, AnExistingFileIsReplacedOnlyAfterAQuestion)
 {
     const QString other = Path("other.zyv");
-    ASSERT_EQ(WriteTextureFile(other.toStdString(), SampleTexture(3)), "");
+    ASSERT_EQ(WriteTextureFile(other.toStdString(), SampleTexture(3)).error, "");
     const QByteArray before = Contents(other);
     Start();
     CQuillonDoc* doc = Doc();
@@ -138,7 +138,7 @@ TEST_F(FilesSave, AnExistingFileIsReplacedOnlyAfterAQuestion)
 TEST_F(FilesSave, AFailedSaveSaysSoAndKeepsEverything)
 {
     const QString file = Path("keep.zyv");
-    ASSERT_EQ(WriteTextureFile(file.toStdString(), SampleTexture(1)), "");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), SampleTexture(1)).error, "");
     const QByteArray before = Contents(file);
     Start({file});
     CQuillonDoc* doc = Doc();

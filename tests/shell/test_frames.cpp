@@ -209,7 +209,7 @@ TEST_F(Frames, DroppedFilesOpenLikeFileOpen)
 {
     Start();
     const QString file = Path("dropped.zyv");
-    ASSERT_EQ(WriteTextureFile(file.toStdString(), ThreeLayers(100, 80)), "");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), ThreeLayers(100, 80)).error, "");
     DropFile(Frame(), file);
     DrainEvents();
     ASSERT_EQ(Frame()->ChildFrames().size(), 2u);
@@ -218,7 +218,7 @@ TEST_F(Frames, DroppedFilesOpenLikeFileOpen)
 
     // A drop during a render opens the file when the render has ended.
     const QString later = Path("later.zyv");
-    ASSERT_EQ(WriteTextureFile(later.toStdString(), ThreeLayers(60, 50)), "");
+    ASSERT_EQ(WriteTextureFile(later.toStdString(), ThreeLayers(60, 50)).error, "");
     {
         RenderGuard guard;
         DropFile(Frame(), later);
@@ -320,7 +320,7 @@ TEST_F(Frames, EscapeStopsExitOrCloseWithNothingLost)
 TEST_F(Frames, TheTitleMarksAModifiedDocumentUntilItIsSaved)
 {
     const QString file = Path("marked.zyv");
-    ASSERT_EQ(WriteTextureFile(file.toStdString(), ThreeLayers(60, 40)), "");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), ThreeLayers(60, 40)).error, "");
     Start({file});
     CChildFrame* child = Frame()->ActiveChildFrame();
     EXPECT_EQ(child->windowTitle(), "marked.zyv[*]");

@@ -223,7 +223,7 @@ TEST_F(LayerCommands, ALoadedLayerTakesItsOwnMovieAndKeepsItsOwnKeys)
     saved.keys[1].rec.turbulence = 0.3f;
     saved.keys[2].rec.time = 1.0f;
     saved.SetPicturePath(Path("clip.fli").toStdString());
-    ASSERT_EQ(WriteLayerFile(Path("movie.kvo").toStdString(), saved), "");
+    ASSERT_EQ(WriteLayerFile(Path("movie.kvo").toStdString(), saved).error, "");
     const std::vector<uint8_t> before = Tex().layers[0].layer.pixels;
 
     LoadLayers({Path("movie.kvo")});

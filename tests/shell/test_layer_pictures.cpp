@@ -27,7 +27,7 @@ protected:
         l.rec.reliefIntensity = 0.0f;
         l.SetPicturePath(picture);
         const QString path = Path("pictured.zyv");
-        EXPECT_EQ(WriteTextureFile(path.toStdString(), t), "");
+        EXPECT_EQ(WriteTextureFile(path.toStdString(), t).error, "");
         return path;
     }
 };

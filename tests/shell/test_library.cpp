@@ -36,7 +36,7 @@ protected:
     }
     QString Write(const QString& name, const Texture& t)
     {
-        EXPECT_EQ(WriteTextureFile(Path(name).toStdString(), t), "");
+        EXPECT_EQ(WriteTextureFile(Path(name).toStdString(), t).error, "");
         return Path(name);
     }
 };

@@ -41,7 +41,7 @@ protected:
         l.keys[1].rec.time = 1.0f;
         t.layers.push_back(PresetTexture(MaterialPresetTable(), 1).layers[0]);
         const QString path = Path("movie.zyv");
-        EXPECT_EQ(WriteTextureFile(path.toStdString(), t), "");
+        EXPECT_EQ(WriteTextureFile(path.toStdString(), t).error, "");
         return path;
     }
     CKeyFrameDlg* Panel() const { return Frame()->m_pKeyFramePanel; }

@@ -145,7 +145,7 @@ TEST_F(StartUp, WithFileOpensItFittedToItsImage)
 {
     Texture t = ThreeLayers(200, 90);
     const QString file = Path("Three.zyv");
-    ASSERT_EQ(WriteTextureFile(file.toStdString(), t), "");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), t).error, "");
     Start({file});
     ASSERT_EQ(Frame()->ChildFrames().size(), 1u);
     CQuillonDoc* doc = Doc();
@@ -164,7 +164,7 @@ TEST_F(StartUp, WithSeveralFilesOpensEach)
     QStringList files;
     for (const QString name : {"one.zyv", "two.zyv", "three.zyv"}) {
         files << Path(name);
-        ASSERT_EQ(WriteTextureFile(files.back().toStdString(), ThreeLayers(100, 80)), "");
+        ASSERT_EQ(WriteTextureFile(files.back().toStdString(), ThreeLayers(100, 80)).error, "");
     }
     Start(files);
     QStringList titles;
@@ -190,7 +190,7 @@ TEST_F(StartUp, WithAFileThatCannotBeReadSaysSoAndGoesOn)
 TEST_F(StartUp, InterfaceTextureFromTheWorkingFolder)
 {
     QDir().mkpath(m_dir.path() + "/root/kvo");
-    ASSERT_EQ(WriteTextureFile((m_dir.path() + "/root/kvo/Interface.ZYV").toStdString(), ThreeLayers(10, 10)), "");
+    ASSERT_EQ(WriteTextureFile((m_dir.path() + "/root/kvo/Interface.ZYV").toStdString(), ThreeLayers(10, 10)).error, "");
     Start();
     EXPECT_EQ(m_app->m_strInterfaceTexture, "\\kvo\\interface.zyv");
     EXPECT_EQ(m_app->m_interfaceTexture.LayerCount(), 3);
@@ -217,7 +217,7 @@ TEST_F(StartUp, InterfaceTextureFromTheWorkingFolder)
 
     // A good one replaces it.
     const QString good = Path("good.zyv");
-    ASSERT_EQ(WriteTextureFile(good.toStdString(), NewTexture(MaterialPresetTable())), "");
+    ASSERT_EQ(WriteTextureFile(good.toStdString(), NewTexture(MaterialPresetTable())).error, "");
     Ui().files = {{good}};
     Frame()->SendCommand(ID_LOAD_INTERFACE_TEXTURE);
     EXPECT_EQ(m_app->m_interfaceTexture.LayerCount(), 1);
@@ -227,7 +227,7 @@ TEST_F(StartUp, InterfaceTextureFromTheWorkingFolder)
 TEST_F(StartUp, PrintCommandLinePrintsAndEnds)
 {
     const QString file = Path("p.zyv");
-    ASSERT_EQ(WriteTextureFile(file.toStdString(), NewTexture(MaterialPresetTable())), "");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), NewTexture(MaterialPresetTable())).error, "");
     m_app = std::make_unique<CQuillonApp>();
     EXPECT_FALSE(m_app->InitInstance({"/p", file}));
 }

@@ -337,7 +337,7 @@ TEST_F(TextureView, RedrawnManyTimesTheViewShowsTheSavedFilesRender)
         View()->Invalidate();
         View()->UpdateWindow();
         const QString file = Path(QStringLiteral("drawn%1.zyv").arg(draw));
-        ASSERT_EQ(WriteTextureFile(file.toStdString(), Doc()->m_texture), "");
+        ASSERT_EQ(WriteTextureFile(file.toStdString(), Doc()->m_texture).error, "");
         const QImage tool = ToolRender(file, Path("drawn.ppm"));
         ASSERT_EQ(tool.size(), QSize(320, 240));
         EXPECT_EQ(DifferingPixels(View()->Surface(), tool, QSize(320, 240)), 0) << "after " << draw + 1 << " draws";

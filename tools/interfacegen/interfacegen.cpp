@@ -53,9 +53,9 @@ int main(int argc, char** argv)
     r.width = 1024;
     r.height = 768;
     t.layers[0].layer.gradient = Slate();
-    const std::string error = WriteTextureFile(argv[1], t);
-    if (!error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    const Result<> saved = WriteTextureFile(argv[1], t);
+    if (!saved.ok()) {
+        std::fprintf(stderr, "%s\n", saved.error.c_str());
         return 1;
     }
     return 0;

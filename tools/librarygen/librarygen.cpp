@@ -211,9 +211,9 @@ int main(int argc, char** argv)
 
     std::vector<LibraryEntry> entries;
     for (const Item& item : kItems) {
-        const std::string error = WriteTextureFile(folder / item.file, item.make());
-        if (!error.empty()) {
-            std::fprintf(stderr, "librarygen: %s\n", error.c_str());
+        const Result<> saved = WriteTextureFile(folder / item.file, item.make());
+        if (!saved.ok()) {
+            std::fprintf(stderr, "librarygen: %s\n", saved.error.c_str());
             return 1;
         }
         LibraryEntry entry{LibraryEntryName(item.file), stored + "/" + item.file};
@@ -224,9 +224,9 @@ int main(int argc, char** argv)
         }
         entries.push_back(std::move(entry));
     }
-    const std::string error = WriteLibraryFile(library, entries);
-    if (!error.empty()) {
-        std::fprintf(stderr, "librarygen: %s\n", error.c_str());
+    const Result<> saved = WriteLibraryFile(library, entries);
+    if (!saved.ok()) {
+        std::fprintf(stderr, "librarygen: %s\n", saved.error.c_str());
         return 1;
     }
     return 0;

@@ -124,10 +124,10 @@ bool WritePng(const QImage& image, const char* path)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG")) return false;
-    const std::string error =
+    const Result<> written =
         WriteFileReplacing(path, std::span(reinterpret_cast<const uint8_t*>(png.constData()), static_cast<size_t>(png.size())));
-    if (!error.empty()) std::fprintf(stderr, "splashgen: cannot write %s: %s\n", path, error.c_str());
-    return error.empty();
+    if (!written.ok()) std::fprintf(stderr, "splashgen: cannot write %s: %s\n", path, written.error.c_str());
+    return written.ok();
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 #include "media/LayerPicture.h"
 #include "panels/AffiSphRef.h"
 #include "panels/Commande.h"
-#include "media/WebPager.h"
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
@@ -30,6 +29,7 @@
 #include "shell/Resource.h"
 #include "shell/Splash.h"
 #include "shell/TipDlg.h"
+#include "shell/WebPager.h"
 
 namespace {
 CQuillonApp* g_theApp = nullptr;

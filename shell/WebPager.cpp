@@ -1,4 +1,4 @@
-#include "media/WebPager.h"
+#include "shell/WebPager.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

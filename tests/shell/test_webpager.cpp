@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "media/WebPager.h"
+#include "shell/WebPager.h"
 #include "platform/StringTable.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedDialogs.h"

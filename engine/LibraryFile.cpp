@@ -143,9 +143,7 @@ std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entr
 
 Parsed<Texture> ReadLibraryTexture(const std::filesystem::path& file)
 {
-    Parsed<Texture> r = ReadTextureFile(file, FileKind::Texture);
-    if (r.ok()) LoadLayerPictures(*r.value);
-    return r;
+    return ReadTextureFile(file, FileKind::Texture);
 }
 
 Texture DefaultLibraryTexture(const MaterialPresets& presets) { return NewTexture(presets); }

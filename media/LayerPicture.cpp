@@ -4,7 +4,6 @@
 
 #include "engine/PatternNames.h"
 #include "engine/SafeFile.h"
-#include "engine/TextureFile.h"
 #include "media/JpegGlue.h"
 #include "media/TgaReader.h"
 
@@ -73,11 +72,9 @@ bool LoadLayerPicture(Layer& layer, MovieOpener opener, const PictureReport& rep
     return false;
 }
 
-void InstallLayerPictureLoader(PictureReport report)
+void LoadLayerPictures(Texture& texture, const PictureReport& report)
 {
-    SetPictureLoader([report = std::move(report)](Layer& layer) {
-        LoadLayerPicture(layer, MovieOpener::Application, report);
-    });
+    for (LayerSlot& slot : texture.layers) LoadLayerPicture(slot.layer, MovieOpener::Application, report);
 }
 
 }  // namespace morvane

@@ -73,12 +73,6 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     //    working folder; data files are searched below it.
     morvane::EnsureRootFolders();
 
-    // Pictures and movies of picture layers are read whenever a texture,
-    // layer or library file is read; a file that cannot be used is told.
-    morvane::InstallLayerPictureLoader([](const std::string& text) {
-        AfxMessageBox(QString::fromStdString(text), MB_OK | MB_ICONEXCLAMATION);
-    });
-
     // 2. The command line decides the splash window and the start-up tip.
     m_bShowSplash = CCommandLineInfo::Parse(arguments).m_bShowSplash;
     CSplashWnd::EnableSplash(m_bShowSplash);
@@ -374,7 +368,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
                                 .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));
         return false;
     }
-    morvane::LoadLayerPictures(*parsed.value);
+    morvane::LoadLayerPictures(*parsed.value, [](const std::string& text) { AfxMessageBox(QString::fromStdString(text)); });
     m_interfaceTexture = std::move(*parsed.value);
     return true;
 }

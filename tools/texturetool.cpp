@@ -134,12 +134,11 @@ int main(int argc, char** argv)
         return Fail("Unable to save \"" + o.out + "\".\n" + problem);
     RemoveFrameFolderOnSignals();
 
-    // A picture or movie that cannot be used is said on stderr.
-    InstallLayerPictureLoader([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     Parsed<Texture> parsed = ReadTextureFile(o.in);
     if (!parsed.ok()) return Fail(parsed.error);
     Texture& texture = *parsed.value;
-    LoadLayerPictures(texture);
+    // A picture or movie that cannot be used is said on stderr.
+    LoadLayerPictures(texture, [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
 
     NoiseInit();
     MmxPresent = MmxFromFeatures(GetCpuFeatures());

@@ -71,23 +71,27 @@ int main()
     const MovieFrames frames = WriteFrames(folder, count, w, h);
     QuietHost host;
 
-    PaletteResult palette;
+    Result<MoviePalette> palette;
     const double paletteTime = Seconds([&] { palette = BuildMoviePalette(frames, folder / "m", host); });
+    if (!palette.ok()) {
+        std::printf("palette: %s\n", palette.error.c_str());
+        return 1;
+    }
     std::printf("%d frames of %d x %d\n", count, w, h);
     std::printf("palette:            %7.1f ms (%.2f ms a frame)\n", paletteTime * 1e3, paletteTime * 1e3 / count);
 
     auto report = [&](const char* name, const fs::path& path, auto&& write) {
-        std::string error;
-        const double s = Seconds([&] { error = write(path); });
-        if (!error.empty()) std::printf("%s: %s\n", name, error.c_str());
+        Result<> written;
+        const double s = Seconds([&] { written = write(path); });
+        if (!written.ok()) std::printf("%s: %s\n", name, written.error.c_str());
         std::printf("%-19s %7.1f ms (%.2f ms a frame), %ju bytes\n", name, s * 1e3, s * 1e3 / count,
                     static_cast<uintmax_t>(fs::exists(path) ? fs::file_size(path) : 0));
     };
-    report("FLI:", folder / "m.fli", [&](const fs::path& p) { return WriteFliMovie(p, frames, palette.palette, host); });
+    report("FLI:", folder / "m.fli", [&](const fs::path& p) { return WriteFliMovie(p, frames, *palette.value, host); });
     AviSettings rle, full;
     full.rle = false;
-    report("AVI Microsoft RLE:", folder / "rle.avi", [&](const fs::path& p) { return WriteAviMovie(p, frames, palette.palette, rle, host); });
-    report("AVI full frames:", folder / "full.avi", [&](const fs::path& p) { return WriteAviMovie(p, frames, palette.palette, full, host); });
+    report("AVI Microsoft RLE:", folder / "rle.avi", [&](const fs::path& p) { return WriteAviMovie(p, frames, *palette.value, rle, host); });
+    report("AVI full frames:", folder / "full.avi", [&](const fs::path& p) { return WriteAviMovie(p, frames, *palette.value, full, host); });
     fs::remove_all(folder);
     return 0;
 }

@@ -130,9 +130,7 @@ std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entr
 
 Result<Texture> ReadLibraryTexture(const std::filesystem::path& file)
 {
-    Result<Texture> r = ReadTextureFile(file, FileKind::Texture);
-    if (r.ok()) LoadLayerPictures(*r.value);
-    return r;
+    return ReadTextureFile(file, FileKind::Texture);
 }
 
 Texture DefaultLibraryTexture(const MaterialPresets& presets) { return NewTexture(presets); }

@@ -78,7 +78,7 @@ std::optional<std::string> StoredLibraryPath(const std::filesystem::path& file);
 std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entry, bool searchByName);
 
 // Reads a library texture: the file is read as a texture file whatever its
-// extension, and every layer's picture is loaded through the picture loader.
+// extension.  Pictures are not loaded.
 Result<Texture> ReadLibraryTexture(const std::filesystem::path& file);
 
 // The texture of an entry whose file cannot be read: one layer copied from

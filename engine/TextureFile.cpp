@@ -343,31 +343,6 @@ std::vector<uint8_t> EncodeLayerFile(const Layer& layer)
 }
 
 // ---------------------------------------------------------------------------
-// Pictures
-
-namespace {
-
-PictureLoader& InstalledLoader()
-{
-    static PictureLoader loader;
-    return loader;
-}
-
-}  // namespace
-
-void SetPictureLoader(PictureLoader loader) { InstalledLoader() = std::move(loader); }
-
-void LoadLayerPicture(Layer& layer)
-{
-    if (InstalledLoader()) InstalledLoader()(layer);
-}
-
-void LoadLayerPictures(Texture& texture)
-{
-    for (LayerSlot& s : texture.layers) LoadLayerPicture(s.layer);
-}
-
-// ---------------------------------------------------------------------------
 // Files on disk
 
 namespace {

@@ -19,12 +19,12 @@
 // read and written again keeps its bytes (pointer slots aside, which are
 // written canonically).  Counts that drive evaluation loops are limited
 // where they are used, not here.  It does no I/O and loads no pictures:
-// pictures are loaded afterwards through the picture loader hook.
+// whoever reads a file for the user loads them afterwards
+// (LoadLayerPictures in media/LayerPicture.h).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -83,20 +83,6 @@ Result<Layer> ParseLayerFile(std::span<const uint8_t> bytes);
 // with a negative key count is written as not animated.
 std::vector<uint8_t> EncodeTextureFile(const Texture& texture);
 std::vector<uint8_t> EncodeLayerFile(const Layer& layer);
-
-// ---------------------------------------------------------------------------
-// Pictures
-
-// Loads the picture (or first movie frame) that a layer's picture path
-// names into the layer.  Installed by the media code; the default does
-// nothing.
-using PictureLoader = std::function<void(Layer&)>;
-
-void SetPictureLoader(PictureLoader loader);
-
-// Runs the installed picture loader on every layer of the texture.
-void LoadLayerPictures(Texture& texture);
-void LoadLayerPicture(Layer& layer);
 
 // ---------------------------------------------------------------------------
 // Files on disk

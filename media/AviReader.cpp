@@ -42,16 +42,13 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ByteSource> OpenFileSource(const std::filesystem::path& path, std::string* error)
+Result<std::unique_ptr<ByteSource>> OpenFileSource(const std::filesystem::path& path)
 {
     // A movie is read where its frames are, never whole: its size is not
     // limited.
     auto file = std::make_unique<InputFile>(path, UINT64_MAX);
-    if (!file->ok()) {
-        if (error) *error = file->Error();
-        return nullptr;
-    }
-    return std::make_unique<FileSource>(std::move(file));
+    if (!file->ok()) return Failure(file->Error());
+    return std::unique_ptr<ByteSource>(std::make_unique<FileSource>(std::move(file)));
 }
 
 std::unique_ptr<ByteSource> MemorySource(std::span<const uint8_t> bytes) { return std::make_unique<BufferSource>(bytes); }
@@ -102,23 +99,20 @@ bool AviReader::ReadChunkHeader(uint64_t at, uint64_t end, Chunk& chunk)
     return true;
 }
 
-AviOpened AviReader::Open(std::unique_ptr<ByteSource> source, uint64_t maxPictureBytes)
+Result<std::unique_ptr<AviReader>> AviReader::Open(std::unique_ptr<ByteSource> source, uint64_t maxPictureBytes)
 {
-    AviOpened r;
     std::unique_ptr<AviReader> reader(new AviReader);
     reader->source_ = std::move(source);
-    if (!reader->ReadHeaders(maxPictureBytes, r.error)) return r;
-    r.reader = std::move(reader);
-    return r;
+    if (Result<> read = reader->ReadHeaders(maxPictureBytes); !read.ok()) return Failure(read.error);
+    return reader;
 }
 
-bool AviReader::ReadHeaders(uint64_t maxPictureBytes, std::string& error)
+Result<> AviReader::ReadHeaders(uint64_t maxPictureBytes)
 {
     const uint64_t fileSize = source_->Size();
     Chunk riff;
     if (!ReadChunkHeader(0, fileSize, riff) || !Is(riff.id, "RIFF") || !Is(riff.listType, "AVI ")) {
-        error = "The file is not an AVI movie";
-        return false;
+        return Failure("The file is not an AVI movie");
     }
     for (uint64_t at = riff.data; at < riff.end;) {
         Chunk c;
@@ -152,24 +146,15 @@ bool AviReader::ReadHeaders(uint64_t maxPictureBytes, std::string& error)
         at = x.next;
     }
 
-    if (videoStream_ < 0) {
-        error = "The movie has no video stream";
-        return false;
-    }
-    if (std::string why = PictureSizeProblem(width_, height_, maxPictureBytes); !why.empty()) {
-        error = std::move(why);
-        return false;
-    }
+    if (videoStream_ < 0) return Failure("The movie has no video stream");
+    if (Result<> size = CheckPictureSize(width_, height_, maxPictureBytes); !size.ok()) return size;
 
     size_t firstScanned = 0;
     if (haveIndex_ && !movieLists_.empty() && FramesFromIndex(indexAt_, indexSize_)) firstScanned = 2;
     for (size_t i = firstScanned; i + 1 < movieLists_.size(); i += 2) ScanMovieList(movieLists_[i], movieLists_[i + 1], 0);
-    if (frames_.empty()) {
-        error = "The movie holds no video frames";
-        return false;
-    }
+    if (frames_.empty()) return Failure("The movie holds no video frames");
     frames_[0].key = true;
-    return true;
+    return {};
 }
 
 bool AviReader::ParseHeaderList(uint64_t begin, uint64_t end)

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Result.h"
 #include "media/Picture.h"
 
 namespace morvane {
@@ -34,27 +35,20 @@ public:
     virtual bool Read(uint64_t offset, void* out, size_t size) = 0;
 };
 
-// A file opened for reading, or null (and the system's reason in `error`).
-std::unique_ptr<ByteSource> OpenFileSource(const std::filesystem::path& path, std::string* error = nullptr);
+// A file opened for reading; refused with the system's reason.
+Result<std::unique_ptr<ByteSource>> OpenFileSource(const std::filesystem::path& path);
 // A buffer the caller keeps while the source is used.
 std::unique_ptr<ByteSource> MemorySource(std::span<const uint8_t> bytes);
 
-class AviReader;
-
-struct AviOpened {
-    std::unique_ptr<AviReader> reader;
-    std::string error;  // a sentence without the file's name; empty on success
-
-    bool ok() const { return reader != nullptr; }
-};
-
 class AviReader {
 public:
-    // Reads the headers and the frame list.  Refused: a file that is not a
-    // RIFF 'AVI ' file, one without a video stream or frames, a frame size
+    // Reads the headers and the frame list.  Refused (the error a sentence
+    // without the file's name or its full stop): a file that is not a RIFF
+    // 'AVI ' file, one without a video stream or frames, a frame size
     // outside the picture limits.  A pixel format that cannot be decoded is
     // accepted here and reported by FormatProblem().
-    static AviOpened Open(std::unique_ptr<ByteSource> source, uint64_t maxPictureBytes = kMaxPictureBytes);
+    static Result<std::unique_ptr<AviReader>> Open(std::unique_ptr<ByteSource> source,
+                                                   uint64_t maxPictureBytes = kMaxPictureBytes);
 
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -79,7 +73,7 @@ private:
     struct Chunk;
 
     AviReader() = default;
-    bool ReadHeaders(uint64_t maxPictureBytes, std::string& error);
+    Result<> ReadHeaders(uint64_t maxPictureBytes);
     bool ParseHeaderList(uint64_t begin, uint64_t end);
     bool ParseStreamList(uint64_t begin, uint64_t end, int stream);
     void TakeFormat(const std::vector<uint8_t>& strf);

@@ -197,15 +197,15 @@ std::vector<uint8_t> EncodeRle8Frame(std::span<const uint8_t> indices, int width
     return out;
 }
 
-std::string WriteAviMovie(const std::filesystem::path& path, const MovieFrames& frames, const MoviePalette& palette,
-                          const AviSettings& settings, ExportHost& host)
+Result<> WriteAviMovie(const std::filesystem::path& path, const MovieFrames& frames, const MoviePalette& palette,
+                       const AviSettings& settings, ExportHost& host)
 {
     const std::string unable = "Unable to save \"" + path.string() + "\".\n";
-    if (std::string problem = MovieLimitProblem(ExportFormat::Avi, frames, settings); !problem.empty())
-        return unable + problem;
+    if (Result<> limits = CheckMovieLimits(ExportFormat::Avi, frames, settings); !limits.ok())
+        return Failure(unable + limits.error);
 
     ReplacingFile file(path);
-    if (!file.ok()) return "Unable to open the file ";
+    if (!file.ok()) return Failure("Unable to open the file ");
     Patches at{};
     const std::vector<uint8_t> headers = Headers(frames, palette, settings, at).b;
     file.Write(headers);
@@ -214,24 +214,23 @@ std::string WriteAviMovie(const std::filesystem::path& path, const MovieFrames& 
     PaletteIndexer indexer(palette);
     Bytes index;
     uint32_t largest = 0;
-    Picture picture;
-    std::string error;
     const char* chunkId = settings.rle ? "00dc" : "00db";
     for (int i = 0; i < frames.count && file.ok(); ++i) {
         host.ShowStatus(frames.Frame(i).string());
-        if (!ReadMovieFrame(frames, i, path, picture, error)) return error;
+        const Result<Picture> picture = ReadMovieFrame(frames, i, path);
+        if (!picture.ok()) return Failure(picture.error);
         if (i == 0) {
             host.ShowStatus("Get Size");
             host.ShowStatus("initialisation OK");
         }
-        const std::vector<uint8_t> indices = indexer.Indices(picture);
+        const std::vector<uint8_t> indices = indexer.Indices(*picture.value);
         const std::vector<uint8_t> sample = settings.rle
                                                 ? EncodeRle8Frame(indices, frames.width, frames.height, palette, settings.quality)
                                                 : FullFrame(indices, frames.width, frames.height);
         const uint64_t padded = sample.size() + (sample.size() & 1);
         const uint64_t indexSize = 8 + 16 * static_cast<uint64_t>(i + 1);
         if (file.Size() + 8 + padded + indexSize > kMaxAviFileSize) {
-            return unable + "The AVI movie would be larger than 1 GB.";
+            return Failure(unable + "The AVI movie would be larger than 1 GB.");
         }
         index.Tag(chunkId);
         index.U32(kKeyFrame);
@@ -262,7 +261,7 @@ std::string WriteAviMovie(const std::filesystem::path& path, const MovieFrames& 
     patch(at.streamLength, static_cast<uint64_t>(frames.count));
     patch(at.streamBuffer, largest);
     patch(at.movieSize, movieEnd - at.movieSize - 4);
-    if (Result<> committed = file.Commit(); !committed.ok()) return unable + committed.error + ".";
+    if (Result<> committed = file.Commit(); !committed.ok()) return Failure(unable + committed.error + ".");
     host.ShowStatus("Fermeture OK");
     return {};
 }

@@ -16,9 +16,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <string>
 #include <vector>
 
+#include "engine/Result.h"
 #include "media/MoviePalette.h"
 #include "media/MovieWriters.h"
 
@@ -40,8 +40,8 @@ std::vector<uint8_t> EncodeRle8Frame(std::span<const uint8_t> indices, int width
                                      const MoviePalette& palette, int quality);
 
 // Writes the frames of a movie export as an AVI movie at `path` (through a
-// temporary file).  An empty string on success, else the whole message.
-std::string WriteAviMovie(const std::filesystem::path& path, const MovieFrames& frames, const MoviePalette& palette,
-                          const AviSettings& settings, ExportHost& host);
+// temporary file).  Refused with the whole message.
+Result<> WriteAviMovie(const std::filesystem::path& path, const MovieFrames& frames, const MoviePalette& palette,
+                       const AviSettings& settings, ExportHost& host);
 
 }  // namespace morvane

@@ -27,17 +27,17 @@ namespace {
 
 std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
-std::string UnableToSave(const std::filesystem::path& path, const std::string& reason)
+Failure UnableToSave(const std::filesystem::path& path, const std::string& reason)
 {
-    return "Unable to save " + Quoted(path) + ".\n" + reason;
+    return Failure("Unable to save " + Quoted(path) + ".\n" + reason);
 }
 
-ExportResult Done(ExportFormat format, const std::string& error = {})
+ExportResult Done(ExportFormat format, const Result<>& written = {})
 {
     ExportResult r;
     r.format = format;
-    r.outcome = error.empty() ? ExportResult::Written : ExportResult::Failed;
-    r.error = error;
+    r.outcome = written.ok() ? ExportResult::Written : ExportResult::Failed;
+    r.error = written.error;
     return r;
 }
 
@@ -65,14 +65,14 @@ RenderSize RenderSizeOf(const Texture& texture)
 
 enum class PictureKind { Tga, BitmapDump, PpmFrame };
 
-// Writes the prepared texture as a picture; an empty string, else the
-// system's reason.  TGA and the bitmap dump store the bottom row first, the
-// PPM the top row first: each shows the texture upright.
-std::string WritePicture(const std::filesystem::path& path, const Texture& texture, PictureKind kind, int width,
-                         int height, ExportHost* progress, Durability durability = Durability::Synced)
+// Writes the prepared texture as a picture; refused with the system's
+// reason.  TGA and the bitmap dump store the bottom row first, the PPM the
+// top row first: each shows the texture upright.
+Result<> WritePicture(const std::filesystem::path& path, const Texture& texture, PictureKind kind, int width,
+                      int height, ExportHost* progress, Durability durability = Durability::Synced)
 {
     ReplacingFile file(path, durability);
-    if (!file.ok()) return file.Error();
+    if (!file.ok()) return Failure(file.Error());
 
     std::vector<float> v;
     PixelOrder order = PixelOrder::BlueGreenRed;
@@ -116,18 +116,18 @@ std::string WritePicture(const std::filesystem::path& path, const Texture& textu
         }
         return false;
     });
-    return file.Commit().error;
+    return file.Commit();
 }
 
-// Why a picture of the texture's render size is not saved, or an empty
-// string.
-std::string RenderSizeProblem(const Texture& texture)
+// Refuses a picture of the texture's render size that is not saved.
+Result<> CheckRenderSize(const Texture& texture)
 {
     const auto [width, height] = RenderSizeOf(texture);
-    if (width <= 0 || height <= 0) return "The image is empty.";
+    if (width <= 0 || height <= 0) return Failure("The image is empty.");
     if (width > kLargestPictureSide || height > kLargestPictureSide) {
-        return "The image is " + std::to_string(width) + " x " + std::to_string(height) + " pixels; at most " +
-               std::to_string(kLargestPictureSide) + " x " + std::to_string(kLargestPictureSide) + " are saved.";
+        return Failure("The image is " + std::to_string(width) + " x " + std::to_string(height) + " pixels; at most " +
+                       std::to_string(kLargestPictureSide) + " x " + std::to_string(kLargestPictureSide) +
+                       " are saved.");
     }
     return {};
 }
@@ -160,17 +160,17 @@ std::string SizeText(uint64_t bytes)
     return text;
 }
 
-// Why the frames (all of them at once, in `frameBase`) or the movie (in
-// `movieFolder`; 0 bytes when its size is not known beforehand) find no
-// room, or an empty string.
-std::string RoomProblem(const std::filesystem::path& frameBase, uint64_t frameBytes,
-                        const std::filesystem::path& movieFolder, uint64_t movieBytes)
+// Refused when the frames (all of them at once, in `frameBase`) or the
+// movie (in `movieFolder`; 0 bytes when its size is not known beforehand)
+// find no room.
+Result<> CheckRoom(const std::filesystem::path& frameBase, uint64_t frameBytes, const std::filesystem::path& movieFolder,
+                   uint64_t movieBytes)
 {
     std::error_code ec;
     const uint64_t forFrames = std::filesystem::space(frameBase, ec).available;
     if (!ec && frameBytes > forFrames) {
-        return "The movie needs " + SizeText(frameBytes) + " for its frames; " + SizeText(forFrames) + " are free in " +
-               frameBase.string() + ".";
+        return Failure("The movie needs " + SizeText(frameBytes) + " for its frames; " + SizeText(forFrames) +
+                       " are free in " + frameBase.string() + ".");
     }
     if (movieBytes == 0) return {};
     const uint64_t forMovie = std::filesystem::space(movieFolder, ec).available;
@@ -178,31 +178,32 @@ std::string RoomProblem(const std::filesystem::path& frameBase, uint64_t frameBy
     struct stat a {}, b {};
     const bool shared = ::stat(frameBase.c_str(), &a) == 0 && ::stat(movieFolder.c_str(), &b) == 0 && a.st_dev == b.st_dev;
     if (movieBytes + (shared ? frameBytes : 0) <= forMovie) return {};
-    return "The movie needs " + SizeText(movieBytes) + (shared ? ", and " + SizeText(frameBytes) + " for its frames" : "") +
-           "; " + SizeText(forMovie) + " are free in " + movieFolder.string() + ".";
+    return Failure("The movie needs " + SizeText(movieBytes) +
+                   (shared ? ", and " + SizeText(frameBytes) + " for its frames" : "") + "; " + SizeText(forMovie) +
+                   " are free in " + movieFolder.string() + ".");
 }
 
 // Renders every frame of the movie into the folder at the texture's render
-// size as it is before the first frame; an empty string, else the message.
-// The first layer is restored whole afterwards.
-std::string RenderFrames(Texture& texture, const std::filesystem::path& path, FrameFolder& folder, int count,
-                         int fps, bool mpeg, ExportHost& host)
+// size as it is before the first frame; refused with the message.  The
+// first layer is restored whole afterwards.
+Result<> RenderFrames(Texture& texture, const std::filesystem::path& path, FrameFolder& folder, int count, int fps,
+                      bool mpeg, ExportHost& host)
 {
     const auto [width, height] = RenderSizeOf(texture);
     Layer saved = texture.layers[0].layer;
-    std::string error;
-    for (int f = 0; f < count && error.empty(); ++f) {
+    Result<> rendered;
+    for (int f = 0; f < count && rendered.ok(); ++f) {
         SetFrame(texture, f, fps);
         const std::string name = FrameFileName(f, mpeg ? ".ppm" : ".tga");
         host.ShowStatus(name);
         host.FrameProgress(0);
         PrepareForRender(texture);
         // Nobody else sees the folder: frames need neither a sync nor a rename.
-        const std::string reason = WritePicture(folder.Add(name), texture, mpeg ? PictureKind::PpmFrame : PictureKind::Tga,
-                                                width, height, &host, Durability::Scratch);
-        if (!reason.empty()) {
-            error = UnableToSave(path, "Frame " + std::to_string(f + 1) + " of the movie could not be written in " +
-                                           folder.Path().parent_path().string() + ": " + reason + ".");
+        const Result<> written = WritePicture(folder.Add(name), texture, mpeg ? PictureKind::PpmFrame : PictureKind::Tga,
+                                              width, height, &host, Durability::Scratch);
+        if (!written.ok()) {
+            rendered = UnableToSave(path, "Frame " + std::to_string(f + 1) + " of the movie could not be written in " +
+                                              folder.Path().parent_path().string() + ": " + written.error + ".");
             break;
         }
         host.FrameFinished(FrameTime(f, saved.rec.duration, fps) * saved.rec.duration);
@@ -210,7 +211,7 @@ std::string RenderFrames(Texture& texture, const std::filesystem::path& path, Fr
     CloseMovieSources();
     texture.layers[0].layer = std::move(saved);
     host.FramesFinished(texture.layers[0].layer.rec.duration);
-    return error;
+    return rendered;
 }
 
 ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportFormat format, ExportHost& host)
@@ -241,8 +242,7 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     sink.SetEcho(false);
     const MovieFrames planned{{}, count, width, height};
     const float duration = texture.layers[0].layer.rec.duration;
-    if (const std::string problem = RenderSizeProblem(texture); !problem.empty())
-        return Done(format, UnableToSave(path, problem));
+    if (const Result<> size = CheckRenderSize(texture); !size.ok()) return Done(format, UnableToSave(path, size.error));
     if (duration > kLongestMovieSeconds) {
         char text[96];
         std::snprintf(text, sizeof text, "The animation lasts %g s; a movie lasts at most %g s.", duration,
@@ -254,8 +254,8 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
         EncoderParameters params;
         FillEncoderParameters(params, videoFormat, width, height, count);
         if (!CheckEncoderParameters(params, sink)) return Done(format, UnableToSave(path, sink.Text()));
-    } else if (const std::string problem = MovieLimitProblem(format, planned, avi); !problem.empty()) {
-        return Done(format, UnableToSave(path, problem));
+    } else if (const Result<> limits = CheckMovieLimits(format, planned, avi); !limits.ok()) {
+        return Done(format, UnableToSave(path, limits.error));
     }
 
     // So is a place where the movie cannot be written.
@@ -264,25 +264,24 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
         if (!probe.ok()) return Done(format, UnableToSave(path, probe.Error() + "."));
     }
 
-    std::string reason;
-    std::optional<FrameFolder> folder = FrameFolder::Create(&reason);
-    if (!folder) return Done(format, UnableToSave(path, "No folder for the frames could be made: " + reason + "."));
+    Result<FrameFolder> folder = FrameFolder::Create();
+    if (!folder.ok())
+        return Done(format, UnableToSave(path, "No folder for the frames could be made: " + folder.error + "."));
 
     // And too little room for every frame at once and for the movie.
     const uint64_t frameFile = mpeg ? PpmHeader(width, height).size() + uint64_t(width) * height * 3
                                     : LargestTgaFileSize(width, height);
     const std::filesystem::path movieFolder = std::filesystem::absolute(path).parent_path();
     const uint64_t movieBytes = mpeg ? 0 : SmallestMovieSize(format, planned, avi);
-    if (const std::string problem = RoomProblem(folder->Path().parent_path(), frameFile * count, movieFolder, movieBytes);
-        !problem.empty()) {
-        return Done(format, UnableToSave(path, problem));
-    }
+    const std::filesystem::path& frameFolder = folder.value->Path();
+    if (const Result<> room = CheckRoom(frameFolder.parent_path(), frameFile * count, movieFolder, movieBytes); !room.ok())
+        return Done(format, UnableToSave(path, room.error));
 
-    const std::string error = RenderFrames(texture, path, *folder, count, FramesPerSecond(videoFormat), mpeg, host);
-    if (!error.empty()) return Done(format, error);
+    const Result<> rendered = RenderFrames(texture, path, *folder.value, count, FramesPerSecond(videoFormat), mpeg, host);
+    if (!rendered.ok()) return Done(format, rendered);
 
     if (!mpeg) {
-        const MovieFrames frames{folder->Path(), count, width, height};
+        const MovieFrames frames{frameFolder, count, width, height};
         return Done(format, WriteMovieFromFrames(format, path, frames, avi, host));
     }
     EncodeRequest encode;
@@ -291,7 +290,7 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     encode.width = width;
     encode.height = height;
     encode.frameCount = count;
-    encode.frameFolder = folder->Path().string();
+    encode.frameFolder = frameFolder.string();
     if (!EncodeMovie(encode, sink)) return Done(format, UnableToSave(path, sink.Text()));
     return Done(format);
 }
@@ -304,7 +303,7 @@ const std::pair<const char*, ExportFormat> kExtensions[] = {
 };
 
 // Why a name with none of the extensions is not written.
-std::string NoFormatError(const std::filesystem::path& path)
+Failure NoFormatError(const std::filesystem::path& path)
 {
     std::string list;
     const size_t count = std::size(kExtensions);
@@ -329,10 +328,11 @@ ExportFormat ExportFormatOf(const std::filesystem::path& path)
     return ExportFormat::None;
 }
 
-std::string WriteViewPicture(const std::filesystem::path& path, const Texture& texture, int width, int height)
+Result<> WriteViewPicture(const std::filesystem::path& path, const Texture& texture, int width, int height)
 {
-    const std::string reason = WritePicture(path, texture, PictureKind::PpmFrame, width, height, nullptr);
-    return reason.empty() ? reason : UnableToSave(path, reason + ".");
+    const Result<> written = WritePicture(path, texture, PictureKind::PpmFrame, width, height, nullptr);
+    if (!written.ok()) return UnableToSave(path, written.error + ".");
+    return {};
 }
 
 int MovieFrameCount(const Texture& texture, int videoFormat)
@@ -361,7 +361,7 @@ ExportResult ExportTexture(Texture& texture, const ExportRequest& request, Expor
     const ExportFormat format = ExportFormatOf(request.path);
     if (format == ExportFormat::None) {
         ExportResult ignored;
-        ignored.error = NoFormatError(request.path);
+        ignored.error = NoFormatError(request.path).error;
         return ignored;
     }
     if (texture.layers.empty()) return Done(format, UnableToSave(request.path, "The texture has no layers."));
@@ -369,22 +369,22 @@ ExportResult ExportTexture(Texture& texture, const ExportRequest& request, Expor
     const int current = request.currentLayer >= 1 && request.currentLayer <= texture.LayerCount() ? request.currentLayer : 1;
     const Layer& layer = texture.layers[static_cast<size_t>(current - 1)].layer;
 
-    auto saved = [&](const std::string& reason) {
-        return Done(format, reason.empty() ? std::string() : UnableToSave(path, reason + "."));
+    auto saved = [&](const Result<>& written) {
+        if (!written.ok()) return Done(format, UnableToSave(path, written.error + "."));
+        return Done(format);
     };
 
     switch (format) {
     case ExportFormat::Texture:
-        return Done(format, WriteTextureFile(path, texture).error);
+        return Done(format, WriteTextureFile(path, texture));
     case ExportFormat::Layer:
-        return Done(format, WriteLayerFile(path, layer).error);
+        return Done(format, WriteLayerFile(path, layer));
     case ExportFormat::Tpr:
-        return saved(WriteFileReplacing(path, EncodeTprFile(layer)).error);
+        return saved(WriteFileReplacing(path, EncodeTprFile(layer)));
     case ExportFormat::Tga:
     case ExportFormat::Bmp:
     case ExportFormat::Jpeg:
-        if (const std::string problem = RenderSizeProblem(texture); !problem.empty())
-            return Done(format, UnableToSave(path, problem));
+        if (const Result<> size = CheckRenderSize(texture); !size.ok()) return Done(format, UnableToSave(path, size.error));
         PrepareForRender(texture);
         if (format == ExportFormat::Jpeg) return Done(format, SaveTextureJpeg(path, texture));
         return saved(WritePicture(path, texture, format == ExportFormat::Tga ? PictureKind::Tga : PictureKind::BitmapDump,

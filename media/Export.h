@@ -33,6 +33,7 @@
 #include <string_view>
 
 #include "engine/Records.h"
+#include "engine/Result.h"
 #include "media/MovieWriters.h"
 
 namespace morvane {
@@ -78,6 +79,9 @@ struct ExportRequest {
     int currentLayer = 1;
 };
 
+// What an export gives back.  Besides written or failed (the two a Result
+// tells), the user may have said no to a question, and a name may have no
+// known extension: the editor answers each in its own way.
 struct ExportResult {
     enum Outcome {
         Written,    // the file is complete at the chosen path
@@ -104,8 +108,8 @@ void SetAnimationTime(Texture& texture, float seconds);
 
 // The prepared texture as a binary PPM picture of width x height pixels,
 // the top row first, exactly as the view shows it (the frames of an MPEG
-// movie are these pictures).  An empty string, else the message.
-std::string WriteViewPicture(const std::filesystem::path& path, const Texture& texture, int width, int height);
+// movie are these pictures).  Refused with the message.
+Result<> WriteViewPicture(const std::filesystem::path& path, const Texture& texture, int width, int height);
 
 // The number of frames of a movie of `format`: the first layer's duration
 // times 25 (times 30 for an MPEG-2 movie in NTSC), truncated.

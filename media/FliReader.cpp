@@ -45,39 +45,35 @@ private:
 
 namespace {
 
-// Reads the file header into `movie`; the reason the movie is refused, or
-// an empty string.
-std::string ReadHeader(std::span<const uint8_t> bytes, uint64_t maxPictureBytes, FliMovie& movie)
+// Reads the file header into `movie`; refused with the reason the movie is
+// not read.
+Result<> ReadHeader(std::span<const uint8_t> bytes, uint64_t maxPictureBytes, FliMovie& movie)
 {
-    if (bytes.size() < kFileHeaderSize) return "The file is too short to be an FLI movie";
+    if (bytes.size() < kFileHeaderSize) return Failure("The file is too short to be an FLI movie");
     movie.frameCount = U16(bytes, 6);
     movie.width = U16(bytes, 8);
     movie.height = U16(bytes, 10);
-    return PictureSizeProblem(movie.width, movie.height, maxPictureBytes);
+    return CheckPictureSize(movie.width, movie.height, maxPictureBytes);
 }
 
 }  // namespace
 
-FliOpened OpenFliMovie(std::vector<uint8_t> bytes, uint64_t maxPictureBytes)
+Result<std::shared_ptr<const FliMovie>> OpenFliMovie(std::vector<uint8_t> bytes, uint64_t maxPictureBytes)
 {
-    FliOpened r;
     auto movie = std::make_shared<FliMovie>();
-    r.error = ReadHeader(bytes, maxPictureBytes, *movie);
-    if (!r.error.empty()) return r;
+    if (Result<> header = ReadHeader(bytes, maxPictureBytes, *movie); !header.ok()) return Failure(header.error);
     movie->bytes = std::move(bytes);
-    r.movie = std::move(movie);
-    return r;
+    return std::shared_ptr<const FliMovie>(std::move(movie));
 }
 
-FliOpened ReadFliMovie(InputFile& file, uint64_t maxPictureBytes)
+Result<std::shared_ptr<const FliMovie>> ReadFliMovie(InputFile& file, uint64_t maxPictureBytes)
 {
-    FliOpened r;
     FliMovie header;
     Result<std::vector<uint8_t>> bytes = file.Read(kFileHeaderSize);
-    if (bytes.ok()) r.error = ReadHeader(*bytes.value, maxPictureBytes, header);
-    if (bytes.ok() && r.error.empty()) bytes = file.Read(file.Size());
-    if (!bytes.ok()) r.error = bytes.error;
-    if (!r.error.empty()) return r;
+    if (!bytes.ok()) return Failure(bytes.error);
+    if (Result<> read = ReadHeader(*bytes.value, maxPictureBytes, header); !read.ok()) return Failure(read.error);
+    bytes = file.Read(file.Size());
+    if (!bytes.ok()) return Failure(bytes.error);
     return OpenFliMovie(std::move(*bytes.value), maxPictureBytes);
 }
 

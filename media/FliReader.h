@@ -19,9 +19,9 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <string>
 #include <vector>
 
+#include "engine/Result.h"
 #include "media/Picture.h"
 
 namespace morvane {
@@ -35,18 +35,13 @@ struct FliMovie {
     int height = 0;
 };
 
-struct FliOpened {
-    std::shared_ptr<const FliMovie> movie;
-    std::string error;  // a sentence without the file's name; empty on success
-
-    bool ok() const { return movie != nullptr; }
-};
-
-// Takes the bytes of an FLI file and checks its header.
-FliOpened OpenFliMovie(std::vector<uint8_t> bytes, uint64_t maxPictureBytes = kMaxPictureBytes);
+// Takes the bytes of an FLI file and checks its header; refused with a
+// sentence without the file's name or its full stop.
+Result<std::shared_ptr<const FliMovie>> OpenFliMovie(std::vector<uint8_t> bytes,
+                                                     uint64_t maxPictureBytes = kMaxPictureBytes);
 
 // Reads an FLI file whose header has been checked first.
-FliOpened ReadFliMovie(InputFile& file, uint64_t maxPictureBytes = kMaxPictureBytes);
+Result<std::shared_ptr<const FliMovie>> ReadFliMovie(InputFile& file, uint64_t maxPictureBytes = kMaxPictureBytes);
 
 // Frame number to show for frame n of a layer whose duration is `duration`
 // seconds: n modulo the frame count round(duration x 25), never negative;

@@ -241,11 +241,12 @@ std::vector<uint8_t> TopFirstIndices(const Picture& frame, PaletteIndexer& index
 
 }  // namespace
 
-std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& frames, const MoviePalette& palette,
-                          ExportHost& host)
+Result<> WriteFliMovie(const std::filesystem::path& path, const MovieFrames& frames, const MoviePalette& palette,
+                       ExportHost& host)
 {
     const std::string unable = "Unable to save \"" + path.string() + "\".\n";
-    if (std::string problem = MovieLimitProblem(ExportFormat::Fli, frames, {}); !problem.empty()) return unable + problem;
+    if (Result<> limits = CheckMovieLimits(ExportFormat::Fli, frames, {}); !limits.ok())
+        return Failure(unable + limits.error);
     const int w = frames.width, h = frames.height;
 
     ReplacingFile file(path);
@@ -261,12 +262,11 @@ std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& 
 
     PaletteIndexer indexer(palette);
     std::vector<uint8_t> before, now, frame;
-    Picture picture;
-    std::string error;
     for (int i = 0; i < frames.count && file.ok(); ++i) {
         host.ShowStatus(frames.Frame(i).string());
-        if (!ReadMovieFrame(frames, i, path, picture, error)) return error;
-        now = TopFirstIndices(picture, indexer);
+        const Result<Picture> picture = ReadMovieFrame(frames, i, path);
+        if (!picture.ok()) return Failure(picture.error);
+        now = TopFirstIndices(*picture.value, indexer);
 
         if (i == 0) {
             frame = FrameHeader(2);
@@ -291,7 +291,7 @@ std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& 
             EndChunk(frame, delta);
         }
         PutLe32(frame, 0, static_cast<uint32_t>(frame.size()));
-        if (file.Size() + frame.size() > kMaxFliFileSize) return unable + "The FLI movie would be larger than 2 GB.";
+        if (file.Size() + frame.size() > kMaxFliFileSize) return Failure(unable + "The FLI movie would be larger than 2 GB.");
         file.Write(frame);
         if (i == 0) {
             std::vector<uint8_t> second(4);
@@ -303,7 +303,7 @@ std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& 
     std::vector<uint8_t> size(4);
     PutLe32(size, 0, static_cast<uint32_t>(file.Size()));
     file.WriteAt(0, size);
-    if (Result<> committed = file.Commit(); !committed.ok()) return unable + committed.error + ".";
+    if (Result<> committed = file.Commit(); !committed.ok()) return Failure(unable + committed.error + ".");
     return {};
 }
 

@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <string>
 #include <vector>
 
+#include "engine/Result.h"
 #include "media/MoviePalette.h"
 #include "media/MovieWriters.h"
 
@@ -46,8 +46,8 @@ void AppendByteRunLine(std::span<const uint8_t> line, std::vector<uint8_t>& out)
 void AppendLineDeltaLine(std::span<const uint8_t> line, std::span<const uint8_t> before, std::vector<uint8_t>& out);
 
 // Writes the frames of a movie export as an FLI movie at `path` (through a
-// temporary file).  An empty string on success, else the whole message.
-std::string WriteFliMovie(const std::filesystem::path& path, const MovieFrames& frames, const MoviePalette& palette,
-                          ExportHost& host);
+// temporary file).  Refused with the whole message.
+Result<> WriteFliMovie(const std::filesystem::path& path, const MovieFrames& frames, const MoviePalette& palette,
+                       ExportHost& host);
 
 }  // namespace morvane

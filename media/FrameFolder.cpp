@@ -118,7 +118,7 @@ void RemoveFolderThenEnd(int signal)
 
 }  // namespace
 
-std::optional<FrameFolder> FrameFolder::Create(std::string* error)
+Result<FrameFolder> FrameFolder::Create()
 {
     std::error_code ec;
     fs::path base = fs::temp_directory_path(ec);
@@ -126,10 +126,7 @@ std::optional<FrameFolder> FrameFolder::Create(std::string* error)
     base = fs::absolute(base, ec);
     RemoveStaleFolders(base);
     std::string pattern = (base / (kPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
-    if (!::mkdtemp(pattern.data())) {
-        if (error) *error = std::strerror(errno);
-        return std::nullopt;
-    }
+    if (!::mkdtemp(pattern.data())) return Failure(std::strerror(errno));
     return FrameFolder(pattern);
 }
 

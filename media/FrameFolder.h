@@ -11,17 +11,18 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
+
+#include "engine/Result.h"
 
 namespace morvane {
 
 class FrameFolder {
 public:
     // Makes a new folder, after removing the ones that processes no longer
-    // running left behind; nullopt (and the reason in `error`) when it
-    // cannot be made.
-    static std::optional<FrameFolder> Create(std::string* error);
+    // running left behind; refused with the system's reason when it cannot
+    // be made.
+    static Result<FrameFolder> Create();
 
     FrameFolder(FrameFolder&& other) noexcept;
     FrameFolder& operator=(FrameFolder&&) = delete;

@@ -99,9 +99,9 @@ void TermDestination(j_compress_ptr cinfo)
 
 }  // namespace
 
-std::string SaveTextureJpeg(const std::filesystem::path& path, const Texture& texture)
+Result<> SaveTextureJpeg(const std::filesystem::path& path, const Texture& texture)
 {
-    auto failed = [&](const std::string& reason) { return "Unable to save " + Quoted(path) + ".\n" + reason + "."; };
+    auto failed = [&](const std::string& reason) { return Failure("Unable to save " + Quoted(path) + ".\n" + reason + "."); };
     if (texture.layers.empty()) return failed("The texture has no layers");
     const LayerRecord& first = texture.layers[0].layer.rec;
     const int width = StoredImageWidth(first);
@@ -178,9 +178,9 @@ void CountScans(j_common_ptr cinfo)
 // limits before anything is decoded, and the library's own memory (the
 // coefficients of a progressive picture) is bounded by the same limit.
 template <class Attach>
-JpegLoadResult Decode(Attach attach, uint64_t maxBytes)
+Result<JpegImage> Decode(Attach attach, uint64_t maxBytes)
 {
-    JpegLoadResult result;
+    JpegImage image;
     ErrorManager err;
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
@@ -200,8 +200,8 @@ JpegLoadResult Decode(Attach attach, uint64_t maxBytes)
     if (ok) {
         if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
             refusal = "CMYK pictures are not supported";
-        } else if (std::string why = PictureSizeProblem(cinfo.image_width, cinfo.image_height, maxBytes); !why.empty()) {
-            refusal = why;
+        } else if (Result<> size = CheckPictureSize(cinfo.image_width, cinfo.image_height, maxBytes); !size.ok()) {
+            refusal = size.error;
         } else {
             const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
             cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
@@ -215,7 +215,6 @@ JpegLoadResult Decode(Attach attach, uint64_t maxBytes)
         if (components != 1 && components != 3) {
             refusal = "Its colour format is not supported";
         } else {
-            JpegImage& image = result.image;
             image.width = w;
             image.height = h;
             image.pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 0);
@@ -245,28 +244,23 @@ JpegLoadResult Decode(Attach attach, uint64_t maxBytes)
         const bool outOfMemory = err.pub.msg_code == JERR_NO_BACKING_STORE || err.pub.msg_code == JERR_OUT_OF_MEMORY;
         refusal = outOfMemory ? "Decoding the picture would take more memory than this program allows" : err.message;
     }
-    if (!refusal.empty()) {
-        result.image = JpegImage{};
-        result.error = refusal;
-    }
-    return result;
+    if (!refusal.empty()) return Failure(refusal);
+    return image;
 }
 
 }  // namespace
 
-JpegLoadResult DecodeJpegImage(std::span<const uint8_t> bytes, uint64_t maxBytes)
+Result<JpegImage> DecodeJpegImage(std::span<const uint8_t> bytes, uint64_t maxBytes)
 {
-    if (bytes.empty()) return {{}, "The file is empty"};
+    if (bytes.empty()) return Failure("The file is empty");
     return Decode([&](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, bytes.data(), static_cast<unsigned long>(bytes.size())); },
                   maxBytes);
 }
 
-JpegLoadResult LoadJpegImage(const std::filesystem::path& path)
+Result<JpegImage> LoadJpegImage(const std::filesystem::path& path)
 {
     auto failed = [&](const std::string& reason) {
-        JpegLoadResult result;
-        result.error = "Unable to read the JPEG picture " + Quoted(path) + ".\n" + reason + ".";
-        return result;
+        return Failure("Unable to read the JPEG picture " + Quoted(path) + ".\n" + reason + ".");
     };
 
     // The file is read as the library asks for it, never whole.
@@ -278,7 +272,7 @@ JpegLoadResult LoadJpegImage(const std::filesystem::path& path)
     if (in.Size() == 0) return failed("The file is empty");
     std::FILE* stream = in.TakeStream();
     if (!stream) return failed(std::strerror(errno));
-    JpegLoadResult result = Decode([&](j_decompress_ptr cinfo) { jpeg_stdio_src(cinfo, stream); }, kMaxPictureBytes);
+    Result<JpegImage> result = Decode([&](j_decompress_ptr cinfo) { jpeg_stdio_src(cinfo, stream); }, kMaxPictureBytes);
     std::fclose(stream);
     if (!result.ok()) return failed(result.error);
     return result;

@@ -4,7 +4,6 @@
 
 #include "engine/PatternNames.h"
 #include "engine/SafeFile.h"
-#include "engine/TextureFile.h"
 #include "media/JpegGlue.h"
 #include "media/TgaReader.h"
 
@@ -14,44 +13,35 @@ namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-bool LoadTga(Layer& layer, const PictureReport& report)
+Failure NotFound(const std::string& stored)
 {
-    const std::string stored = layer.PicturePath();
-    auto tell = [&](const std::string& text) {
-        if (report) report(text);
-        return false;
-    };
-    const auto file = FindPictureFile(stored);
-    if (!file) return tell("Unable to open the picture " + Quoted(stored) + ".\nThe file was not found.");
-    InputFile in(*file);
-    if (!in.ok()) return tell("Unable to open the picture " + Quoted(stored) + ".\n" + in.Error() + ".");
-    PictureRead read = ReadTgaPicture(in);
-    if (!read.ok()) return tell("Unable to read the picture " + Quoted(stored) + ".\n" + read.error + ".");
-    PutPictureIntoLayer(std::move(read.picture), layer);
-    return true;
+    return Failure("Unable to open the picture " + Quoted(stored) + ".\nThe file was not found.");
 }
 
-bool LoadJpeg(Layer& layer, const PictureReport& report)
+Result<Picture> ReadTga(const std::string& stored)
 {
-    const std::string stored = layer.PicturePath();
     const auto file = FindPictureFile(stored);
-    if (!file) {
-        if (report) report("Unable to open the picture " + Quoted(stored) + ".\nThe file was not found.");
-        return false;
-    }
-    JpegLoadResult jpeg = LoadJpegImage(*file);
-    if (!jpeg.ok()) {
-        if (report) report(jpeg.error);
-        return false;
-    }
+    if (!file) return NotFound(stored);
+    InputFile in(*file);
+    if (!in.ok()) return Failure("Unable to open the picture " + Quoted(stored) + ".\n" + in.Error() + ".");
+    Result<Picture> read = ReadTgaPicture(in);
+    if (!read.ok()) return Failure("Unable to read the picture " + Quoted(stored) + ".\n" + read.error + ".");
+    return read;
+}
+
+Result<Picture> ReadJpeg(const std::string& stored)
+{
+    const auto file = FindPictureFile(stored);
+    if (!file) return NotFound(stored);
+    Result<JpegImage> jpeg = LoadJpegImage(*file);
+    if (!jpeg.ok()) return Failure(jpeg.error);
     // Blue, green, red becomes red, green, blue; rows stay bottom first.
     Picture picture;
-    picture.width = jpeg.image.width;
-    picture.height = jpeg.image.height;
-    picture.pixels = std::move(jpeg.image.pixels);
+    picture.width = jpeg.value->width;
+    picture.height = jpeg.value->height;
+    picture.pixels = std::move(jpeg.value->pixels);
     for (size_t i = 0; i + 3 < picture.pixels.size(); i += 4) std::swap(picture.pixels[i], picture.pixels[i + 2]);
-    PutPictureIntoLayer(std::move(picture), layer);
-    return true;
+    return picture;
 }
 
 }  // namespace
@@ -65,19 +55,22 @@ bool LoadLayerPicture(Layer& layer, MovieOpener opener, const PictureReport& rep
     // is nothing the user needs to hear about.
     const PictureReport tell = IsPictureMaterial(layer.rec.material) ? report : PictureReport();
     const std::string extension = PathExtension(path);
-    if (extension == "jpg") return LoadJpeg(layer, tell);
-    if (extension == "tga") return LoadTga(layer, tell);
     if (extension == "avi" || extension == "fli" || extension == "mpg" || extension == "m2v") {
         return OpenMovieSource(layer, opener, tell);
     }
-    return false;
+    if (extension != "jpg" && extension != "tga") return false;
+    Result<Picture> picture = extension == "jpg" ? ReadJpeg(path) : ReadTga(path);
+    if (!picture.ok()) {
+        if (tell) tell(picture.error);
+        return false;
+    }
+    PutPictureIntoLayer(std::move(*picture.value), layer);
+    return true;
 }
 
-void InstallLayerPictureLoader(PictureReport report)
+void LoadLayerPictures(Texture& texture, const PictureReport& report)
 {
-    SetPictureLoader([report = std::move(report)](Layer& layer) {
-        LoadLayerPicture(layer, MovieOpener::Application, report);
-    });
+    for (LayerSlot& slot : texture.layers) LoadLayerPicture(slot.layer, MovieOpener::Application, report);
 }
 
 }  // namespace morvane

@@ -21,9 +21,9 @@ namespace morvane {
 // replaced.
 bool LoadLayerPicture(Layer& layer, MovieOpener opener, const PictureReport& report);
 
-// Installs LoadLayerPicture, as the application opens pictures, as the
-// loader used whenever a texture, layer or library file is read (see
-// engine/TextureFile.h); its failures go to `report`.
-void InstallLayerPictureLoader(PictureReport report);
+// Loads the picture of every layer of a texture that was just read from a
+// texture, layer or library file (the engine's readers load none): as the
+// application opens pictures, each failure told to `report`.
+void LoadLayerPictures(Texture& texture, const PictureReport& report);
 
 }  // namespace morvane

@@ -49,18 +49,17 @@ MoviePalette PaletteOfHistogram(std::span<const uint64_t> counts)
     return palette;
 }
 
-PaletteResult BuildMoviePalette(const MovieFrames& frames, const std::filesystem::path& moviePath, ExportHost& host)
+Result<MoviePalette> BuildMoviePalette(const MovieFrames& frames, const std::filesystem::path& moviePath,
+                                       ExportHost& host)
 {
-    PaletteResult r;
     std::vector<uint64_t> counts(kColourClasses, 0);
-    Picture frame;
     for (int i = 0; i < frames.count; ++i) {
         host.ShowStatus(frames.Frame(i).filename().string());
-        if (!ReadMovieFrame(frames, i, moviePath, frame, r.error)) return r;
-        CountColourClasses(frame, counts);
+        const Result<Picture> frame = ReadMovieFrame(frames, i, moviePath);
+        if (!frame.ok()) return Failure(frame.error);
+        CountColourClasses(*frame.value, counts);
     }
-    r.palette = PaletteOfHistogram(counts);
-    return r;
+    return PaletteOfHistogram(counts);
 }
 
 PaletteIndexer::PaletteIndexer(const MoviePalette& palette)

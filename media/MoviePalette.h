@@ -13,9 +13,9 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
+#include "engine/Result.h"
 #include "media/MovieWriters.h"
 #include "media/Picture.h"
 
@@ -39,17 +39,12 @@ void CountColourClasses(const Picture& picture, std::vector<uint64_t>& counts);
 // The palette of a histogram of kColourClasses counts.
 MoviePalette PaletteOfHistogram(std::span<const uint64_t> counts);
 
-struct PaletteResult {
-    MoviePalette palette;
-    std::string error;  // the whole message to show; empty on success
-
-    bool ok() const { return error.empty(); }
-};
-
 // Counts the colours of every frame of a movie export (read only from the
-// export's frame folder) and makes its palette.  `moviePath` names the
-// movie in messages; the host shows each frame file's name.
-PaletteResult BuildMoviePalette(const MovieFrames& frames, const std::filesystem::path& moviePath, ExportHost& host);
+// export's frame folder) and makes its palette; refused with the whole
+// message to show.  `moviePath` names the movie in messages; the host shows
+// each frame file's name.
+Result<MoviePalette> BuildMoviePalette(const MovieFrames& frames, const std::filesystem::path& moviePath,
+                                       ExportHost& host);
 
 // The entry of a palette nearest to a colour: the smallest sum of squared
 // differences of red, green and blue, the lowest index among equals.

@@ -80,37 +80,33 @@ DecoderMessageSink DecoderAlerts(PictureReport report)
     };
 }
 
-OpenAvi* FindAvi(const std::filesystem::path& file, std::string* error)
+// The movie held open for `file`, opened now if it is not; refused with
+// the reason it cannot be read.
+Result<OpenAvi*> FindAvi(const std::filesystem::path& file)
 {
     auto& avi = Movies().avi;
     auto it = avi.find(file.string());
     if (it != avi.end()) return &it->second;
-    std::unique_ptr<ByteSource> source = OpenFileSource(file, error);
-    if (!source) return nullptr;
-    AviOpened opened = AviReader::Open(std::move(source));
-    if (!opened.ok()) {
-        if (error) *error = opened.error;
-        return nullptr;
-    }
+    Result<std::unique_ptr<ByteSource>> source = OpenFileSource(file);
+    if (!source.ok()) return Failure(source.error);
+    Result<std::unique_ptr<AviReader>> opened = AviReader::Open(std::move(*source.value));
+    if (!opened.ok()) return Failure(opened.error);
     OpenAvi& entry = avi[file.string()];
-    entry.reader = std::move(opened.reader);
+    entry.reader = std::move(*opened.value);
     return &entry;
 }
 
-OpenFli* FindFli(const std::filesystem::path& file, std::string* error)
+Result<OpenFli*> FindFli(const std::filesystem::path& file)
 {
     auto& fli = Movies().fli;
     auto it = fli.find(file.string());
     if (it != fli.end()) return &it->second;
     InputFile in(file);
-    FliOpened opened = ReadFliMovie(in);
-    if (!opened.ok()) {
-        if (error) *error = opened.error;
-        return nullptr;
-    }
+    Result<std::shared_ptr<const FliMovie>> opened = ReadFliMovie(in);
+    if (!opened.ok()) return Failure(opened.error);
     OpenFli& entry = fli[file.string()];
-    entry.movie = opened.movie;
-    entry.decoder = std::make_unique<FliDecoder>(opened.movie);
+    entry.movie = *opened.value;
+    entry.decoder = std::make_unique<FliDecoder>(entry.movie);
     return &entry;
 }
 
@@ -121,8 +117,7 @@ bool OpenAviSource(Layer& layer, MovieOpener opener, const PictureReport& report
     const std::string stored = layer.PicturePath();
     const auto file = FindPictureFile(stored);
     Movies().avi.erase(file ? file->string() : std::string());
-    std::string error;
-    OpenAvi* avi = file ? FindAvi(*file, &error) : nullptr;
+    OpenAvi* avi = file ? FindAvi(*file).value.value_or(nullptr) : nullptr;
     if (!avi) {
         if (report) report("Unable to Open AVI File");
         return false;
@@ -149,12 +144,12 @@ bool OpenFliSource(Layer& layer, const PictureReport& report)
         return false;
     }
     Movies().fli.erase(file->string());
-    std::string error;
-    OpenFli* fli = FindFli(*file, &error);
-    if (!fli) {
-        if (report) report("Unable to read the movie " + Quoted(stored) + ".\n" + error + ".");
+    const Result<OpenFli*> found = FindFli(*file);
+    if (!found.ok()) {
+        if (report) report("Unable to read the movie " + Quoted(stored) + ".\n" + found.error + ".");
         return false;
     }
+    OpenFli* fli = *found.value;
     layer.rec.duration = static_cast<float>(fli->movie->frameCount * 0.04);
     PutPictureIntoLayer(fli->decoder->DecodeTo(0), layer);
     return true;
@@ -228,7 +223,7 @@ bool ShowMovieFrame(Layer& layer, int n)
 
     switch (kind) {
     case MovieKind::Avi: {
-        OpenAvi* avi = FindAvi(*file, nullptr);
+        OpenAvi* avi = FindAvi(*file).value.value_or(nullptr);
         if (!avi) return failed();
         Picture picture;
         if (!avi->reader->ReadFrame(n, picture)) return false;
@@ -236,7 +231,7 @@ bool ShowMovieFrame(Layer& layer, int n)
         return true;
     }
     case MovieKind::Fli: {
-        OpenFli* fli = FindFli(*file, nullptr);
+        OpenFli* fli = FindFli(*file).value.value_or(nullptr);
         if (!fli) return failed();
         ShowPictureInLayer(fli->decoder->DecodeTo(FliFrameFor(n, layer.rec.duration)), layer);
         return true;

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/Result.h"
 #include "media/Picture.h"
 
 namespace morvane {
@@ -38,11 +39,10 @@ struct AviSettings {
     int quality = 100;  // 0..100: below 100 the run-length coder merges near colours
 };
 
-// Reads frame i of the export, bottom row first.  False, with the whole
+// Reads frame i of the export, bottom row first.  Refused, with the whole
 // message naming the movie at `moviePath`, when the frame file is missing,
 // cannot be read or is not frames.width x frames.height pixels.
-bool ReadMovieFrame(const MovieFrames& frames, int i, const std::filesystem::path& moviePath, Picture& frame,
-                    std::string& error);
+Result<Picture> ReadMovieFrame(const MovieFrames& frames, int i, const std::filesystem::path& moviePath);
 
 // Whether this program can write `format` (ExportFormat::Avi or ::Fli).
 bool MovieWriterAvailable(ExportFormat format);
@@ -50,20 +50,19 @@ bool MovieWriterAvailable(ExportFormat format);
 // What every movie export and writer says of an animation without a frame.
 constexpr char kShorterThanOneFrame[] = "The animation is shorter than one frame (0.04 s).";
 
-// Why a movie of `format` (::Avi or ::Fli) of these frames would be
-// refused, known before any frame is rendered: no frame at all, frames
-// larger than the writers read back, too many frames or too wide for an
-// FLI, or a file larger than the format allows even at its smallest (the
-// size of a full-frames AVI is known exactly; how large run-length frames
-// and FLI deltas are is known only as they are written, and is checked
-// then).  An empty string when nothing refuses it beforehand.
-std::string MovieLimitProblem(ExportFormat format, const MovieFrames& frames, const AviSettings& avi);
+// Refuses a movie of `format` (::Avi or ::Fli) of these frames for what is
+// known before any frame is rendered: no frame at all, frames larger than
+// the writers read back, too many frames or too wide for an FLI, or a file
+// larger than the format allows even at its smallest (the size of a
+// full-frames AVI is known exactly; how large run-length frames and FLI
+// deltas are is known only as they are written, and is checked then).
+Result<> CheckMovieLimits(ExportFormat format, const MovieFrames& frames, const AviSettings& avi);
 
 // The least number of bytes the movie file of these frames takes.
 uint64_t SmallestMovieSize(ExportFormat format, const MovieFrames& frames, const AviSettings& avi);
 
-// Writes the movie; an empty string on success, else the message to show.
-std::string WriteMovieFromFrames(ExportFormat format, const std::filesystem::path& path,
-                                 const MovieFrames& frames, const AviSettings& avi, ExportHost& host);
+// Writes the movie; refused with the message to show.
+Result<> WriteMovieFromFrames(ExportFormat format, const std::filesystem::path& path, const MovieFrames& frames,
+                              const AviSettings& avi, ExportHost& host);
 
 }  // namespace morvane

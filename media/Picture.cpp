@@ -6,16 +6,16 @@
 
 namespace morvane {
 
-std::string PictureSizeProblem(int64_t width, int64_t height, uint64_t maxBytes)
+Result<> CheckPictureSize(int64_t width, int64_t height, uint64_t maxBytes)
 {
-    if (width <= 0 || height <= 0) return "The picture has no pixels";
+    if (width <= 0 || height <= 0) return Failure("The picture has no pixels");
     if (width > kMaxPictureSide || height > kMaxPictureSide) {
-        return "The picture is " + std::to_string(width) + " x " + std::to_string(height) +
-               " pixels; pictures of more than 32767 pixels on a side are not read";
+        return Failure("The picture is " + std::to_string(width) + " x " + std::to_string(height) +
+                       " pixels; pictures of more than 32767 pixels on a side are not read");
     }
     if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4u > maxBytes) {
-        return "The picture is " + std::to_string(width) + " x " + std::to_string(height) +
-               " pixels, more than this program reads";
+        return Failure("The picture is " + std::to_string(width) + " x " + std::to_string(height) +
+                       " pixels, more than this program reads");
     }
     return {};
 }

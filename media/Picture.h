@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/Records.h"
+#include "engine/Result.h"
 
 namespace morvane {
 
@@ -32,12 +33,15 @@ struct Picture {
 constexpr int kMaxPictureSide = 32767;
 constexpr uint64_t kMaxPictureBytes = uint64_t(1) << 28;
 
-// Why a picture of this size is refused, or an empty string when it is
-// accepted: sides of 1 to 32767 and at most `maxBytes` bytes of pixels.
-std::string PictureSizeProblem(int64_t width, int64_t height, uint64_t maxBytes = kMaxPictureBytes);
+// Accepts a picture of this size: sides of 1 to 32767 and at most
+// `maxBytes` bytes of pixels; else the error says why (a sentence without
+// its full stop).
+Result<> CheckPictureSize(int64_t width, int64_t height, uint64_t maxBytes = kMaxPictureBytes);
 
 // Tells the user why a picture or movie could not be used: a message box
-// in the editor, a line on stderr in the command-line tool.
+// in the editor, a line on stderr in the command-line tool.  The messages
+// come while the pictures load: one for each layer whose picture cannot be
+// used, the MPEG decoder's own as it opens the movie.
 using PictureReport = std::function<void(const std::string&)>;
 
 // A zero-filled picture; the caller has checked the size.

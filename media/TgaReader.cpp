@@ -102,11 +102,11 @@ struct TgaHeader {
     }
 };
 
-// Reads the 18-byte header; the reason the picture is refused, or an empty
-// string.
-std::string ReadHeader(std::span<const uint8_t> file, uint64_t maxBytes, TgaHeader& h)
+// Reads the 18-byte header; refused with the reason the picture is not read.
+Result<TgaHeader> ReadHeader(std::span<const uint8_t> file, uint64_t maxBytes)
 {
-    if (file.size() < kHeaderSize) return "The file is too short to be a TGA picture";
+    if (file.size() < kHeaderSize) return Failure("The file is too short to be a TGA picture");
+    TgaHeader h;
     const int idLength = file[0];
     const int colourMapType = file[1];
     const int colourMapLength = U16(file, 5);
@@ -118,43 +118,41 @@ std::string ReadHeader(std::span<const uint8_t> file, uint64_t maxBytes, TgaHead
     h.topOrigin = (file[17] & kTopOrigin) != 0;
 
     if (h.depth != 24 && h.depth != 32) {
-        return "Only TGA pictures of 24 or 32 bits per pixel are read; this one has " + std::to_string(h.depth);
+        return Failure("Only TGA pictures of 24 or 32 bits per pixel are read; this one has " + std::to_string(h.depth));
     }
-    if (std::string why = PictureSizeProblem(h.width, h.height, maxBytes); !why.empty()) return why;
+    if (Result<> size = CheckPictureSize(h.width, h.height, maxBytes); !size.ok()) return Failure(size.error);
     h.dataStart = kHeaderSize + idLength;
     if (colourMapType == 1) h.dataStart += static_cast<uint64_t>(colourMapLength) * ((colourMapEntryBits + 7) / 8);
-    return {};
+    return h;
 }
 
 }  // namespace
 
-PictureRead ReadTgaPicture(std::span<const uint8_t> file, uint64_t maxBytes)
+Result<Picture> ReadTgaPicture(std::span<const uint8_t> file, uint64_t maxBytes)
 {
-    PictureRead r;
-    TgaHeader h;
-    r.error = ReadHeader(file, maxBytes, h);
-    if (!r.ok()) return r;
+    const Result<TgaHeader> header = ReadHeader(file, maxBytes);
+    if (!header.ok()) return Failure(header.error);
+    const TgaHeader& h = *header.value;
 
     const std::span<const uint8_t> data = file.subspan(std::min<uint64_t>(h.dataStart, file.size()));
-    r.picture = BlankPicture(h.width, h.height);
-    SlotWriter out(r.picture, h.topOrigin);
+    Picture picture = BlankPicture(h.width, h.height);
+    SlotWriter out(picture, h.topOrigin);
     if (h.imageType == kRunLengthTrueColour) {
         ReadRunLength(data, h.BytesPerPixel(), out);
     } else {
         ReadUncompressed(data, h.BytesPerPixel(), out);
     }
-    return r;
+    return picture;
 }
 
-PictureRead ReadTgaPicture(InputFile& file, uint64_t maxBytes)
+Result<Picture> ReadTgaPicture(InputFile& file, uint64_t maxBytes)
 {
-    PictureRead r;
-    TgaHeader h;
     Result<std::vector<uint8_t>> bytes = file.Read(kHeaderSize);
-    if (bytes.ok()) r.error = ReadHeader(*bytes.value, maxBytes, h);
-    if (bytes.ok() && r.ok()) bytes = file.Read(h.dataStart + h.MostDataBytes());
-    if (!bytes.ok()) r.error = bytes.error;
-    if (!r.ok()) return r;
+    if (!bytes.ok()) return Failure(bytes.error);
+    const Result<TgaHeader> header = ReadHeader(*bytes.value, maxBytes);
+    if (!header.ok()) return Failure(header.error);
+    bytes = file.Read(header.value->dataStart + header.value->MostDataBytes());
+    if (!bytes.ok()) return Failure(bytes.error);
     return ReadTgaPicture(*bytes.value, maxBytes);
 }
 

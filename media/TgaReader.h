@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
 
 #include "media/Picture.h"
 
@@ -19,19 +18,13 @@ namespace morvane {
 
 class InputFile;
 
-struct PictureRead {
-    Picture picture;
-    std::string error;  // why the file was refused (a sentence without the file's name); empty on success
-
-    bool ok() const { return error.empty(); }
-};
-
 // Decodes the bytes of a TGA file.  Pictures of more than `maxBytes` bytes
-// of pixels (or 32767 pixels on a side) are refused.
-PictureRead ReadTgaPicture(std::span<const uint8_t> file, uint64_t maxBytes = kMaxPictureBytes);
+// of pixels (or 32767 pixels on a side) are refused; the error says why (a
+// sentence without the file's name or its full stop).
+Result<Picture> ReadTgaPicture(std::span<const uint8_t> file, uint64_t maxBytes = kMaxPictureBytes);
 
 // The same from a file open for reading: its header is read and checked
 // first, then no more of the file than the pixels it declares can take.
-PictureRead ReadTgaPicture(InputFile& file, uint64_t maxBytes = kMaxPictureBytes);
+Result<Picture> ReadTgaPicture(InputFile& file, uint64_t maxBytes = kMaxPictureBytes);
 
 }  // namespace morvane

@@ -1,11 +1,11 @@
 #include "media/WebPages.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "engine/FloatInt.h"
 #include "engine/Paths.h"
 #include "engine/SafeFile.h"
-#include "platform/Dialogs.h"
 
 namespace morvane {
 
@@ -23,17 +23,42 @@ const char kHeader[] =
 
 // The position after the folder part of a path typed with either kind of
 // separator.
-qsizetype FileNameStart(const QString& path)
+size_t FileNameStart(const std::string& path)
 {
-    return std::max(path.lastIndexOf('/'), path.lastIndexOf('\\')) + 1;
+    const size_t separator = path.find_last_of("/\\");
+    return separator == std::string::npos ? 0 : separator + 1;
 }
 
 // The background picture as the texture page names it: the path cut after
 // its last "." with "jpg" appended.
-QString JpegName(const QString& background)
+std::string JpegName(const std::string& background)
 {
-    const qsizetype dot = background.lastIndexOf('.');
-    return dot < 0 ? QStringLiteral("jpg") : background.left(dot + 1) + QStringLiteral("jpg");
+    const size_t dot = background.rfind('.');
+    return dot == std::string::npos ? "jpg" : background.substr(0, dot + 1) + "jpg";
+}
+
+// The code point of the UTF-8 sequence at `i`, which moves past it.  A
+// byte that starts no valid sequence (a stray continuation byte, an
+// overlong form, a surrogate, a sequence cut short) stands for U+FFFD.
+char32_t NextCodePoint(std::string_view text, size_t& i)
+{
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned lead = byte(i);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    char32_t c = lead & (0x7Fu >> length);
+    bool valid = length != 0 && lead <= 0xF4 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+        valid = (byte(i + k) & 0xC0) == 0x80;
+        c = (c << 6) | (byte(i + k) & 0x3F);
+    }
+    valid = valid && c >= kLeast[length] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+    i += valid ? length : 1;
+    return valid ? c : 0xFFFD;
 }
 
 // A colour channel as the page writes it: its byte value and a comma.
@@ -53,7 +78,7 @@ std::string ItemBytes(const WebPagerItem& item)
     std::string s = "<CENTER>\n<P><EMBED SRC=\"" + EscapeAttribute(item.texturePath) + "\" WIDTH=" +
                     std::to_string(item.width) + " HEIGHT=" + std::to_string(item.height) +
                     " BORDER=" + std::to_string(item.borderSize) + " BORDERTYPE=" + std::to_string(item.borderType);
-    if (item.text.isEmpty()) return s + "></CENTER>\n";
+    if (item.text.empty()) return s + "></CENTER>\n";
     s += " TEXT=\"" + EscapeAttribute(item.text) + "\" FONTALIGN=" + std::to_string(item.textAlign) +
          " FONTTYPE=" + std::to_string(item.font.weight) + " FONTFACE=\"" + EscapeAttribute(item.font.faceName) +
          "\" FONTSIZE=" + std::to_string(item.font.height) + " FONTCOLOR=\"" + ColourByte(item.colour[0]) +
@@ -62,18 +87,32 @@ std::string ItemBytes(const WebPagerItem& item)
     return s;
 }
 
-bool HasExtension(const QString& name, const char* ext)
+// Whether `name` ends in `ext` (lower-case ASCII), whatever the case.
+bool HasExtension(const std::string& name, std::string_view ext)
 {
-    return name.endsWith(QLatin1String(ext), Qt::CaseInsensitive);
+    if (name.size() < ext.size()) return false;
+    const std::string_view tail = std::string_view(name).substr(name.size() - ext.size());
+    return std::equal(tail.begin(), tail.end(), ext.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+// The text without the white space around it.
+std::string Trimmed(const std::string& text)
+{
+    const char* space = " \t\n\v\f\r";
+    const size_t first = text.find_first_not_of(space);
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
 
 }  // namespace
 
-std::string EscapeAttribute(const QString& text)
+std::string EscapeAttribute(std::string_view text)
 {
     std::string out;
-    out.reserve(static_cast<size_t>(text.size()));
-    for (const char32_t c : text.toUcs4()) {
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const char32_t c = NextCodePoint(text, i);
         switch (c) {
         case '&': out += "&amp;"; break;
         case '"': out += "&quot;"; break;
@@ -89,14 +128,11 @@ std::string EscapeAttribute(const QString& text)
     return out;
 }
 
-QString TexturePageName(const QString& pagePath)
-{
-    return QStringLiteral("Np") + pagePath.mid(FileNameStart(pagePath));
-}
+std::string TexturePageName(const std::string& pagePath) { return "Np" + pagePath.substr(FileNameStart(pagePath)); }
 
-QString TexturePagePath(const QString& pagePath)
+std::string TexturePagePath(const std::string& pagePath)
 {
-    return pagePath.left(FileNameStart(pagePath)) + TexturePageName(pagePath);
+    return pagePath.substr(0, FileNameStart(pagePath)) + TexturePageName(pagePath);
 }
 
 std::string LauncherPageBytes(const WebPage& page)
@@ -113,34 +149,33 @@ std::string TexturePageBytes(const WebPage& page)
     return s + "\n</BODY>\n</HTML>";
 }
 
-QString CheckPagePath(const QString& pagePath)
+Result<> CheckPagePath(const std::string& pagePath)
 {
-    const QString name = pagePath.mid(FileNameStart(pagePath)).trimmed();
-    if (name.isEmpty()) return QStringLiteral("Please enter the name of the page (for example page.htm).");
+    const std::string name = Trimmed(pagePath.substr(FileNameStart(pagePath)));
+    if (name.empty()) return Failure("Please enter the name of the page (for example page.htm).");
     for (const char* ext : {".zyv", ".kvo", ".jxw"}) {
         if (HasExtension(name, ext))
-            return QStringLiteral("\"%1\" is the name of a texture, layer or library file.\n"
-                                  "Please give the page a name such as page.htm.")
-                .arg(pagePath);
+            return Failure("\"" + pagePath + "\" is the name of a texture, layer or library file.\n"
+                           "Please give the page a name such as page.htm.");
     }
-    return QString();
+    return {};
 }
 
-bool write_pages(QWidget* parent, const WebPage& page, std::set<std::filesystem::path>* written)
+bool write_pages(const WebPage& page, std::set<std::filesystem::path>* written, const PageDialogue& dialogue)
 {
-    if (const QString problem = CheckPagePath(page.pagePath); !problem.isEmpty()) {
-        Ui().MessageBox(parent, problem, AppCaption(), MB_OK | MB_ICONEXCLAMATION);
+    auto say = [&](PageMessage kind, const std::string& text) { return dialogue && dialogue(kind, text); };
+    if (const Result<> checked = CheckPagePath(page.pagePath); !checked.ok()) {
+        say(PageMessage::Problem, checked.error);
         return false;
     }
-    const std::filesystem::path launcher = MapStoredPath(page.pagePath.toStdString());
-    const std::filesystem::path texture = MapStoredPath(TexturePagePath(page.pagePath).toStdString());
+    const std::filesystem::path launcher = MapStoredPath(page.pagePath);
+    const std::filesystem::path texture = MapStoredPath(TexturePagePath(page.pagePath));
 
     std::error_code ec;
     const bool ours = written && written->count(std::filesystem::absolute(texture, ec));
     if (!ours && std::filesystem::exists(texture, ec)) {
-        const QString question = QStringLiteral("The page \"%1\" already exists.\nDo you want to replace it?")
-                                     .arg(QString::fromStdString(texture.string()));
-        if (Ui().MessageBox(parent, question, AppCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+        const std::string question = "The page \"" + texture.string() + "\" already exists.\nDo you want to replace it?";
+        if (!say(PageMessage::Question, question)) return false;
     }
 
     const std::pair<std::filesystem::path, std::string> files[] = {{texture, TexturePageBytes(page)},
@@ -149,10 +184,7 @@ bool write_pages(QWidget* parent, const WebPage& page, std::set<std::filesystem:
         const Result<> saved =
             WriteFileReplacing(path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
         if (!saved.ok()) {
-            Ui().MessageBox(parent,
-                            QStringLiteral("Unable to write the page \"%1\".\n%2.")
-                                .arg(QString::fromStdString(path.string()), QString::fromStdString(saved.error)),
-                            AppCaption(), MB_OK | MB_ICONEXCLAMATION);
+            say(PageMessage::Problem, "Unable to write the page \"" + path.string() + "\".\n" + saved.error + ".");
             return false;
         }
         if (written) written->insert(std::filesystem::absolute(path, ec));

@@ -13,18 +13,21 @@
 // temporary file renamed into place) after the checks a user needs: a page
 // name that would replace one of the editor's own files is refused, and an
 // existing texture page that this session did not write is replaced only
-// after a question.
+// after a question.  Its problems and its question go to a dialogue the
+// caller hands in (the Web Pager shows them in message boxes).
+//
+// Texts and paths are UTF-8.
 #pragma once
-
-#include <QString>
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
-class QWidget;
+#include "engine/Result.h"
 
 namespace morvane {
 
@@ -43,15 +46,15 @@ struct WebFont {
     uint8_t clipPrecision = 0;
     uint8_t quality = 0;
     uint8_t pitchAndFamily = 0;
-    QString faceName;
+    std::string faceName;
 };
 
 // Border types, index = WebPagerItem::borderType.
 inline const char* const kBorderTypeNames[] = {"Up", "Down", "Dark", "Brighter", "Black Border", "White Border"};
 
 struct WebPagerItem {
-    QString texturePath;       // embedded by the item
-    QString text;              // empty: no text attributes
+    std::string texturePath;   // embedded by the item
+    std::string text;          // empty: no text attributes
     int32_t width = 50;
     int32_t height = 50;
     int32_t borderType = 0;
@@ -63,29 +66,36 @@ struct WebPagerItem {
 };
 
 struct WebPage {
-    QString pagePath;          // the launcher page, as typed or browsed
-    QString backgroundPath;    // the texture picture
+    std::string pagePath;        // the launcher page, as typed or browsed
+    std::string backgroundPath;  // the texture picture
     std::vector<WebPagerItem> items;
 };
 
 // The value of an attribute as the pages write it (see above).
-std::string EscapeAttribute(const QString& text);
+std::string EscapeAttribute(std::string_view text);
 
 std::string LauncherPageBytes(const WebPage& page);
 std::string TexturePageBytes(const WebPage& page);
 
 // "Np" followed by the page's file name: the texture page's name, which is
 // also how the launcher page refers to it.
-QString TexturePageName(const QString& pagePath);
+std::string TexturePageName(const std::string& pagePath);
 // The texture page's path: its name in the launcher page's folder.
-QString TexturePagePath(const QString& pagePath);
+std::string TexturePagePath(const std::string& pagePath);
 
-// Why `pagePath` cannot name a page, or an empty string when it can.
-QString CheckPagePath(const QString& pagePath);
+// Refused when `pagePath` cannot name a page; the error says why.
+Result<> CheckPagePath(const std::string& pagePath);
+
+// What write_pages says while it works: a problem, after which it writes
+// nothing more, or a question whose answer (true: yes) decides whether an
+// existing texture page is replaced.  Without a dialogue problems go unsaid
+// and questions are answered no.
+enum class PageMessage { Problem, Question };
+using PageDialogue = std::function<bool(PageMessage kind, const std::string& text)>;
 
 // Writes both pages; asks before replacing a texture page that is not in
 // `written` and records the pages it wrote there.  False when nothing or
-// not everything was written (the user was told why, or said No).
-bool write_pages(QWidget* parent, const WebPage& page, std::set<std::filesystem::path>* written);
+// not everything was written (the dialogue was told why, or answered no).
+bool write_pages(const WebPage& page, std::set<std::filesystem::path>* written, const PageDialogue& dialogue);
 
 }  // namespace morvane

@@ -589,7 +589,10 @@ std::optional<Layer> ReadLayerFile(const QString& path)
     }
     Layer layer = std::move(*parsed.value);
     // The picture (or movie) of the current form goes into this new layer.
-    if (file.value->size() != morvane::kOldLayerFileSize) morvane::LoadLayerPicture(layer);
+    if (file.value->size() != morvane::kOldLayerFileSize) {
+        morvane::LoadLayerPicture(layer, morvane::MovieOpener::Application,
+                                  [](const std::string& text) { AfxMessageBox(QString::fromStdString(text)); });
+    }
     return layer;
 }
 

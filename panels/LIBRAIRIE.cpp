@@ -4,6 +4,7 @@
 
 #include "engine/LibraryFile.h"
 #include "engine/Presets.h"
+#include "media/LayerPicture.h"
 #include "panels/Afflibrairie.h"
 #include "panels/Bitmapbu.h"
 #include "platform/Background.h"
@@ -48,6 +49,15 @@ FileDialogRequest LibraryDialog(bool save, int titleId, int filterId, const char
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 void Tell(const QString& text) { AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }
+
+// A library texture with the pictures of its layers; a picture that cannot
+// be used is told.
+auto ReadTextureWithPictures(const std::filesystem::path& file)
+{
+    auto texture = ReadLibraryTexture(file);
+    if (texture.ok()) LoadLayerPictures(*texture.value, [](const std::string& text) { Tell(Text(text)); });
+    return texture;
+}
 
 }  // namespace
 
@@ -135,7 +145,7 @@ void CLibraryDlg::OnAddTexture()
                            .arg(kLibraryFieldSize - 1);
             continue;
         }
-        Result<Texture> texture = ReadLibraryTexture(path);
+        Result<Texture> texture = ReadTextureWithPictures(path);
         if (!texture.ok()) {
             refused << Text(texture.error);
             continue;
@@ -199,7 +209,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
     for (const LibraryEntry& entry : *list.value) {
         const auto found = FindLibraryTexture(entry, search == EntrySearch::PathThenName);
         Result<Texture> texture;
-        if (found) texture = ReadLibraryTexture(*found);
+        if (found) texture = ReadTextureWithPictures(*found);
         if (texture.ok()) {
             read.push_back(std::move(*texture.value));
             continue;

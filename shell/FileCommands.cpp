@@ -14,6 +14,7 @@
 
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
+#include "media/LayerPicture.h"
 #include "platform/Dialogs.h"
 #include "platform/Profile.h"
 #include "shell/MainFrm.h"
@@ -151,7 +152,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     if (!doc || m_pDocTemplate->Documents().size() == before) return nullptr;
 
     morvane::Texture& texture = *parsed.value;
-    morvane::LoadLayerPictures(texture);
+    morvane::LoadLayerPictures(texture, [](const std::string& text) { AfxMessageBox(QString::fromStdString(text)); });
     doc->m_texture = std::move(texture);
     const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
     doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));

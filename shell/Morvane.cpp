@@ -13,7 +13,6 @@
 #include "media/LayerPicture.h"
 #include "panels/AffiSphRef.h"
 #include "panels/Commande.h"
-#include "media/WebPager.h"
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
@@ -29,6 +28,7 @@
 #include "shell/Resource.h"
 #include "shell/Splash.h"
 #include "shell/TipDlg.h"
+#include "shell/WebPager.h"
 
 namespace {
 CQuillonApp* g_theApp = nullptr;
@@ -71,12 +71,6 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     // 1. The root folder that stands for the current drive, with its
     //    working folder; data files are searched below it.
     morvane::EnsureRootFolders();
-
-    // Pictures and movies of picture layers are read whenever a texture,
-    // layer or library file is read; a file that cannot be used is told.
-    morvane::InstallLayerPictureLoader([](const std::string& text) {
-        AfxMessageBox(QString::fromStdString(text), MB_OK | MB_ICONEXCLAMATION);
-    });
 
     // 2. The command line decides the splash window and the start-up tip.
     m_bShowSplash = CCommandLineInfo::Parse(arguments).m_bShowSplash;
@@ -373,7 +367,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
                                 .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));
         return false;
     }
-    morvane::LoadLayerPictures(*parsed.value);
+    morvane::LoadLayerPictures(*parsed.value, [](const std::string& text) { AfxMessageBox(QString::fromStdString(text)); });
     m_interfaceTexture = std::move(*parsed.value);
     return true;
 }

@@ -9,15 +9,15 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
-#include "media/CompressorDlg.h"
 #include "media/Export.h"
-#include "media/MpegFormat.h"
 #include "panels/KeyFrame.h"
 #include "platform/Dialogs.h"
 #include "platform/EditContext.h"
 #include "platform/StringTable.h"
+#include "shell/CompressorDlg.h"
 #include "shell/MainFrm.h"
 #include "shell/Morvane.h"
+#include "shell/MpegFormat.h"
 #include "shell/QuillonDoc.h"
 
 namespace {

@@ -106,20 +106,20 @@ bool ParseOptions(int argc, char** argv, Options& o)
     return true;
 }
 
-// Why OUT may not be written, or an empty string: it is IN itself (under
-// any name), or a file that render would fill with a PPM without its being
-// named so (pipes and the devices of /dev, standard output among them,
-// take the picture whatever their name).
-std::string OutputProblem(const Options& o)
+// Refuses an OUT that may not be written: IN itself (under any name), or a
+// file that render would fill with a PPM without its being named so (pipes
+// and the devices of /dev, standard output among them, take the picture
+// whatever their name).
+Result<> CheckOutput(const Options& o)
 {
     struct stat in {}, out {};
     const bool exists = ::stat(o.out.c_str(), &out) == 0;
     if (exists && ::stat(o.in.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
-        return "\"" + o.out + "\" is the file being read; the output needs another name.";
+        return Failure("\"" + o.out + "\" is the file being read; the output needs another name.");
     const bool ppm = o.out.size() >= 4 && ::strcasecmp(o.out.c_str() + o.out.size() - 4, ".ppm") == 0;
     const bool file = o.out.rfind("/dev/", 0) != 0 && (!exists || S_ISREG(out.st_mode));
     if (o.command == "render" && !ppm && file)
-        return "render writes PPM pictures: the name of its output ends in \".ppm\".";
+        return Failure("render writes PPM pictures: the name of its output ends in \".ppm\".");
     return {};
 }
 
@@ -129,16 +129,15 @@ int main(int argc, char** argv)
 {
     Options o;
     if (!ParseOptions(argc, argv, o)) return Usage();
-    if (const std::string problem = OutputProblem(o); !problem.empty())
-        return Fail("Unable to save \"" + o.out + "\".\n" + problem);
+    if (const Result<> output = CheckOutput(o); !output.ok())
+        return Fail("Unable to save \"" + o.out + "\".\n" + output.error);
     RemoveFrameFolderOnSignals();
 
-    // A picture or movie that cannot be used is said on stderr.
-    InstallLayerPictureLoader([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     Result<Texture> parsed = ReadTextureFile(o.in);
     if (!parsed.ok()) return Fail(parsed.error);
     Texture& texture = *parsed.value;
-    LoadLayerPictures(texture);
+    // A picture or movie that cannot be used is said on stderr.
+    LoadLayerPictures(texture, [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
 
     NoiseInit();
 
@@ -149,8 +148,8 @@ int main(int argc, char** argv)
         if (width <= 0 || height <= 0) return Fail("Unable to save \"" + o.out + "\".\nThe image is empty.");
         if (o.time) SetAnimationTime(texture, *o.time);
         PrepareForRender(texture);
-        const std::string error = WriteViewPicture(o.out, texture, width, height);
-        return error.empty() ? 0 : Fail(error);
+        const Result<> written = WriteViewPicture(o.out, texture, width, height);
+        return written.ok() ? 0 : Fail(written.error);
     }
 
     ExportRequest request;

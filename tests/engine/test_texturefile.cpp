@@ -437,23 +437,6 @@ TEST(TextureFile, ImageSizesAboveInt16StayPositive)
     }
 }
 
-TEST(TextureFile, PicturesLoadOnlyThroughTheHook)
-{
-    int calls = 0;
-    SetPictureLoader([&](Layer& l) {
-        ++calls;
-        l.pixels.assign(4, 1);
-    });
-    Texture t = MustParse(EncodeTextureFile(SampleTexture(3)), FileKind::Texture);
-    EXPECT_EQ(calls, 0);
-    LoadLayerPictures(t);
-    EXPECT_EQ(calls, 3);
-    EXPECT_EQ(t.layers[2].layer.pixels.size(), 4u);
-    SetPictureLoader(nullptr);
-    LoadLayerPictures(t);
-    EXPECT_EQ(calls, 3);
-}
-
 // ---------------------------------------------------------------------------
 // Files on disk
 

@@ -9,10 +9,11 @@ using namespace morvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FliOpened opened = OpenFliMovie(std::vector<uint8_t>(data, data + size), uint64_t(1) << 22);
+    Result<std::shared_ptr<const FliMovie>> opened = OpenFliMovie(std::vector<uint8_t>(data, data + size), uint64_t(1) << 22);
     if (!opened.ok()) return 0;
-    FliDecoder decoder(opened.movie);
-    const size_t pictureSize = static_cast<size_t>(opened.movie->width) * opened.movie->height * 4;
+    const std::shared_ptr<const FliMovie>& movie = *opened.value;
+    FliDecoder decoder(movie);
+    const size_t pictureSize = static_cast<size_t>(movie->width) * movie->height * 4;
     for (int f : {0, 3, 1, 12}) {
         if (decoder.DecodeTo(f).pixels.size() != pictureSize) __builtin_trap();
     }

@@ -9,7 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // A smaller picture limit than the program's keeps each run quick.
-    const morvane::JpegLoadResult r = morvane::DecodeJpegImage(std::span<const uint8_t>(data, size), uint64_t(1) << 22);
-    if (r.ok() && r.image.pixels.size() != static_cast<size_t>(r.image.width) * r.image.height * 4) __builtin_trap();
+    const morvane::Result<morvane::JpegImage> r =
+        morvane::DecodeJpegImage(std::span<const uint8_t>(data, size), uint64_t(1) << 22);
+    if (r.ok() && r.value->pixels.size() != static_cast<size_t>(r.value->width) * r.value->height * 4) __builtin_trap();
     return 0;
 }

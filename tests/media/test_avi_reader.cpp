@@ -16,13 +16,12 @@ namespace {
 
 std::unique_ptr<AviReader> MustOpen(const fs::path& file)
 {
-    std::string error;
-    auto source = OpenFileSource(file, &error);
-    EXPECT_TRUE(source) << error;
-    if (!source) return nullptr;
-    AviOpened opened = AviReader::Open(std::move(source));
+    auto source = OpenFileSource(file);
+    EXPECT_TRUE(source.ok()) << source.error;
+    if (!source.ok()) return nullptr;
+    Result<std::unique_ptr<AviReader>> opened = AviReader::Open(std::move(*source.value));
     EXPECT_TRUE(opened.ok()) << opened.error;
-    return std::move(opened.reader);
+    return std::move(opened.value).value_or(nullptr);
 }
 
 // Every frame of the reader equals ffmpeg's decode of the same file.
@@ -136,10 +135,10 @@ TEST(AviReader, DamagedAndUnreadableFiles)
     // inside the picture (a cut frame is black where its bytes are missing).
     for (size_t cut = 0; cut < good.size(); cut += 97) {
         const std::vector<uint8_t> part(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
-        AviOpened r = open(part);
+        Result<std::unique_ptr<AviReader>> r = open(part);
         if (!r.ok()) continue;
         Picture p;
-        EXPECT_TRUE(r.reader->ReadFrame(1, p));
+        EXPECT_TRUE((*r.value)->ReadFrame(1, p));
         EXPECT_EQ(p.pixels.size(), 16u * 16u * 4u);
     }
 
@@ -149,10 +148,10 @@ TEST(AviReader, DamagedAndUnreadableFiles)
     const auto strf = std::search(xvid.begin(), xvid.end(), std::begin("strf"), std::end("strf") - 1);
     ASSERT_NE(strf, xvid.end());
     std::memcpy(&*(strf + 8 + 16), "XVID", 4);
-    AviOpened r = open(xvid);
+    Result<std::unique_ptr<AviReader>> r = open(xvid);
     ASSERT_TRUE(r.ok());
-    EXPECT_NE(r.reader->FormatProblem().find("RLE8"), std::string::npos);
+    EXPECT_NE((*r.value)->FormatProblem().find("RLE8"), std::string::npos);
     Picture untouched;
-    EXPECT_FALSE(r.reader->ReadFrame(0, untouched));
+    EXPECT_FALSE((*r.value)->ReadFrame(0, untouched));
     EXPECT_TRUE(untouched.empty());
 }

@@ -80,9 +80,9 @@ std::vector<int> Pixel(const Picture& p, int x, int y)
 
 FliDecoder DecoderOf(const Bytes& file)
 {
-    FliOpened opened = OpenFliMovie(file);
+    Result<std::shared_ptr<const FliMovie>> opened = OpenFliMovie(file);
     EXPECT_TRUE(opened.ok()) << opened.error;
-    return FliDecoder(opened.movie);
+    return FliDecoder(opened.value.value_or(nullptr));
 }
 
 }  // namespace
@@ -96,10 +96,10 @@ TEST(FliReader, ScriptMoviesDecodeAsFfmpegDecodesThem)
     const auto frames = FfmpegFrames(file, 100, 37);
     ASSERT_EQ(frames.size(), 10u);
 
-    FliOpened opened = OpenFliMovie(FileBytesOf(file));
+    Result<std::shared_ptr<const FliMovie>> opened = OpenFliMovie(FileBytesOf(file));
     ASSERT_TRUE(opened.ok()) << opened.error;
-    EXPECT_EQ(opened.movie->frameCount, 10);
-    FliDecoder decoder(opened.movie);
+    EXPECT_EQ((*opened.value)->frameCount, 10);
+    FliDecoder decoder(*opened.value);
     // In order, then backwards (each a fresh decode from frame 0).
     for (int k = 0; k < 10; ++k) EXPECT_EQ(DifferingBytes(TopFirstRgb(decoder.DecodeTo(k)), frames[k]), 0u) << k;
     for (int k = 9; k >= 0; --k) EXPECT_EQ(DifferingBytes(TopFirstRgb(decoder.DecodeTo(k)), frames[k]), 0u) << k;

@@ -1,7 +1,7 @@
 // Loading layer pictures and movie sources: the dispatch by extension,
 // stored paths, the messages of files that cannot be used (the layer stays
 // as it was), MPEG movies through the decoder, the command panel's
-// animation set-up and the loader used when texture files are read.
+// animation set-up and the pictures of textures read from files.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -323,7 +323,7 @@ TEST_F(LayerPictureTest, TheCommandPanelMakesAMovieLayerAnAnimationOfTwoKeys)
     EXPECT_EQ(Value(missing.rec.duration), 2.0f);
 }
 
-TEST_F(LayerPictureTest, TextureFilesLoadTheirPicturesThroughTheInstalledLoader)
+TEST_F(LayerPictureTest, TextureFilesLoadTheirPicturesThroughLoadLayerPictures)
 {
     SmallTga(Root() / "kvo" / "pictures" / "stone2.tga");
     Texture texture = PresetTexture(MaterialPresetTable(), 24);
@@ -333,11 +333,11 @@ TEST_F(LayerPictureTest, TextureFilesLoadTheirPicturesThroughTheInstalledLoader)
     const fs::path file = dir_.path / "pictured.zyv";
     ASSERT_EQ(WriteTextureFile(file, texture).error, "");
 
-    InstallLayerPictureLoader(Report());
+    // Reading the file loads no picture; LoadLayerPictures loads them all.
     Result<Texture> read = ReadTextureFile(file);
     ASSERT_TRUE(read.ok());
-    LoadLayerPictures(*read.value);
-    SetPictureLoader(nullptr);
+    for (const LayerSlot& slot : read.value->layers) EXPECT_TRUE(slot.layer.pixels.empty());
+    LoadLayerPictures(*read.value, Report());
 
     const Layer& first = read.value->layers[0].layer;
     EXPECT_EQ(TopFirstRgb(first), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));

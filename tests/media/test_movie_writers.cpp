@@ -270,7 +270,7 @@ TEST(FliWriter, HeaderChunksAndSizes)
     const MovieFrames frames = WriteFrames(dir.path, pictures);
     RecordingHost host;
     const fs::path movie = dir.path / "flag.fli";
-    ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Fli, movie, frames, {}, host), "");
+    ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Fli, movie, frames, {}, host).error, "");
     const Bytes f = FileBytesOf(movie);
 
     EXPECT_EQ(U32At(f, 0), f.size());
@@ -331,10 +331,10 @@ TEST(FliWriter, FfmpegDecodesEveryFrameAsOurPaletteMapping)
         fs::create_directories(folder);
         const MovieFrames frames = WriteFrames(folder, pictures);
         RecordingHost host;
-        const PaletteResult palette = BuildMoviePalette(frames, "m.fli", host);
+        const Result<MoviePalette> palette = BuildMoviePalette(frames, "m.fli", host);
         ASSERT_TRUE(palette.ok());
         const fs::path movie = dir.path / ("m" + std::to_string(c.w) + ".fli");
-        ASSERT_EQ(WriteFliMovie(movie, frames, palette.palette, host), "");
+        ASSERT_EQ(WriteFliMovie(movie, frames, *palette.value, host).error, "");
 
         if (c.noise) {
             // Changed pairs need more than 255 packets a line: the lines of
@@ -349,7 +349,7 @@ TEST(FliWriter, FfmpegDecodesEveryFrameAsOurPaletteMapping)
         const auto decoded = FfmpegFrames(movie, c.w, c.h);
         ASSERT_EQ(decoded.size(), static_cast<size_t>(c.frames));
         for (int k = 0; k < c.frames; ++k) {
-            EXPECT_EQ(DifferingBytes(decoded[k], Mapped(pictures[k], palette.palette)), 0u) << "frame " << k;
+            EXPECT_EQ(DifferingBytes(decoded[k], Mapped(pictures[k], *palette.value)), 0u) << "frame " << k;
         }
 
         // Read back as a layer source, frame for frame.
@@ -377,7 +377,7 @@ TEST(AviWriter, ChunksSizesAndIndex)
         const fs::path movie = dir.path / (rle ? "rle.avi" : "full.avi");
         AviSettings settings;
         settings.rle = rle;
-        ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Avi, movie, frames, settings, host), "");
+        ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Avi, movie, frames, settings, host).error, "");
         const Bytes f = FileBytesOf(movie);
 
         EXPECT_EQ(TagAt(f, 0), "RIFF");
@@ -439,14 +439,14 @@ TEST(AviWriter, FfmpegDecodesEveryFrameAsOurPaletteMapping)
     for (int k = 0; k < 5; ++k) pictures.push_back(MovingFrame(61, 37, k, k % 2 == 1));
     const MovieFrames frames = WriteFrames(dir.path, pictures);
     RecordingHost host;
-    const PaletteResult palette = BuildMoviePalette(frames, "m.avi", host);
+    const Result<MoviePalette> palette = BuildMoviePalette(frames, "m.avi", host);
     ASSERT_TRUE(palette.ok());
     for (const bool rle : {true, false}) {
         SCOPED_TRACE(rle);
         const fs::path movie = dir.path / (rle ? "rle.avi" : "full.avi");
         AviSettings settings;
         settings.rle = rle;
-        ASSERT_EQ(WriteAviMovie(movie, frames, palette.palette, settings, host), "");
+        ASSERT_EQ(WriteAviMovie(movie, frames, *palette.value, settings, host).error, "");
         EXPECT_EQ(Probe(movie, "stream=codec_name"), rle ? "msrle" : "rawvideo");
         if (!rle) {
             EXPECT_EQ(Probe(movie, "stream=pix_fmt"), "pal8");
@@ -456,7 +456,7 @@ TEST(AviWriter, FfmpegDecodesEveryFrameAsOurPaletteMapping)
         EXPECT_EQ(Probe(movie, "stream_tags=title"), "AVI File Dunmere 3D");
         const auto decoded = FfmpegFrames(movie, 61, 37);
         ASSERT_EQ(decoded.size(), 5u);
-        for (int k = 0; k < 5; ++k) EXPECT_EQ(DifferingBytes(decoded[k], Mapped(pictures[k], palette.palette)), 0u) << k;
+        for (int k = 0; k < 5; ++k) EXPECT_EQ(DifferingBytes(decoded[k], Mapped(pictures[k], *palette.value)), 0u) << k;
 
         // Read back as a layer source, frame for frame.
         Layer layer = LayerWithPicture(movie.string());
@@ -474,11 +474,11 @@ TEST(AviWriter, FfmpegDecodesEveryFrameAsOurPaletteMapping)
     AviSettings lossy;
     lossy.quality = 50;
     const fs::path small = dir.path / "lossy.avi";
-    ASSERT_EQ(WriteAviMovie(small, frames, palette.palette, lossy, host), "");
+    ASSERT_EQ(WriteAviMovie(small, frames, *palette.value, lossy, host).error, "");
     EXPECT_LT(fs::file_size(small), fs::file_size(dir.path / "rle.avi"));
     const auto decoded = FfmpegFrames(small, 61, 37);
     ASSERT_EQ(decoded.size(), 5u);
-    const std::vector<uint8_t> exact = Mapped(pictures[1], palette.palette);
+    const std::vector<uint8_t> exact = Mapped(pictures[1], *palette.value);
     int worst = 0;
     for (size_t i = 0; i < exact.size(); i += 3) {
         int d = 0;
@@ -510,7 +510,7 @@ TEST(MovieWriters, TheSmallestSizesAreExactForFullFramesAndFlatMoviesAndNeverAbo
                 AviSettings settings;
                 settings.rle = rle;
                 const fs::path avi = folder / (rle ? "rle.avi" : "full.avi");
-                ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Avi, avi, frames, settings, host), "");
+                ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Avi, avi, frames, settings, host).error, "");
                 const uint64_t smallest = SmallestMovieSize(ExportFormat::Avi, frames, settings);
                 if (!rle || (flatMovie && w == 300)) {
                     EXPECT_EQ(fs::file_size(avi), smallest) << avi;
@@ -518,7 +518,7 @@ TEST(MovieWriters, TheSmallestSizesAreExactForFullFramesAndFlatMoviesAndNeverAbo
                 EXPECT_GE(fs::file_size(avi), smallest) << avi;
             }
             const fs::path fli = folder / "m.fli";
-            ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Fli, fli, frames, {}, host), "");
+            ASSERT_EQ(WriteMovieFromFrames(ExportFormat::Fli, fli, frames, {}, host).error, "");
             const uint64_t smallest = SmallestMovieSize(ExportFormat::Fli, frames, {});
             if (flatMovie && w == 200) {
                 EXPECT_EQ(fs::file_size(fli), smallest);
@@ -540,28 +540,28 @@ TEST(MovieWriters, MissingOddOrNoFramesStopWithAMessageAndLeaveNoFile)
         RecordingHost host;
 
         MovieFrames none{dir.path, 0, 16, 8};
-        EXPECT_EQ(WriteMovieFromFrames(format, movie, none, {}, host),
+        EXPECT_EQ(WriteMovieFromFrames(format, movie, none, {}, host).error,
                   "Unable to save \"" + movie.string() + "\".\nThe animation is shorter than one frame (0.04 s).");
         EXPECT_FALSE(fs::exists(movie));
 
         MovieFrames frames = WriteFrames(dir.path, pictures);
         fs::remove(frames.Frame(2));
-        EXPECT_NE(WriteMovieFromFrames(format, movie, frames, {}, host).find("\"mpeg0002.tga\""), std::string::npos);
+        EXPECT_NE(WriteMovieFromFrames(format, movie, frames, {}, host).error.find("\"mpeg0002.tga\""), std::string::npos);
         EXPECT_FALSE(fs::exists(movie));
 
         frames = WriteFrames(dir.path, {pictures[0], pictures[1], MovingFrame(16, 9, 2)});
-        EXPECT_EQ(WriteMovieFromFrames(format, movie, frames, {}, host),
+        EXPECT_EQ(WriteMovieFromFrames(format, movie, frames, {}, host).error,
                   "Unable to save \"" + movie.string() + "\".\nIts frame \"mpeg0002.tga\" is not a picture of 16 x 8 pixels.");
         EXPECT_FALSE(fs::exists(movie));
 
         // A frame written by someone else in the working folder is never read.
         frames = WriteFrames(dir.path / "elsewhere", {});
         frames.count = 1, frames.width = 16, frames.height = 8;
-        EXPECT_NE(WriteMovieFromFrames(format, movie, frames, {}, host), "");
+        EXPECT_NE(WriteMovieFromFrames(format, movie, frames, {}, host).error, "");
         EXPECT_FALSE(fs::exists(movie));
     }
     const MovieFrames wide{dir.path, 1, kMaxFliWidth + 1, 1};
     RecordingHost host;
-    EXPECT_EQ(WriteFliMovie(dir.path / "wide.fli", wide, MoviePalette{}, host),
+    EXPECT_EQ(WriteFliMovie(dir.path / "wide.fli", wide, MoviePalette{}, host).error,
               "Unable to save \"" + (dir.path / "wide.fli").string() + "\".\nAn FLI movie is at most 32385 pixels wide.");
 }

@@ -34,9 +34,9 @@ std::vector<int> At(const Picture& p, int x, int y)
 
 Picture MustRead(const std::vector<uint8_t>& file)
 {
-    PictureRead r = ReadTgaPicture(file);
+    Result<Picture> r = ReadTgaPicture(file);
     EXPECT_TRUE(r.ok()) << r.error;
-    return r.picture;
+    return r.ok() ? std::move(*r.value) : Picture();
 }
 
 }  // namespace
@@ -126,7 +126,7 @@ TEST(TgaReader, RefusedAndDamagedFiles)
 {
     // Depths other than 24 and 32 are refused with a reason.
     for (int depth : {8, 15, 16}) {
-        const PictureRead r = ReadTgaPicture(Tga(2, 2, depth, 2, 0, std::vector<uint8_t>(16, 1)));
+        const Result<Picture> r = ReadTgaPicture(Tga(2, 2, depth, 2, 0, std::vector<uint8_t>(16, 1)));
         EXPECT_FALSE(r.ok());
         EXPECT_NE(r.error.find("24 or 32 bits"), std::string::npos) << r.error;
     }

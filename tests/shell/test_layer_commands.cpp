@@ -240,6 +240,21 @@ TEST_F(LayerCommands, ALoadedLayerTakesItsOwnMovieAndKeepsItsOwnKeys)
     EXPECT_EQ(Edit().CurrentKey(), 0);
 }
 
+TEST_F(LayerCommands, ALoadedLayerWhosePictureIsMissingIsToldAndAddedAllTheSame)
+{
+    Start();
+    Layer saved = MaterialPresetTable()[24];
+    saved.SetPicturePath(Path("gone.tga").toStdString());
+    ASSERT_EQ(WriteLayerFile(Path("pictured.kvo").toStdString(), saved).error, "");
+
+    LoadLayers({Path("pictured.kvo")});
+    EXPECT_EQ(Tex().LayerCount(), 2);
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text,
+              "Unable to open the picture \"" + Path("gone.tga") + "\".\nThe file was not found.");
+    EXPECT_EQ(Ui().messages[0].style, unsigned(MB_OK | MB_ICONEXCLAMATION));
+}
+
 TEST_F(LayerCommands, LayerFilesThatCannotBeUsedAddNothing)
 {
     Start();

@@ -164,3 +164,45 @@ TEST_F(TextureLibrary, ACopyIsANewDocumentNamedAfterTheEntryAndNeverSavedOverThe
     EXPECT_EQ(Doc()->GetPathName(), Path("marble.zyv"));
     EXPECT_EQ(Contents(opened), before);
 }
+
+// A library texture brings the pictures of its layers, whether added or
+// loaded with a library; a picture that cannot be read is told, and the
+// texture is kept all the same.
+TEST_F(TextureLibrary, LibraryTexturesBringTheirPicturesAndAMissingOneIsTold)
+{
+    Start();
+    // A 2 x 1 TGA: (1, 2, 3) then (4, 5, 6).
+    std::vector<uint8_t> tga(18, 0);
+    tga[2] = 2, tga[12] = 2, tga[14] = 1, tga[16] = 24;
+    tga.insert(tga.end(), {3, 2, 1, 6, 5, 4});
+    QFile flag(Path("flag.tga"));
+    ASSERT_TRUE(flag.open(QIODevice::WriteOnly));
+    flag.write(reinterpret_cast<const char*>(tga.data()), static_cast<qint64>(tga.size()));
+    flag.close();
+    Texture pictured = PresetTexture(MaterialPresetTable(), 24);
+    pictured.layers[0].layer.SetPicturePath(Path("flag.tga").toStdString());
+    pictured.layers.push_back(pictured.layers[0]);
+    pictured.layers[1].layer.SetPicturePath(Path("gone.tga").toStdString());
+    const QString missing = "Unable to open the picture \"" + Path("gone.tga") + "\".\nThe file was not found.";
+
+    auto expectPictures = [&](int entry) {
+        ASSERT_GT(Library().EntryCount(), entry);
+        const std::vector<uint8_t>& pixels = Library().textures[entry].layers[0].layer.pixels;
+        ASSERT_EQ(pixels.size(), 8u);
+        EXPECT_EQ(std::vector<uint8_t>(pixels.begin(), pixels.begin() + 3), (std::vector<uint8_t>{1, 2, 3}));
+        ASSERT_EQ(Ui().messages.size(), 1u);
+        EXPECT_EQ(Ui().messages[0].text, missing);
+        EXPECT_EQ(Ui().messages[0].style, unsigned(MB_OK | MB_ICONEXCLAMATION));
+        Ui().messages.clear();
+    };
+    Add({Write("pictured.zyv", pictured)});
+    expectPictures(Library().EntryCount() - 1);
+
+    const std::vector<LibraryEntry> listed{{"\\pictured.zyv", Path("pictured.zyv").toStdString()}};
+    ASSERT_EQ(WriteLibraryFile(Path("pictured.jxw").toStdString(), listed).error, "");
+    Ui().files.push_back({Path("pictured.jxw")});
+    QTest::mouseClick(Library().loadButton, Qt::LeftButton);
+    DrainEvents();
+    ASSERT_EQ(Library().EntryCount(), 1);
+    expectPictures(0);
+}

@@ -16,11 +16,11 @@
 
 
 #include "ShellFixture.h"
-#include "media/CompressorDlg.h"
 #include "media/Export.h"
-#include "media/MpegFormat.h"
 #include "panels/KeyFrame.h"
 #include "panels/TimeRamp.h"
+#include "shell/CompressorDlg.h"
+#include "shell/MpegFormat.h"
 #include "support/FileSizeLimit.h"
 #include "support/SampleTextures.h"
 

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "media/CompressorDlg.h"
+#include "shell/CompressorDlg.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedDialogs.h"
 

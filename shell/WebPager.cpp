@@ -1,4 +1,4 @@
-#include "media/WebPager.h"
+#include "shell/WebPager.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -20,7 +20,6 @@
 #include "platform/Dialogs.h"
 #include "platform/Frames.h"
 #include "platform/StringTable.h"
-#include "platform/WinApp.h"
 
 using morvane::WebPagerItem;
 
@@ -87,20 +86,21 @@ int FieldNumber(QWidget* field, int fallback)
     return ok ? value : fallback;
 }
 
-// The active document's title up to its first ".".
-QString DocumentBaseName()
-{
-    CMDIFrameWnd* frame = AfxGetMainWnd();
-    CDocument* doc = frame ? frame->GetActiveDocument() : nullptr;
-    if (!doc) return QString();
-    const QString title = doc->GetTitle();
-    const qsizetype dot = title.indexOf('.');
-    return dot < 0 ? title : title.left(dot);
-}
+QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-CWebPager::CWebPager(QWidget* parent) : CDialog(kTemplate, parent)
+bool SavePages(QWidget* parent, const morvane::WebPage& page, std::set<std::filesystem::path>* written)
+{
+    return morvane::write_pages(page, written, [parent](morvane::PageMessage kind, const std::string& text) {
+        if (kind == morvane::PageMessage::Question)
+            return Ui().MessageBox(parent, Text(text), AppCaption(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+        Ui().MessageBox(parent, Text(text), AppCaption(), MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    });
+}
+
+CWebPager::CWebPager(CMDIFrameWnd* frame) : CDialog(kTemplate, frame), m_frame(frame)
 {
     // Room for one item before the first Add, as a zeroed item.
     m_items.resize(1);
@@ -139,7 +139,7 @@ void CWebPager::ConnectHandlers()
     edited(IDC_BACKGROUND, [this](const QString& text) { m_backgroundPath = m_background = text; });
     edited(IDC_FRAME_TEXTURE, [this](const QString& text) {
         m_frameTexture = text;
-        if (WebPagerItem* item = CurrentItem()) item->texturePath = text;
+        if (WebPagerItem* item = CurrentItem()) item->texturePath = text.toStdString();
     });
     edited(IDC_FRAME_WIDTH, [this](const QString&) {
         m_width = FieldNumber(GetDlgItem(IDC_FRAME_WIDTH), m_width);
@@ -165,7 +165,7 @@ void CWebPager::ConnectHandlers()
         connect(text, &QPlainTextEdit::textChanged, this, [this, text] {
             if (m_showing) return;
             m_frameText = text->toPlainText().left(kMaxFrameText);
-            if (WebPagerItem* item = CurrentItem()) item->text = m_frameText;
+            if (WebPagerItem* item = CurrentItem()) item->text = m_frameText.toStdString();
         });
     }
     if (m_borderTypeCombo) {
@@ -242,8 +242,8 @@ void CWebPager::ShowCurrentItem()
         m_borderSize = item->borderSize;
         m_width = item->width;
         m_height = item->height;
-        m_frameTexture = item->texturePath;
-        m_frameText = item->text;
+        m_frameTexture = Text(item->texturePath);
+        m_frameText = Text(item->text);
         m_textAlign = item->textAlign;
         m_frameAlign = item->frameAlign;
     }
@@ -256,8 +256,8 @@ void CWebPager::ShowCurrentItem()
 morvane::WebPage CWebPager::Page() const
 {
     morvane::WebPage page;
-    page.pagePath = m_pagePath;
-    page.backgroundPath = m_backgroundPath;
+    page.pagePath = m_pagePath.toStdString();
+    page.backgroundPath = m_backgroundPath.toStdString();
     page.items.assign(m_items.begin(), m_items.begin() + m_itemCount);
     return page;
 }
@@ -308,7 +308,7 @@ void CWebPager::OnBrowse(int button)
         break;
     case IDC_BROWSE_FRAME_TEXTURE:
         m_frameTexture = path;
-        if (WebPagerItem* item = CurrentItem()) item->texturePath = path;
+        if (WebPagerItem* item = CurrentItem()) item->texturePath = path.toStdString();
         break;
     default:
         return;
@@ -330,15 +330,15 @@ morvane::WebFont CWebPager::FontRecord(const QFont& font) const
     record.italic = font.italic() ? 1 : 0;
     record.underline = font.underline() ? 1 : 0;
     record.strikeOut = font.strikeOut() ? 1 : 0;
-    record.faceName = font.family();
+    record.faceName = font.family().toStdString();
     return record;
 }
 
 QFont CWebPager::FontOf(const morvane::WebFont& record) const
 {
     QFont font = this->font();
-    if (record.faceName.isEmpty()) return font;
-    font.setFamily(record.faceName);
+    if (record.faceName.empty()) return font;
+    font.setFamily(Text(record.faceName));
     if (record.height < 0) font.setPixelSize(-record.height);
     if (record.weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(record.weight, 1, 1000)));
     font.setItalic(record.italic != 0);
@@ -366,7 +366,16 @@ void CWebPager::OnColor()
     }
 }
 
-bool CWebPager::OnSave() { return morvane::write_pages(this, Page(), &m_written); }
+QString CWebPager::DocumentBaseName() const
+{
+    CDocument* doc = m_frame ? m_frame->GetActiveDocument() : nullptr;
+    if (!doc) return QString();
+    const QString title = doc->GetTitle();
+    const qsizetype dot = title.indexOf('.');
+    return dot < 0 ? title : title.left(dot);
+}
+
+bool CWebPager::OnSave() { return SavePages(this, Page(), &m_written); }
 
 void CWebPager::OnPreview()
 {

@@ -2,7 +2,8 @@
 // picture and builds a list of framed items (an embedded texture with a
 // frame size, a border and a text with its font, colour and alignment).
 // Save writes the launcher page and the texture page (media/WebPages.h);
-// Preview writes them and opens the page in the desktop's browser.
+// Preview writes them and opens the page in the desktop's browser.  Browse
+// offers the name of the frame's active document.
 //
 // Every edit of an item's field applies to the current item ("Cur. Frame",
 // 0-based) and only when that is one of the items.
@@ -17,6 +18,7 @@
 #include "media/WebPages.h"
 #include "platform/Dialog.h"
 
+class CMDIFrameWnd;
 class QComboBox;
 class QFont;
 
@@ -47,7 +49,8 @@ constexpr int kMaxFrameText = 4095;
 class CWebPager : public CDialog {
     Q_OBJECT
 public:
-    explicit CWebPager(QWidget* parent = nullptr);
+    // `frame` is the dialog's parent, whose active document Browse names.
+    explicit CWebPager(CMDIFrameWnd* frame = nullptr);
 
     QString m_pagePath;        // as typed or browsed
     QString m_backgroundPath;
@@ -94,6 +97,15 @@ private:
     void ShowCurrentItem();
     void ConnectHandlers();
 
+    // The active document's title up to its first ".".
+    QString DocumentBaseName() const;
+
+    CMDIFrameWnd* m_frame = nullptr;
     std::set<std::filesystem::path> m_written;  // pages this dialog wrote
     bool m_showing = false;                     // the fields are being filled
 };
+
+// Writes the pages (morvane::write_pages), its problems and its question
+// shown in message boxes over `parent`.  False when nothing or not
+// everything was written.
+bool SavePages(QWidget* parent, const morvane::WebPage& page, std::set<std::filesystem::path>* written);

@@ -1,4 +1,4 @@
-#include "media/CompressorDlg.h"
+#include "shell/CompressorDlg.h"
 
 #include <QComboBox>
 #include <QLineEdit>

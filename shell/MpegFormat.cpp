@@ -1,4 +1,4 @@
-#include "media/MpegFormat.h"
+#include "shell/MpegFormat.h"
 
 namespace {
 

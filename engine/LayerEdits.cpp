@@ -200,7 +200,7 @@ bool MoveKey(Layer& layer, int k, float time)
 // ---------------------------------------------------------------------------
 // The stack of layers
 
-bool HasRoomForLayer(const Texture& texture) { return texture.LayerCount() < kMostLayers; }
+bool HasRoomForLayers(const Texture& texture, int count) { return texture.LayerCount() + count <= kMostLayers; }
 
 LayerSlot NewLayer(const MaterialPresets& presets, bool overOthers)
 {

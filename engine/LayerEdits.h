@@ -117,7 +117,8 @@ bool MoveKey(Layer& layer, int k, float time);
 
 constexpr int kMostLayers = 8;
 
-bool HasRoomForLayer(const Texture& texture);
+// Whether a texture can take `count` more layers.
+bool HasRoomForLayers(const Texture& texture, int count = 1);
 
 // A new layer: Marble from its preset, blend coefficient 1, "Additive", no
 // turn, a black colour key; over other layers it brings no light of its

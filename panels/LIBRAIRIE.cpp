@@ -51,7 +51,8 @@ void Tell(const QString& text) { AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION)
 
 }  // namespace
 
-CLibraryDlg::CLibraryDlg(QWidget* parent) : CPanel({QString(), QSize(910, 40), kControls}, parent)
+CLibraryDlg::CLibraryDlg(EditingSession& session, QWidget* parent)
+    : CPanel({QString(), QSize(910, 40), kControls}, parent), m_session(session)
 {
     setObjectName(QStringLiteral("libraryPanel"));
     Create();
@@ -90,7 +91,7 @@ bool CLibraryDlg::OnInitDialog()
         }
     }
 
-    strip = new CLibraryStripWnd(this, this);
+    strip = new CLibraryStripWnd(m_session, this, this);
     strip->setGeometry(0, 0, kStripWidth, height());
     return CPanel::OnInitDialog();
 }

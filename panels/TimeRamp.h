@@ -19,11 +19,12 @@
 #include "platform/Wnd.h"
 
 class CKeyFrameDlg;
+class EditingSession;
 
 class CTimeRamp : public CWnd {
     Q_OBJECT
 public:
-    explicit CTimeRamp(CKeyFrameDlg* panel, QWidget* parent = nullptr);
+    CTimeRamp(EditingSession& session, CKeyFrameDlg* panel, QWidget* parent = nullptr);
 
     float length = 4.0f;       // seconds the ramp spans
     float currentTime = 0.0f;  // seconds, where the cursor is
@@ -56,6 +57,7 @@ private:
     // Draws the ramp again now.
     void Repaint();
 
+    EditingSession& m_session;
     CKeyFrameDlg* m_panel;
     QImage m_cursorBitmap;      // 16 x 16
     QImage m_keyBitmap;         // 11 x 11

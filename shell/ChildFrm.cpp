@@ -3,7 +3,6 @@
 #include <QStyle>
 
 #include "platform/WinApp.h"
-#include "shell/MainFrm.h"
 #include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
@@ -17,15 +16,6 @@ CChildFrame::CChildFrame()
 CQuillonDoc* CChildFrame::GetDocument() const { return qobject_cast<CQuillonDoc*>(GetActiveDocument()); }
 
 CQuillonView* CChildFrame::GetView() const { return qobject_cast<CQuillonView*>(GetActiveView()); }
-
-void CChildFrame::OnMDIActivate(bool activate)
-{
-    (void)activate;
-    // The panels show the first layer of the document that became active.
-    if (!GetDocument()) return;
-    if (auto* frame = qobject_cast<CMainFrame*>(AfxGetMainWnd()); frame && frame->ActiveChildFrame() == this)
-        frame->ShowTextureInPanels();
-}
 
 bool CChildFrame::OnClose()
 {

@@ -1,6 +1,5 @@
-// The MDI child window of one texture document.  When it becomes active it
-// shows the document's first layer in the panels; closing it asks whether
-// to save a modified document.
+// The MDI child window of one texture document; closing it asks whether to
+// save a modified document.
 #pragma once
 
 #include "platform/Frames.h"
@@ -16,6 +15,5 @@ public:
     CQuillonDoc* GetDocument() const;
     CQuillonView* GetView() const;
 
-    void OnMDIActivate(bool activate) override;
     bool OnClose() override;
 };

@@ -20,7 +20,6 @@
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
-#include "platform/EditContext.h"
 #include "platform/DocView.h"
 #include "shell/ChildFrm.h"
 #include "shell/Morvane.h"
@@ -33,11 +32,27 @@ CMainFrame::CMainFrame()
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(shelltext::kAppTitle);
-    // A new main window: the panels start with no current layer.
-    Edit().Reset();
+    // A panel that gives the active document another image size (a layer
+    // picture): the view scrolls over it and the window moves to the
+    // corner and fits it.
+    connect(&m_session, &EditingSession::edited, this, [this](int index, EditingSession::Changes what) {
+        CQuillonDoc* doc = ActiveDocument();
+        if (!(what & EditingSession::ImageSize) || !doc || index < 0 || index >= doc->m_texture.LayerCount()) return;
+        const morvane::LayerRecord& rec = doc->m_texture.layers[static_cast<size_t>(index)].layer.rec;
+        const QSize size(morvane::StoredImageWidth(rec), morvane::StoredImageHeight(rec));
+        if (size.isEmpty()) return;
+        doc->m_sizeImage = size;
+        if (CView* view = GetActiveView()) view->SetScrollSizes(size);
+        FitChildFrame(ActiveChildFrame(), size, FitCorner);
+    });
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The document windows and the panels were handed the session: they go
+    // before it does.
+    DestroyChildren();
+}
 
 bool CMainFrame::LoadFrame()
 {
@@ -92,26 +107,15 @@ void CMainFrame::CreatePanels()
     // The command panel and the library panel first; then the palette and
     // key-frame panels in the order the platform flag gives.  Panels that
     // are not built yet stay null.
-    m_pCommandPanel = new CCommandBar;
+    m_pCommandPanel = new CCommandBar(m_session);
     m_wndCommandBar->AddPanel(m_pCommandPanel);
 
-    // A panel that gives the active document another image size (a layer
-    // picture): the view scrolls over it and the window moves to the
-    // corner and fits it.
-    connect(&Edit(), &EditContext::imageSizeChanged, this, [this](QSize size) {
-        CQuillonDoc* doc = ActiveDocument();
-        if (!doc || size.isEmpty()) return;
-        doc->m_sizeImage = size;
-        if (CView* view = GetActiveView()) view->SetScrollSizes(size);
-        FitChildFrame(ActiveChildFrame(), size, FitCorner);
-    });
-
-    m_pLibraryPanel = new CLibraryDlg;
+    m_pLibraryPanel = new CLibraryDlg(m_session);
     m_wndLibraryBar->AddPanel(m_pLibraryPanel);
     connect(m_pLibraryPanel, &CLibraryDlg::textureCopied, this, &CMainFrame::OnLibraryTextureCopied);
-    m_pPalettePanel = new CKvoPPal;
+    m_pPalettePanel = new CKvoPPal(m_session);
     m_wndPaletteBar->AddPanel(m_pPalettePanel);
-    m_pKeyFramePanel = new CKeyFrameDlg;
+    m_pKeyFramePanel = new CKeyFrameDlg(m_session);
     m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
     // A command reads the layer with what the user typed into a field.
     connect(this, &CMDIFrameWnd::commandStarting, m_pKeyFramePanel, &CPanel::CommitFocusedField);
@@ -131,11 +135,14 @@ CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFr
 
 CQuillonDoc* CMainFrame::ActiveDocument() const { return qobject_cast<CQuillonDoc*>(GetActiveDocument()); }
 
-void CMainFrame::ShowTextureInPanels()
+CQuillonView* CMainFrame::CreateView()
 {
-    Edit().RefreshThumbnails();
-    Edit().ShowLayer(1);
+    auto* view = new CQuillonView(m_session);
+    if (m_pCommandPanel) connect(view, &CQuillonView::renderProgress, m_pCommandPanel, &CCommandBar::ShowRenderProgress);
+    return view;
 }
+
+void CMainFrame::ShowTextureInPanels() { m_session.ShowTexture(); }
 
 void CMainFrame::ResetPanelBackgrounds()
 {
@@ -384,10 +391,16 @@ void CMainFrame::BindFrameCommands()
     }
 }
 
-void CMainFrame::OnChildActivated(CMDIChildWnd*) { UpdateCommandUI(); }
+void CMainFrame::OnChildActivated(CMDIChildWnd* frame)
+{
+    // The panels show the first layer of the document that became active.
+    if (frame->GetActiveDocument() && frame == MDIGetActive()) ShowTextureInPanels();
+    UpdateCommandUI();
+}
 
 void CMainFrame::OnActiveChildChanged(CMDIChildWnd* frame)
 {
+    m_session.SetActive(frame ? frame->GetActiveDocument() : nullptr, frame ? frame->GetActiveView() : nullptr);
     const bool documentMenu = frame != nullptr;
     if (documentMenu != m_documentMenu) BuildMenus(documentMenu);
     CQuillonDoc* doc = frame ? qobject_cast<CQuillonDoc*>(frame->GetActiveDocument()) : nullptr;

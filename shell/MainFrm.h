@@ -1,6 +1,7 @@
 // The main window: menus, the hidden toolbar, the status bar and the four
-// docked bars that hold the panels.  Panels and commands find each other
-// and the active document through it.
+// docked bars that hold the panels.  It owns the editing session that it
+// hands to every panel and view it makes, and tells the session which
+// document is active.
 #pragma once
 
 #include <QColor>
@@ -8,6 +9,7 @@
 
 #include <vector>
 
+#include "platform/EditingSession.h"
 #include "platform/Frames.h"
 
 class CChildFrame;
@@ -16,6 +18,7 @@ class CKeyFrameDlg;
 class CKvoPPal;
 class CLibraryDlg;
 class CQuillonDoc;
+class CQuillonView;
 class QMenu;
 class QToolBar;
 
@@ -28,6 +31,11 @@ public:
     // Builds the toolbar, the status bar, the four bars in their fixed
     // order and the panels.  False when a piece cannot be made.
     bool LoadFrame();
+
+    EditingSession& Session() { return m_session; }
+    // The view of a new document window, handed the session; the command
+    // panel shows its render progress.
+    CQuillonView* CreateView();
 
     // The bars: right (command panel), bottom (palette panel), top
     // (library panel), bottom (key-frame panel).
@@ -89,6 +97,7 @@ private:
     QMenu* AddMenu(const QString& title);
     void AddItem(QMenu* menu, int id, const QString& text);
 
+    EditingSession m_session;
     std::vector<QMenu*> m_menus;
     QMetaObject::Connection m_titleConnection;
     bool m_documentMenu = false;

@@ -18,7 +18,6 @@
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
 #include "platform/Profile.h"
 #include "platform/RenderGuard.h"
 #include "shell/AboutDlg.h"
@@ -94,7 +93,7 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     // 6. One document template: document, child frame and view.
     auto tmpl = std::make_unique<CDocTemplate>(
         IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; }, [] { return new CChildFrame; },
-        [] { return new CQuillonView; });
+        [this] { return m_mainFrame->CreateView(); });
     m_pDocTemplate = tmpl.get();
     AddDocTemplate(std::move(tmpl));
 
@@ -311,9 +310,10 @@ void CQuillonApp::OnImageFormat()
     // layer's size.
     CFormatDlg dlg(frame);
     dlg.m_nFormat = first.formatIndex;
-    const morvane::Layer* current = Edit().CurrentLayerRecord();
+    const morvane::Layer* current = frame->Session().CurrentLayerRecord();
     dlg.m_freeWidth = current ? current->rec.width : first.width;
     dlg.m_freeHeight = current ? current->rec.height : first.height;
+    if (current) dlg.m_layerSize = QSize(current->rec.width, current->rec.height);
     if (dlg.DoModal() != IDOK) return;
 
     first.formatIndex = static_cast<int16_t>(dlg.m_nFormat);

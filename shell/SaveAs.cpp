@@ -13,8 +13,8 @@
 #include "media/Export.h"
 #include "media/MpegFormat.h"
 #include "panels/KeyFrame.h"
+#include "panels/Commande.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
 #include "platform/StringTable.h"
 #include "shell/MainFrm.h"
 #include "shell/Morvane.h"
@@ -49,7 +49,7 @@ class FrameExportHost : public morvane::ExportHost {
 public:
     explicit FrameExportHost(CMainFrame* frame) : m_frame(frame)
     {
-        m_progress = Edit().ProgressBar();
+        m_progress = frame && frame->m_pCommandPanel ? frame->m_pCommandPanel->progressBar : nullptr;
         if (m_progress) m_progress->setRange(0, 1000);
         m_sinceProgress.start();
     }
@@ -133,7 +133,8 @@ void CQuillonApp::OnFileSaveAs()
 
     morvane::ExportRequest request;
     request.path = path.toStdString();
-    request.currentLayer = Edit().CurrentLayer() > 0 ? Edit().CurrentLayer() : 1;
+    const int current = frame->Session().CurrentLayer();
+    request.currentLayer = current > 0 ? current : 1;
     morvane::ExportResult result;
     {
         FrameExportHost host(frame);

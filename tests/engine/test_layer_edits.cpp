@@ -184,7 +184,8 @@ TEST(LayerEdits, TheStackAndTheAnimation)
     EXPECT_EQ(added.layer.rec.material, kMarble);
     EXPECT_EQ(+added.layer.rec.lightG, 0.0f);
     EXPECT_EQ(added.blendMode, 1);
-    while (HasRoomForLayer(texture)) texture.layers.push_back(added);
+    EXPECT_FALSE(HasRoomForLayers(texture, kMostLayers));
+    while (HasRoomForLayers(texture)) texture.layers.push_back(added);
     EXPECT_EQ(texture.LayerCount(), kMostLayers);
 
     // Deleting: the layer that followed is current; after the last, the one

@@ -13,6 +13,7 @@
 #include "panels/Bitmapbu.h"
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
+#include "platform/EditingSession.h"
 #include "platform/Frames.h"
 #include "platform/WinApp.h"
 #include "support/LibraryStrip.h"
@@ -39,7 +40,7 @@ protected:
         app.m_pMainWnd = &frame;
         frame.resize(1000, 300);
         frame.show();
-        panel = new CLibraryDlg(&frame);
+        panel = new CLibraryDlg(session, &frame);
         panel->move(0, 0);
         panel->show();
         DrainEvents();
@@ -73,6 +74,7 @@ protected:
     ScopedScriptedDialogs ui;
     CWinApp app;
     CMDIFrameWnd frame;
+    EditingSession session;
     CLibraryDlg* panel = nullptr;
 };
 

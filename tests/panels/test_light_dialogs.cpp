@@ -27,7 +27,7 @@ TEST(ReflectionDialog, ShowsTheLayerAsBytesAndApplyMarksAndRendersEveryTime)
 {
     EnsureQtApp();
     Program p;
-    Edit().ShowLayer(1);
+    p.session.ShowLayer(1);
     LayerRecord& rec = p.doc->texture.layers[0].layer.rec;
     rec.brillianceR = 200.0f;
     rec.brillianceG = 100.0f;
@@ -59,7 +59,7 @@ TEST(ReflectionDialog, ShowsTheLayerAsBytesAndApplyMarksAndRendersEveryTime)
         EXPECT_EQ(p.View()->draws, draws + 2);
         ClickButton(d, IDOK);
     });
-    CReflectionDlg dlg;
+    CReflectionDlg dlg(p.session);
     EXPECT_EQ(dlg.DoModal(), IDOK);
     ASSERT_EQ(ui.modalCaptions.size(), 1u);
     EXPECT_EQ(ui.modalCaptions[0], QStringLiteral("Reflection Parameters"));
@@ -72,7 +72,7 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
     ASSERT_TRUE(table.LoadFile(std::filesystem::path(MORVANE_BUILD_DIR) / "data" / "sphere.par"));
     CSphereLightWnd::SetSphereTable(&table);
     Program p;
-    Edit().ShowLayer(1);
+    p.session.ShowLayer(1);
     LayerRecord& rec = p.doc->texture.layers[0].layer.rec;
     rec.lightR = rec.lightG = rec.lightB = 1.0f;
     ScopedScriptedDialogs ui;
@@ -108,7 +108,7 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
         EXPECT_EQ(p.View()->draws, draws + 1);
         ClickButton(d, IDCANCEL);
     });
-    CLightingDlg dlg;
+    CLightingDlg dlg(p.session);
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     // Cancel keeps what the controls wrote.
     EXPECT_EQ(+rec.lightDirX, 43.0f / 57.0f);

@@ -64,6 +64,7 @@ protected:
     CMainFrame* Frame() const { return m_app->MainFrame(); }
     CQuillonDoc* Doc() const { return Frame()->ActiveDocument(); }
     CQuillonView* View() const { return qobject_cast<CQuillonView*>(Frame()->GetActiveView()); }
+    EditingSession& Session() const { return Frame()->Session(); }
     ScriptedDialogs& Ui() { return *m_ui; }
 
     // Gives the active document `texture` and fits its window.

@@ -99,7 +99,7 @@ TEST_F(FilesOpen, ArgvMenuAndDropGiveTheSameDocument)
         EXPECT_EQ(doc->Views()[0]->ClientSize(), QSize(90, 70));
     }
     // The panel shows layer 1 of the last one.
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
     EXPECT_EQ(docs[0]->GetPathName(), QFileInfo(file).absoluteFilePath());
     EXPECT_EQ(docs[1]->GetPathName(), QFileInfo(fromMenu).absoluteFilePath());
     EXPECT_EQ(docs[2]->GetPathName(), QFileInfo(dropped).absoluteFilePath());

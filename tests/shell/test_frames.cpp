@@ -168,19 +168,19 @@ TEST_F(Frames, ActivationShowsLayerOneOfTheActiveDocument)
     CChildFrame* second = frame->ActiveChildFrame();
     ASSERT_NE(first, second);
     Doc()->m_texture = ThreeLayers(160, 120);
-    Edit().SetCurrentLayer(3);
+    Session().SetCurrentLayer(3);
 
     frame->MdiArea()->setActiveSubWindow(first);
     EXPECT_EQ(frame->ActiveChildFrame(), first);
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
-    EXPECT_EQ(Edit().Texture()->LayerCount(), 1);
-    Edit().SetCurrentLayer(7);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
+    EXPECT_EQ(Session().Texture()->LayerCount(), 1);
+    Session().SetCurrentLayer(7);
     // The main window losing focus (a null activation) changes nothing.
     frame->MdiArea()->setActiveSubWindow(nullptr);
-    EXPECT_EQ(Edit().CurrentLayer(), 7);
+    EXPECT_EQ(Session().CurrentLayer(), 7);
     frame->MdiArea()->setActiveSubWindow(second);
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
-    EXPECT_EQ(Edit().Texture()->LayerCount(), 3);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
+    EXPECT_EQ(Session().Texture()->LayerCount(), 3);
     EXPECT_EQ(frame->windowTitle(), "Morvane - Quillo2");
 }
 

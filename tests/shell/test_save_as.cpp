@@ -145,8 +145,8 @@ TEST_F(SaveAs, EveryTypeWritesItsFileAndNothingElse)
     // to "Ready"; the progress bar went through the rows.
     EXPECT_TRUE(m_status.contains("mpeg0004.ppm"));
     EXPECT_EQ(Frame()->MessageText(), "Ready");
-    ASSERT_TRUE(Edit().ProgressBar());
-    EXPECT_EQ(Edit().ProgressBar()->value(), 31 * 1000 / 32);
+    ASSERT_TRUE(Frame()->m_pCommandPanel->progressBar);
+    EXPECT_EQ(Frame()->m_pCommandPanel->progressBar->value(), 31 * 1000 / 32);
     // The key-frame panel shows the end of the animation.
     CKeyFrameDlg* keys = Frame()->m_pKeyFramePanel;
     ASSERT_TRUE(keys);

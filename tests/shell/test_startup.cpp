@@ -57,7 +57,7 @@ TEST_F(StartUp, WithoutFileMakesOneFittedMarbleDocument)
     EXPECT_GE(View()->RenderCount(), 1);
     // The panel shows layer 1.
     ASSERT_NE(frame->m_pCommandPanel, nullptr);
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
     EXPECT_EQ(frame->m_pCommandPanel->progressBar->objectName(), "control1026");
     // The root folder and its working folder exist.
     EXPECT_TRUE(QDir(m_dir.path() + "/root/kvo").exists());

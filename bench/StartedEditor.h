@@ -59,14 +59,15 @@ public:
     }
     bool ok() const { return view != nullptr; }
 
-    CQuillonApp app;
+private:
+    QTemporaryDir m_dir;
+    ScriptedDialogs m_quiet;
+
+public:
+    CQuillonApp app{m_quiet};
     CMainFrame* frame = nullptr;
     CQuillonDoc* doc = nullptr;
     CQuillonView* view = nullptr;
-
-private:
-    QTemporaryDir m_dir;
-    ScopedScriptedDialogs m_quiet;
 };
 
 // Starts Qt and the editor and runs `bench` on it; 1 when the editor does

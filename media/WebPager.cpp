@@ -100,7 +100,7 @@ QString DocumentBaseName()
 
 }  // namespace
 
-CWebPager::CWebPager(QWidget* parent) : CDialog(kTemplate, parent)
+CWebPager::CWebPager(UiDialogs& ui, QWidget* parent) : CDialog(ui, kTemplate, parent)
 {
     // Room for one item before the first Add, as a zeroed item.
     m_items.resize(1);
@@ -366,7 +366,7 @@ void CWebPager::OnColor()
     }
 }
 
-bool CWebPager::OnSave() { return morvane::write_pages(this, Page(), &m_written); }
+bool CWebPager::OnSave() { return morvane::write_pages(Ui(), this, Page(), &m_written); }
 
 void CWebPager::OnPreview()
 {

@@ -47,7 +47,7 @@ constexpr int kMaxFrameText = 4095;
 class CWebPager : public CDialog {
     Q_OBJECT
 public:
-    explicit CWebPager(QWidget* parent = nullptr);
+    explicit CWebPager(UiDialogs& ui, QWidget* parent = nullptr);
 
     QString m_pagePath;        // as typed or browsed
     QString m_backgroundPath;

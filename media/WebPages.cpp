@@ -126,10 +126,10 @@ QString CheckPagePath(const QString& pagePath)
     return QString();
 }
 
-bool write_pages(QWidget* parent, const WebPage& page, std::set<std::filesystem::path>* written)
+bool write_pages(UiDialogs& ui, QWidget* parent, const WebPage& page, std::set<std::filesystem::path>* written)
 {
     if (const QString problem = CheckPagePath(page.pagePath); !problem.isEmpty()) {
-        Ui().MessageBox(parent, problem, AppCaption(), MB_OK | MB_ICONEXCLAMATION);
+        ui.MessageBox(parent, problem, AppCaption(), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     const std::filesystem::path launcher = MapStoredPath(page.pagePath.toStdString());
@@ -140,7 +140,7 @@ bool write_pages(QWidget* parent, const WebPage& page, std::set<std::filesystem:
     if (!ours && std::filesystem::exists(texture, ec)) {
         const QString question = QStringLiteral("The page \"%1\" already exists.\nDo you want to replace it?")
                                      .arg(QString::fromStdString(texture.string()));
-        if (Ui().MessageBox(parent, question, AppCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+        if (ui.MessageBox(parent, question, AppCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
     }
 
     const std::pair<std::filesystem::path, std::string> files[] = {{texture, TexturePageBytes(page)},
@@ -149,7 +149,7 @@ bool write_pages(QWidget* parent, const WebPage& page, std::set<std::filesystem:
         const std::string error =
             WriteFileReplacing(path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
         if (!error.empty()) {
-            Ui().MessageBox(parent,
+            ui.MessageBox(parent,
                             QStringLiteral("Unable to write the page \"%1\".\n%2.")
                                 .arg(QString::fromStdString(path.string()), QString::fromStdString(error)),
                             AppCaption(), MB_OK | MB_ICONEXCLAMATION);

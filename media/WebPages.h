@@ -25,6 +25,7 @@
 #include <vector>
 
 class QWidget;
+class UiDialogs;
 
 namespace morvane {
 
@@ -86,6 +87,6 @@ QString CheckPagePath(const QString& pagePath);
 // Writes both pages; asks before replacing a texture page that is not in
 // `written` and records the pages it wrote there.  False when nothing or
 // not everything was written (the user was told why, or said No).
-bool write_pages(QWidget* parent, const WebPage& page, std::set<std::filesystem::path>* written);
+bool write_pages(UiDialogs& ui, QWidget* parent, const WebPage& page, std::set<std::filesystem::path>* written);
 
 }  // namespace morvane

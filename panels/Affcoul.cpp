@@ -102,7 +102,7 @@ void CColorBarWnd::OnLButtonDown(QPoint point)
     } else if (dragBar == 3) {
         // Cancel leaves the colour and the layer as they are.
         QColor chosen;
-        if (Ui().ColorDialog(this, QColor(color), &chosen)) {
+        if (m_session.Ui().ColorDialog(this, QColor(color), &chosen)) {
             color = qRgb(chosen.red(), chosen.green(), chosen.blue());
             StoreColor();
         }

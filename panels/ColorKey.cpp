@@ -47,7 +47,7 @@ void CColorKeyWnd::OnLButtonUp(QPoint point)
     // A release away from the swatch is no choice.
     if (!rect().contains(point)) return;
     QColor chosen;
-    if (!Ui().ColorDialog(this, QColor(0, 0, 255), &chosen)) return;
+    if (!m_session.Ui().ColorDialog(this, QColor(0, 0, 255), &chosen)) return;
     SetColor(static_cast<float>(chosen.red()) / 255.0f, static_cast<float>(chosen.green()) / 255.0f,
              static_cast<float>(chosen.blue()) / 255.0f);
     UpdateWindow();

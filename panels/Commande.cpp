@@ -81,7 +81,7 @@ QRect DluRect(int left, int top, int right, int bottom) { return MapDialogRect(Q
 }  // namespace
 
 CCommandBar::CCommandBar(EditingSession& session, QWidget* parent)
-    : CPanel({QString(), QSize(187, 578), kTemplate}, parent), m_session(session)
+    : CPanel(session.Ui(), {QString(), QSize(187, 578), kTemplate}, parent), m_session(session)
 {
     setObjectName(QStringLiteral("commandPanel"));
     Create();
@@ -302,7 +302,7 @@ void CCommandBar::OnSelChangeMaterial()
 bool CCommandBar::RefusedForAnimation(const Layer& layer, const QString& message, QComboBox* list, int shown)
 {
     if (layer.rec.animated == 0) return false;
-    AfxMessageBox(message, MB_OK | MB_ICONINFORMATION);
+    Ui().Message(message, MB_OK | MB_ICONINFORMATION);
     list->setCurrentIndex(shown >= 0 && shown < list->count() ? shown : -1);
     UpdateData(false);
     update();
@@ -321,16 +321,15 @@ bool CCommandBar::ChoosePicture(Layer& layer)
     if (chosen.isEmpty()) return false;
     const QByteArray path = chosen.front().toLocal8Bit();
     if (path.size() >= static_cast<int>(sizeof layer.rec.picturePath)) {
-        AfxMessageBox(QStringLiteral("The path of \"%1\" is too long to be kept in the layer.").arg(chosen.front()),
+        Ui().Message(QStringLiteral("The path of \"%1\" is too long to be kept in the layer.").arg(chosen.front()),
                       MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     layer.SetPicturePath(path.toStdString());
     // The picture is read (a picture that cannot be is told); a movie shows
     // its first frame and makes the layer an animation of its length.
-    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel, [](const std::string& text) {
-        AfxMessageBox(QString::fromStdString(text), MB_OK | MB_ICONEXCLAMATION);
-    });
+    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel,
+                              [this](const std::string& text) { Ui().Message(QString::fromStdString(text)); });
     return true;
 }
 
@@ -423,7 +422,7 @@ void CCommandBar::OnLightingProperties()
 bool CCommandBar::RoomForLayers(int count)
 {
     if (m_session.HasRoomForLayers(count)) return true;
-    AfxMessageBox(QStringLiteral("The texture already has %1 layers, as many as it can hold.").arg(morvane::kMostLayers),
+    Ui().Message(QStringLiteral("The texture already has %1 layers, as many as it can hold.").arg(morvane::kMostLayers),
                   MB_OK | MB_ICONINFORMATION);
     return false;
 }
@@ -460,7 +459,7 @@ FileDialogRequest LayerFileRequest(bool save)
 // The layer of a layer file, read whole before anything changes; none
 // (after a message) for a file that is not a layer the program can use.
 // A file that cannot be opened at all is passed over without a word.
-std::optional<Layer> ReadLayerFile(const QString& path)
+std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path)
 {
     morvane::FileBytes file = morvane::ReadFileBytes(path.toStdString());
     if (!file.ok()) return std::nullopt;
@@ -471,8 +470,7 @@ std::optional<Layer> ReadLayerFile(const QString& path)
     else if (parsed.value->rec.animated != 0 && morvane::KeyCount(*parsed.value) < 2)
         why = QStringLiteral("Its animation has fewer than two keys");
     if (!why.isEmpty()) {
-        AfxMessageBox(QStringLiteral("Unable to read \"%1\": it is not a valid layer file.\n%2.").arg(path, why),
-                      MB_OK | MB_ICONEXCLAMATION);
+        ui.Message(QStringLiteral("Unable to read \"%1\": it is not a valid layer file.\n%2.").arg(path, why));
         return std::nullopt;
     }
     Layer layer = std::move(*parsed.value);
@@ -490,7 +488,7 @@ void CCommandBar::OnLoadLayer()
     std::vector<Layer> read;
     for (const QString& path : paths) {
         if (!RoomForLayers(static_cast<int>(read.size()) + 1)) break;
-        if (std::optional<Layer> layer = ReadLayerFile(path)) read.push_back(std::move(*layer));
+        if (std::optional<Layer> layer = ReadLayerFile(Ui(), path)) read.push_back(std::move(*layer));
     }
     m_session.AddLayers(std::move(read));
 }
@@ -502,5 +500,5 @@ void CCommandBar::OnSaveLayer()
     const Layer* layer = m_session.CurrentLayerRecord();
     if (paths.isEmpty() || !layer) return;
     const std::string error = morvane::WriteLayerFile(paths.front().toStdString(), *layer);
-    if (!error.empty()) AfxMessageBox(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
+    if (!error.empty()) Ui().Message(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
 }

@@ -133,7 +133,7 @@ void CGradientStrip::ChooseColor()
     const int k = selectedCell;
     if (k < 0 || k >= kCells || !m_session.Document()) return;
     QColor chosen;
-    if (!Ui().ColorDialog(this, QColor(CellColor(k)), &chosen)) return;
+    if (!m_session.Ui().ColorDialog(this, QColor(CellColor(k)), &chosen)) return;
     WriteCell(k, chosen.red(), chosen.green(), chosen.blue());
 }
 

@@ -22,7 +22,7 @@ constexpr ControlSpec kControls[] = {
 }  // namespace
 
 CKvoPPal::CKvoPPal(EditingSession& session, QWidget* parent)
-    : CPanel({QString(), QSize(1033, 18), kControls}, parent), m_session(session)
+    : CPanel(session.Ui(), {QString(), QSize(1033, 18), kControls}, parent), m_session(session)
 {
     setObjectName(QStringLiteral("palettePanel"));
     Create();

@@ -8,6 +8,7 @@
 #include "panels/Bitmapbu.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
+#include "platform/EditingSession.h"
 #include "platform/StringTable.h"
 
 using namespace morvane;
@@ -47,12 +48,10 @@ FileDialogRequest LibraryDialog(bool save, int titleId, int filterId, const char
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
-void Tell(const QString& text) { AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }
-
 }  // namespace
 
 CLibraryDlg::CLibraryDlg(EditingSession& session, QWidget* parent)
-    : CPanel({QString(), QSize(910, 40), kControls}, parent), m_session(session)
+    : CPanel(session.Ui(), {QString(), QSize(910, 40), kControls}, parent), m_session(session)
 {
     setObjectName(QStringLiteral("libraryPanel"));
     Create();
@@ -148,7 +147,7 @@ void CLibraryDlg::OnAddTexture()
         strip->currentEntry = EntryCount() - 1;
     }
     ShowEntries(strip->currentEntry, FirstVisibleFor(strip->currentEntry));
-    if (!refused.isEmpty()) Tell(refused.join(QStringLiteral("\n\n")));
+    if (!refused.isEmpty()) Ui().Message(refused.join(QStringLiteral("\n\n")));
 }
 
 // ---------------------------------------------------------------------------
@@ -189,7 +188,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
 {
     Parsed<std::vector<LibraryEntry>> list = ReadLibraryFile(file);
     if (!list.ok()) {
-        if (reportUnreadable || std::filesystem::exists(file)) Tell(Text(list.error));
+        if (reportUnreadable || std::filesystem::exists(file)) Ui().Message(Text(list.error));
         return false;
     }
 
@@ -221,7 +220,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
     ShowEntries(0, 0);
 
     if (!failed.isEmpty()) {
-        Tell(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the default "
+        Ui().Message(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the default "
                             "texture:\n\n%2")
                  .arg(Text(file.string()), failed.join(QStringLiteral("\n"))));
     }
@@ -240,5 +239,5 @@ void CLibraryDlg::OnSaveLibrary()
     std::vector<LibraryEntry> entries;
     for (size_t i = 0; i < textures.size(); ++i) entries.push_back({names[i], paths[i]});
     const std::string error = WriteLibraryFile(chosen.front().toStdString(), entries);
-    if (!error.empty()) Tell(Text(error));
+    if (!error.empty()) Ui().Message(Text(error));
 }

@@ -9,7 +9,7 @@
 using morvane::Layer;
 using morvane::LayerSlot;
 
-EditingSession::EditingSession(QObject* parent) : QObject(parent) {}
+EditingSession::EditingSession(UiDialogs& ui, QObject* parent) : QObject(parent), m_ui(ui) {}
 
 // ---------------------------------------------------------------------------
 // What is edited

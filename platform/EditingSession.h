@@ -3,7 +3,8 @@
 //
 // The main window makes the session and hands it to every panel, control
 // and view it creates; it tells the session which document and view are
-// active whenever the active window changes.  The panels keep the current
+// active whenever the active window changes.  The session hands on what
+// they all share: the dialog layer they ask through.  The panels keep the current
 // layer (1-based, valid only in 1..layerCount), the current key of an
 // animated layer (valid only in 0..keyCount-1) and the display mode the
 // view renders with, here.
@@ -48,6 +49,8 @@ public:
     virtual morvane::Texture& EditedTexture() = 0;
 };
 
+class UiDialogs;
+
 class EditingSession : public QObject {
     Q_OBJECT
 public:
@@ -62,7 +65,9 @@ public:
     };
     Q_DECLARE_FLAGS(Changes, Change)
 
-    explicit EditingSession(QObject* parent = nullptr);
+    explicit EditingSession(UiDialogs& ui, QObject* parent = nullptr);
+
+    UiDialogs& Ui() const { return m_ui; }
 
     // --- What is edited ---------------------------------------------------
     // The active document and the view that shows it (none: null).
@@ -167,6 +172,7 @@ private:
     void Edited(Changes what);
     void ShowChangedStack(int n);
 
+    UiDialogs& m_ui;
     QPointer<CDocument> m_document;
     QPointer<CView> m_view;
     int m_currentLayer = 0;

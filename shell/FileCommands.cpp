@@ -56,7 +56,7 @@ QString BaseTitle(const QString& title)
 
 // The name Save writes to: the document's own when it names a texture
 // file, else one the user chooses (empty when the user cancels).
-QString SaveTarget(CQuillonDoc* doc, QWidget* parent)
+QString SaveTarget(UiDialogs& ui, CQuillonDoc* doc, QWidget* parent)
 {
     const QString current = doc->GetPathName();
     if (!current.isEmpty() && morvane::FileKindOf(current.toStdString()) == morvane::FileKind::Texture) {
@@ -71,14 +71,14 @@ QString SaveTarget(CQuillonDoc* doc, QWidget* parent)
     r.initialDir = current.isEmpty() ? QStringLiteral("\\kvo") : QFileInfo(current).absolutePath();
     r.initialName = BaseTitle(doc->GetTitle()) + QStringLiteral(".zyv");
     r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;  // the question below replaces the dialog's
-    const QStringList chosen = Ui().FileDialog(parent, r);
+    const QStringList chosen = ui.FileDialog(parent, r);
     if (chosen.isEmpty() || chosen.front().isEmpty()) return {};
 
     QString path = chosen.front();
     if (morvane::FileKindOf(path.toStdString()) != morvane::FileKind::Texture) path += QStringLiteral(".zyv");
     if (QFileInfo::exists(path)) {
         const QString question = QStringLiteral("\"%1\" already exists.\nDo you want to replace it?").arg(path);
-        if (Ui().MessageBox(parent, question, AppCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return {};
+        if (ui.MessageBox(parent, question, AppCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return {};
     }
     return path;
 }
@@ -97,7 +97,7 @@ QStringList CQuillonApp::AskTextureFiles(bool several)
     r.initialDir = QStringLiteral("\\kvo");
     r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     if (several) r.flags |= OFN_ALLOWMULTISELECT;
-    return Ui().FileDialog(MainFrame(), r);
+    return m_ui.FileDialog(MainFrame(), r);
 }
 
 void CQuillonApp::OnFileOpen()
@@ -139,7 +139,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     // Read and check the whole file before anything changes.
     morvane::Parsed<morvane::Texture> parsed = morvane::ReadTextureFile(path.toStdString());
     if (!parsed.ok()) {
-        AfxMessageBox(QString::fromStdString(parsed.error), MB_OK | MB_ICONEXCLAMATION);
+        m_ui.Message(QString::fromStdString(parsed.error), MB_OK | MB_ICONEXCLAMATION);
         return nullptr;
     }
 
@@ -178,12 +178,12 @@ void CQuillonApp::OpenDroppedFiles(const QStringList& paths)
 bool CQuillonApp::SaveTextureFile(CQuillonDoc* doc)
 {
     if (!doc) return false;
-    const QString path = SaveTarget(doc, MainFrame());
+    const QString path = SaveTarget(m_ui, doc, MainFrame());
     if (path.isEmpty()) return false;
 
     const std::string error = morvane::WriteTextureFile(path.toStdString(), doc->m_texture);
     if (!error.empty()) {
-        AfxMessageBox(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
+        m_ui.Message(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     if (path != doc->GetPathName()) doc->SetPathName(AbsolutePath(path), false);

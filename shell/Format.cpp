@@ -38,7 +38,7 @@ const QSize kFormatSizes[kFreeFormatIndex] = {
 
 }  // namespace
 
-CFormatDlg::CFormatDlg(QWidget* parent) : CDialog(kTemplate, parent) {}
+CFormatDlg::CFormatDlg(UiDialogs& ui, QWidget* parent) : CDialog(ui, kTemplate, parent) {}
 
 QSize CFormatDlg::FormatSize(int index) const
 {
@@ -60,7 +60,7 @@ bool CFormatDlg::OnInitDialog()
 void CFormatDlg::OnFreeFormat()
 {
     // The Free Format dialog starts at the current layer's size.
-    CFreeFormatDlg dlg(this);
+    CFreeFormatDlg dlg(Ui(), this);
     if (m_layerSize) {
         m_freeWidth = static_cast<int16_t>(m_layerSize->width());
         m_freeHeight = static_cast<int16_t>(m_layerSize->height());

@@ -22,7 +22,7 @@ constexpr int kFreeFormatIndex = 12;
 class CFormatDlg : public CDialog {
     Q_OBJECT
 public:
-    explicit CFormatDlg(QWidget* parent = nullptr);
+    explicit CFormatDlg(UiDialogs& ui, QWidget* parent = nullptr);
 
     int16_t m_freeWidth = 0;   // the size of "Free Format ..."
     int16_t m_freeHeight = 0;

@@ -28,7 +28,7 @@
 #include "shell/Resource.h"
 #include "shell/Splash.h"
 
-CMainFrame::CMainFrame()
+CMainFrame::CMainFrame(UiDialogs& ui) : m_session(ui)
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(shelltext::kAppTitle);

@@ -25,7 +25,8 @@ class QToolBar;
 class CMainFrame : public CMDIFrameWnd {
     Q_OBJECT
 public:
-    CMainFrame();
+    // The panels and views ask through `ui`.
+    explicit CMainFrame(UiDialogs& ui);
     ~CMainFrame() override;
 
     // Builds the toolbar, the status bar, the four bars in their fixed

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPointer>
 #include <QMdiArea>
 #include <QScreen>
 
@@ -37,7 +38,7 @@ const QString kDefaultInterfaceTexture = QStringLiteral("\\kvo\\interface.zyv");
 
 CQuillonApp* theApp() { return g_theApp; }
 
-CQuillonApp::CQuillonApp()
+CQuillonApp::CQuillonApp(UiDialogs& ui) : m_ui(ui)
 {
     g_theApp = this;
     Background::SetInterfaceTexture(&m_interfaceTexture);
@@ -74,8 +75,8 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // Pictures and movies of picture layers are read whenever a texture,
     // layer or library file is read; a file that cannot be used is told.
-    morvane::InstallLayerPictureLoader([](const std::string& text) {
-        AfxMessageBox(QString::fromStdString(text), MB_OK | MB_ICONEXCLAMATION);
+    morvane::InstallLayerPictureLoader([app = QPointer<CQuillonApp>(this)](const std::string& text) {
+        if (app) app->m_ui.Message(QString::fromStdString(text), MB_OK | MB_ICONEXCLAMATION);
     });
 
     // 2. The command line decides the splash window and the start-up tip.
@@ -98,7 +99,7 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     AddDocTemplate(std::move(tmpl));
 
     // 7. The main frame with its bars and panels.
-    m_mainFrame = std::make_unique<CMainFrame>();
+    m_mainFrame = std::make_unique<CMainFrame>(m_ui);
     m_pMainWnd = m_mainFrame.get();
     if (!m_mainFrame->LoadFrame()) return false;
     CMainFrame* frame = m_mainFrame.get();
@@ -241,7 +242,7 @@ bool CQuillonApp::SaveModified(CQuillonDoc* doc, const CMDIChildWnd* window)
     if (!doc || !doc->IsModified()) return true;
     const QString name = window ? window->GetTitle() : doc->GetTitle();
     const QString question = shelltext::SaveQuestion(name);
-    switch (Ui().MessageBox(MainFrame(), question, AppCaption(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    switch (m_ui.MessageBox(MainFrame(), question, AppCaption(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES: return SaveTextureFile(doc);
     case IDNO: return true;
     default: return false;
@@ -262,7 +263,7 @@ void CQuillonApp::OnAppExit()
     QCoreApplication::exit(0);
 }
 
-void CQuillonApp::OnFilePrintSetup() { Ui().PageSetupDialog(MainFrame(), Printer()); }
+void CQuillonApp::OnFilePrintSetup() { m_ui.PageSetupDialog(MainFrame(), Printer()); }
 
 bool CQuillonApp::eventFilter(QObject* watched, QEvent* event)
 {
@@ -273,26 +274,26 @@ bool CQuillonApp::eventFilter(QObject* watched, QEvent* event)
 
 void CQuillonApp::OnAppAbout()
 {
-    CAboutDlg dlg(MainFrame());
+    CAboutDlg dlg(m_ui, MainFrame());
     dlg.DoModal();
 }
 
 void CQuillonApp::OnTipOfTheDay()
 {
-    CTipDlg dlg(MainFrame());
+    CTipDlg dlg(m_ui, MainFrame());
     dlg.DoModal();
 }
 
 void CQuillonApp::ShowTipAtStartup()
 {
     if (!m_bShowSplash) return;
-    CTipDlg dlg(MainFrame());
+    CTipDlg dlg(m_ui, MainFrame());
     if (dlg.m_bStartup) dlg.DoModal();
 }
 
 void CQuillonApp::OnWebPager()
 {
-    CWebPager dlg(MainFrame());
+    CWebPager dlg(m_ui, MainFrame());
     dlg.DoModal();
 }
 
@@ -308,7 +309,7 @@ void CQuillonApp::OnImageFormat()
 
     // The dialog starts at layer 1's format; the free size at the current
     // layer's size.
-    CFormatDlg dlg(frame);
+    CFormatDlg dlg(m_ui, frame);
     dlg.m_nFormat = first.formatIndex;
     const morvane::Layer* current = frame->Session().CurrentLayerRecord();
     dlg.m_freeWidth = current ? current->rec.width : first.width;
@@ -388,7 +389,7 @@ void CQuillonApp::OnLoadInterfaceTexture()
     QString error;
     if (!LoadInterfaceTexture(&error)) {
         m_strInterfaceTexture = previous;
-        AfxMessageBox(error, MB_OK | MB_ICONEXCLAMATION);
+        m_ui.Message(error, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (CMainFrame* frame = MainFrame()) frame->ResetPanelBackgrounds();

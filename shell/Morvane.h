@@ -1,6 +1,7 @@
 // The application object: start-up in its fixed order, the application's
-// commands, the things that live as long as the program (the interface
-// texture behind the panels, the sphere table, the printer) and shut-down.
+// commands, the things that live as long as the program (the dialog layer
+// it is handed, the interface texture behind the panels, the sphere table,
+// the printer) and shut-down.
 //
 // One CQuillonApp exists while the program runs; theApp() finds it.
 #pragma once
@@ -20,11 +21,13 @@ class CChildFrame;
 class CMainFrame;
 class CQuillonDoc;
 class CQuillonView;
+class UiDialogs;
 
 class CQuillonApp : public CWinApp {
     Q_OBJECT
 public:
-    CQuillonApp();
+    // Every question and message goes through `ui`.
+    explicit CQuillonApp(UiDialogs& ui);
     ~CQuillonApp() override;
 
     // Starts the program with the command-line arguments (without the
@@ -35,6 +38,7 @@ public:
 
     CMainFrame* MainFrame() const;
     CDocTemplate* DocTemplate() const;
+    UiDialogs& Ui() const { return m_ui; }
 
     // --- Members other parts read -----------------------------------
     int16_t m_platformFlag = 1;            // which order the panels are made in
@@ -112,6 +116,7 @@ private:
     // than one file.  The chosen paths, none on cancel.
     QStringList AskTextureFiles(bool several);
 
+    UiDialogs& m_ui;
     CDocTemplate* m_pDocTemplate = nullptr;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<QPrinter> m_printer;

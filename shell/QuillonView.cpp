@@ -275,12 +275,12 @@ void CQuillonView::OnFilePrint()
 {
     QPrinter& printer = theApp()->Printer();
     printer.setFromTo(1, 1);
-    if (!Ui().PrintDialog(this, printer)) return;
+    if (!m_session.Ui().PrintDialog(this, printer)) return;
     PrintTo(printer);
 }
 
 void CQuillonView::OnFilePrintPreview()
 {
     QPrinter& printer = theApp()->Printer();
-    Ui().PrintPreview(this, printer, [this](QPrinter* p) { PrintTo(*p); });
+    m_session.Ui().PrintPreview(this, printer, [this](QPrinter* p) { PrintTo(*p); });
 }

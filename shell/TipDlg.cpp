@@ -59,9 +59,10 @@ const QImage& CTipDlg::TipBitmap()
     return bitmap;
 }
 
-CTipDlg::CTipDlg(QWidget* parent) : CTipDlg(parent, morvane::FindTipsFile()) {}
+CTipDlg::CTipDlg(UiDialogs& ui, QWidget* parent) : CTipDlg(ui, parent, morvane::FindTipsFile()) {}
 
-CTipDlg::CTipDlg(QWidget* parent, const std::optional<std::filesystem::path>& tipsFile) : CDialog(kTemplate, parent)
+CTipDlg::CTipDlg(UiDialogs& ui, QWidget* parent, const std::optional<std::filesystem::path>& tipsFile)
+    : CDialog(ui, kTemplate, parent)
 {
     IniProfile& profile = AppProfile();
     m_bStartup = profile.GetInt(tiptext::kSection, tiptext::kStartUp, 0) == 0 ? 1 : 0;
@@ -79,7 +80,7 @@ CTipDlg::CTipDlg(QWidget* parent, const std::optional<std::filesystem::path>& ti
         position = 0;
     }
     if (!m_pStream->Seek(position)) {
-        Ui().MessageBox(parent, tiptext::kReadProblem, AppCaption(), MB_OK | MB_ICONEXCLAMATION);
+        ui.MessageBox(parent, tiptext::kReadProblem, AppCaption(), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     GetNextTipString(m_strTip);

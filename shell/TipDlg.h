@@ -37,8 +37,8 @@ class CTipDlg : public CDialog {
 public:
     // The tips file is looked up with FindTipsFile; the second form takes
     // the file found (none: not found).
-    explicit CTipDlg(QWidget* parent = nullptr);
-    CTipDlg(QWidget* parent, const std::optional<std::filesystem::path>& tipsFile);
+    explicit CTipDlg(UiDialogs& ui, QWidget* parent = nullptr);
+    CTipDlg(UiDialogs& ui, QWidget* parent, const std::optional<std::filesystem::path>& tipsFile);
     ~CTipDlg() override;
 
     int m_bStartup = 1;   // "&Show Tips at Startup"

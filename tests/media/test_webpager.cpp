@@ -75,13 +75,13 @@ protected:
     void Run(std::function<void(CWebPager&)> script)
     {
         m_ui.modal.push_back([script](CDialog& dlg) { script(static_cast<CWebPager&>(dlg)); });
-        CWebPager dlg;
+        CWebPager dlg(m_ui);
         EXPECT_EQ(dlg.DoModal(), IDCANCEL);
         EXPECT_EQ(m_ui.modalCaptions.back(), "Web Pager");
     }
 
     QTemporaryDir m_dir;
-    ScopedScriptedDialogs m_ui;
+    ScriptedDialogs m_ui;
     UrlRecorder m_browser;
 };
 

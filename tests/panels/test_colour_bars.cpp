@@ -117,7 +117,7 @@ TEST(ColorBars, TheSwatchWritesWhatTheColourDialogChoosesAndNothingOnCancel)
 {
     EnsureQtApp();
     AnimatedProgram p;
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs& ui = p.ui;
     // A brilliance from a file beyond the range shows as 255 and stays
     // in the layer while nothing is chosen.
     p.layer().rec.brillianceR = 250.0f;
@@ -141,7 +141,8 @@ TEST(ColorBars, TheSwatchWritesWhatTheColourDialogChoosesAndNothingOnCancel)
 TEST(ColorBars, WithoutADocumentTheBarsMoveButWriteNothing)
 {
     EnsureQtApp();
-    EditingSession session;
+    ScriptedDialogs ui;
+    EditingSession session(ui);
     session.SetCurrentLayer(1);
     ASSERT_EQ(session.Document(), nullptr);
     Bar bar(session, CColorBarWnd::LightColor, qRgb(0, 0, 0));

@@ -71,10 +71,10 @@ protected:
     QWidget* Client() { return Strip().viewport(); }
 
     QTemporaryDir m_dir;
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs ui;
     CWinApp app;
     CMDIFrameWnd frame;
-    EditingSession session;
+    EditingSession session{ui};
     CLibraryDlg* panel = nullptr;
 };
 

@@ -35,7 +35,7 @@ TEST(ReflectionDialog, ShowsTheLayerAsBytesAndApplyMarksAndRendersEveryTime)
     rec.reflectR = 1.5f;
     rec.reflectG = 0.5f;
     rec.reflectB = 1.0f;
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs& ui = p.ui;
     ui.modal.push_back([&](CDialog& d) {
         auto* brilliance = d.findChild<CColorBarWnd*>(QStringLiteral("brillianceBar"));
         auto* reflection = d.findChild<CColorBarWnd*>(QStringLiteral("reflectionBar"));
@@ -75,7 +75,7 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
     p.session.ShowLayer(1);
     LayerRecord& rec = p.doc->texture.layers[0].layer.rec;
     rec.lightR = rec.lightG = rec.lightB = 1.0f;
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs& ui = p.ui;
     ui.modal.push_back([&](CDialog& d) {
         auto* light = d.findChild<CColorBarWnd*>(QStringLiteral("lightBar"));
         auto* picker = d.findChild<CSphereLightWnd*>(QStringLiteral("spherePicker"));

@@ -170,7 +170,7 @@ TEST(PalettePanel, ColorAndDoubleClickWriteTheCellsBoundariesOnOk)
 {
     EnsureQtApp();
     PaletteProgram p;
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs& ui = p.ui;
     const Gradient key0 = p.layer().keys[0].gradient;
     const float end23 = p.gradient().entries[23].endG;
 
@@ -210,21 +210,22 @@ TEST(PalettePanel, ColorAndDoubleClickWriteTheCellsBoundariesOnOk)
 TEST(PalettePanel, NothingHappensWithoutADocumentOrPastTheLastCell)
 {
     EnsureQtApp();
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs ui;
     ui.colors = {QColor(1, 2, 3)};
     {
         PaletteProgram p;
+        p.ui.colors = ui.colors;
         // Past the 24th cell (the strip is wider than 24 cells).
         ASSERT_GT(p.strip()->width(), 16 * 24);
         QTest::mouseClick(p.panel.GetDlgItem(401), Qt::LeftButton);
         QTest::mouseClick(p.strip(), Qt::LeftButton, {}, QPoint(16 * 24, 5));
         QTest::mouseDClick(p.strip(), Qt::LeftButton, {}, QPoint(16 * 24 + 1, 5));
         EXPECT_EQ(p.strip()->SelectedCell(), 0);
-        EXPECT_TRUE(ui.colorRequests.empty());
+        EXPECT_TRUE(p.ui.colorRequests.empty());
         EXPECT_FALSE(p.doc->IsModified());
     }
     // No document: a click does not even select; no colour dialog.
-    EditingSession session;
+    EditingSession session(ui);
     CKvoPPal panel(session);
     panel.show();
     QTest::mouseClick(panel.GetDlgItem(401), Qt::LeftButton);

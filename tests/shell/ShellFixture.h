@@ -41,7 +41,7 @@ protected:
         // The program starts without the tip of the day, as for a user who
         // turned it off; the tests of the greeting turn it on again.
         AppProfile().WriteInt("Tip", "StartUp", 1);
-        m_ui = std::make_unique<ScopedScriptedDialogs>();
+        m_ui = std::make_unique<ScriptedDialogs>();
     }
 
     void TearDown() override
@@ -54,7 +54,7 @@ protected:
 
     void Start(const QStringList& args = {})
     {
-        m_app = std::make_unique<CQuillonApp>();
+        m_app = std::make_unique<CQuillonApp>(*m_ui);
         ASSERT_TRUE(m_app->InitInstance(args));
         DrainEvents();
     }
@@ -80,7 +80,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<ScopedScriptedDialogs> m_ui;
+    std::unique_ptr<ScriptedDialogs> m_ui;
     std::unique_ptr<CQuillonApp> m_app;
 };
 

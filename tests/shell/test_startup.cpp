@@ -228,6 +228,6 @@ TEST_F(StartUp, PrintCommandLinePrintsAndEnds)
 {
     const QString file = Path("p.zyv");
     ASSERT_EQ(WriteTextureFile(file.toStdString(), NewTexture(MaterialPresetTable())), "");
-    m_app = std::make_unique<CQuillonApp>();
+    m_app = std::make_unique<CQuillonApp>(Ui());
     EXPECT_FALSE(m_app->InitInstance({"/p", file}));
 }

@@ -60,14 +60,14 @@ protected:
     void Open(std::function<void(CDialog&)> script)
     {
         Ui().modal.push_back(std::move(script));
-        CTipDlg dlg;
+        CTipDlg dlg(Ui());
         dlg.DoModal();
     }
     // The same with no tips file found.
     void OpenWithoutFile(std::function<void(CDialog&)> script)
     {
         Ui().modal.push_back(std::move(script));
-        CTipDlg dlg(nullptr, std::nullopt);
+        CTipDlg dlg(Ui(), nullptr, std::nullopt);
         dlg.DoModal();
     }
 

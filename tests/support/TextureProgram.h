@@ -1,6 +1,7 @@
 // A main window with one texture document open, a view that counts its
-// renders and the editing session the panels and their controls are
-// handed: the smallest program they edit.  Header only.
+// renders and the editing session (with scripted dialogs) the panels and
+// their controls are handed: the smallest program they edit.  Header
+// only.
 #pragma once
 
 #include "engine/Presets.h"
@@ -9,6 +10,7 @@
 #include "platform/EditingSession.h"
 #include "platform/Frames.h"
 #include "platform/WinApp.h"
+#include "support/ScriptedDialogs.h"
 
 namespace morvane::test {
 
@@ -29,7 +31,8 @@ struct Program {
     CMDIFrameWnd frame;
     CDocTemplate tmpl{129, "\nQuillo\nQuillo", [] { return new TextureDoc; }, [] { return new CMDIChildWnd; },
                       [] { return new CountingView; }};
-    EditingSession session;
+    ScriptedDialogs ui;
+    EditingSession session{ui};
     TextureDoc* doc = nullptr;
 
     Program()

@@ -12,7 +12,7 @@ int main(int argc, char** argv)
     morvane::RemoveFrameFolderOnSignals();
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
     QtDialogs dialogs;
-    CQuillonApp morvane(dialogs);
+    CQuillonApp morvane(dialogs, IniProfile::DefaultPath());
     if (!morvane.InitInstance(QCoreApplication::arguments().mid(1))) {
         morvane.ExitInstance();
         return 0;

@@ -41,7 +41,6 @@ public:
     StartedEditor()
     {
         setenv("MORVANE_ROOT", (m_dir.path() + "/root").toUtf8().constData(), 1);
-        SetAppProfilePath((m_dir.path() + "/Morvane.ini").toStdString());
         if (!app.InitInstance({})) return;
         QCoreApplication::processEvents();
         frame = app.MainFrame();
@@ -64,7 +63,7 @@ private:
     ScriptedDialogs m_quiet;
 
 public:
-    CQuillonApp app{m_quiet};
+    CQuillonApp app{m_quiet, (m_dir.path() + "/Morvane.ini").toStdString()};
     CMainFrame* frame = nullptr;
     CQuillonDoc* doc = nullptr;
     CQuillonView* view = nullptr;

@@ -16,11 +16,8 @@
 
 #include "engine/FloatInt.h"
 #include "engine/Paths.h"
-#include "platform/DocView.h"
 #include "platform/Dialogs.h"
-#include "platform/Frames.h"
 #include "platform/StringTable.h"
-#include "platform/WinApp.h"
 
 using morvane::WebPagerItem;
 
@@ -87,20 +84,17 @@ int FieldNumber(QWidget* field, int fallback)
     return ok ? value : fallback;
 }
 
-// The active document's title up to its first ".".
-QString DocumentBaseName()
+// A document's title up to its first ".".
+QString BaseName(const QString& title)
 {
-    CMDIFrameWnd* frame = AfxGetMainWnd();
-    CDocument* doc = frame ? frame->GetActiveDocument() : nullptr;
-    if (!doc) return QString();
-    const QString title = doc->GetTitle();
     const qsizetype dot = title.indexOf('.');
     return dot < 0 ? title : title.left(dot);
 }
 
 }  // namespace
 
-CWebPager::CWebPager(UiDialogs& ui, QWidget* parent) : CDialog(ui, kTemplate, parent)
+CWebPager::CWebPager(UiDialogs& ui, QWidget* parent, const QString& documentTitle)
+    : CDialog(ui, kTemplate, parent), m_documentTitle(documentTitle)
 {
     // Room for one item before the first Add, as a zeroed item.
     m_items.resize(1);
@@ -294,7 +288,7 @@ void CWebPager::OnBrowse(int button)
     r.title = LoadString(kSaveTextureTitle);
     r.filter = LoadString(kTextureFilter);
     r.defaultExt = QStringLiteral("zyv");
-    r.initialName = DocumentBaseName();
+    r.initialName = BaseName(m_documentTitle);
     r.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     const QStringList chosen = Ui().FileDialog(this, r);
     if (chosen.isEmpty() || chosen.front().isEmpty()) return;

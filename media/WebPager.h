@@ -47,7 +47,9 @@ constexpr int kMaxFrameText = 4095;
 class CWebPager : public CDialog {
     Q_OBJECT
 public:
-    explicit CWebPager(UiDialogs& ui, QWidget* parent = nullptr);
+    // `documentTitle` names the active document (the texture file's name
+    // offered first).
+    explicit CWebPager(UiDialogs& ui, QWidget* parent = nullptr, const QString& documentTitle = QString());
 
     QString m_pagePath;        // as typed or browsed
     QString m_backgroundPath;
@@ -94,6 +96,7 @@ private:
     void ShowCurrentItem();
     void ConnectHandlers();
 
+    QString m_documentTitle;
     std::set<std::filesystem::path> m_written;  // pages this dialog wrote
     bool m_showing = false;                     // the fields are being filled
 };

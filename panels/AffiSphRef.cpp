@@ -12,12 +12,6 @@ namespace {
 constexpr int kSphereSize = 75;
 constexpr int kMarkerSize = 16;
 
-const morvane::SphereTable*& SphereTableInUse()
-{
-    static const morvane::SphereTable* table = nullptr;
-    return table;
-}
-
 // The marker: a white ring on black, so that inverting it onto the picture
 // changes only the ring.
 const QImage& MarkerImage()
@@ -40,8 +34,6 @@ const QImage& MarkerImage()
 }  // namespace
 
 CSphereLightWnd::CSphereLightWnd(EditingSession& session, QWidget* parent) : CWnd(parent), m_session(session) {}
-
-void CSphereLightWnd::SetSphereTable(const morvane::SphereTable* table) { SphereTableInUse() = table; }
 
 QPoint CSphereLightWnd::MarkerCentre(float lx, float ly, int w, int h)
 {
@@ -80,7 +72,7 @@ void CSphereLightWnd::OnPaint(CDC* dc)
 
 void CSphereLightWnd::DrawSphere(CDC* dc, const morvane::LayerRecord& layer)
 {
-    const morvane::SphereTable* table = SphereTableInUse();
+    const morvane::SphereTable* table = m_session.SphereTable();
     if (!table) return;
     const int w = width(), h = height();
     const int x0 = (w - kSphereSize) / 2;

@@ -30,11 +30,9 @@ class EditingSession;
 class CSphereLightWnd : public CWnd {
     Q_OBJECT
 public:
+    // The session's sphere table is the one the picker shades (null draws
+    // no sphere).
     explicit CSphereLightWnd(EditingSession& session, QWidget* parent = nullptr);
-
-    // The sphere table the pickers shade (the application's, loaded at
-    // start-up); null draws no sphere.
-    static void SetSphereTable(const morvane::SphereTable* table);
 
     // Where the marker of light direction (lx, ly) is centred in a
     // control of w x h pixels.

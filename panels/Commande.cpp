@@ -89,7 +89,7 @@ CCommandBar::CCommandBar(EditingSession& session, QWidget* parent)
 
 QWidget* CCommandBar::CreateControl(const ControlSpec& spec, QWidget* parent)
 {
-    if (spec.style & kOwnerDraw) return new CTextureButton(parent);
+    if (spec.style & kOwnerDraw) return new CTextureButton(m_session.Backgrounds(), parent);
     return nullptr;
 }
 
@@ -195,7 +195,7 @@ void CCommandBar::paintEvent(QPaintEvent*)
 {
     // The background continues the main window's texture; the check box's
     // title is painted on it.
-    QImage face = Background::For(this).copy();
+    QImage face = m_session.Backgrounds().For(this).copy();
     {
         CDC dc(face);
         dc.SelectFont(MakeFont(QStringLiteral("Arial"), 15, 700));

@@ -34,7 +34,7 @@ CKvoPPal::CKvoPPal(EditingSession& session, QWidget* parent)
 
 QWidget* CKvoPPal::CreateControl(const ControlSpec& spec, QWidget* parent)
 {
-    return (spec.style & kOwnerDraw) ? new CTextureButton(parent) : nullptr;
+    return (spec.style & kOwnerDraw) ? new CTextureButton(m_session.Backgrounds(), parent) : nullptr;
 }
 
 bool CKvoPPal::OnInitDialog()
@@ -70,5 +70,5 @@ void CKvoPPal::OnColor() { strip->ChooseColor(); }
 
 void CKvoPPal::paintEvent(QPaintEvent*)
 {
-    QPainter(this).drawImage(0, 0, Background::For(this));
+    QPainter(this).drawImage(0, 0, m_session.Backgrounds().For(this));
 }

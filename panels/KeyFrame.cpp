@@ -85,7 +85,7 @@ CKeyFrameDlg::CKeyFrameDlg(EditingSession& session, QWidget* parent) : CPanel(se
 
 QWidget* CKeyFrameDlg::CreateControl(const ControlSpec& spec, QWidget* parent)
 {
-    if (spec.style & kOwnerDraw) return new CTextureButton(parent);
+    if (spec.style & kOwnerDraw) return new CTextureButton(m_session.Backgrounds(), parent);
     return nullptr;
 }
 
@@ -153,7 +153,7 @@ void CKeyFrameDlg::DoDataExchange(CDataExchange* pDX)
 void CKeyFrameDlg::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.drawImage(0, 0, Background::For(this));
+    p.drawImage(0, 0, m_session.Backgrounds().For(this));
     // The ramp's border and sunken edge.
     const QRect r = ramp ? ramp->geometry().adjusted(-kRampFrame, -kRampFrame, kRampFrame - 1, kRampFrame - 1) : QRect();
     if (r.isEmpty()) return;

@@ -257,7 +257,7 @@ int CKvoSlider::ValueAt(QPoint point) const
 void CKvoSlider::OnPaint(CDC* dc)
 {
     const int left = 0, top = 0, right = width(), bottom = height();
-    dc->BitBlt(QPoint(0, 0), Background::For(this), rect(), SRCCOPY);
+    dc->BitBlt(QPoint(0, 0), m_session.Backgrounds().For(this), rect(), SRCCOPY);
 
     // The track: a grey outline on white, sunk by a bevel.
     const QRect track = horizontal ? WinRect(left + 12, top + 14, right - 12, bottom - 15)

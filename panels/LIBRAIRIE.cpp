@@ -61,7 +61,7 @@ CLibraryDlg::~CLibraryDlg() = default;
 
 QWidget* CLibraryDlg::CreateControl(const ControlSpec& spec, QWidget* parent)
 {
-    return (spec.style & kOwnerDraw) ? new CTextureButton(parent) : nullptr;
+    return (spec.style & kOwnerDraw) ? new CTextureButton(m_session.Backgrounds(), parent) : nullptr;
 }
 
 bool CLibraryDlg::OnInitDialog()
@@ -98,7 +98,7 @@ bool CLibraryDlg::OnInitDialog()
 void CLibraryDlg::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, Background::For(this));
+    painter.drawImage(0, 0, m_session.Backgrounds().For(this));
 }
 
 void CLibraryDlg::ShowEntries(int current, int firstVisible)

@@ -73,7 +73,7 @@ int CTimeRamp::ClampX(int x) const { return std::clamp(x, 10, width() - 10); }
 
 void CTimeRamp::OnPaint(CDC* dc)
 {
-    const QImage& background = Background::For(this);
+    const QImage& background = m_session.Backgrounds().For(this);
     dc->BitBlt(QPoint(0, 0), background, background.rect());
 
     const int left = 10, top = 11, right = width() - 10, bottom = height() - 16;

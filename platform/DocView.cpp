@@ -17,12 +17,6 @@
 
 namespace {
 
-std::function<void(const QString&)>& RecentFileHook()
-{
-    static std::function<void(const QString&)> hook;
-    return hook;
-}
-
 // The event a view posts to itself to draw what is invalid.
 const QEvent::Type kDrawEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -53,11 +47,10 @@ void CDocument::SetTitle(const QString& title)
     emit titleChanged();
 }
 
-void CDocument::SetPathName(const QString& path, bool addToMRU)
+void CDocument::SetPathName(const QString& path)
 {
     m_strPathName = path;
     SetTitle(QFileInfo(path).fileName());
-    if (addToMRU && RecentFileHook()) RecentFileHook()(path);
 }
 
 void CDocument::SetModifiedFlag(bool modified)
@@ -66,8 +59,6 @@ void CDocument::SetModifiedFlag(bool modified)
     m_bModified = modified;
     if (m_pDocTemplate) m_pDocTemplate->UpdateFrameTitles(this);
 }
-
-void CDocument::SetRecentFileHook(std::function<void(const QString&)> hook) { RecentFileHook() = std::move(hook); }
 
 void CDocument::UpdateAllViews(CView* sender, long hint, QObject* hintObject)
 {

@@ -43,9 +43,8 @@ public:
     virtual void SetTitle(const QString& title);
 
     const QString& GetPathName() const { return m_strPathName; }
-    // Sets the path and makes the file name the title; with `addToMRU` the
-    // path is handed to the recent-file hook (SetRecentFileHook).
-    virtual void SetPathName(const QString& path, bool addToMRU = true);
+    // Sets the path and makes the file name the title.
+    virtual void SetPathName(const QString& path);
     // The document no longer has a file (Save asks for a name); the title
     // stays.
     void ClearPathName() { m_strPathName.clear(); }
@@ -63,9 +62,6 @@ public:
     // Closes every frame showing the document, then the document itself
     // (which is deleted).
     virtual void OnCloseDocument();
-
-    // Where SetPathName sends paths for the recent-file list.
-    static void SetRecentFileHook(std::function<void(const QString&)> hook);
 
 signals:
     void titleChanged();

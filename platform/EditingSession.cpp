@@ -9,7 +9,11 @@
 using morvane::Layer;
 using morvane::LayerSlot;
 
-EditingSession::EditingSession(UiDialogs& ui, QObject* parent) : QObject(parent), m_ui(ui) {}
+EditingSession::EditingSession(UiDialogs& ui, Background& backgrounds, const morvane::SphereTable* sphereTable,
+                               QObject* parent)
+    : QObject(parent), m_ui(ui), m_backgrounds(backgrounds), m_sphereTable(sphereTable)
+{
+}
 
 // ---------------------------------------------------------------------------
 // What is edited

@@ -4,7 +4,8 @@
 // The main window makes the session and hands it to every panel, control
 // and view it creates; it tells the session which document and view are
 // active whenever the active window changes.  The session hands on what
-// they all share: the dialog layer they ask through.  The panels keep the current
+// they all share: the dialog layer they ask through, the panel backgrounds
+// and the sphere table the light picker shades.  The panels keep the current
 // layer (1-based, valid only in 1..layerCount), the current key of an
 // animated layer (valid only in 0..keyCount-1) and the display mode the
 // view renders with, here.
@@ -40,6 +41,7 @@
 
 #include "engine/LayerEdits.h"
 #include "engine/Records.h"
+#include "engine/Sphere.h"
 #include "platform/DocView.h"
 
 // What a document offers the session: its texture.
@@ -49,6 +51,7 @@ public:
     virtual morvane::Texture& EditedTexture() = 0;
 };
 
+class Background;
 class UiDialogs;
 
 class EditingSession : public QObject {
@@ -65,9 +68,13 @@ public:
     };
     Q_DECLARE_FLAGS(Changes, Change)
 
-    explicit EditingSession(UiDialogs& ui, QObject* parent = nullptr);
+    // `sphereTable` may be null (the light picker then shows no sphere).
+    EditingSession(UiDialogs& ui, Background& backgrounds, const morvane::SphereTable* sphereTable = nullptr,
+                   QObject* parent = nullptr);
 
     UiDialogs& Ui() const { return m_ui; }
+    Background& Backgrounds() const { return m_backgrounds; }
+    const morvane::SphereTable* SphereTable() const { return m_sphereTable; }
 
     // --- What is edited ---------------------------------------------------
     // The active document and the view that shows it (none: null).
@@ -173,6 +180,8 @@ private:
     void ShowChangedStack(int n);
 
     UiDialogs& m_ui;
+    Background& m_backgrounds;
+    const morvane::SphereTable* m_sphereTable;
     QPointer<CDocument> m_document;
     QPointer<CView> m_view;
     int m_currentLayer = 0;

@@ -2,12 +2,11 @@
 
 #include <QStyle>
 
-#include "platform/WinApp.h"
 #include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 
-CChildFrame::CChildFrame()
+CChildFrame::CChildFrame(CQuillonApp& app) : m_app(app)
 {
     setObjectName(QStringLiteral("childFrame"));
     setWindowIcon(style()->standardIcon(QStyle::SP_FileIcon));
@@ -20,5 +19,5 @@ CQuillonView* CChildFrame::GetView() const { return qobject_cast<CQuillonView*>(
 bool CChildFrame::OnClose()
 {
     // Cancelled, or a document that could not be saved, keeps its window.
-    return !theApp() || theApp()->SaveModified(GetDocument(), this);
+    return m_app.SaveModified(GetDocument(), this);
 }

@@ -4,16 +4,21 @@
 
 #include "platform/Frames.h"
 
+class CQuillonApp;
 class CQuillonDoc;
 class CQuillonView;
 
 class CChildFrame : public CMDIChildWnd {
     Q_OBJECT
 public:
-    CChildFrame();
+    // A window of `app`, which asks the save question.
+    explicit CChildFrame(CQuillonApp& app);
 
     CQuillonDoc* GetDocument() const;
     CQuillonView* GetView() const;
 
     bool OnClose() override;
+
+private:
+    CQuillonApp& m_app;
 };

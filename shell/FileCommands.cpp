@@ -15,25 +15,12 @@
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "platform/Dialogs.h"
-#include "platform/Profile.h"
 #include "shell/MainFrm.h"
 #include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
-#include "shell/RecentFileList.h"
 #include "shell/Resource.h"
 
 namespace {
-
-
-RecentFileList& RecentFiles()
-{
-    static RecentFileList list;
-    return list;
-}
-
-// A profile that cannot be written keeps the list in memory; it is
-// written again at the next change and at exit.
-void StoreRecentFiles() { (void)RecentFiles().Save(AppProfile()); }
 
 // The file a path names on this machine: the path itself, else the path
 // read as a stored Windows path (backslashes, drive letters, "\kvo\" below
@@ -107,7 +94,7 @@ void CQuillonApp::OnFileOpen()
 
 void CQuillonApp::OnOpenRecentFile(int n)
 {
-    const QString entry = RecentFiles().Entry(n);
+    const QString entry = m_recentFiles.Entry(n);
     if (CMainFrame* frame = MainFrame()) frame->SetMessageText(entry);
     if (entry.isEmpty()) return;
 
@@ -116,8 +103,8 @@ void CQuillonApp::OnOpenRecentFile(int n)
     // another name (a stored Windows path) gives way to that name, which
     // OpenDocumentFile has put in front.
     if (!doc || AbsolutePath(doc->GetPathName()) != RecentFileList::Normalise(entry)) {
-        RecentFiles().Remove(entry);
-        StoreRecentFiles();
+        m_recentFiles.Remove(entry);
+        SaveRecentFileList();
     }
 }
 
@@ -157,7 +144,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
 
     const QString absolute = AbsolutePath(path);
-    doc->SetPathName(absolute, false);
+    doc->SetPathName(absolute);
     doc->SetModifiedFlag(false);
     AddRecentFile(absolute);
 
@@ -186,7 +173,7 @@ bool CQuillonApp::SaveTextureFile(CQuillonDoc* doc)
         m_ui.Message(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (path != doc->GetPathName()) doc->SetPathName(AbsolutePath(path), false);
+    if (path != doc->GetPathName()) doc->SetPathName(AbsolutePath(path));
     doc->SetModifiedFlag(false);
     return true;
 }
@@ -201,14 +188,16 @@ void CQuillonApp::OnFileSave()
 // ---------------------------------------------------------------------------
 // The recent-file list
 
-QStringList CQuillonApp::RecentFileLabels() const { return RecentFiles().Entries(); }
+QStringList CQuillonApp::RecentFileLabels() const { return m_recentFiles.Entries(); }
 
 void CQuillonApp::AddRecentFile(const QString& path)
 {
-    RecentFiles().Add(AbsolutePath(path));
-    StoreRecentFiles();
+    m_recentFiles.Add(AbsolutePath(path));
+    SaveRecentFileList();
 }
 
-void CQuillonApp::LoadRecentFileList() { RecentFiles().Load(AppProfile()); }
+void CQuillonApp::LoadRecentFileList() { m_recentFiles.Load(m_profile); }
 
-void CQuillonApp::SaveRecentFileList() { StoreRecentFiles(); }
+// A profile that cannot be written keeps the list in memory; it is written
+// again at the next change and at exit.
+void CQuillonApp::SaveRecentFileList() { (void)m_recentFiles.Save(m_profile); }

@@ -28,7 +28,8 @@
 #include "shell/Resource.h"
 #include "shell/Splash.h"
 
-CMainFrame::CMainFrame(UiDialogs& ui) : m_session(ui)
+CMainFrame::CMainFrame(CQuillonApp& app)
+    : m_app(app), m_backgrounds(&app.m_interfaceTexture), m_session(app.Ui(), m_backgrounds, &app.m_sphereTable)
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(shelltext::kAppTitle);
@@ -146,7 +147,7 @@ void CMainFrame::ShowTextureInPanels() { m_session.ShowTexture(); }
 
 void CMainFrame::ResetPanelBackgrounds()
 {
-    Background::Clear();
+    m_backgrounds.Clear();
     update();
     for (CControlBar* bar : ControlBars()) bar->update();
 }
@@ -206,7 +207,7 @@ void CMainFrame::FillRecentFiles(QMenu* menu)
         const int id = a->data().toInt();
         if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFileCount) menu->removeAction(a);
     }
-    const QStringList labels = theApp() ? theApp()->RecentFileLabels() : QStringList();
+    const QStringList labels = m_app.RecentFileLabels();
     if (labels.isEmpty()) {
         QAction* a = Action(ID_FILE_MRU_FILE1);
         a->setText(QStringLiteral("Recent File"));
@@ -342,8 +343,8 @@ void CMainFrame::BindFrameCommands()
     // Window.
     OnCommand(ID_WINDOW_NEW, [this] {
         CQuillonDoc* doc = ActiveDocument();
-        if (!doc || !theApp()) return;
-        CMDIChildWnd* frame = theApp()->DocTemplate()->CreateNewFrame(this, doc);
+        if (!doc) return;
+        CMDIChildWnd* frame = m_app.DocTemplate()->CreateNewFrame(this, doc);
         if (!frame) return;
         if (CView* v = frame->GetActiveView()) v->OnInitialUpdate();
         frame->show();
@@ -370,10 +371,10 @@ void CMainFrame::BindFrameCommands()
 
     // File commands of the active view.
     OnCommand(ID_FILE_PRINT, [this] {
-        if (auto* v = qobject_cast<CQuillonView*>(GetActiveView())) v->OnFilePrint();
+        if (auto* v = qobject_cast<CQuillonView*>(GetActiveView())) v->OnFilePrint(m_app.Printer());
     });
     OnCommand(ID_FILE_PRINT_PREVIEW, [this] {
-        if (auto* v = qobject_cast<CQuillonView*>(GetActiveView())) v->OnFilePrintPreview();
+        if (auto* v = qobject_cast<CQuillonView*>(GetActiveView())) v->OnFilePrintPreview(m_app.Printer());
     });
     OnCommand(ID_FILE_CLOSE, [this] {
         CChildFrame* frame = ActiveChildFrame();
@@ -415,7 +416,7 @@ void CMainFrame::OnActiveChildChanged(CMDIChildWnd* frame)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (!m_exiting && theApp() && !theApp()->AskToSaveAll()) {
+    if (!m_exiting && !m_app.AskToSaveAll()) {
         event->ignore();
         return;
     }
@@ -437,5 +438,5 @@ void CMainFrame::dropEvent(QDropEvent* event)
         }
     }
     event->acceptProposedAction();
-    if (!paths.isEmpty() && theApp()) theApp()->OpenDroppedFiles(paths);
+    if (!paths.isEmpty()) m_app.OpenDroppedFiles(paths);
 }

@@ -1,7 +1,7 @@
 // The main window: menus, the hidden toolbar, the status bar and the four
-// docked bars that hold the panels.  It owns the editing session that it
-// hands to every panel and view it makes, and tells the session which
-// document is active.
+// docked bars that hold the panels.  It owns the panel backgrounds and the
+// editing session that it hands to every panel and view it makes, and
+// tells the session which document is active.
 #pragma once
 
 #include <QColor>
@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "platform/Background.h"
 #include "platform/EditingSession.h"
 #include "platform/Frames.h"
 
@@ -17,6 +18,7 @@ class CCommandBar;
 class CKeyFrameDlg;
 class CKvoPPal;
 class CLibraryDlg;
+class CQuillonApp;
 class CQuillonDoc;
 class CQuillonView;
 class QMenu;
@@ -25,8 +27,9 @@ class QToolBar;
 class CMainFrame : public CMDIFrameWnd {
     Q_OBJECT
 public:
-    // The panels and views ask through `ui`.
-    explicit CMainFrame(UiDialogs& ui);
+    // The main window of `app`, whose dialog layer, interface texture and
+    // sphere table its panels and views are handed.
+    explicit CMainFrame(CQuillonApp& app);
     ~CMainFrame() override;
 
     // Builds the toolbar, the status bar, the four bars in their fixed
@@ -98,6 +101,8 @@ private:
     QMenu* AddMenu(const QString& title);
     void AddItem(QMenu* menu, int id, const QString& text);
 
+    CQuillonApp& m_app;
+    Background m_backgrounds;
     EditingSession m_session;
     std::vector<QMenu*> m_menus;
     QMetaObject::Connection m_titleConnection;

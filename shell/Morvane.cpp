@@ -13,14 +13,10 @@
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
-#include "panels/AffiSphRef.h"
-#include "panels/Commande.h"
 #include "media/WebPager.h"
+#include "panels/Commande.h"
 #include "panels/LIBRAIRIE.h"
-#include "platform/Background.h"
 #include "platform/Dialogs.h"
-#include "platform/Profile.h"
-#include "platform/RenderGuard.h"
 #include "shell/AboutDlg.h"
 #include "shell/ChildFrm.h"
 #include "shell/Format.h"
@@ -32,26 +28,15 @@
 #include "shell/TipDlg.h"
 
 namespace {
-CQuillonApp* g_theApp = nullptr;
 const QString kDefaultInterfaceTexture = QStringLiteral("\\kvo\\interface.zyv");
 }
 
-CQuillonApp* theApp() { return g_theApp; }
-
-CQuillonApp::CQuillonApp(UiDialogs& ui) : m_ui(ui)
-{
-    g_theApp = this;
-    Background::SetInterfaceTexture(&m_interfaceTexture);
-}
+CQuillonApp::CQuillonApp(UiDialogs& ui, const std::filesystem::path& profile) : m_ui(ui), m_profile(profile) {}
 
 CQuillonApp::~CQuillonApp()
 {
-    EventPump::SetDropHandler(nullptr);
-    CDocument::SetRecentFileHook(nullptr);
-    m_pMainWnd = nullptr;
+    // The windows go before what they were handed.
     m_mainFrame.reset();
-    CSphereLightWnd::SetSphereTable(nullptr);
-    if (g_theApp == this) g_theApp = nullptr;
 }
 
 CMainFrame* CQuillonApp::MainFrame() const { return m_mainFrame.get(); }
@@ -93,14 +78,13 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 6. One document template: document, child frame and view.
     auto tmpl = std::make_unique<CDocTemplate>(
-        IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; }, [] { return new CChildFrame; },
+        IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; }, [this] { return new CChildFrame(*this); },
         [this] { return m_mainFrame->CreateView(); });
     m_pDocTemplate = tmpl.get();
     AddDocTemplate(std::move(tmpl));
 
     // 7. The main frame with its bars and panels.
-    m_mainFrame = std::make_unique<CMainFrame>(m_ui);
-    m_pMainWnd = m_mainFrame.get();
+    m_mainFrame = std::make_unique<CMainFrame>(*this);
     if (!m_mainFrame->LoadFrame()) return false;
     CMainFrame* frame = m_mainFrame.get();
     frame->OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
@@ -129,7 +113,6 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 10. The sphere table (all zero when the file is missing).
     m_sphereTable.Load();
-    CSphereLightWnd::SetSphereTable(&m_sphereTable);
 
     // 12. The interface texture behind the panels.
     m_strInterfaceTexture = kDefaultInterfaceTexture;
@@ -159,7 +142,6 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 19. Files dropped on the main window open as File > Open opens them.
     frame->setAcceptDrops(true);
-    EventPump::SetDropHandler([this](const QStringList& paths) { OpenDroppedFiles(paths); });
     return true;
 }
 
@@ -280,20 +262,21 @@ void CQuillonApp::OnAppAbout()
 
 void CQuillonApp::OnTipOfTheDay()
 {
-    CTipDlg dlg(m_ui, MainFrame());
+    CTipDlg dlg(m_ui, m_profile, MainFrame());
     dlg.DoModal();
 }
 
 void CQuillonApp::ShowTipAtStartup()
 {
     if (!m_bShowSplash) return;
-    CTipDlg dlg(m_ui, MainFrame());
+    CTipDlg dlg(m_ui, m_profile, MainFrame());
     if (dlg.m_bStartup) dlg.DoModal();
 }
 
 void CQuillonApp::OnWebPager()
 {
-    CWebPager dlg(m_ui, MainFrame());
+    const CDocument* doc = MainFrame() ? MainFrame()->GetActiveDocument() : nullptr;
+    CWebPager dlg(m_ui, MainFrame(), doc ? doc->GetTitle() : QString());
     dlg.DoModal();
 }
 

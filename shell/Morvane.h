@@ -2,8 +2,6 @@
 // commands, the things that live as long as the program (the dialog layer
 // it is handed, the interface texture behind the panels, the sphere table,
 // the printer) and shut-down.
-//
-// One CQuillonApp exists while the program runs; theApp() finds it.
 #pragma once
 
 #include <QPrinter>
@@ -11,11 +9,14 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 
 #include "engine/Records.h"
 #include "engine/Sphere.h"
+#include "platform/Profile.h"
 #include "platform/WinApp.h"
+#include "shell/RecentFileList.h"
 
 class CChildFrame;
 class CMainFrame;
@@ -26,8 +27,9 @@ class UiDialogs;
 class CQuillonApp : public CWinApp {
     Q_OBJECT
 public:
-    // Every question and message goes through `ui`.
-    explicit CQuillonApp(UiDialogs& ui);
+    // Every question and message goes through `ui`; what the program keeps
+    // between runs is in the profile `profile`.
+    CQuillonApp(UiDialogs& ui, const std::filesystem::path& profile);
     ~CQuillonApp() override;
 
     // Starts the program with the command-line arguments (without the
@@ -39,6 +41,7 @@ public:
     CMainFrame* MainFrame() const;
     CDocTemplate* DocTemplate() const;
     UiDialogs& Ui() const { return m_ui; }
+    IniProfile& Profile() { return m_profile; }
 
     // --- Members other parts read -----------------------------------
     int16_t m_platformFlag = 1;            // which order the panels are made in
@@ -117,10 +120,10 @@ private:
     QStringList AskTextureFiles(bool several);
 
     UiDialogs& m_ui;
+    IniProfile m_profile;
+    RecentFileList m_recentFiles;
     CDocTemplate* m_pDocTemplate = nullptr;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<QPrinter> m_printer;
     bool m_quitRequested = false;
 };
-
-CQuillonApp* theApp();

@@ -14,7 +14,6 @@
 #include "platform/Dialogs.h"
 #include "platform/EditingSession.h"
 #include "platform/RenderGuard.h"
-#include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
 
 std::array<PaletteEntry, 256> ViewPalette()
@@ -271,16 +270,14 @@ void CQuillonView::PrintTo(QPrinter& printer)
     m_bPrinting = 0;
 }
 
-void CQuillonView::OnFilePrint()
+void CQuillonView::OnFilePrint(QPrinter& printer)
 {
-    QPrinter& printer = theApp()->Printer();
     printer.setFromTo(1, 1);
     if (!m_session.Ui().PrintDialog(this, printer)) return;
     PrintTo(printer);
 }
 
-void CQuillonView::OnFilePrintPreview()
+void CQuillonView::OnFilePrintPreview(QPrinter& printer)
 {
-    QPrinter& printer = theApp()->Printer();
     m_session.Ui().PrintPreview(this, printer, [this](QPrinter* p) { PrintTo(*p); });
 }

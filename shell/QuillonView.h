@@ -38,10 +38,10 @@ public:
     void OnInitialUpdate() override;
     void OnDraw(CDC* dc) override;
 
-    // Printing: one page, the title line, then the image.
+    // Printing on `printer`: one page, the title line, then the image.
     void PrintTo(QPrinter& printer);
-    void OnFilePrint();
-    void OnFilePrintPreview();
+    void OnFilePrint(QPrinter& printer);
+    void OnFilePrintPreview(QPrinter& printer);
 
     int16_t m_nBitsPixel = 0;    // bits per pixel of the last device drawn on
     int16_t m_bPrinting = 0;     // 1 while printing

@@ -151,7 +151,7 @@ void CQuillonApp::OnFileSaveAs()
     // that Save never writes the whole texture over the layer file.
     if (result.written() && result.format == morvane::ExportFormat::Texture) {
         const QString absolute = QFileInfo(path).absoluteFilePath();
-        doc->SetPathName(absolute, false);
+        doc->SetPathName(absolute);
         doc->SetModifiedFlag(false);
         AddRecentFile(absolute);
     }

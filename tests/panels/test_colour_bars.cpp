@@ -142,7 +142,8 @@ TEST(ColorBars, WithoutADocumentTheBarsMoveButWriteNothing)
 {
     EnsureQtApp();
     ScriptedDialogs ui;
-    EditingSession session(ui);
+    Background backgrounds;
+    EditingSession session(ui, backgrounds);
     session.SetCurrentLayer(1);
     ASSERT_EQ(session.Document(), nullptr);
     Bar bar(session, CColorBarWnd::LightColor, qRgb(0, 0, 0));

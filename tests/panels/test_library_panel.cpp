@@ -15,7 +15,6 @@
 #include "platform/Background.h"
 #include "platform/EditingSession.h"
 #include "platform/Frames.h"
-#include "platform/WinApp.h"
 #include "support/LibraryStrip.h"
 #include "support/QtTestApp.h"
 #include "support/SampleTextures.h"
@@ -37,7 +36,6 @@ protected:
         NoiseInit();
         ASSERT_TRUE(m_dir.isValid());
         setenv("MORVANE_ROOT", Path("root").toUtf8().constData(), 1);
-        app.m_pMainWnd = &frame;
         frame.resize(1000, 300);
         frame.show();
         panel = new CLibraryDlg(session, &frame);
@@ -48,7 +46,6 @@ protected:
     void TearDown() override
     {
         delete panel;
-        app.m_pMainWnd = nullptr;
         unsetenv("MORVANE_ROOT");
     }
 
@@ -72,9 +69,9 @@ protected:
 
     QTemporaryDir m_dir;
     ScriptedDialogs ui;
-    CWinApp app;
     CMDIFrameWnd frame;
-    EditingSession session{ui};
+    Background backgrounds;
+    EditingSession session{ui, backgrounds};
     CLibraryDlg* panel = nullptr;
 };
 

@@ -70,8 +70,7 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
     EnsureQtApp();
     SphereTable table;
     ASSERT_TRUE(table.LoadFile(std::filesystem::path(MORVANE_BUILD_DIR) / "data" / "sphere.par"));
-    CSphereLightWnd::SetSphereTable(&table);
-    Program p;
+    Program p(&table);
     p.session.ShowLayer(1);
     LayerRecord& rec = p.doc->texture.layers[0].layer.rec;
     rec.lightR = rec.lightG = rec.lightB = 1.0f;
@@ -113,5 +112,4 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
     // Cancel keeps what the controls wrote.
     EXPECT_EQ(+rec.lightDirX, 43.0f / 57.0f);
     EXPECT_EQ(ui.modalCaptions[0], QStringLiteral("Lighting Properties  "));
-    CSphereLightWnd::SetSphereTable(nullptr);
 }

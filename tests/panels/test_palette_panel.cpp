@@ -225,7 +225,8 @@ TEST(PalettePanel, NothingHappensWithoutADocumentOrPastTheLastCell)
         EXPECT_FALSE(p.doc->IsModified());
     }
     // No document: a click does not even select; no colour dialog.
-    EditingSession session(ui);
+    Background backgrounds;
+    EditingSession session(ui, backgrounds);
     CKvoPPal panel(session);
     panel.show();
     QTest::mouseClick(panel.GetDlgItem(401), Qt::LeftButton);

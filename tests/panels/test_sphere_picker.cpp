@@ -17,15 +17,10 @@ using morvane::test::Program;
 
 namespace {
 
-// The program's sphere table in use by the pickers while it lives.
+// The program's sphere table, for the pickers to shade.
 struct SphereInUse {
     SphereTable table;
-    SphereInUse()
-    {
-        EXPECT_TRUE(table.LoadFile(std::filesystem::path(MORVANE_BUILD_DIR) / "data" / "sphere.par"));
-        CSphereLightWnd::SetSphereTable(&table);
-    }
-    ~SphereInUse() { CSphereLightWnd::SetSphereTable(nullptr); }
+    SphereInUse() { EXPECT_TRUE(table.LoadFile(std::filesystem::path(MORVANE_BUILD_DIR) / "data" / "sphere.par")); }
 };
 
 // A picker as the lighting dialog makes it on a 96-dpi screen: 114 x 122.
@@ -89,7 +84,7 @@ TEST(SpherePicker, DraggingMovesTheMarkerWithoutATraceAndReleasingShadesTheSpher
 {
     EnsureQtApp();
     SphereInUse sphere;
-    Program p;
+    Program p(&sphere.table);
     p.session.ShowLayer(1);
     LayerRecord& rec = p.doc->texture.layers[0].layer.rec;
     rec.lightDirX = 0.5f;
@@ -143,7 +138,7 @@ TEST(SpherePicker, TheSphereIsLitFromWhereThePickerPoints)
 {
     EnsureQtApp();
     SphereInUse sphere;
-    Program p;
+    Program p(&sphere.table);
     p.session.ShowLayer(1);
     // Light in the picture's plane only, so that no point is lit to white.
     p.doc->texture.layers[0].layer.rec.lightDirZ = 0.0f;
@@ -173,7 +168,7 @@ TEST(SpherePicker, AControlWithoutACentreOrALayerChangesNothing)
 {
     EnsureQtApp();
     SphereInUse sphere;
-    Program p;
+    Program p(&sphere.table);
     p.session.ShowLayer(1);
     const LayerRecord before = p.doc->texture.layers[0].layer.rec;
     Picker tiny(p.session, QSize(1, 1));

@@ -100,12 +100,12 @@ TEST(PanelBackground, ContinuesTheMainWindowsTextureAndIsKeptPerSize)
     EnsureQtApp();
     Program p;
     const Texture texture = PresetTexture(MaterialPresetTable(), 8);
-    Background::SetInterfaceTexture(&texture);
+    Background backgrounds(&texture);
     QWidget* panel = new QWidget(&p.frame);
     panel->setGeometry(100, 50, 40, 30);
     panel->show();
 
-    const QImage& picture = Background::For(panel);
+    const QImage& picture = backgrounds.For(panel);
     ASSERT_EQ(picture.size(), QSize(40, 30));
     // The same pixels as the whole main window rendered at its size.
     const QRect m = p.frame.frameGeometry();
@@ -120,22 +120,21 @@ TEST(PanelBackground, ContinuesTheMainWindowsTextureAndIsKeptPerSize)
     // Kept while the size stays, made again for a new size, cleared all.
     const qint64 key = picture.cacheKey();
     panel->move(0, 0);
-    EXPECT_EQ(Background::For(panel).cacheKey(), key);
+    EXPECT_EQ(backgrounds.For(panel).cacheKey(), key);
     panel->resize(20, 20);
-    EXPECT_EQ(Background::For(panel).size(), QSize(20, 20));
-    EXPECT_EQ(Background::CachedCount(), 1);
-    Background::Clear();
-    EXPECT_EQ(Background::CachedCount(), 0);
-    Background::For(panel);
+    EXPECT_EQ(backgrounds.For(panel).size(), QSize(20, 20));
+    EXPECT_EQ(backgrounds.CachedCount(), 1);
+    backgrounds.Clear();
+    EXPECT_EQ(backgrounds.CachedCount(), 0);
+    backgrounds.For(panel);
     delete panel;
-    EXPECT_EQ(Background::CachedCount(), 0);
+    EXPECT_EQ(backgrounds.CachedCount(), 0);
 
     // No interface texture: black.
-    Background::SetInterfaceTexture(nullptr);
+    Background none;
     QWidget other(&p.frame);
     other.resize(5, 5);
-    EXPECT_EQ(Background::For(&other).pixel(2, 2), 0xFF000000u);
-    Background::Clear();
+    EXPECT_EQ(none.For(&other).pixel(2, 2), 0xFF000000u);
 }
 
 TEST(EventPump, LetsThroughWhatItsPolicyAllowsAndHoldsTheRest)

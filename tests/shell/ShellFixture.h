@@ -37,10 +37,9 @@ protected:
         EnsureQtApp();
         ASSERT_TRUE(m_dir.isValid());
         setenv("MORVANE_ROOT", (m_dir.path() + "/root").toUtf8().constData(), 1);
-        SetAppProfilePath((m_dir.path() + "/Morvane.ini").toStdString());
         // The program starts without the tip of the day, as for a user who
         // turned it off; the tests of the greeting turn it on again.
-        AppProfile().WriteInt("Tip", "StartUp", 1);
+        IniProfile(ProfilePath()).WriteInt("Tip", "StartUp", 1);
         m_ui = std::make_unique<ScriptedDialogs>();
     }
 
@@ -54,12 +53,14 @@ protected:
 
     void Start(const QStringList& args = {})
     {
-        m_app = std::make_unique<CQuillonApp>(*m_ui);
+        m_app = std::make_unique<CQuillonApp>(*m_ui, ProfilePath());
         ASSERT_TRUE(m_app->InitInstance(args));
         DrainEvents();
     }
 
     QString Path(const QString& name) const { return m_dir.path() + "/" + name; }
+    // The profile the program is started with.
+    std::filesystem::path ProfilePath() const { return Path("Morvane.ini").toStdString(); }
 
     CMainFrame* Frame() const { return m_app->MainFrame(); }
     CQuillonDoc* Doc() const { return Frame()->ActiveDocument(); }

@@ -419,8 +419,8 @@ TEST_F(CommandPanel, ANewInterfaceTextureRepaintsThePanelsBackgrounds)
     DrainEvents();
     slider->UpdateWindow();
     EXPECT_NE(slider->Surface().pixel(bare), before);
-    EXPECT_EQ(slider->Surface().pixel(bare), Background::For(slider).pixel(bare));
-    EXPECT_EQ(Panel()->seeButton->Face().pixel(1, 1), Background::For(Panel()->seeButton).pixel(1, 1));
+    EXPECT_EQ(slider->Surface().pixel(bare), Session().Backgrounds().For(slider).pixel(bare));
+    EXPECT_EQ(Panel()->seeButton->Face().pixel(1, 1), Session().Backgrounds().For(Panel()->seeButton).pixel(1, 1));
 }
 
 TEST_F(CommandPanel, AKeyLoadedIntoTheLayerShowsInEveryControl)
@@ -707,7 +707,7 @@ TEST_F(CommandPanel, EverySliderShowsItsWholeCaptionBetweenItsArrowsAndItsValueI
     DrainEvents();
     const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), boxFill = qRgb(236, 236, 228);
     for (CKvoSlider* s : Panel()->sliders) {
-        const QImage& behind = Background::For(s);
+        const QImage& behind = Session().Backgrounds().For(s);
         for (int y = 0; y < behind.height(); ++y)
             for (int x = 0; x < behind.width(); ++x) ASSERT_TRUE(behind.pixel(x, y) != white && behind.pixel(x, y) != black);
         const int w = s->width(), h = s->height();

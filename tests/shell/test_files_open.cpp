@@ -257,7 +257,6 @@ TEST_F(FilesOpen, RecentEntriesMoveToTheFront)
         ini.WriteString("Tip", "StartUp", "0");
         for (int i = 1; i <= 8; ++i) ini.WriteString("Recent File List", QStringLiteral("File%1").arg(i), files[i - 1]);
     }
-    SetAppProfilePath(IniPath().toStdString());
     Start();
     EXPECT_EQ(m_app->RecentFileLabels(), files);
 
@@ -327,7 +326,6 @@ TEST_F(FilesOpen, StoredWindowsPathsInTheList)
         ini.WriteString("Recent File List", "File1", "C:\\KVO\\textures\\stone.ZYV");
         ini.WriteString("Recent File List", "File2", "C:\\KVO\\textures\\stone.ZYV");  // a repeat
     }
-    SetAppProfilePath(IniPath().toStdString());
     Start();
     EXPECT_EQ(m_app->RecentFileLabels(), QStringList{"C:\\KVO\\textures\\stone.ZYV"});
     Frame()->SendCommand(ID_FILE_MRU_FILE1);

@@ -118,7 +118,7 @@ TEST_F(Frames, ExitStaysWhenASaveFails)
 {
     Start();
     CQuillonDoc* doc = Doc();
-    doc->SetPathName(Path("no/such/folder/x.zyv"), false);
+    doc->SetPathName(Path("no/such/folder/x.zyv"));
     doc->SetModifiedFlag();
     Ui().answers = {IDYES};
     Frame()->SendCommand(ID_APP_EXIT);
@@ -129,7 +129,7 @@ TEST_F(Frames, ExitStaysWhenASaveFails)
     EXPECT_TRUE(doc->IsModified());
 
     // Saving to a place that works lets the program end.
-    doc->SetPathName(Path("x.zyv"), false);
+    doc->SetPathName(Path("x.zyv"));
     Ui().answers = {IDYES};
     Frame()->SendCommand(ID_APP_EXIT);
     EXPECT_TRUE(m_app->QuitRequested());

@@ -34,6 +34,16 @@ QStringList MenuItems(CMainFrame* frame, const QString& title)
 
 class StartUp : public ShellTest {};
 
+TEST_F(StartUp, TheApplicationsProfileIsTheFileItIsGiven)
+{
+    QTemporaryDir dir;
+    const auto path = std::filesystem::path(dir.path().toStdString()) / "app.ini";
+    CQuillonApp app(Ui(), path);
+    app.Profile().WriteInt("Tip", "StartUp", 0);
+    EXPECT_EQ(app.Profile().Path(), path);
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
 TEST_F(StartUp, WithoutFileMakesOneFittedMarbleDocument)
 {
     Start();
@@ -228,6 +238,6 @@ TEST_F(StartUp, PrintCommandLinePrintsAndEnds)
 {
     const QString file = Path("p.zyv");
     ASSERT_EQ(WriteTextureFile(file.toStdString(), NewTexture(MaterialPresetTable())), "");
-    m_app = std::make_unique<CQuillonApp>(Ui());
+    m_app = std::make_unique<CQuillonApp>(Ui(), ProfilePath());
     EXPECT_FALSE(m_app->InitInstance({"/p", file}));
 }

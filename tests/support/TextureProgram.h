@@ -6,10 +6,10 @@
 
 #include "engine/Presets.h"
 #include "engine/Records.h"
+#include "platform/Background.h"
 #include "platform/DocView.h"
 #include "platform/EditingSession.h"
 #include "platform/Frames.h"
-#include "platform/WinApp.h"
 #include "support/ScriptedDialogs.h"
 
 namespace morvane::test {
@@ -27,17 +27,17 @@ public:
 };
 
 struct Program {
-    CWinApp app;
     CMDIFrameWnd frame;
     CDocTemplate tmpl{129, "\nQuillo\nQuillo", [] { return new TextureDoc; }, [] { return new CMDIChildWnd; },
                       [] { return new CountingView; }};
     ScriptedDialogs ui;
-    EditingSession session{ui};
+    Background backgrounds;  // black
+    EditingSession session;
     TextureDoc* doc = nullptr;
 
-    Program()
+    // The light picker shades `sphereTable` (none: no sphere).
+    explicit Program(const SphereTable* sphereTable = nullptr) : session(ui, backgrounds, sphereTable)
     {
-        app.m_pMainWnd = &frame;
         frame.resize(400, 300);
         frame.show();
         doc = static_cast<TextureDoc*>(tmpl.OpenNewDocument(&frame));
@@ -50,8 +50,6 @@ struct Program {
             session.View()->UpdateWindow();
         });
     }
-    ~Program() { app.m_pMainWnd = nullptr; }
-
     CountingView* View() const { return static_cast<CountingView*>(session.View()); }
 };
 

@@ -106,7 +106,9 @@ bool CKeyFrameDlg::OnInitDialog()
         b.button->setToolTip(LoadString(b.tip));
     }
 
-    ramp = new CTimeRamp(m_session, this, this);
+    ramp = new CTimeRamp(m_session, this);
+    connect(ramp, &CTimeRamp::timeShown, this, &CKeyFrameDlg::ShowTime);
+    connect(ramp, &CTimeRamp::keyChosen, this, &CKeyFrameDlg::ShowKey);
     ramp->setGeometry(MapDialogRect(kRampDlu).adjusted(kRampFrame, kRampFrame, -kRampFrame, -kRampFrame));
     ramp->show();
 

@@ -5,7 +5,6 @@
 
 #include "engine/Animation.h"
 #include "engine/FloatInt.h"
-#include "panels/KeyFrame.h"
 #include "platform/Background.h"
 #include "platform/EditingSession.h"
 
@@ -48,8 +47,8 @@ constexpr int kMarkZoneBottom = 12;
 
 }  // namespace
 
-CTimeRamp::CTimeRamp(EditingSession& session, CKeyFrameDlg* panel, QWidget* parent)
-    : CWnd(parent), m_session(session), m_panel(panel), m_cursorBitmap(CursorBitmap()), m_keyBitmap(KeyBitmap(false)),
+CTimeRamp::CTimeRamp(EditingSession& session, QWidget* parent)
+    : CWnd(parent), m_session(session), m_cursorBitmap(CursorBitmap()), m_keyBitmap(KeyBitmap(false)),
       m_currentKeyBitmap(KeyBitmap(true))
 {
     setObjectName(QStringLiteral("timeRamp"));
@@ -112,7 +111,7 @@ void CTimeRamp::Repaint()
 void CTimeRamp::Scrub(int x)
 {
     currentTime = static_cast<float>(ClampX(x) - 10) * length / static_cast<float>(Track());
-    m_panel->ShowTime(currentTime);
+    emit timeShown(currentTime);
     Repaint();
     m_session.InterpolateAt(currentTime / length);
 }
@@ -156,7 +155,7 @@ void CTimeRamp::OnLButtonDown(QPoint point)
     MoveKey(currentKey, x);
     const float seconds = layer->keys[static_cast<size_t>(currentKey)].rec.time * length;
     currentTime = seconds;
-    m_panel->ShowKey(currentKey, seconds);
+    emit keyChosen(currentKey, seconds);
     Repaint();
     m_session.LoadKey(currentKey);
 }
@@ -172,7 +171,7 @@ void CTimeRamp::OnMouseMove(QPoint point)
     if (!layer || currentKey < 0 || currentKey >= morvane::KeyCount(*layer) || !Usable()) return;
     MoveKey(currentKey, point.x());
     currentTime = layer->keys[static_cast<size_t>(currentKey)].rec.time * length;
-    m_panel->ShowTime(currentTime);
+    emit timeShown(currentTime);
     Repaint();
 }
 

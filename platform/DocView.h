@@ -8,7 +8,8 @@
 // copy the surface to the screen.  Invalidate/InvalidateRect collect the
 // area to draw; the drawing happens soon after on the event loop, or at
 // once with UpdateWindow.  The CDocTemplate creates document, child frame
-// and view together and keeps the list of its documents.
+// and view together and owns its documents: it closes a document when its
+// last window goes (the MDI area owns the windows).
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -19,6 +20,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/Dc.h"
@@ -59,18 +61,19 @@ public:
 
     CDocTemplate* GetDocTemplate() const { return m_pDocTemplate; }
 
-    // Closes every frame showing the document, then the document itself
-    // (which is deleted).
-    virtual void OnCloseDocument();
-
 signals:
     void titleChanged();
+
+protected:
+    // The document closes (CDocTemplate::CloseDocument): every window
+    // showing it closes.
+    virtual void OnCloseDocument();
 
 private:
     friend class CView;
     friend class CDocTemplate;
     void AddView(CView* view);
-    void RemoveView(CView* view);  // may delete the document (its last view)
+    void RemoveView(CView* view);
 
     QString m_strTitle;
     QString m_strPathName;
@@ -88,7 +91,7 @@ public:
 
     CDocument* GetDocument() const { return m_pDocument; }
     CMDIChildWnd* GetParentFrame() const;
-    // Leaves the document (which closes when this was its last view).
+    // Leaves the document; the document closes when this was its last view.
     void DetachDocument();
 
     virtual void OnInitialUpdate();
@@ -190,12 +193,13 @@ public:
     CDocument* OpenNewDocument(CMDIFrameWnd* mainFrame);
     // Another frame and view on `doc` ("New Window").
     CMDIChildWnd* CreateNewFrame(CMDIFrameWnd* mainFrame, CDocument* doc);
+    // Closes every window of `doc`, then deletes it.
+    void CloseDocument(CDocument* doc);
 
-    const std::vector<CDocument*>& Documents() const { return m_docs; }
+    std::vector<CDocument*> Documents() const;
 
 private:
     friend class CDocument;
-    void RemoveDocument(CDocument* doc);
     void UpdateFrameTitles(CDocument* doc);
 
     int m_nIDResource;
@@ -203,6 +207,6 @@ private:
     DocumentFactory m_makeDoc;
     FrameFactory m_makeFrame;
     ViewFactory m_makeView;
-    std::vector<CDocument*> m_docs;
+    std::vector<std::unique_ptr<CDocument>> m_docs;
     int m_nUntitledCount = 0;
 };

@@ -73,7 +73,10 @@ void CWinApp::AddDocTemplate(std::unique_ptr<CDocTemplate> tmpl) { m_templates.p
 std::vector<CDocument*> CWinApp::AllDocuments() const
 {
     std::vector<CDocument*> docs;
-    for (const auto& t : m_templates) docs.insert(docs.end(), t->Documents().begin(), t->Documents().end());
+    for (const auto& t : m_templates) {
+        const std::vector<CDocument*> own = t->Documents();
+        docs.insert(docs.end(), own.begin(), own.end());
+    }
     return docs;
 }
 

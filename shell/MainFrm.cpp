@@ -291,18 +291,13 @@ void CMainFrame::BuildMenus(bool documentMenu)
 
 void CMainFrame::BindFrameCommands()
 {
-    // Texts of commands that are also reached without a menu, shortcuts
-    // and status-bar prompts.
+    // Shortcuts, status-bar prompts and tooltips (the menus set the texts).
     Action(ID_FILE_NEW)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     Action(ID_FILE_OPEN)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     Action(ID_FILE_SAVE_TEXTURE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     Action(ID_FILE_PRINT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     Action(ID_HELP)->setShortcut(QKeySequence(Qt::Key_F1));
     Action(ID_CONTEXT_HELP)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
-    Action(ID_FILE_NEW)->setText(QStringLiteral("&New\tCtrl+N"));
-    Action(ID_FILE_OPEN)->setText(QStringLiteral("&Open...\tCtrl+O"));
-    Action(ID_FILE_SAVE_TEXTURE)->setText(QStringLiteral("&Save\tCtrl+S"));
-    Action(ID_FILE_PRINT)->setText(QStringLiteral("&Print...\tCtrl+P"));
     Action(ID_FILE_SAVE_TEXTURE)->setStatusTip(QStringLiteral("Save the active texture"));
     Action(ID_FILE_SAVE_TEXTURE)->setToolTip(QStringLiteral("Save"));
     Action(ID_FILE_SAVE_AS_TEXTURE)->setStatusTip(QStringLiteral("Save the active texture under a new name"));
@@ -382,7 +377,7 @@ void CMainFrame::BindFrameCommands()
         if (!frame || !doc) return;
         // The question once, for the document; then every window of it.
         if (!frame->OnClose()) return;
-        doc->OnCloseDocument();
+        doc->GetDocTemplate()->CloseDocument(doc);
     });
 
     // There is no help file: the help commands show as unavailable.

@@ -4,9 +4,6 @@
 // tells the session which document is active.
 #pragma once
 
-#include <QColor>
-#include <QVector>
-
 #include <vector>
 
 #include "platform/Background.h"
@@ -53,8 +50,6 @@ public:
     CCommandBar* m_pCommandPanel = nullptr;
     QToolBar* m_wndToolBar = nullptr;
     CKeyFrameDlg* m_pKeyFramePanel = nullptr;
-    // The common palette of exported 8-bit movies.
-    QVector<QRgb> m_moviePalette;
 
     CChildFrame* ActiveChildFrame() const;
     CQuillonDoc* ActiveDocument() const;

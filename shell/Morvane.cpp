@@ -73,9 +73,6 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     // 4. The profile's recent files.
     LoadRecentFileList();
 
-    // 5. Which order the panels are made in.
-    m_platformFlag = 1;
-
     // 6. One document template: document, child frame and view.
     auto tmpl = std::make_unique<CDocTemplate>(
         IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; }, [this] { return new CChildFrame(*this); },

@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 #include <filesystem>
 #include <memory>
 
@@ -44,10 +43,6 @@ public:
     IniProfile& Profile() { return m_profile; }
 
     // --- Members other parts read -----------------------------------
-    int16_t m_platformFlag = 1;            // which order the panels are made in
-    int16_t m_jpegRow = 0;                 // row counter of the JPEG export
-    int32_t m_movieWidth = 0;              // frame size of an exported movie
-    int32_t m_movieHeight = 0;
     QString m_strInterfaceTexture;         // path of the interface texture, as stored
     morvane::Texture m_interfaceTexture;   // no layers until a load succeeds
     morvane::SphereTable m_sphereTable;    // the light picker's sphere normals

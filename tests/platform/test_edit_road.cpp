@@ -84,7 +84,7 @@ TEST(EditRoad, NothingToEditWithoutADocument)
 {
     EnsureQtApp();
     Program p;
-    p.doc->OnCloseDocument();
+    p.tmpl.CloseDocument(p.doc);
     DrainEvents();
     EXPECT_EQ(p.session.Document(), nullptr);
     EXPECT_EQ(p.session.Texture(), nullptr);

@@ -310,7 +310,7 @@ TEST(DocTemplate, TitlesFramesAndClosing)
     ASSERT_EQ(tmpl.Documents().size(), 1u);
     EXPECT_EQ(tmpl.Documents()[0], b);
 
-    b->OnCloseDocument();
+    tmpl.CloseDocument(b);
     DrainEvents();
     EXPECT_TRUE(tmpl.Documents().empty());
     EXPECT_EQ(frame.MDIGetActive(), nullptr);

@@ -308,7 +308,7 @@ TEST_F(KeyFrames, ClosingTheDocumentWhilePlayingEndsPlay)
     int frames = 0;
     QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int i) {
         ++frames;
-        if (i == 2) Doc()->OnCloseDocument();
+        if (i == 2) Doc()->GetDocTemplate()->CloseDocument(Doc());
     });
     Click(Panel()->play);
     EXPECT_EQ(frames, 3);

@@ -124,7 +124,7 @@ TEST_F(TextureLibrary, CopiedAnimationStartsAtItsFirstKeyAndOddSizesStayDrawable
 TEST_F(TextureLibrary, DoubleClickWithoutADocumentDoesNothing)
 {
     Start();
-    Doc()->OnCloseDocument();
+    Doc()->GetDocTemplate()->CloseDocument(Doc());
     DrainEvents();
     ASSERT_EQ(Frame()->ActiveDocument(), nullptr);
     DoubleClickSlot(0);

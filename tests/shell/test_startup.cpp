@@ -135,7 +135,7 @@ TEST_F(StartUp, MenusFollowTheActiveDocument)
     EXPECT_EQ(frame->Action(ID_FILE_SAVE_TEXTURE)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
 
     // With the last document closed the short menu shows, "&Tip" still once.
-    Doc()->OnCloseDocument();
+    Doc()->GetDocTemplate()->CloseDocument(Doc());
     DrainEvents();
     EXPECT_EQ(frame->MDIGetActive(), nullptr);
     EXPECT_EQ(MenuTitles(frame), (QStringList{"&File", "&View", "&Help", "&Tip"}));

@@ -99,8 +99,8 @@ void CTextureButton::leaveEvent(QEvent* event)
 {
     // The help text goes with the pointer, as a menu's does; a message put
     // there since stays.
-    if (auto* main = qobject_cast<CMDIFrameWnd*>(window()); main && !m_status.isEmpty() && main->MessageText() == m_status)
-        main->SetMessageText(QString());
+    auto* main = qobject_cast<CMDIFrameWnd*>(window());
+    if (main && !m_status.isEmpty() && main->MessageText() == m_status) main->SetMessageText(QString());
     QPushButton::leaveEvent(event);
 }
 

@@ -26,7 +26,8 @@ constexpr float kBrillianceToByte = 1.275f;
 }  // namespace
 
 CReflectionDlg::CReflectionDlg(EditingSession& session, QWidget* parent)
-    : CDialog(session.Ui(), {QStringLiteral("Reflection Parameters"), QSize(108, 109), kControls}, parent), m_session(session)
+    : CDialog(session.Ui(), {QStringLiteral("Reflection Parameters"), QSize(108, 109), kControls}, parent),
+      m_session(session)
 {
     setObjectName(QStringLiteral("reflectionDialog"));
 }

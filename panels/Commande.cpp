@@ -290,7 +290,8 @@ void CCommandBar::OnSelChangeMaterial()
     // No picture: the layer is Marble, and the list says so.
     if (shown != m) materialCombo->setCurrentIndex(shown);
     if (layer.rec.animated != 0) animateCheck = 1;
-    for (int id : {0, 1, 2, 3, 4, 5, 11, 12}) sliders[static_cast<size_t>(id)]->value = SliderPosition(SliderInfoOf(id), *slot);
+    for (int id : {0, 1, 2, 3, 4, 5, 11, 12})
+        sliders[static_cast<size_t>(id)]->value = SliderPosition(SliderInfoOf(id), *slot);
     UpdateData(false);
     update();
     RepaintSliders();
@@ -321,8 +322,7 @@ bool CCommandBar::ChoosePicture(Layer& layer)
     if (chosen.isEmpty()) return false;
     const QByteArray path = chosen.front().toLocal8Bit();
     if (path.size() >= static_cast<int>(sizeof layer.rec.picturePath)) {
-        Ui().Message(QStringLiteral("The path of \"%1\" is too long to be kept in the layer.").arg(chosen.front()),
-                      MB_OK | MB_ICONEXCLAMATION);
+        Ui().Message(QStringLiteral("The path of \"%1\" is too long to be kept in the layer.").arg(chosen.front()));
         return false;
     }
     layer.SetPicturePath(path.toStdString());
@@ -423,7 +423,7 @@ bool CCommandBar::RoomForLayers(int count)
 {
     if (m_session.HasRoomForLayers(count)) return true;
     Ui().Message(QStringLiteral("The texture already has %1 layers, as many as it can hold.").arg(morvane::kMostLayers),
-                  MB_OK | MB_ICONINFORMATION);
+                 MB_OK | MB_ICONINFORMATION);
     return false;
 }
 
@@ -500,5 +500,5 @@ void CCommandBar::OnSaveLayer()
     const Layer* layer = m_session.CurrentLayerRecord();
     if (paths.isEmpty() || !layer) return;
     const std::string error = morvane::WriteLayerFile(paths.front().toStdString(), *layer);
-    if (!error.empty()) Ui().Message(QString::fromStdString(error), MB_OK | MB_ICONEXCLAMATION);
+    if (!error.empty()) Ui().Message(QString::fromStdString(error));
 }

@@ -66,7 +66,8 @@ morvane::Layer* LayerOf(CDocument* doc, int index)
 
 }  // namespace
 
-CKeyFrameDlg::CKeyFrameDlg(EditingSession& session, QWidget* parent) : CPanel(session.Ui(), kTemplate, parent), m_session(session)
+CKeyFrameDlg::CKeyFrameDlg(EditingSession& session, QWidget* parent)
+    : CPanel(session.Ui(), kTemplate, parent), m_session(session)
 {
     setObjectName(QStringLiteral("keyFramePanel"));
     resize(MapDialogSize(kTemplate.size));

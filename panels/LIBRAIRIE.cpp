@@ -220,9 +220,9 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
     ShowEntries(0, 0);
 
     if (!failed.isEmpty()) {
-        Ui().Message(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the default "
-                            "texture:\n\n%2")
-                 .arg(Text(file.string()), failed.join(QStringLiteral("\n"))));
+        Ui().Message(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the "
+                                    "default texture:\n\n%2")
+                         .arg(Text(file.string()), failed.join(QStringLiteral("\n"))));
     }
     return true;
 }

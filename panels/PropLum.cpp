@@ -24,7 +24,8 @@ constexpr ControlSpec kControls[] = {
 }  // namespace
 
 CLightingDlg::CLightingDlg(EditingSession& session, QWidget* parent)
-    : CDialog(session.Ui(), {QStringLiteral("Lighting Properties  "), QSize(143, 106), kControls}, parent), m_session(session)
+    : CDialog(session.Ui(), {QStringLiteral("Lighting Properties  "), QSize(143, 106), kControls}, parent),
+      m_session(session)
 {
     setObjectName(QStringLiteral("lightingDialog"));
 }

@@ -41,7 +41,8 @@ QImage Background::Render(const QWidget* widget) const
 const QImage& Background::For(const QWidget* widget)
 {
     auto it = m_cache.find(widget);
-    if (it != m_cache.end() && it->second.image.size() == widget->size().expandedTo(QSize(1, 1))) return it->second.image;
+    const QSize size = widget->size().expandedTo(QSize(1, 1));
+    if (it != m_cache.end() && it->second.image.size() == size) return it->second.image;
     if (it == m_cache.end()) {
         it = m_cache.emplace(widget, Cached{}).first;
         it->second.destroyed = QObject::connect(widget, &QObject::destroyed, [this, widget] { m_cache.erase(widget); });

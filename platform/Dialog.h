@@ -19,9 +19,9 @@
 // ask through.  UpdateData(true) reads the controls into the members and
 // validates them; the first value refused shows the standard message in a
 // message box, puts the focus on its control and makes UpdateData return
-// false.  UpdateData(false) shows the members in the
-// controls.  OnInitDialog runs once, after the controls exist; the base
-// shows the members (UpdateData(false)).
+// false.  UpdateData(false) shows the members in the controls.
+// OnInitDialog runs once, after the controls exist; the base shows the
+// members (UpdateData(false)).
 //
 // CDialog is a modal (or modeless) window: buttons 1 (OK) and 2 (Cancel)
 // of its template run OnOK and OnCancel; Enter presses the default button

@@ -195,8 +195,8 @@ bool EditingSession::MoveLayer(CDocument* document, QPoint from, QPoint to)
     const int index = m_currentLayer - 1;
     if (index < 0 || index >= texture.LayerCount()) return false;
     const bool current = document == m_document && index == CurrentLayerIndex();
-    morvane::MoveLayer(texture.layers[static_cast<size_t>(index)].layer, current ? CurrentKeyframe() : nullptr, from.x(),
-                       from.y(), to.x(), to.y());
+    morvane::Layer& layer = texture.layers[static_cast<size_t>(index)].layer;
+    morvane::MoveLayer(layer, current ? CurrentKeyframe() : nullptr, from.x(), from.y(), to.x(), to.y());
     document->SetModifiedFlag();
     if (current) emit edited(index, {});
     return true;

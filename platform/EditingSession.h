@@ -90,8 +90,7 @@ public:
     morvane::LayerSlot* CurrentSlot() const;
     morvane::Layer* CurrentLayerRecord() const;
 
-    // The current key as the key-frame panel set it (-1 for none).
-    int StoredKey() const { return m_currentKey; }
+    // The key-frame panel sets the current key (-1 for none).
     void SetCurrentKey(int key) { m_currentKey = key; }
     // The current key when it is one of the current layer's keys and the
     // layer is animated; else -1.
@@ -131,8 +130,8 @@ public:
     // Boundary k of the current layer's gradient and its current key's.
     bool SetGradientBoundary(int k, const std::array<float, 3>& rgb, Changes what);
     bool SetAnimated(bool on);
-    // Marks the document modified after a change the user made elsewhere
-    // (a dialog's Apply, OK); `what` renders.
+    // Marks the active document modified after a change the user made
+    // elsewhere (a dialog's Apply, OK) and tells `what` changed.
     void Commit(Changes what = {});
 
     // The view's drags edit the document the view shows: its layer of the
@@ -142,12 +141,14 @@ public:
     bool TurnLayer(CDocument* document, int fromX, int toX);
 
     // --- Keys of the current layer ------------------------------------------
-    // The index of the key added after `current`, or -1.
+    // The index of the key added after `current`, or -1; the document is
+    // marked modified either way.
     int AddKey(int current);
     // The key that is current after deleting `current`, or -1.
     int DeleteKey(int current);
     bool MoveKey(int k, float time);
-    // The duration of the current layer's animation.
+    // The duration of the current layer's animation (the document is
+    // marked modified even without a current layer).
     void SetDuration(float seconds);
     // Key k goes into the layer; the panels and the view show it (nothing
     // is marked modified).

@@ -106,8 +106,7 @@ bool CMainFrame::LoadFrame()
 void CMainFrame::CreatePanels()
 {
     // The command panel and the library panel first; then the palette and
-    // key-frame panels in the order the platform flag gives.  Panels that
-    // are not built yet stay null.
+    // key-frame panels.
     m_pCommandPanel = new CCommandBar(m_session);
     m_wndCommandBar->AddPanel(m_pCommandPanel);
 
@@ -139,7 +138,8 @@ CQuillonDoc* CMainFrame::ActiveDocument() const { return qobject_cast<CQuillonDo
 CQuillonView* CMainFrame::CreateView()
 {
     auto* view = new CQuillonView(m_session);
-    if (m_pCommandPanel) connect(view, &CQuillonView::renderProgress, m_pCommandPanel, &CCommandBar::ShowRenderProgress);
+    if (m_pCommandPanel)
+        connect(view, &CQuillonView::renderProgress, m_pCommandPanel, &CCommandBar::ShowRenderProgress);
     return view;
 }
 

@@ -75,8 +75,8 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 6. One document template: document, child frame and view.
     auto tmpl = std::make_unique<CDocTemplate>(
-        IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; }, [this] { return new CChildFrame(*this); },
-        [this] { return m_mainFrame->CreateView(); });
+        IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; },
+        [this] { return new CChildFrame(*this); }, [this] { return m_mainFrame->CreateView(); });
     m_pDocTemplate = tmpl.get();
     AddDocTemplate(std::move(tmpl));
 

@@ -91,7 +91,8 @@ CTipDlg::CTipDlg(UiDialogs& ui, IniProfile& profile, QWidget* parent,
 
 CTipDlg::~CTipDlg()
 {
-    if (m_pStream) (void)m_profile.WriteInt(tiptext::kSection, tiptext::kFilePos, static_cast<int>(m_pStream->Position()));
+    if (m_pStream)
+        (void)m_profile.WriteInt(tiptext::kSection, tiptext::kFilePos, static_cast<int>(m_pStream->Position()));
 }
 
 void CTipDlg::GetNextTipString(QString& tip)

@@ -187,31 +187,33 @@ bool EditingSession::SetAnimated(bool on)
     return true;
 }
 
-bool EditingSession::MoveLayer(CDocument* document, QPoint from, QPoint to)
+LayerSlot* EditingSession::SlotIn(CDocument* document) const
 {
     auto* textured = dynamic_cast<TextureDocument*>(document);
-    if (!textured) return false;
+    if (!textured) return nullptr;
     morvane::Texture& texture = textured->EditedTexture();
     const int index = m_currentLayer - 1;
-    if (index < 0 || index >= texture.LayerCount()) return false;
-    const bool current = document == m_document && index == CurrentLayerIndex();
-    morvane::Layer& layer = texture.layers[static_cast<size_t>(index)].layer;
-    morvane::MoveLayer(layer, current ? CurrentKeyframe() : nullptr, from.x(), from.y(), to.x(), to.y());
+    return index < 0 || index >= texture.LayerCount() ? nullptr : &texture.layers[static_cast<size_t>(index)];
+}
+
+bool EditingSession::MoveLayer(CDocument* document, QPoint from, QPoint to)
+{
+    LayerSlot* slot = SlotIn(document);
+    if (!slot) return false;
+    const bool current = slot == CurrentSlot();
+    morvane::MoveLayer(slot->layer, current ? CurrentKeyframe() : nullptr, from.x(), from.y(), to.x(), to.y());
     document->SetModifiedFlag();
-    if (current) emit edited(index, {});
+    if (current) emit edited(CurrentLayerIndex(), {});
     return true;
 }
 
 bool EditingSession::TurnLayer(CDocument* document, int fromX, int toX)
 {
-    auto* textured = dynamic_cast<TextureDocument*>(document);
-    if (!textured) return false;
-    morvane::Texture& texture = textured->EditedTexture();
-    const int index = m_currentLayer - 1;
-    if (index < 0 || index >= texture.LayerCount()) return false;
-    morvane::TurnLayer(texture.layers[static_cast<size_t>(index)], fromX, toX);
+    LayerSlot* slot = SlotIn(document);
+    if (!slot) return false;
+    morvane::TurnLayer(*slot, fromX, toX);
     document->SetModifiedFlag();
-    if (document == m_document) emit edited(index, {});
+    if (slot == CurrentSlot()) emit edited(CurrentLayerIndex(), {});
     return true;
 }
 

@@ -178,6 +178,8 @@ signals:
 private:
     // Marks the active document modified (unless a preview) and tells.
     void Edited(Changes what);
+    // The slot of the current layer's number in `document`, or null.
+    morvane::LayerSlot* SlotIn(CDocument* document) const;
     void ShowChangedStack(int n);
 
     UiDialogs& m_ui;

@@ -150,9 +150,9 @@ bool write_pages(UiDialogs& ui, QWidget* parent, const WebPage& page, std::set<s
             WriteFileReplacing(path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
         if (!error.empty()) {
             ui.MessageBox(parent,
-                            QStringLiteral("Unable to write the page \"%1\".\n%2.")
-                                .arg(QString::fromStdString(path.string()), QString::fromStdString(error)),
-                            AppCaption(), MB_OK | MB_ICONEXCLAMATION);
+                          QStringLiteral("Unable to write the page \"%1\".\n%2.")
+                              .arg(QString::fromStdString(path.string()), QString::fromStdString(error)),
+                          AppCaption(), MB_OK | MB_ICONEXCLAMATION);
             return false;
         }
         if (written) written->insert(std::filesystem::absolute(path, ec));

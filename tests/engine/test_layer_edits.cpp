@@ -35,10 +35,10 @@ void ExpectGradientOf(const Layer& layer, int material)
     for (int j = 0; j < kGradientEntries; ++j) {
         const GradientEntry& a = layer.gradient->entries[static_cast<size_t>(j)];
         const GradientEntry& b = want.entries[static_cast<size_t>(j)];
-        EXPECT_EQ(a.start, b.start) << j;
-        EXPECT_EQ(a.end, b.end) << j;
-        EXPECT_EQ(a.startR, b.startR) << j;
-        EXPECT_EQ(a.endB, b.endB) << j;
+        EXPECT_EQ(+a.start, +b.start) << j;
+        EXPECT_EQ(+a.end, +b.end) << j;
+        EXPECT_EQ(+a.startR, +b.startR) << j;
+        EXPECT_EQ(+a.endB, +b.endB) << j;
     }
 }
 
@@ -52,17 +52,17 @@ TEST(LayerEdits, AMaterialTakesItsPresetsPatternFieldsFoldsAndGradientAndDropsTh
         ADD_FAILURE() << "no picture is asked for";
         return false;
     }), kWood);
-    EXPECT_EQ(layer.rec.material, kWood);
+    EXPECT_EQ(+layer.rec.material, kWood);
     for (auto [got, want] : {std::pair{+layer.rec.turbulence, +wood.turbulence}, {+layer.rec.scaleX, +wood.scaleX},
                              {+layer.rec.scaleZ, +wood.scaleZ}, {+layer.rec.offsetY, +wood.offsetY},
                              {+layer.rec.lacunarity, +wood.lacunarity}, {+layer.rec.omega, +wood.omega},
                              {+layer.rec.foldX, +wood.foldX}, {+layer.rec.foldZ, +wood.foldZ}})
         EXPECT_EQ(got, want);
-    EXPECT_EQ(layer.rec.detail, wood.detail);
+    EXPECT_EQ(+layer.rec.detail, +wood.detail);
     EXPECT_EQ(layer.PicturePath(), "");
     ExpectGradientOf(layer, kWood);
     // What the preset does not name stays: relief, light, animation.
-    EXPECT_EQ(layer.rec.relief, 4);
+    EXPECT_EQ(+layer.rec.relief, 4);
     EXPECT_EQ(+layer.rec.lightDirX, 0.25f);
     EXPECT_EQ(KeyCount(layer), 2);
 
@@ -85,9 +85,9 @@ TEST(LayerEdits, APictureMaterialAsksForItsPictureAndFallsBackToMarbleWithoutOne
         return true;
     });
     EXPECT_EQ(shown, kRipplesImage);
-    EXPECT_EQ(layer.rec.material, kRipplesImage);
+    EXPECT_EQ(+layer.rec.material, kRipplesImage);
     EXPECT_EQ(layer.PicturePath(), "\\kvo\\new.tga");
-    EXPECT_EQ(layer.rec.formatIndex, 12);
+    EXPECT_EQ(+layer.rec.formatIndex, 12);
     EXPECT_EQ(+layer.rec.foldY, fold);
     ExpectGradientOf(layer, kRipplesImage);
 
@@ -95,9 +95,9 @@ TEST(LayerEdits, APictureMaterialAsksForItsPictureAndFallsBackToMarbleWithoutOne
     Layer fallback = EditedLayer(kWood);
     const int16_t format = fallback.rec.formatIndex;
     EXPECT_EQ(ApplyMaterial(fallback, Presets(), kRipplesImage, [](Layer&) { return false; }), kMarble);
-    EXPECT_EQ(fallback.rec.material, kMarble);
+    EXPECT_EQ(+fallback.rec.material, kMarble);
     EXPECT_EQ(+fallback.rec.scaleX, +Presets()[kRipplesImage].rec.scaleX);
-    EXPECT_EQ(fallback.rec.formatIndex, format);
+    EXPECT_EQ(+fallback.rec.formatIndex, format);
     ExpectGradientOf(fallback, kMarble);
 }
 
@@ -107,9 +107,9 @@ TEST(LayerEdits, AReliefStartsItsParametersAfresh)
     layer.rec.reliefIntensity = 17.0f;
     layer.rec.reliefDetail = 3;
     ChooseRelief(layer.rec, 9);
-    EXPECT_EQ(layer.rec.relief, 9);
+    EXPECT_EQ(+layer.rec.relief, 9);
     EXPECT_EQ(+layer.rec.reliefIntensity, 5.0f);
-    EXPECT_EQ(layer.rec.reliefDetail, 10);
+    EXPECT_EQ(+layer.rec.reliefDetail, 10);
 }
 
 TEST(LayerEdits, AFieldTheKeysMirrorIsWrittenToTheCurrentKeyToo)
@@ -123,15 +123,15 @@ TEST(LayerEdits, AFieldTheKeysMirrorIsWrittenToTheCurrentKeyToo)
     EXPECT_TRUE(SetLayerField<int32_t>(layer, &key, offsetof(LayerRecord, reliefDetail), 12));
     EXPECT_EQ(+layer.rec.turbulence, 0.25f);
     EXPECT_EQ(+key.rec.turbulence, 0.25f);
-    EXPECT_EQ(key.rec.detail, 7);
-    EXPECT_EQ(key.rec.reliefDetail, 12);
+    EXPECT_EQ(+key.rec.detail, 7);
+    EXPECT_EQ(+key.rec.reliefDetail, 12);
     EXPECT_EQ(std::memcmp(&layer.keys[0].rec, &other, sizeof other), 0);
 
     // A field the keys do not hold stays in the layer; no key, no mirror;
     // an offset past the record writes nothing.
     const KeyframeRecord before = key.rec;
     EXPECT_TRUE(SetLayerField<int8_t>(layer, &key, offsetof(LayerRecord, material), 5));
-    EXPECT_EQ(layer.rec.material, 5);
+    EXPECT_EQ(+layer.rec.material, 5);
     EXPECT_TRUE(SetLayerField(layer, nullptr, offsetof(LayerRecord, omega), 0.5f));
     EXPECT_EQ(std::memcmp(&key.rec, &before, sizeof before), 0);
     EXPECT_FALSE(SetLayerField(layer, &key, sizeof(LayerRecord) - 2, 1.0f));
@@ -181,7 +181,7 @@ TEST(LayerEdits, TheStackAndTheAnimation)
     // Over other layers a new layer brings no light; alone it keeps Marble's.
     EXPECT_GT(+NewLayer(Presets(), false).layer.rec.lightR, 0.0f);
     const LayerSlot added = NewLayer(Presets(), true);
-    EXPECT_EQ(added.layer.rec.material, kMarble);
+    EXPECT_EQ(+added.layer.rec.material, kMarble);
     EXPECT_EQ(+added.layer.rec.lightG, 0.0f);
     EXPECT_EQ(added.blendMode, 1);
     EXPECT_FALSE(HasRoomForLayers(texture, kMostLayers));
@@ -212,6 +212,6 @@ TEST(LayerEdits, TheStackAndTheAnimation)
     EXPECT_FALSE(MoveKey(layer, 1, 1.0f));
     EXPECT_EQ(+layer.keys[1].rec.time, 0.75f);
     SetAnimated(layer, false);
-    EXPECT_EQ(layer.rec.animated, 0);
+    EXPECT_EQ(+layer.rec.animated, 0);
     EXPECT_EQ(KeyCount(layer), 3);
 }

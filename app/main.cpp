@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "media/FrameFolder.h"
+#include "platform/Dialogs.h"
 #include "shell/Morvane.h"
 
 int main(int argc, char** argv)
@@ -10,7 +11,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     morvane::RemoveFrameFolderOnSignals();
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
-    CQuillonApp morvane;
+    QtDialogs dialogs;
+    CQuillonApp morvane(dialogs, IniProfile::DefaultPath());
     if (!morvane.InitInstance(QCoreApplication::arguments().mid(1))) {
         morvane.ExitInstance();
         return 0;

@@ -41,7 +41,6 @@ public:
     StartedEditor()
     {
         setenv("MORVANE_ROOT", (m_dir.path() + "/root").toUtf8().constData(), 1);
-        SetAppProfilePath((m_dir.path() + "/Morvane.ini").toStdString());
         if (!app.InitInstance({})) return;
         QCoreApplication::processEvents();
         frame = app.MainFrame();
@@ -59,14 +58,15 @@ public:
     }
     bool ok() const { return view != nullptr; }
 
-    CQuillonApp app;
+private:
+    QTemporaryDir m_dir;
+    ScriptedDialogs m_quiet;
+
+public:
+    CQuillonApp app{m_quiet, (m_dir.path() + "/Morvane.ini").toStdString()};
     CMainFrame* frame = nullptr;
     CQuillonDoc* doc = nullptr;
     CQuillonView* view = nullptr;
-
-private:
-    QTemporaryDir m_dir;
-    ScopedScriptedDialogs m_quiet;
 };
 
 // Starts Qt and the editor and runs `bench` on it; 1 when the editor does

@@ -1,9 +1,12 @@
 #include "panels/AffLayer.h"
 
 #include "engine/Render.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
-CLayerPreviewWnd::CLayerPreviewWnd(QWidget* parent) : CWnd(parent) { setFocusPolicy(Qt::StrongFocus); }
+CLayerPreviewWnd::CLayerPreviewWnd(EditingSession& session, QWidget* parent) : CWnd(parent), m_session(session)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
 
 void CLayerPreviewWnd::RenderLayer(morvane::Layer& layer)
 {
@@ -58,7 +61,7 @@ void CLayerPreviewWnd::OnPaint(CDC* dc)
 void CLayerPreviewWnd::OnLButtonDown(QPoint)
 {
     if (m_layer < 0) return;
-    Edit().ShowLayer(m_layer + 1);
+    m_session.ShowLayer(m_layer + 1);
 }
 
 bool CLayerPreviewWnd::OnKeyDown(int key, bool repeat)

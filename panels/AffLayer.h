@@ -2,8 +2,8 @@
 // layer alone (its pattern, its relief lit by its own light, no blending),
 // framed by a bevel that is blue on the current layer's slot.  A click, or
 // Space or Enter while it has the focus (dotted border), makes its layer
-// the current one (Edit().ShowLayer); an empty slot shows black and
-// ignores clicks.
+// the current one (through the editing session); an empty slot shows black
+// and ignores clicks.
 #pragma once
 
 #include <QImage>
@@ -11,10 +11,12 @@
 #include "engine/Records.h"
 #include "platform/Wnd.h"
 
+class EditingSession;
+
 class CLayerPreviewWnd : public CWnd {
     Q_OBJECT
 public:
-    explicit CLayerPreviewWnd(QWidget* parent = nullptr);
+    explicit CLayerPreviewWnd(EditingSession& session, QWidget* parent = nullptr);
 
     // Renders `layer` at the slot's size less 2 pixels of frame on every
     // side (its light direction is normalised in place first).
@@ -33,5 +35,6 @@ protected:
     bool OnKeyDown(int key, bool repeat) override;
 
 private:
+    EditingSession& m_session;
     QImage m_picture;  // top row first, (width - 4) x (height - 4)
 };

@@ -9,7 +9,7 @@
 #include "panels/Paint.h"
 #include "platform/DialogUnits.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
 namespace {
 
@@ -23,16 +23,13 @@ constexpr int kSwatchRight = 68;
 int BarLeft(int b) { return 2 + 12 * b; }
 int BarRight(int b) { return 12 + 12 * b; }
 
-// The layer field of red for each mode; green and blue follow it.
-size_t RedOffset(int16_t mode)
+// The colour of the layer each mode edits.
+morvane::LayerColour ColourOf(int16_t mode)
 {
     switch (mode) {
-    case CColorBarWnd::Brilliance:
-        return offsetof(morvane::LayerRecord, brillianceR);
-    case CColorBarWnd::ReflectionColor:
-        return offsetof(morvane::LayerRecord, reflectR);
-    default:
-        return offsetof(morvane::LayerRecord, lightR);
+    case CColorBarWnd::Brilliance: return morvane::LayerColour::Brilliance;
+    case CColorBarWnd::ReflectionColor: return morvane::LayerColour::Reflection;
+    default: return morvane::LayerColour::Light;
     }
 }
 
@@ -40,11 +37,12 @@ int Component(QRgb c, int bar) { return bar == 0 ? qRed(c) : bar == 1 ? qGreen(c
 
 }  // namespace
 
-CColorBarWnd::CColorBarWnd(QWidget* parent) : CWnd(parent) {}
+CColorBarWnd::CColorBarWnd(EditingSession& session, QWidget* parent) : CWnd(parent), m_session(session) {}
 
-CColorBarWnd* CColorBarWnd::Create(QWidget* parent, const QString& name, const QRect& dlu, QRgb color, int16_t mode)
+CColorBarWnd* CColorBarWnd::Create(EditingSession& session, QWidget* parent, const QString& name, const QRect& dlu,
+                                   QRgb color, int16_t mode)
 {
-    auto* bar = new CColorBarWnd(parent);
+    auto* bar = new CColorBarWnd(session, parent);
     bar->setObjectName(name);
     bar->setGeometry(MapDialogRect(dlu));
     bar->color = color;
@@ -77,12 +75,7 @@ void CColorBarWnd::SetComponent(int bar, int value)
 
 void CColorBarWnd::StoreColor()
 {
-    if (!Edit().CurrentLayerRecord()) return;
-    const float factor = mode == Brilliance ? 200.0f / 255.0f : 1.0f / 255.0f;
-    const size_t red = RedOffset(mode);
-    const int bytes[3] = {qRed(color), qGreen(color), qBlue(color)};
-    for (int i = 0; i < 3; ++i)
-        Edit().WriteLayerField(red + 4 * static_cast<size_t>(i), static_cast<float>(bytes[i]) * factor);
+    m_session.SetLayerColour(ColourOf(mode), qRed(color), qGreen(color), qBlue(color), EditingSession::Preview);
 }
 
 void CColorBarWnd::OnPaint(CDC* dc)
@@ -109,7 +102,7 @@ void CColorBarWnd::OnLButtonDown(QPoint point)
     } else if (dragBar == 3) {
         // Cancel leaves the colour and the layer as they are.
         QColor chosen;
-        if (Ui().ColorDialog(this, QColor(color), &chosen)) {
+        if (m_session.Ui().ColorDialog(this, QColor(color), &chosen)) {
             color = qRgb(chosen.red(), chosen.green(), chosen.blue());
             StoreColor();
         }

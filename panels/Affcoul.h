@@ -5,8 +5,9 @@
 // brilliance and one the reflection colour.
 //
 // Every change goes at once into the current layer (and its current key
-// when the layer is animated) through the edit road; marking the document
-// modified and rendering the view are the dialog's business.
+// when the layer is animated) through the editing session, as a preview:
+// marking the document modified and rendering the view are the dialog's
+// business.
 //
 // Geometry in client pixels: the red bar spans x 2..12, green 14..24,
 // blue 26..36, each from y 5 (255) down to y 115 (0); the swatch spans
@@ -21,6 +22,8 @@
 
 #include "platform/Wnd.h"
 
+class EditingSession;
+
 class CColorBarWnd : public CWnd {
     Q_OBJECT
 public:
@@ -31,10 +34,11 @@ public:
         ReflectionColor = 2,  // reflectR, reflectG, reflectB = byte x (1/255)
     };
 
-    explicit CColorBarWnd(QWidget* parent = nullptr);
+    explicit CColorBarWnd(EditingSession& session, QWidget* parent = nullptr);
     // A visible bar of the dialog `parent` over the dialog-unit rectangle
     // `dlu`, editing `color` by `mode`.
-    static CColorBarWnd* Create(QWidget* parent, const QString& name, const QRect& dlu, QRgb color, int16_t mode);
+    static CColorBarWnd* Create(EditingSession& session, QWidget* parent, const QString& name, const QRect& dlu,
+                                QRgb color, int16_t mode);
 
     // The edited colour and what it edits; the dialog sets both right
     // after making the control.
@@ -64,5 +68,6 @@ protected:
 private:
     void SetComponent(int bar, int value);
 
+    EditingSession& m_session;
     int16_t dragBar = -1;  // what the last press hit (HitTest)
 };

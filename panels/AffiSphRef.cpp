@@ -5,18 +5,12 @@
 
 #include "engine/FloatInt.h"
 #include "panels/Paint.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
 namespace {
 
 constexpr int kSphereSize = 75;
 constexpr int kMarkerSize = 16;
-
-const morvane::SphereTable*& SphereTableInUse()
-{
-    static const morvane::SphereTable* table = nullptr;
-    return table;
-}
 
 // The marker: a white ring on black, so that inverting it onto the picture
 // changes only the ring.
@@ -39,9 +33,7 @@ const QImage& MarkerImage()
 
 }  // namespace
 
-CSphereLightWnd::CSphereLightWnd(QWidget* parent) : CWnd(parent) {}
-
-void CSphereLightWnd::SetSphereTable(const morvane::SphereTable* table) { SphereTableInUse() = table; }
+CSphereLightWnd::CSphereLightWnd(EditingSession& session, QWidget* parent) : CWnd(parent), m_session(session) {}
 
 QPoint CSphereLightWnd::MarkerCentre(float lx, float ly, int w, int h)
 {
@@ -71,7 +63,7 @@ void CSphereLightWnd::OnPaint(CDC* dc)
     DrawSunkenFrame(dc, WinRect(left + 1, top + 1, right, bottom));
 
     m_marker.reset();
-    const morvane::Layer* layer = Edit().CurrentLayerRecord();
+    const morvane::Layer* layer = m_session.CurrentLayerRecord();
     if (!layer) return;
     DrawSphere(dc, layer->rec);
     m_marker = MarkerCentre(layer->rec.lightDirX, layer->rec.lightDirY, width(), height());
@@ -80,7 +72,7 @@ void CSphereLightWnd::OnPaint(CDC* dc)
 
 void CSphereLightWnd::DrawSphere(CDC* dc, const morvane::LayerRecord& layer)
 {
-    const morvane::SphereTable* table = SphereTableInUse();
+    const morvane::SphereTable* table = m_session.SphereTable();
     if (!table) return;
     const int w = width(), h = height();
     const int x0 = (w - kSphereSize) / 2;
@@ -94,17 +86,15 @@ void CSphereLightWnd::DrawSphere(CDC* dc, const morvane::LayerRecord& layer)
 bool CSphereLightWnd::SetDirection(QPoint point)
 {
     const int hw = width() / 2, hh = height() / 2;
-    if (hw <= 0 || hh <= 0 || !Edit().CurrentLayerRecord()) return false;
+    if (hw <= 0 || hh <= 0) return false;
     const float lx = static_cast<float>(point.x() - hw) / static_cast<float>(hw);
     const float ly = static_cast<float>(point.y() - hh) / static_cast<float>(hh);
-    Edit().WriteLayerField(offsetof(morvane::LayerRecord, lightDirX), lx);
-    Edit().WriteLayerField(offsetof(morvane::LayerRecord, lightDirY), ly);
-    return true;
+    return m_session.SetLightDirection(lx, ly, EditingSession::Preview);
 }
 
 void CSphereLightWnd::MoveMarker()
 {
-    const morvane::Layer* layer = Edit().CurrentLayerRecord();
+    const morvane::Layer* layer = m_session.CurrentLayerRecord();
     if (!layer) return;
     CDC* dc = GetDC();
     if (m_marker) DrawMarker(dc, *m_marker, width(), height());

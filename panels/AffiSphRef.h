@@ -7,7 +7,8 @@
 //   lightDirX = (x - hw) / hw,  lightDirY = (y - hh) / hh
 // with hw, hh the integer halves of the client size, not limited (points
 // outside the sphere give values past +-1); lightDirZ is left alone.  The
-// write goes into the current key as well when the layer is animated.
+// write goes into the current key as well when the layer is animated; it is
+// a preview, as the colour bars' (the dialog's Apply marks and renders).
 //
 // The marker (16 x 16, inverted onto the picture) and its line (drawn
 // with the XOR pen) vanish when drawn again at the same place; while
@@ -24,14 +25,14 @@
 #include "engine/Sphere.h"
 #include "platform/Wnd.h"
 
+class EditingSession;
+
 class CSphereLightWnd : public CWnd {
     Q_OBJECT
 public:
-    explicit CSphereLightWnd(QWidget* parent = nullptr);
-
-    // The sphere table the pickers shade (the application's, loaded at
-    // start-up); null draws no sphere.
-    static void SetSphereTable(const morvane::SphereTable* table);
+    // The session's sphere table is the one the picker shades (null draws
+    // no sphere).
+    explicit CSphereLightWnd(EditingSession& session, QWidget* parent = nullptr);
 
     // Where the marker of light direction (lx, ly) is centred in a
     // control of w x h pixels.
@@ -60,6 +61,7 @@ private:
     // Removes the marker where it is and draws it for the layer's light.
     void MoveMarker();
 
+    EditingSession& m_session;
     QRect clientRect;
     morvane::SphereShader m_shader;
     std::optional<QPoint> m_marker;

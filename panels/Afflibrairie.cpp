@@ -6,8 +6,7 @@
 #include "engine/LibraryFile.h"
 #include "panels/LIBRAIRIE.h"
 #include "platform/Dc.h"
-#include "platform/DocView.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "platform/Wnd.h"
 
 using namespace morvane;
@@ -59,8 +58,8 @@ private:
     CLibraryStripWnd* m_strip;
 };
 
-CLibraryStripWnd::CLibraryStripWnd(CLibraryDlg* library, QWidget* parent)
-    : QAbstractScrollArea(parent), m_library(library), m_client(new Client(this))
+CLibraryStripWnd::CLibraryStripWnd(EditingSession& session, CLibraryDlg* library, QWidget* parent)
+    : QAbstractScrollArea(parent), m_session(session), m_library(library), m_client(new Client(this))
 {
     setViewport(m_client);
     setFrameShape(QFrame::NoFrame);
@@ -213,7 +212,7 @@ void CLibraryStripWnd::OnLButtonDown(QPoint point)
 
 void CLibraryStripWnd::OnLButtonDblClk(QPoint point)
 {
-    if (!Edit().Document() || !Edit().Texture() || !Edit().View()) return;
+    if (!m_session.Texture() || !m_session.View()) return;
     const int entry = EntryAt(point.x());
     if (entry < 0) return;
     currentEntry = entry;
@@ -223,24 +222,11 @@ void CLibraryStripWnd::OnLButtonDblClk(QPoint point)
 
 void CLibraryStripWnd::CopyIntoDocument(int entry)
 {
-    EditContext& edit = Edit();
-    CDocument* doc = edit.Document();
     const size_t i = static_cast<size_t>(entry);
     if (i >= m_library->textures.size()) return;
-
-    // Every layer with its keys and picture; then the panels show layer 1
-    // with its first key and the eight layer thumbnails the new layers.
-    CopyLibraryTexture(m_library->textures[i], *edit.Texture());
-    edit.SetCurrentKey(0);
-    edit.RefreshThumbnails();
-    edit.ShowLayer(1);
-
     // The document is the entry's texture now, not the file it came from:
     // it has no file, and its title is the entry's file name.
     const QString name = QString::fromStdString(m_library->names[i]);
-    doc->ClearPathName();
-    doc->SetTitle(name.mid(name.lastIndexOf('\\') + 1));
-    emit m_library->textureCopied();
-    doc->SetModifiedFlag(true);
-    doc->UpdateAllViews(nullptr);
+    if (m_session.ReplaceTexture(m_library->textures[i], name.mid(name.lastIndexOf('\\') + 1)))
+        emit m_library->textureCopied();
 }

@@ -26,13 +26,14 @@
 
 class CDC;
 class CLibraryDlg;
+class EditingSession;
 
 class CLibraryStripWnd : public QAbstractScrollArea {
     Q_OBJECT
 public:
     static constexpr int kSlotWidth = 54;
 
-    CLibraryStripWnd(CLibraryDlg* library, QWidget* parent);
+    CLibraryStripWnd(EditingSession& session, CLibraryDlg* library, QWidget* parent);
 
     // Renders the thumbnail of a new entry's texture after the others (the
     // texture is prepared for rendering in place).
@@ -70,6 +71,7 @@ private:
     int EntryAt(int x) const;
     void CopyIntoDocument(int entry);
 
+    EditingSession& m_session;
     CLibraryDlg* m_library;
     Client* m_client;
     int firstVisible = 0;

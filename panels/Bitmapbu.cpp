@@ -8,10 +8,9 @@
 #include "platform/Background.h"
 #include "platform/Dc.h"
 #include "platform/Frames.h"
-#include "platform/WinApp.h"
 #include "platform/Wnd.h"
 
-CTextureButton::CTextureButton(QWidget* parent) : QPushButton(parent)
+CTextureButton::CTextureButton(Background& background, QWidget* parent) : QPushButton(parent), m_background(background)
 {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -58,7 +57,7 @@ CaptionLayout LayOut(const QString& caption, const QRect& room)
 
 QImage CTextureButton::Face() const
 {
-    QImage face = Background::For(this).copy();
+    QImage face = m_background.For(this).copy();
     CDC dc(face);
     const bool pressed = isDown();
     const QRect r = rect();
@@ -84,7 +83,7 @@ void CTextureButton::mouseMoveEvent(QMouseEvent* event)
 {
     if (m_skipMoves > 0) {
         --m_skipMoves;
-    } else if (CMDIFrameWnd* main = AfxGetMainWnd()) {
+    } else if (auto* main = qobject_cast<CMDIFrameWnd*>(window())) {
         main->SetMessageText(m_status);
     }
     QPushButton::mouseMoveEvent(event);
@@ -100,8 +99,8 @@ void CTextureButton::leaveEvent(QEvent* event)
 {
     // The help text goes with the pointer, as a menu's does; a message put
     // there since stays.
-    if (CMDIFrameWnd* main = AfxGetMainWnd(); main && !m_status.isEmpty() && main->MessageText() == m_status)
-        main->SetMessageText(QString());
+    auto* main = qobject_cast<CMDIFrameWnd*>(window());
+    if (main && !m_status.isEmpty() && main->MessageText() == m_status) main->SetMessageText(QString());
     QPushButton::leaveEvent(event);
 }
 

@@ -2,9 +2,10 @@
 // interface texture behind the button (see platform/Background.h), so that
 // buttons and panel backgrounds form one texture; the caption is drawn on
 // it in bold Arial with a one-pixel shadow.  Hovering shows the button's
-// help text in the status bar until the pointer leaves; after a click the
-// next two moves leave the status bar alone.  With the keyboard focus (a
-// dotted border) Space and Enter press it.
+// help text in the status bar of the main window it is in until the
+// pointer leaves; after a click the next two moves leave the status bar
+// alone.  With the keyboard focus (a dotted border) Space and Enter press
+// it.
 //
 // It is a QPushButton: connect its clicked signal.
 #pragma once
@@ -12,10 +13,12 @@
 #include <QPushButton>
 #include <QString>
 
+class Background;
+
 class CTextureButton : public QPushButton {
     Q_OBJECT
 public:
-    explicit CTextureButton(QWidget* parent = nullptr);
+    explicit CTextureButton(Background& background, QWidget* parent = nullptr);
 
     // The text drawn on the face.
     void SetCaption(const QString& caption);
@@ -35,6 +38,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    Background& m_background;
     QString m_status;
     QString m_caption;
     int m_skipMoves = 0;  // mouse moves still to leave the status bar alone

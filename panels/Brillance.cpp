@@ -5,7 +5,7 @@
 #include "panels/Affcoul.h"
 #include "panels/Paint.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
 namespace {
 
@@ -25,8 +25,9 @@ constexpr float kBrillianceToByte = 1.275f;
 
 }  // namespace
 
-CReflectionDlg::CReflectionDlg(QWidget* parent)
-    : CDialog({QStringLiteral("Reflection Parameters"), QSize(108, 109), kControls}, parent)
+CReflectionDlg::CReflectionDlg(EditingSession& session, QWidget* parent)
+    : CDialog(session.Ui(), {QStringLiteral("Reflection Parameters"), QSize(108, 109), kControls}, parent),
+      m_session(session)
 {
     setObjectName(QStringLiteral("reflectionDialog"));
 }
@@ -34,15 +35,15 @@ CReflectionDlg::CReflectionDlg(QWidget* parent)
 bool CReflectionDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    const morvane::Layer* layer = Edit().CurrentLayerRecord();
+    const morvane::Layer* layer = m_session.CurrentLayerRecord();
     const morvane::LayerRecord rec = layer ? layer->rec : morvane::LayerRecord{};
 
-    brillianceBar = CColorBarWnd::Create(this, QStringLiteral("brillianceBar"), QRect(54, 14, 48, 75),
+    brillianceBar = CColorBarWnd::Create(m_session, this, QStringLiteral("brillianceBar"), QRect(54, 14, 48, 75),
                                          qRgb(ChannelByte(rec.brillianceR, kBrillianceToByte),
                                               ChannelByte(rec.brillianceG, kBrillianceToByte),
                                               ChannelByte(rec.brillianceB, kBrillianceToByte)),
                                          CColorBarWnd::Brilliance);
-    reflectionBar = CColorBarWnd::Create(this, QStringLiteral("reflectionBar"), QRect(4, 14, 48, 75),
+    reflectionBar = CColorBarWnd::Create(m_session, this, QStringLiteral("reflectionBar"), QRect(4, 14, 48, 75),
                                          qRgb(ChannelByte(rec.reflectR), ChannelByte(rec.reflectG), ChannelByte(rec.reflectB)),
                                          CColorBarWnd::ReflectionColor);
     connect(GetDlgItem<QAbstractButton>(kApplyId), &QAbstractButton::clicked, this, &CReflectionDlg::OnApply);
@@ -51,7 +52,6 @@ bool CReflectionDlg::OnInitDialog()
 
 void CReflectionDlg::OnApply()
 {
-    if (!UpdateData(true) || !Edit().Document()) return;
-    Edit().SetModified();
-    Edit().RenderView();
+    if (!UpdateData(true)) return;
+    m_session.Commit(EditingSession::Image);
 }

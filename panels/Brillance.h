@@ -9,11 +9,12 @@
 #include "platform/Dialog.h"
 
 class CColorBarWnd;
+class EditingSession;
 
 class CReflectionDlg : public CDialog {
     Q_OBJECT
 public:
-    explicit CReflectionDlg(QWidget* parent = nullptr);
+    explicit CReflectionDlg(EditingSession& session, QWidget* parent = nullptr);
 
 protected:
     bool OnInitDialog() override;
@@ -21,6 +22,7 @@ protected:
 private:
     void OnApply();
 
+    EditingSession& m_session;
     CColorBarWnd* brillianceBar = nullptr;
     CColorBarWnd* reflectionBar = nullptr;
 };

@@ -4,7 +4,7 @@
 
 #include "engine/FloatInt.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ int Byte(float channel) { return std::clamp(morvane::SatTrunc(static_cast<double
 
 }  // namespace
 
-CColorKeyWnd::CColorKeyWnd(QWidget* parent) : CWnd(parent) {}
+CColorKeyWnd::CColorKeyWnd(EditingSession& session, QWidget* parent) : CWnd(parent), m_session(session) {}
 
 void CColorKeyWnd::SetColor(float red, float green, float blue)
 {
@@ -47,14 +47,9 @@ void CColorKeyWnd::OnLButtonUp(QPoint point)
     // A release away from the swatch is no choice.
     if (!rect().contains(point)) return;
     QColor chosen;
-    if (!Ui().ColorDialog(this, QColor(0, 0, 255), &chosen)) return;
+    if (!m_session.Ui().ColorDialog(this, QColor(0, 0, 255), &chosen)) return;
     SetColor(static_cast<float>(chosen.red()) / 255.0f, static_cast<float>(chosen.green()) / 255.0f,
              static_cast<float>(chosen.blue()) / 255.0f);
     UpdateWindow();
-    if (morvane::LayerSlot* slot = Edit().CurrentSlot()) {
-        slot->colorKey.keyR = m_red;
-        slot->colorKey.keyG = m_green;
-        slot->colorKey.keyB = m_blue;
-        Edit().SetModified();
-    }
+    m_session.SetColorKey(m_red, m_green, m_blue);
 }

@@ -8,10 +8,12 @@
 
 #include "platform/Wnd.h"
 
+class EditingSession;
+
 class CColorKeyWnd : public CWnd {
     Q_OBJECT
 public:
-    explicit CColorKeyWnd(QWidget* parent = nullptr);
+    explicit CColorKeyWnd(EditingSession& session, QWidget* parent = nullptr);
 
     // Shows a colour (channels 0..1).
     void SetColor(float red, float green, float blue);
@@ -23,4 +25,7 @@ public:
 protected:
     void OnPaint(CDC* dc) override;
     void OnLButtonUp(QPoint point) override;
+
+private:
+    EditingSession& m_session;
 };

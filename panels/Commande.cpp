@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/Animation.h"
+#include "engine/PatternNames.h"
 #include "engine/Presets.h"
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
@@ -17,20 +18,15 @@
 #include "panels/Brillance.h"
 #include "panels/PropLum.h"
 #include "platform/Background.h"
-#include "platform/DocView.h"
 #include "platform/DialogUnits.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "platform/StringTable.h"
 
 using morvane::Layer;
 using morvane::LayerSlot;
 
 namespace {
-
-constexpr int kImageMaterialFirst = 24;  // "Image" .. "Swirled Image" take a picture
-constexpr int kImageMaterialLast = 35;
-constexpr int kMarble = 1;
 
 // Dialog template 130: the controls at (x, y, width, height) in dialog
 // units.  The thumbnails, the swatch and the sliders are made at run time.
@@ -54,15 +50,7 @@ constexpr ControlSpec kTemplate[] = {
     {2, ControlKind::PushButton, {154, 478, 6, 6}, kHidden},
 };
 
-// The lists, in the order of their stored numbers.
-const char* const kMaterials[] = {
-    "Sky", "Marble", "Wood", "Brick", "Checker", "Checker Texture", "Reflection", "Agate", "Granite", "Flame",
-    "Onion", "Leopard", "Smoke", "Stains", "Crackle", "Mandelbrot", "Radial", "Cyclone", "Cyclone1", "ColorRipples",
-    "ColorWaves", "ColorDents", "ColorWrinkles", "ColorQuilted", "Image", "Perturbed Image", "Ripples Image",
-    "Waves Image", "Dents Image", "Wrinkles Image", "Quilted Image", "Marble Image", "Wood Image", "Leopard Image",
-    "Onion Image", "Swirled Image", "Horizontal Gradient", "Vertical Gradient", "Radial Gradient"};
-const char* const kReliefs[] = {"Waves", "Ripples", "Bumps", "Dents", "Inverse Dents", "Quilted", "Brick", "Fbm",
-                                "Crater", "Multifractal", "Hetero", "Hybrid", "Ridge", "TerrainBump", "Crackle"};
+// The blend modes, in the order of their stored numbers.
 const char* const kBlendModes[] = {"Transparency", "Additive", "Substractive", "Luminancy", "Chrominancy", "Color Key"};
 
 // The buttons: id, caption, tooltip, status text (0: none).
@@ -92,7 +80,8 @@ QRect DluRect(int left, int top, int right, int bottom) { return MapDialogRect(Q
 
 }  // namespace
 
-CCommandBar::CCommandBar(QWidget* parent) : CPanel({QString(), QSize(187, 578), kTemplate}, parent)
+CCommandBar::CCommandBar(EditingSession& session, QWidget* parent)
+    : CPanel(session.Ui(), {QString(), QSize(187, 578), kTemplate}, parent), m_session(session)
 {
     setObjectName(QStringLiteral("commandPanel"));
     Create();
@@ -100,7 +89,7 @@ CCommandBar::CCommandBar(QWidget* parent) : CPanel({QString(), QSize(187, 578), 
 
 QWidget* CCommandBar::CreateControl(const ControlSpec& spec, QWidget* parent)
 {
-    if (spec.style & kOwnerDraw) return new CTextureButton(parent);
+    if (spec.style & kOwnerDraw) return new CTextureButton(m_session.Backgrounds(), parent);
     return nullptr;
 }
 
@@ -128,8 +117,8 @@ bool CCommandBar::OnInitDialog()
     reliefCombo = GetDlgItem<QComboBox>(565);
     auto* blendCombo = GetDlgItem<QComboBox>(566);
     auto* animate = GetDlgItem<QCheckBox>(1040);
-    for (const char* m : kMaterials) materialCombo->addItem(QString::fromUtf8(m));
-    for (const char* r : kReliefs) reliefCombo->addItem(QString::fromUtf8(r));
+    for (const char* m : morvane::kMaterialNames) materialCombo->addItem(QString::fromUtf8(m));
+    for (const char* r : morvane::kReliefNames) reliefCombo->addItem(QString::fromUtf8(r));
     for (const char* b : kBlendModes) blendCombo->addItem(QString::fromUtf8(b));
     materialCombo->setToolTip(LoadString(57689));
     reliefCombo->setToolTip(LoadString(57690));
@@ -138,17 +127,17 @@ bool CCommandBar::OnInitDialog()
 
     // The thumbnails, side by side below the layer buttons.
     for (int i = 0; i < kThumbnails; ++i) {
-        thumbnails[i] = new CLayerPreviewWnd(this);
+        thumbnails[i] = new CLayerPreviewWnd(m_session, this);
         thumbnails[i]->setGeometry(DluRect(3 + 22 * i, 23, 24 + 22 * i, 53));
         thumbnails[i]->show();
     }
-    colorKeySwatch = new CColorKeyWnd(this);
+    colorKeySwatch = new CColorKeyWnd(m_session, this);
     colorKeySwatch->setGeometry(DluRect(150, 54, 180, 70));
     colorKeySwatch->show();
 
     for (int id : kSliderOrder) {
         const SliderInfo& info = SliderInfoOf(id);
-        auto* slider = new CKvoSlider(id == 18, this);
+        auto* slider = new CKvoSlider(m_session, id == 18, this);
         slider->setGeometry(DluRect(info.left, info.top, info.right, info.bottom));
         slider->SetRange(0, info.maximum);
         slider->SetCaption(info.caption);
@@ -169,8 +158,6 @@ bool CCommandBar::OnInitDialog()
         setTabOrder(previous, slider);
         previous = slider;
     }
-    Edit().SetDisplayMode(0);
-    Edit().SetProgressBar(progressBar);
 
     connect(materialCombo, &QComboBox::activated, this, &CCommandBar::OnSelChangeMaterial);
     connect(reliefCombo, &QComboBox::activated, this, &CCommandBar::OnSelChangeRelief);
@@ -187,16 +174,13 @@ bool CCommandBar::OnInitDialog()
     connect(loadLayerButton, &QAbstractButton::clicked, this, &CCommandBar::OnLoadLayer);
     connect(saveLayerButton, &QAbstractButton::clicked, this, &CCommandBar::OnSaveLayer);
 
-    connect(&Edit(), &EditContext::layerShown, this, &CCommandBar::ShowLayer);
-    // A key loaded into the current layer: every control shows the layer
-    // again (the key stays as it is).
-    connect(&Edit(), &EditContext::layerFieldsChanged, this, [this] { ShowLayer(Edit().CurrentLayer()); });
-    connect(&Edit(), &EditContext::thumbnailsChanged, this, &CCommandBar::RefreshThumbnails);
-    connect(&Edit(), &EditContext::thumbnailChanged, this, [this](int index) {
-        morvane::Texture* texture = Edit().Texture();
-        if (!texture || index < 0 || index >= kThumbnails || index >= texture->LayerCount()) return;
-        thumbnails[index]->RenderLayer(texture->layers[static_cast<size_t>(index)].layer);
-        thumbnails[index]->UpdateWindow();
+    connect(&m_session, &EditingSession::layerShown, this, &CCommandBar::ShowLayer);
+    connect(&m_session, &EditingSession::edited, this, [this](int index, EditingSession::Changes what) {
+        if (what & EditingSession::Layers) RefreshThumbnails();
+        // A key loaded into the current layer: every control shows the
+        // layer again (the key stays as it is).
+        if (what & EditingSession::Fields) ShowLayer(m_session.CurrentLayer());
+        if (what & EditingSession::Thumbnail) RenderThumbnail(index);
     });
     return CPanel::OnInitDialog();
 }
@@ -211,7 +195,7 @@ void CCommandBar::paintEvent(QPaintEvent*)
 {
     // The background continues the main window's texture; the check box's
     // title is painted on it.
-    QImage face = Background::For(this).copy();
+    QImage face = m_session.Backgrounds().For(this).copy();
     {
         CDC dc(face);
         dc.SelectFont(MakeFont(QStringLiteral("Arial"), 15, 700));
@@ -240,7 +224,7 @@ void CCommandBar::ShowLayer(int n)
             t->Invalidate();
         }
     }
-    morvane::Texture* texture = Edit().Texture();
+    morvane::Texture* texture = m_session.Texture();
     if (!texture || n < 1 || n > texture->LayerCount()) return;
     const LayerSlot& slot = texture->layers[static_cast<size_t>(n - 1)];
     const morvane::LayerRecord& rec = slot.layer.rec;
@@ -259,13 +243,13 @@ void CCommandBar::ShowLayer(int n)
 
 void CCommandBar::RefreshThumbnails()
 {
-    morvane::Texture* texture = Edit().Texture();
+    morvane::Texture* texture = m_session.Texture();
     const int count = texture ? texture->LayerCount() : 0;
     for (int s = 0; s < kThumbnails; ++s) {
         CLayerPreviewWnd* t = thumbnails[s];
         if (s < count) {
             t->m_layer = s;
-            t->m_selected = s == Edit().CurrentLayer() - 1;
+            t->m_selected = s == m_session.CurrentLayer() - 1;
             t->RenderLayer(texture->layers[static_cast<size_t>(s)].layer);
         } else {
             t->Clear();
@@ -273,16 +257,26 @@ void CCommandBar::RefreshThumbnails()
     }
 }
 
+void CCommandBar::RenderThumbnail(int index)
+{
+    morvane::Texture* texture = m_session.Texture();
+    if (!texture || index < 0 || index >= kThumbnails || index >= texture->LayerCount()) return;
+    thumbnails[index]->RenderLayer(texture->layers[static_cast<size_t>(index)].layer);
+    thumbnails[index]->UpdateWindow();
+}
+
+void CCommandBar::ShowRenderProgress(int permille) { progressBar->setValue(permille); }
+
 // ---------------------------------------------------------------------------
 // The lists
 
 void CCommandBar::OnSelChangeMaterial()
 {
     if (!UpdateData(true)) return;
-    LayerSlot* slot = Edit().CurrentSlot();
+    const LayerSlot* slot = m_session.CurrentSlot();
     if (!slot) return;
-    Layer& layer = slot->layer;
-    int m = materialCombo->currentIndex();
+    const Layer& layer = slot->layer;
+    const int m = materialCombo->currentIndex();
     // Only another material changes the layer (the shown one chosen again,
     // the preset and the picture stay as they are).
     if (m == layer.rec.material) return;
@@ -290,75 +284,26 @@ void CCommandBar::OnSelChangeMaterial()
                             layer.rec.material))
         return;
     if (m < 0 || m >= morvane::kPresetCount) return;
-    const morvane::MaterialPresets& presets = morvane::MaterialPresetTable();
 
-    // The layer takes the preset's pattern parameters; a non-picture
-    // material its folds too.
-    auto takePreset = [&](int material) {
-        const morvane::LayerRecord& p = presets[static_cast<size_t>(material)].rec;
-        morvane::LayerRecord& r = layer.rec;
-        r.material = static_cast<int8_t>(material);
-        r.turbulence = p.turbulence;
-        r.detail = p.detail;
-        r.scaleX = p.scaleX;
-        r.scaleY = p.scaleY;
-        r.scaleZ = p.scaleZ;
-        r.offsetX = p.offsetX;
-        r.offsetY = p.offsetY;
-        r.offsetZ = p.offsetZ;
-        r.lacunarity = p.lacunarity;
-        r.omega = p.omega;
-    };
-    takePreset(m);
-    layer.SetPicturePath(std::string());
     animateCheck = 0;
-    if (m < kImageMaterialFirst || m > kImageMaterialLast) {
-        const morvane::LayerRecord& p = presets[static_cast<size_t>(m)].rec;
-        layer.rec.foldX = p.foldX;
-        layer.rec.foldY = p.foldY;
-        layer.rec.foldZ = p.foldZ;
-    } else if (!ChoosePicture(layer)) {
-        // No picture: the layer becomes Marble, and the list says so.
-        layer.rec.material = kMarble;
-        m = kMarble;
-        materialCombo->setCurrentIndex(kMarble);
-    }
-    const int shownIds[] = {0, 1, 2, 3, 4, 5, 11, 12};
-    for (int id : shownIds) sliders[static_cast<size_t>(id)]->value = SliderPosition(SliderInfoOf(id), *slot);
-
-    // The preset's gradient: positions and colours, entry by entry.
-    const Layer& preset = presets[static_cast<size_t>(m)];
-    const morvane::Gradient source = preset.gradient ? *preset.gradient : morvane::Gradient::Tiled();
-    if (!layer.gradient) layer.gradient = morvane::Gradient::Tiled();
-    for (int j = 0; j < morvane::kGradientEntries; ++j) {
-        const morvane::GradientEntry& from = source.entries[static_cast<size_t>(j)];
-        morvane::GradientEntry& to = layer.gradient->entries[static_cast<size_t>(j)];
-        to.start = from.start;
-        to.end = from.end;
-        to.startR = from.startR;
-        to.startG = from.startG;
-        to.startB = from.startB;
-        to.endR = from.endR;
-        to.endG = from.endG;
-        to.endB = from.endB;
-    }
-    Edit().GradientChanged();
-
-    Edit().SetModified();
-    Edit().RenderThumbnail();
+    const int shown = m_session.ChooseMaterial(m, [this](Layer& l) { return ChoosePicture(l); });
+    // No picture: the layer is Marble, and the list says so.
+    if (shown != m) materialCombo->setCurrentIndex(shown);
+    if (layer.rec.animated != 0) animateCheck = 1;
+    for (int id : {0, 1, 2, 3, 4, 5, 11, 12})
+        sliders[static_cast<size_t>(id)]->value = SliderPosition(SliderInfoOf(id), *slot);
     UpdateData(false);
     update();
     RepaintSliders();
-    Edit().RenderView();
     // A movie made the layer an animation: the key-frame panel shows its
     // two keys and its duration, key 0 at time 0.
-    if (layer.rec.animated != 0) Edit().ShowLayer(Edit().CurrentLayer());
+    if (layer.rec.animated != 0) m_session.ShowLayer(m_session.CurrentLayer());
 }
 
 bool CCommandBar::RefusedForAnimation(const Layer& layer, const QString& message, QComboBox* list, int shown)
 {
     if (layer.rec.animated == 0) return false;
-    AfxMessageBox(message, MB_OK | MB_ICONINFORMATION);
+    Ui().Message(message, MB_OK | MB_ICONINFORMATION);
     list->setCurrentIndex(shown >= 0 && shown < list->count() ? shown : -1);
     UpdateData(false);
     update();
@@ -377,56 +322,42 @@ bool CCommandBar::ChoosePicture(Layer& layer)
     if (chosen.isEmpty()) return false;
     const QByteArray path = chosen.front().toLocal8Bit();
     if (path.size() >= static_cast<int>(sizeof layer.rec.picturePath)) {
-        AfxMessageBox(QStringLiteral("The path of \"%1\" is too long to be kept in the layer.").arg(chosen.front()),
-                      MB_OK | MB_ICONEXCLAMATION);
+        Ui().Message(QStringLiteral("The path of \"%1\" is too long to be kept in the layer.").arg(chosen.front()));
         return false;
     }
     layer.SetPicturePath(path.toStdString());
     // The picture is read (a picture that cannot be is told); a movie shows
     // its first frame and makes the layer an animation of its length.
-    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel, [](const std::string& text) {
-        AfxMessageBox(QString::fromStdString(text), MB_OK | MB_ICONEXCLAMATION);
-    });
-    if (layer.rec.animated != 0) animateCheck = 1;
-    layer.rec.formatIndex = 12;
-    Edit().ChangeImageSize(QSize(morvane::StoredImageWidth(layer.rec), morvane::StoredImageHeight(layer.rec)));
+    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel,
+                              [this](const std::string& text) { Ui().Message(QString::fromStdString(text)); });
     return true;
 }
 
 void CCommandBar::OnSelChangeRelief()
 {
     if (!UpdateData(true)) return;
-    LayerSlot* slot = Edit().CurrentSlot();
+    const LayerSlot* slot = m_session.CurrentSlot();
     if (!slot) return;
-    Layer& layer = slot->layer;
+    const Layer& layer = slot->layer;
     const int relief = reliefCombo->currentIndex();
     if (relief == layer.rec.relief) return;
     if (RefusedForAnimation(layer, QStringLiteral("Cannot Change The Texture Relief For an Animation"), reliefCombo,
                             layer.rec.relief))
         return;
     if (relief < 0) return;
-    layer.rec.relief = static_cast<int8_t>(relief);
     // The relief's parameters start afresh, before anything renders.
-    morvane::ResetReliefParameters(layer.rec);
+    m_session.ChooseRelief(relief);
     for (int id : {6, 7, 8, 9, 10, 13, 15, 16, 17})
         sliders[static_cast<size_t>(id)]->value = SliderPosition(SliderInfoOf(id), *slot);
-    Edit().RenderThumbnail();
     UpdateData(false);
     update();
     RepaintSliders();
-    Edit().SetModified();
-    Edit().RenderView();
 }
 
 void CCommandBar::OnSelChangeBlend()
 {
     if (!UpdateData(true)) return;
-    LayerSlot* slot = Edit().CurrentSlot();
-    if (!slot || blendIndex < 0 || blendIndex == slot->blendMode) return;
-    slot->blendMode = blendIndex;
-    Edit().SetModified();
-    Edit().RenderView();
-    UpdateData(false);
+    if (m_session.SetBlendMode(blendIndex)) UpdateData(false);
 }
 
 // ---------------------------------------------------------------------------
@@ -435,14 +366,13 @@ void CCommandBar::OnSelChangeBlend()
 void CCommandBar::SetDisplayMode(int mode)
 {
     if (!UpdateData(true)) return;
-    Edit().SetDisplayMode(mode);
-    Edit().RenderView();
+    m_session.SetDisplayMode(mode);
 }
 
 void CCommandBar::OnAllLayers() { SetDisplayMode(0); }
 void CCommandBar::OnLayerBelow() { SetDisplayMode(1); }
 void CCommandBar::OnThisLayer() { SetDisplayMode(2); }
-void CCommandBar::OnSee() { Edit().RenderView(); }
+void CCommandBar::OnSee() { m_session.Show(EditingSession::Image); }
 
 // ---------------------------------------------------------------------------
 // The reflection and lighting dialogs
@@ -451,107 +381,64 @@ namespace {
 
 // The bytes of the current layer and its current key, to tell whether a
 // dialog changed anything.
-QByteArray CurrentLayerBytes()
+QByteArray CurrentLayerBytes(const EditingSession& session)
 {
     QByteArray bytes;
-    if (const Layer* layer = Edit().CurrentLayerRecord())
+    if (const Layer* layer = session.CurrentLayerRecord())
         bytes.append(reinterpret_cast<const char*>(&layer->rec), sizeof layer->rec);
-    if (const morvane::Keyframe* key = Edit().CurrentKeyframe())
+    if (const morvane::Keyframe* key = session.CurrentKeyframe())
         bytes.append(reinterpret_cast<const char*>(&key->rec), sizeof key->rec);
     return bytes;
 }
 
-// Runs a dialog that edits the current layer: OK marks the document
-// modified, and so does Cancel when the controls changed something.
-void RunLayerDialog(CDialog& dialog)
-{
-    const QByteArray before = CurrentLayerBytes();
-    const int result = dialog.DoModal();
-    if (result == IDOK || CurrentLayerBytes() != before) Edit().SetModified();
-}
-
 }  // namespace
+
+void CCommandBar::RunLayerDialog(CDialog& dialog)
+{
+    // OK marks the document modified, and so does Cancel when the controls
+    // changed something.
+    const QByteArray before = CurrentLayerBytes(m_session);
+    const int result = dialog.DoModal();
+    if (result == IDOK || CurrentLayerBytes(m_session) != before) m_session.Commit();
+}
 
 void CCommandBar::OnReflectionParameters()
 {
-    if (!Edit().Document()) return;
-    CReflectionDlg dialog;
+    if (!m_session.Document()) return;
+    CReflectionDlg dialog(m_session);
     RunLayerDialog(dialog);
 }
 
 void CCommandBar::OnLightingProperties()
 {
-    if (!Edit().Document()) return;
-    CLightingDlg dialog;
+    if (!m_session.Document()) return;
+    CLightingDlg dialog(m_session);
     RunLayerDialog(dialog);
 }
 
 // ---------------------------------------------------------------------------
 // The layer commands
 
-namespace {
-
-// Whether the texture has room for one more layer; says so when not.
-bool RoomForALayer(const morvane::Texture& texture)
+bool CCommandBar::RoomForLayers(int count)
 {
-    if (texture.LayerCount() < CCommandBar::kThumbnails) return true;
-    AfxMessageBox(QStringLiteral("The texture already has %1 layers, as many as it can hold.").arg(CCommandBar::kThumbnails),
-                  MB_OK | MB_ICONINFORMATION);
+    if (m_session.HasRoomForLayers(count)) return true;
+    Ui().Message(QStringLiteral("The texture already has %1 layers, as many as it can hold.").arg(morvane::kMostLayers),
+                 MB_OK | MB_ICONINFORMATION);
     return false;
 }
 
-// Shows the layers after the stack changed: layer n current in every
-// panel, every thumbnail again.
-void ShowChangedStack(int n)
-{
-    Edit().RefreshThumbnails();
-    Edit().ShowLayer(n);
-    Edit().SetModified();
-}
-
-}  // namespace
-
 void CCommandBar::OnAddLayer()
 {
-    morvane::Texture* texture = Edit().Texture();
-    if (!texture || !RoomForALayer(*texture)) return;
-    LayerSlot slot;  // blend coefficient 1, "Additive", no turn, a black colour key
-    slot.layer = morvane::LayerFromPreset(morvane::MaterialPresetTable()[kMarble]);
-    // A layer added over others brings no light of its own.
-    if (!texture->layers.empty()) slot.layer.rec.lightR = slot.layer.rec.lightG = slot.layer.rec.lightB = 0.0f;
-    texture->layers.push_back(std::move(slot));
-    ShowChangedStack(texture->LayerCount());
+    if (!m_session.Texture() || !RoomForLayers(1)) return;
+    m_session.AddLayer();
 }
 
-void CCommandBar::OnDeleteLayer()
-{
-    morvane::Texture* texture = Edit().Texture();
-    const int c = Edit().CurrentLayerIndex();
-    if (!texture || texture->LayerCount() < 2 || c < 0) return;
-    texture->layers.erase(texture->layers.begin() + c);
-    // The layer that followed takes its place; after the last, the one before.
-    ShowChangedStack(std::min(c + 1, texture->LayerCount()));
-}
+void CCommandBar::OnDeleteLayer() { m_session.DeleteLayer(); }
 
 void CCommandBar::OnAnimate()
 {
     if (!UpdateData(true)) return;
-    Layer* layer = Edit().CurrentLayerRecord();
-    if (!layer) return;
-    layer->rec.animated = animateCheck != 0 ? 1 : 0;
-    if (layer->rec.animated != 0) {
-        // Two keys holding the layer as it is, at the start and the end of
-        // four seconds.
-        layer->rec.keyCount = 2;
-        layer->rec.duration = 4.0f;
-        layer->keys = {morvane::MakeKey(*layer), morvane::MakeKey(*layer)};
-        layer->keys[0].rec.time = 0.0f;
-        layer->keys[1].rec.time = 1.0f;
-    }
-    // The key-frame panel takes the layer's keys and duration (none when
-    // switched off) with key 0 and time 0.
-    Edit().ShowLayer(Edit().CurrentLayer());
-    Edit().SetModified();
+    m_session.SetAnimated(animateCheck != 0);
 }
 
 namespace {
@@ -572,7 +459,7 @@ FileDialogRequest LayerFileRequest(bool save)
 // The layer of a layer file, read whole before anything changes; none
 // (after a message) for a file that is not a layer the program can use.
 // A file that cannot be opened at all is passed over without a word.
-std::optional<Layer> ReadLayerFile(const QString& path)
+std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path)
 {
     const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(path.toStdString());
     if (!file.ok()) return std::nullopt;
@@ -583,15 +470,14 @@ std::optional<Layer> ReadLayerFile(const QString& path)
     else if (parsed.value->rec.animated != 0 && morvane::KeyCount(*parsed.value) < 2)
         why = QStringLiteral("Its animation has fewer than two keys");
     if (!why.isEmpty()) {
-        AfxMessageBox(QStringLiteral("Unable to read \"%1\": it is not a valid layer file.\n%2.").arg(path, why),
-                      MB_OK | MB_ICONEXCLAMATION);
+        ui.Message(QStringLiteral("Unable to read \"%1\": it is not a valid layer file.\n%2.").arg(path, why));
         return std::nullopt;
     }
     Layer layer = std::move(*parsed.value);
     // The picture (or movie) of the current form goes into this new layer.
     if (file.value->size() != morvane::kOldLayerFileSize) {
         morvane::LoadLayerPicture(layer, morvane::MovieOpener::Application,
-                                  [](const std::string& text) { AfxMessageBox(QString::fromStdString(text)); });
+                                  [&ui](const std::string& text) { ui.Message(QString::fromStdString(text)); });
     }
     return layer;
 }
@@ -600,31 +486,22 @@ std::optional<Layer> ReadLayerFile(const QString& path)
 
 void CCommandBar::OnLoadLayer()
 {
-    CDocument* doc = Edit().Document();
-    morvane::Texture* texture = Edit().Texture();
-    if (!doc || !texture) return;
+    if (!m_session.Document() || !m_session.Texture()) return;
     const QStringList paths = Ui().FileDialog(this, LayerFileRequest(false));
-    bool added = false;
+    std::vector<Layer> read;
     for (const QString& path : paths) {
-        if (!RoomForALayer(*texture)) break;
-        std::optional<Layer> layer = ReadLayerFile(path);
-        if (!layer) continue;
-        LayerSlot slot;  // blend coefficient 1, "Additive", no turn
-        slot.layer = std::move(*layer);
-        texture->layers.push_back(std::move(slot));
-        added = true;
+        if (!RoomForLayers(static_cast<int>(read.size()) + 1)) break;
+        if (std::optional<Layer> layer = ReadLayerFile(Ui(), path)) read.push_back(std::move(*layer));
     }
-    if (!added) return;
-    ShowChangedStack(texture->LayerCount());
-    doc->UpdateAllViews(nullptr);
+    m_session.AddLayers(std::move(read));
 }
 
 void CCommandBar::OnSaveLayer()
 {
-    if (!Edit().CurrentLayerRecord()) return;
+    if (!m_session.CurrentLayerRecord()) return;
     const QStringList paths = Ui().FileDialog(this, LayerFileRequest(true));
-    const Layer* layer = Edit().CurrentLayerRecord();
+    const Layer* layer = m_session.CurrentLayerRecord();
     if (paths.isEmpty() || !layer) return;
     const morvane::Result<> saved = morvane::WriteLayerFile(paths.front().toStdString(), *layer);
-    if (!saved.ok()) AfxMessageBox(QString::fromStdString(saved.error), MB_OK | MB_ICONEXCLAMATION);
+    if (!saved.ok()) Ui().Message(QString::fromStdString(saved.error));
 }

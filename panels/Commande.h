@@ -3,11 +3,12 @@
 // blend mode from three lists, nineteen value sliders, the colour key, and
 // the display mode the view renders with; it shows one thumbnail per layer
 // (the first eight), carries the layer commands and the two dialog buttons,
-// and owns the progress bar the view advances while it renders.
+// and shows the view's render progress on its progress bar.
 //
-// ShowLayer(n) is the one routine that loads the panel from a layer; it
-// runs whenever Edit().ShowLayer(n) is called (child activation, a file
-// read, a thumbnail click, the other panels).
+// Every edit goes through the editing session it is handed.  ShowLayer(n)
+// is the one routine that loads the panel from a layer; it runs whenever
+// the session shows a layer (child activation, a file read, a thumbnail
+// click, the other panels).
 #pragma once
 
 #include <QComboBox>
@@ -21,10 +22,12 @@
 #include "panels/KvoSlider.h"
 #include "platform/Dialog.h"
 
+class EditingSession;
+
 class CCommandBar : public CPanel {
     Q_OBJECT
 public:
-    explicit CCommandBar(QWidget* parent = nullptr);
+    explicit CCommandBar(EditingSession& session, QWidget* parent = nullptr);
 
     static constexpr int kThumbnails = 8;
     static constexpr int kSliders = 19;
@@ -53,6 +56,8 @@ public:
     void ShowLayer(int n);
     // The thumbnails show the active texture's first eight layers again.
     void RefreshThumbnails();
+    // The progress of the view's render, in thousandths.
+    void ShowRenderProgress(int permille);
 
     // Handlers.
     void OnSelChangeMaterial();
@@ -77,6 +82,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void RenderThumbnail(int index);
     void SetDisplayMode(int mode);
     void RepaintSliders();
     // On an animated layer: the refusal, and the list shows `shown` again.
@@ -84,4 +90,10 @@ private:
     // The picture branch of a material change: false when the user
     // cancelled the Open dialog.
     bool ChoosePicture(morvane::Layer& layer);
+    // Runs a dialog that edits the current layer.
+    void RunLayerDialog(CDialog& dialog);
+    // Whether the texture can take `count` more layers; says so when not.
+    bool RoomForLayers(int count);
+
+    EditingSession& m_session;
 };

@@ -7,45 +7,16 @@
 #include "engine/FloatInt.h"
 #include "panels/Paint.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
 namespace {
 
 constexpr float kByteToColor = 1.0f / 255.0f;
 
-// Cell k's colour into a gradient: entry k's start, entry k-1's end and,
-// for the last cell, entry 23's end.
-void WriteBoundary(morvane::Gradient& g, int k, const float rgb[3])
-{
-    auto& e = g.entries;
-    e[k].startR = rgb[0];
-    e[k].startG = rgb[1];
-    e[k].startB = rgb[2];
-    if (k > 0) {
-        e[k - 1].endR = rgb[0];
-        e[k - 1].endG = rgb[1];
-        e[k - 1].endB = rgb[2];
-    }
-    if (k == morvane::kGradientEntries - 1) {
-        e[k].endR = rgb[0];
-        e[k].endG = rgb[1];
-        e[k].endB = rgb[2];
-    }
-}
-
-// Into the current layer's gradient and, when it is animated, into the
-// current key's (the edit road checks that key against the key count).
-void WriteBoundaryToLayer(int k, const float rgb[3])
-{
-    morvane::Layer* layer = Edit().CurrentLayerRecord();
-    if (!layer) return;
-    if (layer->gradient) WriteBoundary(*layer->gradient, k, rgb);
-    if (morvane::Keyframe* key = Edit().CurrentKeyframe()) WriteBoundary(key->gradient, k, rgb);
-}
-
 }  // namespace
 
-CGradientStrip::CGradientStrip(int16_t& mode, QWidget* parent) : CWnd(parent), gradientMode(mode)
+CGradientStrip::CGradientStrip(EditingSession& session, int16_t& mode, QWidget* parent)
+    : CWnd(parent), m_session(session), gradientMode(mode)
 {
     setObjectName(QStringLiteral("gradientStrip"));
     // A grey ramp until a layer is shown: 253 for cell 0 down to 0.
@@ -106,7 +77,7 @@ void CGradientStrip::OnPaint(CDC* dc)
 void CGradientStrip::OnLButtonDown(QPoint point)
 {
     const int k = CellAt(point.x());
-    if (k < 0 || !Edit().Document()) return;
+    if (k < 0 || !m_session.Document()) return;
     Select(k);
     if (gradientMode == 0) return;
     const int16_t was = gradientMode--;
@@ -116,7 +87,7 @@ void CGradientStrip::OnLButtonDown(QPoint point)
     }
     if (gradientMode != 0) return;
     // The second click.
-    Edit().SetModified();
+    m_session.Commit();
     const int lo = std::min<int>(firstCell, k), hi = std::max<int>(firstCell, k);
     if (hi - lo > 0) Blend(lo, hi);
 }
@@ -132,7 +103,7 @@ void CGradientStrip::Blend(int lo, int hi)
         running[c] = m[lo];
     }
     for (int i = lo + 1; i <= hi; ++i) {
-        float rgb[3];
+        std::array<float, 3> rgb;
         for (int c = 0; c < 3; ++c) {
             auto& m = *mirrors[c];
             running[c] += step[c];
@@ -142,17 +113,17 @@ void CGradientStrip::Blend(int lo, int hi)
             if (i < hi) m[i] = static_cast<uint8_t>(std::clamp(morvane::SatTrunc(value), 0, 255));
             rgb[c] = static_cast<float>(value * kByteToColor);
         }
-        WriteBoundaryToLayer(i, rgb);
+        m_session.SetGradientBoundary(i, rgb, {});
     }
     Invalidate();
     UpdateWindow();
-    Edit().RenderView();
+    m_session.Show(EditingSession::Image);
 }
 
 void CGradientStrip::OnLButtonDblClk(QPoint point)
 {
     const int k = CellAt(point.x());
-    if (k < 0 || !Edit().Document()) return;
+    if (k < 0 || !m_session.Document()) return;
     Select(k);
     ChooseColor();
 }
@@ -160,9 +131,9 @@ void CGradientStrip::OnLButtonDblClk(QPoint point)
 void CGradientStrip::ChooseColor()
 {
     const int k = selectedCell;
-    if (k < 0 || k >= kCells || !Edit().Document()) return;
+    if (k < 0 || k >= kCells || !m_session.Document()) return;
     QColor chosen;
-    if (!Ui().ColorDialog(this, QColor(CellColor(k)), &chosen)) return;
+    if (!m_session.Ui().ColorDialog(this, QColor(CellColor(k)), &chosen)) return;
     WriteCell(k, chosen.red(), chosen.green(), chosen.blue());
 }
 
@@ -171,11 +142,10 @@ void CGradientStrip::WriteCell(int k, int r, int g, int b)
     red[k] = static_cast<uint8_t>(r);
     green[k] = static_cast<uint8_t>(g);
     blue[k] = static_cast<uint8_t>(b);
-    const float rgb[3] = {static_cast<float>(r) * kByteToColor, static_cast<float>(g) * kByteToColor,
-                          static_cast<float>(b) * kByteToColor};
-    WriteBoundaryToLayer(k, rgb);
+    const std::array<float, 3> rgb = {static_cast<float>(r) * kByteToColor, static_cast<float>(g) * kByteToColor,
+                                      static_cast<float>(b) * kByteToColor};
+    m_session.SetGradientBoundary(k, rgb, {});
     Invalidate();
     UpdateWindow();
-    Edit().SetModified();
-    Edit().RenderView();
+    m_session.Commit(EditingSession::Image);
 }

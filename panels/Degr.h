@@ -22,6 +22,8 @@
 #include "engine/Records.h"
 #include "platform/Wnd.h"
 
+class EditingSession;
+
 class CGradientStrip : public CWnd {
     Q_OBJECT
 public:
@@ -30,7 +32,7 @@ public:
 
     // `gradientMode` is the panel's count of clicks still awaited: 2 after
     // the Gradient button, one less per click, 0 when idle.
-    CGradientStrip(int16_t& gradientMode, QWidget* parent = nullptr);
+    CGradientStrip(EditingSession& session, int16_t& gradientMode, QWidget* parent = nullptr);
 
     // The cells show the start colours of the layer's gradient (a layer
     // without a gradient leaves them as they are) and are repainted.
@@ -59,6 +61,7 @@ private:
     // between lo and hi, keeps lo and hi, and writes the boundaries.
     void Blend(int lo, int hi);
 
+    EditingSession& m_session;
     int16_t& gradientMode;
     int16_t selectedCell = 0;
     int16_t firstCell = 0;

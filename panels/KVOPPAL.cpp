@@ -6,7 +6,7 @@
 #include "panels/Degr.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "platform/StringTable.h"
 
 namespace {
@@ -21,17 +21,20 @@ constexpr ControlSpec kControls[] = {
 
 }  // namespace
 
-CKvoPPal::CKvoPPal(QWidget* parent) : CPanel({QString(), QSize(1033, 18), kControls}, parent)
+CKvoPPal::CKvoPPal(EditingSession& session, QWidget* parent)
+    : CPanel(session.Ui(), {QString(), QSize(1033, 18), kControls}, parent), m_session(session)
 {
     setObjectName(QStringLiteral("palettePanel"));
     Create();
-    connect(&Edit(), &EditContext::layerShown, this, &CKvoPPal::ShowLayerGradient);
-    connect(&Edit(), &EditContext::gradientChanged, this, [this] { ShowLayerGradient(Edit().CurrentLayer()); });
+    connect(&m_session, &EditingSession::layerShown, this, &CKvoPPal::ShowLayerGradient);
+    connect(&m_session, &EditingSession::edited, this, [this](int, EditingSession::Changes what) {
+        if (what & EditingSession::Gradient) ShowLayerGradient(m_session.CurrentLayer());
+    });
 }
 
 QWidget* CKvoPPal::CreateControl(const ControlSpec& spec, QWidget* parent)
 {
-    return (spec.style & kOwnerDraw) ? new CTextureButton(parent) : nullptr;
+    return (spec.style & kOwnerDraw) ? new CTextureButton(m_session.Backgrounds(), parent) : nullptr;
 }
 
 bool CKvoPPal::OnInitDialog()
@@ -47,7 +50,7 @@ bool CKvoPPal::OnInitDialog()
     connect(gradientButton, &QAbstractButton::clicked, this, &CKvoPPal::OnGradient);
     connect(colorButton, &QAbstractButton::clicked, this, &CKvoPPal::OnColor);
 
-    strip = new CGradientStrip(gradientMode, this);
+    strip = new CGradientStrip(m_session, gradientMode, this);
     strip->setGeometry(MapDialogRect(QRect(0, 0, 257, 18)));
     strip->show();
     gradientMode = 0;
@@ -56,7 +59,7 @@ bool CKvoPPal::OnInitDialog()
 
 void CKvoPPal::ShowLayerGradient(int n)
 {
-    morvane::Texture* texture = Edit().Texture();
+    morvane::Texture* texture = m_session.Texture();
     if (!texture || n < 1 || n > texture->LayerCount()) return;
     strip->LoadGradient(texture->layers[static_cast<size_t>(n - 1)].layer);
 }
@@ -67,5 +70,5 @@ void CKvoPPal::OnColor() { strip->ChooseColor(); }
 
 void CKvoPPal::paintEvent(QPaintEvent*)
 {
-    QPainter(this).drawImage(0, 0, Background::For(this));
+    QPainter(this).drawImage(0, 0, m_session.Backgrounds().For(this));
 }

@@ -3,8 +3,8 @@
 // buttons: "Color" opens the colour dialog on the selected cell, and
 // "Gradient" starts gradient mode, in which the next two clicks on the
 // strip blend the cells between them.  The strip shows the gradient of
-// every layer the panels show (Edit().ShowLayer) and reloads when the
-// current layer's gradient changes elsewhere.
+// every layer the editing session shows and reloads when the current
+// layer's gradient changes elsewhere.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +13,12 @@
 
 class CGradientStrip;
 class CTextureButton;
+class EditingSession;
 
 class CKvoPPal : public CPanel {
     Q_OBJECT
 public:
-    explicit CKvoPPal(QWidget* parent = nullptr);
+    explicit CKvoPPal(EditingSession& session, QWidget* parent = nullptr);
 
     CGradientStrip* Strip() const { return strip; }
 
@@ -32,6 +33,7 @@ protected:
 private:
     void ShowLayerGradient(int n);
 
+    EditingSession& m_session;
     CTextureButton* gradientButton = nullptr;  // 401
     CTextureButton* colorButton = nullptr;     // 402
     CGradientStrip* strip = nullptr;

@@ -15,7 +15,7 @@
 #include "platform/DialogUnits.h"
 #include "platform/Dialogs.h"
 #include "platform/DocView.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "platform/EventPump.h"
 #include "platform/SpinButton.h"
 #include "platform/StringTable.h"
@@ -66,14 +66,15 @@ morvane::Layer* LayerOf(CDocument* doc, int index)
 
 }  // namespace
 
-CKeyFrameDlg::CKeyFrameDlg(QWidget* parent) : CPanel(kTemplate, parent)
+CKeyFrameDlg::CKeyFrameDlg(EditingSession& session, QWidget* parent)
+    : CPanel(session.Ui(), kTemplate, parent), m_session(session)
 {
     setObjectName(QStringLiteral("keyFramePanel"));
     resize(MapDialogSize(kTemplate.size));
     Create();
     // Another layer shown: its animation, key 0 and time 0.
-    connect(&Edit(), &EditContext::layerShown, this, [this](int) {
-        const morvane::Layer* layer = Edit().CurrentLayerRecord();
+    connect(&m_session, &EditingSession::layerShown, this, [this](int) {
+        const morvane::Layer* layer = m_session.CurrentLayerRecord();
         if (layer && layer->rec.animated != 0)
             SetAnimation(morvane::KeyCount(*layer), layer->rec.duration);
         else
@@ -85,7 +86,7 @@ CKeyFrameDlg::CKeyFrameDlg(QWidget* parent) : CPanel(kTemplate, parent)
 
 QWidget* CKeyFrameDlg::CreateControl(const ControlSpec& spec, QWidget* parent)
 {
-    if (spec.style & kOwnerDraw) return new CTextureButton(parent);
+    if (spec.style & kOwnerDraw) return new CTextureButton(m_session.Backgrounds(), parent);
     return nullptr;
 }
 
@@ -106,7 +107,9 @@ bool CKeyFrameDlg::OnInitDialog()
         b.button->setToolTip(LoadString(b.tip));
     }
 
-    ramp = new CTimeRamp(this, this);
+    ramp = new CTimeRamp(m_session, this);
+    connect(ramp, &CTimeRamp::timeShown, this, &CKeyFrameDlg::ShowTime);
+    connect(ramp, &CTimeRamp::keyChosen, this, &CKeyFrameDlg::ShowKey);
     ramp->setGeometry(MapDialogRect(kRampDlu).adjusted(kRampFrame, kRampFrame, -kRampFrame, -kRampFrame));
     ramp->show();
 
@@ -153,7 +156,7 @@ void CKeyFrameDlg::DoDataExchange(CDataExchange* pDX)
 void CKeyFrameDlg::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.drawImage(0, 0, Background::For(this));
+    p.drawImage(0, 0, m_session.Backgrounds().For(this));
     // The ramp's border and sunken edge.
     const QRect r = ramp ? ramp->geometry().adjusted(-kRampFrame, -kRampFrame, kRampFrame - 1, kRampFrame - 1) : QRect();
     if (r.isEmpty()) return;
@@ -176,7 +179,7 @@ void CKeyFrameDlg::paintEvent(QPaintEvent*)
 void CKeyFrameDlg::SetCurrentKey(int k)
 {
     currentKey = k;
-    Edit().SetCurrentKey(k);
+    m_session.SetCurrentKey(k);
 }
 
 void CKeyFrameDlg::MoveRamp(float seconds)
@@ -216,14 +219,6 @@ void CKeyFrameDlg::ShowFrameTime(float seconds)
     if (timeEdit) timeEdit->repaint();
 }
 
-void CKeyFrameDlg::LoadKeyIntoLayer(morvane::Layer& layer, int k)
-{
-    if (!morvane::LoadKeyIntoLayer(layer, k)) return;
-    Edit().ShowLayerFields();
-    Edit().GradientChanged();
-    Edit().RenderView();
-}
-
 void CKeyFrameDlg::LockDuration(bool locked)
 {
     durationEdit->setReadOnly(locked);
@@ -235,29 +230,23 @@ void CKeyFrameDlg::LockDuration(bool locked)
 
 void CKeyFrameDlg::OnAddKey()
 {
-    if (m_playing || !Edit().Document() || !UpdateData(true)) return;
-    morvane::Layer* layer = Edit().CurrentLayerRecord();
-    if (layer && layer->rec.animated != 0) {
-        const int added = morvane::InsertKey(*layer, currentKey);
-        if (added >= 0) {
-            keyCount = morvane::KeyCount(*layer);
-            SetCurrentKey(added);
-            UpdateData(false);
-            // The ramp keeps its highlighted key.
-            ramp->Invalidate();
-            ramp->UpdateWindow();
-        }
-    }
-    Edit().SetModified();
+    if (m_playing || !m_session.Document() || !UpdateData(true)) return;
+    const int added = m_session.AddKey(currentKey);
+    if (added < 0) return;
+    keyCount = morvane::KeyCount(*m_session.CurrentLayerRecord());
+    SetCurrentKey(added);
+    UpdateData(false);
+    // The ramp keeps its highlighted key.
+    ramp->Invalidate();
+    ramp->UpdateWindow();
 }
 
 void CKeyFrameDlg::OnDelKey()
 {
-    if (m_playing || !Edit().Document() || !UpdateData(true)) return;
-    morvane::Layer* layer = Edit().CurrentLayerRecord();
-    if (!layer || layer->rec.animated == 0 || keyCount <= 2) return;
-    const int current = morvane::DeleteKey(*layer, currentKey);
+    if (m_playing || !m_session.Document() || !UpdateData(true) || keyCount <= 2) return;
+    const int current = m_session.DeleteKey(currentKey);
     if (current < 0) return;
+    const morvane::Layer* layer = m_session.CurrentLayerRecord();
     keyCount = morvane::KeyCount(*layer);
     SetCurrentKey(current);
     const float seconds = layer->keys[static_cast<size_t>(current)].rec.time * duration;
@@ -265,8 +254,7 @@ void CKeyFrameDlg::OnDelKey()
     UpdateData(false);
     ramp->currentKey = current;
     MoveRamp(seconds);
-    LoadKeyIntoLayer(*layer, current);
-    Edit().SetModified();
+    m_session.LoadKey(current);
 }
 
 // ---------------------------------------------------------------------------
@@ -274,24 +262,23 @@ void CKeyFrameDlg::OnDelKey()
 
 void CKeyFrameDlg::OnKillFocusDuration()
 {
-    if (m_playing || !Edit().Document() || !UpdateData(true)) return;
-    if (morvane::Layer* layer = Edit().CurrentLayerRecord()) layer->rec.duration = duration;
+    if (m_playing || !m_session.Document() || !UpdateData(true)) return;
+    m_session.SetDuration(duration);
     ramp->length = duration;
     currentTime = 0.0f;
     MoveRamp(0.0f);
     durationSpin->SetPos(morvane::SatTrunc(duration));
-    Edit().SetModified();
     UpdateData(false);
 }
 
 void CKeyFrameDlg::OnKillFocusTime()
 {
-    if (!Edit().Document() || !UpdateData(true)) return;
+    if (!m_session.Document() || !UpdateData(true)) return;
     currentTime = std::min(currentTime, duration);
     MoveRamp(currentTime);
     timeSpin->SetPos(morvane::SatTrunc(currentTime));
     UpdateData(false);
-    Edit().SetModified();
+    m_session.Commit();
 }
 
 void CKeyFrameDlg::OnDeltaPosDuration(int pos, int)
@@ -317,10 +304,10 @@ void CKeyFrameDlg::OnStop() { m_stopRequested = true; }
 void CKeyFrameDlg::OnPlay()
 {
     if (m_playing) return;
-    QPointer<CView> view = Edit().View();
+    QPointer<CView> view = m_session.View();
     if (!view || !UpdateData(true)) return;
-    QPointer<CDocument> doc = Edit().Document();
-    const int index = Edit().CurrentLayerIndex();
+    QPointer<CDocument> doc = m_session.Document();
+    const int index = m_session.CurrentLayerIndex();
     morvane::Layer* layer = LayerOf(doc, index);
     if (!layer || layer->rec.animated == 0) return;
     const float seconds = duration;
@@ -352,8 +339,7 @@ void CKeyFrameDlg::OnPlay()
         morvane::InterpolateLayerAt(*layer, t, {.lastFrame = i == last});
         // The last frame shows the movie frame before it again.
         morvane::ShowMovieFrame(*layer, i == last ? std::max(0, last - 1) : i);
-        view->Invalidate();
-        view->UpdateWindow();
+        m_session.Show(EditingSession::Image);
         ShowFrameTime(t * seconds);
         emit frameShown(i);
     }
@@ -370,9 +356,6 @@ void CKeyFrameDlg::OnPlay()
     }
     m_playing = false;
     LockDuration(m_movieLayer);
-    if (view && doc) {
-        view->Invalidate();
-        view->UpdateWindow();
-    }
+    if (view && doc) m_session.Show(EditingSession::Image);
     pump.Finish();
 }

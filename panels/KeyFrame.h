@@ -3,8 +3,8 @@
 // current time (edits with up-down controls), the number of keys and the
 // current key (read-only), and Add Key, Del Key, Play and Stop.
 //
-// The panel owns the number of the current key (the edit context hears of
-// every change, so that the other editors write that key too); the
+// The panel owns the number of the current key (the editing session hears
+// of every change, so that the other editors write that key too); the
 // animation itself (duration, keys) lives in the current layer.
 //
 // Play renders frame after frame in the view, as fast as the view renders,
@@ -23,19 +23,17 @@
 class CSpinButtonCtrl;
 class CTextureButton;
 class CTimeRamp;
+class EditingSession;
 
 class CKeyFrameDlg : public CPanel {
     Q_OBJECT
 public:
-    explicit CKeyFrameDlg(QWidget* parent = nullptr);
+    explicit CKeyFrameDlg(EditingSession& session, QWidget* parent = nullptr);
 
     // What other panels tell the key-frame panel after an animation was
     // switched on or off or a layer was shown: the count and duration,
     // with key 0 and time 0 current.
     void SetAnimation(int count, float seconds);
-
-    // Key k goes into the layer, and the panels and the view show it.
-    void LoadKeyIntoLayer(morvane::Layer& layer, int k);
 
     // Makes key k current (-1: none) with the cursor at `seconds`, as a
     // click on a key's mark does; ShowTime moves only the time.
@@ -82,7 +80,7 @@ private:
     void OnDeltaPosDuration(int pos, int delta);
     void OnDeltaPosTime(int pos, int delta);
 
-    // The panel's current key, told to the edit context as well.
+    // The panel's current key, told to the editing session as well.
     void SetCurrentKey(int k);
     // The ramp shows `seconds` and repaints at once.
     void MoveRamp(float seconds);
@@ -90,6 +88,7 @@ private:
     // shows a movie (its duration is the movie's).
     void LockDuration(bool locked);
 
+    EditingSession& m_session;
     bool m_playing = false;
     bool m_movieLayer = false;
     bool m_stopRequested = false;

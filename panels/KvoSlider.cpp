@@ -14,7 +14,7 @@
 #include "engine/FloatInt.h"
 #include "engine/Patterns.h"
 #include "platform/Background.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "platform/StringTable.h"
 
 using morvane::LayerRecord;
@@ -204,7 +204,8 @@ int SliderPosition(const SliderInfo& info, const morvane::LayerSlot& slot)
     return 0;
 }
 
-CKvoSlider::CKvoSlider(bool isHorizontal, QWidget* parent) : CWnd(parent), horizontal(isHorizontal)
+CKvoSlider::CKvoSlider(EditingSession& session, bool isHorizontal, QWidget* parent)
+    : CWnd(parent), horizontal(isHorizontal), m_session(session)
 {
     setFocusPolicy(Qt::StrongFocus);
 }
@@ -219,19 +220,16 @@ void CKvoSlider::SetCaption(int stringId) { caption = LoadString(stringId); }
 
 void CKvoSlider::ApplyValue()
 {
-    morvane::LayerSlot* slot = Edit().CurrentSlot();
-    if (!slot) return;
     const SliderInfo& info = SliderInfoOf(sliderId);
     const float scaled = static_cast<float>(value) * info.factor;
     switch (info.field) {
-    case SliderField::LayerInt16: Edit().WriteLayerField(info.offset, static_cast<int16_t>(value)); break;
-    case SliderField::LayerInt32: Edit().WriteLayerField(info.offset, static_cast<int32_t>(value)); break;
-    case SliderField::LayerFloat: Edit().WriteLayerField(info.offset, scaled); break;
-    case SliderField::Orientation: slot->orientation = scaled; break;
-    case SliderField::ReliefOrientation: slot->reliefOrientation = scaled; break;
-    case SliderField::BlendCoef: slot->blendCoef = scaled; break;
+    case SliderField::LayerInt16: m_session.SetLayerField(info.offset, static_cast<int16_t>(value)); break;
+    case SliderField::LayerInt32: m_session.SetLayerField(info.offset, static_cast<int32_t>(value)); break;
+    case SliderField::LayerFloat: m_session.SetLayerField(info.offset, scaled); break;
+    case SliderField::Orientation: m_session.SetSlotField(morvane::SlotField::Orientation, scaled); break;
+    case SliderField::ReliefOrientation: m_session.SetSlotField(morvane::SlotField::ReliefOrientation, scaled); break;
+    case SliderField::BlendCoef: m_session.SetSlotField(morvane::SlotField::BlendCoef, scaled); break;
     }
-    Edit().SetModified();
 }
 
 int CKvoSlider::ThumbOffset() const
@@ -259,7 +257,7 @@ int CKvoSlider::ValueAt(QPoint point) const
 void CKvoSlider::OnPaint(CDC* dc)
 {
     const int left = 0, top = 0, right = width(), bottom = height();
-    dc->BitBlt(QPoint(0, 0), Background::For(this), rect(), SRCCOPY);
+    dc->BitBlt(QPoint(0, 0), m_session.Backgrounds().For(this), rect(), SRCCOPY);
 
     // The track: a grey outline on white, sunk by a bevel.
     const QRect track = horizontal ? WinRect(left + 12, top + 14, right - 12, bottom - 15)
@@ -446,8 +444,7 @@ void CKvoSlider::Finish()
     upPressed = downPressed = 0;
     Invalidate();
     UpdateWindow();
-    Edit().RenderView();
-    Edit().RenderThumbnail();
+    m_session.Show(EditingSession::Image | EditingSession::Thumbnail);
 }
 
 // ---------------------------------------------------------------------------

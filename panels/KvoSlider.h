@@ -1,8 +1,9 @@
 // CKvoSlider: the command panel's value slider.  Each of the nineteen
 // instances edits one parameter of the current layer (sliderId, see the
-// slider table in Commande.cpp): moving it writes the field, and the key
-// field when the layer is animated, at once; the view and the layer's
-// thumbnail render again when the button is released.
+// slider table below): moving it writes the field, and the key field when
+// the layer is animated, at once through the editing session (which marks
+// the document modified); the view and the layer's thumbnail render again
+// when the button is released.
 //
 // Vertical sliders grow upwards, horizontal ones to the right.  An arrow at
 // each end steps by one with auto-repeat: the first step at once, the next
@@ -23,6 +24,8 @@
 
 #include "engine/Records.h"
 #include "platform/Wnd.h"
+
+class EditingSession;
 
 // Where a slider's value goes.
 enum class SliderField { LayerFloat, LayerInt16, LayerInt32, Orientation, ReliefOrientation, BlendCoef };
@@ -51,14 +54,14 @@ class CKvoSlider : public CWnd {
     Q_OBJECT
 public:
     // `horizontal` is fixed before the slider is made.
-    explicit CKvoSlider(bool horizontal = false, QWidget* parent = nullptr);
+    CKvoSlider(EditingSession& session, bool horizontal, QWidget* parent = nullptr);
 
     // Stores the range; `value` is not clamped.
     void SetRange(int minimum, int maximum);
     void SetCaption(int stringId);
     const QString& Caption() const { return caption; }
-    // Writes `value` into the current layer (and key) and marks the
-    // document modified; repaints nothing.
+    // Writes `value` into the current layer (and key), which marks the
+    // document modified; renders nothing.
     void ApplyValue();
 
     QString caption;
@@ -94,6 +97,7 @@ private:
     // After a drag or an auto-repeat: the view and the thumbnail render.
     void Finish();
 
+    EditingSession& m_session;
     int m_repeatStep = 0;     // +1 or -1 while an arrow repeats
     int m_repeatDelay = 200;  // ms between the starts of two steps
     int64_t m_repeatNoted = 0;

@@ -9,6 +9,7 @@
 #include "panels/Bitmapbu.h"
 #include "platform/Background.h"
 #include "platform/Dialogs.h"
+#include "platform/EditingSession.h"
 #include "platform/StringTable.h"
 
 using namespace morvane;
@@ -48,20 +49,18 @@ FileDialogRequest LibraryDialog(bool save, int titleId, int filterId, const char
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
-void Tell(const QString& text) { AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }
-
 // A library texture with the pictures of its layers; a picture that cannot
 // be used is told.
-auto ReadTextureWithPictures(const std::filesystem::path& file)
+auto ReadTextureWithPictures(UiDialogs& ui, const std::filesystem::path& file)
 {
     auto texture = ReadLibraryTexture(file);
-    if (texture.ok()) LoadLayerPictures(*texture.value, [](const std::string& text) { Tell(Text(text)); });
+    if (texture.ok()) LoadLayerPictures(*texture.value, [&ui](const std::string& text) { ui.Message(Text(text)); });
     return texture;
 }
-
 }  // namespace
 
-CLibraryDlg::CLibraryDlg(QWidget* parent) : CPanel({QString(), QSize(910, 40), kControls}, parent)
+CLibraryDlg::CLibraryDlg(EditingSession& session, QWidget* parent)
+    : CPanel(session.Ui(), {QString(), QSize(910, 40), kControls}, parent), m_session(session)
 {
     setObjectName(QStringLiteral("libraryPanel"));
     Create();
@@ -71,7 +70,7 @@ CLibraryDlg::~CLibraryDlg() = default;
 
 QWidget* CLibraryDlg::CreateControl(const ControlSpec& spec, QWidget* parent)
 {
-    return (spec.style & kOwnerDraw) ? new CTextureButton(parent) : nullptr;
+    return (spec.style & kOwnerDraw) ? new CTextureButton(m_session.Backgrounds(), parent) : nullptr;
 }
 
 bool CLibraryDlg::OnInitDialog()
@@ -100,7 +99,7 @@ bool CLibraryDlg::OnInitDialog()
         }
     }
 
-    strip = new CLibraryStripWnd(this, this);
+    strip = new CLibraryStripWnd(m_session, this, this);
     strip->setGeometry(0, 0, kStripWidth, height());
     return CPanel::OnInitDialog();
 }
@@ -108,7 +107,7 @@ bool CLibraryDlg::OnInitDialog()
 void CLibraryDlg::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, Background::For(this));
+    painter.drawImage(0, 0, m_session.Backgrounds().For(this));
 }
 
 void CLibraryDlg::ShowEntries(int current, int firstVisible)
@@ -145,7 +144,7 @@ void CLibraryDlg::OnAddTexture()
                            .arg(kLibraryFieldSize - 1);
             continue;
         }
-        Result<Texture> texture = ReadTextureWithPictures(path);
+        Result<Texture> texture = ReadTextureWithPictures(Ui(), path);
         if (!texture.ok()) {
             refused << Text(texture.error);
             continue;
@@ -157,7 +156,7 @@ void CLibraryDlg::OnAddTexture()
         strip->currentEntry = EntryCount() - 1;
     }
     ShowEntries(strip->currentEntry, FirstVisibleFor(strip->currentEntry));
-    if (!refused.isEmpty()) Tell(refused.join(QStringLiteral("\n\n")));
+    if (!refused.isEmpty()) Ui().Message(refused.join(QStringLiteral("\n\n")));
 }
 
 // ---------------------------------------------------------------------------
@@ -198,7 +197,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
 {
     Result<std::vector<LibraryEntry>> list = ReadLibraryFile(file);
     if (!list.ok()) {
-        if (reportUnreadable || std::filesystem::exists(file)) Tell(Text(list.error));
+        if (reportUnreadable || std::filesystem::exists(file)) Ui().Message(Text(list.error));
         return false;
     }
 
@@ -209,7 +208,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
     for (const LibraryEntry& entry : *list.value) {
         const auto found = FindLibraryTexture(entry, search == EntrySearch::PathThenName);
         Result<Texture> texture;
-        if (found) texture = ReadTextureWithPictures(*found);
+        if (found) texture = ReadTextureWithPictures(Ui(), *found);
         if (texture.ok()) {
             read.push_back(std::move(*texture.value));
             continue;
@@ -230,9 +229,9 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
     ShowEntries(0, 0);
 
     if (!failed.isEmpty()) {
-        Tell(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the default "
-                            "texture:\n\n%2")
-                 .arg(Text(file.string()), failed.join(QStringLiteral("\n"))));
+        Ui().Message(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the "
+                                    "default texture:\n\n%2")
+                         .arg(Text(file.string()), failed.join(QStringLiteral("\n"))));
     }
     return true;
 }
@@ -249,5 +248,5 @@ void CLibraryDlg::OnSaveLibrary()
     std::vector<LibraryEntry> entries;
     for (size_t i = 0; i < textures.size(); ++i) entries.push_back({names[i], paths[i]});
     const Result<> saved = WriteLibraryFile(chosen.front().toStdString(), entries);
-    if (!saved.ok()) Tell(Text(saved.error));
+    if (!saved.ok()) Ui().Message(Text(saved.error));
 }

@@ -22,11 +22,12 @@
 
 class CLibraryStripWnd;
 class CTextureButton;
+class EditingSession;
 
 class CLibraryDlg : public CPanel {
     Q_OBJECT
 public:
-    explicit CLibraryDlg(QWidget* parent = nullptr);
+    explicit CLibraryDlg(EditingSession& session, QWidget* parent = nullptr);
     ~CLibraryDlg() override;
 
     // The buttons' handlers.
@@ -71,4 +72,6 @@ private:
     // The strip's scroll range after the entries changed, its position and
     // selection as given.
     void ShowEntries(int current, int firstVisible);
+
+    EditingSession& m_session;
 };

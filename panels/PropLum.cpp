@@ -7,7 +7,7 @@
 #include "panels/AffiSphRef.h"
 #include "platform/DialogUnits.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
 namespace {
 
@@ -23,8 +23,9 @@ constexpr ControlSpec kControls[] = {
 
 }  // namespace
 
-CLightingDlg::CLightingDlg(QWidget* parent)
-    : CDialog({QStringLiteral("Lighting Properties  "), QSize(143, 106), kControls}, parent)
+CLightingDlg::CLightingDlg(EditingSession& session, QWidget* parent)
+    : CDialog(session.Ui(), {QStringLiteral("Lighting Properties  "), QSize(143, 106), kControls}, parent),
+      m_session(session)
 {
     setObjectName(QStringLiteral("lightingDialog"));
 }
@@ -32,13 +33,13 @@ CLightingDlg::CLightingDlg(QWidget* parent)
 bool CLightingDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    const morvane::Layer* layer = Edit().CurrentLayerRecord();
+    const morvane::Layer* layer = m_session.CurrentLayerRecord();
     const morvane::LayerRecord rec = layer ? layer->rec : morvane::LayerRecord{};
 
-    lightBar = CColorBarWnd::Create(this, QStringLiteral("lightBar"), QRect(92, 15, 48, 75),
+    lightBar = CColorBarWnd::Create(m_session, this, QStringLiteral("lightBar"), QRect(92, 15, 48, 75),
                                     qRgb(ChannelByte(rec.lightR), ChannelByte(rec.lightG), ChannelByte(rec.lightB)),
                                     CColorBarWnd::LightColor);
-    spherePicker = new CSphereLightWnd(this);
+    spherePicker = new CSphereLightWnd(m_session, this);
     spherePicker->setObjectName(QStringLiteral("spherePicker"));
     spherePicker->setGeometry(MapDialogRect(QRect(4, 15, 76, 75)));
     spherePicker->show();
@@ -53,7 +54,6 @@ bool CLightingDlg::OnInitDialog()
 
 void CLightingDlg::OnApply()
 {
-    if (!UpdateData(true) || !Edit().Document()) return;
-    Edit().SetModified();
-    Edit().RenderView();
+    if (!UpdateData(true)) return;
+    m_session.Commit(EditingSession::Image);
 }

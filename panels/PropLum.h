@@ -10,11 +10,12 @@
 
 class CColorBarWnd;
 class CSphereLightWnd;
+class EditingSession;
 
 class CLightingDlg : public CDialog {
     Q_OBJECT
 public:
-    explicit CLightingDlg(QWidget* parent = nullptr);
+    explicit CLightingDlg(EditingSession& session, QWidget* parent = nullptr);
 
 protected:
     bool OnInitDialog() override;
@@ -22,6 +23,7 @@ protected:
 private:
     void OnApply();
 
+    EditingSession& m_session;
     CColorBarWnd* lightBar = nullptr;
     CSphereLightWnd* spherePicker = nullptr;
 };

@@ -5,9 +5,8 @@
 
 #include "engine/Animation.h"
 #include "engine/FloatInt.h"
-#include "panels/KeyFrame.h"
 #include "platform/Background.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
 namespace {
 
@@ -48,8 +47,8 @@ constexpr int kMarkZoneBottom = 12;
 
 }  // namespace
 
-CTimeRamp::CTimeRamp(CKeyFrameDlg* panel, QWidget* parent)
-    : CWnd(parent), m_panel(panel), m_cursorBitmap(CursorBitmap()), m_keyBitmap(KeyBitmap(false)),
+CTimeRamp::CTimeRamp(EditingSession& session, QWidget* parent)
+    : CWnd(parent), m_session(session), m_cursorBitmap(CursorBitmap()), m_keyBitmap(KeyBitmap(false)),
       m_currentKeyBitmap(KeyBitmap(true))
 {
     setObjectName(QStringLiteral("timeRamp"));
@@ -73,7 +72,7 @@ int CTimeRamp::ClampX(int x) const { return std::clamp(x, 10, width() - 10); }
 
 void CTimeRamp::OnPaint(CDC* dc)
 {
-    const QImage& background = Background::For(this);
+    const QImage& background = m_session.Backgrounds().For(this);
     dc->BitBlt(QPoint(0, 0), background, background.rect());
 
     const int left = 10, top = 11, right = width() - 10, bottom = height() - 16;
@@ -91,7 +90,7 @@ void CTimeRamp::OnPaint(CDC* dc)
 
     if (LengthUsable()) dc->BitBlt(QPoint(CursorLeft(), height() - 17), m_cursorBitmap, m_cursorBitmap.rect(), SRCINVERT);
 
-    const morvane::Layer* layer = Edit().Document() ? Edit().CurrentLayerRecord() : nullptr;
+    const morvane::Layer* layer = m_session.CurrentLayerRecord();
     if (!layer || layer->rec.animated == 0) return;
     const int count = morvane::KeyCount(*layer);
     for (int k = 0; k < count; ++k) {
@@ -112,31 +111,19 @@ void CTimeRamp::Repaint()
 void CTimeRamp::Scrub(int x)
 {
     currentTime = static_cast<float>(ClampX(x) - 10) * length / static_cast<float>(Track());
-    m_panel->ShowTime(currentTime);
+    emit timeShown(currentTime);
     Repaint();
-    morvane::Layer* layer = Edit().CurrentLayerRecord();
-    if (layer && layer->rec.animated != 0)
-        morvane::InterpolateLayerAt(*layer, currentTime / length, {.reliefDetail = true});
+    m_session.InterpolateAt(currentTime / length);
 }
 
 bool CTimeRamp::MoveKey(int k, int x)
 {
-    morvane::Layer* layer = Edit().CurrentLayerRecord();
-    const int count = layer ? morvane::KeyCount(*layer) : 0;
-    if (k <= 0 || k >= count - 1) return false;  // the first and the last key stay
-    const float time = static_cast<float>(ClampX(x) - 10) / static_cast<float>(Track());
-    auto& keys = layer->keys;
-    if (!(keys[static_cast<size_t>(k) - 1].rec.time < time && time < keys[static_cast<size_t>(k) + 1].rec.time) ||
-        time == keys[static_cast<size_t>(k)].rec.time)
-        return false;
-    keys[static_cast<size_t>(k)].rec.time = time;
-    Edit().SetModified();
-    return true;
+    return m_session.MoveKey(k, static_cast<float>(ClampX(x) - 10) / static_cast<float>(Track()));
 }
 
 void CTimeRamp::OnLButtonDown(QPoint point)
 {
-    if (!Edit().Document() || !Usable()) return;
+    if (!m_session.Document() || !Usable()) return;
     const int x = point.x();
     if (point.y() > kMarkZoneBottom) {
         if (!LengthUsable()) return;
@@ -148,7 +135,7 @@ void CTimeRamp::OnLButtonDown(QPoint point)
         return;
     }
 
-    morvane::Layer* layer = Edit().CurrentLayerRecord();
+    morvane::Layer* layer = m_session.CurrentLayerRecord();
     if (!layer || layer->rec.animated == 0) return;
     const int count = morvane::KeyCount(*layer);
     currentKey = -1;
@@ -168,9 +155,9 @@ void CTimeRamp::OnLButtonDown(QPoint point)
     MoveKey(currentKey, x);
     const float seconds = layer->keys[static_cast<size_t>(currentKey)].rec.time * length;
     currentTime = seconds;
-    m_panel->ShowKey(currentKey, seconds);
+    emit keyChosen(currentKey, seconds);
     Repaint();
-    m_panel->LoadKeyIntoLayer(*layer, currentKey);
+    m_session.LoadKey(currentKey);
 }
 
 void CTimeRamp::OnMouseMove(QPoint point)
@@ -180,11 +167,11 @@ void CTimeRamp::OnMouseMove(QPoint point)
         if (LengthUsable() && Usable()) Scrub(point.x());
         return;
     }
-    morvane::Layer* layer = Edit().CurrentLayerRecord();
+    morvane::Layer* layer = m_session.CurrentLayerRecord();
     if (!layer || currentKey < 0 || currentKey >= morvane::KeyCount(*layer) || !Usable()) return;
     MoveKey(currentKey, point.x());
     currentTime = layer->keys[static_cast<size_t>(currentKey)].rec.time * length;
-    m_panel->ShowTime(currentTime);
+    emit timeShown(currentTime);
     Repaint();
 }
 
@@ -192,5 +179,5 @@ void CTimeRamp::OnLButtonUp(QPoint)
 {
     if (!HasCapture()) return;
     ReleaseCapture();
-    if (dragMode == 0) Edit().RenderView();
+    if (dragMode == 0) m_session.Show(EditingSession::Image);
 }

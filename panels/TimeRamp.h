@@ -11,19 +11,20 @@
 // and loads it into the layer; dragging it moves the key in time, never
 // past its neighbours (the first and the last key stay where they are).
 // Cursor and marks are combined with the picture by XOR, so two marks at
-// one time cancel out.
+// one time cancel out.  The ramp tells the time and the key it shows by
+// its signals (the key-frame panel shows them in its fields).
 #pragma once
 
 #include <QImage>
 
 #include "platform/Wnd.h"
 
-class CKeyFrameDlg;
+class EditingSession;
 
 class CTimeRamp : public CWnd {
     Q_OBJECT
 public:
-    explicit CTimeRamp(CKeyFrameDlg* panel, QWidget* parent = nullptr);
+    explicit CTimeRamp(EditingSession& session, QWidget* parent = nullptr);
 
     float length = 4.0f;       // seconds the ramp spans
     float currentTime = 0.0f;  // seconds, where the cursor is
@@ -34,6 +35,12 @@ public:
     // width now.
     int CursorLeft() const;
     int MarkLeft(float keyTime) const;
+
+signals:
+    // The cursor is at `seconds` (scrubbing, a key dragged).
+    void timeShown(float seconds);
+    // Key `key` is chosen, the cursor at its time `seconds`.
+    void keyChosen(int key, float seconds);
 
 protected:
     void OnPaint(CDC* dc) override;
@@ -56,7 +63,7 @@ private:
     // Draws the ramp again now.
     void Repaint();
 
-    CKeyFrameDlg* m_panel;
+    EditingSession& m_session;
     QImage m_cursorBitmap;      // 16 x 16
     QImage m_keyBitmap;         // 11 x 11
     QImage m_currentKeyBitmap;  // 11 x 11

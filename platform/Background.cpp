@@ -2,39 +2,25 @@
 
 #include <QWidget>
 
-#include <map>
-
 #include "engine/Render.h"
-#include "platform/Frames.h"
-#include "platform/WinApp.h"
 #include "platform/Wnd.h"
 
-namespace {
+Background::Background(const morvane::Texture* texture) : m_texture(texture) {}
 
-const morvane::Texture* g_texture = nullptr;
-
-struct Cached {
-    QImage image;
-    QMetaObject::Connection destroyed;
-};
-
-std::map<const QWidget*, Cached>& Cache()
+Background::~Background()
 {
-    static std::map<const QWidget*, Cached> cache;
-    return cache;
+    for (auto& [widget, cached] : m_cache) QObject::disconnect(cached.destroyed);
 }
 
-QImage Render(const QWidget* widget)
+QImage Background::Render(const QWidget* widget) const
 {
     const QSize size = widget->size().expandedTo(QSize(1, 1));
     QImage image(size, QImage::Format_RGB32);
     image.fill(0xFF000000u);
-    if (!g_texture || g_texture->layers.empty()) return image;
+    if (!m_texture || m_texture->layers.empty()) return image;
 
-    // The main window's frame in screen coordinates, the widget's corner.
-    const QWidget* main = AfxGetMainWnd();
-    if (!main) main = widget->window();
-    const QRect m = main->frameGeometry();
+    // The window's frame in screen coordinates, the widget's corner.
+    const QRect m = widget->window()->frameGeometry();
     const QPoint at = widget->mapToGlobal(QPoint(0, 0));
     if (m.width() <= 0 || m.height() <= 0) return image;
     std::vector<float> u(static_cast<size_t>(size.width()));
@@ -43,7 +29,7 @@ QImage Render(const QWidget* widget)
         u[static_cast<size_t>(x)] = static_cast<float>(x + at.x() - m.left()) / static_cast<float>(m.width());
     for (int y = 0; y < size.height(); ++y)
         v[static_cast<size_t>(y)] = static_cast<float>(y + at.y() - m.top()) / static_cast<float>(m.height());
-    morvane::Render(*g_texture, 0, 0, u, v, image.bits(), image.bytesPerLine());
+    morvane::Render(*m_texture, 0, 0, u, v, image.bits(), image.bytesPerLine());
     // The renderer leaves the fourth byte 0; the image wants it opaque.
     for (int y = 0; y < size.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -52,18 +38,14 @@ QImage Render(const QWidget* widget)
     return image;
 }
 
-}  // namespace
-
-void Background::SetInterfaceTexture(const morvane::Texture* texture) { g_texture = texture; }
-
 const QImage& Background::For(const QWidget* widget)
 {
-    auto& cache = Cache();
-    auto it = cache.find(widget);
-    if (it != cache.end() && it->second.image.size() == widget->size().expandedTo(QSize(1, 1))) return it->second.image;
-    if (it == cache.end()) {
-        it = cache.emplace(widget, Cached{}).first;
-        it->second.destroyed = QObject::connect(widget, &QObject::destroyed, [widget] { Cache().erase(widget); });
+    auto it = m_cache.find(widget);
+    const QSize size = widget->size().expandedTo(QSize(1, 1));
+    if (it != m_cache.end() && it->second.image.size() == size) return it->second.image;
+    if (it == m_cache.end()) {
+        it = m_cache.emplace(widget, Cached{}).first;
+        it->second.destroyed = QObject::connect(widget, &QObject::destroyed, [this, widget] { m_cache.erase(widget); });
     }
     it->second.image = Render(widget);
     return it->second.image;
@@ -72,7 +54,7 @@ const QImage& Background::For(const QWidget* widget)
 void Background::Clear()
 {
     std::map<const QWidget*, Cached> old;
-    old.swap(Cache());
+    old.swap(m_cache);
     for (auto& [widget, cached] : old) {
         QObject::disconnect(cached.destroyed);
         auto* w = const_cast<QWidget*>(widget);
@@ -82,5 +64,3 @@ void Background::Clear()
             w->update();
     }
 }
-
-int Background::CachedCount() { return static_cast<int>(Cache().size()); }

@@ -18,8 +18,8 @@
 // ---------------------------------------------------------------------------
 // Data exchange
 
-CDataExchange::CDataExchange(ControlTable& controls, bool saveAndValidate)
-    : m_bSaveAndValidate(saveAndValidate), m_controls(controls)
+CDataExchange::CDataExchange(ControlTable& controls, bool saveAndValidate, UiDialogs& ui)
+    : m_bSaveAndValidate(saveAndValidate), m_controls(controls), m_ui(ui)
 {
 }
 
@@ -34,7 +34,7 @@ void CDataExchange::Fail(const QString& message)
 {
     if (m_failed) return;
     m_failed = true;
-    AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
+    m_ui.Message(message, MB_OK | MB_ICONEXCLAMATION);
     if (m_last) {
         m_last->setFocus();
         if (auto* edit = qobject_cast<QLineEdit*>(m_last)) edit->selectAll();
@@ -180,7 +180,7 @@ void DDV_MinMaxFloat(CDataExchange* pDX, float value, float minVal, float maxVal
 
 bool DialogData::UpdateData(bool saveAndValidate)
 {
-    CDataExchange dx(m_controls, saveAndValidate);
+    CDataExchange dx(m_controls, saveAndValidate, m_ui);
     DoDataExchange(&dx);
     return !dx.Failed();
 }
@@ -210,7 +210,8 @@ QFont DialogFont()
     return QFont(QStringLiteral("MS Sans Serif"), 8);
 }
 
-CDialog::CDialog(const DialogTemplate& tmpl, QWidget* parent) : QDialog(parent), m_template(tmpl)
+CDialog::CDialog(UiDialogs& ui, const DialogTemplate& tmpl, QWidget* parent)
+    : QDialog(parent), DialogData(ui), m_template(tmpl)
 {
     setWindowTitle(tmpl.caption);
     if (!tmpl.size.isEmpty()) setFixedSize(MapDialogSize(tmpl.size));
@@ -234,14 +235,8 @@ int CDialog::DoModal()
 {
     m_ended = false;
     m_result = 0;
-    return Ui().RunModal(*this);
-}
-
-int CDialog::ExecModal()
-{
     Create();
-    if (m_ended) return m_result;
-    QDialog::exec();
+    if (!m_ended) Ui().RunModal(*this);
     return m_ended ? m_result : IDCANCEL;
 }
 
@@ -260,7 +255,8 @@ void CDialog::OnOK()
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-CPanel::CPanel(const DialogTemplate& tmpl, QWidget* parent) : QWidget(parent), m_template(tmpl)
+CPanel::CPanel(UiDialogs& ui, const DialogTemplate& tmpl, QWidget* parent)
+    : QWidget(parent), DialogData(ui), m_template(tmpl)
 {
     if (!tmpl.size.isEmpty()) resize(MapDialogSize(tmpl.size));
     setFont(DialogFont());

@@ -3,7 +3,7 @@
 //
 //   class CFreeFormatDlg : public CDialog {
 //   public:
-//       CFreeFormatDlg() : CDialog(kTemplate) {}
+//       explicit CFreeFormatDlg(UiDialogs& ui) : CDialog(ui, kTemplate) {}
 //       int m_width = 0;
 //   protected:
 //       void DoDataExchange(CDataExchange* pDX) override
@@ -12,20 +12,21 @@
 //           DDV_MinMaxInt(pDX, m_width, 1, 65500);
 //       }
 //   };
-//   CFreeFormatDlg dlg;
+//   CFreeFormatDlg dlg(ui);
 //   if (dlg.DoModal() == IDOK) ... dlg.m_width ...
 //
-// UpdateData(true) reads the controls into the members and validates
-// them; the first value refused shows the standard message through the
-// program's message box (Ui()), puts the focus on its control and makes
-// UpdateData return false.  UpdateData(false) shows the members in the
-// controls.  OnInitDialog runs once, after the controls exist; the base
-// shows the members (UpdateData(false)).
+// Dialogs and panels are handed the dialog layer (platform/Dialogs.h) they
+// ask through.  UpdateData(true) reads the controls into the members and
+// validates them; the first value refused shows the standard message in a
+// message box, puts the focus on its control and makes UpdateData return
+// false.  UpdateData(false) shows the members in the controls.
+// OnInitDialog runs once, after the controls exist; the base shows the
+// members (UpdateData(false)).
 //
 // CDialog is a modal (or modeless) window: buttons 1 (OK) and 2 (Cancel)
 // of its template run OnOK and OnCancel; Enter presses the default button
-// and Escape is Cancel.  DoModal goes through the dialog layer (Ui()), so
-// a test answers it without a nested event loop.  CPanel is the base of
+// and Escape is Cancel.  DoModal goes through the dialog layer, so a test
+// answers it without a nested event loop.  CPanel is the base of
 // the docked panels: a plain widget inside its bar, where Enter and Escape
 // do nothing.
 #pragma once
@@ -41,9 +42,12 @@
 
 #include "platform/ControlTemplate.h"
 
+class UiDialogs;
+
 class CDataExchange {
 public:
-    CDataExchange(ControlTable& controls, bool saveAndValidate);
+    // A refusal is told through `ui`.
+    CDataExchange(ControlTable& controls, bool saveAndValidate, UiDialogs& ui);
 
     const bool m_bSaveAndValidate;
     bool Failed() const { return m_failed; }
@@ -55,6 +59,7 @@ public:
 
 private:
     ControlTable& m_controls;
+    UiDialogs& m_ui;
     QWidget* m_last = nullptr;
     bool m_failed = false;
 };
@@ -81,7 +86,11 @@ void DDV_MinMaxFloat(CDataExchange* pDX, float value, float minVal, float maxVal
 // What dialogs and panels share: the controls and the data exchange.
 class DialogData {
 public:
+    explicit DialogData(UiDialogs& ui) : m_ui(ui) {}
     virtual ~DialogData() = default;
+
+    // The dialog layer this window asks through.
+    UiDialogs& Ui() const { return m_ui; }
 
     bool UpdateData(bool saveAndValidate = true);
     QWidget* GetDlgItem(int id) const { return m_controls.Item(id); }
@@ -99,6 +108,9 @@ protected:
     void CreateControls(QWidget* self, const DialogTemplate& tmpl, const ControlFactory& factory);
 
     ControlTable m_controls;
+
+private:
+    UiDialogs& m_ui;
 };
 
 // The font of every dialog and panel made from a template ("MS Sans Serif" 8,
@@ -108,7 +120,7 @@ QFont DialogFont();
 class CDialog : public QDialog, public DialogData {
     Q_OBJECT
 public:
-    explicit CDialog(const DialogTemplate& tmpl, QWidget* parent = nullptr);
+    CDialog(UiDialogs& ui, const DialogTemplate& tmpl, QWidget* parent = nullptr);
 
     // Runs the dialog modally through the dialog layer: IDOK or IDCANCEL
     // (or what EndDialog was given).
@@ -129,9 +141,6 @@ public:
     // Cancel: the dialog ends with IDCANCEL.
     virtual void OnCancel();
 
-    // For the Qt dialog layer: shows the dialog and waits for its end.
-    int ExecModal();
-
 protected:
     // Makes a control of the template itself (null: the plain widget).
     virtual QWidget* CreateControl(const ControlSpec& spec, QWidget* parent);
@@ -149,7 +158,7 @@ private:
 class CPanel : public QWidget, public DialogData {
     Q_OBJECT
 public:
-    explicit CPanel(const DialogTemplate& tmpl, QWidget* parent = nullptr);
+    CPanel(UiDialogs& ui, const DialogTemplate& tmpl, QWidget* parent = nullptr);
 
     // Makes the controls and initialises the panel; the derived class's
     // constructor calls it last.

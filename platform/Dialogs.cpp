@@ -14,11 +14,8 @@
 #include <QRegularExpression>
 
 #include "engine/Paths.h"
-#include "platform/Dialog.h"
 
 namespace {
-
-UiDialogs* g_ui = nullptr;
 
 QString& CaptionSlot()
 {
@@ -28,21 +25,12 @@ QString& CaptionSlot()
 
 }  // namespace
 
-UiDialogs& Ui()
-{
-    static QtDialogs qt;
-    return g_ui ? *g_ui : qt;
-}
-
-void SetUi(UiDialogs* dialogs) { g_ui = dialogs; }
-
 QString AppCaption() { return CaptionSlot(); }
 void SetAppCaption(const QString& caption) { CaptionSlot() = caption; }
 
-int AfxMessageBox(const QString& text, unsigned style)
+int UiDialogs::Message(const QString& text, unsigned style)
 {
-    QWidget* parent = QApplication::activeWindow();
-    return Ui().MessageBox(parent, text, AppCaption(), style);
+    return MessageBox(QApplication::activeWindow(), text, AppCaption(), style);
 }
 
 QStringList ConvertFilter(const QString& filter)
@@ -163,7 +151,7 @@ void QtDialogs::PrintPreview(QWidget* parent, QPrinter& printer, const std::func
     dlg.exec();
 }
 
-int QtDialogs::RunModal(CDialog& dialog) { return dialog.ExecModal(); }
+void QtDialogs::RunModal(QDialog& dialog) { dialog.exec(); }
 
 bool QtDialogs::ColorDialog(QWidget* parent, QColor initial, QColor* chosen)
 {

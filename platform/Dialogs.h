@@ -2,9 +2,10 @@
 // behind one interface, so that tests script the answers and read the
 // exact texts.
 //
-// The program asks through Ui(); by default that shows Qt dialogs.  A test
-// installs its own answers with SetUi() (tests/support/ScriptedDialogs.h)
-// and reads what was asked.
+// The application is handed the dialog layer it asks through (the Qt
+// dialogs, QtDialogs, in the program) and hands it on to its windows; a
+// test hands its own answers (tests/support/ScriptedDialogs.h) and reads
+// what was asked.
 #pragma once
 
 #include <QColor>
@@ -14,7 +15,7 @@
 
 #include <functional>
 
-class CDialog;
+class QDialog;
 class QPrinter;
 class QWidget;
 
@@ -69,13 +70,16 @@ public:
     virtual void PageSetupDialog(QWidget* parent, QPrinter& printer) = 0;
     // A print preview that draws its pages with `paint`.
     virtual void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) = 0;
-    // Runs one of the program's dialogs modally; its result (IDOK,
-    // IDCANCEL, or what the dialog ended with).
-    virtual int RunModal(CDialog& dialog) = 0;
+    // Shows one of the program's dialogs, made already, modally until it
+    // has ended.
+    virtual void RunModal(QDialog& dialog) = 0;
     // The colour dialog opened with `initial`; true and `chosen` on OK.
     virtual bool ColorDialog(QWidget* parent, QColor initial, QColor* chosen) = 0;
     // The font dialog opened with `initial`; true and `chosen` on OK.
     virtual bool FontDialog(QWidget* parent, const QFont& initial, QFont* chosen) = 0;
+
+    // A message box over the active window with the program's caption.
+    int Message(const QString& text, unsigned style = MB_OK | MB_ICONEXCLAMATION);
 };
 
 // What a message box of `style` answers when the user presses Escape.
@@ -84,17 +88,9 @@ int EscapeAnswer(unsigned style);
 // request's file type at `filterIndex` (0 the first) is chosen.
 QString DefaultSuffix(const FileDialogRequest& request, int filterIndex);
 
-// The dialogs in use; never null.
-UiDialogs& Ui();
-// Installs `dialogs` (not owned); null restores the Qt dialogs.
-void SetUi(UiDialogs* dialogs);
-
 // The caption of the program's message boxes.
 QString AppCaption();
 void SetAppCaption(const QString& caption);
-
-// A message box over the main window with the program's caption.
-int AfxMessageBox(const QString& text, unsigned style = MB_OK | MB_ICONEXCLAMATION);
 
 // "Texture File (*.zyv) | *.zyv| Layer File (*.kvo) | *.kvo||" as the
 // name filters of a Qt file dialog.
@@ -110,7 +106,7 @@ public:
     bool PrintDialog(QWidget* parent, QPrinter& printer) override;
     void PageSetupDialog(QWidget* parent, QPrinter& printer) override;
     void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) override;
-    int RunModal(CDialog& dialog) override;
+    void RunModal(QDialog& dialog) override;
     bool ColorDialog(QWidget* parent, QColor initial, QColor* chosen) override;
     bool FontDialog(QWidget* parent, const QFont& initial, QFont* chosen) override;
 };

@@ -17,12 +17,6 @@
 
 namespace {
 
-std::function<void(const QString&)>& RecentFileHook()
-{
-    static std::function<void(const QString&)> hook;
-    return hook;
-}
-
 // The event a view posts to itself to draw what is invalid.
 const QEvent::Type kDrawEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -35,7 +29,6 @@ CDocument::CDocument() = default;
 
 CDocument::~CDocument()
 {
-    if (m_pDocTemplate) m_pDocTemplate->RemoveDocument(this);
     for (CView* v : m_views) v->m_pDocument = nullptr;
 }
 
@@ -53,11 +46,10 @@ void CDocument::SetTitle(const QString& title)
     emit titleChanged();
 }
 
-void CDocument::SetPathName(const QString& path, bool addToMRU)
+void CDocument::SetPathName(const QString& path)
 {
     m_strPathName = path;
     SetTitle(QFileInfo(path).fileName());
-    if (addToMRU && RecentFileHook()) RecentFileHook()(path);
 }
 
 void CDocument::SetModifiedFlag(bool modified)
@@ -66,8 +58,6 @@ void CDocument::SetModifiedFlag(bool modified)
     m_bModified = modified;
     if (m_pDocTemplate) m_pDocTemplate->UpdateFrameTitles(this);
 }
-
-void CDocument::SetRecentFileHook(std::function<void(const QString&)> hook) { RecentFileHook() = std::move(hook); }
 
 void CDocument::UpdateAllViews(CView* sender, long hint, QObject* hintObject)
 {
@@ -86,17 +76,11 @@ void CDocument::AddView(CView* view)
 void CDocument::RemoveView(CView* view)
 {
     m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
-    if (m_bClosing) return;
-    if (m_views.empty()) {
-        delete this;
-        return;
-    }
-    if (m_pDocTemplate) m_pDocTemplate->UpdateFrameTitles(this);
+    if (!m_bClosing && !m_views.empty() && m_pDocTemplate) m_pDocTemplate->UpdateFrameTitles(this);
 }
 
 void CDocument::OnCloseDocument()
 {
-    m_bClosing = true;
     const std::vector<CView*> views = m_views;
     for (CView* v : views) {
         if (CMDIChildWnd* frame = v->GetParentFrame()) {
@@ -105,7 +89,6 @@ void CDocument::OnCloseDocument()
             v->DetachDocument();
         }
     }
-    delete this;
 }
 
 // ---------------------------------------------------------------------------
@@ -145,7 +128,10 @@ void CView::DetachDocument()
 {
     CDocument* doc = m_pDocument;
     m_pDocument = nullptr;
-    if (doc) doc->RemoveView(this);
+    if (!doc) return;
+    doc->RemoveView(this);
+    // A document that no window shows any more is closed.
+    if (doc->m_views.empty() && !doc->m_bClosing && doc->m_pDocTemplate) doc->m_pDocTemplate->CloseDocument(doc);
 }
 
 void CView::OnInitialUpdate() { OnUpdate(nullptr, 0, nullptr); }
@@ -345,7 +331,7 @@ CDocTemplate::CDocTemplate(int resourceId, const QString& docString, DocumentFac
 
 CDocTemplate::~CDocTemplate()
 {
-    for (CDocument* d : m_docs) d->m_pDocTemplate = nullptr;
+    for (const auto& d : m_docs) d->m_pDocTemplate = nullptr;
 }
 
 QString CDocTemplate::GetDocString(DocStringIndex index) const
@@ -359,11 +345,11 @@ CDocument* CDocTemplate::OpenNewDocument(CMDIFrameWnd* mainFrame)
     CDocument* doc = m_makeDoc();
     if (!doc) return nullptr;
     doc->m_pDocTemplate = this;
-    m_docs.push_back(doc);
+    m_docs.emplace_back(doc);
 
     CMDIChildWnd* frame = CreateNewFrame(mainFrame, doc);
     if (!frame) {
-        delete doc;
+        CloseDocument(doc);
         return nullptr;
     }
     doc->SetTitle(GetDocString(docName) + QString::number(m_nUntitledCount + 1));
@@ -396,9 +382,23 @@ CMDIChildWnd* CDocTemplate::CreateNewFrame(CMDIFrameWnd* mainFrame, CDocument* d
     return frame;
 }
 
-void CDocTemplate::RemoveDocument(CDocument* doc)
+void CDocTemplate::CloseDocument(CDocument* doc)
 {
-    m_docs.erase(std::remove(m_docs.begin(), m_docs.end(), doc), m_docs.end());
+    auto owns = [doc](const std::unique_ptr<CDocument>& d) { return d.get() == doc; };
+    if (std::none_of(m_docs.begin(), m_docs.end(), owns)) return;
+    // Its views leave it as their windows close; it stays until all have.
+    doc->m_bClosing = true;
+    doc->OnCloseDocument();
+    const auto it = std::find_if(m_docs.begin(), m_docs.end(), owns);
+    const std::unique_ptr<CDocument> closed = std::move(*it);
+    m_docs.erase(it);
+}
+
+std::vector<CDocument*> CDocTemplate::Documents() const
+{
+    std::vector<CDocument*> docs;
+    for (const auto& d : m_docs) docs.push_back(d.get());
+    return docs;
 }
 
 void CDocTemplate::UpdateFrameTitles(CDocument* doc)

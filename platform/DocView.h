@@ -8,7 +8,8 @@
 // copy the surface to the screen.  Invalidate/InvalidateRect collect the
 // area to draw; the drawing happens soon after on the event loop, or at
 // once with UpdateWindow.  The CDocTemplate creates document, child frame
-// and view together and keeps the list of its documents.
+// and view together and owns its documents: it closes a document when its
+// last window goes (the MDI area owns the windows).
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -19,6 +20,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/Dc.h"
@@ -43,9 +45,8 @@ public:
     virtual void SetTitle(const QString& title);
 
     const QString& GetPathName() const { return m_strPathName; }
-    // Sets the path and makes the file name the title; with `addToMRU` the
-    // path is handed to the recent-file hook (SetRecentFileHook).
-    virtual void SetPathName(const QString& path, bool addToMRU = true);
+    // Sets the path and makes the file name the title.
+    virtual void SetPathName(const QString& path);
     // The document no longer has a file (Save asks for a name); the title
     // stays.
     void ClearPathName() { m_strPathName.clear(); }
@@ -60,21 +61,19 @@ public:
 
     CDocTemplate* GetDocTemplate() const { return m_pDocTemplate; }
 
-    // Closes every frame showing the document, then the document itself
-    // (which is deleted).
-    virtual void OnCloseDocument();
-
-    // Where SetPathName sends paths for the recent-file list.
-    static void SetRecentFileHook(std::function<void(const QString&)> hook);
-
 signals:
     void titleChanged();
+
+protected:
+    // The document closes (CDocTemplate::CloseDocument): every window
+    // showing it closes.
+    virtual void OnCloseDocument();
 
 private:
     friend class CView;
     friend class CDocTemplate;
     void AddView(CView* view);
-    void RemoveView(CView* view);  // may delete the document (its last view)
+    void RemoveView(CView* view);
 
     QString m_strTitle;
     QString m_strPathName;
@@ -92,7 +91,7 @@ public:
 
     CDocument* GetDocument() const { return m_pDocument; }
     CMDIChildWnd* GetParentFrame() const;
-    // Leaves the document (which closes when this was its last view).
+    // Leaves the document; the document closes when this was its last view.
     void DetachDocument();
 
     virtual void OnInitialUpdate();
@@ -194,12 +193,13 @@ public:
     CDocument* OpenNewDocument(CMDIFrameWnd* mainFrame);
     // Another frame and view on `doc` ("New Window").
     CMDIChildWnd* CreateNewFrame(CMDIFrameWnd* mainFrame, CDocument* doc);
+    // Closes every window of `doc`, then deletes it.
+    void CloseDocument(CDocument* doc);
 
-    const std::vector<CDocument*>& Documents() const { return m_docs; }
+    std::vector<CDocument*> Documents() const;
 
 private:
     friend class CDocument;
-    void RemoveDocument(CDocument* doc);
     void UpdateFrameTitles(CDocument* doc);
 
     int m_nIDResource;
@@ -207,6 +207,6 @@ private:
     DocumentFactory m_makeDoc;
     FrameFactory m_makeFrame;
     ViewFactory m_makeView;
-    std::vector<CDocument*> m_docs;
+    std::vector<std::unique_ptr<CDocument>> m_docs;
     int m_nUntitledCount = 0;
 };

@@ -11,12 +11,6 @@
 
 namespace {
 
-std::function<void(const QStringList&)>& DropHandler()
-{
-    static std::function<void(const QStringList&)> handler;
-    return handler;
-}
-
 bool IsKeyboard(QEvent::Type t)
 {
     switch (t) {
@@ -112,15 +106,21 @@ void EventPump::Finish()
         if (h.receiver) QCoreApplication::postEvent(h.receiver, h.event.release());
     }
     m_held.clear();
-    if (!m_dropped.isEmpty() && DropHandler()) {
-        const QStringList paths = m_dropped;
-        m_dropped.clear();
-        auto handler = DropHandler();
-        handler(paths);
+    // The files go to the window they were dropped on, as if dropped now.
+    std::vector<Dropped> dropped;
+    dropped.swap(m_dropped);
+    for (const Dropped& d : dropped) {
+        if (!d.receiver) continue;
+        QMimeData mime;
+        mime.setUrls(d.files);
+        // A drop goes to the widget that took the drag's entry.
+        QDragEnterEvent enter(d.position.toPoint(), Qt::CopyAction, &mime, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(d.receiver, &enter);
+        if (!enter.isAccepted() || !d.receiver) continue;
+        QDropEvent drop(d.position, Qt::CopyAction, &mime, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(d.receiver, &drop);
     }
 }
-
-void EventPump::SetDropHandler(std::function<void(const QStringList&)> handler) { DropHandler() = std::move(handler); }
 
 bool EventPump::Pump()
 {
@@ -188,11 +188,13 @@ bool EventPump::eventFilter(QObject* watched, QEvent* event)
     }
     if (t == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
+        Dropped kept{qobject_cast<QWidget*>(watched), drop->position(), {}};
         if (const QMimeData* mime = drop->mimeData(); mime && mime->hasUrls()) {
             for (const QUrl& url : mime->urls()) {
-                if (url.isLocalFile()) m_dropped << url.toLocalFile();
+                if (url.isLocalFile()) kept.files << url;
             }
         }
+        if (kept.receiver && !kept.files.isEmpty()) m_dropped.push_back(std::move(kept));
         drop->acceptProposedAction();
         return true;
     }

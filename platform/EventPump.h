@@ -8,8 +8,8 @@
 //     inside a widget the policy lets through (input to a top-level window
 //     counts as input to the widget under the mouse or with the focus;
 //     held pointer input goes to that widget afterwards);
-//   - files dropped on a window are collected and handed to the drop
-//     handler when the pump ends;
+//   - files dropped on a window are kept and dropped on it again when the
+//     pump ends;
 //   - everything else (paint events, timers, posted events) passes.
 // While a pump exists, an application event filter applies its policy;
 // Pump() runs the pending events through it.  Pumps nest: the newest one
@@ -20,7 +20,9 @@
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
+#include <QList>
+#include <QPointF>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -47,11 +49,8 @@ public:
     // a key-down of Escape arrived since the previous call.
     bool Pump();
     // Ends the pump: removes the filter, re-posts the held events in order
-    // and hands the dropped files on.  The destructor does it if needed.
+    // and drops the files again.  The destructor does it if needed.
     void Finish();
-
-    // Where files dropped while a pump ran go once it has ended.
-    static void SetDropHandler(std::function<void(const QStringList&)> handler);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,6 +60,12 @@ private:
         QPointer<QObject> receiver;
         std::unique_ptr<QEvent> event;
     };
+    // Local files dropped on a widget, at a point of it.
+    struct Dropped {
+        QPointer<QWidget> receiver;
+        QPointF position;
+        QList<QUrl> files;
+    };
 
     bool Passes(QObject* receiver, QEvent* event) const;
     void Hold(QObject* watched, QEvent* event);
@@ -69,5 +74,5 @@ private:
     bool m_finished = false;
     bool m_escape = false;
     std::vector<Held> m_held;
-    QStringList m_dropped;
+    std::vector<Dropped> m_dropped;
 };

@@ -255,14 +255,18 @@ CMDIFrameWnd::CMDIFrameWnd(QWidget* parent) : QMainWindow(parent)
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMDIFrameWnd::SubWindowActivated);
 }
 
-CMDIFrameWnd::~CMDIFrameWnd()
+CMDIFrameWnd::~CMDIFrameWnd() { DestroyChildren(); }
+
+void CMDIFrameWnd::DestroyChildren()
 {
     disconnect(m_mdiArea, nullptr, this, nullptr);
-    // Close the documents' frames first so views leave their documents
-    // while the frame still exists.
+    // Views leave their documents while the frame still exists.
     for (CMDIChildWnd* f : ChildFrames()) {
         if (CView* v = f->GetActiveView()) v->DetachDocument();
+        delete f;
     }
+    for (CControlBar* bar : m_bars) delete bar;
+    m_bars.clear();
 }
 
 CMDIChildWnd* CMDIFrameWnd::MDIGetActive() const
@@ -304,10 +308,7 @@ void CMDIFrameWnd::SubWindowActivated(QMdiSubWindow* window)
     }
     if (!window || window == m_lastActivated.data()) return;
     m_lastActivated = window;
-    if (auto* f = qobject_cast<CMDIChildWnd*>(window)) {
-        f->OnMDIActivate(true);
-        OnChildActivated(f);
-    }
+    if (auto* f = qobject_cast<CMDIChildWnd*>(window)) OnChildActivated(f);
 }
 
 QAction* CMDIFrameWnd::Action(int id)

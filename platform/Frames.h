@@ -91,9 +91,6 @@ public:
     void SetTitle(const QString& title, bool modified);
     const QString& GetTitle() const { return m_strTitle; }
 
-    // Activation of this frame (never called for a repeat of the frame
-    // already active).
-    virtual void OnMDIActivate(bool activate) { (void)activate; }
     // The user or the program closes the frame: false keeps it open.
     virtual bool OnClose() { return true; }
     // Closes without asking.
@@ -189,6 +186,9 @@ signals:
 protected:
     // A child frame became active (null and repeats are filtered out).
     virtual void OnChildActivated(CMDIChildWnd* frame) { (void)frame; }
+    // Closes the document windows (their views leave their documents) and
+    // removes the bars with their panels, at once.
+    void DestroyChildren();
     // The active child changed, possibly to none (menus, title).
     virtual void OnActiveChildChanged(CMDIChildWnd* frame) { (void)frame; }
 

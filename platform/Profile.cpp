@@ -6,7 +6,6 @@
 #include <QTextStream>
 
 #include <cstdlib>
-#include <memory>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -195,20 +194,3 @@ fs::path IniProfile::DefaultPath()
     if (dir.isEmpty()) dir = QStringLiteral(".");
     return fs::path(dir.toStdString()) / "morvane" / "Morvane.ini";
 }
-
-namespace {
-std::unique_ptr<IniProfile>& ProfileSlot()
-{
-    static std::unique_ptr<IniProfile> slot;
-    return slot;
-}
-}  // namespace
-
-IniProfile& AppProfile()
-{
-    auto& slot = ProfileSlot();
-    if (!slot) slot = std::make_unique<IniProfile>(IniProfile::DefaultPath());
-    return *slot;
-}
-
-void SetAppProfilePath(const fs::path& file) { ProfileSlot() = std::make_unique<IniProfile>(file); }

@@ -37,8 +37,8 @@ public:
     bool DeleteKey(const QString& section, const QString& key);
 
     // The profile the program uses: $MORVANE_PROFILE when set, else
-    // "Morvane.ini" in the user's configuration folder.  Tests point it
-    // elsewhere with SetAppProfilePath.
+    // "Morvane.ini" in the user's configuration folder.  (The application
+    // is handed the profile's path; tests hand it another.)
     static std::filesystem::path DefaultPath();
 
 private:
@@ -58,8 +58,3 @@ private:
     std::filesystem::path m_path;
     std::vector<Line> m_lines;
 };
-
-// The process-wide profile.
-IniProfile& AppProfile();
-// Points the process-wide profile at another file (and reads it).
-void SetAppProfilePath(const std::filesystem::path& file);

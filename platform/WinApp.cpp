@@ -1,13 +1,7 @@
 #include "platform/WinApp.h"
 
-#include "platform/Frames.h"
-
 #include <filesystem>
 #include <system_error>
-
-namespace {
-CWinApp* g_app = nullptr;
-}
 
 void CCommandLineInfo::ParseParam(const QString& param, bool isFlag, bool isLast)
 {
@@ -70,19 +64,19 @@ CCommandLineInfo CCommandLineInfo::Parse(const QStringList& arguments)
     return info;
 }
 
-CWinApp::CWinApp() { g_app = this; }
+CWinApp::CWinApp() = default;
 
-CWinApp::~CWinApp()
-{
-    if (g_app == this) g_app = nullptr;
-}
+CWinApp::~CWinApp() = default;
 
 void CWinApp::AddDocTemplate(std::unique_ptr<CDocTemplate> tmpl) { m_templates.push_back(std::move(tmpl)); }
 
 std::vector<CDocument*> CWinApp::AllDocuments() const
 {
     std::vector<CDocument*> docs;
-    for (const auto& t : m_templates) docs.insert(docs.end(), t->Documents().begin(), t->Documents().end());
+    for (const auto& t : m_templates) {
+        const std::vector<CDocument*> own = t->Documents();
+        docs.insert(docs.end(), own.begin(), own.end());
+    }
     return docs;
 }
 
@@ -97,7 +91,3 @@ CDocument* CWinApp::FindOpenDocument(const QString& path) const
     }
     return nullptr;
 }
-
-CWinApp* AfxGetApp() { return g_app; }
-
-CMDIFrameWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }

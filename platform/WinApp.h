@@ -11,8 +11,6 @@
 
 #include "platform/DocView.h"
 
-class CMDIFrameWnd;
-
 // What the command line asks for: a new document, a file to open, a file
 // to print (on the default or a named printer).  Options are the words
 // "p", "pt", "dde", "Automation" and "Embedding" after "/" or "-" (any
@@ -46,8 +44,6 @@ public:
     CWinApp();
     ~CWinApp() override;
 
-    CMDIFrameWnd* m_pMainWnd = nullptr;
-
     void AddDocTemplate(std::unique_ptr<CDocTemplate> tmpl);
     const std::vector<std::unique_ptr<CDocTemplate>>& DocTemplates() const { return m_templates; }
     // Every document of every template, in template order.
@@ -59,6 +55,3 @@ public:
 private:
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
 };
-
-CWinApp* AfxGetApp();
-CMDIFrameWnd* AfxGetMainWnd();

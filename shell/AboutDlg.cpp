@@ -27,7 +27,7 @@ QIcon ProgramIcon()
     return path ? QIcon(QString::fromStdString(path->string())) : QIcon();
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(kTemplate, parent) {}
+CAboutDlg::CAboutDlg(UiDialogs& ui, QWidget* parent) : CDialog(ui, kTemplate, parent) {}
 
 bool CAboutDlg::OnInitDialog()
 {

@@ -9,7 +9,7 @@ constexpr int IDC_ABOUT_ICON = 129;
 class CAboutDlg : public CDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit CAboutDlg(UiDialogs& ui, QWidget* parent = nullptr);
 
 protected:
     bool OnInitDialog() override;

@@ -1,21 +1,24 @@
-// The MDI child window of one texture document.  When it becomes active it
-// shows the document's first layer in the panels; closing it asks whether
-// to save a modified document.
+// The MDI child window of one texture document; closing it asks whether to
+// save a modified document.
 #pragma once
 
 #include "platform/Frames.h"
 
+class CQuillonApp;
 class CQuillonDoc;
 class CQuillonView;
 
 class CChildFrame : public CMDIChildWnd {
     Q_OBJECT
 public:
-    CChildFrame();
+    // A window of `app`, which asks the save question.
+    explicit CChildFrame(CQuillonApp& app);
 
     CQuillonDoc* GetDocument() const;
     CQuillonView* GetView() const;
 
-    void OnMDIActivate(bool activate) override;
     bool OnClose() override;
+
+private:
+    CQuillonApp& m_app;
 };

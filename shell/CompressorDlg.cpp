@@ -21,8 +21,8 @@ constexpr ControlSpec kControls[] = {
 
 }  // namespace
 
-CCompressorDlg::CCompressorDlg(QWidget* parent)
-    : CDialog({QStringLiteral("Video Compression"), QSize(199, 64), kControls}, parent)
+CCompressorDlg::CCompressorDlg(UiDialogs& ui, QWidget* parent)
+    : CDialog(ui, {QStringLiteral("Video Compression"), QSize(199, 64), kControls}, parent)
 {
 }
 
@@ -53,9 +53,9 @@ void CCompressorDlg::OnSelChangeCompressor()
 
 namespace morvane {
 
-std::optional<AviSettings> ChooseCompressor(QWidget* parent)
+std::optional<AviSettings> ChooseCompressor(UiDialogs& ui, QWidget* parent)
 {
-    CCompressorDlg dlg(parent);
+    CCompressorDlg dlg(ui, parent);
     if (dlg.DoModal() != IDOK) return std::nullopt;
     AviSettings settings;
     settings.rle = dlg.m_compressor != 0;

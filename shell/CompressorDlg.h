@@ -15,7 +15,7 @@ public:
     static constexpr int kQualityEdit = 1002;
     static constexpr int kQualitySpin = 1003;
 
-    explicit CCompressorDlg(QWidget* parent = nullptr);
+    explicit CCompressorDlg(UiDialogs& ui, QWidget* parent = nullptr);
 
     int m_compressor = 1;  // list index: 0 "Full Frames (Uncompressed)", 1 "Microsoft RLE"
     int m_quality = 100;
@@ -32,6 +32,6 @@ private:
 namespace morvane {
 
 // Asks for the compression of an AVI movie; nullopt when the user cancels.
-std::optional<AviSettings> ChooseCompressor(QWidget* parent);
+std::optional<AviSettings> ChooseCompressor(UiDialogs& ui, QWidget* parent);
 
 }  // namespace morvane

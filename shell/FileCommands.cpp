@@ -16,25 +16,12 @@
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
 #include "platform/Dialogs.h"
-#include "platform/Profile.h"
 #include "shell/MainFrm.h"
 #include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
-#include "shell/RecentFileList.h"
 #include "shell/Resource.h"
 
 namespace {
-
-
-RecentFileList& RecentFiles()
-{
-    static RecentFileList list;
-    return list;
-}
-
-// A profile that cannot be written keeps the list in memory; it is
-// written again at the next change and at exit.
-void StoreRecentFiles() { (void)RecentFiles().Save(AppProfile()); }
 
 // The file a path names on this machine: the path itself, else the path
 // read as a stored Windows path (backslashes, drive letters, "\kvo\" below
@@ -57,7 +44,7 @@ QString BaseTitle(const QString& title)
 
 // The name Save writes to: the document's own when it names a texture
 // file, else one the user chooses (empty when the user cancels).
-QString SaveTarget(CQuillonDoc* doc, QWidget* parent)
+QString SaveTarget(UiDialogs& ui, CQuillonDoc* doc, QWidget* parent)
 {
     const QString current = doc->GetPathName();
     if (!current.isEmpty() && morvane::FileKindOf(current.toStdString()) == morvane::FileKind::Texture) {
@@ -72,14 +59,14 @@ QString SaveTarget(CQuillonDoc* doc, QWidget* parent)
     r.initialDir = current.isEmpty() ? QStringLiteral("\\kvo") : QFileInfo(current).absolutePath();
     r.initialName = BaseTitle(doc->GetTitle()) + QStringLiteral(".zyv");
     r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;  // the question below replaces the dialog's
-    const QStringList chosen = Ui().FileDialog(parent, r);
+    const QStringList chosen = ui.FileDialog(parent, r);
     if (chosen.isEmpty() || chosen.front().isEmpty()) return {};
 
     QString path = chosen.front();
     if (morvane::FileKindOf(path.toStdString()) != morvane::FileKind::Texture) path += QStringLiteral(".zyv");
     if (QFileInfo::exists(path)) {
         const QString question = QStringLiteral("\"%1\" already exists.\nDo you want to replace it?").arg(path);
-        if (Ui().MessageBox(parent, question, AppCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return {};
+        if (ui.MessageBox(parent, question, AppCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return {};
     }
     return path;
 }
@@ -98,7 +85,7 @@ QStringList CQuillonApp::AskTextureFiles(bool several)
     r.initialDir = QStringLiteral("\\kvo");
     r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     if (several) r.flags |= OFN_ALLOWMULTISELECT;
-    return Ui().FileDialog(MainFrame(), r);
+    return m_ui.FileDialog(MainFrame(), r);
 }
 
 void CQuillonApp::OnFileOpen()
@@ -108,7 +95,7 @@ void CQuillonApp::OnFileOpen()
 
 void CQuillonApp::OnOpenRecentFile(int n)
 {
-    const QString entry = RecentFiles().Entry(n);
+    const QString entry = m_recentFiles.Entry(n);
     if (CMainFrame* frame = MainFrame()) frame->SetMessageText(entry);
     if (entry.isEmpty()) return;
 
@@ -117,8 +104,8 @@ void CQuillonApp::OnOpenRecentFile(int n)
     // another name (a stored Windows path) gives way to that name, which
     // OpenDocumentFile has put in front.
     if (!doc || AbsolutePath(doc->GetPathName()) != RecentFileList::Normalise(entry)) {
-        RecentFiles().Remove(entry);
-        StoreRecentFiles();
+        m_recentFiles.Remove(entry);
+        SaveRecentFileList();
     }
 }
 
@@ -140,7 +127,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     // Read and check the whole file before anything changes.
     morvane::Result<morvane::Texture> parsed = morvane::ReadTextureFile(path.toStdString());
     if (!parsed.ok()) {
-        AfxMessageBox(QString::fromStdString(parsed.error), MB_OK | MB_ICONEXCLAMATION);
+        m_ui.Message(QString::fromStdString(parsed.error), MB_OK | MB_ICONEXCLAMATION);
         return nullptr;
     }
 
@@ -152,13 +139,13 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     if (!doc || m_pDocTemplate->Documents().size() == before) return nullptr;
 
     morvane::Texture& texture = *parsed.value;
-    morvane::LoadLayerPictures(texture, [](const std::string& text) { AfxMessageBox(QString::fromStdString(text)); });
+    morvane::LoadLayerPictures(texture, [this](const std::string& text) { m_ui.Message(QString::fromStdString(text)); });
     doc->m_texture = std::move(texture);
     const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
     doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
 
     const QString absolute = AbsolutePath(path);
-    doc->SetPathName(absolute, false);
+    doc->SetPathName(absolute);
     doc->SetModifiedFlag(false);
     AddRecentFile(absolute);
 
@@ -179,15 +166,15 @@ void CQuillonApp::OpenDroppedFiles(const QStringList& paths)
 bool CQuillonApp::SaveTextureFile(CQuillonDoc* doc)
 {
     if (!doc) return false;
-    const QString path = SaveTarget(doc, MainFrame());
+    const QString path = SaveTarget(m_ui, doc, MainFrame());
     if (path.isEmpty()) return false;
 
     const morvane::Result<> saved = morvane::WriteTextureFile(path.toStdString(), doc->m_texture);
     if (!saved.ok()) {
-        AfxMessageBox(QString::fromStdString(saved.error), MB_OK | MB_ICONEXCLAMATION);
+        m_ui.Message(QString::fromStdString(saved.error), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (path != doc->GetPathName()) doc->SetPathName(AbsolutePath(path), false);
+    if (path != doc->GetPathName()) doc->SetPathName(AbsolutePath(path));
     doc->SetModifiedFlag(false);
     return true;
 }
@@ -202,14 +189,16 @@ void CQuillonApp::OnFileSave()
 // ---------------------------------------------------------------------------
 // The recent-file list
 
-QStringList CQuillonApp::RecentFileLabels() const { return RecentFiles().Entries(); }
+QStringList CQuillonApp::RecentFileLabels() const { return m_recentFiles.Entries(); }
 
 void CQuillonApp::AddRecentFile(const QString& path)
 {
-    RecentFiles().Add(AbsolutePath(path));
-    StoreRecentFiles();
+    m_recentFiles.Add(AbsolutePath(path));
+    SaveRecentFileList();
 }
 
-void CQuillonApp::LoadRecentFileList() { RecentFiles().Load(AppProfile()); }
+void CQuillonApp::LoadRecentFileList() { m_recentFiles.Load(m_profile); }
 
-void CQuillonApp::SaveRecentFileList() { StoreRecentFiles(); }
+// A profile that cannot be written keeps the list in memory; it is written
+// again at the next change and at exit.
+void CQuillonApp::SaveRecentFileList() { (void)m_recentFiles.Save(m_profile); }

@@ -4,7 +4,6 @@
 
 #include "engine/TextureFile.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
 #include "shell/FormatLibre.h"
 
 namespace {
@@ -39,7 +38,7 @@ const QSize kFormatSizes[kFreeFormatIndex] = {
 
 }  // namespace
 
-CFormatDlg::CFormatDlg(QWidget* parent) : CDialog(kTemplate, parent) {}
+CFormatDlg::CFormatDlg(UiDialogs& ui, QWidget* parent) : CDialog(ui, kTemplate, parent) {}
 
 QSize CFormatDlg::FormatSize(int index) const
 {
@@ -61,10 +60,10 @@ bool CFormatDlg::OnInitDialog()
 void CFormatDlg::OnFreeFormat()
 {
     // The Free Format dialog starts at the current layer's size.
-    CFreeFormatDlg dlg(this);
-    if (const morvane::Layer* layer = Edit().CurrentLayerRecord()) {
-        m_freeWidth = layer->rec.width;
-        m_freeHeight = layer->rec.height;
+    CFreeFormatDlg dlg(Ui(), this);
+    if (m_layerSize) {
+        m_freeWidth = static_cast<int16_t>(m_layerSize->width());
+        m_freeHeight = static_cast<int16_t>(m_layerSize->height());
     }
     dlg.m_width = static_cast<uint16_t>(m_freeWidth);
     dlg.m_height = static_cast<uint16_t>(m_freeHeight);

@@ -9,6 +9,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/Dialog.h"
 
@@ -21,10 +22,12 @@ constexpr int kFreeFormatIndex = 12;
 class CFormatDlg : public CDialog {
     Q_OBJECT
 public:
-    explicit CFormatDlg(QWidget* parent = nullptr);
+    explicit CFormatDlg(UiDialogs& ui, QWidget* parent = nullptr);
 
     int16_t m_freeWidth = 0;   // the size of "Free Format ..."
     int16_t m_freeHeight = 0;
+    // The current layer's width and height as stored; none without one.
+    std::optional<QSize> m_layerSize;
     int32_t m_nFormat = -1;    // the checked button, -1 for none
 
     // The size of format `index` (0..12); an empty size for any other.

@@ -17,7 +17,7 @@ const DialogTemplate kTemplate{QStringLiteral("Free Format"), QSize(136, 70), kC
 
 }  // namespace
 
-CFreeFormatDlg::CFreeFormatDlg(QWidget* parent) : CDialog(kTemplate, parent) {}
+CFreeFormatDlg::CFreeFormatDlg(UiDialogs& ui, QWidget* parent) : CDialog(ui, kTemplate, parent) {}
 
 void CFreeFormatDlg::DoDataExchange(CDataExchange* pDX)
 {

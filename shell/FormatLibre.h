@@ -15,7 +15,7 @@ constexpr int kLargestFreeSize = 65500;
 class CFreeFormatDlg : public CDialog {
     Q_OBJECT
 public:
-    explicit CFreeFormatDlg(QWidget* parent = nullptr);
+    explicit CFreeFormatDlg(UiDialogs& ui, QWidget* parent = nullptr);
 
     int32_t m_width = 0;
     int32_t m_height = 0;

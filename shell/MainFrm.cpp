@@ -20,7 +20,6 @@
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
-#include "platform/EditContext.h"
 #include "platform/DocView.h"
 #include "shell/ChildFrm.h"
 #include "shell/Morvane.h"
@@ -29,15 +28,32 @@
 #include "shell/Resource.h"
 #include "shell/Splash.h"
 
-CMainFrame::CMainFrame()
+CMainFrame::CMainFrame(CQuillonApp& app)
+    : m_app(app), m_backgrounds(&app.m_interfaceTexture), m_session(app.Ui(), m_backgrounds, &app.m_sphereTable)
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(shelltext::kAppTitle);
-    // A new main window: the panels start with no current layer.
-    Edit().Reset();
+    // A panel that gives the active document another image size (a layer
+    // picture): the view scrolls over it and the window moves to the
+    // corner and fits it.
+    connect(&m_session, &EditingSession::edited, this, [this](int index, EditingSession::Changes what) {
+        CQuillonDoc* doc = ActiveDocument();
+        if (!(what & EditingSession::ImageSize) || !doc || index < 0 || index >= doc->m_texture.LayerCount()) return;
+        const morvane::LayerRecord& rec = doc->m_texture.layers[static_cast<size_t>(index)].layer.rec;
+        const QSize size(morvane::StoredImageWidth(rec), morvane::StoredImageHeight(rec));
+        if (size.isEmpty()) return;
+        doc->m_sizeImage = size;
+        if (CView* view = GetActiveView()) view->SetScrollSizes(size);
+        FitChildFrame(ActiveChildFrame(), size, FitCorner);
+    });
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The document windows and the panels were handed the session: they go
+    // before it does.
+    DestroyChildren();
+}
 
 bool CMainFrame::LoadFrame()
 {
@@ -90,28 +106,16 @@ bool CMainFrame::LoadFrame()
 void CMainFrame::CreatePanels()
 {
     // The command panel and the library panel first; then the palette and
-    // key-frame panels in the order the platform flag gives.  Panels that
-    // are not built yet stay null.
-    m_pCommandPanel = new CCommandBar;
+    // key-frame panels.
+    m_pCommandPanel = new CCommandBar(m_session);
     m_wndCommandBar->AddPanel(m_pCommandPanel);
 
-    // A panel that gives the active document another image size (a layer
-    // picture): the view scrolls over it and the window moves to the
-    // corner and fits it.
-    connect(&Edit(), &EditContext::imageSizeChanged, this, [this](QSize size) {
-        CQuillonDoc* doc = ActiveDocument();
-        if (!doc || size.isEmpty()) return;
-        doc->m_sizeImage = size;
-        if (CView* view = GetActiveView()) view->SetScrollSizes(size);
-        FitChildFrame(ActiveChildFrame(), size, FitCorner);
-    });
-
-    m_pLibraryPanel = new CLibraryDlg;
+    m_pLibraryPanel = new CLibraryDlg(m_session);
     m_wndLibraryBar->AddPanel(m_pLibraryPanel);
     connect(m_pLibraryPanel, &CLibraryDlg::textureCopied, this, &CMainFrame::OnLibraryTextureCopied);
-    m_pPalettePanel = new CKvoPPal;
+    m_pPalettePanel = new CKvoPPal(m_session);
     m_wndPaletteBar->AddPanel(m_pPalettePanel);
-    m_pKeyFramePanel = new CKeyFrameDlg;
+    m_pKeyFramePanel = new CKeyFrameDlg(m_session);
     m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
     // A command reads the layer with what the user typed into a field.
     connect(this, &CMDIFrameWnd::commandStarting, m_pKeyFramePanel, &CPanel::CommitFocusedField);
@@ -131,15 +135,19 @@ CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFr
 
 CQuillonDoc* CMainFrame::ActiveDocument() const { return qobject_cast<CQuillonDoc*>(GetActiveDocument()); }
 
-void CMainFrame::ShowTextureInPanels()
+CQuillonView* CMainFrame::CreateView()
 {
-    Edit().RefreshThumbnails();
-    Edit().ShowLayer(1);
+    auto* view = new CQuillonView(m_session);
+    if (m_pCommandPanel)
+        connect(view, &CQuillonView::renderProgress, m_pCommandPanel, &CCommandBar::ShowRenderProgress);
+    return view;
 }
+
+void CMainFrame::ShowTextureInPanels() { m_session.ShowTexture(); }
 
 void CMainFrame::ResetPanelBackgrounds()
 {
-    Background::Clear();
+    m_backgrounds.Clear();
     update();
     for (CControlBar* bar : ControlBars()) bar->update();
 }
@@ -199,7 +207,7 @@ void CMainFrame::FillRecentFiles(QMenu* menu)
         const int id = a->data().toInt();
         if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFileCount) menu->removeAction(a);
     }
-    const QStringList labels = theApp() ? theApp()->RecentFileLabels() : QStringList();
+    const QStringList labels = m_app.RecentFileLabels();
     if (labels.isEmpty()) {
         QAction* a = Action(ID_FILE_MRU_FILE1);
         a->setText(QStringLiteral("Recent File"));
@@ -283,18 +291,13 @@ void CMainFrame::BuildMenus(bool documentMenu)
 
 void CMainFrame::BindFrameCommands()
 {
-    // Texts of commands that are also reached without a menu, shortcuts
-    // and status-bar prompts.
+    // Shortcuts, status-bar prompts and tooltips (the menus set the texts).
     Action(ID_FILE_NEW)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     Action(ID_FILE_OPEN)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     Action(ID_FILE_SAVE_TEXTURE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     Action(ID_FILE_PRINT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     Action(ID_HELP)->setShortcut(QKeySequence(Qt::Key_F1));
     Action(ID_CONTEXT_HELP)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
-    Action(ID_FILE_NEW)->setText(QStringLiteral("&New\tCtrl+N"));
-    Action(ID_FILE_OPEN)->setText(QStringLiteral("&Open...\tCtrl+O"));
-    Action(ID_FILE_SAVE_TEXTURE)->setText(QStringLiteral("&Save\tCtrl+S"));
-    Action(ID_FILE_PRINT)->setText(QStringLiteral("&Print...\tCtrl+P"));
     Action(ID_FILE_SAVE_TEXTURE)->setStatusTip(QStringLiteral("Save the active texture"));
     Action(ID_FILE_SAVE_TEXTURE)->setToolTip(QStringLiteral("Save"));
     Action(ID_FILE_SAVE_AS_TEXTURE)->setStatusTip(QStringLiteral("Save the active texture under a new name"));
@@ -335,8 +338,8 @@ void CMainFrame::BindFrameCommands()
     // Window.
     OnCommand(ID_WINDOW_NEW, [this] {
         CQuillonDoc* doc = ActiveDocument();
-        if (!doc || !theApp()) return;
-        CMDIChildWnd* frame = theApp()->DocTemplate()->CreateNewFrame(this, doc);
+        if (!doc) return;
+        CMDIChildWnd* frame = m_app.DocTemplate()->CreateNewFrame(this, doc);
         if (!frame) return;
         if (CView* v = frame->GetActiveView()) v->OnInitialUpdate();
         frame->show();
@@ -363,10 +366,10 @@ void CMainFrame::BindFrameCommands()
 
     // File commands of the active view.
     OnCommand(ID_FILE_PRINT, [this] {
-        if (auto* v = qobject_cast<CQuillonView*>(GetActiveView())) v->OnFilePrint();
+        if (auto* v = qobject_cast<CQuillonView*>(GetActiveView())) v->OnFilePrint(m_app.Printer());
     });
     OnCommand(ID_FILE_PRINT_PREVIEW, [this] {
-        if (auto* v = qobject_cast<CQuillonView*>(GetActiveView())) v->OnFilePrintPreview();
+        if (auto* v = qobject_cast<CQuillonView*>(GetActiveView())) v->OnFilePrintPreview(m_app.Printer());
     });
     OnCommand(ID_FILE_CLOSE, [this] {
         CChildFrame* frame = ActiveChildFrame();
@@ -374,7 +377,7 @@ void CMainFrame::BindFrameCommands()
         if (!frame || !doc) return;
         // The question once, for the document; then every window of it.
         if (!frame->OnClose()) return;
-        doc->OnCloseDocument();
+        doc->GetDocTemplate()->CloseDocument(doc);
     });
 
     // There is no help file: the help commands show as unavailable.
@@ -384,10 +387,16 @@ void CMainFrame::BindFrameCommands()
     }
 }
 
-void CMainFrame::OnChildActivated(CMDIChildWnd*) { UpdateCommandUI(); }
+void CMainFrame::OnChildActivated(CMDIChildWnd* frame)
+{
+    // The panels show the first layer of the document that became active.
+    if (frame->GetActiveDocument() && frame == MDIGetActive()) ShowTextureInPanels();
+    UpdateCommandUI();
+}
 
 void CMainFrame::OnActiveChildChanged(CMDIChildWnd* frame)
 {
+    m_session.SetActive(frame ? frame->GetActiveDocument() : nullptr, frame ? frame->GetActiveView() : nullptr);
     const bool documentMenu = frame != nullptr;
     if (documentMenu != m_documentMenu) BuildMenus(documentMenu);
     CQuillonDoc* doc = frame ? qobject_cast<CQuillonDoc*>(frame->GetActiveDocument()) : nullptr;
@@ -402,7 +411,7 @@ void CMainFrame::OnActiveChildChanged(CMDIChildWnd* frame)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (!m_exiting && theApp() && !theApp()->AskToSaveAll()) {
+    if (!m_exiting && !m_app.AskToSaveAll()) {
         event->ignore();
         return;
     }
@@ -424,5 +433,5 @@ void CMainFrame::dropEvent(QDropEvent* event)
         }
     }
     event->acceptProposedAction();
-    if (!paths.isEmpty() && theApp()) theApp()->OpenDroppedFiles(paths);
+    if (!paths.isEmpty()) m_app.OpenDroppedFiles(paths);
 }

@@ -1,13 +1,13 @@
 // The main window: menus, the hidden toolbar, the status bar and the four
-// docked bars that hold the panels.  Panels and commands find each other
-// and the active document through it.
+// docked bars that hold the panels.  It owns the panel backgrounds and the
+// editing session that it hands to every panel and view it makes, and
+// tells the session which document is active.
 #pragma once
-
-#include <QColor>
-#include <QVector>
 
 #include <vector>
 
+#include "platform/Background.h"
+#include "platform/EditingSession.h"
 #include "platform/Frames.h"
 
 class CChildFrame;
@@ -15,19 +15,28 @@ class CCommandBar;
 class CKeyFrameDlg;
 class CKvoPPal;
 class CLibraryDlg;
+class CQuillonApp;
 class CQuillonDoc;
+class CQuillonView;
 class QMenu;
 class QToolBar;
 
 class CMainFrame : public CMDIFrameWnd {
     Q_OBJECT
 public:
-    CMainFrame();
+    // The main window of `app`, whose dialog layer, interface texture and
+    // sphere table its panels and views are handed.
+    explicit CMainFrame(CQuillonApp& app);
     ~CMainFrame() override;
 
     // Builds the toolbar, the status bar, the four bars in their fixed
     // order and the panels.  False when a piece cannot be made.
     bool LoadFrame();
+
+    EditingSession& Session() { return m_session; }
+    // The view of a new document window, handed the session; the command
+    // panel shows its render progress.
+    CQuillonView* CreateView();
 
     // The bars: right (command panel), bottom (palette panel), top
     // (library panel), bottom (key-frame panel).
@@ -41,8 +50,6 @@ public:
     CCommandBar* m_pCommandPanel = nullptr;
     QToolBar* m_wndToolBar = nullptr;
     CKeyFrameDlg* m_pKeyFramePanel = nullptr;
-    // The common palette of exported 8-bit movies.
-    QVector<QRgb> m_moviePalette;
 
     CChildFrame* ActiveChildFrame() const;
     CQuillonDoc* ActiveDocument() const;
@@ -89,6 +96,9 @@ private:
     QMenu* AddMenu(const QString& title);
     void AddItem(QMenu* menu, int id, const QString& text);
 
+    CQuillonApp& m_app;
+    Background m_backgrounds;
+    EditingSession m_session;
     std::vector<QMenu*> m_menus;
     QMetaObject::Connection m_titleConnection;
     bool m_documentMenu = false;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPointer>
 #include <QMdiArea>
 #include <QScreen>
 
@@ -11,14 +12,10 @@
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
-#include "panels/AffiSphRef.h"
+
 #include "panels/Commande.h"
 #include "panels/LIBRAIRIE.h"
-#include "platform/Background.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
-#include "platform/Profile.h"
-#include "platform/RenderGuard.h"
 #include "shell/AboutDlg.h"
 #include "shell/ChildFrm.h"
 #include "shell/Format.h"
@@ -31,26 +28,15 @@
 #include "shell/WebPager.h"
 
 namespace {
-CQuillonApp* g_theApp = nullptr;
 const QString kDefaultInterfaceTexture = QStringLiteral("\\kvo\\interface.zyv");
 }
 
-CQuillonApp* theApp() { return g_theApp; }
-
-CQuillonApp::CQuillonApp()
-{
-    g_theApp = this;
-    Background::SetInterfaceTexture(&m_interfaceTexture);
-}
+CQuillonApp::CQuillonApp(UiDialogs& ui, const std::filesystem::path& profile) : m_ui(ui), m_profile(profile) {}
 
 CQuillonApp::~CQuillonApp()
 {
-    EventPump::SetDropHandler(nullptr);
-    CDocument::SetRecentFileHook(nullptr);
-    m_pMainWnd = nullptr;
+    // The windows go before what they were handed.
     m_mainFrame.reset();
-    CSphereLightWnd::SetSphereTable(nullptr);
-    if (g_theApp == this) g_theApp = nullptr;
 }
 
 CMainFrame* CQuillonApp::MainFrame() const { return m_mainFrame.get(); }
@@ -72,6 +58,7 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     //    working folder; data files are searched below it.
     morvane::EnsureRootFolders();
 
+
     // 2. The command line decides the splash window and the start-up tip.
     m_bShowSplash = CCommandLineInfo::Parse(arguments).m_bShowSplash;
     CSplashWnd::EnableSplash(m_bShowSplash);
@@ -81,19 +68,15 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     // 4. The profile's recent files.
     LoadRecentFileList();
 
-    // 5. Which order the panels are made in.
-    m_platformFlag = 1;
-
     // 6. One document template: document, child frame and view.
     auto tmpl = std::make_unique<CDocTemplate>(
-        IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; }, [] { return new CChildFrame; },
-        [] { return new CQuillonView; });
+        IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; },
+        [this] { return new CChildFrame(*this); }, [this] { return m_mainFrame->CreateView(); });
     m_pDocTemplate = tmpl.get();
     AddDocTemplate(std::move(tmpl));
 
     // 7. The main frame with its bars and panels.
-    m_mainFrame = std::make_unique<CMainFrame>();
-    m_pMainWnd = m_mainFrame.get();
+    m_mainFrame = std::make_unique<CMainFrame>(*this);
     if (!m_mainFrame->LoadFrame()) return false;
     CMainFrame* frame = m_mainFrame.get();
     frame->OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
@@ -122,7 +105,6 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 10. The sphere table (all zero when the file is missing).
     m_sphereTable.Load();
-    CSphereLightWnd::SetSphereTable(&m_sphereTable);
 
     // 12. The interface texture behind the panels.
     m_strInterfaceTexture = kDefaultInterfaceTexture;
@@ -152,7 +134,6 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // 19. Files dropped on the main window open as File > Open opens them.
     frame->setAcceptDrops(true);
-    EventPump::SetDropHandler([this](const QStringList& paths) { OpenDroppedFiles(paths); });
     return true;
 }
 
@@ -235,7 +216,7 @@ bool CQuillonApp::SaveModified(CQuillonDoc* doc, const CMDIChildWnd* window)
     if (!doc || !doc->IsModified()) return true;
     const QString name = window ? window->GetTitle() : doc->GetTitle();
     const QString question = shelltext::SaveQuestion(name);
-    switch (Ui().MessageBox(MainFrame(), question, AppCaption(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    switch (m_ui.MessageBox(MainFrame(), question, AppCaption(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES: return SaveTextureFile(doc);
     case IDNO: return true;
     default: return false;
@@ -256,7 +237,7 @@ void CQuillonApp::OnAppExit()
     QCoreApplication::exit(0);
 }
 
-void CQuillonApp::OnFilePrintSetup() { Ui().PageSetupDialog(MainFrame(), Printer()); }
+void CQuillonApp::OnFilePrintSetup() { m_ui.PageSetupDialog(MainFrame(), Printer()); }
 
 bool CQuillonApp::eventFilter(QObject* watched, QEvent* event)
 {
@@ -267,26 +248,27 @@ bool CQuillonApp::eventFilter(QObject* watched, QEvent* event)
 
 void CQuillonApp::OnAppAbout()
 {
-    CAboutDlg dlg(MainFrame());
+    CAboutDlg dlg(m_ui, MainFrame());
     dlg.DoModal();
 }
 
 void CQuillonApp::OnTipOfTheDay()
 {
-    CTipDlg dlg(MainFrame());
+    CTipDlg dlg(m_ui, m_profile, MainFrame());
     dlg.DoModal();
 }
 
 void CQuillonApp::ShowTipAtStartup()
 {
     if (!m_bShowSplash) return;
-    CTipDlg dlg(MainFrame());
+    CTipDlg dlg(m_ui, m_profile, MainFrame());
     if (dlg.m_bStartup) dlg.DoModal();
 }
 
 void CQuillonApp::OnWebPager()
 {
-    CWebPager dlg(MainFrame());
+    const CDocument* doc = MainFrame() ? MainFrame()->GetActiveDocument() : nullptr;
+    CWebPager dlg(m_ui, MainFrame(), doc ? doc->GetTitle() : QString());
     dlg.DoModal();
 }
 
@@ -302,11 +284,12 @@ void CQuillonApp::OnImageFormat()
 
     // The dialog starts at layer 1's format; the free size at the current
     // layer's size.
-    CFormatDlg dlg(frame);
+    CFormatDlg dlg(m_ui, frame);
     dlg.m_nFormat = first.formatIndex;
-    const morvane::Layer* current = Edit().CurrentLayerRecord();
+    const morvane::Layer* current = frame->Session().CurrentLayerRecord();
     dlg.m_freeWidth = current ? current->rec.width : first.width;
     dlg.m_freeHeight = current ? current->rec.height : first.height;
+    if (current) dlg.m_layerSize = QSize(current->rec.width, current->rec.height);
     if (dlg.DoModal() != IDOK) return;
 
     first.formatIndex = static_cast<int16_t>(dlg.m_nFormat);
@@ -367,7 +350,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
                                 .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));
         return false;
     }
-    morvane::LoadLayerPictures(*parsed.value, [](const std::string& text) { AfxMessageBox(QString::fromStdString(text)); });
+    morvane::LoadLayerPictures(*parsed.value, [this](const std::string& text) { m_ui.Message(QString::fromStdString(text)); });
     m_interfaceTexture = std::move(*parsed.value);
     return true;
 }
@@ -381,7 +364,7 @@ void CQuillonApp::OnLoadInterfaceTexture()
     QString error;
     if (!LoadInterfaceTexture(&error)) {
         m_strInterfaceTexture = previous;
-        AfxMessageBox(error, MB_OK | MB_ICONEXCLAMATION);
+        m_ui.Message(error, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (CMainFrame* frame = MainFrame()) frame->ResetPanelBackgrounds();

@@ -1,30 +1,34 @@
 // The application object: start-up in its fixed order, the application's
-// commands, the things that live as long as the program (the interface
-// texture behind the panels, the sphere table, the printer) and shut-down.
-//
-// One CQuillonApp exists while the program runs; theApp() finds it.
+// commands, the things that live as long as the program (the dialog layer
+// it is handed, the interface texture behind the panels, the sphere table,
+// the printer) and shut-down.
 #pragma once
 
 #include <QPrinter>
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
+#include <filesystem>
 #include <memory>
 
 #include "engine/Records.h"
 #include "engine/Sphere.h"
+#include "platform/Profile.h"
 #include "platform/WinApp.h"
+#include "shell/RecentFileList.h"
 
 class CChildFrame;
 class CMainFrame;
 class CQuillonDoc;
 class CQuillonView;
+class UiDialogs;
 
 class CQuillonApp : public CWinApp {
     Q_OBJECT
 public:
-    CQuillonApp();
+    // Every question and message goes through `ui`; what the program keeps
+    // between runs is in the profile `profile`.
+    CQuillonApp(UiDialogs& ui, const std::filesystem::path& profile);
     ~CQuillonApp() override;
 
     // Starts the program with the command-line arguments (without the
@@ -35,12 +39,10 @@ public:
 
     CMainFrame* MainFrame() const;
     CDocTemplate* DocTemplate() const;
+    UiDialogs& Ui() const { return m_ui; }
+    IniProfile& Profile() { return m_profile; }
 
     // --- Members other parts read -----------------------------------
-    int16_t m_platformFlag = 1;            // which order the panels are made in
-    int16_t m_jpegRow = 0;                 // row counter of the JPEG export
-    int32_t m_movieWidth = 0;              // frame size of an exported movie
-    int32_t m_movieHeight = 0;
     QString m_strInterfaceTexture;         // path of the interface texture, as stored
     morvane::Texture m_interfaceTexture;   // no layers until a load succeeds
     morvane::SphereTable m_sphereTable;    // the light picker's sphere normals
@@ -112,10 +114,11 @@ private:
     // than one file.  The chosen paths, none on cancel.
     QStringList AskTextureFiles(bool several);
 
+    UiDialogs& m_ui;
+    IniProfile m_profile;
+    RecentFileList m_recentFiles;
     CDocTemplate* m_pDocTemplate = nullptr;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<QPrinter> m_printer;
     bool m_quitRequested = false;
 };
-
-CQuillonApp* theApp();

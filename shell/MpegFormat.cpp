@@ -13,8 +13,8 @@ constexpr ControlSpec kControls[] = {
 
 }  // namespace
 
-CMpegFormatDlg::CMpegFormatDlg(QWidget* parent)
-    : CDialog({QStringLiteral("Video format for MPEG2"), QSize(97, 73), kControls}, parent)
+CMpegFormatDlg::CMpegFormatDlg(UiDialogs& ui, QWidget* parent)
+    : CDialog(ui, {QStringLiteral("Video format for MPEG2"), QSize(97, 73), kControls}, parent)
 {
 }
 

@@ -10,7 +10,7 @@ class CMpegFormatDlg : public CDialog {
 public:
     static constexpr int IDD = 305;
 
-    explicit CMpegFormatDlg(QWidget* parent = nullptr);
+    explicit CMpegFormatDlg(UiDialogs& ui, QWidget* parent = nullptr);
 
     int m_videoFormat = -1;
 

@@ -7,7 +7,7 @@
 #include "engine/Presets.h"
 #include "engine/Records.h"
 #include "platform/DocView.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
 class CQuillonDoc : public CDocument, public TextureDocument {
     Q_OBJECT

@@ -5,7 +5,6 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
-#include <QProgressBar>
 
 #include <algorithm>
 #include <vector>
@@ -13,11 +12,8 @@
 #include "engine/Render.h"
 #include "engine/TextureFile.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "platform/RenderGuard.h"
-#include "platform/WinApp.h"
-#include "shell/MainFrm.h"
-#include "shell/Morvane.h"
 #include "shell/QuillonDoc.h"
 
 std::array<PaletteEntry, 256> ViewPalette()
@@ -45,7 +41,15 @@ int BandRows(int total) { return std::max(1, (total + 31) / 32); }
 
 }  // namespace
 
-CQuillonView::CQuillonView() { setObjectName(QStringLiteral("textureView")); }
+CQuillonView::CQuillonView(EditingSession& session) : m_session(session)
+{
+    setObjectName(QStringLiteral("textureView"));
+    connect(&m_session, &EditingSession::edited, this, [this](int, EditingSession::Changes what) {
+        if (!(what & EditingSession::Image) || m_session.View() != this) return;
+        Invalidate();
+        UpdateWindow();
+    });
+}
 
 CQuillonDoc* CQuillonView::GetDocument() const { return static_cast<CQuillonDoc*>(CView::GetDocument()); }
 
@@ -58,14 +62,6 @@ void CQuillonView::OnInitialUpdate()
 }
 
 void CQuillonView::OnScroll(bool, int) { m_bScrolled = 1; }
-
-int CQuillonView::CurrentLayerIndex() const
-{
-    CQuillonDoc* doc = GetDocument();
-    if (!doc) return -1;
-    const int index = Edit().CurrentLayer() - 1;
-    return index >= 0 && index < doc->m_texture.LayerCount() ? index : -1;
-}
 
 void CQuillonView::OnDraw(CDC* dc)
 {
@@ -88,19 +84,16 @@ void CQuillonView::OnDraw(CDC* dc)
     // the rest shows the window's background.
     const QRect clip = dc->GetClipBox() & QRect(0, 0, w, h);
 
-    QProgressBar* progress = (!m_bPrinting && !m_bScrolled) ? Edit().ProgressBar() : nullptr;
-    if (progress) {
-        progress->setRange(0, 1000);
-        progress->setValue(0);
-    }
+    const bool progress = !m_bPrinting && !m_bScrolled;
+    if (progress) emit renderProgress(0);
     morvane::PrepareForRender(texture);
     m_lastStopped = false;
     m_lastRows = 0;
     if (clip.isEmpty()) return;
     ++m_renderCount;
 
-    const int displayMode = Edit().DisplayMode();
-    const int current = Edit().CurrentLayer() - 1;
+    const int displayMode = m_session.DisplayMode();
+    const int current = m_session.CurrentLayer() - 1;
 
     const int cw = clip.width();
     const int ch = clip.height();
@@ -128,7 +121,7 @@ void CQuillonView::OnDraw(CDC* dc)
             const int value = static_cast<int>(1000LL * (firstRow + p.done - 1) / h);
             if (value > lastProgress) {
                 lastProgress = value;
-                progress->setValue(value);
+                emit renderProgress(value);
             }
         }
         if (guard && bandDone && p.done < p.total && guard->PollEscapeKey()) return false;
@@ -141,7 +134,7 @@ void CQuillonView::OnDraw(CDC* dc)
     m_lastRows = result.rowsRendered;
     if (progress && result.complete) {
         const int value = static_cast<int>(1000LL * (h - 1) / h);
-        if (value > lastProgress) progress->setValue(value);
+        if (value > lastProgress) emit renderProgress(value);
     }
 
     dc->StretchDIBits(clip, QRect(0, 0, cw, ch), buffer.data(), cw, ch);
@@ -190,25 +183,8 @@ void CQuillonView::OnLButtonUp(QPoint point)
     ReleaseCapture();
     m_nDragButton = -1;
     if (m_ptDragEnd == m_ptDragStart) return;
-
-    CQuillonDoc* doc = GetDocument();
-    const int index = CurrentLayerIndex();
-    if (!doc || index < 0) return;
-    morvane::Layer& layer = doc->m_texture.layers[index].layer;
-    const int width = morvane::StoredImageWidth(layer.rec);
-    const int height = morvane::StoredImageHeight(layer.rec);
-    // The pattern follows the mouse: one layer width of drag moves it by 1.
-    if (width != 0)
-        layer.rec.offsetX = layer.rec.offsetX + static_cast<float>(m_ptDragStart.x() - m_ptDragEnd.x()) / static_cast<float>(width);
-    if (height != 0)
-        layer.rec.offsetY = layer.rec.offsetY - static_cast<float>(m_ptDragStart.y() - m_ptDragEnd.y()) / static_cast<float>(height);
-    if (doc == Edit().Document() && index == Edit().CurrentLayerIndex()) {
-        if (morvane::Keyframe* key = Edit().CurrentKeyframe()) {
-            key->rec.offsetX = layer.rec.offsetX;
-            key->rec.offsetY = layer.rec.offsetY;
-        }
-    }
-    doc->SetModifiedFlag();
+    // The pattern follows the mouse.
+    if (!m_session.MoveLayer(GetDocument(), m_ptDragStart, m_ptDragEnd)) return;
     Invalidate();
     UpdateWindow();
 }
@@ -228,14 +204,7 @@ void CQuillonView::OnRButtonUp(QPoint point)
     ReleaseCapture();
     m_nDragButton = -1;
     if (m_ptDragEnd.x() == m_ptDragStart.x()) return;
-
-    CQuillonDoc* doc = GetDocument();
-    const int index = CurrentLayerIndex();
-    if (!doc || index < 0) return;
-    // 720 pixels of drag to the left are one turn anticlockwise.
-    float& turns = doc->m_texture.layers[index].orientation;
-    turns += static_cast<float>(m_ptDragStart.x() - m_ptDragEnd.x()) / 720.0f;
-    doc->SetModifiedFlag();
+    if (!m_session.TurnLayer(GetDocument(), m_ptDragStart.x(), m_ptDragEnd.x())) return;
     Invalidate();
     UpdateWindow();
 }
@@ -301,16 +270,14 @@ void CQuillonView::PrintTo(QPrinter& printer)
     m_bPrinting = 0;
 }
 
-void CQuillonView::OnFilePrint()
+void CQuillonView::OnFilePrint(QPrinter& printer)
 {
-    QPrinter& printer = theApp()->Printer();
     printer.setFromTo(1, 1);
-    if (!Ui().PrintDialog(this, printer)) return;
+    if (!m_session.Ui().PrintDialog(this, printer)) return;
     PrintTo(printer);
 }
 
-void CQuillonView::OnFilePrintPreview()
+void CQuillonView::OnFilePrintPreview(QPrinter& printer)
 {
-    QPrinter& printer = theApp()->Printer();
-    Ui().PrintPreview(this, printer, [this](QPrinter* p) { PrintTo(*p); });
+    m_session.Ui().PrintPreview(this, printer, [this](QPrinter* p) { PrintTo(*p); });
 }

@@ -1,8 +1,10 @@
 // The view of a texture: one window pixel per image pixel, rendered afresh
-// for the area that needs drawing, with the command panel's progress bar
-// advancing and Escape stopping a long render.  A left drag moves the
-// current layer, a right drag turns it; a double click renders again.  The
-// view also prints the texture on one page under a title line.
+// for the area that needs drawing, telling its progress (the command
+// panel's progress bar shows it) and stopped by Escape when long.  It
+// renders again when an edit of the editing session changes the image
+// while it is the active view.  A left drag moves the current layer, a
+// right drag turns it; a double click renders again.  The view also prints
+// the texture on one page under a title line.
 #pragma once
 
 #include <QPoint>
@@ -14,6 +16,7 @@
 #include "platform/DocView.h"
 
 class CQuillonDoc;
+class EditingSession;
 class QPrinter;
 
 // An entry of the 256-colour palette used on 8-bit displays.
@@ -28,17 +31,17 @@ std::array<PaletteEntry, 256> ViewPalette();
 class CQuillonView : public CView {
     Q_OBJECT
 public:
-    CQuillonView();
+    explicit CQuillonView(EditingSession& session);
 
     CQuillonDoc* GetDocument() const;
 
     void OnInitialUpdate() override;
     void OnDraw(CDC* dc) override;
 
-    // Printing: one page, the title line, then the image.
+    // Printing on `printer`: one page, the title line, then the image.
     void PrintTo(QPrinter& printer);
-    void OnFilePrint();
-    void OnFilePrintPreview();
+    void OnFilePrint(QPrinter& printer);
+    void OnFilePrintPreview(QPrinter& printer);
 
     int16_t m_nBitsPixel = 0;    // bits per pixel of the last device drawn on
     int16_t m_bPrinting = 0;     // 1 while printing
@@ -53,6 +56,11 @@ public:
     int LastRenderRows() const { return m_lastRows; }
     int RenderCount() const { return m_renderCount; }
 
+signals:
+    // How far the render is, in thousandths (0 when it starts); a render
+    // while printing or after the user scrolled tells nothing.
+    void renderProgress(int permille);
+
 protected:
     void OnScroll(bool horizontal, int action) override;
     void OnLButtonDown(QPoint point) override;
@@ -64,9 +72,8 @@ protected:
 
 private:
     void DrawDragLine();
-    // The current layer's index (0-based) or -1 when it does not exist.
-    int CurrentLayerIndex() const;
 
+    EditingSession& m_session;
     bool m_lastStopped = false;
     int m_lastRows = 0;
     int m_renderCount = 0;

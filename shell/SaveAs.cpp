@@ -10,9 +10,9 @@
 #include <QStatusBar>
 
 #include "media/Export.h"
+#include "panels/Commande.h"
 #include "panels/KeyFrame.h"
 #include "platform/Dialogs.h"
-#include "platform/EditContext.h"
 #include "platform/StringTable.h"
 #include "shell/CompressorDlg.h"
 #include "shell/MainFrm.h"
@@ -47,9 +47,9 @@ void RedrawAfterDialog()
 // are repainted at once: the export runs without handling events.
 class FrameExportHost : public morvane::ExportHost {
 public:
-    explicit FrameExportHost(CMainFrame* frame) : m_frame(frame)
+    FrameExportHost(UiDialogs& ui, CMainFrame* frame) : m_ui(ui), m_frame(frame)
     {
-        m_progress = Edit().ProgressBar();
+        m_progress = frame && frame->m_pCommandPanel ? frame->m_pCommandPanel->progressBar : nullptr;
         if (m_progress) m_progress->setRange(0, 1000);
         m_sinceProgress.start();
     }
@@ -62,7 +62,7 @@ public:
 
     std::optional<int> AskVideoFormat(int preselected) override
     {
-        CMpegFormatDlg dlg(m_frame);
+        CMpegFormatDlg dlg(m_ui, m_frame);
         dlg.m_videoFormat = preselected;
         const int answer = dlg.DoModal();
         RedrawAfterDialog();
@@ -72,7 +72,7 @@ public:
 
     std::optional<morvane::AviSettings> ChooseCompressor() override
     {
-        const std::optional<morvane::AviSettings> chosen = morvane::ChooseCompressor(m_frame);
+        const std::optional<morvane::AviSettings> chosen = morvane::ChooseCompressor(m_ui, m_frame);
         RedrawAfterDialog();
         return chosen;
     }
@@ -104,6 +104,7 @@ private:
         if (m_frame && m_frame->m_pKeyFramePanel) m_frame->m_pKeyFramePanel->ShowFrameTime(seconds);
     }
 
+    UiDialogs& m_ui;
     CMainFrame* m_frame;
     QProgressBar* m_progress = nullptr;
     QElapsedTimer m_sinceProgress;
@@ -126,22 +127,23 @@ void CQuillonApp::OnFileSaveAs()
     r.initialDir = QStringLiteral("\\kvo");
     r.initialName = BaseTitle(doc->GetTitle());
     r.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    const QStringList chosen = Ui().FileDialog(frame, r);
+    const QStringList chosen = m_ui.FileDialog(frame, r);
     if (chosen.isEmpty() || chosen.front().isEmpty()) return;
     const QString path = chosen.front();
     RedrawAfterDialog();
 
     morvane::ExportRequest request;
     request.path = path.toStdString();
-    request.currentLayer = Edit().CurrentLayer() > 0 ? Edit().CurrentLayer() : 1;
+    const int current = frame->Session().CurrentLayer();
+    request.currentLayer = current > 0 ? current : 1;
     morvane::ExportResult result;
     {
-        FrameExportHost host(frame);
+        FrameExportHost host(m_ui, frame);
         result = morvane::ExportTexture(texture, request, host);
     }
 
     if (result.outcome == morvane::ExportResult::Failed || result.outcome == morvane::ExportResult::Ignored) {
-        AfxMessageBox(QString::fromStdString(result.error), MB_OK | MB_ICONEXCLAMATION);
+        m_ui.Message(QString::fromStdString(result.error), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     // A texture file becomes the document's file.  A layer file holds one
@@ -149,7 +151,7 @@ void CQuillonApp::OnFileSaveAs()
     // that Save never writes the whole texture over the layer file.
     if (result.written() && result.format == morvane::ExportFormat::Texture) {
         const QString absolute = QFileInfo(path).absoluteFilePath();
-        doc->SetPathName(absolute, false);
+        doc->SetPathName(absolute);
         doc->SetModifiedFlag(false);
         AddRecentFile(absolute);
     }

@@ -59,11 +59,15 @@ const QImage& CTipDlg::TipBitmap()
     return bitmap;
 }
 
-CTipDlg::CTipDlg(QWidget* parent) : CTipDlg(parent, morvane::FindTipsFile()) {}
-
-CTipDlg::CTipDlg(QWidget* parent, const std::optional<std::filesystem::path>& tipsFile) : CDialog(kTemplate, parent)
+CTipDlg::CTipDlg(UiDialogs& ui, IniProfile& profile, QWidget* parent)
+    : CTipDlg(ui, profile, parent, morvane::FindTipsFile())
 {
-    IniProfile& profile = AppProfile();
+}
+
+CTipDlg::CTipDlg(UiDialogs& ui, IniProfile& profile, QWidget* parent,
+                 const std::optional<std::filesystem::path>& tipsFile)
+    : CDialog(ui, kTemplate, parent), m_profile(profile)
+{
     m_bStartup = profile.GetInt(tiptext::kSection, tiptext::kStartUp, 0) == 0 ? 1 : 0;
     long position = profile.GetInt(tiptext::kSection, tiptext::kFilePos, 0);
 
@@ -79,7 +83,7 @@ CTipDlg::CTipDlg(QWidget* parent, const std::optional<std::filesystem::path>& ti
         position = 0;
     }
     if (!m_pStream->Seek(position)) {
-        Ui().MessageBox(parent, tiptext::kReadProblem, AppCaption(), MB_OK | MB_ICONEXCLAMATION);
+        ui.MessageBox(parent, tiptext::kReadProblem, AppCaption(), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     GetNextTipString(m_strTip);
@@ -87,7 +91,8 @@ CTipDlg::CTipDlg(QWidget* parent, const std::optional<std::filesystem::path>& ti
 
 CTipDlg::~CTipDlg()
 {
-    if (m_pStream) (void)AppProfile().WriteInt(tiptext::kSection, tiptext::kFilePos, static_cast<int>(m_pStream->Position()));
+    if (m_pStream)
+        (void)m_profile.WriteInt(tiptext::kSection, tiptext::kFilePos, static_cast<int>(m_pStream->Position()));
 }
 
 void CTipDlg::GetNextTipString(QString& tip)
@@ -146,7 +151,7 @@ void CTipDlg::OnOK()
 {
     CDialog::OnOK();
     if (!HasEnded()) return;
-    (void)AppProfile().WriteInt(tiptext::kSection, tiptext::kStartUp, m_bStartup ? 0 : 1);
+    (void)m_profile.WriteInt(tiptext::kSection, tiptext::kStartUp, m_bStartup ? 0 : 1);
 }
 
 void CTipDlg::paintEvent(QPaintEvent* event)

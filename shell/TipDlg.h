@@ -16,6 +16,8 @@
 #include "platform/Dialog.h"
 #include "shell/TipFile.h"
 
+class IniProfile;
+
 constexpr int IDD_TIP = 104;
 constexpr int IDC_TIP_FRAME = 1000;
 constexpr int IDC_TIP_STARTUP = 1001;
@@ -35,10 +37,11 @@ inline const QString kReadProblem = QStringLiteral("Problem Reading the File");
 class CTipDlg : public CDialog {
     Q_OBJECT
 public:
-    // The tips file is looked up with FindTipsFile; the second form takes
-    // the file found (none: not found).
-    explicit CTipDlg(QWidget* parent = nullptr);
-    CTipDlg(QWidget* parent, const std::optional<std::filesystem::path>& tipsFile);
+    // The place in the tips file is kept in `profile`.  The tips file is
+    // looked up with FindTipsFile; the second form takes the file found
+    // (none: not found).
+    CTipDlg(UiDialogs& ui, IniProfile& profile, QWidget* parent = nullptr);
+    CTipDlg(UiDialogs& ui, IniProfile& profile, QWidget* parent, const std::optional<std::filesystem::path>& tipsFile);
     ~CTipDlg() override;
 
     int m_bStartup = 1;   // "&Show Tips at Startup"
@@ -58,5 +61,6 @@ protected:
 
 private:
     void GetNextTipString(QString& tip);
+    IniProfile& m_profile;
     bool m_hasTips = true;  // false when the file holds no tip line
 };

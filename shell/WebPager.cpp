@@ -16,9 +16,7 @@
 
 #include "engine/FloatInt.h"
 #include "engine/Paths.h"
-#include "platform/DocView.h"
 #include "platform/Dialogs.h"
-#include "platform/Frames.h"
 #include "platform/StringTable.h"
 
 using morvane::WebPagerItem;
@@ -88,19 +86,27 @@ int FieldNumber(QWidget* field, int fallback)
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
+// A document's title up to its first ".".
+QString BaseName(const QString& title)
+{
+    const qsizetype dot = title.indexOf('.');
+    return dot < 0 ? title : title.left(dot);
+}
+
 }  // namespace
 
-bool SavePages(QWidget* parent, const morvane::WebPage& page, std::set<std::filesystem::path>* written)
+bool SavePages(UiDialogs& ui, QWidget* parent, const morvane::WebPage& page, std::set<std::filesystem::path>* written)
 {
-    return morvane::write_pages(page, written, [parent](morvane::PageMessage kind, const std::string& text) {
+    return morvane::write_pages(page, written, [&ui, parent](morvane::PageMessage kind, const std::string& text) {
         if (kind == morvane::PageMessage::Question)
-            return Ui().MessageBox(parent, Text(text), AppCaption(), MB_YESNO | MB_ICONQUESTION) == IDYES;
-        Ui().MessageBox(parent, Text(text), AppCaption(), MB_OK | MB_ICONEXCLAMATION);
+            return ui.MessageBox(parent, Text(text), AppCaption(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+        ui.MessageBox(parent, Text(text), AppCaption(), MB_OK | MB_ICONEXCLAMATION);
         return false;
     });
 }
 
-CWebPager::CWebPager(CMDIFrameWnd* frame) : CDialog(kTemplate, frame), m_frame(frame)
+CWebPager::CWebPager(UiDialogs& ui, QWidget* parent, const QString& documentTitle)
+    : CDialog(ui, kTemplate, parent), m_documentTitle(documentTitle)
 {
     // Room for one item before the first Add, as a zeroed item.
     m_items.resize(1);
@@ -294,7 +300,7 @@ void CWebPager::OnBrowse(int button)
     r.title = LoadString(kSaveTextureTitle);
     r.filter = LoadString(kTextureFilter);
     r.defaultExt = QStringLiteral("zyv");
-    r.initialName = DocumentBaseName();
+    r.initialName = BaseName(m_documentTitle);
     r.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     const QStringList chosen = Ui().FileDialog(this, r);
     if (chosen.isEmpty() || chosen.front().isEmpty()) return;
@@ -366,16 +372,7 @@ void CWebPager::OnColor()
     }
 }
 
-QString CWebPager::DocumentBaseName() const
-{
-    CDocument* doc = m_frame ? m_frame->GetActiveDocument() : nullptr;
-    if (!doc) return QString();
-    const QString title = doc->GetTitle();
-    const qsizetype dot = title.indexOf('.');
-    return dot < 0 ? title : title.left(dot);
-}
-
-bool CWebPager::OnSave() { return SavePages(this, Page(), &m_written); }
+bool CWebPager::OnSave() { return SavePages(Ui(), this, Page(), &m_written); }
 
 void CWebPager::OnPreview()
 {

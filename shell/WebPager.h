@@ -18,7 +18,7 @@
 #include "media/WebPages.h"
 #include "platform/Dialog.h"
 
-class CMDIFrameWnd;
+class UiDialogs;
 class QComboBox;
 class QFont;
 
@@ -49,8 +49,9 @@ constexpr int kMaxFrameText = 4095;
 class CWebPager : public CDialog {
     Q_OBJECT
 public:
-    // `frame` is the dialog's parent, whose active document Browse names.
-    explicit CWebPager(CMDIFrameWnd* frame = nullptr);
+    // `documentTitle` names the active document (the texture file's name
+    // offered first).
+    explicit CWebPager(UiDialogs& ui, QWidget* parent = nullptr, const QString& documentTitle = QString());
 
     QString m_pagePath;        // as typed or browsed
     QString m_backgroundPath;
@@ -97,15 +98,12 @@ private:
     void ShowCurrentItem();
     void ConnectHandlers();
 
-    // The active document's title up to its first ".".
-    QString DocumentBaseName() const;
-
-    CMDIFrameWnd* m_frame = nullptr;
+    QString m_documentTitle;
     std::set<std::filesystem::path> m_written;  // pages this dialog wrote
     bool m_showing = false;                     // the fields are being filled
 };
 
 // Writes the pages (morvane::write_pages), its problems and its question
-// shown in message boxes over `parent`.  False when nothing or not
-// everything was written.
-bool SavePages(QWidget* parent, const morvane::WebPage& page, std::set<std::filesystem::path>* written);
+// shown in message boxes of `ui` over `parent`.  False when nothing or
+// not everything was written.
+bool SavePages(UiDialogs& ui, QWidget* parent, const morvane::WebPage& page, std::set<std::filesystem::path>* written);

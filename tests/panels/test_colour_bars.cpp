@@ -23,8 +23,8 @@ struct AnimatedProgram : Program {
         LayerSlot slot;
         slot.layer = AnimatedLayer(3);
         doc->texture.layers.push_back(slot);
-        Edit().ShowLayer(2);
-        Edit().SetCurrentKey(1);
+        session.ShowLayer(2);
+        session.SetCurrentKey(1);
     }
     Layer& layer() { return doc->texture.layers[1].layer; }
 };
@@ -39,7 +39,7 @@ void Click(QWidget* w, int x, int y)
 
 struct Bar {
     CColorBarWnd wnd;
-    Bar(int16_t mode, QRgb color)
+    Bar(EditingSession& session, int16_t mode, QRgb color) : wnd(session)
     {
         wnd.mode = mode;
         wnd.color = color;
@@ -55,7 +55,7 @@ TEST(ColorBars, APressSetsTheComponentOfItsRowAndWritesLayerAndCurrentKey)
     EnsureQtApp();
     AnimatedProgram p;
     const KeyframeRecord key0 = p.layer().keys[0].rec;
-    Bar bar(CColorBarWnd::Brilliance, qRgb(10, 20, 30));
+    Bar bar(p.session, CColorBarWnd::Brilliance, qRgb(10, 20, 30));
 
     // Top of the red bar: 255, brilliance 200 in layer and current key.
     Click(&bar.wnd, 7, 5);
@@ -85,7 +85,7 @@ TEST(ColorBars, ADragPastTheEndsHoldsTheLimitsAndTellsTheLightColourAtTheEnd)
 {
     EnsureQtApp();
     AnimatedProgram p;
-    Bar bar(CColorBarWnd::LightColor, qRgb(0, 0, 0));
+    Bar bar(p.session, CColorBarWnd::LightColor, qRgb(0, 0, 0));
     QSignalSpy told(&bar.wnd, &CColorBarWnd::lightColorChanged);
 
     Press(&bar.wnd, 7, 60);
@@ -106,7 +106,7 @@ TEST(ColorBars, ADragPastTheEndsHoldsTheLimitsAndTellsTheLightColourAtTheEnd)
     EXPECT_EQ(+p.layer().rec.lightR, 0.0f);
 
     // Bars of the other modes do not tell.
-    Bar reflection(CColorBarWnd::ReflectionColor, qRgb(0, 0, 0));
+    Bar reflection(p.session, CColorBarWnd::ReflectionColor, qRgb(0, 0, 0));
     QSignalSpy silent(&reflection.wnd, &CColorBarWnd::lightColorChanged);
     Click(&reflection.wnd, 7, 60);
     EXPECT_EQ(silent.count(), 0);
@@ -117,11 +117,11 @@ TEST(ColorBars, TheSwatchWritesWhatTheColourDialogChoosesAndNothingOnCancel)
 {
     EnsureQtApp();
     AnimatedProgram p;
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs& ui = p.ui;
     // A brilliance from a file beyond the range shows as 255 and stays
     // in the layer while nothing is chosen.
     p.layer().rec.brillianceR = 250.0f;
-    Bar bar(CColorBarWnd::Brilliance, qRgb(255, 127, 0));
+    Bar bar(p.session, CColorBarWnd::Brilliance, qRgb(255, 127, 0));
 
     ui.colors = {std::nullopt, QColor(128, 255, 3)};
     Click(&bar.wnd, 53, 60);
@@ -141,20 +141,22 @@ TEST(ColorBars, TheSwatchWritesWhatTheColourDialogChoosesAndNothingOnCancel)
 TEST(ColorBars, WithoutADocumentTheBarsMoveButWriteNothing)
 {
     EnsureQtApp();
-    Edit().Reset();
-    Edit().SetCurrentLayer(1);
-    ASSERT_EQ(Edit().Document(), nullptr);
-    Bar bar(CColorBarWnd::LightColor, qRgb(0, 0, 0));
+    ScriptedDialogs ui;
+    Background backgrounds;
+    EditingSession session(ui, backgrounds);
+    session.SetCurrentLayer(1);
+    ASSERT_EQ(session.Document(), nullptr);
+    Bar bar(session, CColorBarWnd::LightColor, qRgb(0, 0, 0));
     Click(&bar.wnd, 7, 5);
     EXPECT_EQ(bar.wnd.color, qRgb(255, 0, 0));
-    EXPECT_EQ(Edit().CurrentLayerRecord(), nullptr);
+    EXPECT_EQ(session.CurrentLayerRecord(), nullptr);
 }
 
 TEST(ColorBars, EachBarIsFilledFromTheBottomUpToItsComponent)
 {
     EnsureQtApp();
     Program p;
-    Bar bar(CColorBarWnd::LightColor, qRgb(255, 127, 0));
+    Bar bar(p.session, CColorBarWnd::LightColor, qRgb(255, 127, 0));
     bar.wnd.UpdateWindow();
     const QImage& s = bar.wnd.Surface();
     // Red full height (inside its frame), green from row

@@ -13,8 +13,8 @@
 #include "panels/Bitmapbu.h"
 #include "panels/LIBRAIRIE.h"
 #include "platform/Background.h"
+#include "platform/EditingSession.h"
 #include "platform/Frames.h"
-#include "platform/WinApp.h"
 #include "support/LibraryStrip.h"
 #include "support/QtTestApp.h"
 #include "support/SampleTextures.h"
@@ -36,10 +36,9 @@ protected:
         NoiseInit();
         ASSERT_TRUE(m_dir.isValid());
         setenv("MORVANE_ROOT", Path("root").toUtf8().constData(), 1);
-        app.m_pMainWnd = &frame;
         frame.resize(1000, 300);
         frame.show();
-        panel = new CLibraryDlg(&frame);
+        panel = new CLibraryDlg(session, &frame);
         panel->move(0, 0);
         panel->show();
         DrainEvents();
@@ -47,7 +46,6 @@ protected:
     void TearDown() override
     {
         delete panel;
-        app.m_pMainWnd = nullptr;
         unsetenv("MORVANE_ROOT");
     }
 
@@ -70,9 +68,10 @@ protected:
     QWidget* Client() { return Strip().viewport(); }
 
     QTemporaryDir m_dir;
-    ScopedScriptedDialogs ui;
-    CWinApp app;
+    ScriptedDialogs ui;
     CMDIFrameWnd frame;
+    Background backgrounds;
+    EditingSession session{ui, backgrounds};
     CLibraryDlg* panel = nullptr;
 };
 

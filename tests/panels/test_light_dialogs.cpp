@@ -27,7 +27,7 @@ TEST(ReflectionDialog, ShowsTheLayerAsBytesAndApplyMarksAndRendersEveryTime)
 {
     EnsureQtApp();
     Program p;
-    Edit().ShowLayer(1);
+    p.session.ShowLayer(1);
     LayerRecord& rec = p.doc->texture.layers[0].layer.rec;
     rec.brillianceR = 200.0f;
     rec.brillianceG = 100.0f;
@@ -35,7 +35,7 @@ TEST(ReflectionDialog, ShowsTheLayerAsBytesAndApplyMarksAndRendersEveryTime)
     rec.reflectR = 1.5f;
     rec.reflectG = 0.5f;
     rec.reflectB = 1.0f;
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs& ui = p.ui;
     ui.modal.push_back([&](CDialog& d) {
         auto* brilliance = d.findChild<CColorBarWnd*>(QStringLiteral("brillianceBar"));
         auto* reflection = d.findChild<CColorBarWnd*>(QStringLiteral("reflectionBar"));
@@ -59,7 +59,7 @@ TEST(ReflectionDialog, ShowsTheLayerAsBytesAndApplyMarksAndRendersEveryTime)
         EXPECT_EQ(p.View()->draws, draws + 2);
         ClickButton(d, IDOK);
     });
-    CReflectionDlg dlg;
+    CReflectionDlg dlg(p.session);
     EXPECT_EQ(dlg.DoModal(), IDOK);
     ASSERT_EQ(ui.modalCaptions.size(), 1u);
     EXPECT_EQ(ui.modalCaptions[0], QStringLiteral("Reflection Parameters"));
@@ -70,12 +70,11 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
     EnsureQtApp();
     SphereTable table;
     ASSERT_TRUE(table.LoadFile(std::filesystem::path(MORVANE_BUILD_DIR) / "data" / "sphere.par"));
-    CSphereLightWnd::SetSphereTable(&table);
-    Program p;
-    Edit().ShowLayer(1);
+    Program p(&table);
+    p.session.ShowLayer(1);
     LayerRecord& rec = p.doc->texture.layers[0].layer.rec;
     rec.lightR = rec.lightG = rec.lightB = 1.0f;
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs& ui = p.ui;
     ui.modal.push_back([&](CDialog& d) {
         auto* light = d.findChild<CColorBarWnd*>(QStringLiteral("lightBar"));
         auto* picker = d.findChild<CSphereLightWnd*>(QStringLiteral("spherePicker"));
@@ -108,10 +107,9 @@ TEST(LightingDialog, TheLightColourBarRepaintsThePickerAndApplyRenders)
         EXPECT_EQ(p.View()->draws, draws + 1);
         ClickButton(d, IDCANCEL);
     });
-    CLightingDlg dlg;
+    CLightingDlg dlg(p.session);
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     // Cancel keeps what the controls wrote.
     EXPECT_EQ(+rec.lightDirX, 43.0f / 57.0f);
     EXPECT_EQ(ui.modalCaptions[0], QStringLiteral("Lighting Properties  "));
-    CSphereLightWnd::SetSphereTable(nullptr);
 }

@@ -21,7 +21,7 @@ constexpr float kByte = 1.0f / 255.0f;
 // A program whose second layer is animated with three keys and shown in a
 // palette panel, key 1 current.
 struct PaletteProgram : Program {
-    CKvoPPal panel;
+    CKvoPPal panel{session};
     PaletteProgram()
     {
         LayerSlot slot;
@@ -29,8 +29,8 @@ struct PaletteProgram : Program {
         doc->texture.layers.push_back(slot);
         panel.resize(panel.width(), 30);
         panel.show();
-        Edit().ShowLayer(2);
-        Edit().SetCurrentKey(1);
+        session.ShowLayer(2);
+        session.SetCurrentKey(1);
     }
     Layer& layer() { return doc->texture.layers[1].layer; }
     Gradient& gradient() { return *layer().gradient; }
@@ -63,7 +63,7 @@ TEST(PalettePanel, TheStripShowsTheGradientOfEveryLayerShown)
 {
     EnsureQtApp();
     Program p;
-    CKvoPPal panel;
+    CKvoPPal panel(p.session);
     panel.show();
     CGradientStrip* strip = panel.Strip();
     // Before any layer: a grey ramp from 253 down to 0.
@@ -74,7 +74,7 @@ TEST(PalettePanel, TheStripShowsTheGradientOfEveryLayerShown)
     g.entries[4].startR = 0.5f;  // 127.5
     g.entries[4].startG = 1.0f / 3.0f;
     g.entries[4].startB = 1.7f;  // beyond the range, as a file may hold
-    Edit().ShowLayer(1);
+    p.session.ShowLayer(1);
     EXPECT_EQ(strip->CellColor(4), qRgb(127, 85, 255));
     for (int i = 0; i < 24; ++i) {
         const GradientEntry& e = g.entries[static_cast<size_t>(i)];
@@ -84,7 +84,7 @@ TEST(PalettePanel, TheStripShowsTheGradientOfEveryLayerShown)
     }
     // A gradient changed elsewhere shows too.
     g.entries[4].startG = 0.0f;
-    Edit().GradientChanged();
+    p.session.Show(EditingSession::Gradient);
     EXPECT_EQ(strip->CellColor(4), qRgb(127, 0, 255));
 
     // Painted: cell 4 filled with its colour; the selected cell 0 framed
@@ -105,8 +105,8 @@ TEST(PalettePanel, TwoClicksInGradientModeBlendTheCellsBetweenIntoLayerAndCurren
     PaletteProgram p;
     p.SetStart(2, 0.0f);
     p.SetStart(5, 1.0f);
-    Edit().ShowLayer(2);
-    Edit().SetCurrentKey(1);
+    p.session.ShowLayer(2);
+    p.session.SetCurrentKey(1);
     const Gradient key0 = p.layer().keys[0].gradient;
     const int draws = p.View()->draws;
 
@@ -134,8 +134,8 @@ TEST(PalettePanel, TwoClicksInGradientModeBlendTheCellsBetweenIntoLayerAndCurren
     // Steps that do not add up exactly: cell hi keeps its own colour.
     p.SetStart(0, 0.0f);
     p.SetStart(3, 10 * kByte);
-    Edit().ShowLayer(2);
-    Edit().SetCurrentKey(1);
+    p.session.ShowLayer(2);
+    p.session.SetCurrentKey(1);
     QTest::mouseClick(p.panel.GetDlgItem(401), Qt::LeftButton);
     p.ClickCell(0);
     p.ClickCell(3);
@@ -154,7 +154,7 @@ TEST(PalettePanel, TwoClicksInGradientModeBlendTheCellsBetweenIntoLayerAndCurren
     p.ClickCell(7);
     EXPECT_TRUE(p.doc->IsModified());
     EXPECT_EQ(std::memcmp(&p.gradient(), &before, sizeof before), 0);
-    Edit().SetCurrentKey(3);
+    p.session.SetCurrentKey(3);
     QTest::mouseClick(p.panel.GetDlgItem(401), Qt::LeftButton);
     p.ClickCell(3);
     p.ClickCell(0);
@@ -170,7 +170,7 @@ TEST(PalettePanel, ColorAndDoubleClickWriteTheCellsBoundariesOnOk)
 {
     EnsureQtApp();
     PaletteProgram p;
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs& ui = p.ui;
     const Gradient key0 = p.layer().keys[0].gradient;
     const float end23 = p.gradient().entries[23].endG;
 
@@ -210,21 +210,24 @@ TEST(PalettePanel, ColorAndDoubleClickWriteTheCellsBoundariesOnOk)
 TEST(PalettePanel, NothingHappensWithoutADocumentOrPastTheLastCell)
 {
     EnsureQtApp();
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs ui;
     ui.colors = {QColor(1, 2, 3)};
     {
         PaletteProgram p;
+        p.ui.colors = ui.colors;
         // Past the 24th cell (the strip is wider than 24 cells).
         ASSERT_GT(p.strip()->width(), 16 * 24);
         QTest::mouseClick(p.panel.GetDlgItem(401), Qt::LeftButton);
         QTest::mouseClick(p.strip(), Qt::LeftButton, {}, QPoint(16 * 24, 5));
         QTest::mouseDClick(p.strip(), Qt::LeftButton, {}, QPoint(16 * 24 + 1, 5));
         EXPECT_EQ(p.strip()->SelectedCell(), 0);
-        EXPECT_TRUE(ui.colorRequests.empty());
+        EXPECT_TRUE(p.ui.colorRequests.empty());
         EXPECT_FALSE(p.doc->IsModified());
     }
     // No document: a click does not even select; no colour dialog.
-    CKvoPPal panel;
+    Background backgrounds;
+    EditingSession session(ui, backgrounds);
+    CKvoPPal panel(session);
     panel.show();
     QTest::mouseClick(panel.GetDlgItem(401), Qt::LeftButton);
     QTest::mouseClick(panel.Strip(), Qt::LeftButton, {}, QPoint(16 * 3 + 2, 5));

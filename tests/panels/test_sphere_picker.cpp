@@ -17,21 +17,16 @@ using morvane::test::Program;
 
 namespace {
 
-// The program's sphere table in use by the pickers while it lives.
+// The program's sphere table, for the pickers to shade.
 struct SphereInUse {
     SphereTable table;
-    SphereInUse()
-    {
-        EXPECT_TRUE(table.LoadFile(std::filesystem::path(MORVANE_BUILD_DIR) / "data" / "sphere.par"));
-        CSphereLightWnd::SetSphereTable(&table);
-    }
-    ~SphereInUse() { CSphereLightWnd::SetSphereTable(nullptr); }
+    SphereInUse() { EXPECT_TRUE(table.LoadFile(std::filesystem::path(MORVANE_BUILD_DIR) / "data" / "sphere.par")); }
 };
 
 // A picker as the lighting dialog makes it on a 96-dpi screen: 114 x 122.
 struct Picker {
     CSphereLightWnd wnd;
-    explicit Picker(QSize size = QSize(114, 122))
+    explicit Picker(EditingSession& session, QSize size = QSize(114, 122)) : wnd(session)
     {
         wnd.setGeometry(QRect(QPoint(0, 0), size));
         wnd.show();
@@ -65,11 +60,11 @@ TEST(SpherePicker, APointSetsTheLightDirectionFromTheCentreInLayerAndCurrentKey)
     LayerSlot slot;
     slot.layer = AnimatedLayer(2);
     p.doc->texture.layers.push_back(slot);
-    Edit().ShowLayer(2);
-    Edit().SetCurrentKey(1);
+    p.session.ShowLayer(2);
+    p.session.SetCurrentKey(1);
     Layer& layer = p.doc->texture.layers[1].layer;
     const float z = layer.rec.lightDirZ;
-    Picker picker;
+    Picker picker(p.session);
 
     QTest::mouseClick(&picker.wnd, Qt::LeftButton, {}, QPoint(57, 61));
     EXPECT_EQ(+layer.rec.lightDirX, 0.0f);
@@ -89,13 +84,13 @@ TEST(SpherePicker, DraggingMovesTheMarkerWithoutATraceAndReleasingShadesTheSpher
 {
     EnsureQtApp();
     SphereInUse sphere;
-    Program p;
-    Edit().ShowLayer(1);
+    Program p(&sphere.table);
+    p.session.ShowLayer(1);
     LayerRecord& rec = p.doc->texture.layers[0].layer.rec;
     rec.lightDirX = 0.5f;
     rec.lightDirY = -0.3f;
     rec.lightDirZ = 1.6f;
-    Picker picker;
+    Picker picker(p.session);
     const int w = 114, h = 122;
     const QPoint drawn = CSphereLightWnd::MarkerCentre(0.5f, -0.3f, w, h);
     ASSERT_EQ(picker.wnd.MarkerAt(), drawn);
@@ -134,7 +129,7 @@ TEST(SpherePicker, DraggingMovesTheMarkerWithoutATraceAndReleasingShadesTheSpher
     // it, exactly as a picker opened now shows it.
     QTest::mouseRelease(&picker.wnd, Qt::LeftButton, {}, QPoint(20, 110));
     EXPECT_EQ(+rec.lightDirX, -37.0f / 57.0f);
-    Picker fresh;
+    Picker fresh(p.session);
     EXPECT_EQ(Differing(picker.wnd.Surface(), fresh.wnd.Surface()), 0);
     EXPECT_GT(Differing(picker.wnd.Surface(), expected), 100);
 }
@@ -143,11 +138,11 @@ TEST(SpherePicker, TheSphereIsLitFromWhereThePickerPoints)
 {
     EnsureQtApp();
     SphereInUse sphere;
-    Program p;
-    Edit().ShowLayer(1);
+    Program p(&sphere.table);
+    p.session.ShowLayer(1);
     // Light in the picture's plane only, so that no point is lit to white.
     p.doc->texture.layers[0].layer.rec.lightDirZ = 0.0f;
-    Picker picker;
+    Picker picker(p.session);
     const QImage& s = picker.wnd.Surface();
     // The quarters of the sphere (x 19..93, y 24..98) without the band
     // around the centre row and column, where the marker's line runs.
@@ -173,16 +168,16 @@ TEST(SpherePicker, AControlWithoutACentreOrALayerChangesNothing)
 {
     EnsureQtApp();
     SphereInUse sphere;
-    Program p;
-    Edit().ShowLayer(1);
+    Program p(&sphere.table);
+    p.session.ShowLayer(1);
     const LayerRecord before = p.doc->texture.layers[0].layer.rec;
-    Picker tiny(QSize(1, 1));
+    Picker tiny(p.session, QSize(1, 1));
     QTest::mouseClick(&tiny.wnd, Qt::LeftButton, {}, QPoint(0, 0));
     EXPECT_EQ(std::memcmp(&p.doc->texture.layers[0].layer.rec, &before, sizeof before), 0);
 
     // No current layer: a frame and no marker, and a press writes nothing.
-    Edit().SetCurrentLayer(0);
-    Picker picker;
+    p.session.SetCurrentLayer(0);
+    Picker picker(p.session);
     EXPECT_FALSE(picker.wnd.MarkerAt().has_value());
     QTest::mouseClick(&picker.wnd, Qt::LeftButton, {}, QPoint(90, 30));
     EXPECT_EQ(std::memcmp(&p.doc->texture.layers[0].layer.rec, &before, sizeof before), 0);

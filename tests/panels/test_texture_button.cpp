@@ -8,7 +8,6 @@
 #include "panels/Bitmapbu.h"
 #include "platform/Background.h"
 #include "platform/Frames.h"
-#include "platform/WinApp.h"
 #include "support/QtTestApp.h"
 
 using namespace morvane;
@@ -18,22 +17,14 @@ using morvane::test::EnsureQtApp;
 namespace {
 
 struct MainWindow {
-    CWinApp app;
     CMDIFrameWnd frame;
     Texture texture = PresetTexture(MaterialPresetTable(), 8);
+    Background backgrounds{&texture};
     MainWindow()
     {
-        app.m_pMainWnd = &frame;
         frame.resize(500, 400);
         frame.statusBar();
         frame.show();
-        Background::SetInterfaceTexture(&texture);
-    }
-    ~MainWindow()
-    {
-        Background::SetInterfaceTexture(nullptr);
-        Background::Clear();
-        app.m_pMainWnd = nullptr;
     }
 };
 
@@ -42,7 +33,8 @@ struct MainWindow {
 struct PanelWithButton {
     QWidget panel;
     CTextureButton* button;
-    explicit PanelWithButton(QWidget* frame) : panel(frame), button(new CTextureButton(&panel))
+    PanelWithButton(Background& backgrounds, QWidget* frame)
+        : panel(frame), button(new CTextureButton(backgrounds, &panel))
     {
         panel.setGeometry(50, 40, 200, 100);
         button->setGeometry(20, 10, 60, 30);
@@ -63,14 +55,14 @@ TEST(TextureButton, FaceContinuesThePanelTextureUnderItsCaption)
 {
     EnsureQtApp();
     MainWindow w;
-    PanelWithButton p(&w.frame);
+    PanelWithButton p(w.backgrounds, &w.frame);
     QWidget& panel = p.panel;
     CTextureButton* button = p.button;
     panel.show();
     DrainEvents();
 
     // Without a caption the face is exactly the panel's background there.
-    const QImage behind = Background::For(&panel).copy(20, 10, 60, 30);
+    const QImage behind = w.backgrounds.For(&panel).copy(20, 10, 60, 30);
     EXPECT_EQ(Differing(button->Face(), behind), 0);
     const QImage shown = button->grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(Differing(shown, behind), 0);
@@ -96,7 +88,7 @@ TEST(TextureButton, HoverShowsTheStatusTextExceptTwoMovesAfterAClick)
 {
     EnsureQtApp();
     MainWindow w;
-    auto* button = new CTextureButton(&w.frame);
+    auto* button = new CTextureButton(w.backgrounds, &w.frame);
     button->setGeometry(10, 60, 60, 30);
     button->SetStatusText("Add a Layer to the current Texture");
     button->show();
@@ -119,7 +111,7 @@ TEST(TextureButton, TheHintGoesWhenThePointerLeaves)
 {
     EnsureQtApp();
     MainWindow w;
-    auto* button = new CTextureButton(&w.frame);
+    auto* button = new CTextureButton(w.backgrounds, &w.frame);
     button->setGeometry(10, 60, 60, 30);
     button->SetStatusText("Play the animation.");
     button->show();
@@ -144,10 +136,10 @@ TEST(TextureButton, AFocusedButtonShowsItAndAnswersSpaceAndEnter)
 {
     EnsureQtApp();
     MainWindow w;
-    PanelWithButton p(&w.frame);
+    PanelWithButton p(w.backgrounds, &w.frame);
     CTextureButton* button = p.button;
     button->SetCaption("Play");
-    auto* other = new CTextureButton(&p.panel);
+    auto* other = new CTextureButton(w.backgrounds, &p.panel);
     other->setGeometry(100, 10, 60, 30);
     p.panel.show();
     w.frame.activateWindow();

@@ -40,7 +40,10 @@ constexpr ControlSpec kControls[] = {
 
 class SizeDlg : public CDialog {
 public:
-    explicit SizeDlg(QWidget* parent = nullptr) : CDialog({"Free Format", QSize(190, 110), kControls}, parent) {}
+    explicit SizeDlg(UiDialogs& ui, QWidget* parent = nullptr)
+        : CDialog(ui, {"Free Format", QSize(190, 110), kControls}, parent)
+    {
+    }
     int width = 640;
     float seconds = 2.5f;
     int check = 1;
@@ -76,7 +79,8 @@ TEST(ControlTemplate, ControlsSitAtTheirDialogUnitRectangles)
 {
     EnsureQtApp();
     SetDialogBaseUnits({6, 13});
-    SizeDlg dlg;
+    ScriptedDialogs ui;
+    SizeDlg dlg(ui);
     dlg.Create();
     EXPECT_EQ(dlg.size(), QSize(285, 179));
     EXPECT_EQ(dlg.windowTitle(), "Free Format");
@@ -109,7 +113,8 @@ TEST(ControlTemplate, ControlsSitAtTheirDialogUnitRectangles)
 TEST(DataExchange, ShowsMembersAndReadsThemBack)
 {
     EnsureQtApp();
-    SizeDlg dlg;
+    ScriptedDialogs ui;
+    SizeDlg dlg(ui);
     dlg.Create();
     EXPECT_EQ(dlg.initialised, 1);
     dlg.Create();  // once only
@@ -141,7 +146,7 @@ TEST(DataExchange, ShowsMembersAndReadsThemBack)
 TEST(DataExchange, RefusesWithTheStandardMessagesAndKeepsTheDialogOpen)
 {
     EnsureQtApp();
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs ui;
     struct Case {
         const char* width;
         const char* seconds;
@@ -158,7 +163,7 @@ TEST(DataExchange, RefusesWithTheStandardMessagesAndKeepsTheDialogOpen)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         ui.messages.clear();
-        SizeDlg dlg;
+        SizeDlg dlg(ui);
         ui.modal.push_back([&](CDialog& d) {
             d.GetDlgItem<QLineEdit>(209)->setText(c.width);
             d.GetDlgItem<QLineEdit>(210)->setText(c.seconds);
@@ -171,7 +176,7 @@ TEST(DataExchange, RefusesWithTheStandardMessagesAndKeepsTheDialogOpen)
         EXPECT_EQ(ui.messages[0].style, unsigned(MB_OK | MB_ICONEXCLAMATION));
     }
     // The edge values are taken.
-    SizeDlg dlg;
+    SizeDlg dlg(ui);
     ui.modal.push_back([](CDialog& d) {
         d.GetDlgItem<QLineEdit>(209)->setText("65500");
         d.GetDlgItem<QLineEdit>(210)->setText("1000");
@@ -186,8 +191,8 @@ TEST(DataExchange, RefusesWithTheStandardMessagesAndKeepsTheDialogOpen)
 TEST(DataExchange, EscapeCancelsADialogAndNeverClosesAPanel)
 {
     EnsureQtApp();
-    ScopedScriptedDialogs ui;
-    SizeDlg dlg;
+    ScriptedDialogs ui;
+    SizeDlg dlg(ui);
     ui.modal.push_back([](CDialog& d) {
         d.GetDlgItem<QLineEdit>(209)->setText("77");
         QTest::keyClick(d.GetDlgItem(209), Qt::Key_Escape);
@@ -196,7 +201,7 @@ TEST(DataExchange, EscapeCancelsADialogAndNeverClosesAPanel)
     EXPECT_EQ(dlg.width, 640);
 
     QWidget bar;
-    CPanel panel({QString(), QSize(100, 60), kControls}, &bar);
+    CPanel panel(ui, {QString(), QSize(100, 60), kControls}, &bar);
     panel.Create();
     bar.show();
     QTest::keyClick(panel.GetDlgItem(209), Qt::Key_Return);
@@ -209,7 +214,8 @@ TEST(DataExchange, EscapeCancelsADialogAndNeverClosesAPanel)
 TEST(SpinButton, AnnouncesTheStepThenWritesItsBuddy)
 {
     EnsureQtApp();
-    SizeDlg dlg;
+    ScriptedDialogs ui;
+    SizeDlg dlg(ui);
     dlg.Create();
     dlg.show();
     auto* spin = dlg.GetDlgItem<CSpinButtonCtrl>(1036);

@@ -32,20 +32,20 @@ TEST(Dialogs, InitialFolderIsBelowTheRoot)
 TEST(Dialogs, ScriptedAnswersAndRecordedTexts)
 {
     morvane::test::EnsureQtApp();
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs ui;
     ui.answers = {IDYES};
     ui.files = {{"/a.zyv", "/b.zyv"}};
-    EXPECT_EQ(AfxMessageBox("Question ?", MB_YESNO | MB_ICONQUESTION), IDYES);
-    EXPECT_EQ(AfxMessageBox("Again ?", MB_YESNO), IDCANCEL);  // nothing scripted
-    EXPECT_EQ(AfxMessageBox("Note"), IDOK);
+    EXPECT_EQ(ui.Message("Question ?", MB_YESNO | MB_ICONQUESTION), IDYES);
+    EXPECT_EQ(ui.Message("Again ?", MB_YESNO), IDCANCEL);  // nothing scripted
+    EXPECT_EQ(ui.Message("Note"), IDOK);
     ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[0].text, "Question ?");
     EXPECT_EQ(ui.messages[0].caption, "Morvane");
     EXPECT_EQ(ui.messages[0].style, unsigned(MB_YESNO | MB_ICONQUESTION));
     FileDialogRequest r;
     r.title = "Open and Load a Texture";
-    EXPECT_EQ(Ui().FileDialog(nullptr, r), (QStringList{"/a.zyv", "/b.zyv"}));
-    EXPECT_TRUE(Ui().FileDialog(nullptr, r).isEmpty());
+    EXPECT_EQ(ui.FileDialog(nullptr, r), (QStringList{"/a.zyv", "/b.zyv"}));
+    EXPECT_TRUE(ui.FileDialog(nullptr, r).isEmpty());
     EXPECT_EQ(ui.fileRequests.size(), 2u);
 }
 

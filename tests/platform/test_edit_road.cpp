@@ -1,4 +1,4 @@
-// The edit context, panel backgrounds and the event pump's policies.
+// The editing session, panel backgrounds and the event pump's policies.
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
@@ -9,7 +9,7 @@
 #include "engine/Presets.h"
 #include "engine/Render.h"
 #include "platform/Background.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "platform/EventPump.h"
 #include "platform/Frames.h"
 #include "platform/WinApp.h"
@@ -28,55 +28,55 @@ TEST(EditRoad, WritesTheCurrentLayerAndItsCurrentKeyOnly)
     EnsureQtApp();
     Program p;
     ASSERT_NE(p.doc, nullptr);
-    EXPECT_EQ(Edit().Document(), p.doc);
-    EXPECT_EQ(Edit().Texture(), &p.doc->texture);
+    EXPECT_EQ(p.session.Document(), p.doc);
+    EXPECT_EQ(p.session.Texture(), &p.doc->texture);
     LayerSlot second;
     second.layer = AnimatedLayer(3);
     p.doc->texture.layers.push_back(second);
 
     // No current layer yet: nothing is written.
-    EXPECT_EQ(Edit().CurrentSlot(), nullptr);
-    EXPECT_FALSE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.25f));
+    EXPECT_EQ(p.session.CurrentSlot(), nullptr);
+    EXPECT_FALSE(p.session.SetLayerField(offsetof(LayerRecord, turbulence), 0.25f));
 
     // Showing an animated layer makes key 0 current.
     int shown = 0;
-    QObject::connect(&Edit(), &EditContext::layerShown, &p.frame, [&](int n) { shown = n; });
-    Edit().SetCurrentKey(-1);
-    Edit().ShowLayer(2);
+    QObject::connect(&p.session, &EditingSession::layerShown, &p.frame, [&](int n) { shown = n; });
+    p.session.SetCurrentKey(-1);
+    p.session.ShowLayer(2);
     EXPECT_EQ(shown, 2);
-    EXPECT_EQ(Edit().CurrentKey(), 0);
-    Edit().SetCurrentKey(2);
-    EXPECT_TRUE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.25f));
-    EXPECT_TRUE(Edit().WriteLayerField<int16_t>(offsetof(LayerRecord, detail), 7));
+    EXPECT_EQ(p.session.CurrentKey(), 0);
+    p.session.SetCurrentKey(2);
+    EXPECT_TRUE(p.session.SetLayerField(offsetof(LayerRecord, turbulence), 0.25f));
+    EXPECT_TRUE(p.session.SetLayerField<int16_t>(offsetof(LayerRecord, detail), 7));
     const Layer& layer = p.doc->texture.layers[1].layer;
     EXPECT_FLOAT_EQ(+layer.rec.turbulence, 0.25f);
     EXPECT_FLOAT_EQ(+layer.keys[2].rec.turbulence, 0.25f);
     EXPECT_EQ(+layer.keys[2].rec.detail, 7);
     EXPECT_NE(+layer.keys[1].rec.turbulence, 0.25f);
     // A field that is not key-framed stays in the layer.
-    EXPECT_TRUE(Edit().WriteLayerField<int8_t>(offsetof(LayerRecord, material), 5));
+    EXPECT_TRUE(p.session.SetLayerField<int8_t>(offsetof(LayerRecord, material), 5));
 
     // A key past the layer's real key count (or the keys held) is none.
-    Edit().SetCurrentKey(3);
-    EXPECT_EQ(Edit().CurrentKey(), -1);
+    p.session.SetCurrentKey(3);
+    EXPECT_EQ(p.session.CurrentKey(), -1);
     p.doc->texture.layers[1].layer.keys.pop_back();
-    Edit().SetCurrentKey(2);
-    EXPECT_EQ(Edit().CurrentKey(), -1);
-    EXPECT_TRUE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.5f));
+    p.session.SetCurrentKey(2);
+    EXPECT_EQ(p.session.CurrentKey(), -1);
+    EXPECT_TRUE(p.session.SetLayerField(offsetof(LayerRecord, turbulence), 0.5f));
     EXPECT_FLOAT_EQ(+layer.keys[1].rec.turbulence, +layer.keys[0].rec.turbulence);
 
     // A layer number past the texture's layers edits nothing.
-    Edit().SetCurrentLayer(3);
-    EXPECT_EQ(Edit().CurrentLayerIndex(), -1);
-    EXPECT_FALSE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.75f));
+    p.session.SetCurrentLayer(3);
+    EXPECT_EQ(p.session.CurrentLayerIndex(), -1);
+    EXPECT_FALSE(p.session.SetLayerField(offsetof(LayerRecord, turbulence), 0.75f));
 
     // Marking and rendering reach the active document and view.
-    Edit().SetModified();
+    p.session.Commit();
     EXPECT_TRUE(p.doc->IsModified());
-    auto* view = static_cast<CountingView*>(Edit().View());
+    auto* view = static_cast<CountingView*>(p.session.View());
     ASSERT_NE(view, nullptr);
     const int before = view->draws;
-    Edit().RenderView();
+    p.session.Show(EditingSession::Image);
     EXPECT_EQ(view->draws, before + 1);
 }
 
@@ -84,15 +84,15 @@ TEST(EditRoad, NothingToEditWithoutADocument)
 {
     EnsureQtApp();
     Program p;
-    p.doc->OnCloseDocument();
+    p.tmpl.CloseDocument(p.doc);
     DrainEvents();
-    EXPECT_EQ(Edit().Document(), nullptr);
-    EXPECT_EQ(Edit().Texture(), nullptr);
-    Edit().ShowLayer(1);
-    EXPECT_EQ(Edit().CurrentSlot(), nullptr);
-    EXPECT_FALSE(Edit().WriteLayerField(offsetof(LayerRecord, turbulence), 0.5f));
-    Edit().SetModified();
-    Edit().RenderView();
+    EXPECT_EQ(p.session.Document(), nullptr);
+    EXPECT_EQ(p.session.Texture(), nullptr);
+    p.session.ShowLayer(1);
+    EXPECT_EQ(p.session.CurrentSlot(), nullptr);
+    EXPECT_FALSE(p.session.SetLayerField(offsetof(LayerRecord, turbulence), 0.5f));
+    p.session.Commit();
+    p.session.Show(EditingSession::Image);
 }
 
 TEST(PanelBackground, ContinuesTheMainWindowsTextureAndIsKeptPerSize)
@@ -100,12 +100,12 @@ TEST(PanelBackground, ContinuesTheMainWindowsTextureAndIsKeptPerSize)
     EnsureQtApp();
     Program p;
     const Texture texture = PresetTexture(MaterialPresetTable(), 8);
-    Background::SetInterfaceTexture(&texture);
+    Background backgrounds(&texture);
     QWidget* panel = new QWidget(&p.frame);
     panel->setGeometry(100, 50, 40, 30);
     panel->show();
 
-    const QImage& picture = Background::For(panel);
+    const QImage& picture = backgrounds.For(panel);
     ASSERT_EQ(picture.size(), QSize(40, 30));
     // The same pixels as the whole main window rendered at its size.
     const QRect m = p.frame.frameGeometry();
@@ -120,22 +120,21 @@ TEST(PanelBackground, ContinuesTheMainWindowsTextureAndIsKeptPerSize)
     // Kept while the size stays, made again for a new size, cleared all.
     const qint64 key = picture.cacheKey();
     panel->move(0, 0);
-    EXPECT_EQ(Background::For(panel).cacheKey(), key);
+    EXPECT_EQ(backgrounds.For(panel).cacheKey(), key);
     panel->resize(20, 20);
-    EXPECT_EQ(Background::For(panel).size(), QSize(20, 20));
-    EXPECT_EQ(Background::CachedCount(), 1);
-    Background::Clear();
-    EXPECT_EQ(Background::CachedCount(), 0);
-    Background::For(panel);
+    EXPECT_EQ(backgrounds.For(panel).size(), QSize(20, 20));
+    EXPECT_EQ(backgrounds.CachedCount(), 1);
+    backgrounds.Clear();
+    EXPECT_EQ(backgrounds.CachedCount(), 0);
+    backgrounds.For(panel);
     delete panel;
-    EXPECT_EQ(Background::CachedCount(), 0);
+    EXPECT_EQ(backgrounds.CachedCount(), 0);
 
     // No interface texture: black.
-    Background::SetInterfaceTexture(nullptr);
+    Background none;
     QWidget other(&p.frame);
     other.resize(5, 5);
-    EXPECT_EQ(Background::For(&other).pixel(2, 2), 0xFF000000u);
-    Background::Clear();
+    EXPECT_EQ(none.For(&other).pixel(2, 2), 0xFF000000u);
 }
 
 TEST(EventPump, LetsThroughWhatItsPolicyAllowsAndHoldsTheRest)

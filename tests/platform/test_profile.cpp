@@ -73,13 +73,3 @@ TEST(Profile, UnwritableFileKeepsValueInMemory)
     EXPECT_FALSE(p.WriteString("A", "b", "c"));
     EXPECT_EQ(p.GetString("A", "b"), "c");
 }
-
-TEST(Profile, ProcessProfileFollowsTheOverride)
-{
-    QTemporaryDir dir;
-    const auto path = std::filesystem::path(dir.path().toStdString()) / "app.ini";
-    SetAppProfilePath(path);
-    AppProfile().WriteInt("Tip", "StartUp", 0);
-    EXPECT_EQ(AppProfile().Path(), path);
-    EXPECT_TRUE(std::filesystem::exists(path));
-}

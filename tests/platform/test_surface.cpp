@@ -310,7 +310,7 @@ TEST(DocTemplate, TitlesFramesAndClosing)
     ASSERT_EQ(tmpl.Documents().size(), 1u);
     EXPECT_EQ(tmpl.Documents()[0], b);
 
-    b->OnCloseDocument();
+    tmpl.CloseDocument(b);
     DrainEvents();
     EXPECT_TRUE(tmpl.Documents().empty());
     EXPECT_EQ(frame.MDIGetActive(), nullptr);
@@ -318,14 +318,14 @@ TEST(DocTemplate, TitlesFramesAndClosing)
     // Numbers keep counting.
     CDocument* c = tmpl.OpenNewDocument(&frame);
     EXPECT_EQ(c->GetTitle(), "Quillo3");
-    c->SetPathName("/tmp/some/Name.zyv", false);
+    c->SetPathName("/tmp/some/Name.zyv");
     EXPECT_EQ(c->GetTitle(), "Name.zyv");
     EXPECT_EQ(frame.MDIGetActive()->windowTitle(), "Name.zyv[*]");
     // The title bears the modified mark while the document is modified; a
     // "[*]" of the file's own name is no place for the mark.
     c->SetModifiedFlag();
     EXPECT_TRUE(frame.MDIGetActive()->isWindowModified());
-    c->SetPathName("/tmp/some/a[*].zyv", false);
+    c->SetPathName("/tmp/some/a[*].zyv");
     EXPECT_EQ(frame.MDIGetActive()->GetTitle(), "a[*].zyv");
     EXPECT_EQ(frame.MDIGetActive()->windowTitle(), "a[*][*].zyv[*]");
     c->SetModifiedFlag(false);

@@ -37,11 +37,10 @@ protected:
         EnsureQtApp();
         ASSERT_TRUE(m_dir.isValid());
         setenv("MORVANE_ROOT", (m_dir.path() + "/root").toUtf8().constData(), 1);
-        SetAppProfilePath((m_dir.path() + "/Morvane.ini").toStdString());
         // The program starts without the tip of the day, as for a user who
         // turned it off; the tests of the greeting turn it on again.
-        AppProfile().WriteInt("Tip", "StartUp", 1);
-        m_ui = std::make_unique<ScopedScriptedDialogs>();
+        IniProfile(ProfilePath()).WriteInt("Tip", "StartUp", 1);
+        m_ui = std::make_unique<ScriptedDialogs>();
     }
 
     void TearDown() override
@@ -54,16 +53,19 @@ protected:
 
     void Start(const QStringList& args = {})
     {
-        m_app = std::make_unique<CQuillonApp>();
+        m_app = std::make_unique<CQuillonApp>(*m_ui, ProfilePath());
         ASSERT_TRUE(m_app->InitInstance(args));
         DrainEvents();
     }
 
     QString Path(const QString& name) const { return m_dir.path() + "/" + name; }
+    // The profile the program is started with.
+    std::filesystem::path ProfilePath() const { return Path("Morvane.ini").toStdString(); }
 
     CMainFrame* Frame() const { return m_app->MainFrame(); }
     CQuillonDoc* Doc() const { return Frame()->ActiveDocument(); }
     CQuillonView* View() const { return qobject_cast<CQuillonView*>(Frame()->GetActiveView()); }
+    EditingSession& Session() const { return Frame()->Session(); }
     ScriptedDialogs& Ui() { return *m_ui; }
 
     // Gives the active document `texture` and fits its window.
@@ -79,7 +81,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<ScopedScriptedDialogs> m_ui;
+    std::unique_ptr<ScriptedDialogs> m_ui;
     std::unique_ptr<CQuillonApp> m_app;
 };
 

@@ -16,7 +16,7 @@
 #include "platform/Background.h"
 #include "platform/ClockTimer.h"
 #include "platform/DialogUnits.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "support/UserInput.h"
 
 using namespace morvane;
@@ -188,7 +188,7 @@ TEST_F(CommandPanel, DraggingASliderWritesLayerAndKeyThenRendersOnce)
 {
     Start();
     Show(AnimatedMarble());
-    Edit().SetCurrentKey(1);
+    Session().SetCurrentKey(1);
     CKvoSlider* turbulence = Slider(1);
     ASSERT_EQ(turbulence->height(), DluToPixelsY(180) - DluToPixelsY(90));
     const int h = turbulence->height();
@@ -285,7 +285,7 @@ TEST_F(CommandPanel, AThumbnailClickLoadsItsLayerIntoEveryControl)
     const int renders = View()->RenderCount();
 
     QTest::mouseClick(Panel()->thumbnails[2], Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(Edit().CurrentLayer(), 3);
+    EXPECT_EQ(Session().CurrentLayer(), 3);
     EXPECT_TRUE(Panel()->thumbnails[2]->m_selected);
     EXPECT_FALSE(Panel()->thumbnails[0]->m_selected);
     EXPECT_EQ(Panel()->materialCombo->currentIndex(), 2);
@@ -300,7 +300,7 @@ TEST_F(CommandPanel, AThumbnailClickLoadsItsLayerIntoEveryControl)
 
     // An empty slot does nothing.
     QTest::mouseClick(Panel()->thumbnails[5], Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(Edit().CurrentLayer(), 3);
+    EXPECT_EQ(Session().CurrentLayer(), 3);
 }
 
 TEST_F(CommandPanel, DisplayModesRenderAllBelowOrTheCurrentLayer)
@@ -313,7 +313,7 @@ TEST_F(CommandPanel, DisplayModesRenderAllBelowOrTheCurrentLayer)
     std::vector<QImage> shown;
     for (auto [button, mode] : modes) {
         QTest::mouseClick(button, Qt::LeftButton);
-        EXPECT_EQ(Edit().DisplayMode(), mode);
+        EXPECT_EQ(Session().DisplayMode(), mode);
         EXPECT_TRUE(ViewShows(mode, 1)) << mode;
         shown.push_back(View()->Surface().copy());
     }
@@ -399,7 +399,7 @@ TEST_F(CommandPanel, MoreLayersThanThumbnailsStillOpenAndRender)
     EXPECT_TRUE(ViewShows(0, 0));
     for (int s = 0; s < CCommandBar::kThumbnails; ++s) EXPECT_EQ(Panel()->thumbnails[s]->m_layer, s);
     // Layer 10 is edited like any other; no slot shows it.
-    Edit().ShowLayer(10);
+    Session().ShowLayer(10);
     QTest::mouseClick(Slider(1), Qt::LeftButton, {}, QPoint(15, 60));
     EXPECT_EQ(+Doc()->m_texture.layers[9].layer.rec.turbulence, static_cast<float>(Slider(1)->value) * 0.01f);
     for (CLayerPreviewWnd* slot : Panel()->thumbnails) EXPECT_FALSE(slot->m_selected);
@@ -419,22 +419,22 @@ TEST_F(CommandPanel, ANewInterfaceTextureRepaintsThePanelsBackgrounds)
     DrainEvents();
     slider->UpdateWindow();
     EXPECT_NE(slider->Surface().pixel(bare), before);
-    EXPECT_EQ(slider->Surface().pixel(bare), Background::For(slider).pixel(bare));
-    EXPECT_EQ(Panel()->seeButton->Face().pixel(1, 1), Background::For(Panel()->seeButton).pixel(1, 1));
+    EXPECT_EQ(slider->Surface().pixel(bare), Session().Backgrounds().For(slider).pixel(bare));
+    EXPECT_EQ(Panel()->seeButton->Face().pixel(1, 1), Session().Backgrounds().For(Panel()->seeButton).pixel(1, 1));
 }
 
 TEST_F(CommandPanel, AKeyLoadedIntoTheLayerShowsInEveryControl)
 {
     Start();
     Show(AnimatedMarble());
-    Edit().SetCurrentKey(1);
+    Session().SetCurrentKey(1);
     Layer& layer = Doc()->m_texture.layers[0].layer;
     layer.rec.turbulence = 0.25f;
     layer.rec.frequency = 7.5f;
-    Edit().ShowLayerFields();
+    Session().Show(EditingSession::Fields);
     EXPECT_EQ(Slider(1)->value, 25);
     EXPECT_EQ(Slider(16)->value, 75);
-    EXPECT_EQ(Edit().CurrentKey(), 1);
+    EXPECT_EQ(Session().CurrentKey(), 1);
     EXPECT_EQ(Panel()->animateCheck, 1);
 }
 
@@ -666,7 +666,7 @@ TEST_F(CommandPanel, TheKeyboardReachesEveryControlAndPressesIt)
     EXPECT_TRUE(went(Frame()->m_pKeyFramePanel->play));
     QTest::keyClick(Panel()->addLayerButton, Qt::Key_Space);
     EXPECT_EQ(Doc()->m_texture.LayerCount(), 2);
-    EXPECT_EQ(Edit().CurrentLayer(), 2);
+    EXPECT_EQ(Session().CurrentLayer(), 2);
     // Enter presses a button too.
     QTest::keyClick(Panel()->addLayerButton, Qt::Key_Return);
     EXPECT_EQ(Doc()->m_texture.LayerCount(), 3);
@@ -674,7 +674,7 @@ TEST_F(CommandPanel, TheKeyboardReachesEveryControlAndPressesIt)
     // Space on a thumbnail makes its layer current.
     Panel()->thumbnails[0]->setFocus(Qt::TabFocusReason);
     QTest::keyClick(Panel()->thumbnails[0], Qt::Key_Space);
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
 
     // An arrow key steps a focused slider by one, as an arrow click, and
     // the view renders the changed layer.
@@ -707,7 +707,7 @@ TEST_F(CommandPanel, EverySliderShowsItsWholeCaptionBetweenItsArrowsAndItsValueI
     DrainEvents();
     const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), boxFill = qRgb(236, 236, 228);
     for (CKvoSlider* s : Panel()->sliders) {
-        const QImage& behind = Background::For(s);
+        const QImage& behind = Session().Backgrounds().For(s);
         for (int y = 0; y < behind.height(); ++y)
             for (int x = 0; x < behind.width(); ++x) ASSERT_TRUE(behind.pixel(x, y) != white && behind.pixel(x, y) != black);
         const int w = s->width(), h = s->height();

@@ -28,7 +28,7 @@ void Pick(CDialog& d, int index)
 TEST(CompressorDlg, OffersBothCompressorsAndAQualityForRle)
 {
     test::EnsureQtApp();
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs ui;
     QStringList entries;
     bool qualityForRle = false, qualityForFull = true;
     ui.modal.push_back([&](CDialog& d) {
@@ -41,7 +41,7 @@ TEST(CompressorDlg, OffersBothCompressorsAndAQualityForRle)
         qualityForFull = d.GetDlgItem(CCompressorDlg::kQualityEdit)->isEnabled();
         QTest::mouseClick(d.GetDlgItem(IDOK), Qt::LeftButton);
     });
-    const std::optional<AviSettings> full = ChooseCompressor(nullptr);
+    const std::optional<AviSettings> full = ChooseCompressor(ui, nullptr);
     ASSERT_TRUE(full);
     EXPECT_FALSE(full->rle);
     EXPECT_EQ(entries, (QStringList{"Full Frames (Uncompressed)", "Microsoft RLE"}));
@@ -58,7 +58,7 @@ TEST(CompressorDlg, OffersBothCompressorsAndAQualityForRle)
         quality->setText("75");
         QTest::mouseClick(d.GetDlgItem(IDOK), Qt::LeftButton);
     });
-    const std::optional<AviSettings> rle = ChooseCompressor(nullptr);
+    const std::optional<AviSettings> rle = ChooseCompressor(ui, nullptr);
     ASSERT_TRUE(rle);
     EXPECT_TRUE(rle->rle);
     EXPECT_EQ(rle->quality, 75);
@@ -67,5 +67,5 @@ TEST(CompressorDlg, OffersBothCompressorsAndAQualityForRle)
 
     // Cancel: no settings.
     ui.modal.push_back([](CDialog& d) { QTest::mouseClick(d.GetDlgItem(IDCANCEL), Qt::LeftButton); });
-    EXPECT_FALSE(ChooseCompressor(nullptr));
+    EXPECT_FALSE(ChooseCompressor(ui, nullptr));
 }

@@ -99,7 +99,7 @@ TEST_F(FilesOpen, ArgvMenuAndDropGiveTheSameDocument)
         EXPECT_EQ(doc->Views()[0]->ClientSize(), QSize(90, 70));
     }
     // The panel shows layer 1 of the last one.
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
     EXPECT_EQ(docs[0]->GetPathName(), QFileInfo(file).absoluteFilePath());
     EXPECT_EQ(docs[1]->GetPathName(), QFileInfo(fromMenu).absoluteFilePath());
     EXPECT_EQ(docs[2]->GetPathName(), QFileInfo(dropped).absoluteFilePath());
@@ -257,7 +257,6 @@ TEST_F(FilesOpen, RecentEntriesMoveToTheFront)
         ini.WriteString("Tip", "StartUp", "0");
         for (int i = 1; i <= 8; ++i) ini.WriteString("Recent File List", QStringLiteral("File%1").arg(i), files[i - 1]);
     }
-    SetAppProfilePath(IniPath().toStdString());
     Start();
     EXPECT_EQ(m_app->RecentFileLabels(), files);
 
@@ -327,7 +326,6 @@ TEST_F(FilesOpen, StoredWindowsPathsInTheList)
         ini.WriteString("Recent File List", "File1", "C:\\KVO\\textures\\stone.ZYV");
         ini.WriteString("Recent File List", "File2", "C:\\KVO\\textures\\stone.ZYV");  // a repeat
     }
-    SetAppProfilePath(IniPath().toStdString());
     Start();
     EXPECT_EQ(m_app->RecentFileLabels(), QStringList{"C:\\KVO\\textures\\stone.ZYV"});
     Frame()->SendCommand(ID_FILE_MRU_FILE1);

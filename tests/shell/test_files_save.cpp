@@ -101,7 +101,7 @@ TEST_F(FilesSave, ALayerFileDocumentIsNeverWrittenOverItsLayerFile)
     EXPECT_EQ(doc->GetPathName(), kvo + ".zyv");
 
     // A document under any other name is asked for a texture name too.
-    doc->SetPathName(Path("shot.tga"), false);
+    doc->SetPathName(Path("shot.tga"));
     doc->SetModifiedFlag();
     Save();
     EXPECT_EQ(Ui().fileRequests.size(), 2u);
@@ -159,7 +159,7 @@ TEST_F(FilesSave, AFailedSaveSaysSoAndKeepsEverything)
 
     // A folder that does not exist.
     Ui().messages.clear();
-    doc->SetPathName(Path("gone/x.zyv"), false);
+    doc->SetPathName(Path("gone/x.zyv"));
     Save();
     ASSERT_EQ(Ui().messages.size(), 1u);
     EXPECT_TRUE(Ui().messages[0].text.contains("gone/x.zyv"));

@@ -118,7 +118,7 @@ TEST_F(Frames, ExitStaysWhenASaveFails)
 {
     Start();
     CQuillonDoc* doc = Doc();
-    doc->SetPathName(Path("no/such/folder/x.zyv"), false);
+    doc->SetPathName(Path("no/such/folder/x.zyv"));
     doc->SetModifiedFlag();
     Ui().answers = {IDYES};
     Frame()->SendCommand(ID_APP_EXIT);
@@ -129,7 +129,7 @@ TEST_F(Frames, ExitStaysWhenASaveFails)
     EXPECT_TRUE(doc->IsModified());
 
     // Saving to a place that works lets the program end.
-    doc->SetPathName(Path("x.zyv"), false);
+    doc->SetPathName(Path("x.zyv"));
     Ui().answers = {IDYES};
     Frame()->SendCommand(ID_APP_EXIT);
     EXPECT_TRUE(m_app->QuitRequested());
@@ -168,19 +168,19 @@ TEST_F(Frames, ActivationShowsLayerOneOfTheActiveDocument)
     CChildFrame* second = frame->ActiveChildFrame();
     ASSERT_NE(first, second);
     Doc()->m_texture = ThreeLayers(160, 120);
-    Edit().SetCurrentLayer(3);
+    Session().SetCurrentLayer(3);
 
     frame->MdiArea()->setActiveSubWindow(first);
     EXPECT_EQ(frame->ActiveChildFrame(), first);
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
-    EXPECT_EQ(Edit().Texture()->LayerCount(), 1);
-    Edit().SetCurrentLayer(7);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
+    EXPECT_EQ(Session().Texture()->LayerCount(), 1);
+    Session().SetCurrentLayer(7);
     // The main window losing focus (a null activation) changes nothing.
     frame->MdiArea()->setActiveSubWindow(nullptr);
-    EXPECT_EQ(Edit().CurrentLayer(), 7);
+    EXPECT_EQ(Session().CurrentLayer(), 7);
     frame->MdiArea()->setActiveSubWindow(second);
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
-    EXPECT_EQ(Edit().Texture()->LayerCount(), 3);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
+    EXPECT_EQ(Session().Texture()->LayerCount(), 3);
     EXPECT_EQ(frame->windowTitle(), "Morvane - Quillo2");
 }
 

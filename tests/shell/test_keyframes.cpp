@@ -9,7 +9,7 @@
 #include "panels/Bitmapbu.h"
 #include "panels/KeyFrame.h"
 #include "panels/TimeRamp.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -51,10 +51,10 @@ bool SameLayer(const Layer& a, const Layer& b)
 }
 
 // What the view shows of `texture` with the panels' display mode and layer.
-std::vector<uint8_t> DirectRender(Texture texture, int w, int h)
+std::vector<uint8_t> DirectRender(const EditingSession& session, Texture texture, int w, int h)
 {
     PrepareForRender(texture);
-    return RenderImage(texture, w, h, Edit().DisplayMode(), Edit().CurrentLayer() - 1, true);
+    return RenderImage(texture, w, h, session.DisplayMode(), session.CurrentLayer() - 1, true);
 }
 
 }  // namespace
@@ -92,20 +92,20 @@ TEST_F(KeyFrames, ShowingAnAnimatedLayerLoadsItsKeysAndDuration)
     EXPECT_EQ(Shown(595), "0");
     EXPECT_EQ(Shown(594), "0");
     EXPECT_EQ(Ramp()->length, 2.5f);
-    EXPECT_EQ(Edit().CurrentKey(), 0);
+    EXPECT_EQ(Session().CurrentKey(), 0);
 
     // Showing a layer again starts at its first key.
     Panel()->ShowKey(2, 2.5f);
-    EXPECT_EQ(Edit().CurrentKey(), 2);
-    Edit().ShowLayer(1);
+    EXPECT_EQ(Session().CurrentKey(), 2);
+    Session().ShowLayer(1);
     EXPECT_EQ(Shown(595), "0");
-    EXPECT_EQ(Edit().CurrentKey(), 0);
+    EXPECT_EQ(Session().CurrentKey(), 0);
 
     // A layer without animation: nothing to play.
     Use(ThreeLayers(32, 24));
     EXPECT_EQ(Shown(1039), "0");
     EXPECT_EQ(Ramp()->length, 0.0f);
-    EXPECT_EQ(Edit().CurrentKey(), -1);
+    EXPECT_EQ(Session().CurrentKey(), -1);
 }
 
 TEST_F(KeyFrames, AddKeyCopiesTheCurrentKeyAndDelKeyLoadsTheOneBefore)
@@ -122,7 +122,7 @@ TEST_F(KeyFrames, AddKeyCopiesTheCurrentKeyAndDelKeyLoadsTheOneBefore)
     EXPECT_EQ(+Current().keys[1].rec.turbulence, +Current().keys[0].rec.turbulence);
     EXPECT_EQ(Shown(1039), "3");
     EXPECT_EQ(Shown(595), "1");
-    EXPECT_EQ(Edit().CurrentKey(), 1);
+    EXPECT_EQ(Session().CurrentKey(), 1);
     EXPECT_EQ(Ramp()->currentKey, 0);
     EXPECT_TRUE(Doc()->IsModified());
 
@@ -193,7 +193,7 @@ TEST_F(KeyFrames, ScrubbingTheRampInterpolatesTheLayerAndRendersOnRelease)
     EXPECT_EQ(View()->RenderCount(), renders);  // not before the release
     QTest::mouseRelease(Ramp(), Qt::LeftButton, {}, QPoint(150, 25));
     EXPECT_GT(View()->RenderCount(), renders);
-    EXPECT_TRUE(SurfaceEquals(View()->Surface(), DirectRender(Doc()->m_texture, 32, 24), 32, 24));
+    EXPECT_TRUE(SurfaceEquals(View()->Surface(), DirectRender(Session(), Doc()->m_texture, 32, 24), 32, 24));
 }
 
 TEST_F(KeyFrames, AKeyIsChosenOnTheRampAndNeverDraggedPastItsNeighbours)
@@ -207,7 +207,7 @@ TEST_F(KeyFrames, AKeyIsChosenOnTheRampAndNeverDraggedPastItsNeighbours)
     QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(150, 5));
     EXPECT_EQ(Ramp()->currentKey, 1);
     EXPECT_EQ(Shown(595), "1");
-    EXPECT_EQ(Edit().CurrentKey(), 1);
+    EXPECT_EQ(Session().CurrentKey(), 1);
     EXPECT_EQ(+Current().rec.turbulence, +Current().keys[1].rec.turbulence);
     EXPECT_EQ(+Current().keys[1].rec.time, 0.5f);
 
@@ -252,12 +252,12 @@ TEST_F(KeyFrames, PlayRendersEveryFrameAndEndsOnTheLastKey)
     EXPECT_EQ(View()->RenderCount(), renders + 102);  // the frames and the layer shown again
     Texture last = texture;
     InterpolateLayerAt(last.layers[0].layer, 1.0f, {.lastFrame = true});
-    EXPECT_TRUE(SurfaceEquals(lastFrame, DirectRender(last, 32, 24), 32, 24));
+    EXPECT_TRUE(SurfaceEquals(lastFrame, DirectRender(Session(), last, 32, 24), 32, 24));
     EXPECT_EQ(Shown(594), "4");
 
     // Afterwards: the layer as before, shown again, the document unchanged.
     EXPECT_TRUE(SameLayer(Current(), before));
-    EXPECT_TRUE(SurfaceEquals(View()->Surface(), DirectRender(texture, 32, 24), 32, 24));
+    EXPECT_TRUE(SurfaceEquals(View()->Surface(), DirectRender(Session(), texture, 32, 24), 32, 24));
     EXPECT_FALSE(Doc()->IsModified());
     EXPECT_FALSE(Panel()->IsPlaying());
 }
@@ -308,7 +308,7 @@ TEST_F(KeyFrames, ClosingTheDocumentWhilePlayingEndsPlay)
     int frames = 0;
     QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int i) {
         ++frames;
-        if (i == 2) Doc()->OnCloseDocument();
+        if (i == 2) Doc()->GetDocTemplate()->CloseDocument(Doc());
     });
     Click(Panel()->play);
     EXPECT_EQ(frames, 3);

@@ -59,7 +59,7 @@ TEST_F(LayerCommands, AddAndDeleteLeaveEveryPanelShowingTheCurrentLayer)
     Click(Panel()->addLayerButton);
     Click(Panel()->addLayerButton);
     ASSERT_EQ(Tex().LayerCount(), 3);
-    EXPECT_EQ(Edit().CurrentLayer(), 3);
+    EXPECT_EQ(Session().CurrentLayer(), 3);
     EXPECT_TRUE(Doc()->IsModified());
     // A copy of Marble without a light of its own, added over the others.
     const Layer& marble = MaterialPresetTable()[1];
@@ -82,10 +82,10 @@ TEST_F(LayerCommands, AddAndDeleteLeaveEveryPanelShowingTheCurrentLayer)
     third.layer.gradient->entries[5].startG = 0.0f;
     third.layer.gradient->entries[5].startB = 0.0f;
     Click(Panel()->thumbnails[1]);
-    ASSERT_EQ(Edit().CurrentLayer(), 2);
+    ASSERT_EQ(Session().CurrentLayer(), 2);
     Click(Panel()->deleteLayerButton);
     ASSERT_EQ(Tex().LayerCount(), 2);
-    EXPECT_EQ(Edit().CurrentLayer(), 2);
+    EXPECT_EQ(Session().CurrentLayer(), 2);
     EXPECT_EQ(+Tex().layers[1].layer.rec.turbulence, 1.37f);
     EXPECT_EQ(Panel()->sliders[1]->value, 137);
     EXPECT_EQ(Panel()->GetDlgItem<QComboBox>(566)->currentIndex(), 3);
@@ -93,7 +93,7 @@ TEST_F(LayerCommands, AddAndDeleteLeaveEveryPanelShowingTheCurrentLayer)
     EXPECT_EQ(Panel()->animateCheck, 1);
     EXPECT_EQ(Frame()->m_pKeyFramePanel->keyCount, 3);
     EXPECT_EQ(Frame()->m_pKeyFramePanel->duration, 6.0f);
-    EXPECT_EQ(Edit().CurrentKey(), 0);
+    EXPECT_EQ(Session().CurrentKey(), 0);
     EXPECT_TRUE(Panel()->thumbnails[1]->m_selected);
     EXPECT_EQ(Panel()->thumbnails[2]->m_layer, -1);
 
@@ -110,7 +110,7 @@ TEST_F(LayerCommands, AddAndDeleteLeaveEveryPanelShowingTheCurrentLayer)
     // layer of all stays.
     Click(Panel()->deleteLayerButton);
     ASSERT_EQ(Tex().LayerCount(), 1);
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
     EXPECT_EQ(Panel()->GetDlgItem<QComboBox>(566)->currentIndex(), Tex().layers[0].blendMode);
     Click(Panel()->deleteLayerButton);
     EXPECT_EQ(Tex().LayerCount(), 1);
@@ -129,7 +129,7 @@ TEST_F(LayerCommands, ATextureHoldsEightLayersAtMost)
     LoadLayers({Path("one.kvo")});
     EXPECT_EQ(Tex().LayerCount(), 8);
     EXPECT_EQ(Ui().messages.size(), 2u);
-    EXPECT_EQ(Edit().CurrentLayer(), 8);
+    EXPECT_EQ(Session().CurrentLayer(), 8);
 }
 
 TEST_F(LayerCommands, AnimateMakesTwoKeysOfTheLayerAndKeepsThemWhenSwitchedOff)
@@ -150,7 +150,7 @@ TEST_F(LayerCommands, AnimateMakesTwoKeysOfTheLayerAndKeepsThemWhenSwitchedOff)
         EXPECT_EQ(+key.rec.turbulence, 0.77f);
         EXPECT_EQ(+key.gradient.entries[3].endG, 0.25f);
     }
-    EXPECT_EQ(Edit().CurrentKey(), 0);
+    EXPECT_EQ(Session().CurrentKey(), 0);
     EXPECT_EQ(Frame()->m_pKeyFramePanel->keyCount, 2);
     EXPECT_EQ(Frame()->m_pKeyFramePanel->duration, 4.0f);
     EXPECT_TRUE(Doc()->IsModified());
@@ -162,7 +162,7 @@ TEST_F(LayerCommands, AnimateMakesTwoKeysOfTheLayerAndKeepsThemWhenSwitchedOff)
     EXPECT_EQ(+layer.rec.animated, 0);
     EXPECT_EQ(+layer.rec.keyCount, 2);
     EXPECT_EQ(+layer.rec.duration, 9.0f);
-    EXPECT_EQ(Edit().CurrentKey(), -1);
+    EXPECT_EQ(Session().CurrentKey(), -1);
     EXPECT_EQ(Frame()->m_pKeyFramePanel->keyCount, 0);
     ClickAnimate();
     EXPECT_EQ(+layer.rec.duration, 4.0f);
@@ -193,7 +193,7 @@ TEST_F(LayerCommands, SavedLayersHaveTheirSizesAndLoadBackAsSaved)
     LoadLayers({Path("plain.kvo"), Path("anim.kvo"), Path("old.kvo")});
     EXPECT_EQ(Ui().fileRequests.back().title, QStringLiteral("Open a Layer File"));
     ASSERT_EQ(Tex().LayerCount(), 4);
-    EXPECT_EQ(Edit().CurrentLayer(), 4);
+    EXPECT_EQ(Session().CurrentLayer(), 4);
     EXPECT_TRUE(Doc()->IsModified());
     DrainEvents();
     EXPECT_GT(View()->RenderCount(), renders);
@@ -236,8 +236,8 @@ TEST_F(LayerCommands, ALoadedLayerTakesItsOwnMovieAndKeepsItsOwnKeys)
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(std::memcmp(&loaded.keys[k].rec, &saved.keys[k].rec, sizeof(KeyframeRecord)), 0) << k;
     EXPECT_EQ(Tex().layers[0].layer.pixels, before);
-    EXPECT_EQ(Edit().CurrentLayer(), 2);
-    EXPECT_EQ(Edit().CurrentKey(), 0);
+    EXPECT_EQ(Session().CurrentLayer(), 2);
+    EXPECT_EQ(Session().CurrentKey(), 0);
 }
 
 TEST_F(LayerCommands, ALoadedLayerWhosePictureIsMissingIsToldAndAddedAllTheSame)
@@ -279,7 +279,7 @@ TEST_F(LayerCommands, LayerFilesThatCannotBeUsedAddNothing)
     Click(Panel()->thumbnails[0]);
     LoadLayers({Path("cut.kvo")});
     EXPECT_EQ(Tex().LayerCount(), 2);
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
 }
 
 TEST_F(LayerCommands, AFailedSaveKeepsTheOldFileAndSaysWhy)

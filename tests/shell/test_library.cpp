@@ -9,7 +9,7 @@
 #include "panels/Afflibrairie.h"
 #include "panels/Bitmapbu.h"
 #include "panels/LIBRAIRIE.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "support/LibraryStrip.h"
 #include "support/SampleTextures.h"
 
@@ -81,7 +81,7 @@ TEST_F(TextureLibrary, DoubleClickCopiesTheEntryIntoTheDocument)
     EXPECT_EQ("\\" + Doc()->GetTitle(), QString::fromStdString(Library().names[2]));
     EXPECT_TRUE(Doc()->IsModified());
     ASSERT_EQ(Doc()->m_texture.LayerCount(), entry.LayerCount());
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
     const LayerRecord first = entry.layers[0].layer.rec;
     EXPECT_EQ(Doc()->m_sizeImage, QSize(StoredImageWidth(first), StoredImageHeight(first)));
     EXPECT_EQ(View()->ClientSize(), Doc()->m_sizeImage);
@@ -107,11 +107,11 @@ TEST_F(TextureLibrary, CopiedAnimationStartsAtItsFirstKeyAndOddSizesStayDrawable
     Add({Write("anim.zyv", animated)});
     const int entry = Library().EntryCount() - 1;
     Strip().SetFirstVisible(entry);
-    Edit().SetCurrentKey(5);
+    Session().SetCurrentKey(5);
 
     DoubleClickSlot(0);
     EXPECT_EQ(Doc()->GetTitle(), "anim.zyv");
-    EXPECT_EQ(Edit().CurrentKey(), 0);
+    EXPECT_EQ(Session().CurrentKey(), 0);
     ASSERT_EQ(Doc()->m_texture.layers[0].layer.keys.size(), 3u);
     EXPECT_EQ(Doc()->m_sizeImage, QSize(1, 1));
 
@@ -124,7 +124,7 @@ TEST_F(TextureLibrary, CopiedAnimationStartsAtItsFirstKeyAndOddSizesStayDrawable
 TEST_F(TextureLibrary, DoubleClickWithoutADocumentDoesNothing)
 {
     Start();
-    Doc()->OnCloseDocument();
+    Doc()->GetDocTemplate()->CloseDocument(Doc());
     DrainEvents();
     ASSERT_EQ(Frame()->ActiveDocument(), nullptr);
     DoubleClickSlot(0);

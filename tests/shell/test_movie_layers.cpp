@@ -10,7 +10,7 @@
 #include "media/MovieSource.h"
 #include "panels/Bitmapbu.h"
 #include "panels/KeyFrame.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "support/SampleTextures.h"
 
 using namespace morvane;
@@ -79,8 +79,8 @@ TEST_F(MovieLayers, PlayShowsTheMovieFrameByFrame)
     EXPECT_TRUE(Panel()->durationEdit->isReadOnly()) << "still the movie's duration after Play";
 
     // Another layer's duration can be edited; back on the movie layer it cannot.
-    Edit().ShowLayer(2);
+    Session().ShowLayer(2);
     EXPECT_FALSE(Panel()->durationEdit->isReadOnly());
-    Edit().ShowLayer(1);
+    Session().ShowLayer(1);
     EXPECT_TRUE(Panel()->durationEdit->isReadOnly());
 }

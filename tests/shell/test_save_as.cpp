@@ -145,8 +145,8 @@ TEST_F(SaveAs, EveryTypeWritesItsFileAndNothingElse)
     // to "Ready"; the progress bar went through the rows.
     EXPECT_TRUE(m_status.contains("mpeg0004.ppm"));
     EXPECT_EQ(Frame()->MessageText(), "Ready");
-    ASSERT_TRUE(Edit().ProgressBar());
-    EXPECT_EQ(Edit().ProgressBar()->value(), 31 * 1000 / 32);
+    ASSERT_TRUE(Frame()->m_pCommandPanel->progressBar);
+    EXPECT_EQ(Frame()->m_pCommandPanel->progressBar->value(), 31 * 1000 / 32);
     // The key-frame panel shows the end of the animation.
     CKeyFrameDlg* keys = Frame()->m_pKeyFramePanel;
     ASSERT_TRUE(keys);
@@ -275,13 +275,13 @@ TEST_F(SaveAs, AnMpeg2MovieAsksTheVideoFormatFirst)
 TEST(MpegFormatDlg, OkAtOnceKeepsTheChoiceAndPalOrSecamReplaceIt)
 {
     EnsureQtApp();
-    ScopedScriptedDialogs ui;
+    ScriptedDialogs ui;
     auto press = [&](int radio) {
         ui.modal.push_back([radio](CDialog& d) {
             if (radio) QTest::mouseClick(d.GetDlgItem(radio), Qt::LeftButton);
             QTest::mouseClick(d.GetDlgItem(IDOK), Qt::LeftButton);
         });
-        CMpegFormatDlg dlg;
+        CMpegFormatDlg dlg(ui);
         dlg.m_videoFormat = 1;
         EXPECT_EQ(dlg.DoModal(), IDOK);
         return dlg.m_videoFormat;
@@ -297,7 +297,7 @@ TEST(MpegFormatDlg, OkAtOnceKeepsTheChoiceAndPalOrSecamReplaceIt)
         QTest::mouseClick(d.GetDlgItem(1043), Qt::LeftButton);
         QTest::mouseClick(d.GetDlgItem(IDCANCEL), Qt::LeftButton);
     });
-    CMpegFormatDlg dlg;
+    CMpegFormatDlg dlg(ui);
     dlg.m_videoFormat = 2;
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(dlg.m_videoFormat, 2);

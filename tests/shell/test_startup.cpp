@@ -34,6 +34,16 @@ QStringList MenuItems(CMainFrame* frame, const QString& title)
 
 class StartUp : public ShellTest {};
 
+TEST_F(StartUp, TheApplicationsProfileIsTheFileItIsGiven)
+{
+    QTemporaryDir dir;
+    const auto path = std::filesystem::path(dir.path().toStdString()) / "app.ini";
+    CQuillonApp app(Ui(), path);
+    app.Profile().WriteInt("Tip", "StartUp", 0);
+    EXPECT_EQ(app.Profile().Path(), path);
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
 TEST_F(StartUp, WithoutFileMakesOneFittedMarbleDocument)
 {
     Start();
@@ -57,7 +67,7 @@ TEST_F(StartUp, WithoutFileMakesOneFittedMarbleDocument)
     EXPECT_GE(View()->RenderCount(), 1);
     // The panel shows layer 1.
     ASSERT_NE(frame->m_pCommandPanel, nullptr);
-    EXPECT_EQ(Edit().CurrentLayer(), 1);
+    EXPECT_EQ(Session().CurrentLayer(), 1);
     EXPECT_EQ(frame->m_pCommandPanel->progressBar->objectName(), "control1026");
     // The root folder and its working folder exist.
     EXPECT_TRUE(QDir(m_dir.path() + "/root/kvo").exists());
@@ -125,7 +135,7 @@ TEST_F(StartUp, MenusFollowTheActiveDocument)
     EXPECT_EQ(frame->Action(ID_FILE_SAVE_TEXTURE)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
 
     // With the last document closed the short menu shows, "&Tip" still once.
-    Doc()->OnCloseDocument();
+    Doc()->GetDocTemplate()->CloseDocument(Doc());
     DrainEvents();
     EXPECT_EQ(frame->MDIGetActive(), nullptr);
     EXPECT_EQ(MenuTitles(frame), (QStringList{"&File", "&View", "&Help", "&Tip"}));
@@ -228,6 +238,6 @@ TEST_F(StartUp, PrintCommandLinePrintsAndEnds)
 {
     const QString file = Path("p.zyv");
     ASSERT_EQ(WriteTextureFile(file.toStdString(), NewTexture(MaterialPresetTable())).error, "");
-    m_app = std::make_unique<CQuillonApp>();
+    m_app = std::make_unique<CQuillonApp>(Ui(), ProfilePath());
     EXPECT_FALSE(m_app->InitInstance({"/p", file}));
 }

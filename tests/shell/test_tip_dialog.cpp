@@ -36,7 +36,8 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        AppProfile().DeleteKey("Tip", "StartUp");
+        m_profile = std::make_unique<IniProfile>(ProfilePath());
+        m_profile->DeleteKey("Tip", "StartUp");
         m_oldCwd = fs::current_path();
         fs::current_path(m_dir.path().toStdString());
         WriteTips("; tips\nFirst\n\nSecond\n\tnot a tip\nThird\n");
@@ -60,19 +61,20 @@ protected:
     void Open(std::function<void(CDialog&)> script)
     {
         Ui().modal.push_back(std::move(script));
-        CTipDlg dlg;
+        CTipDlg dlg(Ui(), Profile());
         dlg.DoModal();
     }
     // The same with no tips file found.
     void OpenWithoutFile(std::function<void(CDialog&)> script)
     {
         Ui().modal.push_back(std::move(script));
-        CTipDlg dlg(nullptr, std::nullopt);
+        CTipDlg dlg(Ui(), Profile(), nullptr, std::nullopt);
         dlg.DoModal();
     }
 
-    IniProfile& Profile() { return AppProfile(); }
+    IniProfile& Profile() { return *m_profile; }
 
+    std::unique_ptr<IniProfile> m_profile;
     fs::path m_oldCwd;
 };
 
@@ -167,7 +169,7 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        AppProfile().DeleteKey("Tip", "StartUp");  // a fresh profile
+        IniProfile(ProfilePath()).DeleteKey("Tip", "StartUp");  // a fresh profile
     }
     void TearDown() override
     {
@@ -215,7 +217,7 @@ TEST_F(StartUpGreeting, CommandLineOptionsAndTheProfileTurnTheGreetingOff)
     m_app.reset();
     DrainEvents();
 
-    AppProfile().WriteInt("Tip", "StartUp", 1);
+    IniProfile(ProfilePath()).WriteInt("Tip", "StartUp", 1);
     Start();
     EXPECT_NE(CSplashWnd::Current(), nullptr);
     EXPECT_TRUE(Ui().modalCaptions.empty());

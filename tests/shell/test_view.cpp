@@ -48,8 +48,8 @@ TEST_F(TextureView, PixelsAreTheRenderersBytes)
     EXPECT_EQ(shown.pixel(17, 93), View()->Surface().pixel(17, 93));
 
     // Display mode and current layer come from the command panel.
-    Edit().SetDisplayMode(2);
-    Edit().SetCurrentLayer(3);
+    Session().SetDisplayMode(2);
+    Session().SetCurrentLayer(3);
     View()->Invalidate();
     View()->UpdateWindow();
     EXPECT_TRUE(SurfaceEquals(View()->Surface(), RenderImage(Doc()->m_texture, 160, 120, 2, 2, true), 160, 120));

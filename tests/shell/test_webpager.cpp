@@ -87,13 +87,13 @@ protected:
     void Run(std::function<void(CWebPager&)> script)
     {
         m_ui.modal.push_back([script](CDialog& dlg) { script(static_cast<CWebPager&>(dlg)); });
-        CWebPager dlg;
+        CWebPager dlg(m_ui);
         EXPECT_EQ(dlg.DoModal(), IDCANCEL);
         EXPECT_EQ(m_ui.modalCaptions.back(), "Web Pager");
     }
 
     QTemporaryDir m_dir;
-    ScopedScriptedDialogs m_ui;
+    ScriptedDialogs m_ui;
     UrlRecorder m_browser;
 };
 
@@ -234,19 +234,19 @@ protected:
     QString Np() const { return m_dir.filePath(QStringLiteral("Nppage.htm")); }
 
     QTemporaryDir m_dir;
-    ScopedScriptedDialogs m_ui;
+    ScriptedDialogs m_ui;
     WebPage m_page;
     std::set<std::filesystem::path> m_written;
 };
 
 TEST_F(WritePages, WritesBothPagesAndAsksOnlyAboutAForeignTexturePage)
 {
-    ASSERT_TRUE(SavePages(nullptr, m_page, &m_written));
+    ASSERT_TRUE(SavePages(m_ui, nullptr, m_page, &m_written));
     EXPECT_EQ(ReadAll(m_page.pagePath), LauncherPageBytes(m_page));
     EXPECT_EQ(ReadAll(Np()), TexturePageBytes(m_page));
     EXPECT_TRUE(m_ui.messages.empty());
     // Written again by the same dialog: no question.
-    ASSERT_TRUE(SavePages(nullptr, m_page, &m_written));
+    ASSERT_TRUE(SavePages(m_ui, nullptr, m_page, &m_written));
     EXPECT_TRUE(m_ui.messages.empty());
 
     // Another dialog finds the texture page there: No keeps both files.
@@ -254,7 +254,7 @@ TEST_F(WritePages, WritesBothPagesAndAsksOnlyAboutAForeignTexturePage)
     WriteAll(Np(), "mine");
     WriteAll(m_page.pagePath, "launcher");
     m_ui.answers = {IDNO};
-    EXPECT_FALSE(SavePages(nullptr, m_page, &other));
+    EXPECT_FALSE(SavePages(m_ui, nullptr, m_page, &other));
     ASSERT_EQ(m_ui.messages.size(), 1u);
     EXPECT_EQ(m_ui.messages[0].text, "The page \"" + Np() + "\" already exists.\nDo you want to replace it?");
     EXPECT_EQ(m_ui.messages[0].style, MB_YESNO | MB_ICONQUESTION);
@@ -262,7 +262,7 @@ TEST_F(WritePages, WritesBothPagesAndAsksOnlyAboutAForeignTexturePage)
     EXPECT_EQ(ReadAll(m_page.pagePath), "launcher");
     // Yes replaces it.
     m_ui.answers = {IDYES};
-    EXPECT_TRUE(SavePages(nullptr, m_page, &other));
+    EXPECT_TRUE(SavePages(m_ui, nullptr, m_page, &other));
     EXPECT_EQ(ReadAll(Np()), TexturePageBytes(m_page));
     // No temporary file is left beside the pages.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 2);
@@ -274,7 +274,7 @@ TEST_F(WritePages, RefusesNamesOfTheEditorsOwnFilesAndReportsFailures)
         m_ui.messages.clear();
         m_page.pagePath = m_dir.filePath(QString::fromLatin1(name)).toStdString();
         if (!*name) m_page.pagePath = (m_dir.path() + "/").toStdString();
-        EXPECT_FALSE(SavePages(nullptr, m_page, &m_written)) << name;
+        EXPECT_FALSE(SavePages(m_ui, nullptr, m_page, &m_written)) << name;
         ASSERT_EQ(m_ui.messages.size(), 1u) << name;
         EXPECT_EQ(m_ui.messages[0].style, MB_OK | MB_ICONEXCLAMATION);
     }
@@ -283,7 +283,7 @@ TEST_F(WritePages, RefusesNamesOfTheEditorsOwnFilesAndReportsFailures)
     // A folder that does not exist: the reason is shown, nothing written.
     m_ui.messages.clear();
     m_page.pagePath = m_dir.filePath(QStringLiteral("missing/page.htm")).toStdString();
-    EXPECT_FALSE(SavePages(nullptr, m_page, &m_written));
+    EXPECT_FALSE(SavePages(m_ui, nullptr, m_page, &m_written));
     ASSERT_EQ(m_ui.messages.size(), 1u);
     EXPECT_TRUE(m_ui.messages[0].text.startsWith("Unable to write the page \"" + m_dir.filePath("missing/Nppage.htm")))
         << m_ui.messages[0].text.toStdString();
@@ -301,7 +301,7 @@ TEST_F(WritePages, XmllintAndABrowserReadThePages)
     m_page.items[0].text = "Fr\u00e9d\u00e9ric & \"Mo\" <\u2603>";
     // Paths as this machine's file dialog gives them.
     m_page.items[0].texturePath = m_dir.filePath(QStringLiteral("frame.zyv")).toStdString();
-    ASSERT_TRUE(SavePages(nullptr, m_page, &m_written));
+    ASSERT_TRUE(SavePages(m_ui, nullptr, m_page, &m_written));
 
     const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
     if (xmllint.isEmpty()) GTEST_SKIP() << "xmllint is not installed (tools/deps.sh installs it)";

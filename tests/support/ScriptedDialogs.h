@@ -1,7 +1,7 @@
 // The dialog layer of the tests: answers from queues and a record of
 // everything the program asked.  Header only.
 //
-//   ScopedScriptedDialogs ui;            // installed until it goes
+//   ScriptedDialogs ui;                  // handed to the application, the session or a dialog
 //   ui.answers = {IDYES};                // the next message box says Yes
 //   ui.files = {{"/tmp/a.zyv"}};         // the next file dialog picks a.zyv
 //   ui.typed = {{"/tmp/anim", 6}};       // or: "anim" typed, the seventh type chosen
@@ -44,7 +44,7 @@ public:
         int filter = 0;
     };
 
-    struct Message {
+    struct ShownMessage {
         QString text;
         QString caption;
         unsigned style;
@@ -58,7 +58,7 @@ public:
     std::deque<std::optional<QColor>> colors;                 // colour dialog answers (none: Cancel)
     std::deque<std::optional<QFont>> fonts;                   // font dialog answers (none: Cancel)
     int defaultAnswer = IDCANCEL;                             // when `answers` is empty (IDOK for MB_OK boxes)
-    std::vector<Message> messages;                            // every message box shown
+    std::vector<ShownMessage> messages;                         // every message box shown
     std::vector<FileDialogRequest> fileRequests;
     std::vector<QString> modalCaptions;                       // the caption of every modal dialog run
     std::vector<QColor> colorRequests;                        // the initial colour of every colour dialog
@@ -113,10 +113,10 @@ public:
         if (paintPreview) paint(&printer);
     }
 
-    int RunModal(CDialog& dialog) override
+    void RunModal(QDialog& shown) override
     {
+        auto& dialog = static_cast<CDialog&>(shown);  // the program's dialogs are all CDialogs
         modalCaptions.push_back(dialog.windowTitle());
-        dialog.Create();
         dialog.show();
         if (!modal.empty()) {
             auto script = std::move(modal.front());
@@ -125,7 +125,6 @@ public:
         }
         if (!dialog.HasEnded()) dialog.OnCancel();
         dialog.hide();
-        return dialog.Result();
     }
 
     bool ColorDialog(QWidget*, QColor initial, QColor* chosen) override
@@ -149,13 +148,4 @@ public:
         if (chosen) *chosen = *answer;
         return true;
     }
-};
-
-// Installs a ScriptedDialogs for the lifetime of the object.
-class ScopedScriptedDialogs : public ScriptedDialogs {
-public:
-    ScopedScriptedDialogs() { SetUi(this); }
-    ~ScopedScriptedDialogs() override { SetUi(nullptr); }
-    ScopedScriptedDialogs(const ScopedScriptedDialogs&) = delete;
-    ScopedScriptedDialogs& operator=(const ScopedScriptedDialogs&) = delete;
 };

@@ -1,14 +1,16 @@
-// A main window with one texture document open and a view that counts its
-// renders: the smallest program the panels and their controls edit
-// through the edit road.  Header only.
+// A main window with one texture document open, a view that counts its
+// renders and the editing session (with scripted dialogs) the panels and
+// their controls are handed: the smallest program they edit.  Header
+// only.
 #pragma once
 
 #include "engine/Presets.h"
 #include "engine/Records.h"
+#include "platform/Background.h"
 #include "platform/DocView.h"
-#include "platform/EditContext.h"
+#include "platform/EditingSession.h"
 #include "platform/Frames.h"
-#include "platform/WinApp.h"
+#include "support/ScriptedDialogs.h"
 
 namespace morvane::test {
 
@@ -25,23 +27,30 @@ public:
 };
 
 struct Program {
-    CWinApp app;
     CMDIFrameWnd frame;
     CDocTemplate tmpl{129, "\nQuillo\nQuillo", [] { return new TextureDoc; }, [] { return new CMDIChildWnd; },
                       [] { return new CountingView; }};
+    ScriptedDialogs ui;
+    Background backgrounds;  // black
+    EditingSession session;
     TextureDoc* doc = nullptr;
 
-    Program()
+    // The light picker shades `sphereTable` (none: no sphere).
+    explicit Program(const SphereTable* sphereTable = nullptr) : session(ui, backgrounds, sphereTable)
     {
-        app.m_pMainWnd = &frame;
         frame.resize(400, 300);
         frame.show();
         doc = static_cast<TextureDoc*>(tmpl.OpenNewDocument(&frame));
-        Edit().Reset();
+        session.SetActive(doc, frame.GetActiveView());
+        // The active view renders the edits that change the image, as the
+        // program's view does.
+        QObject::connect(&session, &EditingSession::edited, &frame, [this](int, EditingSession::Changes what) {
+            if (!(what & EditingSession::Image) || !session.View()) return;
+            session.View()->Invalidate();
+            session.View()->UpdateWindow();
+        });
     }
-    ~Program() { app.m_pMainWnd = nullptr; }
-
-    CountingView* View() const { return static_cast<CountingView*>(Edit().View()); }
+    CountingView* View() const { return static_cast<CountingView*>(session.View()); }
 };
 
 // A layer of preset `material` animated with `keys` keys made from it.

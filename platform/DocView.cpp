@@ -187,6 +187,8 @@ void CView::UpdateWindow()
     viewport()->repaint(box);
 }
 
+void CView::OnDraw(CDC*) {}
+
 void CView::DrawPending()
 {
     if (m_drawing) return;

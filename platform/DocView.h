@@ -97,8 +97,10 @@ public:
     virtual void OnInitialUpdate();
     // Default: invalidate the whole view.
     virtual void OnUpdate(CView* sender, long hint, QObject* hintObject);
-    // Draws the area of dc->GetClipBox() (logical coordinates).
-    virtual void OnDraw(CDC* dc) = 0;
+    // Draws the area of dc->GetClipBox() (logical coordinates), which
+    // already shows the window's background.  Default: nothing more, so a
+    // view that draws nothing shows its background.
+    virtual void OnDraw(CDC* dc);
 
     // --- Drawing -------------------------------------------------------
     void Invalidate();

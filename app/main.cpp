@@ -3,8 +3,8 @@
 #include <QApplication>
 
 #include "media/FrameFolder.h"
-#include "platform/Dialogs.h"
-#include "shell/Morvane.h"
+#include "platform/UiDialogs.h"
+#include "shell/QuillonApp.h"
 
 int main(int argc, char** argv)
 {

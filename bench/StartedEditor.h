@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/Profile.h"
-#include "shell/MainFrm.h"
-#include "shell/Morvane.h"
+#include "shell/MainFrame.h"
+#include "shell/QuillonApp.h"
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 #include "tests/support/PresetTextures.h"

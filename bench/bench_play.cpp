@@ -11,8 +11,8 @@
 
 #include "StartedEditor.h"
 #include "engine/Render.h"
-#include "panels/Bitmapbu.h"
-#include "panels/KeyFrame.h"
+#include "panels/TextureButton.h"
+#include "panels/KeyFrameDlg.h"
 
 using namespace morvane;
 using morvane::bench::Median;

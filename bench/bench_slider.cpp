@@ -11,7 +11,7 @@
 
 #include "StartedEditor.h"
 #include "engine/Render.h"
-#include "panels/Commande.h"
+#include "panels/CommandBar.h"
 
 using namespace morvane;
 using morvane::bench::Median;

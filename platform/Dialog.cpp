@@ -13,7 +13,7 @@
 #include <cmath>
 
 #include "platform/DialogUnits.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 
 // ---------------------------------------------------------------------------
 // Data exchange

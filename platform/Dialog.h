@@ -15,7 +15,7 @@
 //   CFreeFormatDlg dlg(ui);
 //   if (dlg.DoModal() == IDOK) ... dlg.m_width ...
 //
-// Dialogs and panels are handed the dialog layer (platform/Dialogs.h) they
+// Dialogs and panels are handed the dialog layer (platform/UiDialogs.h) they
 // ask through.  UpdateData(true) reads the controls into the members and
 // validates them; the first value refused shows the standard message in a
 // message box, puts the focus on its control and makes UpdateData return

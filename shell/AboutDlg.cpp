@@ -5,7 +5,7 @@
 
 #include "engine/Paths.h"
 #include "platform/DialogUnits.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/SpinButton.h"
 
 namespace {

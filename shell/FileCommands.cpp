@@ -15,9 +15,9 @@
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
-#include "platform/Dialogs.h"
-#include "shell/MainFrm.h"
-#include "shell/Morvane.h"
+#include "platform/UiDialogs.h"
+#include "shell/MainFrame.h"
+#include "shell/QuillonApp.h"
 #include "shell/QuillonDoc.h"
 #include "shell/Resource.h"
 

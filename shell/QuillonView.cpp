@@ -11,7 +11,7 @@
 
 #include "engine/Render.h"
 #include "engine/TextureFile.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 #include "platform/RenderGuard.h"
 #include "shell/QuillonDoc.h"

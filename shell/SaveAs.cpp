@@ -10,14 +10,14 @@
 #include <QStatusBar>
 
 #include "media/Export.h"
-#include "panels/Commande.h"
-#include "panels/KeyFrame.h"
-#include "platform/Dialogs.h"
+#include "panels/CommandBar.h"
+#include "panels/KeyFrameDlg.h"
+#include "platform/UiDialogs.h"
 #include "platform/StringTable.h"
 #include "shell/CompressorDlg.h"
-#include "shell/MainFrm.h"
-#include "shell/Morvane.h"
-#include "shell/MpegFormat.h"
+#include "shell/MainFrame.h"
+#include "shell/QuillonApp.h"
+#include "shell/MpegFormatDlg.h"
 #include "shell/QuillonDoc.h"
 
 namespace {

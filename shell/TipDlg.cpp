@@ -6,7 +6,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/Profile.h"
 
 namespace {

@@ -16,7 +16,7 @@
 
 #include "engine/FloatInt.h"
 #include "engine/Paths.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/StringTable.h"
 
 using morvane::WebPagerItem;

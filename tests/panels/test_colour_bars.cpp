@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "panels/Affcoul.h"
+#include "panels/ColorBarWnd.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TextureProgram.h"

@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
-#include "panels/Affcoul.h"
-#include "panels/AffiSphRef.h"
-#include "panels/Brillance.h"
-#include "panels/PropLum.h"
+#include "panels/ColorBarWnd.h"
+#include "panels/SphereLightWnd.h"
+#include "panels/ReflectionDlg.h"
+#include "panels/LightingDlg.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TextureProgram.h"

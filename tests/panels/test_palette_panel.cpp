@@ -3,8 +3,8 @@
 
 #include <QTest>
 
-#include "panels/Degr.h"
-#include "panels/KVOPPAL.h"
+#include "panels/GradientStrip.h"
+#include "panels/KvoPPal.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TextureProgram.h"

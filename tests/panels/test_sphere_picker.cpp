@@ -6,7 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "panels/AffiSphRef.h"
+#include "panels/SphereLightWnd.h"
 #include "support/QtTestApp.h"
 #include "support/TextureProgram.h"
 

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "engine/Presets.h"
-#include "panels/Bitmapbu.h"
+#include "panels/TextureButton.h"
 #include "platform/Background.h"
 #include "platform/Frames.h"
 #include "support/QtTestApp.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "platform/DialogUnits.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "support/ScriptedDialogs.h"
 #include "platform/WinApp.h"
 #include "support/QtTestApp.h"

@@ -11,8 +11,8 @@
 
 #include "ShellFixture.h"
 #include "engine/FloatInt.h"
-#include "panels/Commande.h"
-#include "panels/KeyFrame.h"
+#include "panels/CommandBar.h"
+#include "panels/KeyFrameDlg.h"
 #include "platform/Background.h"
 #include "platform/ClockTimer.h"
 #include "platform/DialogUnits.h"

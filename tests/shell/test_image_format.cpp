@@ -3,8 +3,8 @@
 #include <QTest>
 
 #include "ShellFixture.h"
-#include "shell/Format.h"
-#include "shell/FormatLibre.h"
+#include "shell/FormatDlg.h"
+#include "shell/FreeFormatDlg.h"
 
 using namespace morvane;
 using namespace morvane::test;

@@ -6,8 +6,8 @@
 
 #include "ShellFixture.h"
 #include "engine/Animation.h"
-#include "panels/Bitmapbu.h"
-#include "panels/KeyFrame.h"
+#include "panels/TextureButton.h"
+#include "panels/KeyFrameDlg.h"
 #include "panels/TimeRamp.h"
 #include "platform/EditingSession.h"
 

@@ -8,8 +8,8 @@
 
 #include "ShellFixture.h"
 #include "media/MovieSource.h"
-#include "panels/Bitmapbu.h"
-#include "panels/KeyFrame.h"
+#include "panels/TextureButton.h"
+#include "panels/KeyFrameDlg.h"
 #include "platform/EditingSession.h"
 #include "support/SampleTextures.h"
 

@@ -17,10 +17,10 @@
 
 #include "ShellFixture.h"
 #include "media/Export.h"
-#include "panels/KeyFrame.h"
+#include "panels/KeyFrameDlg.h"
 #include "panels/TimeRamp.h"
 #include "shell/CompressorDlg.h"
-#include "shell/MpegFormat.h"
+#include "shell/MpegFormatDlg.h"
 #include "support/FileSizeLimit.h"
 #include "support/SampleTextures.h"
 

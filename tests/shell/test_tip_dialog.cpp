@@ -10,7 +10,7 @@
 #include "ShellFixture.h"
 #include "platform/ClockTimer.h"
 #include "shell/AboutDlg.h"
-#include "shell/Splash.h"
+#include "shell/SplashWnd.h"
 #include "shell/TipDlg.h"
 #include "support/TimeLimit.h"
 

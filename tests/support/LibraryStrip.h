@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/Render.h"
-#include "panels/Afflibrairie.h"
+#include "panels/LibraryStripWnd.h"
 
 namespace morvane::test {
 

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "platform/Dialog.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 
 
 class ScriptedDialogs : public UiDialogs {

@@ -1,8 +1,8 @@
-#include "shell/ChildFrm.h"
+#include "shell/ChildFrame.h"
 
 #include <QStyle>
 
-#include "shell/Morvane.h"
+#include "shell/QuillonApp.h"
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 

@@ -1,10 +1,10 @@
-#include "panels/Afflibrairie.h"
+#include "panels/LibraryStripWnd.h"
 
 #include <QEvent>
 #include <QScrollBar>
 
 #include "engine/LibraryFile.h"
-#include "panels/LIBRAIRIE.h"
+#include "panels/LibraryDlg.h"
 #include "platform/Dc.h"
 #include "platform/EditingSession.h"
 #include "platform/Wnd.h"

@@ -1,4 +1,4 @@
-#include "panels/Affcoul.h"
+#include "panels/ColorBarWnd.h"
 
 #include <QColor>
 
@@ -8,7 +8,7 @@
 #include "engine/FloatInt.h"
 #include "panels/Paint.h"
 #include "platform/DialogUnits.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 
 namespace {

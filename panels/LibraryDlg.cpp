@@ -1,14 +1,14 @@
-#include "panels/LIBRAIRIE.h"
+#include "panels/LibraryDlg.h"
 
 #include <QPainter>
 
 #include "engine/LibraryFile.h"
 #include "engine/Presets.h"
 #include "media/LayerPicture.h"
-#include "panels/Afflibrairie.h"
-#include "panels/Bitmapbu.h"
+#include "panels/LibraryStripWnd.h"
+#include "panels/TextureButton.h"
 #include "platform/Background.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 #include "platform/StringTable.h"
 

@@ -1,10 +1,10 @@
-#include "shell/Format.h"
+#include "shell/FormatDlg.h"
 
 #include <QAbstractButton>
 
 #include "engine/TextureFile.h"
-#include "platform/Dialogs.h"
-#include "shell/FormatLibre.h"
+#include "platform/UiDialogs.h"
+#include "shell/FreeFormatDlg.h"
 
 namespace {
 

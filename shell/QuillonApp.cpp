@@ -1,4 +1,4 @@
-#include "shell/Morvane.h"
+#include "shell/QuillonApp.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -13,17 +13,17 @@
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
 
-#include "panels/Commande.h"
-#include "panels/LIBRAIRIE.h"
-#include "platform/Dialogs.h"
+#include "panels/CommandBar.h"
+#include "panels/LibraryDlg.h"
+#include "platform/UiDialogs.h"
 #include "shell/AboutDlg.h"
-#include "shell/ChildFrm.h"
-#include "shell/Format.h"
-#include "shell/MainFrm.h"
+#include "shell/ChildFrame.h"
+#include "shell/FormatDlg.h"
+#include "shell/MainFrame.h"
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 #include "shell/Resource.h"
-#include "shell/Splash.h"
+#include "shell/SplashWnd.h"
 #include "shell/TipDlg.h"
 #include "shell/WebPager.h"
 

@@ -1,4 +1,4 @@
-#include "panels/Commande.h"
+#include "panels/CommandBar.h"
 
 #include <QCheckBox>
 #include <QPainter>
@@ -15,11 +15,11 @@
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
-#include "panels/Brillance.h"
-#include "panels/PropLum.h"
+#include "panels/ReflectionDlg.h"
+#include "panels/LightingDlg.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 #include "platform/StringTable.h"
 

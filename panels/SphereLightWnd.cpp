@@ -1,4 +1,4 @@
-#include "panels/AffiSphRef.h"
+#include "panels/SphereLightWnd.h"
 
 #include <cmath>
 #include <cstddef>

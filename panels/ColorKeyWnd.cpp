@@ -1,9 +1,9 @@
-#include "panels/ColorKey.h"
+#include "panels/ColorKeyWnd.h"
 
 #include <algorithm>
 
 #include "engine/FloatInt.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "panels/KeyFrame.h"
+#include "panels/KeyFrameDlg.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -9,11 +9,11 @@
 #include "engine/Animation.h"
 #include "engine/FloatInt.h"
 #include "media/MovieSource.h"
-#include "panels/Bitmapbu.h"
+#include "panels/TextureButton.h"
 #include "panels/TimeRamp.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/DocView.h"
 #include "platform/EditingSession.h"
 #include "platform/EventPump.h"

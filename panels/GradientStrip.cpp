@@ -1,4 +1,4 @@
-#include "panels/Degr.h"
+#include "panels/GradientStrip.h"
 
 #include <QColor>
 
@@ -6,7 +6,7 @@
 
 #include "engine/FloatInt.h"
 #include "panels/Paint.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // CLightingDlg, "Lighting Properties  ": the light colour of the current
-// layer on a colour bar (panels/Affcoul.h) and its light direction on the
-// sphere light picker (panels/AffiSphRef.h), which shows the new light
+// layer on a colour bar (panels/ColorBarWnd.h) and its light direction on the
+// sphere light picker (panels/SphereLightWnd.h), which shows the new light
 // colour once a drag on the bar ends.  Apply marks the document modified
 // and renders the view; OK and Cancel close the dialog (Cancel undoes
 // nothing the controls wrote).

@@ -1,12 +1,12 @@
-#include "panels/PropLum.h"
+#include "panels/LightingDlg.h"
 
 #include <QAbstractButton>
 
-#include "panels/Affcoul.h"
+#include "panels/ColorBarWnd.h"
 #include "panels/Paint.h"
-#include "panels/AffiSphRef.h"
+#include "panels/SphereLightWnd.h"
 #include "platform/DialogUnits.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // CKvoPPal: the palette panel in the bottom bar.  It holds the gradient
-// strip of the current layer (panels/Degr.h) and two texture-faced
+// strip of the current layer (panels/GradientStrip.h) and two texture-faced
 // buttons: "Color" opens the colour dialog on the selected cell, and
 // "Gradient" starts gradient mode, in which the next two clicks on the
 // strip blend the cells between them.  The strip shows the gradient of

@@ -1,10 +1,10 @@
-#include "panels/Brillance.h"
+#include "panels/ReflectionDlg.h"
 
 #include <QAbstractButton>
 
-#include "panels/Affcoul.h"
+#include "panels/ColorBarWnd.h"
 #include "panels/Paint.h"
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // CReflectionDlg, "Reflection Parameters": the reflection colour and the
-// brilliance of the current layer, each on a colour bar (panels/Affcoul.h).
+// brilliance of the current layer, each on a colour bar (panels/ColorBarWnd.h).
 // The bars write the layer while the user points; Apply marks the document
 // modified and renders the view; OK and Cancel close the dialog (Cancel
 // undoes nothing the bars wrote; the command panel decides what closing

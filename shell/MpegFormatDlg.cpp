@@ -1,4 +1,4 @@
-#include "shell/MpegFormat.h"
+#include "shell/MpegFormatDlg.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/MainFrm.h"
+#include "shell/MainFrame.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,19 +14,19 @@
 #include <QUrl>
 
 #include "engine/TextureFile.h"
-#include "panels/Commande.h"
-#include "panels/KVOPPAL.h"
-#include "panels/KeyFrame.h"
-#include "panels/LIBRAIRIE.h"
+#include "panels/CommandBar.h"
+#include "panels/KvoPPal.h"
+#include "panels/KeyFrameDlg.h"
+#include "panels/LibraryDlg.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
 #include "platform/DocView.h"
-#include "shell/ChildFrm.h"
-#include "shell/Morvane.h"
+#include "shell/ChildFrame.h"
+#include "shell/QuillonApp.h"
 #include "shell/QuillonDoc.h"
 #include "shell/QuillonView.h"
 #include "shell/Resource.h"
-#include "shell/Splash.h"
+#include "shell/SplashWnd.h"
 
 CMainFrame::CMainFrame(CQuillonApp& app)
     : m_app(app), m_backgrounds(&app.m_interfaceTexture), m_session(app.Ui(), m_backgrounds, &app.m_sphereTable)

@@ -1,4 +1,4 @@
-#include "shell/Splash.h"
+#include "shell/SplashWnd.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -16,9 +16,9 @@
 
 #include <array>
 
-#include "panels/AffLayer.h"
-#include "panels/Bitmapbu.h"
-#include "panels/ColorKey.h"
+#include "panels/LayerPreviewWnd.h"
+#include "panels/TextureButton.h"
+#include "panels/ColorKeyWnd.h"
 #include "panels/KvoSlider.h"
 #include "platform/Dialog.h"
 

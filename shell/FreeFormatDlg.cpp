@@ -1,6 +1,6 @@
-#include "shell/FormatLibre.h"
+#include "shell/FreeFormatDlg.h"
 
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 
 namespace {
 

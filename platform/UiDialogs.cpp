@@ -1,4 +1,4 @@
-#include "platform/Dialogs.h"
+#include "platform/UiDialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,4 +1,4 @@
-#include "panels/Bitmapbu.h"
+#include "panels/TextureButton.h"
 
 #include <QFontMetrics>
 #include <QKeyEvent>

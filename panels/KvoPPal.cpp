@@ -1,9 +1,9 @@
-#include "panels/KVOPPAL.h"
+#include "panels/KvoPPal.h"
 
 #include <QPainter>
 
-#include "panels/Bitmapbu.h"
-#include "panels/Degr.h"
+#include "panels/TextureButton.h"
+#include "panels/GradientStrip.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditingSession.h"

@@ -1,4 +1,4 @@
-#include "panels/AffLayer.h"
+#include "panels/LayerPreviewWnd.h"
 
 #include "engine/Render.h"
 #include "platform/EditingSession.h"

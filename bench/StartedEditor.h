@@ -44,6 +44,11 @@ public:
         if (!app.InitInstance({})) return;
         QCoreApplication::processEvents();
         frame = app.MainFrame();
+        // A main window of a desktop screen, whatever the platform's screen:
+        // the document window gets the room to show its image whole.
+        frame->showNormal();
+        frame->setGeometry(0, 0, 1600, 1200);
+        QCoreApplication::processEvents();
         doc = frame->ActiveDocument();
         doc->m_texture = test::ThreeLayers(kWidth, kHeight);
         doc->m_sizeImage = QSize(kWidth, kHeight);

@@ -16,7 +16,7 @@
 
 #include <algorithm>
 
-#include "platform/DocView.h"
+#include "platform/View.h"
 
 // ---------------------------------------------------------------------------
 // CControlBar

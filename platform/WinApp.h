@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/DocView.h"
+#include "platform/View.h"
 
 // What the command line asks for: a new document, a file to open, a file
 // to print (on the default or a named printer).  Options are the words

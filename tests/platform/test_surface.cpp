@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "platform/Dc.h"
-#include "platform/DocView.h"
 #include "platform/Frames.h"
 #include "platform/RenderGuard.h"
+#include "platform/View.h"
 #include "support/QtTestApp.h"
 
 using morvane::test::DrainEvents;

@@ -7,9 +7,9 @@
 #include "engine/Presets.h"
 #include "engine/Records.h"
 #include "platform/Background.h"
-#include "platform/DocView.h"
 #include "platform/EditingSession.h"
 #include "platform/Frames.h"
+#include "platform/View.h"
 #include "support/ScriptedDialogs.h"
 
 namespace morvane::test {

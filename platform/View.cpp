@@ -1,4 +1,4 @@
-#include "platform/DocView.h"
+#include "platform/View.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -13,6 +13,7 @@
 #include "panels/TimeRamp.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
+#include "platform/Document.h"
 #include "platform/EditingSession.h"
 #include "platform/EventPump.h"
 #include "platform/SpinButton.h"

@@ -42,6 +42,7 @@
 #include "engine/LayerEdits.h"
 #include "engine/Records.h"
 #include "engine/Sphere.h"
+#include "platform/Document.h"
 #include "platform/View.h"
 
 // What a document offers the session: its texture.

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/Document.h"
+
 void CCommandLineInfo::ParseParam(const QString& param, bool isFlag, bool isLast)
 {
     (void)isLast;

@@ -11,6 +11,8 @@
 
 #include "platform/View.h"
 
+class CDocument;
+
 // What the command line asks for: a new document, a file to open, a file
 // to print (on the default or a named printer).  Options are the words
 // "p", "pt", "dde", "Automation" and "Embedding" after "/" or "-" (any

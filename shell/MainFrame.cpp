@@ -20,6 +20,7 @@
 #include "panels/LibraryDlg.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
+#include "platform/Document.h"
 #include "platform/View.h"
 #include "shell/ChildFrame.h"
 #include "shell/QuillonApp.h"

@@ -15,7 +15,9 @@
 
 #include "panels/CommandBar.h"
 #include "panels/LibraryDlg.h"
+#include "platform/Document.h"
 #include "platform/UiDialogs.h"
+#include "platform/View.h"
 #include "shell/AboutDlg.h"
 #include "shell/ChildFrame.h"
 #include "shell/FormatDlg.h"

@@ -1,5 +1,6 @@
 #include "shell/QuillonDoc.h"
 
+#include "platform/Document.h"
 #include "platform/WinApp.h"
 #include "shell/MainFrame.h"
 

@@ -6,8 +6,8 @@
 
 #include "engine/Presets.h"
 #include "engine/Records.h"
+#include "platform/Document.h"
 #include "platform/EditingSession.h"
-#include "platform/View.h"
 
 class CQuillonDoc : public CDocument, public TextureDocument {
     Q_OBJECT

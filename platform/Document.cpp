@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/DocTemplate.h"
 #include "platform/Frames.h"
 #include "platform/View.h"
 

@@ -1,34 +1,20 @@
-// Views and the document template.
-//
 // A CView is the window that shows a document inside an MDI child
 // frame; it keeps a retained surface (a QImage the size of its window):
 // OnDraw draws into the surface outside paint events, paint events only
 // copy the surface to the screen.  Invalidate/InvalidateRect collect the
 // area to draw; the drawing happens soon after on the event loop, or at
-// once with UpdateWindow.  The CDocTemplate creates document, child frame
-// and view together and owns its documents: it closes a document when its
-// last window goes (the MDI area owns the windows).
+// once with UpdateWindow.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QImage>
-#include <QObject>
-#include <QPointer>
 #include <QRegion>
-#include <QString>
-
-#include <functional>
-#include <memory>
-#include <vector>
 
 #include "platform/Dc.h"
 #include "platform/Surface.h"
 
-class CDocTemplate;
 class CDocument;
 class CMDIChildWnd;
-class CMDIFrameWnd;
-class CView;
 
 class CView : public QAbstractScrollArea {
     Q_OBJECT
@@ -117,45 +103,4 @@ private:
     bool m_surfaceStale = false;  // the window changed during a draw
     bool m_capture = false;
     QSize m_total{0, 0};
-};
-
-// Makes the document, child frame and view of one document type.
-class CDocTemplate {
-public:
-    using DocumentFactory = std::function<CDocument*()>;
-    using FrameFactory = std::function<CMDIChildWnd*()>;
-    using ViewFactory = std::function<CView*()>;
-
-    // `docString` holds the newline-separated fields: window title,
-    // document name, new-file name, filter name, filter extension, shell
-    // file type id, shell file type name.
-    CDocTemplate(int resourceId, const QString& docString, DocumentFactory doc, FrameFactory frame, ViewFactory view);
-    ~CDocTemplate();
-
-    enum DocStringIndex { windowTitle, docName, fileNewName, filterName, filterExt, regFileTypeId, regFileTypeName };
-    QString GetDocString(DocStringIndex index) const;
-    int ResourceId() const { return m_nIDResource; }
-
-    // A new document in a new child frame of `mainFrame`, titled with the
-    // document name and the next number ("Quillo1", "Quillo2", ...), shown
-    // and activated.  Null when the document refuses (OnNewDocument).
-    CDocument* OpenNewDocument(CMDIFrameWnd* mainFrame);
-    // Another frame and view on `doc` ("New Window").
-    CMDIChildWnd* CreateNewFrame(CMDIFrameWnd* mainFrame, CDocument* doc);
-    // Closes every window of `doc`, then deletes it.
-    void CloseDocument(CDocument* doc);
-
-    std::vector<CDocument*> Documents() const;
-
-private:
-    friend class CDocument;
-    void UpdateFrameTitles(CDocument* doc);
-
-    int m_nIDResource;
-    QString m_strDocStrings;
-    DocumentFactory m_makeDoc;
-    FrameFactory m_makeFrame;
-    ViewFactory m_makeView;
-    std::vector<std::unique_ptr<CDocument>> m_docs;
-    int m_nUntitledCount = 0;
 };

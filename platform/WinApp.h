@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/View.h"
+#include "platform/DocTemplate.h"
 
 class CDocument;
 

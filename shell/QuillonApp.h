@@ -18,6 +18,7 @@
 #include "shell/RecentFileList.h"
 
 class CChildFrame;
+class CDocTemplate;
 class CMainFrame;
 class CQuillonDoc;
 class CQuillonView;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Dc.h"
+#include "platform/DocTemplate.h"
 #include "platform/Document.h"
 #include "platform/Frames.h"
 #include "platform/RenderGuard.h"

@@ -7,6 +7,7 @@
 #include "engine/Presets.h"
 #include "engine/Records.h"
 #include "platform/Background.h"
+#include "platform/DocTemplate.h"
 #include "platform/Document.h"
 #include "platform/EditingSession.h"
 #include "platform/Frames.h"

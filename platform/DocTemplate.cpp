@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "platform/Document.h"
-#include "platform/Frames.h"
+#include "platform/MDIFrameWnd.h"
 #include "platform/View.h"
 
 CDocTemplate::CDocTemplate(int resourceId, const QString& docString, DocumentFactory doc, FrameFactory frame,

@@ -13,7 +13,7 @@
 
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
-#include "platform/Frames.h"
+#include "platform/MDIFrameWnd.h"
 #include "platform/RenderGuard.h"
 
 namespace {

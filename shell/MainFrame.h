@@ -8,7 +8,7 @@
 
 #include "platform/Background.h"
 #include "platform/EditingSession.h"
-#include "platform/Frames.h"
+#include "platform/MDIFrameWnd.h"
 
 class CChildFrame;
 class CCommandBar;

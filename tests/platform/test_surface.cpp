@@ -12,7 +12,7 @@
 #include "platform/Dc.h"
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
-#include "platform/Frames.h"
+#include "platform/MDIFrameWnd.h"
 #include "platform/RenderGuard.h"
 #include "platform/View.h"
 #include "support/QtTestApp.h"

@@ -10,7 +10,7 @@
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
 #include "platform/EditingSession.h"
-#include "platform/Frames.h"
+#include "platform/MDIFrameWnd.h"
 #include "platform/View.h"
 #include "support/ScriptedDialogs.h"
 

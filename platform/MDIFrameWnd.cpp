@@ -1,4 +1,4 @@
-#include "platform/Frames.h"
+#include "platform/MDIFrameWnd.h"
 
 #include <QApplication>
 #include <QCloseEvent>

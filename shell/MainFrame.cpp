@@ -19,6 +19,7 @@
 #include "panels/KvoPPal.h"
 #include "panels/LibraryDlg.h"
 #include "platform/Background.h"
+#include "platform/ControlBar.h"
 #include "platform/DialogUnits.h"
 #include "platform/Document.h"
 #include "platform/View.h"

@@ -11,6 +11,7 @@
 #include "platform/MDIFrameWnd.h"
 
 class CChildFrame;
+class CControlBar;
 class CCommandBar;
 class CKeyFrameDlg;
 class CKvoPPal;

@@ -15,6 +15,7 @@
 
 #include "panels/CommandBar.h"
 #include "panels/LibraryDlg.h"
+#include "platform/ControlBar.h"
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
 #include "platform/UiDialogs.h"

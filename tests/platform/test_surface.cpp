@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "platform/ControlBar.h"
 #include "platform/Dc.h"
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"

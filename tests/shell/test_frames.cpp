@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include "ShellFixture.h"
+#include "platform/ControlBar.h"
 #include "platform/Document.h"
 #include "platform/RenderGuard.h"
 

@@ -6,6 +6,7 @@
 #include "ShellFixture.h"
 #include "engine/Noise.h"
 #include "engine/Cpu.h"
+#include "platform/ControlBar.h"
 #include "platform/DialogUnits.h"
 
 using namespace morvane;

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/Document.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/MDIFrameWnd.h"
 #include "platform/View.h"
 

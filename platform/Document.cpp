@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "platform/DocTemplate.h"
-#include "platform/MDIFrameWnd.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/View.h"
 
 CDocument::CDocument() = default;

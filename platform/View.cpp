@@ -13,7 +13,7 @@
 
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
-#include "platform/MDIFrameWnd.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/RenderGuard.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // save a modified document.
 #pragma once
 
-#include "platform/MDIFrameWnd.h"
+#include "platform/MDIChildWnd.h"
 
 class CQuillonApp;
 class CQuillonDoc;

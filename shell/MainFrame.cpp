@@ -22,6 +22,7 @@
 #include "platform/ControlBar.h"
 #include "platform/DialogUnits.h"
 #include "platform/Document.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/View.h"
 #include "shell/ChildFrame.h"
 #include "shell/QuillonApp.h"

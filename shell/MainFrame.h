@@ -12,6 +12,7 @@
 
 class CChildFrame;
 class CControlBar;
+class CMDIChildWnd;
 class CCommandBar;
 class CKeyFrameDlg;
 class CKvoPPal;

@@ -18,6 +18,7 @@
 #include "platform/ControlBar.h"
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/UiDialogs.h"
 #include "platform/View.h"
 #include "shell/AboutDlg.h"

@@ -19,6 +19,7 @@
 
 class CChildFrame;
 class CDocTemplate;
+class CMDIChildWnd;
 class CMainFrame;
 class CQuillonDoc;
 class CQuillonView;

@@ -13,6 +13,7 @@
 #include "platform/Dc.h"
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/MDIFrameWnd.h"
 #include "platform/RenderGuard.h"
 #include "platform/View.h"

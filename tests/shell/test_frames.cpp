@@ -10,6 +10,7 @@
 #include "ShellFixture.h"
 #include "platform/ControlBar.h"
 #include "platform/Document.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/RenderGuard.h"
 
 #include <QMenu>

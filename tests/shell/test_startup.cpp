@@ -8,6 +8,7 @@
 #include "engine/Cpu.h"
 #include "platform/ControlBar.h"
 #include "platform/DialogUnits.h"
+#include "platform/MDIChildWnd.h"
 
 using namespace morvane;
 using namespace morvane::test;

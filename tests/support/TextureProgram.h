@@ -10,6 +10,7 @@
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
 #include "platform/EditingSession.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/MDIFrameWnd.h"
 #include "platform/View.h"
 #include "support/ScriptedDialogs.h"

@@ -13,8 +13,8 @@
 
 #include "engine/Records.h"
 #include "engine/Sphere.h"
+#include "platform/CommandLineInfo.h"
 #include "platform/Profile.h"
-#include "platform/WinApp.h"
 #include "shell/RecentFileList.h"
 
 class CChildFrame;

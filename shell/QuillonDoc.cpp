@@ -1,7 +1,7 @@
 #include "shell/QuillonDoc.h"
 
+#include "platform/CommandLineInfo.h"
 #include "platform/Document.h"
-#include "platform/WinApp.h"
 #include "shell/MainFrame.h"
 
 CQuillonDoc::CQuillonDoc() = default;

@@ -9,10 +9,10 @@
 #include "engine/Presets.h"
 #include "engine/Render.h"
 #include "platform/Background.h"
+#include "platform/CommandLineInfo.h"
 #include "platform/EditingSession.h"
 #include "platform/EventPump.h"
 #include "platform/MDIFrameWnd.h"
-#include "platform/WinApp.h"
 #include "support/QtTestApp.h"
 #include "support/TextureProgram.h"
 

@@ -1,4 +1,4 @@
-#include "platform/WinApp.h"
+#include "platform/CommandLineInfo.h"
 
 #include <filesystem>
 #include <system_error>

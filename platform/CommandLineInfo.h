@@ -1,18 +1,3 @@
-// The application object's base: the main window, the document templates
-// and the command line.
-#pragma once
-
-#include <QObject>
-#include <QString>
-#include <QStringList>
-
-#include <memory>
-#include <vector>
-
-#include "platform/DocTemplate.h"
-
-class CDocument;
-
 // What the command line asks for: a new document, a file to open, a file
 // to print (on the default or a named printer).  Options are the words
 // "p", "pt", "dde", "Automation" and "Embedding" after "/" or "-" (any
@@ -21,6 +6,11 @@ class CDocument;
 // driver and port, are read and kept); the splash window and the start-up
 // tip show unless an option is given.  Opening takes every file named (a
 // desktop passes all the files the user chose); printing the first.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
 class CCommandLineInfo {
 public:
     enum ShellCommand { FileNew, FileOpen, FilePrint, FilePrintTo, FileDDE, FileNothing };
@@ -38,22 +28,4 @@ public:
 
 private:
     int m_pendingPrintTo = 0;
-};
-
-class CWinApp : public QObject {
-    Q_OBJECT
-public:
-    CWinApp();
-    ~CWinApp() override;
-
-    void AddDocTemplate(std::unique_ptr<CDocTemplate> tmpl);
-    const std::vector<std::unique_ptr<CDocTemplate>>& DocTemplates() const { return m_templates; }
-    // Every document of every template, in template order.
-    std::vector<CDocument*> AllDocuments() const;
-    // The open document of the file `path` names, however it is named (a
-    // link, another spelling of the path); null when none.
-    CDocument* FindOpenDocument(const QString& path) const;
-
-private:
-    std::vector<std::unique_ptr<CDocTemplate>> m_templates;
 };

@@ -15,6 +15,7 @@
 #include "engine/Sphere.h"
 #include "platform/CommandLineInfo.h"
 #include "platform/Profile.h"
+#include "platform/WinApp.h"
 #include "shell/RecentFileList.h"
 
 class CChildFrame;

@@ -1,6 +1,5 @@
 #include "shell/QuillonDoc.h"
 
-#include "platform/CommandLineInfo.h"
 #include "platform/Document.h"
 #include "shell/MainFrame.h"
 

@@ -9,7 +9,6 @@
 #include "engine/Presets.h"
 #include "engine/Render.h"
 #include "platform/Background.h"
-#include "platform/CommandLineInfo.h"
 #include "platform/EditingSession.h"
 #include "platform/EventPump.h"
 #include "platform/MDIFrameWnd.h"

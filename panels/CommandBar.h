@@ -20,7 +20,7 @@
 #include "panels/TextureButton.h"
 #include "panels/ColorKeyWnd.h"
 #include "panels/KvoSlider.h"
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 class EditingSession;
 

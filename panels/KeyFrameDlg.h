@@ -18,7 +18,7 @@
 #include <QLineEdit>
 
 #include "engine/Records.h"
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 class CSpinButtonCtrl;
 class CTextureButton;

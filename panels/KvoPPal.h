@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 class CGradientStrip;
 class CTextureButton;

@@ -6,7 +6,7 @@
 // nothing the controls wrote).
 #pragma once
 
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 class CColorBarWnd;
 class CSphereLightWnd;

@@ -6,7 +6,7 @@
 // means for the document).
 #pragma once
 
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 class CColorBarWnd;
 class EditingSession;

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "media/MovieWriters.h"
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 class CCompressorDlg : public CDialog {
     Q_OBJECT

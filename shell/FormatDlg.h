@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 constexpr int IDD_IMAGE_FORMAT = 101;
 constexpr int IDC_FORMAT_FIRST = 104;  // the first radio button of the group

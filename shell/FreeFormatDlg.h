@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 constexpr int IDD_FREE_FORMAT = 210;
 constexpr int IDC_FREE_WIDTH = 209;

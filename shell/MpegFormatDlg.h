@@ -3,7 +3,7 @@
 // checked radio button of the group: 0 PAL, 1 NTSC, 2 SECAM; -1 none.
 #pragma once
 
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 class CMpegFormatDlg : public CDialog {
     Q_OBJECT

@@ -13,7 +13,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 #include "shell/TipFile.h"
 
 class IniProfile;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "media/WebPages.h"
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 class UiDialogs;
 class QComboBox;

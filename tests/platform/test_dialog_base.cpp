@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 #include "platform/DialogUnits.h"
 #include "platform/SpinButton.h"
 #include "platform/StringTable.h"

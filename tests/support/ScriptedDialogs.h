@@ -28,7 +28,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 #include "platform/UiDialogs.h"
 
 

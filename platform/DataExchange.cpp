@@ -1,4 +1,4 @@
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

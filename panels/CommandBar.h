@@ -22,6 +22,7 @@
 #include "panels/KvoSlider.h"
 #include "platform/DataExchange.h"
 
+class CDialog;
 class EditingSession;
 
 class CCommandBar : public CPanel {

@@ -6,7 +6,7 @@
 // nothing the controls wrote).
 #pragma once
 
-#include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 
 class CColorBarWnd;
 class CSphereLightWnd;

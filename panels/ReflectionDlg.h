@@ -6,7 +6,7 @@
 // means for the document).
 #pragma once
 
-#include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 
 class CColorBarWnd;
 class EditingSession;

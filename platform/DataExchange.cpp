@@ -196,65 +196,6 @@ void DialogData::CreateControls(QWidget* self, const DialogTemplate& tmpl, const
     m_controls.Create(self, tmpl.controls, factory);
 }
 
-QFont DialogFont()
-{
-    // The templates were laid out for "MS Sans Serif" 8, under six pixels a
-    // character on average.  Where it is missing, a narrow font stands in:
-    // the plain sans-serif fonts here are a seventh wider and cut the ends
-    // off the labels.
-    static const bool substituted = [] {
-        QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans Narrow"));
-        return true;
-    }();
-    (void)substituted;
-    return QFont(QStringLiteral("MS Sans Serif"), 8);
-}
-
-CDialog::CDialog(UiDialogs& ui, const DialogTemplate& tmpl, QWidget* parent)
-    : QDialog(parent), DialogData(ui), m_template(tmpl)
-{
-    setWindowTitle(tmpl.caption);
-    if (!tmpl.size.isEmpty()) setFixedSize(MapDialogSize(tmpl.size));
-    setFont(DialogFont());
-}
-
-void CDialog::Create()
-{
-    if (m_created) return;
-    m_created = true;
-    CreateControls(this, m_template, [this](const ControlSpec& spec, QWidget* parent) { return CreateControl(spec, parent); });
-    if (auto* ok = GetDlgItem<QAbstractButton>(IDOK)) connect(ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
-    if (auto* cancel = GetDlgItem<QAbstractButton>(IDCANCEL))
-        connect(cancel, &QAbstractButton::clicked, this, [this] { OnCancel(); });
-    OnInitDialog();
-}
-
-QWidget* CDialog::CreateControl(const ControlSpec&, QWidget*) { return nullptr; }
-
-int CDialog::DoModal()
-{
-    m_ended = false;
-    m_result = 0;
-    Create();
-    if (!m_ended) Ui().RunModal(*this);
-    return m_ended ? m_result : IDCANCEL;
-}
-
-void CDialog::EndDialog(int result)
-{
-    m_ended = true;
-    m_result = result;
-    QDialog::done(result);
-}
-
-void CDialog::OnOK()
-{
-    if (!UpdateData(true)) return;
-    EndDialog(IDOK);
-}
-
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
-
 CPanel::CPanel(UiDialogs& ui, const DialogTemplate& tmpl, QWidget* parent)
     : QWidget(parent), DialogData(ui), m_template(tmpl)
 {

@@ -1,19 +1,6 @@
-// Dialogs and docked panels made from a dialog template, with data
-// exchange between their controls and their members.
-//
-//   class CFreeFormatDlg : public CDialog {
-//   public:
-//       explicit CFreeFormatDlg(UiDialogs& ui) : CDialog(ui, kTemplate) {}
-//       int m_width = 0;
-//   protected:
-//       void DoDataExchange(CDataExchange* pDX) override
-//       {
-//           DDX_Text(pDX, 209, m_width);
-//           DDV_MinMaxInt(pDX, m_width, 1, 65500);
-//       }
-//   };
-//   CFreeFormatDlg dlg(ui);
-//   if (dlg.DoModal() == IDOK) ... dlg.m_width ...
+// Data exchange between the controls of a window made from a dialog
+// template and its members; dialogs (platform/Dialog.h) and docked
+// panels share it.
 //
 // Dialogs and panels are handed the dialog layer (platform/UiDialogs.h) they
 // ask through.  UpdateData(true) reads the controls into the members and
@@ -23,16 +10,10 @@
 // OnInitDialog runs once, after the controls exist; the base shows the
 // members (UpdateData(false)).
 //
-// CDialog is a modal (or modeless) window: buttons 1 (OK) and 2 (Cancel)
-// of its template run OnOK and OnCancel; Enter presses the default button
-// and Escape is Cancel.  DoModal goes through the dialog layer, so a test
-// answers it without a nested event loop.  CPanel is the base of
-// the docked panels: a plain widget inside its bar, where Enter and Escape
-// do nothing.
+// CPanel is the base of the docked panels: a plain widget inside its bar,
+// where Enter and Escape do nothing.
 #pragma once
 
-#include <QDialog>
-#include <QFont>
 #include <QString>
 #include <QWidget>
 
@@ -111,48 +92,6 @@ protected:
 
 private:
     UiDialogs& m_ui;
-};
-
-// The font of every dialog and panel made from a template ("MS Sans Serif" 8,
-// or a font of its width where it is missing).
-QFont DialogFont();
-
-class CDialog : public QDialog, public DialogData {
-    Q_OBJECT
-public:
-    CDialog(UiDialogs& ui, const DialogTemplate& tmpl, QWidget* parent = nullptr);
-
-    // Runs the dialog modally through the dialog layer: IDOK or IDCANCEL
-    // (or what EndDialog was given).
-    int DoModal();
-    // Makes the window's controls and initialises it (once); DoModal does
-    // it, a modeless dialog calls it itself.
-    void Create();
-    bool IsCreated() const { return m_created; }
-
-    // Ends the dialog with `result`.
-    void EndDialog(int result);
-    bool HasEnded() const { return m_ended; }
-    int Result() const { return m_result; }
-
-    // OK: the members take the controls' values (the dialog stays open
-    // when one is refused), then the dialog ends with IDOK.
-    virtual void OnOK();
-    // Cancel: the dialog ends with IDCANCEL.
-    virtual void OnCancel();
-
-protected:
-    // Makes a control of the template itself (null: the plain widget).
-    virtual QWidget* CreateControl(const ControlSpec& spec, QWidget* parent);
-
-    void accept() override { OnOK(); }
-    void reject() override { OnCancel(); }
-
-private:
-    DialogTemplate m_template;
-    bool m_created = false;
-    bool m_ended = false;
-    int m_result = 0;
 };
 
 class CPanel : public QWidget, public DialogData {

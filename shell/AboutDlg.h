@@ -1,7 +1,7 @@
 // The about box: the program's icon, name and version.
 #pragma once
 
-#include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDC_ABOUT_ICON = 129;

@@ -7,6 +7,7 @@
 
 #include "media/MovieWriters.h"
 #include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 
 class CCompressorDlg : public CDialog {
     Q_OBJECT

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 
 constexpr int IDD_FREE_FORMAT = 210;
 constexpr int IDC_FREE_WIDTH = 209;

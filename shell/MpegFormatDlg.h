@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 
 class CMpegFormatDlg : public CDialog {
     Q_OBJECT

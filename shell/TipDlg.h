@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 #include "shell/TipFile.h"
 
 class IniProfile;

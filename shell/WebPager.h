@@ -17,6 +17,7 @@
 
 #include "media/WebPages.h"
 #include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 
 class UiDialogs;
 class QComboBox;

@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 #include "platform/DialogUnits.h"
 #include "platform/SpinButton.h"
 #include "platform/StringTable.h"

@@ -28,7 +28,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/DataExchange.h"
+#include "platform/Dialog.h"
 #include "platform/UiDialogs.h"
 
 

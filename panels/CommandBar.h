@@ -21,6 +21,7 @@
 #include "panels/ColorKeyWnd.h"
 #include "panels/KvoSlider.h"
 #include "platform/DataExchange.h"
+#include "platform/Panel.h"
 
 class CDialog;
 class EditingSession;

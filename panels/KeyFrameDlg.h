@@ -19,6 +19,7 @@
 
 #include "engine/Records.h"
 #include "platform/DataExchange.h"
+#include "platform/Panel.h"
 
 class CSpinButtonCtrl;
 class CTextureButton;

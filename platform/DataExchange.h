@@ -1,6 +1,6 @@
 // Data exchange between the controls of a window made from a dialog
-// template and its members; dialogs (platform/Dialog.h) and docked
-// panels share it.
+// template and its members; dialogs (platform/Dialog.h) and docked panels
+// (platform/Panel.h) share it.
 //
 // Dialogs and panels are handed the dialog layer (platform/UiDialogs.h) they
 // ask through.  UpdateData(true) reads the controls into the members and
@@ -9,16 +9,11 @@
 // false.  UpdateData(false) shows the members in the controls.
 // OnInitDialog runs once, after the controls exist; the base shows the
 // members (UpdateData(false)).
-//
-// CPanel is the base of the docked panels: a plain widget inside its bar,
-// where Enter and Escape do nothing.
 #pragma once
 
 #include <QString>
 #include <QWidget>
 
-#include <functional>
-#include <utility>
 #include <vector>
 
 #include "platform/ControlTemplate.h"
@@ -92,38 +87,4 @@ protected:
 
 private:
     UiDialogs& m_ui;
-};
-
-class CPanel : public QWidget, public DialogData {
-    Q_OBJECT
-public:
-    CPanel(UiDialogs& ui, const DialogTemplate& tmpl, QWidget* parent = nullptr);
-
-    // Makes the controls and initialises the panel; the derived class's
-    // constructor calls it last.
-    void Create();
-
-    // A value typed into the control that has the focus is taken now, as
-    // if the focus left it, so that a command that follows (from a
-    // shortcut, which leaves the focus where it is) sees it.
-    void CommitFocusedField();
-
-protected:
-    virtual QWidget* CreateControl(const ControlSpec& spec, QWidget* parent);
-    // Enter and Escape never close or hide a panel.
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-    // `handler` runs whenever control `id` loses the keyboard focus, for
-    // any reason: another control, a menu, another window or a dialog.  It
-    // does not run again while it runs (its own message takes the focus).
-    void OnKillFocus(int id, std::function<void()> handler);
-
-private:
-    void RunKillFocus(const std::function<void()>& handler);
-
-    DialogTemplate m_template;
-    bool m_created = false;
-    std::vector<std::pair<QWidget*, std::function<void()>>> m_killFocus;
-    bool m_inKillFocus = false;
 };

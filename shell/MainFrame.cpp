@@ -23,6 +23,7 @@
 #include "platform/DialogUnits.h"
 #include "platform/Document.h"
 #include "platform/MDIChildWnd.h"
+#include "platform/Panel.h"
 #include "platform/View.h"
 #include "shell/ChildFrame.h"
 #include "shell/QuillonApp.h"

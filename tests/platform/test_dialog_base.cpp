@@ -14,6 +14,7 @@
 #include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 #include "platform/DialogUnits.h"
+#include "platform/Panel.h"
 #include "platform/SpinButton.h"
 #include "platform/StringTable.h"
 #include "support/QtTestApp.h"

@@ -1,6 +1,5 @@
-#include "platform/UiDialogs.h"
+#include "platform/QtDialogs.h"
 
-#include <QApplication>
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QDir>
@@ -11,27 +10,8 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QRegularExpression>
 
 #include "engine/Paths.h"
-
-namespace {
-
-QString& CaptionSlot()
-{
-    static QString caption = QStringLiteral("Morvane");
-    return caption;
-}
-
-}  // namespace
-
-QString AppCaption() { return CaptionSlot(); }
-void SetAppCaption(const QString& caption) { CaptionSlot() = caption; }
-
-int UiDialogs::Message(const QString& text, unsigned style)
-{
-    return MessageBox(QApplication::activeWindow(), text, AppCaption(), style);
-}
 
 QStringList ConvertFilter(const QString& filter)
 {
@@ -57,28 +37,6 @@ QString NativeInitialDir(const QString& initialDir)
     const std::string stored = initialDir.toStdString();
     if (auto found = morvane::ResolveStoredPath(stored)) return QString::fromStdString(found->string());
     return QString::fromStdString(morvane::MapStoredPath(stored).string());
-}
-
-int EscapeAnswer(unsigned style)
-{
-    switch (style & MB_TYPEMASK) {
-    case MB_YESNO: return IDNO;
-    case MB_OK: return IDOK;
-    default: return IDCANCEL;
-    }
-}
-
-QString DefaultSuffix(const FileDialogRequest& request, int filterIndex)
-{
-    // The type's one pattern "*.ext" gives the suffix; a type of several
-    // patterns or of any name gives the request's.
-    const QStringList parts = request.filter.split('|');
-    const qsizetype at = 2 * static_cast<qsizetype>(filterIndex) + 1;
-    if (filterIndex < 0 || at >= parts.size()) return request.defaultExt;
-    const QString pattern = parts[at].trimmed();
-    static const QRegularExpression kOneExtension(QStringLiteral("^\\*\\.([A-Za-z0-9_]+)$"));
-    const QRegularExpressionMatch m = kOneExtension.match(pattern);
-    return m.hasMatch() ? m.captured(1) : request.defaultExt;
 }
 
 int QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style)

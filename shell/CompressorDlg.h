@@ -9,6 +9,8 @@
 #include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 
+class UiDialogs;
+
 class CCompressorDlg : public CDialog {
     Q_OBJECT
 public:

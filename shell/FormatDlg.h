@@ -14,6 +14,8 @@
 #include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 
+class UiDialogs;
+
 constexpr int IDD_IMAGE_FORMAT = 101;
 constexpr int IDC_FORMAT_FIRST = 104;  // the first radio button of the group
 constexpr int IDC_FREE_FORMAT = 111;   // "Free Format ...", the last one

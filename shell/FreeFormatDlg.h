@@ -8,6 +8,8 @@
 #include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 
+class UiDialogs;
+
 constexpr int IDD_FREE_FORMAT = 210;
 constexpr int IDC_FREE_WIDTH = 209;
 constexpr int IDC_FREE_HEIGHT = 212;

@@ -6,6 +6,8 @@
 #include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 
+class UiDialogs;
+
 class CMpegFormatDlg : public CDialog {
     Q_OBJECT
 public:

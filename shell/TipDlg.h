@@ -18,6 +18,7 @@
 #include "shell/TipFile.h"
 
 class IniProfile;
+class UiDialogs;
 
 constexpr int IDD_TIP = 104;
 constexpr int IDC_TIP_FRAME = 1000;

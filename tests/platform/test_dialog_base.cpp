@@ -17,6 +17,7 @@
 #include "platform/Panel.h"
 #include "platform/SpinButton.h"
 #include "platform/StringTable.h"
+#include "platform/UiDialogs.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedDialogs.h"
 

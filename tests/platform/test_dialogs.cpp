@@ -7,6 +7,7 @@
 
 #include "platform/CommandLineInfo.h"
 #include "platform/DialogUnits.h"
+#include "platform/QtDialogs.h"
 #include "platform/UiDialogs.h"
 #include "support/ScriptedDialogs.h"
 #include "support/QtTestApp.h"

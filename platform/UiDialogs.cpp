@@ -1,0 +1,44 @@
+#include "platform/UiDialogs.h"
+
+#include <QApplication>
+#include <QRegularExpression>
+
+namespace {
+
+QString& CaptionSlot()
+{
+    static QString caption = QStringLiteral("Morvane");
+    return caption;
+}
+
+}  // namespace
+
+QString AppCaption() { return CaptionSlot(); }
+void SetAppCaption(const QString& caption) { CaptionSlot() = caption; }
+
+int UiDialogs::Message(const QString& text, unsigned style)
+{
+    return MessageBox(QApplication::activeWindow(), text, AppCaption(), style);
+}
+
+int EscapeAnswer(unsigned style)
+{
+    switch (style & MB_TYPEMASK) {
+    case MB_YESNO: return IDNO;
+    case MB_OK: return IDOK;
+    default: return IDCANCEL;
+    }
+}
+
+QString DefaultSuffix(const FileDialogRequest& request, int filterIndex)
+{
+    // The type's one pattern "*.ext" gives the suffix; a type of several
+    // patterns or of any name gives the request's.
+    const QStringList parts = request.filter.split('|');
+    const qsizetype at = 2 * static_cast<qsizetype>(filterIndex) + 1;
+    if (filterIndex < 0 || at >= parts.size()) return request.defaultExt;
+    const QString pattern = parts[at].trimmed();
+    static const QRegularExpression kOneExtension(QStringLiteral("^\\*\\.([A-Za-z0-9_]+)$"));
+    const QRegularExpressionMatch m = kOneExtension.match(pattern);
+    return m.hasMatch() ? m.captured(1) : request.defaultExt;
+}

@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "media/FrameFolder.h"
-#include "platform/UiDialogs.h"
+#include "platform/QtDialogs.h"
 #include "shell/QuillonApp.h"
 
 int main(int argc, char** argv)

@@ -18,6 +18,7 @@
 #include "panels/ReflectionDlg.h"
 #include "panels/LightingDlg.h"
 #include "platform/Background.h"
+#include "platform/Dialog.h"
 #include "platform/DialogUnits.h"
 #include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"

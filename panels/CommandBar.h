@@ -20,8 +20,10 @@
 #include "panels/TextureButton.h"
 #include "panels/ColorKeyWnd.h"
 #include "panels/KvoSlider.h"
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
+#include "platform/Panel.h"
 
+class CDialog;
 class EditingSession;
 
 class CCommandBar : public CPanel {

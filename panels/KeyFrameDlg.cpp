@@ -13,12 +13,13 @@
 #include "panels/TimeRamp.h"
 #include "platform/Background.h"
 #include "platform/DialogUnits.h"
-#include "platform/UiDialogs.h"
-#include "platform/DocView.h"
+#include "platform/Document.h"
 #include "platform/EditingSession.h"
 #include "platform/EventPump.h"
 #include "platform/SpinButton.h"
 #include "platform/StringTable.h"
+#include "platform/UiDialogs.h"
+#include "platform/View.h"
 
 namespace {
 

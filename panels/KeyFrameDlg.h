@@ -18,7 +18,8 @@
 #include <QLineEdit>
 
 #include "engine/Records.h"
-#include "platform/Dialog.h"
+#include "platform/DataExchange.h"
+#include "platform/Panel.h"
 
 class CSpinButtonCtrl;
 class CTextureButton;

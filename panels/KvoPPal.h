@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "platform/Dialog.h"
+#include "platform/Panel.h"
 
 class CGradientStrip;
 class CTextureButton;

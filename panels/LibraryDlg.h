@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/Records.h"
-#include "platform/Dialog.h"
+#include "platform/Panel.h"
 
 class CLibraryStripWnd;
 class CTextureButton;

@@ -7,7 +7,7 @@
 
 #include "platform/Background.h"
 #include "platform/Dc.h"
-#include "platform/Frames.h"
+#include "platform/MDIFrameWnd.h"
 #include "platform/Wnd.h"
 
 CTextureButton::CTextureButton(Background& background, QWidget* parent) : QPushButton(parent), m_background(background)

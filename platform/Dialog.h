@@ -1,5 +1,5 @@
-// Dialogs and docked panels made from a dialog template, with data
-// exchange between their controls and their members.
+// Dialogs made from a dialog template, with data exchange between their
+// controls and their members (platform/DataExchange.h).
 //
 //   class CFreeFormatDlg : public CDialog {
 //   public:
@@ -15,107 +15,18 @@
 //   CFreeFormatDlg dlg(ui);
 //   if (dlg.DoModal() == IDOK) ... dlg.m_width ...
 //
-// Dialogs and panels are handed the dialog layer (platform/UiDialogs.h) they
-// ask through.  UpdateData(true) reads the controls into the members and
-// validates them; the first value refused shows the standard message in a
-// message box, puts the focus on its control and makes UpdateData return
-// false.  UpdateData(false) shows the members in the controls.
-// OnInitDialog runs once, after the controls exist; the base shows the
-// members (UpdateData(false)).
-//
 // CDialog is a modal (or modeless) window: buttons 1 (OK) and 2 (Cancel)
 // of its template run OnOK and OnCancel; Enter presses the default button
-// and Escape is Cancel.  DoModal goes through the dialog layer, so a test
-// answers it without a nested event loop.  CPanel is the base of
-// the docked panels: a plain widget inside its bar, where Enter and Escape
-// do nothing.
+// and Escape is Cancel.  DoModal goes through the dialog layer
+// (platform/UiDialogs.h), so a test answers it without a nested event loop.
 #pragma once
 
 #include <QDialog>
-#include <QFont>
-#include <QString>
-#include <QWidget>
-
-#include <functional>
-#include <utility>
-#include <vector>
 
 #include "platform/ControlTemplate.h"
+#include "platform/DataExchange.h"
 
 class UiDialogs;
-
-class CDataExchange {
-public:
-    // A refusal is told through `ui`.
-    CDataExchange(ControlTable& controls, bool saveAndValidate, UiDialogs& ui);
-
-    const bool m_bSaveAndValidate;
-    bool Failed() const { return m_failed; }
-    // The control `id`, remembered as the one a failure points at.
-    QWidget* PrepareCtrl(int id);
-    // Refuses the exchange: the message once, the focus on the control.
-    void Fail(const QString& message);
-    std::vector<QWidget*> RadioGroup(int firstId) const { return m_controls.RadioGroup(firstId); }
-
-private:
-    ControlTable& m_controls;
-    UiDialogs& m_ui;
-    QWidget* m_last = nullptr;
-    bool m_failed = false;
-};
-
-// Check box state (0 unchecked, 1 checked, 2 indeterminate).
-void DDX_Check(CDataExchange* pDX, int id, int& value);
-// Index of a list's selection, -1 for none.
-void DDX_CBIndex(CDataExchange* pDX, int id, int& index);
-// Index of the checked radio button of the group starting at `firstId`,
-// -1 for none.
-void DDX_Radio(CDataExchange* pDX, int firstId, int& index);
-// The text of an edit or static control as a number or string.  Numbers
-// that do not parse are refused with "Please enter an integer." or
-// "Please enter a number."; floats show as printf's "%.6g".  An edit shows
-// its text from the first character.
-void DDX_Text(CDataExchange* pDX, int id, int& value);
-void DDX_Text(CDataExchange* pDX, int id, float& value);
-void DDX_Text(CDataExchange* pDX, int id, QString& value);
-// Range checks after a DDX_Text (only when reading): "Please enter an
-// integer between %1 and %2." and "Please enter a number between %1 and %2.".
-void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal);
-void DDV_MinMaxFloat(CDataExchange* pDX, float value, float minVal, float maxVal);
-
-// What dialogs and panels share: the controls and the data exchange.
-class DialogData {
-public:
-    explicit DialogData(UiDialogs& ui) : m_ui(ui) {}
-    virtual ~DialogData() = default;
-
-    // The dialog layer this window asks through.
-    UiDialogs& Ui() const { return m_ui; }
-
-    bool UpdateData(bool saveAndValidate = true);
-    QWidget* GetDlgItem(int id) const { return m_controls.Item(id); }
-    template <class T>
-    T* GetDlgItem(int id) const
-    {
-        return m_controls.Item<T>(id);
-    }
-
-protected:
-    virtual void DoDataExchange(CDataExchange* pDX) { (void)pDX; }
-    // After the controls are made; returns true (the base shows the members).
-    virtual bool OnInitDialog();
-    // Makes the template's controls inside `self` and runs OnInitDialog.
-    void CreateControls(QWidget* self, const DialogTemplate& tmpl, const ControlFactory& factory);
-
-    ControlTable m_controls;
-
-private:
-    UiDialogs& m_ui;
-};
-
-// The font of every dialog and panel made from a template ("MS Sans Serif" 8,
-// or a font of its width where it is missing).
-QFont DialogFont();
 
 class CDialog : public QDialog, public DialogData {
     Q_OBJECT
@@ -153,38 +64,4 @@ private:
     bool m_created = false;
     bool m_ended = false;
     int m_result = 0;
-};
-
-class CPanel : public QWidget, public DialogData {
-    Q_OBJECT
-public:
-    CPanel(UiDialogs& ui, const DialogTemplate& tmpl, QWidget* parent = nullptr);
-
-    // Makes the controls and initialises the panel; the derived class's
-    // constructor calls it last.
-    void Create();
-
-    // A value typed into the control that has the focus is taken now, as
-    // if the focus left it, so that a command that follows (from a
-    // shortcut, which leaves the focus where it is) sees it.
-    void CommitFocusedField();
-
-protected:
-    virtual QWidget* CreateControl(const ControlSpec& spec, QWidget* parent);
-    // Enter and Escape never close or hide a panel.
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-    // `handler` runs whenever control `id` loses the keyboard focus, for
-    // any reason: another control, a menu, another window or a dialog.  It
-    // does not run again while it runs (its own message takes the focus).
-    void OnKillFocus(int id, std::function<void()> handler);
-
-private:
-    void RunKillFocus(const std::function<void()>& handler);
-
-    DialogTemplate m_template;
-    bool m_created = false;
-    std::vector<std::pair<QWidget*, std::function<void()>>> m_killFocus;
-    bool m_inKillFocus = false;
 };

@@ -47,3 +47,17 @@ QRect MapDialogRect(QRect dlu, DialogBaseUnits b)
     const int bottom = DluToPixelsY(dlu.top() + dlu.height(), b);
     return QRect(left, top, right - left, bottom - top);
 }
+
+QFont DialogFont()
+{
+    // The templates were laid out for "MS Sans Serif" 8, under six pixels a
+    // character on average.  Where it is missing, a narrow font stands in:
+    // the plain sans-serif fonts here are a seventh wider and cut the ends
+    // off the labels.
+    static const bool substituted = [] {
+        QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans Narrow"));
+        return true;
+    }();
+    (void)substituted;
+    return QFont(QStringLiteral("MS Sans Serif"), 8);
+}

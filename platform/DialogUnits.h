@@ -1,10 +1,12 @@
-// Dialog units: the layout unit of the program's panels and dialogs.  A
-// horizontal unit is a quarter of the dialog font's average character
-// width and a vertical unit an eighth of its height; the program's
-// layouts were made for a font of 6 x 13 pixels at 96 dots per inch, so
-// that is the base here, scaled by the screen's logical resolution.
+// Dialog units and the dialog font: the layout unit and the font of the
+// program's panels and dialogs.  A horizontal unit is a quarter of the
+// dialog font's average character width and a vertical unit an eighth of
+// its height; the program's layouts were made for a font of 6 x 13 pixels
+// at 96 dots per inch, so that is the base here, scaled by the screen's
+// logical resolution.
 #pragma once
 
+#include <QFont>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -26,3 +28,7 @@ QSize MapDialogSize(QSize dlu, DialogBaseUnits b = GetDialogBaseUnits());
 // A rectangle (left, top, width, height) in dialog units to pixels: the
 // edges are converted, so adjoining rectangles stay adjoining.
 QRect MapDialogRect(QRect dlu, DialogBaseUnits b = GetDialogBaseUnits());
+
+// The font of every dialog and panel made from a template ("MS Sans Serif" 8,
+// or a font of its width where it is missing).
+QFont DialogFont();

@@ -5,6 +5,7 @@
 #include "engine/Animation.h"
 #include "engine/LibraryFile.h"
 #include "engine/PatternNames.h"
+#include "platform/Document.h"
 
 using morvane::Layer;
 using morvane::LayerSlot;

@@ -42,7 +42,8 @@
 #include "engine/LayerEdits.h"
 #include "engine/Records.h"
 #include "engine/Sphere.h"
-#include "platform/DocView.h"
+#include "platform/Document.h"
+#include "platform/View.h"
 
 // What a document offers the session: its texture.
 class TextureDocument {

@@ -3,9 +3,9 @@
 // exact texts.
 //
 // The application is handed the dialog layer it asks through (the Qt
-// dialogs, QtDialogs, in the program) and hands it on to its windows; a
-// test hands its own answers (tests/support/ScriptedDialogs.h) and reads
-// what was asked.
+// dialogs, platform/QtDialogs.h, in the program) and hands it on to its
+// windows; a test hands its own answers (tests/support/ScriptedDialogs.h)
+// and reads what was asked.
 #pragma once
 
 #include <QColor>
@@ -91,22 +91,3 @@ QString DefaultSuffix(const FileDialogRequest& request, int filterIndex);
 // The caption of the program's message boxes.
 QString AppCaption();
 void SetAppCaption(const QString& caption);
-
-// "Texture File (*.zyv) | *.zyv| Layer File (*.kvo) | *.kvo||" as the
-// name filters of a Qt file dialog.
-QStringList ConvertFilter(const QString& filter);
-// The folder a request starts in on this machine.
-QString NativeInitialDir(const QString& initialDir);
-
-// The Qt dialogs.
-class QtDialogs : public UiDialogs {
-public:
-    int MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style) override;
-    QStringList FileDialog(QWidget* parent, const FileDialogRequest& request) override;
-    bool PrintDialog(QWidget* parent, QPrinter& printer) override;
-    void PageSetupDialog(QWidget* parent, QPrinter& printer) override;
-    void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) override;
-    void RunModal(QDialog& dialog) override;
-    bool ColorDialog(QWidget* parent, QColor initial, QColor* chosen) override;
-    bool FontDialog(QWidget* parent, const QFont& initial, QFont* chosen) override;
-};

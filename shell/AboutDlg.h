@@ -3,6 +3,8 @@
 
 #include "platform/Dialog.h"
 
+class UiDialogs;
+
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDC_ABOUT_ICON = 129;
 

@@ -2,7 +2,7 @@
 // save a modified document.
 #pragma once
 
-#include "platform/Frames.h"
+#include "platform/MDIChildWnd.h"
 
 class CQuillonApp;
 class CQuillonDoc;

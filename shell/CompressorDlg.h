@@ -6,7 +6,10 @@
 #include <optional>
 
 #include "media/MovieWriters.h"
+#include "platform/DataExchange.h"
 #include "platform/Dialog.h"
+
+class UiDialogs;
 
 class CCompressorDlg : public CDialog {
     Q_OBJECT

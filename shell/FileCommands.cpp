@@ -15,6 +15,7 @@
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/UiDialogs.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillonApp.h"

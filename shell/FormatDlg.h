@@ -11,7 +11,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/DataExchange.h"
 #include "platform/Dialog.h"
+
+class UiDialogs;
 
 constexpr int IDD_IMAGE_FORMAT = 101;
 constexpr int IDC_FORMAT_FIRST = 104;  // the first radio button of the group

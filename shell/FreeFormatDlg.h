@@ -5,7 +5,10 @@
 
 #include <cstdint>
 
+#include "platform/DataExchange.h"
 #include "platform/Dialog.h"
+
+class UiDialogs;
 
 constexpr int IDD_FREE_FORMAT = 210;
 constexpr int IDC_FREE_WIDTH = 209;

@@ -8,9 +8,11 @@
 
 #include "platform/Background.h"
 #include "platform/EditingSession.h"
-#include "platform/Frames.h"
+#include "platform/MDIFrameWnd.h"
 
 class CChildFrame;
+class CControlBar;
+class CMDIChildWnd;
 class CCommandBar;
 class CKeyFrameDlg;
 class CKvoPPal;

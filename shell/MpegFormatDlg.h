@@ -3,7 +3,10 @@
 // checked radio button of the group: 0 PAL, 1 NTSC, 2 SECAM; -1 none.
 #pragma once
 
+#include "platform/DataExchange.h"
 #include "platform/Dialog.h"
+
+class UiDialogs;
 
 class CMpegFormatDlg : public CDialog {
     Q_OBJECT

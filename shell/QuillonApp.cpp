@@ -15,7 +15,12 @@
 
 #include "panels/CommandBar.h"
 #include "panels/LibraryDlg.h"
+#include "platform/ControlBar.h"
+#include "platform/DocTemplate.h"
+#include "platform/Document.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/UiDialogs.h"
+#include "platform/View.h"
 #include "shell/AboutDlg.h"
 #include "shell/ChildFrame.h"
 #include "shell/FormatDlg.h"

@@ -13,11 +13,14 @@
 
 #include "engine/Records.h"
 #include "engine/Sphere.h"
+#include "platform/CommandLineInfo.h"
 #include "platform/Profile.h"
 #include "platform/WinApp.h"
 #include "shell/RecentFileList.h"
 
 class CChildFrame;
+class CDocTemplate;
+class CMDIChildWnd;
 class CMainFrame;
 class CQuillonDoc;
 class CQuillonView;

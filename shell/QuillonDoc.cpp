@@ -1,6 +1,6 @@
 #include "shell/QuillonDoc.h"
 
-#include "platform/WinApp.h"
+#include "platform/Document.h"
 #include "shell/MainFrame.h"
 
 CQuillonDoc::CQuillonDoc() = default;

@@ -6,7 +6,7 @@
 
 #include "engine/Presets.h"
 #include "engine/Records.h"
-#include "platform/DocView.h"
+#include "platform/Document.h"
 #include "platform/EditingSession.h"
 
 class CQuillonDoc : public CDocument, public TextureDocument {

@@ -13,7 +13,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/DocView.h"
+#include "platform/View.h"
 
 class CQuillonDoc;
 class EditingSession;

@@ -13,10 +13,12 @@
 #include <memory>
 #include <optional>
 
+#include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 #include "shell/TipFile.h"
 
 class IniProfile;
+class UiDialogs;
 
 constexpr int IDD_TIP = 104;
 constexpr int IDC_TIP_FRAME = 1000;

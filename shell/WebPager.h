@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "media/WebPages.h"
+#include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 
 class UiDialogs;

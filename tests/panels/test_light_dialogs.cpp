@@ -9,6 +9,7 @@
 #include "panels/SphereLightWnd.h"
 #include "panels/ReflectionDlg.h"
 #include "panels/LightingDlg.h"
+#include "platform/Dialog.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TextureProgram.h"

@@ -7,7 +7,7 @@
 #include "engine/Presets.h"
 #include "panels/TextureButton.h"
 #include "platform/Background.h"
-#include "platform/Frames.h"
+#include "platform/MDIFrameWnd.h"
 #include "support/QtTestApp.h"
 
 using namespace morvane;

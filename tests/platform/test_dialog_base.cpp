@@ -11,10 +11,13 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 #include "platform/DialogUnits.h"
+#include "platform/Panel.h"
 #include "platform/SpinButton.h"
 #include "platform/StringTable.h"
+#include "platform/UiDialogs.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedDialogs.h"
 

@@ -5,10 +5,11 @@
 
 #include <cstdlib>
 
+#include "platform/CommandLineInfo.h"
 #include "platform/DialogUnits.h"
+#include "platform/QtDialogs.h"
 #include "platform/UiDialogs.h"
 #include "support/ScriptedDialogs.h"
-#include "platform/WinApp.h"
 #include "support/QtTestApp.h"
 
 TEST(Dialogs, FiltersBecomeQtNameFilters)

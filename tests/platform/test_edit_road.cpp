@@ -11,8 +11,7 @@
 #include "platform/Background.h"
 #include "platform/EditingSession.h"
 #include "platform/EventPump.h"
-#include "platform/Frames.h"
-#include "platform/WinApp.h"
+#include "platform/MDIFrameWnd.h"
 #include "support/QtTestApp.h"
 #include "support/TextureProgram.h"
 

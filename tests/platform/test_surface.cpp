@@ -9,10 +9,14 @@
 
 #include <vector>
 
+#include "platform/ControlBar.h"
 #include "platform/Dc.h"
-#include "platform/DocView.h"
-#include "platform/Frames.h"
+#include "platform/DocTemplate.h"
+#include "platform/Document.h"
+#include "platform/MDIChildWnd.h"
+#include "platform/MDIFrameWnd.h"
 #include "platform/RenderGuard.h"
+#include "platform/View.h"
 #include "support/QtTestApp.h"
 
 using morvane::test::DrainEvents;

@@ -15,6 +15,7 @@
 #include "panels/KeyFrameDlg.h"
 #include "platform/Background.h"
 #include "platform/ClockTimer.h"
+#include "platform/Dialog.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditingSession.h"
 #include "support/UserInput.h"

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "platform/Dialog.h"
 #include "shell/CompressorDlg.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedDialogs.h"

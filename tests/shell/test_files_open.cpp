@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "ShellFixture.h"
+#include "platform/Document.h"
 #include "support/SampleTextures.h"
 
 using namespace morvane;

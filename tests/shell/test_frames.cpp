@@ -8,6 +8,9 @@
 #include <QUrl>
 
 #include "ShellFixture.h"
+#include "platform/ControlBar.h"
+#include "platform/Document.h"
+#include "platform/MDIChildWnd.h"
 #include "platform/RenderGuard.h"
 
 #include <QMenu>

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "ShellFixture.h"
+#include "platform/Dialog.h"
 #include "shell/FormatDlg.h"
 #include "shell/FreeFormatDlg.h"
 

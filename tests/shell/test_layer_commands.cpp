@@ -11,6 +11,7 @@
 #include "panels/GradientStrip.h"
 #include "panels/KvoPPal.h"
 #include "panels/KeyFrameDlg.h"
+#include "platform/Dialog.h"
 #include "support/TextureProgram.h"
 #include "support/FileSizeLimit.h"
 #include "tests/media/MovieTestSupport.h"

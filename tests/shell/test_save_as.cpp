@@ -19,6 +19,7 @@
 #include "media/Export.h"
 #include "panels/KeyFrameDlg.h"
 #include "panels/TimeRamp.h"
+#include "platform/Dialog.h"
 #include "shell/CompressorDlg.h"
 #include "shell/MpegFormatDlg.h"
 #include "support/FileSizeLimit.h"

@@ -6,7 +6,9 @@
 #include "ShellFixture.h"
 #include "engine/Noise.h"
 #include "engine/Cpu.h"
+#include "platform/ControlBar.h"
 #include "platform/DialogUnits.h"
+#include "platform/MDIChildWnd.h"
 
 using namespace morvane;
 using namespace morvane::test;

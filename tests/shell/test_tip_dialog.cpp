@@ -9,6 +9,7 @@
 
 #include "ShellFixture.h"
 #include "platform/ClockTimer.h"
+#include "platform/Dialog.h"
 #include "shell/AboutDlg.h"
 #include "shell/SplashWnd.h"
 #include "shell/TipDlg.h"

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "ShellFixture.h"
+#include "platform/Dialog.h"
 #include "platform/StringTable.h"
 #include "shell/Resource.h"
 #include "shell/WebPager.h"

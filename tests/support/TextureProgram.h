@@ -7,9 +7,12 @@
 #include "engine/Presets.h"
 #include "engine/Records.h"
 #include "platform/Background.h"
-#include "platform/DocView.h"
+#include "platform/DocTemplate.h"
+#include "platform/Document.h"
 #include "platform/EditingSession.h"
-#include "platform/Frames.h"
+#include "platform/MDIChildWnd.h"
+#include "platform/MDIFrameWnd.h"
+#include "platform/View.h"
 #include "support/ScriptedDialogs.h"
 
 namespace morvane::test {

@@ -1,6 +1,6 @@
-// The MDI main window and its child frames, the control bars docked to the
-// main window's sides, and the command registry that menus, accelerators
-// and toolbar buttons share.
+// The MDI main window: the MDI area that holds the child frames, the
+// control bars docked to the window's sides, the status bar, and the
+// command registry that menus, accelerators and toolbar buttons share.
 //
 // Control bars are dock widgets of the main window, fixed in place and
 // size.  They keep the rule of docked bars: in the order they were
@@ -15,7 +15,6 @@
 #pragma once
 
 #include <QAction>
-#include <QDockWidget>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -27,95 +26,16 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ControlBar.h"
 #include "platform/LockKeys.h"
 
 class CDocument;
+class CMDIChildWnd;
 class CView;
 class QLabel;
 class QMdiArea;
 class QMenu;
 class QToolBar;
-
-// A bar docked to one side of the main window; panels are its children,
-// placed from the bar's top-left corner.  It has no title and the user
-// cannot move, float, close or resize it: the program shows and hides it.
-class CControlBar : public QDockWidget {
-    Q_OBJECT
-public:
-    enum Side { Top, Bottom, Left, Right };
-    // `sizeDefault` in pixels: the height of a top or bottom bar, the
-    // width of a left or right bar.
-    CControlBar(int id, Side side, QSize sizeDefault, QWidget* parent);
-    int Id() const { return m_id; }
-    Side DockSide() const { return m_side; }
-    Qt::DockWidgetArea DockArea() const;
-    QSize SizeDefault() const { return m_sizeDefault; }
-    // Visible as far as the frame is concerned (even before the frame is
-    // shown).
-    bool IsBarVisible() const { return !isHidden(); }
-    bool IsFloating() const { return isFloating(); }
-
-    // Places a panel in the bar's top-left corner.  In a left or right
-    // bar a panel taller than the bar scrolls inside it (the bar widens by
-    // the scroll bar while it shows) instead of being cut off.
-    void AddPanel(QWidget* panel);
-
-protected:
-    // An etched edge on the side facing the MDI area.
-    void paintEvent(QPaintEvent* event) override;
-
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    void FitScroller();
-
-    int m_id;
-    Side m_side;
-    QSize m_sizeDefault;
-    class QScrollArea* m_scroller = nullptr;
-};
-
-class CMDIChildWnd : public QMdiSubWindow {
-    Q_OBJECT
-public:
-    explicit CMDIChildWnd(QWidget* parent = nullptr);
-    ~CMDIChildWnd() override;
-
-    CView* GetActiveView() const;
-    CDocument* GetActiveDocument() const;
-    void SetView(CView* view);
-
-    // The window's title, its document's ("a.zyv", or "a.zyv:2" for the
-    // second window of a document), shown with Qt's modified mark while
-    // `modified`.
-    void SetTitle(const QString& title, bool modified);
-    const QString& GetTitle() const { return m_strTitle; }
-
-    // The user or the program closes the frame: false keeps it open.
-    virtual bool OnClose() { return true; }
-    // Closes without asking.
-    void DestroyWindow();
-    // Makes the frame the active one, shown as it was before it was
-    // minimised.
-    void ActivateFrame();
-
-    // The size of the frame whose view window is exactly `client`, from
-    // the frame's real margins.
-    QSize FrameSizeForClient(QSize client) const;
-    // Resizes the frame, without moving it, so that its view's window is
-    // exactly `client`.
-    void FitClientSize(QSize client);
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    // Tab leaves the document window for the main window's next control.
-    bool focusNextPrevChild(bool next) override;
-
-private:
-    QPointer<CView> m_view;
-    QString m_strTitle;
-    bool m_forceClose = false;
-};
 
 class CMDIFrameWnd : public QMainWindow {
     Q_OBJECT

@@ -56,18 +56,7 @@ void TakePatternFields(LayerRecord& r, const LayerRecord& p, int material)
 void TakeGradient(Layer& layer, const Gradient& source)
 {
     if (!layer.gradient) layer.gradient = Gradient::Tiled();
-    for (int j = 0; j < kGradientEntries; ++j) {
-        const GradientEntry& from = source.entries[static_cast<size_t>(j)];
-        GradientEntry& to = layer.gradient->entries[static_cast<size_t>(j)];
-        to.start = from.start;
-        to.end = from.end;
-        to.startR = from.startR;
-        to.startG = from.startG;
-        to.startB = from.startB;
-        to.endR = from.endR;
-        to.endG = from.endG;
-        to.endB = from.endB;
-    }
+    CopyGradientEntries(source, *layer.gradient);
 }
 
 }  // namespace
@@ -83,7 +72,7 @@ int ApplyMaterial(Layer& layer, const MaterialPresets& presets, int material,
         layer.rec.foldY = preset.foldY;
         layer.rec.foldZ = preset.foldZ;
     } else if (choosePicture && choosePicture(layer)) {
-        layer.rec.formatIndex = 12;
+        layer.rec.formatIndex = kFreeFormatIndex;
     } else {
         layer.rec.material = kMarble;
         material = kMarble;

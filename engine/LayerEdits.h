@@ -48,10 +48,6 @@ void SetColorKey(LayerSlot& slot, float red, float green, float blue);
 
 // --- Material and relief ---------------------------------------------------
 
-// Marble: the material of a new layer, and the one a picture material
-// falls back to when it gets no picture.
-constexpr int kMarble = 1;
-
 // Chooses `material` (0 .. kPresetCount - 1): the layer takes the preset's
 // number and pattern fields (turbulence, detail, the three scales and
 // offsets, lacunarity, omega) and loses its picture path.  A material

@@ -16,8 +16,6 @@ namespace {
 // larger is not one.
 constexpr uint64_t kMaxLibraryFileSize = uint64_t(1) << 24;
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
-
 std::string FieldString(const uint8_t* field)
 {
     const auto* text = reinterpret_cast<const char*>(field);

@@ -269,7 +269,7 @@ Layer LayerFromPreset(const Layer& preset)
 
 Texture NewTexture(const MaterialPresets& presets)
 {
-    return PresetTexture(presets, 1);
+    return PresetTexture(presets, kMarble);
 }
 
 Texture PresetTexture(const MaterialPresets& presets, int material)

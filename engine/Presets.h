@@ -26,6 +26,10 @@ const MaterialPresets& MaterialPresetTable();
 // of the gradient, no keys, no picture, an empty picture path.
 Layer LayerFromPreset(const Layer& preset);
 
+// Marble: the material of a new layer, and the one a picture material
+// falls back to when it gets no picture.
+constexpr int kMarble = 1;
+
 // The texture of a new document: one layer copied from preset 1 ("Marble"),
 // blend mode 1 ("Additive"), blend coefficient 1, orientations 0, a zero
 // colour key.

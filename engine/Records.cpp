@@ -73,8 +73,7 @@ Gradient Gradient::Tiled()
     return g;
 }
 
-// Positions and colours of every entry; the reserved words stay as they are.
-static void CopyEntryValues(const Gradient& src, Gradient& dst)
+void CopyGradientEntries(const Gradient& src, Gradient& dst)
 {
     for (int j = 0; j < kGradientEntries; ++j) {
         const GradientEntry& s = src.entries[j];
@@ -93,7 +92,7 @@ static void CopyEntryValues(const Gradient& src, Gradient& dst)
 Gradient CopyGradient(const Gradient& src)
 {
     Gradient g;
-    CopyEntryValues(src, g);
+    CopyGradientEntries(src, g);
     return g;
 }
 
@@ -120,7 +119,7 @@ void Layer::SetPicture(int width, int height, std::vector<uint8_t> picture)
 bool Layer::HasPicture() const
 {
     if (pictureWidth <= 0 || pictureHeight <= 0) return false;
-    return pixels.size() / 4u / static_cast<size_t>(pictureWidth) >= static_cast<size_t>(pictureHeight);
+    return static_cast<uint64_t>(pictureWidth) * static_cast<uint64_t>(pictureHeight) <= pixels.size() / 4u;
 }
 
 std::span<const MirroredField> MirroredFields() { return kMirror; }
@@ -145,7 +144,7 @@ Keyframe MakeKey(const Layer& layer)
 void LoadKey(const Keyframe& key, Layer& layer)
 {
     for (const auto& f : kMirror) CopyMirrored(f, key.rec, layer.rec);
-    if (layer.gradient) CopyEntryValues(key.gradient, *layer.gradient);
+    if (layer.gradient) CopyGradientEntries(key.gradient, *layer.gradient);
 }
 
 }  // namespace morvane

@@ -57,6 +57,10 @@ struct ColorKeyRecord {
     uint8_t reserved[4];
 };
 
+// The layer's formatIndex of a size chosen freely in the Image Format
+// dialog (0 .. 11 are its fixed sizes).
+constexpr int kFreeFormatIndex = 12;
+
 struct LayerRecord {
     int8_t material;
     int8_t relief;
@@ -319,6 +323,10 @@ struct Gradient {
 // Makes `dst` a new gradient with the positions and colours of `src`: a
 // fresh head of count 24, reserved words zero.
 Gradient CopyGradient(const Gradient& src);
+
+// Copies the positions and colours of every entry of `src` into `dst`;
+// `dst`'s head and reserved words stay as they are.
+void CopyGradientEntries(const Gradient& src, Gradient& dst);
 
 struct Keyframe {
     KeyframeRecord rec{};

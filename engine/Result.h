@@ -48,4 +48,7 @@ struct Result<void> {
     bool ok() const { return error.empty(); }
 };
 
+// A file's name as the messages show it: in double quotes.
+inline std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
 }  // namespace morvane

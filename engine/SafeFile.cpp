@@ -164,18 +164,32 @@ void RemoveStaleTemporaries(const fs::path& dir, const fs::path& path)
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) != 0) continue;
-        const std::string rest = name.substr(prefix.size());
-        const size_t dash = rest.find('-');
-        if (dash == 0 || dash == std::string::npos || dash > 9) continue;
-        if (rest.find_first_not_of("0123456789-") != std::string::npos) continue;
-        const long pid = std::stol(rest.substr(0, dash));
-        if (pid <= 0 || pid == ::getpid()) continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // it still runs
+        const std::optional<std::string_view> counter = LeftByEndedProcess(name, prefix);
+        if (!counter || counter->find_first_not_of("0123456789-") != std::string_view::npos) continue;
         std::error_code ignored;
         fs::remove(it->path(), ignored);
     }
 }
+
+}  // namespace
+
+std::optional<std::string_view> LeftByEndedProcess(std::string_view name, std::string_view prefix)
+{
+    if (name.substr(0, prefix.size()) != prefix) return std::nullopt;
+    name.remove_prefix(prefix.size());
+    const size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash > 9) return std::nullopt;
+    pid_t pid = 0;
+    for (const char digit : name.substr(0, dash)) {
+        if (digit < '0' || digit > '9') return std::nullopt;
+        pid = pid * 10 + (digit - '0');
+    }
+    if (pid <= 0 || pid == ::getpid()) return std::nullopt;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) return std::nullopt;  // it still runs
+    return name.substr(dash + 1);
+}
+
+namespace {
 
 // The file a chain of symbolic links leads to, whether it exists or not;
 // the path itself when it is no link.
@@ -217,7 +231,8 @@ ReplacingFile::ReplacingFile(const fs::path& requested, Durability durability)
     // device is written into as it is (it cannot be replaced, and must not
     // be); anything else that is not a regular file is refused.
     struct stat st {};
-    if (::stat(path_.c_str(), &st) == 0) {
+    const bool exists = ::stat(path_.c_str(), &st) == 0;
+    if (exists) {
         if (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)) {
             stream_ = true;  // opened at the first write: a pipe waits for its reader
             return;
@@ -240,10 +255,7 @@ ReplacingFile::ReplacingFile(const fs::path& requested, Durability durability)
     if (!OpenTemporary()) return;
 
     // Keep the permissions of a file that is being replaced.
-    struct stat old {};
-    if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        if (::fchmod(fd_, old.st_mode & 07777) != 0) Fail(errno);
-    }
+    if (exists && ::fchmod(fd_, st.st_mode & 07777) != 0) Fail(errno);
 }
 
 bool ReplacingFile::OpenTemporary()

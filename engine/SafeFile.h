@@ -27,6 +27,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/Result.h"
@@ -155,5 +156,11 @@ private:
 // Flushes to the disk what was written in `folder`'s file system (files
 // put in place with Durability::Deferred).  Fails with the system's reason.
 Result<> SyncFolder(const std::filesystem::path& folder);
+
+// For the name of something a process left behind, `prefix` + its process
+// id + "-" + a suffix: the suffix, when that process is another one and no
+// longer runs; nothing otherwise (the name is not of that form, or its
+// maker may still use it).
+std::optional<std::string_view> LeftByEndedProcess(std::string_view name, std::string_view prefix);
 
 }  // namespace morvane

@@ -242,9 +242,7 @@ Result<Texture> ParseTextureFile(std::span<const uint8_t> bytes, FileKind kind)
         slot.layer = std::move(*layer.value);
         Texture t;
         t.layers.push_back(std::move(slot));
-        Result<Texture> r;
-        r.value = std::move(t);
-        return r;
+        return t;
     }
     case FileKind::Other:
         break;
@@ -346,8 +344,6 @@ std::vector<uint8_t> EncodeLayerFile(const Layer& layer)
 // Files on disk
 
 namespace {
-
-std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
 Result<> WriteBytes(const std::filesystem::path& path, uint64_t size, const std::vector<uint8_t>& bytes)
 {

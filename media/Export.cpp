@@ -25,8 +25,6 @@ namespace morvane {
 
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
-
 Failure UnableToSave(const std::filesystem::path& path, const std::string& reason)
 {
     return Failure("Unable to save " + Quoted(path) + ".\n" + reason);

@@ -12,7 +12,8 @@
 // folder made for the export, then turned into the movie, and the frame
 // files are removed, also after a failure.  Frame i shows the first layer
 // interpolated between its keys at FrameTime(i) (engine/Animation.h), and
-// frame i of its movie when its picture is one (media/MovieSource.h); the
+// the frame of its movie for that time when its picture is one
+// (MovieFrameAt, media/MovieSource.h); the
 // layer is restored whole afterwards.
 //
 // Every file is written through a temporary file and renamed into place
@@ -81,7 +82,8 @@ struct ExportRequest {
 
 // What an export gives back.  Besides written or failed (the two a Result
 // tells), the user may have said no to a question, and a name may have no
-// known extension: the editor answers each in its own way.
+// known extension; the last carries its message in `error`, as a failure
+// does.
 struct ExportResult {
     enum Outcome {
         Written,    // the file is complete at the chosen path

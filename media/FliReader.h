@@ -40,7 +40,8 @@ struct FliMovie {
 Result<std::shared_ptr<const FliMovie>> OpenFliMovie(std::vector<uint8_t> bytes,
                                                      uint64_t maxPictureBytes = kMaxPictureBytes);
 
-// Reads an FLI file whose header has been checked first.
+// Reads an FLI file: its header is read and checked first, then the whole
+// file.
 Result<std::shared_ptr<const FliMovie>> ReadFliMovie(InputFile& file, uint64_t maxPictureBytes = kMaxPictureBytes);
 
 // Frame number to show for frame n of a layer whose duration is `duration`

@@ -14,7 +14,7 @@ namespace {
 constexpr size_t kFileHeaderSize = 128;
 constexpr size_t kFrameHeaderSize = 16;
 constexpr size_t kChunkHeaderSize = 6;
-constexpr size_t kColourChunkSize = 778;
+constexpr size_t kColourChunkSize = kChunkHeaderSize + 2 + 2 + 256 * 3;  // one packet (skip, count) of all 256 colours
 constexpr size_t kDeltaChunkHead = kChunkHeaderSize + 4;
 
 // The packets of one line, counted; the count is put in front when the

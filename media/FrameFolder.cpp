@@ -8,11 +8,14 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+
+#include "engine/SafeFile.h"
 
 namespace morvane {
 
@@ -67,21 +70,11 @@ void RemoveFolder(int at, const char* name)
     ::close(fd);
 }
 
-// The process id in a frame folder's name, or 0 when the name is not one.
-pid_t MakerOf(const std::string& name)
+// Whether `suffix` is what mkdtemp puts after a frame folder's "-".
+bool IsFolderSuffix(std::string_view suffix)
 {
-    const size_t prefix = sizeof kPrefix - 1;
-    if (name.compare(0, prefix, kPrefix) != 0) return 0;
-    const size_t dash = name.find('-', prefix);
-    if (dash == std::string::npos || dash == prefix || dash - prefix > 9 || name.size() != dash + 7) return 0;
-    long pid = 0;
-    for (size_t i = prefix; i < dash; ++i) {
-        if (name[i] < '0' || name[i] > '9') return 0;
-        pid = pid * 10 + (name[i] - '0');
-    }
-    for (size_t i = dash + 1; i < name.size(); ++i)
-        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return 0;
-    return static_cast<pid_t>(pid);
+    return suffix.size() == 6 &&
+           std::all_of(suffix.begin(), suffix.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
 // Removes the frame folders in `base` that this user's processes which no
@@ -93,12 +86,11 @@ void RemoveStaleFolders(const fs::path& base)
     std::error_code ec;
     for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        const pid_t pid = MakerOf(name);
-        if (pid <= 0 || pid == ::getpid()) continue;
+        const std::optional<std::string_view> suffix = LeftByEndedProcess(name, kPrefix);
+        if (!suffix || !IsFolderSuffix(*suffix)) continue;
         struct stat st {};
         if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
-        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // it still runs
         RemoveFolder(at, name.c_str());
     }
     ::close(at);

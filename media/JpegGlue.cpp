@@ -19,8 +19,6 @@ namespace morvane {
 
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
-
 // The library's error handler: an error jumps back to the Guarded call that
 // was running, with the library's message kept; warnings and trace messages
 // go to stderr.

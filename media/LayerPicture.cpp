@@ -11,8 +11,6 @@ namespace morvane {
 
 namespace {
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
 Failure NotFound(const std::string& stored)
 {
     return Failure("Unable to open the picture " + Quoted(stored) + ".\nThe file was not found.");

@@ -17,10 +17,6 @@ namespace morvane {
 
 namespace {
 
-constexpr float kSecondsPerFrame = 0.04f;
-
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
 // The movies held open between frames, by file.
 struct OpenAvi {
     std::unique_ptr<AviReader> reader;

@@ -47,9 +47,8 @@ Result<> CheckMovieLimits(ExportFormat format, const MovieFrames& frames, const 
     }
     if (fli && frames.count > kMaxFliFrames) return Failure("An FLI movie holds at most 65535 frames.");
     if (fli && frames.width > kMaxFliWidth) return Failure("An FLI movie is at most 32385 pixels wide.");
-    if (fli && SmallestFliFileSize(frames) > kMaxFliFileSize) return Failure("The FLI movie would be larger than 2 GB.");
-    if (!fli && SmallestAviFileSize(frames, avi) > kMaxAviFileSize)
-        return Failure("The AVI movie would be larger than 1 GB.");
+    if (SmallestMovieSize(format, frames, avi) > (fli ? kMaxFliFileSize : kMaxAviFileSize))
+        return Failure(fli ? "The FLI movie would be larger than 2 GB." : "The AVI movie would be larger than 1 GB.");
     return {};
 }
 

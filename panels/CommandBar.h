@@ -16,6 +16,7 @@
 
 #include <array>
 
+#include "engine/LayerEdits.h"
 #include "panels/LayerPreviewWnd.h"
 #include "panels/TextureButton.h"
 #include "panels/ColorKeyWnd.h"
@@ -31,7 +32,7 @@ class CCommandBar : public CPanel {
 public:
     explicit CCommandBar(EditingSession& session, QWidget* parent = nullptr);
 
-    static constexpr int kThumbnails = 8;
+    static constexpr int kThumbnails = morvane::kMostLayers;  // one a layer
     static constexpr int kSliders = 19;
 
     // The texture-faced buttons.

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "engine/Records.h"
 #include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 
@@ -20,7 +21,7 @@ constexpr int IDD_IMAGE_FORMAT = 101;
 constexpr int IDC_FORMAT_FIRST = 104;  // the first radio button of the group
 constexpr int IDC_FREE_FORMAT = 111;   // "Free Format ...", the last one
 constexpr int kFormatCount = 13;
-constexpr int kFreeFormatIndex = 12;
+using morvane::kFreeFormatIndex;
 
 class CFormatDlg : public CDialog {
     Q_OBJECT

@@ -25,7 +25,6 @@ using namespace morvane;
 
 namespace {
 
-constexpr int kMarble = 1;
 constexpr int kAgate = 7;
 
 // The texture rendered top row first into an opaque image.

@@ -329,8 +329,7 @@ bool CCommandBar::ChoosePicture(Layer& layer)
     layer.SetPicturePath(path.toStdString());
     // The picture is read (a picture that cannot be is told); a movie shows
     // its first frame and makes the layer an animation of its length.
-    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel,
-                              [this](const std::string& text) { Ui().Message(QString::fromStdString(text)); });
+    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel, Ui().Teller());
     return true;
 }
 
@@ -476,10 +475,8 @@ std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path)
     }
     Layer layer = std::move(*parsed.value);
     // The picture (or movie) of the current form goes into this new layer.
-    if (file.value->size() != morvane::kOldLayerFileSize) {
-        morvane::LoadLayerPicture(layer, morvane::MovieOpener::Application,
-                                  [&ui](const std::string& text) { ui.Message(QString::fromStdString(text)); });
-    }
+    if (file.value->size() != morvane::kOldLayerFileSize)
+        morvane::LoadLayerPicture(layer, morvane::MovieOpener::Application, ui.Teller());
     return layer;
 }
 

@@ -140,7 +140,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     if (!doc || m_pDocTemplate->Documents().size() == before) return nullptr;
 
     morvane::Texture& texture = *parsed.value;
-    morvane::LoadLayerPictures(texture, [this](const std::string& text) { m_ui.Message(QString::fromStdString(text)); });
+    morvane::LoadLayerPictures(texture, m_ui.Teller());
     doc->m_texture = std::move(texture);
     const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
     doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));

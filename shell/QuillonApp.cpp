@@ -355,7 +355,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
                                 .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));
         return false;
     }
-    morvane::LoadLayerPictures(*parsed.value, [this](const std::string& text) { m_ui.Message(QString::fromStdString(text)); });
+    morvane::LoadLayerPictures(*parsed.value, m_ui.Teller());
     m_interfaceTexture = std::move(*parsed.value);
     return true;
 }

@@ -36,13 +36,6 @@ QString LocalPath(const QString& path)
 
 QString AbsolutePath(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
-// The document's title up to its first ".".
-QString BaseTitle(const QString& title)
-{
-    const int dot = title.indexOf('.');
-    return dot < 0 ? title : title.left(dot);
-}
-
 // The name Save writes to: the document's own when it names a texture
 // file, else one the user chooses (empty when the user cancels).
 QString SaveTarget(UiDialogs& ui, CQuillonDoc* doc, QWidget* parent)

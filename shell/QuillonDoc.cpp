@@ -17,3 +17,9 @@ bool CQuillonDoc::OnNewDocument()
 
 // The presets never change, so every document shares one table.
 void CQuillonDoc::InitMaterialPresets() { m_pPresets = &morvane::MaterialPresetTable(); }
+
+QString BaseTitle(const QString& title)
+{
+    const qsizetype dot = title.indexOf('.');
+    return dot < 0 ? title : title.left(dot);
+}

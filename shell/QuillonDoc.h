@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QSize>
+#include <QString>
 
 #include "engine/Presets.h"
 #include "engine/Records.h"
@@ -27,3 +28,6 @@ public:
     const morvane::MaterialPresets* m_pPresets = nullptr;  // 40 presets, index = material number (shared, read-only)
     QSize m_sizeImage{0, 0};                              // render size in pixels
 };
+
+// A document's title up to its first ".".
+QString BaseTitle(const QString& title);

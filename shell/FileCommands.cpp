@@ -10,8 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <algorithm>
-
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
@@ -135,8 +133,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     morvane::Texture& texture = *parsed.value;
     morvane::LoadLayerPictures(texture, m_ui.Teller());
     doc->m_texture = std::move(texture);
-    const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
-    doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
+    doc->m_sizeImage = doc->StoredImageSize();
 
     const QString absolute = AbsolutePath(path);
     doc->SetPathName(absolute);

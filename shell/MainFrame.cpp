@@ -45,10 +45,7 @@ CMainFrame::CMainFrame(CQuillonApp& app)
         if (!(what & EditingSession::ImageSize) || !doc || index < 0 || index >= doc->m_texture.LayerCount()) return;
         const morvane::LayerRecord& rec = doc->m_texture.layers[static_cast<size_t>(index)].layer.rec;
         const QSize size(morvane::StoredImageWidth(rec), morvane::StoredImageHeight(rec));
-        if (size.isEmpty()) return;
-        doc->m_sizeImage = size;
-        if (CView* view = GetActiveView()) view->SetScrollSizes(size);
-        FitChildFrame(ActiveChildFrame(), size, FitCorner);
+        if (!size.isEmpty()) SetActiveImageSize(size, FitCorner);
     });
 }
 
@@ -129,10 +126,7 @@ void CMainFrame::OnLibraryTextureCopied()
 {
     CQuillonDoc* doc = ActiveDocument();
     if (!doc || doc->m_texture.layers.empty()) return;
-    const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
-    doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
-    if (CView* view = GetActiveView()) view->SetScrollSizes(doc->m_sizeImage);
-    FitChildFrame(ActiveChildFrame(), doc->m_sizeImage, FitInPlace);
+    SetActiveImageSize(doc->StoredImageSize(), FitInPlace);
 }
 
 CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFrame*>(MDIGetActive()); }
@@ -161,6 +155,15 @@ QSize CMainFrame::FreeClientSize() const
     // The area's own room, without the scroll bars it shows while a window
     // reaches past it: laid out already before the main window shows.
     return MdiArea()->contentsRect().size();
+}
+
+void CMainFrame::SetActiveImageSize(QSize size, FitMode mode)
+{
+    CQuillonDoc* doc = ActiveDocument();
+    if (!doc) return;
+    doc->m_sizeImage = size;
+    if (CView* view = GetActiveView()) view->SetScrollSizes(size);
+    FitChildFrame(ActiveChildFrame(), size, mode);
 }
 
 void CMainFrame::FitChildFrame(CChildFrame* frame, QSize image, FitMode mode)

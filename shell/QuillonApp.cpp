@@ -183,8 +183,7 @@ void CQuillonApp::FitActiveFrame()
     CQuillonDoc* doc = frame->ActiveDocument();
     CView* view = frame->GetActiveView();
     if (!child || !doc || !view) return;
-    view->SetScrollSizes(doc->m_sizeImage);
-    frame->FitChildFrame(child, doc->m_sizeImage, CMainFrame::FitInPlace);
+    frame->SetActiveImageSize(doc->m_sizeImage, CMainFrame::FitInPlace);
 }
 
 // ---------------------------------------------------------------------------
@@ -281,7 +280,6 @@ void CQuillonApp::OnImageFormat()
 {
     CMainFrame* frame = MainFrame();
     if (!frame) return;
-    CChildFrame* child = frame->ActiveChildFrame();
     CQuillonDoc* doc = frame->ActiveDocument();
     CView* view = frame->GetActiveView();
     if (!doc || doc->m_texture.layers.empty()) return;
@@ -312,8 +310,7 @@ void CQuillonApp::OnImageFormat()
         slot.layer.rec.height = first.height;
     }
 
-    if (view) view->SetScrollSizes(doc->m_sizeImage);
-    frame->FitChildFrame(child, doc->m_sizeImage, CMainFrame::FitCorner);
+    frame->SetActiveImageSize(doc->m_sizeImage, CMainFrame::FitCorner);
     doc->SetModifiedFlag();
     if (view) {
         view->Invalidate();

@@ -1,5 +1,7 @@
 #include "shell/QuillonDoc.h"
 
+#include <algorithm>
+
 #include "platform/Document.h"
 #include "shell/MainFrame.h"
 
@@ -13,6 +15,12 @@ bool CQuillonDoc::OnNewDocument()
     m_texture = morvane::NewTexture(*m_pPresets);
     // The panels show it once its window is active.
     return true;
+}
+
+QSize CQuillonDoc::StoredImageSize() const
+{
+    const morvane::LayerRecord& first = m_texture.layers[0].layer.rec;
+    return QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
 }
 
 // The presets never change, so every document shares one table.

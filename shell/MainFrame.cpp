@@ -119,7 +119,8 @@ void CMainFrame::CreatePanels()
     m_pKeyFramePanel = new CKeyFrameDlg(m_session);
     m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
     // A command reads the layer with what the user typed into a field.
-    connect(this, &CMDIFrameWnd::commandStarting, m_pKeyFramePanel, &CPanel::CommitFocusedField);
+    CPanel* const panels[] = {m_pCommandPanel, m_pLibraryPanel, m_pPalettePanel, m_pKeyFramePanel};
+    for (CPanel* panel : panels) connect(this, &CMDIFrameWnd::commandStarting, panel, &CPanel::CommitFocusedField);
 }
 
 void CMainFrame::OnLibraryTextureCopied()

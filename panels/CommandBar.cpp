@@ -286,11 +286,10 @@ void CCommandBar::OnSelChangeMaterial()
         return;
     if (m < 0 || m >= morvane::kPresetCount) return;
 
-    animateCheck = 0;
     const int shown = m_session.ChooseMaterial(m, [this](Layer& l) { return ChoosePicture(l); });
     // No picture: the layer is Marble, and the list says so.
     if (shown != m) materialCombo->setCurrentIndex(shown);
-    if (layer.rec.animated != 0) animateCheck = 1;
+    animateCheck = layer.rec.animated != 0 ? 1 : 0;
     for (int id : {0, 1, 2, 3, 4, 5, 11, 12})
         sliders[static_cast<size_t>(id)]->value = SliderPosition(SliderInfoOf(id), *slot);
     UpdateData(false);

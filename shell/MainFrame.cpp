@@ -179,7 +179,7 @@ void CMainFrame::FitChildFrame(CChildFrame* frame, QSize image, FitMode mode)
     const QSize minimum = frame->minimumSizeHint();
     const QSize room(std::max(minimum.width(), free.width() - at.x()),
                      std::max(minimum.height(), free.height() - at.y()));
-    if (frame->width() > room.width() || frame->height() > room.height()) frame->resize(frame->size().boundedTo(room));
+    frame->resize(frame->size().boundedTo(room));
     frame->show();
 }
 

@@ -286,11 +286,10 @@ void CCommandBar::OnSelChangeMaterial()
         return;
     if (m < 0 || m >= morvane::kPresetCount) return;
 
-    animateCheck = 0;
     const int shown = m_session.ChooseMaterial(m, [this](Layer& l) { return ChoosePicture(l); });
     // No picture: the layer is Marble, and the list says so.
     if (shown != m) materialCombo->setCurrentIndex(shown);
-    if (layer.rec.animated != 0) animateCheck = 1;
+    animateCheck = layer.rec.animated != 0 ? 1 : 0;
     for (int id : {0, 1, 2, 3, 4, 5, 11, 12})
         sliders[static_cast<size_t>(id)]->value = SliderPosition(SliderInfoOf(id), *slot);
     UpdateData(false);
@@ -329,8 +328,7 @@ bool CCommandBar::ChoosePicture(Layer& layer)
     layer.SetPicturePath(path.toStdString());
     // The picture is read (a picture that cannot be is told); a movie shows
     // its first frame and makes the layer an animation of its length.
-    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel,
-                              [this](const std::string& text) { Ui().Message(QString::fromStdString(text)); });
+    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel, Ui().Teller());
     return true;
 }
 
@@ -476,10 +474,8 @@ std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path)
     }
     Layer layer = std::move(*parsed.value);
     // The picture (or movie) of the current form goes into this new layer.
-    if (file.value->size() != morvane::kOldLayerFileSize) {
-        morvane::LoadLayerPicture(layer, morvane::MovieOpener::Application,
-                                  [&ui](const std::string& text) { ui.Message(QString::fromStdString(text)); });
-    }
+    if (file.value->size() != morvane::kOldLayerFileSize)
+        morvane::LoadLayerPicture(layer, morvane::MovieOpener::Application, ui.Teller());
     return layer;
 }
 

@@ -8,6 +8,7 @@
 
 #include "engine/Animation.h"
 #include "engine/FloatInt.h"
+#include "media/Export.h"
 #include "media/MovieSource.h"
 #include "panels/TextureButton.h"
 #include "panels/TimeRamp.h"
@@ -147,11 +148,11 @@ bool CKeyFrameDlg::OnInitDialog()
 void CKeyFrameDlg::DoDataExchange(CDataExchange* pDX)
 {
     DDX_Text(pDX, kDurationId, duration);
-    DDV_MinMaxFloat(pDX, duration, 0.0f, 1000.0f);
+    DDV_MinMaxFloat(pDX, duration, 0.0f, morvane::kLongestMovieSeconds);
     DDX_Text(pDX, kKeyCountId, keyCount);
     DDX_Text(pDX, kCurrentKeyId, currentKey);
     DDX_Text(pDX, kCurrentTimeId, currentTime);
-    DDV_MinMaxFloat(pDX, currentTime, 0.0f, 1000.0f);
+    DDV_MinMaxFloat(pDX, currentTime, 0.0f, morvane::kLongestMovieSeconds);
 }
 
 void CKeyFrameDlg::paintEvent(QPaintEvent*)

@@ -54,7 +54,7 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 auto ReadTextureWithPictures(UiDialogs& ui, const std::filesystem::path& file)
 {
     auto texture = ReadLibraryTexture(file);
-    if (texture.ok()) LoadLayerPictures(*texture.value, [&ui](const std::string& text) { ui.Message(Text(text)); });
+    if (texture.ok()) LoadLayerPictures(*texture.value, ui.Teller());
     return texture;
 }
 }  // namespace

@@ -226,7 +226,7 @@ void CLibraryStripWnd::CopyIntoDocument(int entry)
     if (i >= m_library->textures.size()) return;
     // The document is the entry's texture now, not the file it came from:
     // it has no file, and its title is the entry's file name.
-    const QString name = QString::fromStdString(m_library->names[i]);
-    if (m_session.ReplaceTexture(m_library->textures[i], name.mid(name.lastIndexOf('\\') + 1)))
+    const std::string name = LibraryEntryName(m_library->names[i]).substr(1);
+    if (m_session.ReplaceTexture(m_library->textures[i], QString::fromStdString(name)))
         emit m_library->textureCopied();
 }

@@ -21,6 +21,11 @@ int UiDialogs::Message(const QString& text, unsigned style)
     return MessageBox(QApplication::activeWindow(), text, AppCaption(), style);
 }
 
+std::function<void(const std::string&)> UiDialogs::Teller()
+{
+    return [this](const std::string& text) { Message(QString::fromStdString(text)); };
+}
+
 int EscapeAnswer(unsigned style)
 {
     switch (style & MB_TYPEMASK) {

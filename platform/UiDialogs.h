@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <string>
 
 class QDialog;
 class QPrinter;
@@ -80,6 +81,9 @@ public:
 
     // A message box over the active window with the program's caption.
     int Message(const QString& text, unsigned style = MB_OK | MB_ICONEXCLAMATION);
+    // A function that shows each text (UTF-8) it is handed as Message does,
+    // with the default style.
+    std::function<void(const std::string&)> Teller();
 };
 
 // What a message box of `style` answers when the user presses Escape.

@@ -10,8 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <algorithm>
-
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
@@ -35,13 +33,6 @@ QString LocalPath(const QString& path)
 }
 
 QString AbsolutePath(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
-
-// The document's title up to its first ".".
-QString BaseTitle(const QString& title)
-{
-    const int dot = title.indexOf('.');
-    return dot < 0 ? title : title.left(dot);
-}
 
 // The name Save writes to: the document's own when it names a texture
 // file, else one the user chooses (empty when the user cancels).
@@ -140,10 +131,9 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     if (!doc || m_pDocTemplate->Documents().size() == before) return nullptr;
 
     morvane::Texture& texture = *parsed.value;
-    morvane::LoadLayerPictures(texture, [this](const std::string& text) { m_ui.Message(QString::fromStdString(text)); });
+    morvane::LoadLayerPictures(texture, m_ui.Teller());
     doc->m_texture = std::move(texture);
-    const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
-    doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
+    doc->m_sizeImage = doc->StoredImageSize();
 
     const QString absolute = AbsolutePath(path);
     doc->SetPathName(absolute);

@@ -1,5 +1,6 @@
 #include "shell/FreeFormatDlg.h"
 
+#include "media/Export.h"
 #include "platform/UiDialogs.h"
 
 namespace {
@@ -22,7 +23,7 @@ CFreeFormatDlg::CFreeFormatDlg(UiDialogs& ui, QWidget* parent) : CDialog(ui, kTe
 void CFreeFormatDlg::DoDataExchange(CDataExchange* pDX)
 {
     DDX_Text(pDX, IDC_FREE_WIDTH, m_width);
-    DDV_MinMaxInt(pDX, m_width, 1, kLargestFreeSize);
+    DDV_MinMaxInt(pDX, m_width, 1, morvane::kLargestPictureSide);
     DDX_Text(pDX, IDC_FREE_HEIGHT, m_height);
-    DDV_MinMaxInt(pDX, m_height, 1, kLargestFreeSize);
+    DDV_MinMaxInt(pDX, m_height, 1, morvane::kLargestPictureSide);
 }

@@ -1,6 +1,7 @@
-// The Free Format dialog: a width and a height of 1 to 65500 pixels.  A
-// value outside that range, or not a number, is refused with the standard
-// message and the dialog stays open.
+// The Free Format dialog: a width and a height of 1 to 65500 pixels (the
+// largest side of a saved picture, media/Export.h).  A value outside that
+// range, or not a number, is refused with the standard message and the
+// dialog stays open.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,6 @@ class UiDialogs;
 constexpr int IDD_FREE_FORMAT = 210;
 constexpr int IDC_FREE_WIDTH = 209;
 constexpr int IDC_FREE_HEIGHT = 212;
-constexpr int kLargestFreeSize = 65500;
 
 class CFreeFormatDlg : public CDialog {
     Q_OBJECT

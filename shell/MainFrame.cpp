@@ -45,10 +45,7 @@ CMainFrame::CMainFrame(CQuillonApp& app)
         if (!(what & EditingSession::ImageSize) || !doc || index < 0 || index >= doc->m_texture.LayerCount()) return;
         const morvane::LayerRecord& rec = doc->m_texture.layers[static_cast<size_t>(index)].layer.rec;
         const QSize size(morvane::StoredImageWidth(rec), morvane::StoredImageHeight(rec));
-        if (size.isEmpty()) return;
-        doc->m_sizeImage = size;
-        if (CView* view = GetActiveView()) view->SetScrollSizes(size);
-        FitChildFrame(ActiveChildFrame(), size, FitCorner);
+        if (!size.isEmpty()) SetActiveImageSize(size, FitCorner);
     });
 }
 
@@ -122,17 +119,15 @@ void CMainFrame::CreatePanels()
     m_pKeyFramePanel = new CKeyFrameDlg(m_session);
     m_wndKeyFrameBar->AddPanel(m_pKeyFramePanel);
     // A command reads the layer with what the user typed into a field.
-    connect(this, &CMDIFrameWnd::commandStarting, m_pKeyFramePanel, &CPanel::CommitFocusedField);
+    CPanel* const panels[] = {m_pCommandPanel, m_pLibraryPanel, m_pPalettePanel, m_pKeyFramePanel};
+    for (CPanel* panel : panels) connect(this, &CMDIFrameWnd::commandStarting, panel, &CPanel::CommitFocusedField);
 }
 
 void CMainFrame::OnLibraryTextureCopied()
 {
     CQuillonDoc* doc = ActiveDocument();
     if (!doc || doc->m_texture.layers.empty()) return;
-    const morvane::LayerRecord first = doc->m_texture.layers[0].layer.rec;
-    doc->m_sizeImage = QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
-    if (CView* view = GetActiveView()) view->SetScrollSizes(doc->m_sizeImage);
-    FitChildFrame(ActiveChildFrame(), doc->m_sizeImage, FitInPlace);
+    SetActiveImageSize(doc->StoredImageSize(), FitInPlace);
 }
 
 CChildFrame* CMainFrame::ActiveChildFrame() const { return qobject_cast<CChildFrame*>(MDIGetActive()); }
@@ -163,6 +158,15 @@ QSize CMainFrame::FreeClientSize() const
     return MdiArea()->contentsRect().size();
 }
 
+void CMainFrame::SetActiveImageSize(QSize size, FitMode mode)
+{
+    CQuillonDoc* doc = ActiveDocument();
+    if (!doc) return;
+    doc->m_sizeImage = size;
+    if (CView* view = GetActiveView()) view->SetScrollSizes(size);
+    FitChildFrame(ActiveChildFrame(), size, mode);
+}
+
 void CMainFrame::FitChildFrame(CChildFrame* frame, QSize image, FitMode mode)
 {
     if (!frame || image.isEmpty()) return;
@@ -175,7 +179,7 @@ void CMainFrame::FitChildFrame(CChildFrame* frame, QSize image, FitMode mode)
     const QSize minimum = frame->minimumSizeHint();
     const QSize room(std::max(minimum.width(), free.width() - at.x()),
                      std::max(minimum.height(), free.height() - at.y()));
-    if (frame->width() > room.width() || frame->height() > room.height()) frame->resize(frame->size().boundedTo(room));
+    frame->resize(frame->size().boundedTo(room));
     frame->show();
 }
 

@@ -72,6 +72,9 @@ public:
     // large for it ends at the room's edges and its view scrolls.
     enum FitMode { FitInPlace, FitCorner };
     void FitChildFrame(CChildFrame* frame, QSize image, FitMode mode);
+    // The active document's image size becomes `size`: the active view
+    // scrolls over it and the active child frame fits it (FitChildFrame).
+    void SetActiveImageSize(QSize size, FitMode mode);
 
     // Rebuilds the menu bar: the texture menu while a document is active,
     // else the short one; both get the "&Tip" popup.

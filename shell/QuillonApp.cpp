@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QPointer>
 #include <QMdiArea>
 #include <QScreen>
 
@@ -59,28 +58,27 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     SetAppCaption(shelltext::kAppTitle);
     if (const QIcon icon = ProgramIcon(); !icon.isNull()) QApplication::setWindowIcon(icon);
 
-    // 1. The root folder that stands for the current drive, with its
-    //    working folder; data files are searched below it.
+    // The root folder that stands for the current drive, with its
+    // working folder; data files are searched below it.
     morvane::EnsureRootFolders();
 
-
-    // 2. The command line decides the splash window and the start-up tip.
+    // The command line decides the splash window and the start-up tip.
     m_bShowSplash = CCommandLineInfo::Parse(arguments).m_bShowSplash;
     CSplashWnd::EnableSplash(m_bShowSplash);
     // Every event passes the splash window's hook first.
     qApp->installEventFilter(this);
 
-    // 4. The profile's recent files.
+    // The profile's recent files.
     LoadRecentFileList();
 
-    // 6. One document template: document, child frame and view.
+    // One document template: document, child frame and view.
     auto tmpl = std::make_unique<CDocTemplate>(
         IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; },
         [this] { return new CChildFrame(*this); }, [this] { return m_mainFrame->CreateView(); });
     m_pDocTemplate = tmpl.get();
     AddDocTemplate(std::move(tmpl));
 
-    // 7. The main frame with its bars and panels.
+    // The main frame with its bars and panels.
     m_mainFrame = std::make_unique<CMainFrame>(*this);
     if (!m_mainFrame->LoadFrame()) return false;
     CMainFrame* frame = m_mainFrame.get();
@@ -102,42 +100,42 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
     frame->OnCommand(ID_TOGGLE_PALETTE, [this] { OnToggleBar(IDD_PALETTE_BAR); });
     frame->OnCommand(ID_TOGGLE_KEYFRAMES, [this] { OnToggleBar(IDD_KEYFRAME_BAR); });
 
-    // 8, 9. The command line again; the noise tables, whose kernels and
-    //    dot-product path follow the processor's features (NoiseInit asks
-    //    for them) before anything renders (the first document's panels do).
+    // The command line again; the noise tables, whose kernels and
+    // dot-product path follow the processor's features (NoiseInit asks
+    // for them) before anything renders (the first document's panels do).
     const CCommandLineInfo cmdInfo = CCommandLineInfo::Parse(arguments);
     morvane::NoiseInit();
 
-    // 10. The sphere table (all zero when the file is missing).
+    // The sphere table (all zero when the file is missing).
     m_sphereTable.Load();
 
-    // 12. The interface texture behind the panels.
+    // The interface texture behind the panels.
     m_strInterfaceTexture = kDefaultInterfaceTexture;
     LoadInterfaceTexture();
 
-    // 13. A new document, or the files the command line names, fitted to
-    //    the room the maximised window will give them.  (Without a window
-    //    manager nothing maximises a window: take the screen's room.)
+    // A new document, or the files the command line names, fitted to
+    // the room the maximised window will give them.  (Without a window
+    // manager nothing maximises a window: take the screen's room.)
     if (QScreen* screen = frame->screen()) frame->setGeometry(screen->availableGeometry());
     frame->RecalcLayout();
     if (!ProcessShellCommand(cmdInfo)) return false;
 
-    // 15. The main window, maximised.
+    // The main window, maximised.
     frame->showMaximized();
     frame->RecalcLayout();
 
-    // 14. The active child frame shows exactly its image, in the room the
-    //     shown window has.
+    // The active child frame shows exactly its image, in the room the
+    // shown window has.
     FitActiveFrame();
 
-    // 16, 17. The default library and the tip of the day.
+    // The default library and the tip of the day.
     LoadDefaultLibrary();
     ShowTipAtStartup();
 
-    // 18. The command panel shows its state.
+    // The command panel shows its state.
     if (frame->m_pCommandPanel) frame->m_pCommandPanel->update();
 
-    // 19. Files dropped on the main window open as File > Open opens them.
+    // Files dropped on the main window open as File > Open opens them.
     frame->setAcceptDrops(true);
     return true;
 }
@@ -183,8 +181,7 @@ void CQuillonApp::FitActiveFrame()
     CQuillonDoc* doc = frame->ActiveDocument();
     CView* view = frame->GetActiveView();
     if (!child || !doc || !view) return;
-    view->SetScrollSizes(doc->m_sizeImage);
-    frame->FitChildFrame(child, doc->m_sizeImage, CMainFrame::FitInPlace);
+    frame->SetActiveImageSize(doc->m_sizeImage, CMainFrame::FitInPlace);
 }
 
 // ---------------------------------------------------------------------------
@@ -281,7 +278,6 @@ void CQuillonApp::OnImageFormat()
 {
     CMainFrame* frame = MainFrame();
     if (!frame) return;
-    CChildFrame* child = frame->ActiveChildFrame();
     CQuillonDoc* doc = frame->ActiveDocument();
     CView* view = frame->GetActiveView();
     if (!doc || doc->m_texture.layers.empty()) return;
@@ -312,8 +308,7 @@ void CQuillonApp::OnImageFormat()
         slot.layer.rec.height = first.height;
     }
 
-    if (view) view->SetScrollSizes(doc->m_sizeImage);
-    frame->FitChildFrame(child, doc->m_sizeImage, CMainFrame::FitCorner);
+    frame->SetActiveImageSize(doc->m_sizeImage, CMainFrame::FitCorner);
     doc->SetModifiedFlag();
     if (view) {
         view->Invalidate();
@@ -355,7 +350,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
                                 .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));
         return false;
     }
-    morvane::LoadLayerPictures(*parsed.value, [this](const std::string& text) { m_ui.Message(QString::fromStdString(text)); });
+    morvane::LoadLayerPictures(*parsed.value, m_ui.Teller());
     m_interfaceTexture = std::move(*parsed.value);
     return true;
 }

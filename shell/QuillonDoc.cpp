@@ -1,5 +1,7 @@
 #include "shell/QuillonDoc.h"
 
+#include <algorithm>
+
 #include "platform/Document.h"
 #include "shell/MainFrame.h"
 
@@ -15,5 +17,17 @@ bool CQuillonDoc::OnNewDocument()
     return true;
 }
 
+QSize CQuillonDoc::StoredImageSize() const
+{
+    const morvane::LayerRecord& first = m_texture.layers[0].layer.rec;
+    return QSize(std::max(1, morvane::StoredImageWidth(first)), std::max(1, morvane::StoredImageHeight(first)));
+}
+
 // The presets never change, so every document shares one table.
 void CQuillonDoc::InitMaterialPresets() { m_pPresets = &morvane::MaterialPresetTable(); }
+
+QString BaseTitle(const QString& title)
+{
+    const qsizetype dot = title.indexOf('.');
+    return dot < 0 ? title : title.left(dot);
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QSize>
+#include <QString>
 
 #include "engine/Presets.h"
 #include "engine/Records.h"
@@ -23,7 +24,14 @@ public:
     const morvane::Texture& GetTexture() const { return m_texture; }
     morvane::Texture& EditedTexture() override { return m_texture; }
 
+    // The image size layer 1 stores, each side at least 1 pixel.  The
+    // texture must have a layer.
+    QSize StoredImageSize() const;
+
     morvane::Texture m_texture;                          // the document's texture
     const morvane::MaterialPresets* m_pPresets = nullptr;  // 40 presets, index = material number (shared, read-only)
     QSize m_sizeImage{0, 0};                              // render size in pixels
 };
+
+// A document's title up to its first ".".
+QString BaseTitle(const QString& title);

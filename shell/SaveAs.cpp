@@ -28,13 +28,6 @@ constexpr int kSaveTitle = 57694;
 constexpr int kStillFilter = 57693;
 constexpr int kMovieFilter = 57718;
 
-// The document's title up to its first ".".
-QString BaseTitle(const QString& title)
-{
-    const int dot = title.indexOf('.');
-    return dot < 0 ? title : title.left(dot);
-}
-
 // The export runs without handling events: what a closed dialog covered is
 // drawn again before it starts, or the dialog would seem to stay open for
 // the whole export.  Input waits until the export is over.

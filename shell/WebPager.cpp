@@ -18,6 +18,7 @@
 #include "engine/Paths.h"
 #include "platform/UiDialogs.h"
 #include "platform/StringTable.h"
+#include "shell/QuillonDoc.h"
 
 using morvane::WebPagerItem;
 
@@ -85,13 +86,6 @@ int FieldNumber(QWidget* field, int fallback)
 }
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-// A document's title up to its first ".".
-QString BaseName(const QString& title)
-{
-    const qsizetype dot = title.indexOf('.');
-    return dot < 0 ? title : title.left(dot);
-}
 
 }  // namespace
 
@@ -300,7 +294,7 @@ void CWebPager::OnBrowse(int button)
     r.title = LoadString(kSaveTextureTitle);
     r.filter = LoadString(kTextureFilter);
     r.defaultExt = QStringLiteral("zyv");
-    r.initialName = BaseName(m_documentTitle);
+    r.initialName = BaseTitle(m_documentTitle);
     r.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     const QStringList chosen = Ui().FileDialog(this, r);
     if (chosen.isEmpty() || chosen.front().isEmpty()) return;

@@ -50,6 +50,20 @@ TEST(Dialogs, ScriptedAnswersAndRecordedTexts)
     EXPECT_EQ(ui.fileRequests.size(), 2u);
 }
 
+TEST(Dialogs, TellerShowsEachTextInAMessageBox)
+{
+    morvane::test::EnsureQtApp();
+    ScriptedDialogs ui;
+    const std::function<void(const std::string&)> tell = ui.Teller();
+    tell("Unable to read \"caf\xc3\xa9.tga\".");
+    tell("Second.");
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text, QStringLiteral("Unable to read \"caf\u00e9.tga\"."));
+    EXPECT_EQ(ui.messages[0].caption, "Morvane");
+    EXPECT_EQ(ui.messages[0].style, unsigned(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(ui.messages[1].text, "Second.");
+}
+
 TEST(DialogUnits, ConvertLikeTheDialogFont)
 {
     const DialogBaseUnits b{6, 13};

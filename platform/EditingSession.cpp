@@ -317,11 +317,9 @@ bool EditingSession::ReplaceTexture(const morvane::Texture& texture, const QStri
     // with its first key and the eight layer thumbnails the new layers.
     morvane::CopyLibraryTexture(texture, *edited);
     m_currentKey = 0;
-    Show(Layers);
-    ShowLayer(1);
+    ShowChangedStack(1);
     m_document->ClearPathName();
     m_document->SetTitle(title);
-    m_document->SetModifiedFlag(true);
     m_document->UpdateAllViews(nullptr);
     return true;
 }

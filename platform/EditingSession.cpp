@@ -197,7 +197,6 @@ bool EditingSession::MoveLayer(CDocument* document, QPoint from, QPoint to)
     const bool current = document == m_document;
     morvane::MoveLayer(slot->layer, current ? CurrentKeyframe() : nullptr, from.x(), from.y(), to.x(), to.y());
     document->SetModifiedFlag();
-    if (current) emit edited(CurrentLayerIndex(), {});
     return true;
 }
 
@@ -207,7 +206,6 @@ bool EditingSession::TurnLayer(CDocument* document, int fromX, int toX)
     if (!slot) return false;
     morvane::TurnLayer(*slot, fromX, toX);
     document->SetModifiedFlag();
-    if (document == m_document) emit edited(CurrentLayerIndex(), {});
     return true;
 }
 
@@ -258,7 +256,6 @@ bool EditingSession::InterpolateAt(float t)
     Layer* layer = CurrentLayerRecord();
     if (!layer || layer->rec.animated == 0) return false;
     morvane::InterpolateLayerAt(*layer, t, {.reliefDetail = true});
-    Show(Preview);
     return true;
 }
 

@@ -140,7 +140,8 @@ public:
 
     // The view's drags edit the document the view shows: its layer of the
     // current layer's number (the current key only when it is the active
-    // document).  True when a layer moved or turned; the view renders it.
+    // document).  True when a layer moved or turned; the document is
+    // marked modified and the view renders it (nothing else is told).
     bool MoveLayer(CDocument* document, QPoint from, QPoint to);
     bool TurnLayer(CDocument* document, int fromX, int toX);
 

@@ -61,9 +61,8 @@ constexpr int kRampFrame = 3;
 // The layer `index` of the document, while both exist.
 morvane::Layer* LayerOf(CDocument* doc, int index)
 {
-    auto* textured = dynamic_cast<TextureDocument*>(doc);
-    if (!textured || index < 0 || index >= textured->EditedTexture().LayerCount()) return nullptr;
-    return &textured->EditedTexture().layers[static_cast<size_t>(index)].layer;
+    morvane::LayerSlot* slot = EditingSession::SlotAt(doc, index);
+    return slot ? &slot->layer : nullptr;
 }
 
 }  // namespace

@@ -59,7 +59,13 @@ void CDocument::AddView(CView* view)
 void CDocument::RemoveView(CView* view)
 {
     m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
-    if (!m_bClosing && !m_views.empty() && m_pDocTemplate) m_pDocTemplate->UpdateFrameTitles(this);
+    if (m_bClosing || !m_pDocTemplate) return;
+    if (!m_views.empty()) {
+        m_pDocTemplate->UpdateFrameTitles(this);
+        return;
+    }
+    // No window shows the document any more: it closes, and is deleted.
+    m_pDocTemplate->CloseDocument(this);
 }
 
 void CDocument::OnCloseDocument()

@@ -54,6 +54,8 @@ private:
     friend class CView;
     friend class CDocTemplate;
     void AddView(CView* view);
+    // The document closes when this was its last view (unless it is
+    // closing already).
     void RemoveView(CView* view);
 
     QString m_strTitle;

@@ -25,24 +25,28 @@ void EditingSession::SetActive(CDocument* document, CView* view)
     m_view = view;
 }
 
-morvane::Texture* EditingSession::Texture() const
+namespace {
+
+morvane::Texture* TextureOf(CDocument* document)
 {
-    auto* doc = dynamic_cast<TextureDocument*>(m_document.data());
-    return doc ? &doc->EditedTexture() : nullptr;
+    auto* textured = dynamic_cast<TextureDocument*>(document);
+    return textured ? &textured->EditedTexture() : nullptr;
 }
 
-int EditingSession::CurrentLayerIndex() const
+}  // namespace
+
+LayerSlot* EditingSession::SlotAt(CDocument* document, int index)
 {
-    morvane::Texture* texture = Texture();
-    if (!texture || m_currentLayer < 1 || m_currentLayer > texture->LayerCount()) return -1;
-    return m_currentLayer - 1;
+    morvane::Texture* texture = TextureOf(document);
+    if (!texture || index < 0 || index >= texture->LayerCount()) return nullptr;
+    return &texture->layers[static_cast<size_t>(index)];
 }
 
-LayerSlot* EditingSession::CurrentSlot() const
-{
-    const int index = CurrentLayerIndex();
-    return index < 0 ? nullptr : &Texture()->layers[static_cast<size_t>(index)];
-}
+morvane::Texture* EditingSession::Texture() const { return TextureOf(m_document); }
+
+int EditingSession::CurrentLayerIndex() const { return CurrentSlot() ? m_currentLayer - 1 : -1; }
+
+LayerSlot* EditingSession::CurrentSlot() const { return SlotAt(m_document, m_currentLayer - 1); }
 
 Layer* EditingSession::CurrentLayerRecord() const
 {
@@ -53,9 +57,7 @@ Layer* EditingSession::CurrentLayerRecord() const
 int EditingSession::CurrentKey() const
 {
     const Layer* layer = CurrentLayerRecord();
-    if (!layer || layer->rec.animated == 0 || m_currentKey < 0) return -1;
-    // The key count as stored and the keys held must both reach it.
-    if (m_currentKey >= layer->rec.keyCount || m_currentKey >= static_cast<int>(layer->keys.size())) return -1;
+    if (!layer || layer->rec.animated == 0 || m_currentKey < 0 || m_currentKey >= morvane::KeyCount(*layer)) return -1;
     return m_currentKey;
 }
 
@@ -188,33 +190,22 @@ bool EditingSession::SetAnimated(bool on)
     return true;
 }
 
-LayerSlot* EditingSession::SlotIn(CDocument* document) const
-{
-    auto* textured = dynamic_cast<TextureDocument*>(document);
-    if (!textured) return nullptr;
-    morvane::Texture& texture = textured->EditedTexture();
-    const int index = m_currentLayer - 1;
-    return index < 0 || index >= texture.LayerCount() ? nullptr : &texture.layers[static_cast<size_t>(index)];
-}
-
 bool EditingSession::MoveLayer(CDocument* document, QPoint from, QPoint to)
 {
-    LayerSlot* slot = SlotIn(document);
+    LayerSlot* slot = SlotAt(document, m_currentLayer - 1);
     if (!slot) return false;
-    const bool current = slot == CurrentSlot();
+    const bool current = document == m_document;
     morvane::MoveLayer(slot->layer, current ? CurrentKeyframe() : nullptr, from.x(), from.y(), to.x(), to.y());
     document->SetModifiedFlag();
-    if (current) emit edited(CurrentLayerIndex(), {});
     return true;
 }
 
 bool EditingSession::TurnLayer(CDocument* document, int fromX, int toX)
 {
-    LayerSlot* slot = SlotIn(document);
+    LayerSlot* slot = SlotAt(document, m_currentLayer - 1);
     if (!slot) return false;
     morvane::TurnLayer(*slot, fromX, toX);
     document->SetModifiedFlag();
-    if (slot == CurrentSlot()) emit edited(CurrentLayerIndex(), {});
     return true;
 }
 
@@ -265,7 +256,6 @@ bool EditingSession::InterpolateAt(float t)
     Layer* layer = CurrentLayerRecord();
     if (!layer || layer->rec.animated == 0) return false;
     morvane::InterpolateLayerAt(*layer, t, {.reliefDetail = true});
-    Show(Preview);
     return true;
 }
 
@@ -324,11 +314,9 @@ bool EditingSession::ReplaceTexture(const morvane::Texture& texture, const QStri
     // with its first key and the eight layer thumbnails the new layers.
     morvane::CopyLibraryTexture(texture, *edited);
     m_currentKey = 0;
-    Show(Layers);
-    ShowLayer(1);
+    ShowChangedStack(1);
     m_document->ClearPathName();
     m_document->SetTitle(title);
-    m_document->SetModifiedFlag(true);
     m_document->UpdateAllViews(nullptr);
     return true;
 }

@@ -86,6 +86,9 @@ public:
 
     int CurrentLayer() const { return m_currentLayer; }
     void SetCurrentLayer(int n) { m_currentLayer = n; }
+    // The slot of layer `index` (0-based) of `document`, or null when the
+    // document holds no texture or no such layer.
+    static morvane::LayerSlot* SlotAt(CDocument* document, int index);
     // The current layer's index (0-based) in the active texture, or -1.
     int CurrentLayerIndex() const;
     morvane::LayerSlot* CurrentSlot() const;
@@ -137,7 +140,8 @@ public:
 
     // The view's drags edit the document the view shows: its layer of the
     // current layer's number (the current key only when it is the active
-    // document).  True when a layer moved or turned; the view renders it.
+    // document).  True when a layer moved or turned; the document is
+    // marked modified and the view renders it (nothing else is told).
     bool MoveLayer(CDocument* document, QPoint from, QPoint to);
     bool TurnLayer(CDocument* document, int fromX, int toX);
 
@@ -179,8 +183,6 @@ signals:
 private:
     // Marks the active document modified (unless a preview) and tells.
     void Edited(Changes what);
-    // The slot of the current layer's number in `document`, or null.
-    morvane::LayerSlot* SlotIn(CDocument* document) const;
     void ShowChangedStack(int n);
 
     UiDialogs& m_ui;

@@ -1,6 +1,7 @@
 #include "platform/MDIFrameWnd.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
@@ -47,6 +48,9 @@ CMDIFrameWnd::CMDIFrameWnd(QWidget* parent) : QMainWindow(parent)
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdiArea);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMDIFrameWnd::SubWindowActivated);
+    // Menus about to show, keys pressed in any window, and the program
+    // coming back to the front.
+    qApp->installEventFilter(this);
 }
 
 CMDIFrameWnd::~CMDIFrameWnd() { DestroyChildren(); }
@@ -295,8 +299,6 @@ void CMDIFrameWnd::CreateStatusBarIndicators()
     connect(sb, &QStatusBar::messageChanged, this, [this](const QString& text) {
         if (text.isEmpty()) statusBar()->showMessage(m_idleMessage);
     });
-    // Keys pressed in any window, and the program coming back to the front.
-    qApp->installEventFilter(this);
     UpdateLockKeyPanes();
 }
 
@@ -308,6 +310,7 @@ void CMDIFrameWnd::SetLockKeyReader(std::function<std::optional<LockKeyState>()>
 
 void CMDIFrameWnd::UpdateLockKeyPanes()
 {
+    if (!m_lockKeyPanes[0]) return;  // no status bar indicators
     const std::optional<LockKeyState> state = m_readLockKeys();
     const bool on[] = {state && state->caps, state && state->num, state && state->scroll};
     for (size_t i = 0; i < std::size(kLockKeyPanes); ++i) {
@@ -330,10 +333,24 @@ bool CMDIFrameWnd::eventFilter(QObject* watched, QEvent* event)
         if (qobject_cast<QMenu*>(watched)) UpdateCommandUI();
         break;
     case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ApplicationStateChange:
-    case QEvent::WindowActivate:
+    case QEvent::KeyRelease: {
+        // The filter sees a key event at every object it reaches (the
+        // window, the focus widget, the parents it passes on to): the lock
+        // keys are read once per event.
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const SeenKey seen{reinterpret_cast<quintptr>(event), event->type(), key->key(), key->timestamp()};
+        if (seen == m_lastKey) break;
+        m_lastKey = seen;
         UpdateLockKeyPanes();
+        break;
+    }
+    case QEvent::ApplicationStateChange:
+        UpdateLockKeyPanes();
+        break;
+    case QEvent::WindowActivate:
+        // Every widget of a window hears that it became active: read once,
+        // for the window.
+        if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) UpdateLockKeyPanes();
         break;
     default:
         break;

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QAction>
+#include <QEvent>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -93,9 +94,9 @@ public:
     void ShowIdleMessage() { SetMessageText(m_idleMessage); }
     // The CAP, NUM and SCRL panes show their names while their lock key is
     // on, as `reader` tells it (by default the window system, ReadLockKeys);
-    // they stay empty where it cannot tell.  They are read again after
-    // every key and whenever the program or one of its windows becomes
-    // active.
+    // they stay empty where it cannot tell.  They are read again once
+    // after every key (pressed, released) and whenever the program or one
+    // of its windows becomes active.
     void SetLockKeyReader(std::function<std::optional<LockKeyState>()> reader);
     void UpdateLockKeyPanes();
 
@@ -133,4 +134,13 @@ private:
     QString m_idleMessage = QStringLiteral("Ready");
     std::function<std::optional<LockKeyState>()> m_readLockKeys = ReadLockKeys;
     QLabel* m_lockKeyPanes[3] = {};  // CAP, NUM, SCRL
+    // The last key event the lock keys were read for.
+    struct SeenKey {
+        quintptr event = 0;
+        QEvent::Type type = QEvent::None;
+        int key = 0;
+        quint64 timestamp = 0;
+        bool operator==(const SeenKey&) const = default;
+    };
+    SeenKey m_lastKey;
 };

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 
-#include "platform/DocTemplate.h"
 #include "platform/Document.h"
 #include "platform/MDIChildWnd.h"
 #include "platform/RenderGuard.h"
@@ -57,10 +56,7 @@ void CView::DetachDocument()
 {
     CDocument* doc = m_pDocument;
     m_pDocument = nullptr;
-    if (!doc) return;
-    doc->RemoveView(this);
-    // A document that no window shows any more is closed.
-    if (doc->m_views.empty() && !doc->m_bClosing && doc->m_pDocTemplate) doc->m_pDocTemplate->CloseDocument(doc);
+    if (doc) doc->RemoveView(this);
 }
 
 void CView::OnInitialUpdate() { OnUpdate(nullptr, 0, nullptr); }

@@ -88,7 +88,6 @@ protected:
 private:
     friend class CDocTemplate;
     friend class CDocument;
-    friend class CMDIChildWnd;
     void AttachDocument(CDocument* doc);
 
     void ScheduleDraw();

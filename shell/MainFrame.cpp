@@ -189,7 +189,6 @@ void CMainFrame::FitChildFrame(CChildFrame* frame, QSize image, FitMode mode)
 QMenu* CMainFrame::AddMenu(const QString& title)
 {
     QMenu* m = menuBar()->addMenu(title);
-    m->installEventFilter(this);
     m_menus.push_back(m);
     return m;
 }

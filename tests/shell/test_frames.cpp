@@ -398,3 +398,28 @@ TEST_F(Frames, TheLockKeyPanesShowWhatTheWindowSystemTells)
     Frame()->SetLockKeyReader(nullptr);
     EXPECT_EQ(shown(), (QStringList{"", "", ""}));
 }
+
+TEST_F(Frames, AKeyAndAMenuShowingAreEachTakenOnce)
+{
+    Start();
+    // A key reaches the window, the focus widget and its parents: the lock
+    // keys are read once as it is pressed and once as it is released.
+    int reads = 0;
+    Frame()->SetLockKeyReader([&reads] {
+        ++reads;
+        return std::optional<LockKeyState>();
+    });
+    reads = 0;
+    QTest::keyClick(View(), Qt::Key_A);
+    EXPECT_EQ(reads, 2);
+    reads = 0;
+    QTest::keyClick(Frame()->windowHandle(), Qt::Key_A);
+    EXPECT_EQ(reads, 2);
+
+    int updates = 0;
+    Frame()->OnUpdateCommand(ID_FILE_MRU_FILE1 + 7, [&updates](QAction*) { ++updates; });
+    QMenu* file = Frame()->menuBar()->actions().at(0)->menu();
+    file->popup(Frame()->mapToGlobal(QPoint(10, 10)));
+    EXPECT_EQ(updates, 1);
+    file->hide();
+}

@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "engine/Records.h"
@@ -55,6 +56,7 @@ class CKvoSlider : public CWnd {
 public:
     // `horizontal` is fixed before the slider is made.
     CKvoSlider(EditingSession& session, bool horizontal, QWidget* parent = nullptr);
+    ~CKvoSlider() override;
 
     // Stores the range; `value` is not clamped.
     void SetRange(int minimum, int maximum);
@@ -102,4 +104,7 @@ private:
     int m_repeatDelay = 200;  // ms between the starts of two steps
     int64_t m_repeatNoted = 0;
     bool m_dragging = false;
+    // The caption's and the value's layout, kept from one paint to the next.
+    struct TextLayouts;
+    std::unique_ptr<TextLayouts> m_layouts;
 };

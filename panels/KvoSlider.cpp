@@ -197,6 +197,15 @@ void DrawLayout(CDC* dc, const TextLayout& layout, QPoint offset, QRgb colour)
     }
 }
 
+// The step of an arrow key: Up and Right add one, Down and Left take one
+// away; 0 for any other key.
+int ArrowKeyStep(int key)
+{
+    if (key == Qt::Key_Up || key == Qt::Key_Right) return 1;
+    if (key == Qt::Key_Down || key == Qt::Key_Left) return -1;
+    return 0;
+}
+
 // How many value layouts a slider keeps before it starts afresh.
 constexpr qsizetype kKeptValueLayouts = 256;
 
@@ -415,8 +424,6 @@ void CKvoSlider::OnLButtonDown(QPoint point)
         // The top arrow of a vertical slider and the right arrow of a
         // horizontal one add; the other two subtract.
         m_repeatStep = (first != horizontal) ? 1 : -1;
-        upPressed = first ? 1 : 0;
-        downPressed = first ? 0 : 1;
         m_repeatDelay = kFirstDelayMs;
         SetCapture();
         RepeatStep();
@@ -430,14 +437,22 @@ void CKvoSlider::OnLButtonDown(QPoint point)
     UpdateWindow();
 }
 
-void CKvoSlider::RepeatStep()
+void CKvoSlider::Step(int step)
 {
-    m_repeatNoted = ClockTimer::Now();
-    if (m_repeatStep > 0 && value < maxValue) ++value;
-    if (m_repeatStep < 0 && value > minValue) --value;
+    const bool first = (step > 0) != horizontal;  // the top or left arrow
+    upPressed = first ? 1 : 0;
+    downPressed = first ? 0 : 1;
+    if (step > 0 && value < maxValue) ++value;
+    if (step < 0 && value > minValue) --value;
     ApplyValue();
     Invalidate();
     UpdateWindow();
+}
+
+void CKvoSlider::RepeatStep()
+{
+    m_repeatNoted = ClockTimer::Now();
+    Step(m_repeatStep);
     // The next step once more than the delay has passed since this one
     // began; the delay shortens by 10 ms down to 10 ms.
     const int64_t due = m_repeatNoted + m_repeatDelay + 1;
@@ -500,26 +515,16 @@ void CKvoSlider::Finish()
 
 bool CKvoSlider::OnKeyDown(int key, bool)
 {
-    // Up and Right add one, Down and Left take one away: an arrow click.
-    int step = 0;
-    if (key == Qt::Key_Up || key == Qt::Key_Right) step = 1;
-    if (key == Qt::Key_Down || key == Qt::Key_Left) step = -1;
+    // An arrow key steps as a click on the arrow that steps the same way.
+    const int step = ArrowKeyStep(key);
     if (step == 0) return false;
-    if (Repeating() || m_dragging) return true;
-    const bool first = (step > 0) != horizontal;  // the arrow shown pressed: top or left
-    upPressed = first ? 1 : 0;
-    downPressed = first ? 0 : 1;
-    if (step > 0 && value < maxValue) ++value;
-    if (step < 0 && value > minValue) --value;
-    ApplyValue();
-    Invalidate();
-    UpdateWindow();
+    if (!Repeating() && !m_dragging) Step(step);
     return true;
 }
 
 bool CKvoSlider::OnKeyUp(int key, bool repeat)
 {
-    if (key != Qt::Key_Up && key != Qt::Key_Right && key != Qt::Key_Down && key != Qt::Key_Left) return false;
+    if (ArrowKeyStep(key) == 0) return false;
     // A held key steps on; its last release renders, as a released arrow.
     if (!repeat && (upPressed || downPressed) && !Repeating() && !m_dragging) Finish();
     return true;

@@ -94,6 +94,9 @@ private:
     int Length() const { return horizontal ? width() : height(); }
     // The value at a point of the track, limited to the range.
     int ValueAt(QPoint point) const;
+    // One step of an arrow, +1 or -1 within the range: the arrow that makes
+    // it shows pressed, and the value is written and drawn.
+    void Step(int step);
     void RepeatStep();
     void EndRepeat();
     // After a drag or an auto-repeat: the view and the thumbnail render.

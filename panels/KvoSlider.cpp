@@ -1,6 +1,7 @@
 #include "panels/KvoSlider.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QPolygon>
 
 #include <algorithm>
@@ -161,26 +162,107 @@ Column FitColumn(const QString& text, QSize room, int cell, int pitch)
     return squeezed;
 }
 
-// Draws `text` one character a line in the column `room`, each character
-// centred across it; white with a dark grey shadow one pixel down and
-// right when `shadow`, else black.
-void DrawColumn(CDC* dc, const QString& text, const QRect& room, const Column& column, bool shadow)
+// Text laid out for drawing: each piece in its font, from the point where
+// TextOut puts it (the top left of its cell).
+struct TextPiece {
+    QFont font;
+    QPoint at;
+    QString text;
+};
+using TextLayout = std::vector<TextPiece>;
+
+// `text` one character a line down the column `room`, each character
+// centred across it, in the fonts FitColumn finds.
+TextLayout LayOutColumn(const QString& text, const QRect& room, int cell, int pitch)
 {
-    for (int pass = shadow ? 0 : 1; pass < 2; ++pass) {
-        const int offset = pass == 0 ? 1 : 0;
-        dc->SetTextColor(pass == 0 ? qRgb(64, 64, 64) : shadow ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
-        for (int i = 0; i < text.size(); ++i) {
-            const QFont font = LetterFont(column.font, text[i], room.width()).value_or(column.font);
-            const QRect ink = QFontMetrics(font).boundingRect(text[i]);
-            dc->SelectFont(font);
-            const int x = room.left() + (room.width() - ink.width()) / 2 - ink.left();
-            const int y = room.top() - column.inkTop + i * column.pitch;
-            dc->TextOut(QPoint(x + offset, y + offset), QString(text[i]));
-        }
+    const Column column = FitColumn(text, room.size(), cell, pitch);
+    TextLayout layout;
+    for (int i = 0; i < text.size(); ++i) {
+        const QFont font = LetterFont(column.font, text[i], room.width()).value_or(column.font);
+        const QRect ink = QFontMetrics(font).boundingRect(text[i]);
+        const int x = room.left() + (room.width() - ink.width()) / 2 - ink.left();
+        const int y = room.top() - column.inkTop + i * column.pitch;
+        layout.push_back({font, QPoint(x, y), QString(text[i])});
+    }
+    return layout;
+}
+
+// Draws `layout` in `colour`, moved by `offset`.
+void DrawLayout(CDC* dc, const TextLayout& layout, QPoint offset, QRgb colour)
+{
+    dc->SetTextColor(colour);
+    for (const TextPiece& piece : layout) {
+        dc->SelectFont(piece.font);
+        dc->TextOut(piece.at + offset, piece.text);
     }
 }
 
+// The step of an arrow key: Up and Right add one, Down and Left take one
+// away; 0 for any other key.
+int ArrowKeyStep(int key)
+{
+    if (key == Qt::Key_Up || key == Qt::Key_Right) return 1;
+    if (key == Qt::Key_Down || key == Qt::Key_Left) return -1;
+    return 0;
+}
+
+// How many value layouts a slider keeps before it starts afresh.
+constexpr qsizetype kKeptValueLayouts = 256;
+
 }  // namespace
+
+// Finding the sizes that fit takes many font look-ups, too many to repeat at
+// every paint: the caption is laid out again only when it or the slider's
+// size changes, and the value once for each string of digits (its box is
+// always the same size).
+struct CKvoSlider::TextLayouts {
+    // The caption, in the slider's coordinates.
+    const TextLayout& Caption(const QString& text, QSize size, bool horizontal);
+    // The value, in the coordinates of the inside of its box, `room`.
+    const TextLayout& Value(const QString& digits, QSize room, bool horizontal);
+
+private:
+    QString m_caption;  // what `m_captionLayout` was laid out for
+    QSize m_size;
+    TextLayout m_captionLayout;
+    QHash<QString, TextLayout> m_values;
+};
+
+const TextLayout& CKvoSlider::TextLayouts::Caption(const QString& text, QSize size, bool horizontal)
+{
+    if (size == m_size && text == m_caption) return m_captionLayout;
+    m_caption = text;
+    m_size = size;
+    const int right = size.width(), bottom = size.height();
+    if (horizontal) {
+        // Above the track and between the arrows, with a clear row and
+        // column around the shadow.
+        const QFont font = LargestFont(16, [&](const QFontMetrics& m) {
+            const QRect ink = m.tightBoundingRect(text);
+            return m.ascent() + ink.bottom() + 2 < 13 && 12 + ink.right() < right - 12;
+        });
+        m_captionLayout = {{font, QPoint(11, 0), text}};
+    } else {
+        m_captionLayout = LayOutColumn(text, WinRect(right - 11, 12, right - 2, bottom - 12), 16, 11);
+    }
+    return m_captionLayout;
+}
+
+const TextLayout& CKvoSlider::TextLayouts::Value(const QString& digits, QSize room, bool horizontal)
+{
+    if (auto found = m_values.constFind(digits); found != m_values.constEnd()) return *found;
+    if (m_values.size() >= kKeptValueLayouts) m_values.clear();
+    if (!horizontal) return *m_values.insert(digits, LayOutColumn(digits, QRect(QPoint(0, 0), room), 12, 12));
+    const QFont font = LargestFont(12, [&](const QFontMetrics& m) {
+        const QRect ink = m.tightBoundingRect(digits);
+        return ink.width() <= room.width() - 2 && ink.height() <= room.height();
+    });
+    const QFontMetrics metrics(font);
+    const QRect ink = metrics.tightBoundingRect(digits);
+    const QPoint at((room.width() - ink.width()) / 2 - ink.left(),
+                    (room.height() - ink.height()) / 2 - ink.top() - metrics.ascent());
+    return *m_values.insert(digits, {{font, at, digits}});
+}
 
 std::span<const SliderInfo> SliderTable() { return kSliders; }
 
@@ -205,10 +287,12 @@ int SliderPosition(const SliderInfo& info, const morvane::LayerSlot& slot)
 }
 
 CKvoSlider::CKvoSlider(EditingSession& session, bool isHorizontal, QWidget* parent)
-    : CWnd(parent), horizontal(isHorizontal), m_session(session)
+    : CWnd(parent), horizontal(isHorizontal), m_session(session), m_layouts(std::make_unique<TextLayouts>())
 {
     setFocusPolicy(Qt::StrongFocus);
 }
+
+CKvoSlider::~CKvoSlider() = default;
 
 void CKvoSlider::SetRange(int minimum, int maximum)
 {
@@ -296,21 +380,9 @@ void CKvoSlider::OnPaint(CDC* dc)
     // caption goes one letter a line beside the track, between the arrows
     // and clear of the slider on the right, in a smaller size where the
     // letters would not fit or would run into each other.
-    if (horizontal) {
-        // Above the track and between the arrows, with a clear row and
-        // column around the shadow.
-        dc->SelectFont(LargestFont(16, [&](const QFontMetrics& m) {
-            const QRect ink = m.tightBoundingRect(caption);
-            return m.ascent() + ink.bottom() + 2 < 13 && left + 12 + ink.right() < right - 12;
-        }));
-        dc->SetTextColor(qRgb(64, 64, 64));
-        dc->TextOut(QPoint(left + 12, top + 2), caption);
-        dc->SetTextColor(qRgb(255, 255, 255));
-        dc->TextOut(QPoint(left + 11, top), caption);
-    } else {
-        const QRect column = WinRect(right - 11, top + 12, right - 2, bottom - 12);
-        DrawColumn(dc, caption, column, FitColumn(caption, column.size(), 16, 11), true);
-    }
+    const TextLayout& captionText = m_layouts->Caption(caption, size(), horizontal);
+    DrawLayout(dc, captionText, horizontal ? QPoint(1, 2) : QPoint(1, 1), qRgb(64, 64, 64));
+    DrawLayout(dc, captionText, QPoint(0, 0), qRgb(255, 255, 255));
 
     // The thumb and the box with the value.
     const int l = ThumbOffset();
@@ -329,27 +401,12 @@ void CKvoSlider::OnPaint(CDC* dc)
     // slider, so that the value is never cut off at the ends of the track.
     const QImage& box = ValueBoxImage(horizontal);
     const QString digits = QString::asprintf("%d", value);
-    if (horizontal) {
-        const int x = std::clamp(left + l - 22, left, std::max(left, right - box.width()));
-        dc->BitBlt(QPoint(x, bottom - 11), box, box.rect());
-        const QRect inside = QRect(QPoint(x, bottom - 11), box.size()).adjusted(1, 1, -1, -1);
-        const QFont font = LargestFont(12, [&](const QFontMetrics& m) {
-            const QRect ink = m.tightBoundingRect(digits);
-            return ink.width() <= inside.width() - 2 && ink.height() <= inside.height();
-        });
-        const QRect ink = QFontMetrics(font).tightBoundingRect(digits);
-        dc->SelectFont(font);
-        dc->SetTextColor(qRgb(0, 0, 0));
-        const int ascent = QFontMetrics(font).ascent();
-        dc->TextOut(QPoint(inside.left() + (inside.width() - ink.width()) / 2 - ink.left(),
-                           inside.top() + (inside.height() - ink.height()) / 2 - ink.top() - ascent),
-                    digits);
-    } else {
-        const int y = std::clamp(bottom - l - 25, top, std::max(top, bottom - box.height()));
-        dc->BitBlt(QPoint(left, y), box, box.rect());
-        const QRect inside = QRect(QPoint(left, y), box.size()).adjusted(1, 1, -1, -1);
-        DrawColumn(dc, digits, inside, FitColumn(digits, inside.size(), 12, 12), false);
-    }
+    QPoint at;
+    if (horizontal) at = QPoint(std::clamp(left + l - 22, left, std::max(left, right - box.width())), bottom - 11);
+    else at = QPoint(left, std::clamp(bottom - l - 25, top, std::max(top, bottom - box.height())));
+    dc->BitBlt(at, box, box.rect());
+    const QRect inside = QRect(at, box.size()).adjusted(1, 1, -1, -1);
+    DrawLayout(dc, m_layouts->Value(digits, inside.size(), horizontal), inside.topLeft(), qRgb(0, 0, 0));
     if (ShowsFocus(this)) dc->DrawFocusRect(rect());
 }
 
@@ -367,8 +424,6 @@ void CKvoSlider::OnLButtonDown(QPoint point)
         // The top arrow of a vertical slider and the right arrow of a
         // horizontal one add; the other two subtract.
         m_repeatStep = (first != horizontal) ? 1 : -1;
-        upPressed = first ? 1 : 0;
-        downPressed = first ? 0 : 1;
         m_repeatDelay = kFirstDelayMs;
         SetCapture();
         RepeatStep();
@@ -382,14 +437,22 @@ void CKvoSlider::OnLButtonDown(QPoint point)
     UpdateWindow();
 }
 
-void CKvoSlider::RepeatStep()
+void CKvoSlider::Step(int step)
 {
-    m_repeatNoted = ClockTimer::Now();
-    if (m_repeatStep > 0 && value < maxValue) ++value;
-    if (m_repeatStep < 0 && value > minValue) --value;
+    const bool first = (step > 0) != horizontal;  // the top or left arrow
+    upPressed = first ? 1 : 0;
+    downPressed = first ? 0 : 1;
+    if (step > 0 && value < maxValue) ++value;
+    if (step < 0 && value > minValue) --value;
     ApplyValue();
     Invalidate();
     UpdateWindow();
+}
+
+void CKvoSlider::RepeatStep()
+{
+    m_repeatNoted = ClockTimer::Now();
+    Step(m_repeatStep);
     // The next step once more than the delay has passed since this one
     // began; the delay shortens by 10 ms down to 10 ms.
     const int64_t due = m_repeatNoted + m_repeatDelay + 1;
@@ -452,26 +515,16 @@ void CKvoSlider::Finish()
 
 bool CKvoSlider::OnKeyDown(int key, bool)
 {
-    // Up and Right add one, Down and Left take one away: an arrow click.
-    int step = 0;
-    if (key == Qt::Key_Up || key == Qt::Key_Right) step = 1;
-    if (key == Qt::Key_Down || key == Qt::Key_Left) step = -1;
+    // An arrow key steps as a click on the arrow that steps the same way.
+    const int step = ArrowKeyStep(key);
     if (step == 0) return false;
-    if (Repeating() || m_dragging) return true;
-    const bool first = (step > 0) != horizontal;  // the arrow shown pressed: top or left
-    upPressed = first ? 1 : 0;
-    downPressed = first ? 0 : 1;
-    if (step > 0 && value < maxValue) ++value;
-    if (step < 0 && value > minValue) --value;
-    ApplyValue();
-    Invalidate();
-    UpdateWindow();
+    if (!Repeating() && !m_dragging) Step(step);
     return true;
 }
 
 bool CKvoSlider::OnKeyUp(int key, bool repeat)
 {
-    if (key != Qt::Key_Up && key != Qt::Key_Right && key != Qt::Key_Down && key != Qt::Key_Left) return false;
+    if (ArrowKeyStep(key) == 0) return false;
     // A held key steps on; its last release renders, as a released arrow.
     if (!repeat && (upPressed || downPressed) && !Repeating() && !m_dragging) Finish();
     return true;

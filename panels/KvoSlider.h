@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "engine/Records.h"
@@ -55,6 +56,7 @@ class CKvoSlider : public CWnd {
 public:
     // `horizontal` is fixed before the slider is made.
     CKvoSlider(EditingSession& session, bool horizontal, QWidget* parent = nullptr);
+    ~CKvoSlider() override;
 
     // Stores the range; `value` is not clamped.
     void SetRange(int minimum, int maximum);
@@ -92,6 +94,9 @@ private:
     int Length() const { return horizontal ? width() : height(); }
     // The value at a point of the track, limited to the range.
     int ValueAt(QPoint point) const;
+    // One step of an arrow, +1 or -1 within the range: the arrow that makes
+    // it shows pressed, and the value is written and drawn.
+    void Step(int step);
     void RepeatStep();
     void EndRepeat();
     // After a drag or an auto-repeat: the view and the thumbnail render.
@@ -102,4 +107,7 @@ private:
     int m_repeatDelay = 200;  // ms between the starts of two steps
     int64_t m_repeatNoted = 0;
     bool m_dragging = false;
+    // The caption's and the value's layout, kept from one paint to the next.
+    struct TextLayouts;
+    std::unique_ptr<TextLayouts> m_layouts;
 };

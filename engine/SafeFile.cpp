@@ -382,13 +382,9 @@ ReplacingFile::ReplacingFile(const fs::path& requested, Durability durability)
     // What the path names now, symbolic links followed: a named pipe or a
     // device is written into as it is (it cannot be replaced, and must not
     // be); anything else that is not a regular file is refused, as is a name
-    // that the system itself would not follow to its end.
+    // that the system itself would not follow to its end (LinkTarget).
     struct stat st {};
     const bool exists = ::stat(path_.c_str(), &st) == 0;
-    if (!exists && errno == ELOOP) {
-        Fail(kLinkLoop);
-        return;
-    }
     if (exists) {
         if (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)) {
             target_ = Target::Stream;  // opened at the first write: a pipe waits for its reader

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -347,6 +348,33 @@ TEST_F(Destinations, AFileWithTwoNamesStaysOneFileThatBothNamesShow)
     EXPECT_EQ(StatusOf(other).st_ino, inode);
     EXPECT_EQ(StatusOf(file).st_nlink, 2u);
     EXPECT_EQ(EntryCount(), 2u);
+}
+
+TEST_F(Destinations, AFileWithAnAccessListKeepsIt)
+{
+    // An access list letting one more user write the file (the system's
+    // binary form: a version, then tag, permissions and id per entry).
+    struct Entry {
+        uint16_t tag, perm;
+        uint32_t id;
+    };
+    const uint32_t version = 2;
+    const Entry entries[] = {{0x01, 6, ~0u}, {0x02, 6, 64005}, {0x04, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 4, ~0u}};
+    std::string list(reinterpret_cast<const char*>(&version), sizeof version);
+    list.append(reinterpret_cast<const char*>(entries), sizeof entries);
+    const fs::path file = dir_ / "listed.zyv";
+    std::ofstream(file) << "old";
+    if (::setxattr(file.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) != 0)
+        GTEST_SKIP() << "this file system keeps no access lists: " << std::strerror(errno);
+
+    EXPECT_EQ(WriteFileReplacing(file, Bytes("new")).error, "");
+    EXPECT_EQ(Text(file), "new");
+    std::string kept(list.size() + 16, '\0');
+    const ssize_t n = ::getxattr(file.c_str(), "system.posix_acl_access", kept.data(), kept.size());
+    ASSERT_GT(n, 0) << std::strerror(errno);
+    kept.resize(static_cast<size_t>(n));
+    EXPECT_EQ(kept, list);
+    EXPECT_EQ(EntryCount(), 1u);
 }
 
 TEST_F(Destinations, AFileWrittenIntoThatFailsHalfWayHasItsNewContentKept)

@@ -7,19 +7,41 @@
 //
 // Every file the program writes goes through ReplacingFile (or its
 // one-call form WriteFileReplacing): the bytes go to an unnamed temporary
-// file in the destination's folder, which is put in place over the
-// destination only after every byte has been written and flushed.  A write
-// that fails (full disk, lost permission) leaves the old file as it was,
-// and a process that dies while writing leaves nothing behind.  A
-// destination that is a named pipe or a character device (/dev/stdout) is
-// written straight into instead and stays what it is; one that is any
-// other kind of non-regular file (a folder, a socket) is refused.
+// file, and only once every one of them has been written does the
+// destination take them.  A write that fails (full disk, lost permission)
+// leaves the old file as it was, and a process that dies while writing
+// leaves nothing behind.
 //
-// Where the folder's file system has no unnamed files, a hidden temporary
-// file named after the destination and the writing process takes its
-// place; such files left by processes that no longer run are removed by
-// the next save of the same file.
+// How the destination takes the bytes depends on what it is:
+// - a new file, or an existing one that this process may replace keeping
+//   its owner, group and mode: the temporary file, made in the same
+//   folder, is renamed over it;
+// - an existing file whose owner or group the saver cannot give a new
+//   file (another user's file shared through its group), a file with
+//   other names (hard links) or an access list, or one in a folder the
+//   saver may not write: the bytes are copied into the file itself, which
+//   stays the same file; should the copy fail half-way, the complete new
+//   content is kept in a file whose name the failure gives;
+// - one of this process's own descriptors (/dev/stdout, /dev/stderr,
+//   /dev/fd/N, /proc/self/fd/N): written through that descriptor at its
+//   offset, as the shell's redirections expect;
+// - a named pipe or a character device: written straight into, and it
+//   stays what it is.
+// A file that the saver may not write, or that no one may write (no write
+// permission at all: root does not override it either), is refused as
+// read-only and left as it is.  So is any other kind of non-regular file
+// (a folder, a socket), and a name that leads through a loop of symbolic
+// links or more of them than the system follows.  Symbolic links are
+// followed, and the file at the end of the chain takes the content.
+//
+// Where the folder's file system has no unnamed files, the temporary file
+// has a short hidden name that tells the process that made it; such files
+// left by processes that no longer run are removed by the next save into
+// the same folder (see LeftByEndedProcess).
 #pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -92,8 +114,8 @@ enum class Durability {
 };
 
 // Writes `bytes` as the new content of `path` through a ReplacingFile.
-// Fails with the system's reason.  An existing file keeps its permissions;
-// a symbolic link is followed and its target replaced.
+// Fails with the reason.  An existing file keeps its owner, group and
+// permissions; a symbolic link is followed and its target written.
 Result<> WriteFileReplacing(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                                Durability durability = Durability::Synced);
 
@@ -101,8 +123,9 @@ Result<> WriteFileReplacing(const std::filesystem::path& path, std::span<const u
 // row, a movie picture by picture).  Nothing is visible at `path` before
 // Commit (a scratch file excepted).  After the first failure every later
 // Write does nothing and Commit reports that failure; a file never
-// committed leaves nothing at `path` or beside it (a pipe or device is
-// left as it is).
+// committed leaves nothing at `path` or beside it (a pipe, a device or an
+// existing file is left as it is).  A destination that cannot be written
+// (read-only, a folder, a loop of links) fails the file at once.
 class ReplacingFile {
 public:
     explicit ReplacingFile(const std::filesystem::path& path, Durability durability = Durability::Synced);
@@ -110,8 +133,9 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    // False once anything has failed (the temporary file could not be made,
-    // a write failed); Error() then gives the system's reason.
+    // False once anything has failed (the destination was refused, the
+    // temporary file could not be made, a write failed); Error() then gives
+    // the reason, a sentence without a full stop.
     bool ok() const { return error_.empty(); }
     const std::string& Error() const { return error_; }
 
@@ -131,36 +155,72 @@ public:
     bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
 
     // Writes the last bytes, flushes them to the disk (Synced) and puts the
-    // file in place.  Fails with the reason (and nothing is left).
+    // file in place.  Fails with the reason (and nothing is left, unless the
+    // reason names the file that keeps the new content).
     Result<> Commit();
 
 private:
-    bool OpenTemporary();
+    // How the destination takes the bytes.
+    enum class Target {
+        Replaced,    // the temporary file is renamed over it
+        Scratch,     // written at the path itself
+        Stream,      // a pipe or device, written as the bytes come
+        Filled,      // an existing file, which the temporary file's bytes are copied into
+        Descriptor,  // a descriptor of this process, which they are written through
+    };
+
+    void OpenExisting(const struct stat& st);
+    void OpenDescriptor(int descriptor);
+    int OpenTemporary(const std::filesystem::path& dir);
     bool OpenStream();
     bool WriteThrough(std::span<const uint8_t> bytes, std::optional<uint64_t> at = std::nullopt);
     bool Flush();
+    Result<> CommitReplaced();
+    Result<> CommitCopy();
+    int CopyInto(int to, bool& touched);
+    std::string KeepNewContent();
     void Fail(int err);
     void Fail(std::string reason);
     void Discard();
 
     std::filesystem::path path_;   // the destination, symbolic links followed
-    std::filesystem::path named_;  // the hidden temporary name (a scratch file: the path), once it has one
+    std::filesystem::path named_;  // the temporary file's name (a scratch file: the path), once it has one
+    std::filesystem::path folder_; // the folder of the temporary file
     Durability durability_;
-    bool stream_ = false;          // a named pipe or device, opened at the first write
-    int fd_ = -1;
+    Target target_ = Target::Replaced;
+    int fd_ = -1;                  // the temporary file, or the pipe or device once opened
+    int through_ = -1;             // the copy of this process's descriptor
+    dev_t device_ = 0;             // the existing file that Filled writes into
+    ino_t inode_ = 0;
     std::vector<uint8_t> buffer_;
     uint64_t size_ = 0;
     std::string error_;
 };
 
+// The descriptor of this process that `path` names: /dev/stdout (1),
+// /dev/stderr (2), /dev/fd/N or /proc/self/fd/N (N), also through symbolic
+// links; nothing for any other path.
+std::optional<int> OwnDescriptor(const std::filesystem::path& path);
+
 // Flushes to the disk what was written in `folder`'s file system (files
 // put in place with Durability::Deferred).  Fails with the system's reason.
 Result<> SyncFolder(const std::filesystem::path& folder);
 
-// For the name of something a process left behind, `prefix` + its process
-// id + "-" + a suffix: the suffix, when that process is another one and no
-// longer runs; nothing otherwise (the name is not of that form, or its
-// maker may still use it).
-std::optional<std::string_view> LeftByEndedProcess(std::string_view name, std::string_view prefix);
+// Things a process leaves in shared folders while it works (the writer's
+// temporary files, an export's frame folder) are named `prefix`, the
+// process's tag, "-", its process id, "-" and a suffix.  The tag, a few
+// letters and digits, stands for the system's boot and the process's PID
+// namespace: a process id means something only where they are the same.
+// The start of such a name for the process `pid` (by default this one):
+std::string LeftoverStem(std::string_view prefix, pid_t pid = 0);
+
+// The one rule for removing what a process left behind: for the name
+// `name`, of something owned by `owner`, the suffix after LeftoverStem
+// when it may go: it is this user's, its tag is this process's, and its
+// process is another one that no longer runs.  Nothing otherwise: the name
+// is not of that form (names from versions without a tag are never
+// removed), it is another user's, it comes from another boot, host or PID
+// namespace, or its maker may still use it.
+std::optional<std::string_view> LeftByEndedProcess(std::string_view name, std::string_view prefix, uid_t owner);
 
 }  // namespace morvane

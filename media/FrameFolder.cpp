@@ -78,7 +78,7 @@ bool IsFolderSuffix(std::string_view suffix)
 }
 
 // Removes the frame folders in `base` that this user's processes which no
-// longer run left behind.
+// longer run left behind (see LeftByEndedProcess).
 void RemoveStaleFolders(const fs::path& base)
 {
     const int at = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -86,11 +86,11 @@ void RemoveStaleFolders(const fs::path& base)
     std::error_code ec;
     for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        const std::optional<std::string_view> suffix = LeftByEndedProcess(name, kPrefix);
-        if (!suffix || !IsFolderSuffix(*suffix)) continue;
+        if (name.rfind(kPrefix, 0) != 0) continue;
         struct stat st {};
-        if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) continue;
+        const std::optional<std::string_view> suffix = LeftByEndedProcess(name, kPrefix, st.st_uid);
+        if (!suffix || !IsFolderSuffix(*suffix)) continue;
         RemoveFolder(at, name.c_str());
     }
     ::close(at);
@@ -117,7 +117,7 @@ Result<FrameFolder> FrameFolder::Create()
     if (ec) base = "/tmp";
     base = fs::absolute(base, ec);
     RemoveStaleFolders(base);
-    std::string pattern = (base / (kPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
+    std::string pattern = (base / (LeftoverStem(kPrefix) + "XXXXXX")).string();
     if (!::mkdtemp(pattern.data())) return Failure(std::strerror(errno));
     return FrameFolder(pattern);
 }

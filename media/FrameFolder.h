@@ -3,10 +3,12 @@
 // removed with every file in it when the export ends, whether it succeeded
 // or not.
 //
-// Its name, "morvane-frames-<process id>-XXXXXX", tells which process made
-// it.  A process killed outright leaves its folder behind: the next export
-// of any process of the same user removes the folders of processes that no
-// longer run.  A process that called RemoveFrameFolderOnSignals removes its
+// Its name, "morvane-frames-<tag>-<process id>-XXXXXX" (LeftoverStem),
+// tells which process made it.  A process killed outright leaves its
+// folder behind: the next export of any process of the same user, on the
+// same boot and in the same PID namespace, removes the folders of
+// processes that no longer run (LeftByEndedProcess); others, and the
+// untagged folders of older versions, are left alone.  A process that called RemoveFrameFolderOnSignals removes its
 // folder itself when it is interrupted or terminated.
 #pragma once
 

@@ -4,7 +4,9 @@
 //       IN (a texture ".zyv" or layer ".kvo" file) rendered as the view shows
 //       it, at its image size or WxH (1 to 65500 a side), its first layer's
 //       animation at the time given, as a binary PPM (top row first).  OUT
-//       ends in ".ppm", unless it is a pipe or a device.
+//       ends in ".ppm", unless it is a pipe, a device or one of the
+//       program's own descriptors (/dev/stdout, /dev/fd/N, /proc/self/fd/N),
+//       which takes the picture at its offset: `>> log` appends to the log.
 //   texturetool export IN OUT.EXT [--video pal|ntsc|secam] [--avi full|rle]
 //       what Save As writes for OUT's extension; the MPEG-2 video format
 //       (NTSC unless given) and the AVI compressor come from the options.
@@ -25,6 +27,7 @@
 #include "codec/EncoderParams.h"
 #include "engine/Noise.h"
 #include "engine/Render.h"
+#include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
 #include "media/Export.h"
 #include "media/FrameFolder.h"
@@ -107,9 +110,9 @@ bool ParseOptions(int argc, char** argv, Options& o)
 }
 
 // Refuses an OUT that may not be written: IN itself (under any name), or a
-// file that render would fill with a PPM without its being named so (pipes
-// and the devices of /dev, standard output among them, take the picture
-// whatever their name).
+// file that render would fill with a PPM without its being named so (pipes,
+// the devices of /dev and this process's own descriptors, standard output
+// among them, take the picture whatever their name).
 Result<> CheckOutput(const Options& o)
 {
     struct stat in {}, out {};
@@ -117,7 +120,7 @@ Result<> CheckOutput(const Options& o)
     if (exists && ::stat(o.in.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
         return Failure("\"" + o.out + "\" is the file being read; the output needs another name.");
     const bool ppm = o.out.size() >= 4 && ::strcasecmp(o.out.c_str() + o.out.size() - 4, ".ppm") == 0;
-    const bool file = o.out.rfind("/dev/", 0) != 0 && (!exists || S_ISREG(out.st_mode));
+    const bool file = o.out.rfind("/dev/", 0) != 0 && !OwnDescriptor(o.out) && (!exists || S_ISREG(out.st_mode));
     if (o.command == "render" && !ppm && file)
         return Failure("render writes PPM pictures: the name of its output ends in \".ppm\".");
     return {};

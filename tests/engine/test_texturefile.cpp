@@ -614,25 +614,32 @@ TEST_F(TextureFileDisk, SavesKilledAtAnyMomentLeaveTheOldOrTheNewFile)
 
 TEST_F(TextureFileDisk, TemporariesOfEndedProcessesGoAtTheNextSave)
 {
-    // Where no unnamed file can be made, a save writes a hidden file named
-    // after the destination and its process.  Those of processes that no
-    // longer run are removed by the next save of the same file.
+    // Where no unnamed file can be made, a save writes a short hidden file
+    // named after its process.  Those of this user's processes that no
+    // longer run are removed by the next save into the same folder; those of
+    // processes that may still run, of other boots, hosts or PID namespaces
+    // (another tag), and the untagged ones of older versions stay.
     const pid_t ended = ::fork();
     ASSERT_GE(ended, 0);
     if (ended == 0) ::_exit(0);
     ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
-    const fs::path stale = dir_ / (".old.zyv.tmp" + std::to_string(ended) + "-3");
-    const fs::path running = dir_ / (".old.zyv.tmp" + std::to_string(::getppid()) + "-0");
-    const fs::path otherFile = dir_ / (".other.zyv.tmp" + std::to_string(ended) + "-0");
-    const fs::path notOurs = dir_ / (".old.zyv.tmp" + std::to_string(ended) + "-x");
-    for (const fs::path& p : {stale, running, otherFile, notOurs}) std::ofstream(p) << "partial";
+    const std::string mine = LeftoverStem(".morvane-", ended);
+    const fs::path stale = dir_ / (mine + "3");
+    std::string otherTag = mine;
+    otherTag[9] = otherTag[9] == '0' ? '1' : '0';
+    const std::vector<fs::path> kept = {
+        dir_ / (LeftoverStem(".morvane-", ::getppid()) + "0"),  // still runs
+        dir_ / (otherTag + "0"),
+        dir_ / (mine + "x"),
+        dir_ / (".old.zyv.tmp" + std::to_string(ended) + "-3"),
+    };
+    std::ofstream(stale) << "partial";
+    for (const fs::path& p : kept) std::ofstream(p) << "partial";
 
     ASSERT_EQ(WriteTextureFile(dir_ / "old.zyv", SampleTexture(1)).error, "");
     EXPECT_FALSE(fs::exists(stale));
-    EXPECT_TRUE(fs::exists(running));
-    EXPECT_TRUE(fs::exists(otherFile));
-    EXPECT_TRUE(fs::exists(notOurs));
-    EXPECT_EQ(EntryCount(), 4u);
+    for (const fs::path& p : kept) EXPECT_TRUE(fs::exists(p)) << p;
+    EXPECT_EQ(EntryCount(), 5u);
 }
 
 TEST_F(TextureFileDisk, OnlyRegularFilesAreReadAndNeverWaitedOn)

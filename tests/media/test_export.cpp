@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "engine/Animation.h"
+#include "engine/SafeFile.h"
 #include "engine/TestTextures.h"
 #include "engine/TextureFile.h"
 #include "media/Export.h"
@@ -529,6 +530,22 @@ TEST_F(ExportTest, AFullDiskIsSaidOnceInTheResult)
     EXPECT_EQ(Files(), std::vector<std::string>{});
 }
 
+TEST_F(ExportTest, TheLongestFileNameSavesInEveryFormat)
+{
+    // 255 bytes, the most a folder takes: nothing the export or the writer
+    // makes beside the file takes a name longer than it.
+    std::vector<std::string> names;
+    for (const char* extension : {"zyv", "kvo", "tpr", "tga", "bmp", "jpg", "mpg", "m2v", "avi", "fli"}) {
+        const std::string name = std::string(251, 'n') + "." + extension;
+        Texture t = AnimatedThreeLayers(16, 16, 0.08f);
+        const ExportResult r = Export(t, name);
+        EXPECT_TRUE(r.written()) << extension << ": " << r.error;
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(Files(), names);
+}
+
 TEST_F(ExportTest, AnExportRemovesOnlyTheFrameFoldersOfProcessesThatNoLongerRun)
 {
     const fs::path tmp = m_tmp.path / "tmp";
@@ -541,13 +558,17 @@ TEST_F(ExportTest, AnExportRemovesOnlyTheFrameFoldersOfProcessesThatNoLongerRun)
         WriteBytes((tmp / name / "mpeg0000.ppm").string(), "P6");
         return name;
     };
-    const std::string dead = "morvane-frames-" + std::to_string(gone) + "-";
+    const std::string dead = LeftoverStem("morvane-frames-", gone);
+    std::string otherTag = dead;  // another boot, host or PID namespace
+    otherTag[15] = otherTag[15] == '0' ? '1' : '0';
     folder(dead + "Ab3dE9");
     folder(dead + "Zz9zZ9/deeper");  // holds a folder: it stays whole
     std::vector<std::string> kept = {
         dead + "Zz9zZ9",
-        folder("morvane-frames-" + std::to_string(getppid()) + "-Ab3dE9"),  // still runs
-        folder(dead + "Ab3dE9x"),                                           // not one of ours
+        folder(LeftoverStem("morvane-frames-", getppid()) + "Ab3dE9"),  // still runs
+        folder(dead + "Ab3dE9x"),                                       // not one of ours
+        folder(otherTag + "Ab3dE9"),
+        folder("morvane-frames-" + std::to_string(gone) + "-Ab3dE9"),  // an older version's
         folder("morvane-frames-Ab3dE9"),
         folder("photos-" + std::to_string(gone) + "-Ab3dE9"),
         "elsewhere",

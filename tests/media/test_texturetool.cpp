@@ -2,6 +2,7 @@
 // is what the independent tools (ffmpeg, ImageMagick) show as that picture.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -270,4 +271,109 @@ TEST_F(TextureTool, AnInterruptedOrKilledExportLeavesNoFrames)
         EXPECT_TRUE(fs::is_empty(tmp));
         EXPECT_FALSE(fs::exists(m_dir / "e.mpg"));
     }
+}
+
+TEST_F(TextureTool, StandardOutputTakesThePictureWhereTheShellPointsIt)
+{
+    const std::string in = m_dir / "t.zyv", tool = MORVANE_TEXTURETOOL;
+    ASSERT_EQ(Run("render " + in + " " + (m_dir / "r.ppm")), 0) << m_stderr;
+    const std::vector<uint8_t> ppm = ReadBytes(m_dir / "r.ppm");
+    const std::string picture(ppm.begin(), ppm.end());
+    auto text = [](const std::string& file) {
+        const std::vector<uint8_t> bytes = ReadBytes(file);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    auto inode = [](const std::string& file) {
+        struct stat st {};
+        ::stat(file.c_str(), &st);
+        return st.st_ino;
+    };
+
+    // Appended to a log, which stays the same file.
+    const std::string log = m_dir / "log.txt";
+    WriteBytes(log, "precious\n");
+    const ino_t logInode = inode(log);
+    ASSERT_EQ(Shell(tool + " render " + in + " /dev/stdout >> " + log), 0);
+    EXPECT_EQ(text(log), "precious\n" + picture);
+    EXPECT_EQ(inode(log), logInode);
+    // Any of the program's descriptors, by the name /proc gives it.
+    ASSERT_EQ(Shell(tool + " render " + in + " /proc/self/fd/3 3>> " + log), 0);
+    EXPECT_EQ(text(log), "precious\n" + picture + picture);
+
+    // Between what the shell's other commands write to the same output.
+    const std::string out = m_dir / "c.out";
+    ASSERT_EQ(Shell("{ echo A; " + tool + " render " + in + " /dev/stdout; echo B; } > " + out), 0);
+    EXPECT_EQ(text(out), "A\n" + picture + "B\n");
+}
+
+TEST_F(TextureTool, AReadOnlyFileIsRefusedAndLeftAsItIs)
+{
+    const std::string in = m_dir / "t.zyv", tool = MORVANE_TEXTURETOOL;
+    const fs::path folder = m_dir.path / "theirs", file = folder / "ro.tga";
+    fs::create_directories(folder);
+    WriteBytes(file, "old");
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    // As the file's owner, a normal user.
+    std::string as;
+    if (::geteuid() == 0) {
+        REQUIRE_TOOL("setpriv --version", "setpriv");
+        ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+        as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        if (Shell(as + "test -r " + in + " -a -x " + tool + " -a -x " + folder.string()) != 0)
+            GTEST_SKIP() << "the user 65534 cannot reach the test's files";
+    }
+    EXPECT_EQ(Shell(as + tool + " export " + in + " " + file.string() + " 2> " + (m_dir / "stderr.txt")), 1);
+    const std::vector<uint8_t> err = ReadBytes(m_dir / "stderr.txt");
+    EXPECT_EQ(std::string(err.begin(), err.end()), "Unable to save \"" + file.string() + "\".\nThe file is read-only.\n");
+    EXPECT_EQ(ReadBytes(file), std::vector<uint8_t>({'o', 'l', 'd'}));
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(TextureTool, AnExportInAnotherPidNamespaceLeavesARunningExportsFramesAlone)
+{
+    // Process ids mean something only within one PID namespace: an export
+    // in a container sharing the temporary folder must not take a running
+    // export's frame folder for one left by an ended process.
+    std::string unshare;
+    for (const char* u : {"unshare --pid --fork", "unshare --user --map-root-user --pid --fork"}) {
+        if (Shell(std::string(u) + " true > /dev/null 2>&1") == 0) {
+            unshare = u;
+            break;
+        }
+    }
+    if (unshare.empty()) GTEST_SKIP() << "this user may not make a PID namespace (unshare --pid)";
+    const std::string in = m_dir / "long.zyv";
+    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(160, 120, 10.0f)).error, "");
+    const fs::path tmp = m_dir.path / "tmp";
+    fs::create_directories(tmp);
+    auto frameFolders = [&] {
+        std::vector<fs::path> folders;
+        std::error_code ec;
+        for (fs::directory_iterator it(tmp, ec), end; !ec && it != end; it.increment(ec))
+            if (!fs::is_empty(it->path(), ec) && !ec) folders.push_back(it->path());
+        return folders;
+    };
+
+    const pid_t running = Start({"export", in, m_dir / "long.mpg"}, tmp.string());
+    ASSERT_GT(running, 0);
+    for (int i = 0; i < 6000 && frameFolders().empty(); ++i) usleep(10000);
+    // Held while the other export starts and ends.
+    kill(running, SIGSTOP);
+    const std::vector<fs::path> folders = frameFolders();
+    const int other = Shell("TMPDIR=" + tmp.string() + " " + unshare + " " + MORVANE_TEXTURETOOL + " export " +
+                            (m_dir / "t.zyv") + " " + (m_dir / "short.mpg"));
+    const std::vector<fs::path> after = frameFolders();
+    kill(running, SIGCONT);
+    int status = 0;
+    ASSERT_EQ(waitpid(running, &status, 0), running);
+
+    EXPECT_EQ(other, 0);
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(after, folders);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_TRUE(fs::exists(m_dir / "long.mpg"));
+    EXPECT_TRUE(fs::exists(m_dir / "short.mpg"));
+    EXPECT_TRUE(fs::is_empty(tmp));
 }

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 #include "ShellFixture.h"
 #include "support/FileSizeLimit.h"
@@ -165,4 +166,31 @@ TEST_F(FilesSave, AFailedSaveSaysSoAndKeepsEverything)
     EXPECT_TRUE(Ui().messages[0].text.contains("gone/x.zyv"));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(doc->GetPathName(), Path("gone/x.zyv"));
+}
+
+TEST_F(FilesSave, CtrlSOnAReadOnlyFileSaysSoAndKeepsTheDocumentModified)
+{
+    // A file without write permission is read-only for everyone: root, who
+    // may write anything, is refused too.
+    const QString file = Path("ro.zyv");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), SampleTexture(1)).error, "");
+    ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QByteArray before = Contents(file);
+    Start({file});
+    CQuillonDoc* doc = Doc();
+    doc->m_texture.layers[0].layer.rec.scaleX = 9.0f;
+    doc->SetModifiedFlag();
+
+    QTest::keyClick(View(), Qt::Key_S, Qt::ControlModifier);
+    DrainEvents();
+
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text, "Unable to save \"" + file + "\".\nThe file is read-only.");
+    EXPECT_EQ(Ui().messages[0].style, unsigned(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(Frame()->ActiveChildFrame()->isWindowModified());
+    EXPECT_EQ(Contents(file), before);
+    const QFile::Permissions kept = QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    EXPECT_EQ(kept, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    EXPECT_EQ(Entries(), QStringList{"ro.zyv"});
 }

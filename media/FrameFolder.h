@@ -7,7 +7,8 @@
 // it.  A process killed outright leaves its folder behind: the next export
 // of any process of the same user removes the folders of processes that no
 // longer run.  A process that called RemoveFrameFolderOnSignals removes its
-// folder itself when it is interrupted or terminated.
+// folder itself when a signal ends it: interrupted, terminated, hung up,
+// writing into a pipe nobody reads any more, or past its file size limit.
 #pragma once
 
 #include <filesystem>
@@ -40,10 +41,11 @@ private:
     std::filesystem::path folder_;
 };
 
-// From now on SIGINT, SIGTERM and SIGHUP first remove the frame folder of
-// the export in progress, then end the process as the signal would have
-// (a signal that the process ignores stays ignored).  Called once at
-// start-up by the programs that export.
+// From now on SIGINT, SIGTERM, SIGHUP, SIGPIPE and SIGXFSZ first remove
+// the frame folder of the export in progress, then end the process as the
+// signal would have (a signal that the process ignores stays ignored).
+// Called at start-up by the programs that export; calling it again changes
+// nothing.
 void RemoveFrameFolderOnSignals();
 
 }  // namespace morvane

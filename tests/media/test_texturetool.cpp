@@ -299,3 +299,32 @@ TEST_F(TextureTool, AnExportEndedByABrokenPipeOrItsFileSizeLimitLeavesNoFrames)
     EXPECT_TRUE(fs::is_empty(tmp));
     EXPECT_FALSE(fs::exists(m_dir / "limited.mpg"));
 }
+
+TEST_F(TextureTool, AMovieThatItsFileSystemCannotHoldIsRefusedBeforeTheFirstFrame)
+{
+    if (::geteuid() != 0 || Shell("unshare -m true 2> /dev/null") != 0)
+        GTEST_SKIP() << "a small file system needs a mount namespace of its own (root, unshare)";
+    // 100 frames of 160 x 120 into 16 KB; the frames go elsewhere.  An
+    // MPEG-1 stream of 4 s at 1,852,000 bits a second takes 904.3 KB.
+    const std::string in = m_dir / "anim.zyv";
+    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(160, 120, 4.0f)).error, "");
+    const fs::path tmp = m_dir.path / "tmp", small = m_dir.path / "small";
+    fs::create_directories(tmp);
+    fs::create_directories(small);
+    for (const std::string movie : {"m.mpg", "m.avi", "m.fli"}) {
+        SCOPED_TRACE(movie);
+        const int rc = Shell("TMPDIR=" + tmp.string() + " unshare -m sh -c 'mount -t tmpfs -o size=16k tmpfs \"$1\" && " +
+                             "exec \"$0\" export \"$2\" \"$1/" + movie + "\"' " + MORVANE_TEXTURETOOL + " " +
+                             small.string() + " " + in + " 2> " + (m_dir / "stderr.txt"));
+        const std::vector<uint8_t> err = ReadBytes(m_dir / "stderr.txt");
+        const std::string said(err.begin(), err.end());
+        EXPECT_EQ(rc, 1) << said;
+        const std::string head = "Unable to save \"" + (small / movie).string() + "\".\nThe movie needs ";
+        const std::string tail = "; 16.0 KB are free in " + small.string() + ".\n";
+        EXPECT_EQ(said.substr(0, head.size()), head) << said;
+        ASSERT_GT(said.size(), tail.size());
+        EXPECT_EQ(said.substr(said.size() - tail.size()), tail) << said;
+        if (movie == "m.mpg") EXPECT_EQ(said, head + "904.3 KB" + tail);
+        EXPECT_TRUE(fs::is_empty(tmp));
+    }
+}

@@ -49,8 +49,8 @@ command-line)
     ;;
 full-disk)
     # A file system of two pages takes two frames.
-    unshare -m true 2> /dev/null || { echo "no mount namespace here"; exit 77; }
     mkdir "$work/small"
+    unshare -m mount -t tmpfs tmpfs "$work/small" 2> /dev/null || { echo "no file system can be mounted here"; exit 77; }
     unshare -m sh -c 'mount -t tmpfs -o size=8k tmpfs "$1" && exec "$2" decode "$3" --out "$1/frames"' \
         sh "$work/small" "$tool" "$seed" > "$work/out.txt" 2> "$work/err.txt"
     got=$?

@@ -2,14 +2,12 @@
 // runs it, and the recent files are kept when it ends.
 #include <QApplication>
 
-#include "media/FrameFolder.h"
 #include "platform/QtDialogs.h"
 #include "shell/QuillonApp.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    morvane::RemoveFrameFolderOnSignals();
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
     QtDialogs dialogs;
     CQuillonApp morvane(dialogs, IniProfile::DefaultPath());

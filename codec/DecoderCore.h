@@ -80,6 +80,12 @@ public:
     const DecoderOutputKernels& OutputKernels() const { return outputKernels_; }
     const DecoderMessageSink& Sink() const { return sink_; }
 
+    // True when the decoding ended before the end of the stream because
+    // the decoder cannot go on with it (a message said why: a chroma
+    // format, scalability or picture size it does not handle, a size
+    // change, no memory for the frames).
+    bool Stopped() const { return stopRequested_; }
+
 private:
     friend struct DecoderTestAccess;
 

@@ -1,5 +1,7 @@
 #include "codec/EncoderParams.h"
 
+#include <algorithm>
+
 #include "codec/MessageSink.h"
 #include "codec/VlcTables.h"
 
@@ -223,6 +225,15 @@ bool CheckEncoderParameters(EncoderParameters& p, MessageSink& sink)
         }
     }
     return true;
+}
+
+uint64_t ExpectedStreamBytes(const EncoderParameters& p)
+{
+    if (p.frameCount <= 0 || p.frameRate <= 0.0) return 0;
+    const double frames = p.frameCount;
+    const double spent = p.bitRate / 8.0 * frames / p.frameRate;
+    const double samples = frames * p.horizontalSize * p.verticalSize * 1.5;
+    return static_cast<uint64_t>(std::min(spent, samples));
 }
 
 }  // namespace morvane

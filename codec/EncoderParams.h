@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -72,5 +73,11 @@ void FillEncoderParameters(EncoderParameters& p, int videoFormat, int width, int
 // gives false.  On success the set is normalised (constrained parameters,
 // progressive flags, search ranges cut to their f_codes).
 bool CheckEncoderParameters(EncoderParameters& p, MessageSink& sink);
+
+// The size the stream of a checked parameter set is expected to take: what
+// the rate control aims to spend, the bit rate over the movie's length, but
+// no more than a byte per 4:2:0 sample of its pictures, which is more than
+// pictures too small to take the bit rate use even at the finest quantiser.
+uint64_t ExpectedStreamBytes(const EncoderParameters& p);
 
 }  // namespace morvane

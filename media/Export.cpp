@@ -148,19 +148,22 @@ void SetFrame(Texture& texture, int frame, int fps)
     ShowMovieFrame(driving, MovieFrameAt(frame, fps));
 }
 
-// A size as the messages give it: gigabytes or megabytes, one decimal.
+// A size as the messages give it: gigabytes, megabytes or kilobytes, one
+// decimal.
 std::string SizeText(uint64_t bytes)
 {
-    constexpr double kMega = 1 << 20, kGiga = 1 << 30;
+    constexpr double kKilo = 1 << 10, kMega = 1 << 20, kGiga = 1 << 30;
     char text[40];
     if (bytes >= kGiga) std::snprintf(text, sizeof text, "%.1f GB", static_cast<double>(bytes) / kGiga);
-    else std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / kMega);
+    else if (bytes >= kMega) std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / kMega);
+    else std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / kKilo);
     return text;
 }
 
 // Refused when the frames (all of them at once, in `frameBase`) or the
-// movie (in `movieFolder`; 0 bytes when its size is not known beforehand)
-// find no room.
+// movie (in `movieFolder`: the least an AVI or FLI file of its frames
+// takes, the size an MPEG stream's bit rate gives its length) find no
+// room.
 Result<> CheckRoom(const std::filesystem::path& frameBase, uint64_t frameBytes, const std::filesystem::path& movieFolder,
                    uint64_t movieBytes)
 {
@@ -217,6 +220,12 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     const std::filesystem::path& path = request.path;
     const bool mpeg = IsMpeg(format);
     if (!mpeg && !MovieWriterAvailable(format)) return Done(format, WriteMovieFromFrames(format, path, {}, {}, host));
+    // An MPEG stream flows into a pipe as it is coded; the AVI and FLI
+    // writers go back in their file, which needs a file.
+    if (!mpeg) {
+        if (const Result<> destination = CheckMovieDestination(format, path); !destination.ok())
+            return Done(format, UnableToSave(path, destination.error));
+    }
 
     int videoFormat = kVideoMpeg1;
     AviSettings avi;
@@ -239,6 +248,7 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     MessageSink sink;
     sink.SetEcho(false);
     const MovieFrames planned{{}, count, width, height};
+    EncoderParameters params;
     const float duration = texture.layers[0].layer.rec.duration;
     if (const Result<> size = CheckRenderSize(texture); !size.ok()) return Done(format, UnableToSave(path, size.error));
     if (duration > kLongestMovieSeconds) {
@@ -249,7 +259,6 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     }
     if (count <= 0) return Done(format, UnableToSave(path, kShorterThanOneFrame));
     if (mpeg) {
-        EncoderParameters params;
         FillEncoderParameters(params, videoFormat, width, height, count);
         if (!CheckEncoderParameters(params, sink)) return Done(format, UnableToSave(path, sink.Text()));
     } else if (const Result<> limits = CheckMovieLimits(format, planned, avi); !limits.ok()) {
@@ -270,7 +279,7 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     const uint64_t frameFile = mpeg ? PpmHeader(width, height).size() + uint64_t(width) * height * 3
                                     : LargestTgaFileSize(width, height);
     const std::filesystem::path movieFolder = std::filesystem::absolute(path).parent_path();
-    const uint64_t movieBytes = mpeg ? 0 : SmallestMovieSize(format, planned, avi);
+    const uint64_t movieBytes = mpeg ? ExpectedStreamBytes(params) : SmallestMovieSize(format, planned, avi);
     const std::filesystem::path& frameFolder = folder.value->Path();
     if (const Result<> room = CheckRoom(frameFolder.parent_path(), frameFile * count, movieFolder, movieBytes); !room.ok())
         return Done(format, UnableToSave(path, room.error));

@@ -20,7 +20,9 @@
 // only when complete: a failure leaves nothing at the chosen path.  A movie
 // is refused before its first frame is rendered when anything known
 // beforehand would refuse it later: its size, its length, the limits of
-// its format, the room for its frames and for itself.
+// its format, a named pipe or a device as the place of an AVI or FLI movie
+// (an MPEG stream can flow into a pipe), the room for its frames and for
+// itself (an MPEG stream's size from its bit rate and length).
 //
 // This code asks nothing of the user itself: the MPEG-2 video format and
 // the AVI compressor come from the ExportHost, which also hears of the

@@ -145,7 +145,7 @@ FrameFolder::~FrameFolder()
 
 void RemoveFrameFolderOnSignals()
 {
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
     struct sigaction handler {};
     handler.sa_handler = RemoveFolderThenEnd;
     sigemptyset(&handler.sa_mask);

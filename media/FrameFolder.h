@@ -8,8 +8,10 @@
 // folder behind: the next export of any process of the same user, on the
 // same boot and in the same PID namespace, removes the folders of
 // processes that no longer run (LeftByEndedProcess); others, and the
-// untagged folders of older versions, are left alone.  A process that called RemoveFrameFolderOnSignals removes its
-// folder itself when it is interrupted or terminated.
+// untagged folders of older versions, are left alone.  A process that
+// called RemoveFrameFolderOnSignals removes its folder itself when a
+// signal ends it: interrupted, terminated, hung up, writing into a pipe
+// nobody reads any more, or past its file size limit.
 #pragma once
 
 #include <filesystem>
@@ -42,10 +44,11 @@ private:
     std::filesystem::path folder_;
 };
 
-// From now on SIGINT, SIGTERM and SIGHUP first remove the frame folder of
-// the export in progress, then end the process as the signal would have
-// (a signal that the process ignores stays ignored).  Called once at
-// start-up by the programs that export.
+// From now on SIGINT, SIGTERM, SIGHUP, SIGPIPE and SIGXFSZ first remove
+// the frame folder of the export in progress, then end the process as the
+// signal would have (a signal that the process ignores stays ignored).
+// Called at start-up by the programs that export; calling it again changes
+// nothing.
 void RemoveFrameFolderOnSignals();
 
 }  // namespace morvane

@@ -1,5 +1,7 @@
 #include "media/MovieWriters.h"
 
+#include <sys/stat.h>
+
 #include "engine/SafeFile.h"
 #include "media/AviWriter.h"
 #include "media/Export.h"
@@ -28,6 +30,18 @@ Result<Picture> ReadMovieFrame(const MovieFrames& frames, int i, const std::file
 }
 
 bool MovieWriterAvailable(ExportFormat format) { return format == ExportFormat::Avi || format == ExportFormat::Fli; }
+
+Result<> CheckMovieDestination(ExportFormat format, const std::filesystem::path& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    const char* what = S_ISFIFO(st.st_mode)                         ? "a named pipe"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                    : nullptr;
+    if (!what) return {};
+    return Failure(std::string("It is ") + what + "; " + (format == ExportFormat::Fli ? "an FLI" : "an AVI") +
+                   " movie can only be saved as a file.");
+}
 
 uint64_t SmallestMovieSize(ExportFormat format, const MovieFrames& frames, const AviSettings& avi)
 {

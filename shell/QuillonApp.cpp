@@ -10,6 +10,7 @@
 #include "engine/Presets.h"
 #include "engine/SafeFile.h"
 #include "engine/TextureFile.h"
+#include "media/FrameFolder.h"
 #include "media/LayerPicture.h"
 
 #include "panels/CommandBar.h"
@@ -57,6 +58,9 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 {
     SetAppCaption(shelltext::kAppTitle);
     if (const QIcon icon = ProgramIcon(); !icon.isNull()) QApplication::setWindowIcon(icon);
+
+    // A movie export that a signal ends takes its frame files with it.
+    morvane::RemoveFrameFolderOnSignals();
 
     // The root folder that stands for the current drive, with its
     // working folder; data files are searched below it.

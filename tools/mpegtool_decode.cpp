@@ -5,6 +5,11 @@
 // Y of width x height, then Cb and Cr of (width + 1) / 2 x (height + 1) / 2).
 // Prints the frame count and the frames per second of decoding (with the
 // RGB conversion unless --yuv; file writing not counted).
+//
+// Exits 1 with a message when the input cannot be read, holds no picture,
+// or holds a stream the decoder stops on (the decoder says why), and when
+// a frame cannot be written (the system's reason and the frames written
+// before it).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,9 +27,9 @@ namespace {
 
 // Each frame file appears whole; the frames reach the disk together, with
 // one sync after the last.
-bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
+morvane::Result<> WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
 {
-    return morvane::WriteFileReplacing(path, bytes, morvane::Durability::Deferred).ok();
+    return morvane::WriteFileReplacing(path, bytes, morvane::Durability::Deferred);
 }
 
 std::vector<uint8_t> Planes420(const morvane::DecodedPlanes& f)
@@ -109,14 +114,23 @@ int DecodeCommand(int argc, char** argv)
             for (size_t p = 0; p < pixels; ++p, out += 3) std::memcpy(out, &rgbx[4 * p], 3);
             std::snprintf(name, sizeof name, "mpeg%04d.ppm", frames);
         }
-        if (!WriteFile(outDir / name, bytes)) {
-            std::fprintf(stderr, "decode: cannot write %s\n", (outDir / name).string().c_str());
+        if (const morvane::Result<> written = WriteFile(outDir / name, bytes); !written.ok()) {
+            std::fprintf(stderr, "decode: cannot write %s: %s; %d frame%s written\n", (outDir / name).string().c_str(),
+                         written.error.c_str(), frames, frames == 1 ? "" : "s");
             status = 1;
             break;
         }
         ++frames;
     }
     std::fclose(in);
+    if (status == 0 && decoder.Stopped()) {
+        std::fprintf(stderr, "decode: %s cannot be decoded further; %d frame%s written\n", input.c_str(), frames,
+                     frames == 1 ? "" : "s");
+        status = 1;
+    } else if (status == 0 && frames == 0) {
+        std::fprintf(stderr, "decode: %s holds no picture of an MPEG-1 or MPEG-2 video stream\n", input.c_str());
+        status = 1;
+    }
     if (frames > 0) {
         if (const morvane::Result<> synced = morvane::SyncFolder(outDir); !synced.ok()) {
             std::fprintf(stderr, "decode: cannot write %s: %s\n", outDir.string().c_str(), synced.error.c_str());

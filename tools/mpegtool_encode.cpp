@@ -4,8 +4,12 @@
 // --recon writes the encoder's reconstruction as raw 4:2:0 (Y, Cb, Cr planes
 // of the picture size per frame, display order); --plain uses the plain C++
 // kernels (as MORVANE_CPU_MASK=plain does).  Prints the frames per second at
-// the end.
+// the end.  Exits 2 with a message for a command line it does not take
+// (a negative count, a size that is not two whole numbers that fit), 1 when
+// the encoder stops (its message says why).
+#include <cctype>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +28,33 @@ int Usage()
                  "usage: mpegtool encode --format mpeg1|pal|ntsc|secam --size WxH --count N --in DIR OUT "
                  "[--recon FILE] [--plain]\n");
     return 2;
+}
+
+int Refuse(const char* option, const char* takes, const char* value)
+{
+    std::fprintf(stderr, "encode: %s takes %s, not \"%s\"\n", option, takes, value);
+    return 2;
+}
+
+// A whole decimal number from `min` to INT_MAX at the start of `text`:
+// all of it, or, when `rest` is given, up to where `rest` is left.
+bool ParseNumber(const char* text, int min, int& value, const char** rest = nullptr)
+{
+    if (!std::isdigit(static_cast<unsigned char>(*text)) && *text != '-') return false;
+    char* stop = nullptr;
+    const long long n = std::strtoll(text, &stop, 10);  // beyond its range: its least or greatest value
+    if (stop == text || n < min || n > INT_MAX) return false;
+    if (rest) *rest = stop;
+    else if (*stop != '\0') return false;
+    value = static_cast<int>(n);
+    return true;
+}
+
+// "WxH", each side a whole number from 1 up.
+bool ParseSize(const char* text, int& width, int& height)
+{
+    const char* x = nullptr;
+    return ParseNumber(text, 1, width, &x) && *x == 'x' && ParseNumber(x + 1, 1, height);
 }
 
 }  // namespace
@@ -48,12 +79,13 @@ int EncodeCommand(int argc, char** argv)
             haveFormat = true;
         } else if (a == "--size") {
             const char* v = next();
-            if (!v || std::sscanf(v, "%dx%d", &req.width, &req.height) != 2) return Usage();
+            if (!v) return Usage();
+            if (!ParseSize(v, req.width, req.height)) return Refuse("--size", "WIDTHxHEIGHT in pixels", v);
             haveSize = true;
         } else if (a == "--count") {
             const char* v = next();
             if (!v) return Usage();
-            req.frameCount = std::atoi(v);
+            if (!ParseNumber(v, 0, req.frameCount)) return Refuse("--count", "a number of frames, 0 or more", v);
             haveCount = true;
         } else if (a == "--in") {
             const char* v = next();

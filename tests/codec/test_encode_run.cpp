@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "StreamScan.h"
 #include "TempDir.h"
@@ -236,4 +237,29 @@ TEST(EncodeRun, FailedRunLeavesNothingBehind)
     run = Encode(dir, kVideoMpeg1, 32, 32, 3, false, "no/such/folder/out.mpg");
     EXPECT_FALSE(run.ok);
     EXPECT_EQ(run.messages, std::vector<std::string>{"Couldn't create output file " + (dir / "no/such/folder/out.mpg")});
+}
+
+TEST(EncodeRun, TheExpectedSizeIsTheBitRateOverTheLengthOrAByteASampleForSmallPictures)
+{
+    // 4 s of MPEG-1 at 1,852,000 bits a second: 926,000 bytes; 16 x 16
+    // pictures cannot take that, and are expected at a byte per 4:2:0
+    // sample (38,400 bytes).  What the streams take is within a third of
+    // the figure, and not above it.
+    TempDir dir;
+    for (const auto& [content, w, h, expected] :
+         {std::tuple{Content::Sharp, 160, 120, 926000u}, std::tuple{Content::Detail, 160, 120, 926000u},
+          std::tuple{Content::Sharp, 16, 16, 38400u}, std::tuple{Content::Detail, 16, 16, 38400u}}) {
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + ", content " + std::to_string(int(content)));
+        EncoderParameters p;
+        FillEncoderParameters(p, kVideoMpeg1, w, h, 100);
+        MessageSink sink;
+        sink.SetEcho(false);
+        ASSERT_TRUE(CheckEncoderParameters(p, sink));
+        EXPECT_EQ(ExpectedStreamBytes(p), expected);
+        ASSERT_TRUE(codectest::WriteFrames(dir.str(), content, w, h, 100));
+        const RunResult run = Encode(dir, kVideoMpeg1, w, h, 100);
+        ASSERT_TRUE(run.ok);
+        EXPECT_LE(run.stream.size(), expected);
+        EXPECT_GT(run.stream.size(), expected / 3);
+    }
 }

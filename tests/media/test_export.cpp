@@ -10,7 +10,9 @@
 
 #include "MediaTestSupport.h"
 #include "codec/EncoderParams.h"
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -496,6 +498,36 @@ TEST_F(ExportTest, WhatWouldRefuseAMovieLaterRefusesItBeforeTheFirstFrame)
     EXPECT_TRUE(m_host.frames.empty());
     EXPECT_TRUE(m_host.times.empty());
     EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+TEST_F(ExportTest, AnAviOrFliIntoAPipeOrADeviceIsRefusedBeforeTheFirstFrame)
+{
+    // The writers go back to the file's start at the end, which a pipe or
+    // a device cannot do.  A reader waits on each pipe, so that a writer
+    // would neither wait nor go unseen.
+    Texture t = AnimatedThreeLayers(32, 16, 0.4f);
+    fs::create_symlink("/dev/null", m_out / "null.fli");
+    for (const char* name : {"pipe.avi", "pipe.fli", "null.fli"}) {
+        SCOPED_TRACE(name);
+        const bool pipe = name[0] == 'p';
+        int reader = -1;
+        if (pipe) {
+            ASSERT_EQ(::mkfifo((m_out / name).c_str(), 0600), 0);
+            reader = ::open((m_out / name).c_str(), O_RDONLY | O_NONBLOCK);
+            ASSERT_GE(reader, 0);
+        }
+        const std::string movie = std::string(name).ends_with(".avi") ? "an AVI" : "an FLI";
+        EXPECT_EQ(Export(t, name).error, "Unable to save \"" + (m_out / name) + "\".\nIt is " +
+                                             (pipe ? "a named pipe; " : "a device; ") + movie +
+                                             " movie can only be saved as a file.");
+        if (pipe) {
+            char byte;
+            EXPECT_LE(::read(reader, &byte, 1), 0) << "bytes went into the pipe";
+            ::close(reader);
+        }
+    }
+    EXPECT_TRUE(m_host.frames.empty());
+    EXPECT_TRUE(m_host.times.empty());
 }
 
 TEST_F(ExportTest, AMovieShorterThanOneFrameIsRefusedAndNothingIsWritten)

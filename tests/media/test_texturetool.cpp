@@ -2,6 +2,8 @@
 // is what the independent tools (ffmpeg, ImageMagick) show as that picture.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include "MediaTestSupport.h"
 #include "engine/TextureFile.h"
 #include "media/Export.h"
+#include "support/ChildProcess.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -55,24 +58,9 @@ protected:
 // signals' standard actions; its process id.
 pid_t Start(const std::vector<std::string>& args, const std::string& tmp)
 {
-    std::vector<std::string> env = {"TMPDIR=" + tmp};
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "TMPDIR=", 7) != 0) env.emplace_back(*e);
-    std::vector<char*> argv = {const_cast<char*>(MORVANE_TEXTURETOOL)}, envp;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    for (std::string& e : env) envp.push_back(e.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    return pid;
+    std::vector<std::string> argv = {MORVANE_TEXTURETOOL};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return StartChild(argv, {"TMPDIR=" + tmp});
 }
 
 }  // namespace
@@ -376,4 +364,72 @@ TEST_F(TextureTool, AnExportInAnotherPidNamespaceLeavesARunningExportsFramesAlon
     EXPECT_TRUE(fs::exists(m_dir / "long.mpg"));
     EXPECT_TRUE(fs::exists(m_dir / "short.mpg"));
     EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+TEST_F(TextureTool, AnExportEndedByABrokenPipeOrItsFileSizeLimitLeavesNoFrames)
+{
+    // 100 frames of 160 x 120: an MPEG-1 stream of some 700 KB, far more
+    // than a pipe holds.
+    const std::string in = m_dir / "anim.zyv";
+    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(160, 120, 4.0f)).error, "");
+    const fs::path tmp = m_dir.path / "tmp";
+    fs::create_directories(tmp);
+
+    // Into a named pipe whose reader stops after the first bytes: the
+    // stream is written while the frames are still there.
+    const std::string pipe = m_dir / "pipe.mpg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const pid_t child = Start({"export", in, pipe}, tmp.string());
+    ASSERT_GT(child, 0);
+    char bytes[4096];
+    ssize_t got = -1;
+    for (int i = 0; i < 600 && got <= 0; ++i) {
+        pollfd p{reader, POLLIN, 0};
+        if (::poll(&p, 1, 100) > 0) got = ::read(reader, bytes, sizeof bytes);
+    }
+    EXPECT_GT(got, 0) << "nothing came through the pipe";
+    EXPECT_FALSE(fs::is_empty(tmp)) << "the frames are gone before the stream is written";
+    ::close(reader);
+    const int status = WaitAtMost(child, 60);
+    EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << "status " << status;
+    EXPECT_TRUE(fs::is_empty(tmp));
+
+    // Past the file size limit, as a shell runs it: the first frame (57.6
+    // KB) is more than 40 blocks (20 or 40 KB, as the shell counts them).
+    const int rc = Shell("TMPDIR=" + tmp.string() + " sh -c 'ulimit -c 0; ulimit -f 40; \"$0\" export \"$1\" \"$2\"' " +
+                         MORVANE_TEXTURETOOL + " " + in + " " + (m_dir / "limited.mpg") + " 2> /dev/null");
+    EXPECT_EQ(rc, 128 + SIGXFSZ);
+    EXPECT_TRUE(fs::is_empty(tmp));
+    EXPECT_FALSE(fs::exists(m_dir / "limited.mpg"));
+}
+
+TEST_F(TextureTool, AMovieThatItsFileSystemCannotHoldIsRefusedBeforeTheFirstFrame)
+{
+    // 100 frames of 160 x 120 into 16 KB; the frames go elsewhere.  An
+    // MPEG-1 stream of 4 s at 1,852,000 bits a second takes 904.3 KB.
+    const fs::path tmp = m_dir.path / "tmp", small = m_dir.path / "small";
+    fs::create_directories(tmp);
+    fs::create_directories(small);
+    if (Shell("unshare -m mount -t tmpfs tmpfs " + small.string() + " 2> /dev/null") != 0)
+        GTEST_SKIP() << "a small file system needs a mount namespace of its own (root, unshare, mount)";
+    const std::string in = m_dir / "anim.zyv";
+    ASSERT_EQ(WriteTextureFile(in, AnimatedThreeLayers(160, 120, 4.0f)).error, "");
+    for (const std::string movie : {"m.mpg", "m.avi", "m.fli"}) {
+        SCOPED_TRACE(movie);
+        const int rc = Shell("TMPDIR=" + tmp.string() + " unshare -m sh -c 'mount -t tmpfs -o size=16k tmpfs \"$1\" && " +
+                             "exec \"$0\" export \"$2\" \"$1/" + movie + "\"' " + MORVANE_TEXTURETOOL + " " +
+                             small.string() + " " + in + " 2> " + (m_dir / "stderr.txt"));
+        const std::vector<uint8_t> err = ReadBytes(m_dir / "stderr.txt");
+        const std::string said(err.begin(), err.end());
+        EXPECT_EQ(rc, 1) << said;
+        const std::string head = "Unable to save \"" + (small / movie).string() + "\".\nThe movie needs ";
+        const std::string tail = "; 16.0 KB are free in " + small.string() + ".\n";
+        EXPECT_EQ(said.substr(0, head.size()), head) << said;
+        ASSERT_GT(said.size(), tail.size());
+        EXPECT_EQ(said.substr(said.size() - tail.size()), tail) << said;
+        if (movie == "m.mpg") EXPECT_EQ(said, head + "904.3 KB" + tail);
+        EXPECT_TRUE(fs::is_empty(tmp));
+    }
 }

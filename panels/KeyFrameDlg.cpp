@@ -193,9 +193,9 @@ void CKeyFrameDlg::MoveRamp(float seconds)
 void CKeyFrameDlg::SetAnimation(int count, float seconds)
 {
     keyCount = count;
-    duration = seconds;
+    duration = m_givenDuration = seconds;
     SetCurrentKey(0);
-    currentTime = 0.0f;
+    currentTime = m_givenTime = 0.0f;
     UpdateData(false);
     ramp->length = seconds;
     MoveRamp(0.0f);
@@ -209,7 +209,7 @@ void CKeyFrameDlg::ShowKey(int k, float seconds)
 
 void CKeyFrameDlg::ShowTime(float seconds)
 {
-    currentTime = seconds;
+    currentTime = m_givenTime = seconds;
     UpdateData(false);
 }
 
@@ -251,7 +251,7 @@ void CKeyFrameDlg::OnDelKey()
     keyCount = morvane::KeyCount(*layer);
     SetCurrentKey(current);
     const float seconds = layer->keys[static_cast<size_t>(current)].rec.time * duration;
-    currentTime = seconds;
+    currentTime = m_givenTime = seconds;
     UpdateData(false);
     ramp->currentKey = current;
     MoveRamp(seconds);
@@ -264,9 +264,13 @@ void CKeyFrameDlg::OnDelKey()
 void CKeyFrameDlg::OnKillFocusDuration()
 {
     if (m_playing || !m_session.Document() || !UpdateData(true)) return;
+    if (ShowsSameFloat(duration, m_givenDuration)) {
+        UpdateData(false);
+        return;
+    }
     m_session.SetDuration(duration);
-    ramp->length = duration;
-    currentTime = 0.0f;
+    m_givenDuration = ramp->length = duration;
+    currentTime = m_givenTime = 0.0f;
     MoveRamp(0.0f);
     durationSpin->SetPos(morvane::SatTrunc(duration));
     UpdateData(false);
@@ -276,10 +280,14 @@ void CKeyFrameDlg::OnKillFocusTime()
 {
     if (!m_session.Document() || !UpdateData(true)) return;
     currentTime = std::min(currentTime, duration);
-    MoveRamp(currentTime);
-    timeSpin->SetPos(morvane::SatTrunc(currentTime));
+    const bool changed = !ShowsSameFloat(currentTime, m_givenTime);
+    if (changed) {
+        m_givenTime = currentTime;
+        MoveRamp(currentTime);
+        timeSpin->SetPos(morvane::SatTrunc(currentTime));
+    }
     UpdateData(false);
-    m_session.Commit();
+    if (changed) m_session.Commit();
 }
 
 void CKeyFrameDlg::OnDeltaPosDuration(int pos, int)

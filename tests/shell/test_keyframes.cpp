@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 
@@ -10,6 +11,7 @@
 #include "panels/KeyFrameDlg.h"
 #include "panels/TimeRamp.h"
 #include "platform/EditingSession.h"
+#include "support/UserInput.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -169,6 +171,67 @@ TEST_F(KeyFrames, LeavingTheDurationEditWritesTheLayer)
     ASSERT_FALSE(Ui().messages.empty());
     EXPECT_EQ(Ui().messages.back().text, "Please enter a number between 0 and 1000.");
     EXPECT_EQ(+Current().rec.duration, 2.5f);
+}
+
+TEST_F(KeyFrames, TabbingThroughTheFieldsLeavesTheDocumentUnmodified)
+{
+    // A duration whose half has more digits than the time field shows.
+    const QString file = Path("keys.zyv");
+    Texture texture = AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}, 2.49361f);
+    texture.layers[1].layer.rec.duration = 4.0f;  // animated once, then not
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), texture).error, "");
+    Start({file});
+    Frame()->activateWindow();
+    QApplication::setActiveWindow(Frame());
+    CChildFrame* child = Frame()->ActiveChildFrame();
+    NarrowRamp();
+    // Key 1 chosen where it is: the time field shows "1.2468".
+    QTest::mouseClick(Ramp(), Qt::LeftButton, {}, QPoint(150, 5));
+    ASSERT_EQ(Shown(594), "1.2468");
+    const QByteArray saved = Encoded(Doc()->m_texture);
+
+    auto tabThrough = [&](const char* what) {
+        QTest::mouseClick(Panel()->durationEdit, Qt::LeftButton);
+        ASSERT_EQ(QApplication::focusWidget(), Panel()->durationEdit) << what;
+        QTest::keyClick(Panel()->durationEdit, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), Panel()->timeEdit) << what;
+        QTest::keyClick(Panel()->timeEdit, Qt::Key_Tab);
+        EXPECT_NE(QApplication::focusWidget(), Panel()->timeEdit) << what;
+        // A command with the focus in a field takes nothing either.
+        QTest::mouseClick(Panel()->timeEdit, Qt::LeftButton);
+        Frame()->SendCommand(ID_VIEW_TOOLBAR);
+        Frame()->SendCommand(ID_VIEW_TOOLBAR);
+        EXPECT_EQ(Encoded(Doc()->m_texture), saved) << what;
+        EXPECT_FALSE(Doc()->IsModified()) << what;
+        EXPECT_FALSE(child->isWindowModified()) << what;
+        EXPECT_TRUE(Ui().messages.empty()) << what;
+    };
+    tabThrough("animated layer");
+    // Nor does going round every control of the panels and the window.
+    QComboBox* material = Frame()->m_pCommandPanel->materialCombo;
+    material->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> visited;
+    ASSERT_TRUE(TabUntil(material, 120, &visited));
+    EXPECT_NE(std::find(visited.begin(), visited.end(), Panel()->timeEdit), visited.end());
+    EXPECT_EQ(Encoded(Doc()->m_texture), saved);
+    EXPECT_FALSE(Doc()->IsModified());
+    EXPECT_EQ(Ramp()->currentTime, 0.5f * 2.49361f);
+    EXPECT_EQ(Ramp()->length, 2.49361f);
+    // A layer that is no longer animated shows 0, but keeps its duration.
+    Session().ShowLayer(2);
+    ASSERT_EQ(Shown(1038), "0");
+    tabThrough("layer animated once");
+
+    // A time typed and left is taken: the cursor moves, the document is
+    // modified.
+    Session().ShowLayer(1);
+    QTest::mouseClick(Panel()->timeEdit, Qt::LeftButton);
+    Panel()->timeEdit->selectAll();
+    QTest::keyClicks(Panel()->timeEdit, "2");
+    QTest::keyClick(Panel()->timeEdit, Qt::Key_Tab);
+    EXPECT_EQ(Ramp()->currentTime, 2.0f);
+    EXPECT_TRUE(Doc()->IsModified());
+    EXPECT_TRUE(child->isWindowModified());
 }
 
 TEST_F(KeyFrames, ScrubbingTheRampInterpolatesTheLayerAndRendersOnRelease)

@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QTest>
 
@@ -232,6 +234,43 @@ TEST_F(KeyFrames, TabbingThroughTheFieldsLeavesTheDocumentUnmodified)
     EXPECT_EQ(Ramp()->currentTime, 2.0f);
     EXPECT_TRUE(Doc()->IsModified());
     EXPECT_TRUE(child->isWindowModified());
+}
+
+TEST_F(KeyFrames, ATypedDurationIsTakenWhenAMenuOrAnotherWindowTakesTheFocus)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 1.0f}));
+    QLineEdit* edit = Panel()->durationEdit;
+    auto type = [&](const char* text) {
+        QApplication::setActiveWindow(Frame());
+        QTest::mouseClick(edit, Qt::LeftButton);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        ASSERT_EQ(QApplication::focusWidget(), edit);
+    };
+
+    // The File menu opened with the mouse: taken while the menu shows,
+    // before any command.
+    type("8");
+    QMenuBar* bar = Frame()->menuBar();
+    QAction* file = bar->actions().at(0);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file).center());
+    ASSERT_TRUE(file->menu()->isVisible());
+    EXPECT_EQ(+Current().rec.duration, 8.0f);
+    EXPECT_EQ(Ramp()->length, 8.0f);
+    QTest::keyClick(file->menu(), Qt::Key_Escape);
+    DrainEvents();
+
+    // Another window made active.
+    type("3");
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    DrainEvents();
+    ASSERT_NE(QApplication::focusWidget(), edit);
+    EXPECT_EQ(+Current().rec.duration, 3.0f);
+    EXPECT_EQ(Ramp()->length, 3.0f);
+    EXPECT_TRUE(Ui().messages.empty());
 }
 
 TEST_F(KeyFrames, ScrubbingTheRampInterpolatesTheLayerAndRendersOnRelease)

@@ -38,17 +38,20 @@ enum : int {
 };
 
 // Template 304: 917 x 26 dialog units.  The ramp is made at initialisation.
+// The duration and time fields are 50 units wide (the spin takes 11 of
+// them): a time of six digits such as "2.49361" or "0.123457" shows whole,
+// clear of the spin; the fields and buttons to their right follow on.
 const ControlSpec kControls[] = {
-    {kDurationId, ControlKind::Edit, {280, 0, 34, 12}},
-    {kDurationSpinId, ControlKind::UpDown, {301, 0, 11, 12}, kAutoBuddy},
-    {kCurrentTimeId, ControlKind::Edit, {280, 12, 34, 12}},
-    {kTimeSpinId, ControlKind::UpDown, {301, 13, 11, 11}, kAutoBuddy},
-    {kKeyCountId, ControlKind::Edit, {314, 0, 28, 12}, kReadOnly},
-    {kCurrentKeyId, ControlKind::Edit, {314, 12, 28, 12}, kReadOnly},
-    {kAddKeyId, ControlKind::PushButton, {342, 0, 22, 25}, kOwnerDraw},
-    {kDelKeyId, ControlKind::PushButton, {364, 0, 22, 25}, kOwnerDraw},
-    {kPlayId, ControlKind::PushButton, {386, 0, 22, 25}, kOwnerDraw},
-    {kStopId, ControlKind::PushButton, {408, 0, 22, 25}, kOwnerDraw},
+    {kDurationId, ControlKind::Edit, {280, 0, 50, 12}},
+    {kDurationSpinId, ControlKind::UpDown, {317, 0, 11, 12}, kAutoBuddy},
+    {kCurrentTimeId, ControlKind::Edit, {280, 12, 50, 12}},
+    {kTimeSpinId, ControlKind::UpDown, {317, 13, 11, 11}, kAutoBuddy},
+    {kKeyCountId, ControlKind::Edit, {330, 0, 28, 12}, kReadOnly},
+    {kCurrentKeyId, ControlKind::Edit, {330, 12, 28, 12}, kReadOnly},
+    {kAddKeyId, ControlKind::PushButton, {358, 0, 22, 25}, kOwnerDraw},
+    {kDelKeyId, ControlKind::PushButton, {380, 0, 22, 25}, kOwnerDraw},
+    {kPlayId, ControlKind::PushButton, {402, 0, 22, 25}, kOwnerDraw},
+    {kStopId, ControlKind::PushButton, {424, 0, 22, 25}, kOwnerDraw},
     {IDOK, ControlKind::DefPushButton, {270, 19, 6, 7}, kHidden},
     {IDCANCEL, ControlKind::PushButton, {270, 16, 6, 7}, kHidden},
 };

@@ -9,10 +9,14 @@
 
 #include "ShellFixture.h"
 #include "engine/Animation.h"
+#include "engine/FloatInt.h"
 #include "panels/TextureButton.h"
+#include "panels/GradientStrip.h"
 #include "panels/KeyFrameDlg.h"
+#include "panels/KvoPPal.h"
 #include "panels/TimeRamp.h"
 #include "platform/EditingSession.h"
+#include "platform/SpinButton.h"
 #include "support/UserInput.h"
 
 using namespace morvane;
@@ -334,6 +338,44 @@ TEST_F(KeyFrames, AKeyIsChosenOnTheRampAndNeverDraggedPastItsNeighbours)
     EXPECT_EQ(Shown(595), "2");
 }
 
+TEST_F(KeyFrames, APressInsideTheFirstOrTheLastMarkChoosesThatKeyAndLoadsIt)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}));
+    NarrowRamp();  // W' = 280: marks at 5, 145 and 285
+    ASSERT_EQ(Ramp()->MarkLeft(1.0f), 285);
+    // Presses as the window system delivers them, through the window.
+    auto press = [this](int x) {
+        QWidget* top = Ramp()->window();
+        const QPoint at = Ramp()->mapTo(top, QPoint(x, 5));
+        QTest::mousePress(top->windowHandle(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(top->windowHandle(), Qt::LeftButton, {}, at);
+    };
+    auto expectLoaded = [this](int k, int x) {
+        const Keyframe& key = Current().keys[static_cast<size_t>(k)];
+        EXPECT_EQ(Ramp()->currentKey, k) << x;
+        EXPECT_EQ(Shown(595), QString::number(k)) << x;
+        EXPECT_EQ(Session().CurrentKey(), k) << x;
+        EXPECT_EQ(+Current().rec.turbulence, +key.rec.turbulence) << x;
+        EXPECT_EQ(+Current().rec.detail, +key.rec.detail) << x;
+        EXPECT_EQ(+Current().gradient->entries[7].startR, +key.gradient.entries[7].startR) << x;
+        EXPECT_EQ(qRed(Frame()->m_pPalettePanel->Strip()->CellColor(7)), SatTrunc(key.gradient.entries[7].startR * 255.0f)) << x;
+    };
+    for (int x : {286, 290, 294}) {
+        press(100);  // between marks: no key
+        ASSERT_EQ(Ramp()->currentKey, -1);
+        press(x);
+        expectLoaded(2, x);
+        EXPECT_EQ(Shown(594), "4");
+    }
+    press(10);
+    expectLoaded(0, 10);
+    // Neither end moved.
+    EXPECT_EQ(+Current().keys[0].rec.time, 0.0f);
+    EXPECT_EQ(+Current().keys[2].rec.time, 1.0f);
+    EXPECT_FALSE(Doc()->IsModified());
+}
+
 TEST_F(KeyFrames, PlayRendersEveryFrameAndEndsOnTheLastKey)
 {
     Start();
@@ -417,12 +459,24 @@ TEST_F(KeyFrames, ClosingTheDocumentWhilePlayingEndsPlay)
     EXPECT_FALSE(Panel()->IsPlaying());
 }
 
-TEST_F(KeyFrames, EveryFieldShowsItsValueFromItsFirstCharacter)
+TEST_F(KeyFrames, EveryFieldShowsItsValueFromItsFirstCharacterAndATimeWhole)
 {
     Start();
     Use(AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}, 3.75f));
-    // Key 1 dragged along the ramp, close to key 0: its time has more
-    // digits than the field has room for.
+    // Whether a field shows all of its text: with the cursor at its end the
+    // text has not scrolled, so the end lies a text's width from the start.
+    auto showsWhole = [](QLineEdit* field) {
+        auto cursorX = [field](int at) {
+            field->setCursorPosition(at);
+            field->repaint();
+            return field->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+        };
+        const int end = cursorX(static_cast<int>(field->text().size()));
+        const int start = cursorX(0);
+        return end - start >= field->fontMetrics().horizontalAdvance(field->text());
+    };
+    // Key 1 dragged along the ramp, close to key 0: its time has many
+    // digits.
     const int w = Ramp()->width() - 20;
     const int mark = static_cast<int>(static_cast<float>(w) * 0.5f) + 10;
     QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(mark, 5));
@@ -432,8 +486,17 @@ TEST_F(KeyFrames, EveryFieldShowsItsValueFromItsFirstCharacter)
     DrainEvents();
     QLineEdit* time = Panel()->timeEdit;
     ASSERT_GE(time->text().size(), 6) << time->text().toStdString();
-    EXPECT_GT(time->fontMetrics().horizontalAdvance(time->text()), time->contentsRect().width());
     EXPECT_EQ(time->text(), QString::asprintf("%.6g", Ramp()->currentTime));
+    EXPECT_TRUE(showsWhole(time)) << time->text().toStdString();
+    // Times of six digits show whole, clear of the spin, and so does such
+    // a duration.
+    EXPECT_LT(time->geometry().right(), Panel()->timeSpin->geometry().left());
+    for (float seconds : {2.49361f, 999.999f, 0.123457f}) {
+        Panel()->ShowTime(seconds);
+        EXPECT_TRUE(showsWhole(time)) << time->text().toStdString();
+    }
+    Panel()->durationEdit->setText("2.49361");
+    EXPECT_TRUE(showsWhole(Panel()->durationEdit));
     for (int id : {1038, 1039, 595, 594}) {
         QLineEdit* field = Panel()->GetDlgItem<QLineEdit>(id);
         field->repaint();

@@ -38,17 +38,20 @@ enum : int {
 };
 
 // Template 304: 917 x 26 dialog units.  The ramp is made at initialisation.
+// The duration and time fields are 50 units wide (the spin takes 11 of
+// them): a time of six digits such as "2.49361" or "0.123457" shows whole,
+// clear of the spin; the fields and buttons to their right follow on.
 const ControlSpec kControls[] = {
-    {kDurationId, ControlKind::Edit, {280, 0, 34, 12}},
-    {kDurationSpinId, ControlKind::UpDown, {301, 0, 11, 12}, kAutoBuddy},
-    {kCurrentTimeId, ControlKind::Edit, {280, 12, 34, 12}},
-    {kTimeSpinId, ControlKind::UpDown, {301, 13, 11, 11}, kAutoBuddy},
-    {kKeyCountId, ControlKind::Edit, {314, 0, 28, 12}, kReadOnly},
-    {kCurrentKeyId, ControlKind::Edit, {314, 12, 28, 12}, kReadOnly},
-    {kAddKeyId, ControlKind::PushButton, {342, 0, 22, 25}, kOwnerDraw},
-    {kDelKeyId, ControlKind::PushButton, {364, 0, 22, 25}, kOwnerDraw},
-    {kPlayId, ControlKind::PushButton, {386, 0, 22, 25}, kOwnerDraw},
-    {kStopId, ControlKind::PushButton, {408, 0, 22, 25}, kOwnerDraw},
+    {kDurationId, ControlKind::Edit, {280, 0, 50, 12}},
+    {kDurationSpinId, ControlKind::UpDown, {317, 0, 11, 12}, kAutoBuddy},
+    {kCurrentTimeId, ControlKind::Edit, {280, 12, 50, 12}},
+    {kTimeSpinId, ControlKind::UpDown, {317, 13, 11, 11}, kAutoBuddy},
+    {kKeyCountId, ControlKind::Edit, {330, 0, 28, 12}, kReadOnly},
+    {kCurrentKeyId, ControlKind::Edit, {330, 12, 28, 12}, kReadOnly},
+    {kAddKeyId, ControlKind::PushButton, {358, 0, 22, 25}, kOwnerDraw},
+    {kDelKeyId, ControlKind::PushButton, {380, 0, 22, 25}, kOwnerDraw},
+    {kPlayId, ControlKind::PushButton, {402, 0, 22, 25}, kOwnerDraw},
+    {kStopId, ControlKind::PushButton, {424, 0, 22, 25}, kOwnerDraw},
     {IDOK, ControlKind::DefPushButton, {270, 19, 6, 7}, kHidden},
     {IDCANCEL, ControlKind::PushButton, {270, 16, 6, 7}, kHidden},
 };
@@ -193,9 +196,9 @@ void CKeyFrameDlg::MoveRamp(float seconds)
 void CKeyFrameDlg::SetAnimation(int count, float seconds)
 {
     keyCount = count;
-    duration = seconds;
+    duration = m_givenDuration = seconds;
     SetCurrentKey(0);
-    currentTime = 0.0f;
+    currentTime = m_givenTime = 0.0f;
     UpdateData(false);
     ramp->length = seconds;
     MoveRamp(0.0f);
@@ -209,7 +212,7 @@ void CKeyFrameDlg::ShowKey(int k, float seconds)
 
 void CKeyFrameDlg::ShowTime(float seconds)
 {
-    currentTime = seconds;
+    currentTime = m_givenTime = seconds;
     UpdateData(false);
 }
 
@@ -251,7 +254,7 @@ void CKeyFrameDlg::OnDelKey()
     keyCount = morvane::KeyCount(*layer);
     SetCurrentKey(current);
     const float seconds = layer->keys[static_cast<size_t>(current)].rec.time * duration;
-    currentTime = seconds;
+    currentTime = m_givenTime = seconds;
     UpdateData(false);
     ramp->currentKey = current;
     MoveRamp(seconds);
@@ -264,9 +267,13 @@ void CKeyFrameDlg::OnDelKey()
 void CKeyFrameDlg::OnKillFocusDuration()
 {
     if (m_playing || !m_session.Document() || !UpdateData(true)) return;
+    if (ShowsSameFloat(duration, m_givenDuration)) {
+        UpdateData(false);
+        return;
+    }
     m_session.SetDuration(duration);
-    ramp->length = duration;
-    currentTime = 0.0f;
+    m_givenDuration = ramp->length = duration;
+    currentTime = m_givenTime = 0.0f;
     MoveRamp(0.0f);
     durationSpin->SetPos(morvane::SatTrunc(duration));
     UpdateData(false);
@@ -276,10 +283,14 @@ void CKeyFrameDlg::OnKillFocusTime()
 {
     if (!m_session.Document() || !UpdateData(true)) return;
     currentTime = std::min(currentTime, duration);
-    MoveRamp(currentTime);
-    timeSpin->SetPos(morvane::SatTrunc(currentTime));
+    const bool changed = !ShowsSameFloat(currentTime, m_givenTime);
+    if (changed) {
+        m_givenTime = currentTime;
+        MoveRamp(currentTime);
+        timeSpin->SetPos(morvane::SatTrunc(currentTime));
+    }
     UpdateData(false);
-    m_session.Commit();
+    if (changed) m_session.Commit();
 }
 
 void CKeyFrameDlg::OnDeltaPosDuration(int pos, int)

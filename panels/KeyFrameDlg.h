@@ -90,6 +90,10 @@ private:
     void LockDuration(bool locked);
 
     EditingSession& m_session;
+    // The duration and the time the fields were last given, or took from
+    // the user: a field left showing it changes nothing.
+    float m_givenDuration = 0.0f;
+    float m_givenTime = 0.0f;
     bool m_playing = false;
     bool m_movieLayer = false;
     bool m_stopRequested = false;

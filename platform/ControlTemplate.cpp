@@ -38,22 +38,17 @@ protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
-// A template's drop-down list takes the wheel only while it has the
-// keyboard focus: a pointer that passes over a closed list, scrolling the
-// panel or dialog around it, must not change it.  The step goes on to the
-// parents (a scrolling panel scrolls).
+// A closed drop-down list never takes the wheel, focused or not: a step
+// meant to scroll the panel or dialog around it must not change what it
+// chooses (a material, a relief, a blend mode), which would reset data.
+// The step goes on to the parents (a scrolling panel scrolls).  An open
+// list's pop-up is a window of its own and takes the wheel itself.
 class TemplateComboBox : public QComboBox {
 public:
     explicit TemplateComboBox(QWidget* parent) : QComboBox(parent) { setFocusPolicy(Qt::StrongFocus); }
 
 protected:
-    void wheelEvent(QWheelEvent* event) override
-    {
-        if (hasFocus())
-            QComboBox::wheelEvent(event);
-        else
-            event->ignore();
-    }
+    void wheelEvent(QWheelEvent* event) override { event->ignore(); }
 };
 
 QWidget* MakePlain(const ControlSpec& spec, QWidget* parent)

@@ -20,8 +20,8 @@
 //   ComboBox                   QComboBox, a drop-down list: it keeps the
 //                              height of its size hint; the template's
 //                              height is the height of the dropped list;
-//                              the wheel changes it only while it has the
-//                              focus (else the wheel goes to its parents)
+//                              the wheel never changes it while it is
+//                              closed (the step goes to its parents)
 //   ProgressBar                QProgressBar, range 0..100, no text
 //   UpDown                     CSpinButtonCtrl; with kAutoBuddy its buddy
 //                              is the edit made just before it

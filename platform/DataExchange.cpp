@@ -172,6 +172,8 @@ void DDV_MinMaxFloat(CDataExchange* pDX, float value, float minVal, float maxVal
         pDX->Fail(QStringLiteral("Please enter a number between %1 and %2.").arg(FloatText(minVal), FloatText(maxVal)));
 }
 
+bool ShowsSameFloat(float a, float b) { return FloatText(a) == FloatText(b); }
+
 // ---------------------------------------------------------------------------
 // What dialogs and panels share
 

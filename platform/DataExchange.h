@@ -58,6 +58,10 @@ void DDX_Text(CDataExchange* pDX, int id, QString& value);
 // integer between %1 and %2." and "Please enter a number between %1 and %2.".
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal);
 void DDV_MinMaxFloat(CDataExchange* pDX, float value, float minVal, float maxVal);
+// Whether `a` and `b` show as the same text in a float field: a field left
+// showing the value it was given has not changed, whatever digits the
+// text could not hold.
+bool ShowsSameFloat(float a, float b);
 
 // What dialogs and panels share: the controls and the data exchange.
 class DialogData {

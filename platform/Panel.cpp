@@ -1,7 +1,6 @@
 #include "platform/Panel.h"
 
 #include <QKeyEvent>
-#include <QLineEdit>
 
 #include "platform/DialogUnits.h"
 
@@ -51,8 +50,7 @@ bool CPanel::eventFilter(QObject* watched, QEvent* event)
 void CPanel::CommitFocusedField()
 {
     for (const auto& [control, handler] : m_killFocus) {
-        auto* edit = qobject_cast<QLineEdit*>(control);
-        if (control->hasFocus() && (!edit || edit->isModified())) RunKillFocus(handler);
+        if (control->hasFocus()) RunKillFocus(handler);
     }
 }
 

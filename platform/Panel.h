@@ -24,9 +24,9 @@ public:
     // constructor calls it last.
     void Create();
 
-    // A value typed into the control that has the focus is taken now, as
-    // if the focus left it, so that a command that follows (from a
-    // shortcut, which leaves the focus where it is) sees it.
+    // The control that has the focus is left now, as far as its handler
+    // is concerned, so that a command that follows (from a shortcut, which
+    // leaves the focus where it is) sees the value typed into it.
     void CommitFocusedField();
 
 protected:
@@ -38,6 +38,8 @@ protected:
     // `handler` runs whenever control `id` loses the keyboard focus, for
     // any reason: another control, a menu, another window or a dialog.  It
     // does not run again while it runs (its own message takes the focus).
+    // A handler takes the field's value only when it differs from the one
+    // the field was given: leaving a field unchanged changes nothing.
     void OnKillFocus(int id, std::function<void()> handler);
 
 private:

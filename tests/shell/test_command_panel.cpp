@@ -624,27 +624,52 @@ TEST_F(CommandPanel, AListChangesTheLayerOnlyWhenTheUserChoosesAnotherItem)
     EXPECT_EQ(Doc()->m_texture.layers[0].blendMode, 5);
 }
 
-TEST_F(CommandPanel, TheWheelOverAListScrollsThePanelUnlessTheListHasTheFocus)
+TEST_F(CommandPanel, TheWheelOverAClosedListScrollsThePanelEvenWhenTheListHasTheFocus)
 {
     Start();
+    Frame()->activateWindow();
+    QApplication::setActiveWindow(Frame());
     auto* scroller = Frame()->m_wndCommandBar->findChild<QScrollArea*>("panelScroller");
     ASSERT_NE(scroller, nullptr);
     QScrollBar* bar = scroller->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);  // the panel is taller than its bar
-    EXPECT_EQ(bar->value(), 0);
-    WheelOver(Panel()->materialCombo, -1);
-    EXPECT_GT(bar->value(), 0);
-    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.material, 1);
+    QComboBox* lists[] = {Panel()->materialCombo, Panel()->reliefCombo, Panel()->GetDlgItem<QComboBox>(566)};
 
-    // A list the user gave the focus to takes the wheel.
-    bar->setValue(0);
-    Frame()->activateWindow();
-    QApplication::setActiveWindow(Frame());
-    Panel()->reliefCombo->setFocus(Qt::TabFocusReason);
-    WheelOver(Panel()->reliefCombo, -1);
-    EXPECT_EQ(bar->value(), 0);
-    EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.relief, 1);
-    EXPECT_TRUE(Doc()->IsModified());
+    auto wheelOverEachList = [&](const char* what) {
+        const std::vector<uint8_t> before = EncodeTextureFile(Doc()->m_texture);
+        for (QComboBox* list : lists) {
+            // A press opens the list, Escape closes it; it keeps the focus.
+            QTest::mouseClick(list, Qt::LeftButton);
+            DrainEvents();
+            ASSERT_TRUE(list->view()->isVisible()) << what;
+            QTest::keyClick(list->view(), Qt::Key_Escape);
+            DrainEvents();
+            ASSERT_FALSE(list->view()->isVisible()) << what;
+            ASSERT_TRUE(list->hasFocus()) << what;
+            const int shown = list->currentIndex();
+            bar->setValue(0);
+            WheelOver(list, -1);
+            EXPECT_GT(bar->value(), 0) << what;
+            WheelOver(list, 1);
+            EXPECT_EQ(list->currentIndex(), shown) << what;
+        }
+        EXPECT_EQ(EncodeTextureFile(Doc()->m_texture), before) << what;
+        EXPECT_FALSE(Doc()->IsModified()) << what;
+        EXPECT_TRUE(Ui().messages.empty()) << what;
+        EXPECT_TRUE(Ui().fileRequests.empty()) << what;
+    };
+
+    // A layer whose gradient was edited after its preset, and an animated
+    // layer whose keys differ.
+    Texture edited = NewTexture(MaterialPresetTable());
+    edited.layers[0].layer.rec.material = 2;
+    for (GradientEntry& e : edited.layers[0].layer.gradient->entries) e.startG = e.endR = 0.125f;
+    Show(std::move(edited));
+    wheelOverEachList("edited layer");
+    Texture animated = AnimatedMarble();
+    animated.layers[0].layer.keys[1].rec.turbulence = 0.9f;
+    Show(std::move(animated));
+    wheelOverEachList("animated layer");
 }
 
 TEST_F(CommandPanel, TheKeyboardReachesEveryControlAndPressesIt)

@@ -318,6 +318,18 @@ TEST_F(Frames, EscapeStopsExitOrCloseWithNothingLost)
     EXPECT_EQ(Ui().messages[0].text, "The Document  Quillo1:2 has been modified !!\nDo you wish to Save your Current Work ??");
     EXPECT_EQ(docs[0]->Views().size(), 2u);
     EXPECT_EQ(m_app->AllDocuments(), docs);
+
+    // So does File > Close: every window of the document stays.
+    ASSERT_EQ(Frame()->ChildFrames().size(), 4u);
+    Ui().messages.clear();
+    Ui().answers = {ScriptedDialogs::kEscape};
+    Frame()->SendCommand(ID_FILE_CLOSE);
+    DrainEvents();
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Frame()->ChildFrames().size(), 4u);
+    EXPECT_EQ(docs[0]->Views().size(), 2u);
+    EXPECT_EQ(m_app->AllDocuments(), docs);
+    EXPECT_TRUE(docs[0]->IsModified());
 }
 
 TEST_F(Frames, TheTitleMarksAModifiedDocumentUntilItIsSaved)
@@ -363,9 +375,33 @@ TEST_F(Frames, F6AndShiftF6GoToTheNextAndPreviousWindow)
     QTest::keyClick(View(), Qt::Key_F6, Qt::ShiftModifier);
     QTest::keyClick(View(), Qt::Key_F6, Qt::ShiftModifier);
     EXPECT_EQ(Frame()->ActiveChildFrame(), frames[2]);
-    // There is no help file: F1 and Shift+F1 stay greyed.
+    // There is no help file: F1, Shift+F1 and Help Topics, on the Help
+    // menu as it shows and on the toolbar, stay greyed.
     EXPECT_FALSE(Frame()->Action(ID_HELP)->isEnabled());
     EXPECT_FALSE(Frame()->Action(ID_CONTEXT_HELP)->isEnabled());
+    auto helpTopics = [this]() -> QAction* {
+        for (QAction* m : Frame()->menuBar()->actions())
+            if (m->text() == "&Help")
+                for (QAction* i : m->menu()->actions())
+                    if (i->text() == "&Help Topics") {
+                        m->menu()->popup(QPoint(0, 0));
+                        DrainEvents();
+                        m->menu()->hide();
+                        return i;
+                    }
+        return nullptr;
+    };
+    QAction* topics = helpTopics();
+    ASSERT_NE(topics, nullptr);
+    EXPECT_FALSE(topics->isEnabled());
+    EXPECT_FALSE(Frame()->Action(ID_HELP_FINDER)->isEnabled());
+    // Without a document the menu is another one; its Help Topics too.
+    for (CMDIChildWnd* f : frames) f->close();
+    DrainEvents();
+    ASSERT_EQ(Frame()->ActiveChildFrame(), nullptr);
+    topics = helpTopics();
+    ASSERT_NE(topics, nullptr);
+    EXPECT_FALSE(topics->isEnabled());
 }
 
 TEST_F(Frames, TheLockKeyPanesShowWhatTheWindowSystemTells)

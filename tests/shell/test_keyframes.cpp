@@ -1,4 +1,7 @@
 #include <QApplication>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QTest>
 
@@ -6,10 +9,15 @@
 
 #include "ShellFixture.h"
 #include "engine/Animation.h"
+#include "engine/FloatInt.h"
 #include "panels/TextureButton.h"
+#include "panels/GradientStrip.h"
 #include "panels/KeyFrameDlg.h"
+#include "panels/KvoPPal.h"
 #include "panels/TimeRamp.h"
 #include "platform/EditingSession.h"
+#include "platform/SpinButton.h"
+#include "support/UserInput.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -171,6 +179,104 @@ TEST_F(KeyFrames, LeavingTheDurationEditWritesTheLayer)
     EXPECT_EQ(+Current().rec.duration, 2.5f);
 }
 
+TEST_F(KeyFrames, TabbingThroughTheFieldsLeavesTheDocumentUnmodified)
+{
+    // A duration whose half has more digits than the time field shows.
+    const QString file = Path("keys.zyv");
+    Texture texture = AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}, 2.49361f);
+    texture.layers[1].layer.rec.duration = 4.0f;  // animated once, then not
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), texture).error, "");
+    Start({file});
+    Frame()->activateWindow();
+    QApplication::setActiveWindow(Frame());
+    CChildFrame* child = Frame()->ActiveChildFrame();
+    NarrowRamp();
+    // Key 1 chosen where it is: the time field shows "1.2468".
+    QTest::mouseClick(Ramp(), Qt::LeftButton, {}, QPoint(150, 5));
+    ASSERT_EQ(Shown(594), "1.2468");
+    const QByteArray saved = Encoded(Doc()->m_texture);
+
+    auto tabThrough = [&](const char* what) {
+        QTest::mouseClick(Panel()->durationEdit, Qt::LeftButton);
+        ASSERT_EQ(QApplication::focusWidget(), Panel()->durationEdit) << what;
+        QTest::keyClick(Panel()->durationEdit, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), Panel()->timeEdit) << what;
+        QTest::keyClick(Panel()->timeEdit, Qt::Key_Tab);
+        EXPECT_NE(QApplication::focusWidget(), Panel()->timeEdit) << what;
+        // A command with the focus in a field takes nothing either.
+        QTest::mouseClick(Panel()->timeEdit, Qt::LeftButton);
+        Frame()->SendCommand(ID_VIEW_TOOLBAR);
+        Frame()->SendCommand(ID_VIEW_TOOLBAR);
+        EXPECT_EQ(Encoded(Doc()->m_texture), saved) << what;
+        EXPECT_FALSE(Doc()->IsModified()) << what;
+        EXPECT_FALSE(child->isWindowModified()) << what;
+        EXPECT_TRUE(Ui().messages.empty()) << what;
+    };
+    tabThrough("animated layer");
+    // Nor does going round every control of the panels and the window.
+    QComboBox* material = Frame()->m_pCommandPanel->materialCombo;
+    material->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> visited;
+    ASSERT_TRUE(TabUntil(material, 120, &visited));
+    EXPECT_NE(std::find(visited.begin(), visited.end(), Panel()->timeEdit), visited.end());
+    EXPECT_EQ(Encoded(Doc()->m_texture), saved);
+    EXPECT_FALSE(Doc()->IsModified());
+    EXPECT_EQ(Ramp()->currentTime, 0.5f * 2.49361f);
+    EXPECT_EQ(Ramp()->length, 2.49361f);
+    // A layer that is no longer animated shows 0, but keeps its duration.
+    Session().ShowLayer(2);
+    ASSERT_EQ(Shown(1038), "0");
+    tabThrough("layer animated once");
+
+    // A time typed and left is taken: the cursor moves, the document is
+    // modified.
+    Session().ShowLayer(1);
+    QTest::mouseClick(Panel()->timeEdit, Qt::LeftButton);
+    Panel()->timeEdit->selectAll();
+    QTest::keyClicks(Panel()->timeEdit, "2");
+    QTest::keyClick(Panel()->timeEdit, Qt::Key_Tab);
+    EXPECT_EQ(Ramp()->currentTime, 2.0f);
+    EXPECT_TRUE(Doc()->IsModified());
+    EXPECT_TRUE(child->isWindowModified());
+}
+
+TEST_F(KeyFrames, ATypedDurationIsTakenWhenAMenuOrAnotherWindowTakesTheFocus)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 1.0f}));
+    QLineEdit* edit = Panel()->durationEdit;
+    auto type = [&](const char* text) {
+        QApplication::setActiveWindow(Frame());
+        QTest::mouseClick(edit, Qt::LeftButton);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        ASSERT_EQ(QApplication::focusWidget(), edit);
+    };
+
+    // The File menu opened with the mouse: taken while the menu shows,
+    // before any command.
+    type("8");
+    QMenuBar* bar = Frame()->menuBar();
+    QAction* file = bar->actions().at(0);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file).center());
+    ASSERT_TRUE(file->menu()->isVisible());
+    EXPECT_EQ(+Current().rec.duration, 8.0f);
+    EXPECT_EQ(Ramp()->length, 8.0f);
+    QTest::keyClick(file->menu(), Qt::Key_Escape);
+    DrainEvents();
+
+    // Another window made active.
+    type("3");
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    DrainEvents();
+    ASSERT_NE(QApplication::focusWidget(), edit);
+    EXPECT_EQ(+Current().rec.duration, 3.0f);
+    EXPECT_EQ(Ramp()->length, 3.0f);
+    EXPECT_TRUE(Ui().messages.empty());
+}
+
 TEST_F(KeyFrames, ScrubbingTheRampInterpolatesTheLayerAndRendersOnRelease)
 {
     Start();
@@ -230,6 +336,44 @@ TEST_F(KeyFrames, AKeyIsChosenOnTheRampAndNeverDraggedPastItsNeighbours)
     QTest::mouseClick(Ramp(), Qt::LeftButton, {}, QPoint(100, 5));
     EXPECT_EQ(Ramp()->currentKey, -1);
     EXPECT_EQ(Shown(595), "2");
+}
+
+TEST_F(KeyFrames, APressInsideTheFirstOrTheLastMarkChoosesThatKeyAndLoadsIt)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}));
+    NarrowRamp();  // W' = 280: marks at 5, 145 and 285
+    ASSERT_EQ(Ramp()->MarkLeft(1.0f), 285);
+    // Presses as the window system delivers them, through the window.
+    auto press = [this](int x) {
+        QWidget* top = Ramp()->window();
+        const QPoint at = Ramp()->mapTo(top, QPoint(x, 5));
+        QTest::mousePress(top->windowHandle(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(top->windowHandle(), Qt::LeftButton, {}, at);
+    };
+    auto expectLoaded = [this](int k, int x) {
+        const Keyframe& key = Current().keys[static_cast<size_t>(k)];
+        EXPECT_EQ(Ramp()->currentKey, k) << x;
+        EXPECT_EQ(Shown(595), QString::number(k)) << x;
+        EXPECT_EQ(Session().CurrentKey(), k) << x;
+        EXPECT_EQ(+Current().rec.turbulence, +key.rec.turbulence) << x;
+        EXPECT_EQ(+Current().rec.detail, +key.rec.detail) << x;
+        EXPECT_EQ(+Current().gradient->entries[7].startR, +key.gradient.entries[7].startR) << x;
+        EXPECT_EQ(qRed(Frame()->m_pPalettePanel->Strip()->CellColor(7)), SatTrunc(key.gradient.entries[7].startR * 255.0f)) << x;
+    };
+    for (int x : {286, 290, 294}) {
+        press(100);  // between marks: no key
+        ASSERT_EQ(Ramp()->currentKey, -1);
+        press(x);
+        expectLoaded(2, x);
+        EXPECT_EQ(Shown(594), "4");
+    }
+    press(10);
+    expectLoaded(0, 10);
+    // Neither end moved.
+    EXPECT_EQ(+Current().keys[0].rec.time, 0.0f);
+    EXPECT_EQ(+Current().keys[2].rec.time, 1.0f);
+    EXPECT_FALSE(Doc()->IsModified());
 }
 
 TEST_F(KeyFrames, PlayRendersEveryFrameAndEndsOnTheLastKey)
@@ -315,12 +459,24 @@ TEST_F(KeyFrames, ClosingTheDocumentWhilePlayingEndsPlay)
     EXPECT_FALSE(Panel()->IsPlaying());
 }
 
-TEST_F(KeyFrames, EveryFieldShowsItsValueFromItsFirstCharacter)
+TEST_F(KeyFrames, EveryFieldShowsItsValueFromItsFirstCharacterAndATimeWhole)
 {
     Start();
     Use(AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}, 3.75f));
-    // Key 1 dragged along the ramp, close to key 0: its time has more
-    // digits than the field has room for.
+    // Whether a field shows all of its text: with the cursor at its end the
+    // text has not scrolled, so the end lies a text's width from the start.
+    auto showsWhole = [](QLineEdit* field) {
+        auto cursorX = [field](int at) {
+            field->setCursorPosition(at);
+            field->repaint();
+            return field->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+        };
+        const int end = cursorX(static_cast<int>(field->text().size()));
+        const int start = cursorX(0);
+        return end - start >= field->fontMetrics().horizontalAdvance(field->text());
+    };
+    // Key 1 dragged along the ramp, close to key 0: its time has many
+    // digits.
     const int w = Ramp()->width() - 20;
     const int mark = static_cast<int>(static_cast<float>(w) * 0.5f) + 10;
     QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(mark, 5));
@@ -330,8 +486,17 @@ TEST_F(KeyFrames, EveryFieldShowsItsValueFromItsFirstCharacter)
     DrainEvents();
     QLineEdit* time = Panel()->timeEdit;
     ASSERT_GE(time->text().size(), 6) << time->text().toStdString();
-    EXPECT_GT(time->fontMetrics().horizontalAdvance(time->text()), time->contentsRect().width());
     EXPECT_EQ(time->text(), QString::asprintf("%.6g", Ramp()->currentTime));
+    EXPECT_TRUE(showsWhole(time)) << time->text().toStdString();
+    // Times of six digits show whole, clear of the spin, and so does such
+    // a duration.
+    EXPECT_LT(time->geometry().right(), Panel()->timeSpin->geometry().left());
+    for (float seconds : {2.49361f, 999.999f, 0.123457f}) {
+        Panel()->ShowTime(seconds);
+        EXPECT_TRUE(showsWhole(time)) << time->text().toStdString();
+    }
+    Panel()->durationEdit->setText("2.49361");
+    EXPECT_TRUE(showsWhole(Panel()->durationEdit));
     for (int id : {1038, 1039, 595, 594}) {
         QLineEdit* field = Panel()->GetDlgItem<QLineEdit>(id);
         field->repaint();

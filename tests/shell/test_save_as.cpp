@@ -196,8 +196,18 @@ TEST_F(SaveAs, ANameTypedWithoutExtensionTakesTheChosenType)
     Ui().typed.push_back({Path("out/layer"), 0});
     Frame()->SendCommand(ID_FILE_SAVE_AS_TEXTURE);
     EXPECT_EQ(Contents(Path("out/layer.kvo")), AsBytes(EncodeLayerFile(doc->m_texture.layers[0].layer)));
+
+    // A still texture offers the texture file first; it becomes the
+    // document's file.
+    UseTexture(ThreeLayers(32, 16));
+    doc->SetModifiedFlag();
+    Ui().typed.push_back({Path("out/still"), 0});
+    Frame()->SendCommand(ID_FILE_SAVE_AS_TEXTURE);
+    EXPECT_EQ(Contents(Path("out/still.zyv")), Encoded(doc->m_texture));
+    EXPECT_EQ(doc->GetPathName(), Path("out/still.zyv"));
+    EXPECT_FALSE(doc->IsModified());
     EXPECT_TRUE(Ui().messages.empty());
-    EXPECT_EQ(Files(), (QStringList{"out/anim.avi", "out/layer.kvo"}));
+    EXPECT_EQ(Files(), (QStringList{"out/anim.avi", "out/layer.kvo", "out/still.zyv"}));
 }
 
 TEST_F(SaveAs, AFailedExportSaysWhyAndChangesNothing)

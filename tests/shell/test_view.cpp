@@ -6,8 +6,10 @@
 #include <QTest>
 
 #include <array>
+#include <cstring>
 
 #include "ShellFixture.h"
+#include "panels/KeyFrameDlg.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -205,6 +207,37 @@ TEST_F(TextureView, DragsMoveAndTurnTheCurrentLayer)
     QTest::mouseDClick(vp, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(view->RenderCount(), renders + 3);
     EXPECT_FLOAT_EQ(+layer.rec.offsetX, -0.1f);
+}
+
+TEST_F(TextureView, ADragOfAnAnimatedLayerMovesItsCurrentKeyToo)
+{
+    Start();
+    Texture texture = ThreeLayers(160, 120);
+    Layer& animated = texture.layers[0].layer;
+    animated.rec.animated = 1;
+    animated.rec.duration = 4.0f;
+    animated.keys = {MakeKey(animated), MakeKey(animated), MakeKey(animated)};
+    animated.keys[1].rec.time = 0.5f;
+    animated.keys[2].rec.time = 1.0f;
+    animated.rec.keyCount = 3;
+    UseTexture(std::move(texture));
+    Frame()->ShowTextureInPanels();
+    // Key 1 current, as a click on its mark makes it.
+    Frame()->m_pKeyFramePanel->ShowKey(1, 2.0f);
+    const Layer& layer = Doc()->m_texture.layers[0].layer;
+    const KeyframeRecord before0 = layer.keys[0].rec, before2 = layer.keys[2].rec;
+
+    QWidget* vp = View()->viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(40, 40));
+    QTest::mouseMove(vp, QPoint(56, 52));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(56, 52));
+    ASSERT_FLOAT_EQ(+layer.rec.offsetX, -0.1f);
+    ASSERT_FLOAT_EQ(+layer.rec.offsetY, 0.1f);
+    EXPECT_EQ(+layer.keys[1].rec.offsetX, +layer.rec.offsetX);
+    EXPECT_EQ(+layer.keys[1].rec.offsetY, +layer.rec.offsetY);
+    // The other keys keep their places.
+    EXPECT_EQ(std::memcmp(&layer.keys[0].rec, &before0, sizeof before0), 0);
+    EXPECT_EQ(std::memcmp(&layer.keys[2].rec, &before2, sizeof before2), 0);
 }
 
 TEST_F(TextureView, MouseDuringARenderWaitsForItsEnd)

@@ -126,7 +126,7 @@ void EventPump::Finish()
             QCoreApplication::postEvent(h.receiver, h.event.release());
         } else if (auto* window = qobject_cast<QWidget*>(h.receiver.data())) {
             // Asked again as a posted call, after the events held before it.
-            QMetaObject::invokeMethod(window, [window] { window->close(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
         }
     }
     m_held.clear();

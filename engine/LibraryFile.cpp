@@ -112,12 +112,16 @@ std::optional<std::string> StoredLibraryPath(const std::filesystem::path& file)
     return rooted;
 }
 
-std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entry, bool searchByName)
+std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entry, bool searchByName,
+                                                       const std::filesystem::path& libraryFolder)
 {
     auto regular = [](const std::optional<std::filesystem::path>& p) {
         std::error_code ec;
         return p && std::filesystem::is_regular_file(*p, ec);
     };
+    if (const std::filesystem::path mapped = MapStoredPath(entry.path); mapped.is_relative() && !libraryFolder.empty()) {
+        if (auto found = FindCaseInsensitive(libraryFolder / mapped); regular(found)) return found;
+    }
     if (auto found = ResolveStoredPath(entry.path); regular(found)) return found;
     if (!searchByName) return std::nullopt;
     if (auto found = ResolveStoredPath(entry.name); regular(found)) return found;

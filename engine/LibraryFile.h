@@ -12,7 +12,8 @@
 // A name is a backslash and the texture's file name ("\marble.zyv"); a path
 // is the full path of the texture file, either native ("/home/u/marble.zyv")
 // or drive-rooted ("\kvo\marble.zyv", mapped below the root folder, see
-// engine/Paths.h).
+// engine/Paths.h), or a path relative to the library's folder (the shipped
+// library names its textures so: "marble.zyv").
 #pragma once
 
 #include <cstdint>
@@ -72,10 +73,13 @@ std::string LibraryEntryName(std::string_view path);
 // form ("\kvo\textures\marble.zyv") if that fits; else nothing.
 std::optional<std::string> StoredLibraryPath(const std::filesystem::path& file);
 
-// Finds the texture file of an entry: its stored path; then, when
-// `searchByName` is set, its name as a drive-rooted path and the data-file
-// search for the bare file name.
-std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entry, bool searchByName);
+// Finds the texture file of an entry of the library in `libraryFolder`:
+// its stored path, which when relative is looked for in the library's
+// folder first and then in the current folder; then, when `searchByName`
+// is set, its name as a drive-rooted path and the data-file search for the
+// bare file name.
+std::optional<std::filesystem::path> FindLibraryTexture(const LibraryEntry& entry, bool searchByName,
+                                                       const std::filesystem::path& libraryFolder);
 
 // Reads a library texture: the file is read as a texture file whatever its
 // extension.  Pictures are not loaded.

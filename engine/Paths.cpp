@@ -111,6 +111,35 @@ std::optional<fs::path> ResolveStoredPath(const std::string& stored)
     return std::nullopt;
 }
 
+std::optional<fs::path> ProgramFolder()
+{
+    std::error_code ec;
+    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+    if (ec || program.empty()) return std::nullopt;
+    return program.parent_path();
+}
+
+std::vector<fs::path> ShippedDataFolders(const std::optional<fs::path>& programFolder)
+{
+    std::vector<fs::path> dirs;
+#if defined(MORVANE_BUILD_TREE) && defined(MORVANE_BUILD_DATA_DIR)
+    // A program of the build tree uses the data made there, and only that.
+    if (programFolder) {
+        const fs::path tree = fs::weakly_canonical(fs::path(MORVANE_BUILD_TREE));
+        const fs::path relative = programFolder->lexically_relative(tree);
+        if (!relative.empty() && *relative.begin() != "..") return {fs::path(MORVANE_BUILD_DATA_DIR)};
+    }
+#endif
+#ifdef MORVANE_DATA_FROM_BIN
+    if (programFolder) dirs.push_back((*programFolder / MORVANE_DATA_FROM_BIN).lexically_normal());
+#endif
+#ifdef MORVANE_DATA_CONFIGURED_DIR
+    const fs::path configured(MORVANE_DATA_CONFIGURED_DIR);
+    if (dirs.empty() || dirs.back() != configured) dirs.push_back(configured);
+#endif
+    return dirs;
+}
+
 std::vector<fs::path> DataSearchPath()
 {
     const fs::path root = RootFolder();
@@ -118,12 +147,7 @@ std::vector<fs::path> DataSearchPath()
     for (const char* d : {"dos", "windows", "kvo", "win95", "win98", "win"}) dirs.push_back(root / d);
     dirs.push_back(root);
     dirs.push_back(root / "winNT");
-#ifdef MORVANE_BUILD_DATA_DIR
-    dirs.push_back(fs::path(MORVANE_BUILD_DATA_DIR));
-#endif
-#ifdef MORVANE_DATA_INSTALL_DIR
-    dirs.push_back(fs::path(MORVANE_DATA_INSTALL_DIR));
-#endif
+    for (fs::path& shipped : ShippedDataFolders(ProgramFolder())) dirs.push_back(std::move(shipped));
     return dirs;
 }
 

@@ -42,10 +42,21 @@ std::optional<std::filesystem::path> ResolveStoredPath(const std::string& stored
 // Finds one of the program's data files by name ("sphere.par",
 // "default.jxw", ...): the current folder, then \dos, \windows, \kvo,
 // \win95, \win98, \win, the root and \winNT below the root folder, then
-// the folder of installed data files.
+// the folders of the data files the program ships (ShippedDataFolders).
 std::optional<std::filesystem::path> FindDataFile(const std::string& name);
 
 // The folders FindDataFile searches, in order.
 std::vector<std::filesystem::path> DataSearchPath();
+
+// The folder of the running program's executable (symbolic links
+// followed), when the system tells it.
+std::optional<std::filesystem::path> ProgramFolder();
+
+// Where the data files the program ships lie, for a program in
+// `programFolder`: for a program of the build tree, the build's data
+// folder alone; else the installed data folder as it lies from the
+// program's folder (bin/../share/morvane, so that an install can be
+// moved), then the data folder the build was configured to install to.
+std::vector<std::filesystem::path> ShippedDataFolders(const std::optional<std::filesystem::path>& programFolder);
 
 }  // namespace morvane

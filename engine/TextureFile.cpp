@@ -146,6 +146,16 @@ Result<Texture> ParseTexture(std::span<const uint8_t> bytes)
     return t;
 }
 
+// Whether the bytes are a whole texture file: a texture that reads and
+// ends where the file ends.
+bool IsTextureLayout(std::span<const uint8_t> bytes)
+{
+    const Result<Texture> t = ParseTexture(bytes);
+    return t.ok() && TextureFileSize(*t.value) == bytes.size();
+}
+
+constexpr const char* kTextureNotLayer = "It is a texture file, not a layer file";
+
 void CopyBytes(LayerRecord& to, const LayerRecord& from, size_t begin, size_t end)
 {
     std::memcpy(reinterpret_cast<uint8_t*>(&to) + begin, reinterpret_cast<const uint8_t*>(&from) + begin, end - begin);
@@ -215,13 +225,37 @@ Result<Layer> ParseLayerFile(std::span<const uint8_t> bytes)
         std::memcpy(layer.rec.picturePath, path, length);
     }
 
-    if (Result<> keys = CheckKeyCount(layer.rec); !keys.ok()) return Failure("The layer is " + keys.error);
+    // A layer file is exactly as long as its record declares: a file of
+    // another length is something else (the first bytes of a texture file
+    // read as a layer are its reserved block, not a layer).
+    const uint64_t keys = older ? 0 : StoredKeyCount(layer.rec);
+    const uint64_t declared = kLayerBlockSize + kKeyBlockSize * keys;
+    if (!older && bytes.size() != declared && IsTextureLayout(bytes)) return Failure(kTextureNotLayer);
+    if (Result<> count = CheckKeyCount(layer.rec); !count.ok()) return Failure("The layer is " + count.error);
+    if (!older && bytes.size() < declared) return Failure("The file ends inside the key frames");
+    if (!older && bytes.size() > declared) {
+        const std::string what = keys == 0 ? "a layer without animation" : "a layer with " + std::to_string(keys) + " key frames";
+        return Failure("It is " + std::to_string(bytes.size()) + " bytes long, but " + what + " makes a file of " +
+                       std::to_string(declared) + " bytes");
+    }
     layer.gradient.emplace();
     TakeGradient(in, *layer.gradient);
-
-    const uint64_t keys = older ? 0 : StoredKeyCount(layer.rec);
-    if (in.Left() / kKeyBlockSize < keys) return Failure("The file ends inside the key frames");
     TakeKeys(in, keys, layer.keys);
+    return layer;
+}
+
+Result<Layer> ReadLayerFile(const std::filesystem::path& path, std::span<const uint8_t> bytes)
+{
+    auto refused = [&](const std::string& why) {
+        return Failure("Unable to read " + Quoted(path) + ": it is not a valid layer file.\n" + why + ".");
+    };
+    if (FileKindOf(path.string()) == FileKind::Texture) return refused(kTextureNotLayer);
+    Result<Layer> layer = ParseLayerFile(bytes);
+    if (!layer.ok()) return refused(layer.error);
+    // An animation runs between two keys at least.
+    if (layer.value->rec.animated != 0 && StoredKeyCount(layer.value->rec) < 2) {
+        return refused("Its animation has fewer than two keys");
+    }
     return layer;
 }
 

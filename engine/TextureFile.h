@@ -71,8 +71,20 @@ Result<Texture> ParseTextureFile(std::span<const uint8_t> bytes, FileKind kind);
 
 // Reads the one layer of a layer file, by the layer-file reading rules:
 // only the named fields of the stored record are taken; the older form gets
-// animated 0, lacunarity 2.0, omega 0.5 and relief detail 10.
+// animated 0, lacunarity 2.0, omega 0.5 and relief detail 10.  A file of
+// the current form must be exactly as long as its record declares (1414
+// bytes, and 1134 more for each key of an animated layer); a file of
+// another length is refused, and one laid out as a whole texture file is
+// refused as such.
 Result<Layer> ParseLayerFile(std::span<const uint8_t> bytes);
+
+// The layer that Load Layer adds from the layer file at `path`, whose bytes
+// the caller has read (a file that cannot be opened is the caller's
+// concern).  Refused with a whole sentence naming the file: a texture file
+// (by its ".zyv" extension or its layout), a file that is not a layer file
+// by the rules of ParseLayerFile, and an animation with fewer than two
+// keys.  Pictures are not loaded.
+Result<Layer> ReadLayerFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 
 // The bytes of a texture file and of a layer file.  Pointer slots are
 // written as kStoredBlockRef where a block follows and 0 elsewhere; the

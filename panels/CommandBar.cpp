@@ -462,14 +462,9 @@ std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path)
 {
     const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(path.toStdString());
     if (!file.ok()) return std::nullopt;
-    morvane::Result<Layer> parsed = morvane::ParseLayerFile(*file.value);
-    QString why;
-    if (!parsed.ok())
-        why = QString::fromStdString(parsed.error);
-    else if (parsed.value->rec.animated != 0 && morvane::KeyCount(*parsed.value) < 2)
-        why = QStringLiteral("Its animation has fewer than two keys");
-    if (!why.isEmpty()) {
-        ui.Message(QStringLiteral("Unable to read \"%1\": it is not a valid layer file.\n%2.").arg(path, why));
+    morvane::Result<Layer> parsed = morvane::ReadLayerFile(path.toStdString(), *file.value);
+    if (!parsed.ok()) {
+        ui.Message(QString::fromStdString(parsed.error));
         return std::nullopt;
     }
     Layer layer = std::move(*parsed.value);

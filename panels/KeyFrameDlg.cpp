@@ -13,6 +13,7 @@
 #include "panels/TextureButton.h"
 #include "panels/TimeRamp.h"
 #include "platform/Background.h"
+#include "platform/ClockTimer.h"
 #include "platform/DialogUnits.h"
 #include "platform/Document.h"
 #include "platform/EditingSession.h"
@@ -342,11 +343,24 @@ void CKeyFrameDlg::OnPlay()
     };
     EventPump pump(policy);
 
+    // Frame i shows no earlier than i / 25 s after Play began; a late frame
+    // shows at once, and no frame is left out.  While it waits, the panel
+    // takes its input, so that Stop (or a window closing) ends the play
+    // at once.
+    auto ended = [&] { return m_stopRequested || pump.CloseRequested(); };
+    ClockTimer wake;
+    const int64_t start = ClockTimer::Now();
     const int last = frames - 1;
     for (int i = 0; i < frames; ++i) {
         pump.Pump();
+        const int64_t due = start + int64_t{i} * 1000 / morvane::kFramesPerSecond;
+        while (!ended() && ClockTimer::Now() < due) {
+            wake.Start(static_cast<int>(due - ClockTimer::Now()), false);
+            pump.Wait();
+        }
+        wake.Stop();
         layer = LayerOf(doc, index);
-        if (m_stopRequested || !layer || !view) break;
+        if (ended() || !layer || !view) break;
         const float t = morvane::FrameTime(i, seconds);
         morvane::InterpolateLayerAt(*layer, t, {.lastFrame = i == last});
         // The last frame shows the movie frame before it again.

@@ -7,12 +7,15 @@
 // of every change, so that the other editors write that key too); the
 // animation itself (duration, keys) lives in the current layer.
 //
-// Play renders frame after frame in the view, as fast as the view renders,
-// inside OnPlay.  Between frames an event pump lets input to this panel
-// (Stop) and to modal message boxes through and holds all other input
-// until Play has ended.  While playing, a second Play, Add Key, Del Key and
-// the duration are refused.  Afterwards the layer is as it was before Play
-// and the view shows it again.
+// Play renders frame after frame in the view inside OnPlay, at 25 frames
+// per second of the program's clock (platform/ClockTimer): frame i shows no
+// earlier than i / 25 s after the start, a late one at once.  Between and
+// while waiting for frames an event pump lets input to this panel (Stop)
+// and to modal message boxes through and holds all other input until Play
+// has ended; a window asked to close ends Play as Stop does and is closed
+// afterwards.  While playing, a second Play, Add Key, Del Key and the
+// duration are refused.  Afterwards the layer is as it was before Play and
+// the view shows it again.
 #pragma once
 
 #include <QLineEdit>

@@ -206,7 +206,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
     QStringList failed;
     read.reserve(list.value->size());
     for (const LibraryEntry& entry : *list.value) {
-        const auto found = FindLibraryTexture(entry, search == EntrySearch::PathThenName);
+        const auto found = FindLibraryTexture(entry, search == EntrySearch::PathThenName, file.parent_path());
         Result<Texture> texture;
         if (found) texture = ReadTextureWithPictures(Ui(), *found);
         if (texture.ok()) {

@@ -13,7 +13,9 @@
 // An edit goes through one rule of engine/LayerEdits on the current layer
 // (and its current key), marks the document modified and emits edited()
 // once, with what it changed; whoever shows that part listens:
-//   Image      the texture's look: the active view renders it again;
+//   Image      the texture's look: the active view renders it again at
+//              once, and the document's other views (told through the
+//              document's UpdateAllViews) when they next paint;
 //   Thumbnail  the layer's own look: its thumbnail renders again;
 //   Fields     fields the command panel's controls show: they show them
 //              again (a key was loaded into the layer);
@@ -183,6 +185,8 @@ signals:
 private:
     // Marks the active document modified (unless a preview) and tells.
     void Edited(Changes what);
+    // Emits edited() and has the document's other views update.
+    void Tell(Changes what);
     void ShowChangedStack(int n);
 
     UiDialogs& m_ui;

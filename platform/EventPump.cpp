@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 
 bool IsKeyboard(QEvent::Type t)
@@ -55,7 +57,6 @@ bool IsHeldBack(QEvent::Type t)
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
     case QEvent::TouchCancel:
-    case QEvent::Close:
         return true;
     default:
         return false;
@@ -87,6 +88,23 @@ QWidget* InputWidget(QObject* receiver, QEvent* event)
     return focus && focus->window() == top ? focus : top;
 }
 
+// The window a close request is for, when it is one the user closes (a
+// main window or a dialog, not a pop-up, a tooltip or the splash).  The
+// window system asks a top-level window's QWindow; the program asks the
+// widget.
+QWidget* ClosingWindow(QObject* receiver)
+{
+    QWidget* window = qobject_cast<QWidget*>(receiver);
+    if (auto* handle = qobject_cast<QWindow*>(receiver)) {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->windowHandle() == handle) window = w;
+        }
+    }
+    if (!window || !window->isWindow()) return nullptr;
+    const Qt::WindowType type = window->windowType();
+    return type == Qt::Window || type == Qt::Dialog ? window : nullptr;
+}
+
 }  // namespace
 
 EventPump::EventPump(PumpPolicy policy) : m_policy(std::move(policy))
@@ -103,7 +121,13 @@ void EventPump::Finish()
     if (QCoreApplication::instance()) QCoreApplication::instance()->removeEventFilter(this);
     // Deliver what was held back, in order, after the work.
     for (Held& h : m_held) {
-        if (h.receiver) QCoreApplication::postEvent(h.receiver, h.event.release());
+        if (!h.receiver) continue;
+        if (h.event) {
+            QCoreApplication::postEvent(h.receiver, h.event.release());
+        } else if (auto* window = qobject_cast<QWidget*>(h.receiver.data())) {
+            // Asked again as a posted call, after the events held before it.
+            QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
+        }
     }
     m_held.clear();
     // The files go to the window they were dropped on, as if dropped now.
@@ -129,6 +153,12 @@ bool EventPump::Pump()
     const bool escape = m_escape;
     m_escape = false;
     return escape;
+}
+
+void EventPump::Wait()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 void EventPump::Hold(QObject* watched, QEvent* event)
@@ -179,6 +209,18 @@ bool EventPump::eventFilter(QObject* watched, QEvent* event)
 {
     if (m_finished) return false;
     const QEvent::Type t = event->type();
+    if (t == QEvent::Close) {
+        QWidget* window = ClosingWindow(watched);
+        if (!window || (m_policy.passes && m_policy.passes(window))) return false;
+        // Refused: the window stays open until it is asked again.  A request
+        // made twice is made again once.
+        m_closeRequested = true;
+        const bool asked = std::any_of(m_held.begin(), m_held.end(),
+                                       [window](const Held& h) { return !h.event && h.receiver == window; });
+        if (!asked) m_held.push_back({QPointer<QObject>(window), nullptr});
+        event->ignore();
+        return true;
+    }
     const bool keyboard = IsKeyboard(t);
     if ((keyboard || IsHeldBack(t)) && Passes(watched, event)) return false;
     if (keyboard && !m_policy.holdKeys) {

@@ -185,6 +185,7 @@ void CQuillonView::OnLButtonUp(QPoint point)
     if (m_ptDragEnd == m_ptDragStart) return;
     // The pattern follows the mouse.
     if (!m_session.MoveLayer(GetDocument(), m_ptDragStart, m_ptDragEnd)) return;
+    GetDocument()->UpdateAllViews(this);
     Invalidate();
     UpdateWindow();
 }
@@ -205,6 +206,7 @@ void CQuillonView::OnRButtonUp(QPoint point)
     m_nDragButton = -1;
     if (m_ptDragEnd.x() == m_ptDragStart.x()) return;
     if (!m_session.TurnLayer(GetDocument(), m_ptDragStart.x(), m_ptDragEnd.x())) return;
+    GetDocument()->UpdateAllViews(this);
     Invalidate();
     UpdateWindow();
 }

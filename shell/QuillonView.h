@@ -1,9 +1,11 @@
 // The view of a texture: one window pixel per image pixel, rendered afresh
 // for the area that needs drawing, telling its progress (the command
 // panel's progress bar shows it) and stopped by Escape when long.  It
-// renders again when an edit of the editing session changes the image
-// while it is the active view.  A left drag moves the current layer, a
-// right drag turns it; a double click renders again.  The view also prints
+// renders again at once when an edit of the editing session changes the
+// image while it is the active view, and at its next paint when the edit
+// was made in another view of its document (the document's update).  A
+// left drag moves the current layer, a right drag turns it, and the
+// document's other views follow; a double click renders again.  The view also prints
 // the texture on one page under a title line.
 #pragma once
 

@@ -160,17 +160,23 @@ TEST_F(LibraryFolderTest, EntriesAreFoundByPathThenByName)
 {
     WriteTexture(root_ / "kvo/marble.zyv", SampleTexture(1));
     const LibraryEntry moved{"\\marble.zyv", "C:\\old\\place\\marble.zyv"};
-    EXPECT_FALSE(FindLibraryTexture(moved, false));
-    EXPECT_EQ(FindLibraryTexture(moved, true), root_ / "kvo/marble.zyv");
+    EXPECT_FALSE(FindLibraryTexture(moved, false, {}));
+    EXPECT_EQ(FindLibraryTexture(moved, true, {}), root_ / "kvo/marble.zyv");
 
     // The stored path wins; the name itself means the root of the drive.
     WriteTexture(root_ / "textures/marble.zyv", SampleTexture(2));
-    EXPECT_EQ(FindLibraryTexture({"\\marble.zyv", "\\textures\\marble.zyv"}, false), root_ / "textures/marble.zyv");
+    EXPECT_EQ(FindLibraryTexture({"\\marble.zyv", "\\textures\\marble.zyv"}, false, {}), root_ / "textures/marble.zyv");
     WriteTexture(root_ / "marble.zyv", SampleTexture(1));
-    EXPECT_EQ(FindLibraryTexture(moved, true), root_ / "marble.zyv");
+    EXPECT_EQ(FindLibraryTexture(moved, true, {}), root_ / "marble.zyv");
 
-    EXPECT_FALSE(FindLibraryTexture({"\\nowhere.zyv", "\\nowhere.zyv"}, true));
-    EXPECT_FALSE(FindLibraryTexture({"\\", "\\kvo"}, true));  // folders are not textures
+    EXPECT_FALSE(FindLibraryTexture({"\\nowhere.zyv", "\\nowhere.zyv"}, true, {}));
+    EXPECT_FALSE(FindLibraryTexture({"\\", "\\kvo"}, true, {}));  // folders are not textures
+
+    // A relative path lies beside the library, wherever the library is.
+    WriteTexture(root_ / "moved/share/Marble.zyv", SampleTexture(3));
+    const LibraryEntry shipped{"\\marble.zyv", "marble.zyv"};
+    EXPECT_EQ(FindLibraryTexture(shipped, false, root_ / "moved/share"), root_ / "moved/share/Marble.zyv");
+    EXPECT_FALSE(FindLibraryTexture(shipped, false, root_ / "moved"));
 }
 
 TEST_F(LibraryFolderTest, LibraryTexturesReadAsTextureFiles)

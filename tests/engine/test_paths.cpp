@@ -82,3 +82,25 @@ TEST_F(PathsTest, DataFilesAreSearchedInOrder)
     fs::create_directories(root_ / "dos/folder.par");
     EXPECT_FALSE(FindDataFile("folder.par"));
 }
+
+TEST(DataSearch, ShippedDataLiesBesideTheProgram)
+{
+    // A program of the build tree (these tests are one) uses the build's
+    // data folder, and only that.
+    const fs::path build = fs::weakly_canonical(fs::path(MORVANE_BUILD_DIR));
+    ASSERT_TRUE(ProgramFolder());
+    EXPECT_EQ(ShippedDataFolders(ProgramFolder()), std::vector<fs::path>{fs::path(MORVANE_BUILD_DIR) / "data"});
+    EXPECT_EQ(ShippedDataFolders(build / "app"), std::vector<fs::path>{fs::path(MORVANE_BUILD_DIR) / "data"});
+
+    // An installed program, wherever its prefix lies, first looks in the
+    // data folder of that prefix, and never in the build tree.
+    for (const fs::path prefix : {"/opt/morvane", "/home/someone/.local", "/tmp/moved/elsewhere"}) {
+        const std::vector<fs::path> folders = ShippedDataFolders(prefix / "bin");
+        ASSERT_FALSE(folders.empty());
+        EXPECT_EQ(folders.front(), prefix / "share/morvane");
+        for (const fs::path& f : folders) EXPECT_NE(f, fs::path(MORVANE_BUILD_DIR) / "data");
+    }
+    // A build tree of the same name further down is not this build tree.
+    EXPECT_EQ(ShippedDataFolders(fs::path("/elsewhere") / build.relative_path() / "app").front(),
+              fs::path("/elsewhere") / build.relative_path() / "share/morvane");
+}

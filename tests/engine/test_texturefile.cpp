@@ -345,6 +345,50 @@ TEST(TextureFile, OlderLayerFormOf1122Bytes)
     EXPECT_FALSE(ParseTextureFile(old, FileKind::Texture).ok());
 }
 
+TEST(TextureFile, ALayerFileIsExactlyAsLongAsItsRecordDeclares)
+{
+    // What the editor writes, and the older form, read.
+    const std::vector<uint8_t> plain = EncodeLayerFile(SampleLayer(3, 0, true));
+    const std::vector<uint8_t> animated = EncodeLayerFile(SampleLayer(4, 2, true));
+    std::vector<uint8_t> old(plain.begin(), plain.begin() + 154);
+    old.insert(old.end(), plain.begin() + 446, plain.end());
+    for (const std::vector<uint8_t>* file : std::initializer_list<const std::vector<uint8_t>*>{&plain, &animated, &old})
+        EXPECT_TRUE(ParseLayerFile(*file).ok()) << file->size();
+
+    // Bytes after the layer, or a key block more than the record counts.
+    auto longer = [](std::vector<uint8_t> b, size_t extra) {
+        b.resize(b.size() + extra, 0x5A);
+        return b;
+    };
+    EXPECT_EQ(ParseLayerFile(longer(plain, 100)).error,
+              "It is 1514 bytes long, but a layer without animation makes a file of 1414 bytes");
+    EXPECT_EQ(ParseLayerFile(longer(animated, 1134)).error,
+              "It is 4816 bytes long, but a layer with 2 key frames makes a file of 3682 bytes");
+    EXPECT_FALSE(ParseTextureFile(longer(animated, 1), FileKind::Layer).ok());
+
+    // Texture files, as the editor writes them (a zero reserved block) and
+    // with any reserved bytes, are told apart by their layout.
+    Texture zeroed = SampleTexture(2, 1, 3);
+    zeroed.reserved.fill(0);
+    for (const Texture& t : {SampleTexture(1), SampleTexture(3, 2, 2), zeroed}) {
+        const std::vector<uint8_t> zyv = EncodeTextureFile(t);
+        EXPECT_EQ(ParseLayerFile(zyv).error, "It is a texture file, not a layer file") << zyv.size();
+        EXPECT_FALSE(ParseTextureFile(zyv, FileKind::Layer).ok());
+    }
+
+    // Load Layer's reader: a texture file by its name too, and an
+    // animation of one key; each message names the file.
+    const std::string expected = "Unable to read \"/d/a.zyv\": it is not a valid layer file.\nIt is a texture file, not a layer file.";
+    EXPECT_EQ(ReadLayerFile("/d/a.zyv", plain).error, expected);
+    EXPECT_EQ(ReadLayerFile("/d/a.kvo", EncodeTextureFile(zeroed)).error,
+              "Unable to read \"/d/a.kvo\": it is not a valid layer file.\nIt is a texture file, not a layer file.");
+    EXPECT_EQ(ReadLayerFile("/d/one.kvo", EncodeLayerFile(SampleLayer(5, 1, true))).error,
+              "Unable to read \"/d/one.kvo\": it is not a valid layer file.\nIts animation has fewer than two keys.");
+    const Result<Layer> read = ReadLayerFile("/d/b.KVO", animated);
+    ASSERT_TRUE(read.ok()) << read.error;
+    EXPECT_EQ(EncodeLayerFile(*read.value), animated);
+}
+
 TEST(TextureFile, ExtensionsAreComparedWithoutCase)
 {
     EXPECT_EQ(FileKindOf("a.zyv"), FileKind::Texture);

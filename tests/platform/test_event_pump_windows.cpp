@@ -2,6 +2,7 @@
 // top-level window first, which hands it on to the widget under the mouse.
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -58,4 +59,49 @@ TEST(EventPump, WindowInputReachesTheWidgetsThePolicyLetsThroughAndTheRestLater)
     // Each held click reaches its own button.
     EXPECT_EQ(firsts, 1);
     EXPECT_EQ(seconds, 1);
+}
+
+namespace {
+
+// A window that counts the close requests it hears and agrees to each.
+class CountingWindow : public QWidget {
+public:
+    int closes = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        ++closes;
+        event->accept();
+    }
+};
+
+}  // namespace
+
+TEST(EventPump, AWindowAskedToCloseStaysOpenAndIsAskedAgainWhenThePumpEnds)
+{
+    EnsureQtApp();
+    CountingWindow window;
+    window.resize(200, 100);
+    auto* inner = new QWidget(&window);
+    window.show();
+    inner->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    {
+        EventPump pump;
+        // The window manager's close, and the program's own of a window
+        // and of a widget inside it.
+        QCloseEvent byWindowManager;
+        QCoreApplication::sendEvent(window.windowHandle(), &byWindowManager);
+        EXPECT_FALSE(byWindowManager.isAccepted());
+        EXPECT_FALSE(window.close());
+        EXPECT_TRUE(inner->close());
+        pump.Pump();
+        EXPECT_TRUE(pump.CloseRequested());
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(window.closes, 0);
+    }
+    DrainEvents();
+    EXPECT_EQ(window.closes, 1);  // asked once, and closed
+    EXPECT_FALSE(window.isVisible());
 }

@@ -2,6 +2,8 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QCloseEvent>
+#include <QTimer>
 #include <QLineEdit>
 #include <QTest>
 
@@ -15,9 +17,13 @@
 #include "panels/KeyFrameDlg.h"
 #include "panels/KvoPPal.h"
 #include "panels/TimeRamp.h"
+#include "platform/ClockTimer.h"
 #include "platform/EditingSession.h"
 #include "platform/SpinButton.h"
 #include "support/UserInput.h"
+#include "platform/RenderGuard.h"
+#include "support/RunningClock.h"
+#include "support/TimeLimit.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -69,6 +75,22 @@ std::vector<uint8_t> DirectRender(const EditingSession& session, Texture texture
 
 class KeyFrames : public ShellTest {
 protected:
+    // Play keeps to the program's clock; here it runs 10 ms a turn of the
+    // event loop while Play waits for a frame (a render takes no time).
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        m_clock = std::make_unique<RunningClock>(10, [this] {
+            return m_app && Frame() && Panel()->IsPlaying() && !RenderGuard::Active();
+        });
+    }
+    void TearDown() override
+    {
+        m_clock.reset();
+        ShellTest::TearDown();
+    }
+    std::unique_ptr<RunningClock> m_clock;
+
     void Use(Texture texture)
     {
         UseTexture(std::move(texture));
@@ -443,6 +465,90 @@ TEST_F(KeyFrames, StopEndsPlayWithinAFrameAndOtherInputWaits)
     QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int) { ++frames; });
     Click(Panel()->play);
     EXPECT_EQ(frames, 101);
+}
+
+TEST_F(KeyFrames, PlayShowsFrameIAtITwentyFifthsOfASecondAndStopEndsTheWaitAtOnce)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 1.0f}, 1.0f));
+    const Layer before = Current();
+    m_clock->SetStep(1);  // a turn of the event loop is 1 ms
+    std::vector<int64_t> shownAt;
+    int64_t start = ClockTimer::Now();
+    QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int i) {
+        shownAt.push_back(ClockTimer::Now() - start);
+        if (i == 5) ClockTimer::Advance(100);  // frame 5 took 100 ms
+    });
+    Click(Panel()->play);
+
+    // Frame i at 40 i ms exactly, but for frame 0, after the one turn of
+    // events Play runs first, and frames 6 and 7, which are late (due at 240
+    // and 280 ms) and shown at once, a turn each after 300 ms.
+    ASSERT_EQ(shownAt.size(), 26u);
+    for (int i = 0; i < 26; ++i) {
+        const int64_t due = i == 0 ? 1 : i == 6 || i == 7 ? 300 + i - 5 : 40 * i;
+        EXPECT_EQ(shownAt[i], due) << "frame " << i;
+    }
+
+    // The clock stops after frame 2; Stop, pressed while Play waits for
+    // frame 3, ends it there.
+    QObject::disconnect(Panel(), &CKeyFrameDlg::frameShown, Panel(), nullptr);
+    int frames = 0;
+    QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int i) {
+        ++frames;
+        if (i != 2) return;
+        m_clock->SetStep(0);
+        QTimer::singleShot(0, Panel(), [this] { ClickThroughWindow(Panel()->stop); });
+    });
+    start = ClockTimer::Now();
+    WithinSeconds(30, [&] { Click(Panel()->play); });
+    EXPECT_EQ(frames, 3);
+    EXPECT_EQ(ClockTimer::Now() - start, 80);
+    EXPECT_FALSE(Panel()->IsPlaying());
+    EXPECT_TRUE(SameLayer(Current(), before));
+}
+
+TEST_F(KeyFrames, ClosingTheMainWindowWhilePlayingEndsPlayAndAsksFirst)
+{
+    Start();
+    Use(AnimatedTexture(32, 24, {0.0f, 1.0f}));
+    const Layer before = Current();
+    Doc()->SetModifiedFlag();
+    // The window manager's close, as Alt+F4 sends it, while Play runs.
+    bool closeTaken = true;
+    int frames = 0;
+    QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int i) {
+        ++frames;
+        if (i != 2) return;
+        QTimer::singleShot(0, Frame(), [&] {
+            QCloseEvent close;
+            QCoreApplication::sendEvent(Frame()->windowHandle(), &close);
+            closeTaken = close.isAccepted();
+        });
+    });
+
+    // Cancel: Play has ended as Stop ends it, and the program goes on with
+    // the document modified.
+    Ui().answers = {IDCANCEL};
+    Click(Panel()->play);
+    EXPECT_FALSE(closeTaken);
+    EXPECT_LT(frames, 101);
+    EXPECT_FALSE(Panel()->IsPlaying());
+    EXPECT_TRUE(SameLayer(Current(), before));
+    DrainEvents();
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_TRUE(Ui().messages[0].text.startsWith("The Document  Quillo1 has been modified"));
+    EXPECT_TRUE(Frame()->isVisible());
+    EXPECT_TRUE(Doc()->IsModified());
+
+    // No: the window closes.
+    Ui().answers = {IDNO};
+    frames = 0;
+    Click(Panel()->play);
+    EXPECT_LT(frames, 101);
+    DrainEvents();
+    EXPECT_EQ(Ui().messages.size(), 2u);
+    EXPECT_FALSE(Frame()->isVisible());
 }
 
 TEST_F(KeyFrames, ClosingTheDocumentWhilePlayingEndsPlay)

@@ -283,6 +283,28 @@ TEST_F(LayerCommands, LayerFilesThatCannotBeUsedAddNothing)
     EXPECT_EQ(Session().CurrentLayer(), 1);
 }
 
+TEST_F(LayerCommands, LoadLayerRefusesATextureFileAndALayerFileWithBytesAppended)
+{
+    Start();
+    UseTexture(ThreeLayers(40, 30));
+    ASSERT_EQ(WriteTextureFile(Path("mine.zyv").toStdString(), Tex()).error, "");
+    SaveLayer(Path("good.kvo"));
+    WriteFile("longer.kvo", Contents(Path("good.kvo")) + QByteArray(64, '\x5A'));
+    // The same texture named as a layer file is told apart by its layout.
+    WriteFile("texture.kvo", Contents(Path("mine.zyv")));
+    const QByteArray before = Encoded(Tex());
+
+    LoadLayers({Path("mine.zyv"), Path("longer.kvo"), Path("texture.kvo")});
+    EXPECT_EQ(Encoded(Tex()), before);
+    ASSERT_EQ(Ui().messages.size(), 3u);
+    EXPECT_EQ(Ui().messages[0].text, "Unable to read \"" + Path("mine.zyv") +
+                                          "\": it is not a valid layer file.\nIt is a texture file, not a layer file.");
+    EXPECT_EQ(Ui().messages[1].text, "Unable to read \"" + Path("longer.kvo") +
+                                          "\": it is not a valid layer file.\nIt is 1478 bytes long, but a layer "
+                                          "without animation makes a file of 1414 bytes.");
+    EXPECT_TRUE(Ui().messages[2].text.endsWith("It is a texture file, not a layer file."));
+}
+
 TEST_F(LayerCommands, AFailedSaveKeepsTheOldFileAndSaysWhy)
 {
     Start();

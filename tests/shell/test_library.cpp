@@ -59,7 +59,7 @@ TEST_F(TextureLibrary, StartUpShowsTheShippedLibrary)
     for (size_t i = 0; i < entries.value->size(); ++i) {
         const LibraryEntry& e = (*entries.value)[i];
         EXPECT_EQ(Library().names[i], e.name);
-        const auto texture = ReadLibraryTexture(*FindLibraryTexture(e, false));
+        const auto texture = ReadLibraryTexture(*FindLibraryTexture(e, false, shipped->parent_path()));
         ASSERT_TRUE(texture.ok());
         if (static_cast<int>(i) * CLibraryStripWnd::kSlotWidth < Strip().viewport()->width()) {
             EXPECT_EQ(SlotPicture(Strip(), static_cast<int>(i)), DirectThumbnail(*texture.value)) << e.name;

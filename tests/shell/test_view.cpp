@@ -1,3 +1,5 @@
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPrinter>
@@ -238,6 +240,47 @@ TEST_F(TextureView, ADragOfAnAnimatedLayerMovesItsCurrentKeyToo)
     // The other keys keep their places.
     EXPECT_EQ(std::memcmp(&layer.keys[0].rec, &before0, sizeof before0), 0);
     EXPECT_EQ(std::memcmp(&layer.keys[2].rec, &before2, sizeof before2), 0);
+}
+
+TEST_F(TextureView, EveryViewOfTheDocumentShowsTheEditedTexture)
+{
+    Start();
+    CQuillonView* first = View();
+    Frame()->SendCommand(ID_WINDOW_NEW);
+    DrainEvents();
+    CQuillonView* second = View();
+    ASSERT_NE(first, second);
+    ASSERT_EQ(first->ClientSize(), second->ClientSize());
+    auto bothShowTheTexture = [&] {
+        const std::vector<uint8_t> texture = RenderImage(Doc()->m_texture, 160, 120, 0, 0, true);
+        return SurfaceEquals(first->Surface(), texture, 160, 120) && SurfaceEquals(second->Surface(), texture, 160, 120);
+    };
+
+    // Wood chosen in the material list while the second view is active.
+    QComboBox* materials = Frame()->m_pCommandPanel->materialCombo;
+    QTest::mouseClick(materials, Qt::LeftButton);
+    DrainEvents();
+    QTest::keyClick(materials->view(), Qt::Key_Down);
+    QTest::keyClick(materials->view(), Qt::Key_Return);
+    DrainEvents();
+    ASSERT_EQ(+Doc()->m_texture.layers[0].layer.rec.material, 2);
+    EXPECT_TRUE(bothShowTheTexture());
+
+    // A drag in the first view moves the layer in the second one too.
+    first->GetParentFrame()->ActivateFrame();
+    DrainEvents();
+    QTest::mousePress(first->viewport(), Qt::LeftButton, {}, QPoint(40, 40));
+    QTest::mouseMove(first->viewport(), QPoint(70, 50));
+    QTest::mouseRelease(first->viewport(), Qt::LeftButton, {}, QPoint(70, 50));
+    DrainEvents();
+    ASSERT_NE(+Doc()->m_texture.layers[0].layer.rec.offsetX, 0.0f);
+    EXPECT_TRUE(bothShowTheTexture());
+    // And a right drag turns it there.
+    QTest::mousePress(first->viewport(), Qt::RightButton, {}, QPoint(10, 60));
+    QTest::mouseRelease(first->viewport(), Qt::RightButton, {}, QPoint(100, 60));
+    DrainEvents();
+    ASSERT_NE(+Doc()->m_texture.layers[0].orientation, 0.0f);
+    EXPECT_TRUE(bothShowTheTexture());
 }
 
 TEST_F(TextureView, MouseDuringARenderWaitsForItsEnd)

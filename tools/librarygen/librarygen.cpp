@@ -1,13 +1,12 @@
 // Writes the program's default texture library: a handful of textures
 // (".zyv") and "default.jxw" listing them.
 //
-//   librarygen <texture folder> <library file> <stored folder>
+//   librarygen <texture folder> <library file>
 //
 // The textures are written into <texture folder>; the library lists each
-// one by its name ("\sunset.zyv") and by the path <stored folder>/<file>,
-// where the program will find it (the build's data folder, or the folder
-// the data files are installed in).  A path longer than the library file's
-// 79 characters is an error.
+// one by its name ("\sunset.zyv") and by its file name alone as its path
+// ("sunset.zyv"), which the program looks for beside the library first, so
+// that the library and its textures can be installed, and moved, together.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -197,13 +196,12 @@ constexpr Item kItems[] = {
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: librarygen <texture folder> <library file> <stored folder>\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: librarygen <texture folder> <library file>\n");
         return 2;
     }
     const std::filesystem::path folder = argv[1];
     const std::filesystem::path library = argv[2];
-    const std::string stored = argv[3];
 
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -216,13 +214,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "librarygen: %s\n", saved.error.c_str());
             return 1;
         }
-        LibraryEntry entry{LibraryEntryName(item.file), stored + "/" + item.file};
-        if (!FitsLibraryField(entry.path)) {
-            std::fprintf(stderr, "librarygen: the path \"%s\" is longer than a library file holds (79 characters)\n",
-                         entry.path.c_str());
-            return 1;
-        }
-        entries.push_back(std::move(entry));
+        entries.push_back({LibraryEntryName(item.file), item.file});
     }
     const Result<> saved = WriteLibraryFile(library, entries);
     if (!saved.ok()) {

@@ -1,11 +1,11 @@
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QCloseEvent>
-#include <QTimer>
-#include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
 #include <cstring>
 
@@ -19,11 +19,11 @@
 #include "panels/TimeRamp.h"
 #include "platform/ClockTimer.h"
 #include "platform/EditingSession.h"
-#include "platform/SpinButton.h"
-#include "support/UserInput.h"
 #include "platform/RenderGuard.h"
+#include "platform/SpinButton.h"
 #include "support/RunningClock.h"
 #include "support/TimeLimit.h"
+#include "support/UserInput.h"
 
 using namespace morvane;
 using namespace morvane::test;

@@ -57,18 +57,6 @@ QSize CMDIChildWnd::FrameSizeForClient(QSize client) const
     return size;
 }
 
-void CMDIChildWnd::FitClientSize(QSize client)
-{
-    resize(FrameSizeForClient(client));
-    if (!isVisible() || !m_view) return;
-    // A laid-out frame tells the truth: correct by what is still missing
-    // (scroll bars shown for the moment do not count).
-    if (layout()) layout()->activate();
-    const int frame = 2 * m_view->frameWidth();
-    const QSize missing = client + QSize(frame, frame) - m_view->size();
-    if (!missing.isNull()) resize(size() + missing);
-}
-
 bool CMDIChildWnd::focusNextPrevChild(bool next)
 {
     // A document window would keep Tab going round its own controls.

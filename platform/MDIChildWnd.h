@@ -38,9 +38,6 @@ public:
     // The size of the frame whose view window is exactly `client`, from
     // the frame's real margins.
     QSize FrameSizeForClient(QSize client) const;
-    // Resizes the frame, without moving it, so that its view's window is
-    // exactly `client`.
-    void FitClientSize(QSize client);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

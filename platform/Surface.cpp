@@ -1,21 +1,40 @@
 #include "platform/Surface.h"
 
+#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdint>
 
-RetainedSurface::RetainedSurface(QRgb background) : m_image(1, 1, QImage::Format_RGB32), m_background(background)
+RetainedSurface::RetainedSurface(QRgb background) : m_image(MakeImage(QSize(1, 1))), m_background(background)
 {
     m_image.fill(m_background);
 }
 
-void RetainedSurface::Resize(QSize size)
+QImage RetainedSurface::MakeImage(QSize size)
 {
-    size = size.expandedTo(QSize(1, 1));
+    if (int64_t(size.width()) * size.height() > int64_t(s_largestMade.width()) * s_largestMade.height())
+        s_largestMade = size;
+    return QImage(size, QImage::Format_RGB32);
+}
+
+QSize RetainedSurface::ScreenSize(const QWidget* widget)
+{
+    const QScreen* screen = widget ? widget->screen() : QGuiApplication::primaryScreen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    // Without a screen there is nothing to show on; a window then keeps a
+    // surface of its own size.
+    return screen ? screen->virtualSize() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+void RetainedSurface::Resize(QSize size, QSize screen)
+{
+    size = size.boundedTo(screen).expandedTo(QSize(1, 1));
     if (m_image.size() == size) return;
-    QImage next(size, QImage::Format_RGB32);
+    QImage next = MakeImage(size);
     next.fill(m_background);
     const QRect keep = m_image.rect() & next.rect();
     for (int y = 0; y < keep.height(); ++y)
@@ -30,7 +49,7 @@ void RetainedSurface::Resize(QSize size)
 
 void RetainedSurface::Scroll(int dx, int dy)
 {
-    QImage moved(m_image.size(), QImage::Format_RGB32);
+    QImage moved = MakeImage(m_image.size());
     moved.fill(m_background);
     {
         QPainter p(&moved);

@@ -1,8 +1,11 @@
-// The retained surface of a window: an image exactly the size of the
-// window that the window's own drawing code writes into, outside paint
-// events; paint events only copy it to the screen.  It keeps the area
-// still to be drawn and a DC for drawing outside the drawing pass (drag
-// lines, XOR markers).  CView and CWnd share it.
+// The retained surface of a window: an image the size of the window that
+// the window's own drawing code writes into, outside paint events; paint
+// events only copy it to the screen.  It keeps the area still to be drawn
+// and a DC for drawing outside the drawing pass (drag lines, XOR markers).
+// CView and CWnd share it.  A surface is never larger than the screens its
+// window shows on: a window larger than that (a view asked to show a huge
+// image whole) keeps a surface of the screen's size, and the background
+// shows beyond it.
 #pragma once
 
 #include <QImage>
@@ -24,10 +27,13 @@ public:
     QImage& Image() { return m_image; }
     QRgb Background() const { return m_background; }
 
-    // Makes the image `size` (at least 1 x 1), keeping what it shows; the
-    // newly uncovered parts are filled with the background and become
-    // pending.
-    void Resize(QSize size);
+    // Makes the image `size` (at least 1 x 1) but at most `screen` on
+    // either side, keeping what it shows; the newly uncovered parts are
+    // filled with the background and become pending.
+    void Resize(QSize size, QSize screen);
+    // The size of the desktop `widget` shows on: its screen and the
+    // screens beside it.
+    static QSize ScreenSize(const QWidget* widget);
     // Moves the picture by (dx, dy); the uncovered strips become pending.
     void Scroll(int dx, int dy);
 
@@ -47,6 +53,10 @@ public:
     void Paint(QWidget* widget, const QPaintEvent* event) const;
 
 private:
+    friend class SurfaceProbe;  // tests: the largest surface made
+    static QImage MakeImage(QSize size);
+
+    static inline QSize s_largestMade{0, 0};
     QImage m_image;
     QRegion m_pending;
     QRgb m_background;

@@ -33,7 +33,8 @@ CView::CView(QWidget* parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::StrongFocus);
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this, [this](int a) { OnScroll(true, a); });
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int a) { OnScroll(false, a); });
-    AdjustSurface();
+    // The surface takes the window's size once the window is laid out (its
+    // first resize), not the size of a window that is not yet placed.
 }
 
 CView::~CView() { DetachDocument(); }
@@ -150,7 +151,7 @@ void CView::ReleaseDC(CDC* dc)
 void CView::AdjustSurface()
 {
     // The newly shown parts must be drawn.
-    m_surface.Resize(ClientSize());
+    m_surface.Resize(ClientSize(), RetainedSurface::ScreenSize(viewport()));
     if (m_surface.HasPending()) ScheduleDraw();
 }
 

@@ -1,5 +1,6 @@
 // A CView is the window that shows a document inside an MDI child
-// frame; it keeps a retained surface (a QImage the size of its window):
+// frame; it keeps a retained surface (a QImage the size of its window, at
+// most the screen's):
 // OnDraw draws into the surface outside paint events, paint events only
 // copy the surface to the screen.  Invalidate/InvalidateRect collect the
 // area to draw; the drawing happens soon after on the event loop, or at
@@ -41,7 +42,8 @@ public:
     // Draws what is invalid now, then copies it to the screen.
     void UpdateWindow();
     bool HasPendingDraw() const { return m_surface.HasPending(); }
-    // The retained surface: exactly the window's pixels.
+    // The retained surface: the window's pixels (no more than its screen
+    // holds; beyond that the window shows its background).
     const QImage& Surface() const { return m_surface.Image(); }
     // A DC on the whole surface in window pixels (no scroll offset) for
     // drawing outside OnDraw (drag lines); what it draws appears on the

@@ -14,7 +14,7 @@ CWnd::CWnd(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    m_surface.Resize(size());
+    m_surface.Resize(size(), RetainedSurface::ScreenSize(this));
 }
 
 CWnd::~CWnd() = default;
@@ -65,7 +65,7 @@ void CWnd::paintEvent(QPaintEvent* event)
 void CWnd::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    m_surface.Resize(size());
+    m_surface.Resize(size(), RetainedSurface::ScreenSize(this));
     // A control draws itself whole at its new size.
     m_surface.InvalidateAll();
     update();

@@ -167,20 +167,49 @@ void CMainFrame::SetActiveImageSize(QSize size, FitMode mode)
     FitChildFrame(ActiveChildFrame(), size, mode);
 }
 
+QSize CMainFrame::FittedFrameSize(const CChildFrame* frame, QSize image, QPoint at) const
+{
+    // The frame that shows the whole image, but no more than the room
+    // right of and below `at`: worked out before the frame is touched, so
+    // that the frame is never sized for an image larger than the room.
+    const QSize free = FreeClientSize();
+    const QSize minimum = frame->minimumSizeHint();
+    const QSize room(std::max(minimum.width(), free.width() - at.x()),
+                     std::max(minimum.height(), free.height() - at.y()));
+    return frame->FrameSizeForClient(image).boundedTo(room);
+}
+
 void CMainFrame::FitChildFrame(CChildFrame* frame, QSize image, FitMode mode)
 {
     if (!frame || image.isEmpty()) return;
     if (frame->isMaximized() || frame->isMinimized()) frame->showNormal();
-    if (mode == FitCorner) frame->move(0, 0);
-    const QSize free = FreeClientSize();
-    frame->FitClientSize(image);
-    // At most the room right of and below the frame's corner.
-    const QPoint at = frame->pos();
-    const QSize minimum = frame->minimumSizeHint();
-    const QSize room(std::max(minimum.width(), free.width() - at.x()),
-                     std::max(minimum.height(), free.height() - at.y()));
-    frame->resize(frame->size().boundedTo(room));
+    const QPoint at = mode == FitCorner ? QPoint(0, 0) : frame->pos();
+    frame->setGeometry(QRect(at, FittedFrameSize(frame, image, at)));
     frame->show();
+}
+
+void CMainFrame::CascadeChildFrames()
+{
+    // Each window one title bar lower and to the right of the one behind
+    // it, starting again at the corner when the next would leave no room;
+    // each takes the size that shows its image there, within the room.
+    std::vector<CChildFrame*> frames;
+    for (QMdiSubWindow* w : MdiArea()->subWindowList(QMdiArea::StackingOrder)) {
+        auto* child = qobject_cast<CChildFrame*>(w);
+        if (child && !child->isMinimized() && child->GetDocument()) frames.push_back(child);
+    }
+    const QSize free = FreeClientSize();
+    QPoint at(0, 0);
+    for (CChildFrame* child : frames) {
+        const int step = std::max(1, child->contentsMargins().top());
+        const QSize minimum = child->minimumSizeHint();
+        if (at.x() + minimum.width() > free.width() || at.y() + minimum.height() > free.height()) at = QPoint(0, 0);
+        if (child->isMaximized()) child->showNormal();
+        child->setGeometry(QRect(at, FittedFrameSize(child, child->GetDocument()->m_sizeImage, at)));
+        child->raise();
+        at += QPoint(step, step);
+    }
+    if (CChildFrame* active = ActiveChildFrame(); active && !active->isMinimized()) active->raise();
 }
 
 // ---------------------------------------------------------------------------
@@ -358,7 +387,7 @@ void CMainFrame::BindFrameCommands()
     Action(ID_PREV_PANE)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
     OnCommand(ID_NEXT_PANE, [this] { MdiArea()->activateNextSubWindow(); });
     OnCommand(ID_PREV_PANE, [this] { MdiArea()->activatePreviousSubWindow(); });
-    OnCommand(ID_WINDOW_CASCADE, [this] { MdiArea()->cascadeSubWindows(); });
+    OnCommand(ID_WINDOW_CASCADE, [this] { CascadeChildFrames(); });
     OnCommand(ID_WINDOW_TILE_HORZ, [this] { MdiArea()->tileSubWindows(); });
     OnCommand(ID_WINDOW_ARRANGE, [this] {
         // Lines up the minimised windows along the bottom of the area.

@@ -68,10 +68,16 @@ public:
     QSize FreeClientSize() const;
     // Resizes `frame` so that its view shows an image of `image` pixels,
     // where it lies (FitInPlace) or moved to the top-left corner of the MDI
-    // area (FitCorner).  A frame never reaches past the free room: one too
-    // large for it ends at the room's edges and its view scrolls.
+    // area (FitCorner).  A frame never reaches past the free room, not even
+    // for a moment: one too large for it ends at the room's edges and its
+    // view scrolls.
     enum FitMode { FitInPlace, FitCorner };
     void FitChildFrame(CChildFrame* frame, QSize image, FitMode mode);
+    // The size FitChildFrame gives `frame` with its corner at `at`.
+    QSize FittedFrameSize(const CChildFrame* frame, QSize image, QPoint at) const;
+    // Window > Cascade: the windows one over the other, each a title bar
+    // lower and to the right, each fitted to its image where it lies.
+    void CascadeChildFrames();
     // The active document's image size becomes `size`: the active view
     // scrolls over it and the active child frame fits it (FitChildFrame).
     void SetActiveImageSize(QSize size, FitMode mode);

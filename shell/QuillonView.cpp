@@ -14,6 +14,7 @@
 #include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 #include "platform/RenderGuard.h"
+#include "platform/ScaledPick.h"
 #include "shell/QuillonDoc.h"
 
 std::array<PaletteEntry, 256> ViewPalette()
@@ -38,6 +39,9 @@ namespace {
 
 // Rows between two polls of the keyboard: about thirty polls a render.
 int BandRows(int total) { return std::max(1, (total + 31) / 32); }
+
+// Device pixels a printout renders and hands to the printer at a time.
+constexpr int kPrintBandPixels = 1 << 22;
 
 }  // namespace
 
@@ -229,35 +233,61 @@ void CQuillonView::PrintTo(QPrinter& printer)
 
     QPainter painter;
     if (!painter.begin(&printer)) return;
-    m_bPrinting = 1;
+    PrintPage(painter);
+    painter.end();
+}
 
+QRectF CQuillonView::PrintHeader(QPainter& painter) const
+{
+    const QPaintDevice* device = painter.device();
     // Units of a hundredth of an inch, as the page header is measured.
-    const double unit = printer.resolution() / 100.0;
-    QRectF area(0, 0, printer.width(), printer.height());
+    const double unit = device->logicalDpiY() / 100.0;
+    QRectF area(0, 0, device->width(), device->height());
 
-    // Page header: the title 25 units below the top, a rule below it, and
-    // the drawing area starts under both.
+    // The title 25 units below the top, a rule below it, and the drawing
+    // area starts under both.
     QFont font(QStringLiteral("Arial"), 12);
     painter.setFont(font);
     const QFontMetricsF metrics(painter.font(), painter.device());
     const double textHeight = metrics.height() / unit;
     painter.setPen(Qt::black);
-    painter.drawText(QPointF(area.left(), area.top() + 25 * unit + metrics.ascent()), doc->GetTitle());
+    painter.drawText(QPointF(area.left(), area.top() + 25 * unit + metrics.ascent()),
+                     GetDocument() ? GetDocument()->GetTitle() : QString());
     const double ruleY = area.top() + (textHeight + 20) * unit;
     painter.drawLine(QPointF(area.left(), ruleY), QPointF(area.right(), ruleY));
     area.setTop(area.top() + (25 + textHeight + 20) * unit);
+    return area;
+}
+
+void CQuillonView::PrintPage(QPainter& painter)
+{
+    CQuillonDoc* doc = GetDocument();
+    if (!doc) return;
+    m_bPrinting = 1;
+    const QRectF area = PrintHeader(painter);
 
     // The image under the header: one image pixel per unit, smaller when
     // the page is too small for it.
+    const double unit = painter.device()->logicalDpiY() / 100.0;
     const morvane::LayerRecord first = doc->m_texture.layers.empty() ? morvane::LayerRecord{}
                                                                      : doc->m_texture.layers[0].layer.rec;
     const QSize image(morvane::StoredImageWidth(first), morvane::StoredImageHeight(first));
-    double scale = unit;
-    if (image.width() > 0 && image.height() > 0)
-        scale = std::min({unit, area.width() / image.width(), area.height() / image.height()});
-    if (scale > 0 && !image.isEmpty()) {
-        // The texture is rendered at one pixel per image pixel and that
-        // picture is scaled onto the page.
+    if (!image.isEmpty()) {
+        const double scale = std::min({unit, area.width() / image.width(), area.height() / image.height()});
+        if (scale > 0) PrintImage(painter, image, QRectF(area.topLeft(), QSizeF(image) * scale));
+    }
+    m_bPrinting = 0;
+}
+
+void CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& target)
+{
+    const QRect page(0, 0, painter.device()->width(), painter.device()->height());
+    const ScaledPick pick = PickScaledPixels(image, target, page);
+    if (pick.device.isEmpty()) return;
+
+    if (image.width() <= pick.device.width() && image.height() <= pick.device.height()) {
+        // No larger than its place on the page: the texture is rendered at
+        // one pixel per image pixel and the device scales that picture.
         QImage picture(image, QImage::Format_RGB32);
         picture.fill(0xFFFFFFFFu);
         {
@@ -266,10 +296,59 @@ void CQuillonView::PrintTo(QPrinter& printer)
             OnDraw(&dc);
         }
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.drawImage(QRectF(area.left(), area.top(), image.width() * scale, image.height() * scale), picture);
+        painter.drawImage(target, picture);
+        return;
     }
-    painter.end();
-    m_bPrinting = 0;
+
+    // Larger: only the image pixels that scaling would show, each
+    // evaluated at its own coordinates, in bands of device rows drawn one
+    // to one, from the bottom up as the view renders.  Escape stops it; the
+    // rest of the image stays black, as in the view.
+    CQuillonDoc* doc = GetDocument();
+    morvane::Texture& texture = doc->m_texture;
+    morvane::PrepareForRender(texture);
+    const int displayMode = m_session.DisplayMode();
+    const int current = m_session.CurrentLayer() - 1;
+    std::vector<float> u(pick.columns.size());
+    for (size_t i = 0; i < u.size(); ++i)
+        u[i] = static_cast<float>(pick.columns[i]) / static_cast<float>(image.width());
+
+    std::unique_ptr<RenderGuard> guard;
+    if (!RenderGuard::Active()) guard = std::make_unique<RenderGuard>();
+    const QRect& device = pick.device;
+    const int bandRows = std::max(1, kPrintBandPixels / device.width());
+    m_lastStopped = false;
+    m_lastRows = 0;
+    ++m_renderCount;
+    for (int bottom = device.height(); bottom > 0; bottom -= bandRows) {
+        const int top = std::max(0, bottom - bandRows);
+        // Band row j from the bottom shows the image row picked for it;
+        // image row r has v = r / height.
+        std::vector<float> v(static_cast<size_t>(bottom - top));
+        for (size_t j = 0; j < v.size(); ++j) {
+            const int shown = pick.rows[static_cast<size_t>(bottom) - 1 - j];
+            v[j] = static_cast<float>(image.height() - 1 - shown) / static_cast<float>(image.height());
+        }
+        QImage band(device.width(), bottom - top, QImage::Format_RGB32);
+        morvane::RenderOptions options;
+        options.rowDone = [&](const morvane::RenderProgress& p) {
+            return !(guard && p.done < p.total && p.done % 64 == 0 && guard->PollEscapeKey());
+        };
+        const morvane::RenderResult result =
+            morvane::Render(texture, displayMode, current, u, v, band.scanLine(band.height() - 1),
+                            -band.bytesPerLine(), options);
+        m_lastRows += result.rowsRendered;
+        for (int y = 0; y < band.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(band.scanLine(y));
+            for (int x = 0; x < band.width(); ++x) row[x] |= 0xFF000000u;
+        }
+        painter.drawImage(QPoint(device.left(), device.top() + top), band);
+        if (!result.complete) {
+            m_lastStopped = true;
+            painter.fillRect(QRect(device.left(), device.top(), device.width(), top), Qt::black);
+            break;
+        }
+    }
 }
 
 void CQuillonView::OnFilePrint(QPrinter& printer)

@@ -19,7 +19,9 @@
 
 class CQuillonDoc;
 class EditingSession;
+class QPainter;
 class QPrinter;
+class QRectF;
 
 // An entry of the 256-colour palette used on 8-bit displays.
 struct PaletteEntry {
@@ -42,6 +44,14 @@ public:
 
     // Printing on `printer`: one page, the title line, then the image.
     void PrintTo(QPrinter& printer);
+    // The page on a painter open on a printer or any other device: the
+    // header, then the image, one image pixel per hundredth of an inch or
+    // smaller to fit the page, as an unsmoothed scaling of the whole image
+    // shows it.  Only the image pixels the page shows are rendered.
+    void PrintPage(QPainter& painter);
+    // The page header (the title and a rule under it); returns the area
+    // left below it for the image.
+    QRectF PrintHeader(QPainter& painter) const;
     void OnFilePrint(QPrinter& printer);
     void OnFilePrintPreview(QPrinter& printer);
 
@@ -74,6 +84,8 @@ protected:
 
 private:
     void DrawDragLine();
+    // Draws an image of `image` pixels into `target` (device pixels).
+    void PrintImage(QPainter& painter, QSize image, const QRectF& target);
 
     EditingSession& m_session;
     bool m_lastStopped = false;

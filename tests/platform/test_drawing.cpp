@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
+
+#include <random>
 
 #include "platform/ClockTimer.h"
 #include "platform/Dc.h"
+#include "platform/ScaledPick.h"
 #include "platform/Wnd.h"
 #include "support/QtTestApp.h"
 
@@ -33,6 +37,17 @@ QRect Painted(const QImage& img, QRgb background)
 
 constexpr QRgb kBlack = 0xFF000000u;
 constexpr QRgb kWhite = 0xFFFFFFFFu;
+
+// An image whose every pixel holds 1 + its column (or 1 + its row).
+QImage Numbered(QSize size, bool rows)
+{
+    QImage img(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) line[x] = 0xFF000000u | static_cast<QRgb>(1 + (rows ? y : x));
+    }
+    return img;
+}
 
 }  // namespace
 
@@ -143,6 +158,61 @@ protected:
 };
 
 }  // namespace
+
+// For rectangles of every kind (growing and shrinking, at fractions of a
+// pixel, reaching past the device, a 65500-pixel image on a printer's
+// page), the pick names exactly the pixels Qt's unsmoothed scaled draw
+// shows, and no device pixel it leaves alone.
+TEST(ScaledDraw, PickNamesThePixelsAnUnsmoothedScaledDrawShows)
+{
+    EnsureQtApp();
+    struct Case {
+        QSize image;
+        QRectF target;
+        QSize device;
+    };
+    std::vector<Case> cases = {{{65500, 2}, {37.3, 4.6, 9583.0, 0.8}, {9700, 8}},
+                               {{160, 120}, {0.0, 54.9, 1920.0, 1440.0}, {2000, 1600}},
+                               {{160, 120}, {3.5, 2.5, 80.0, 60.0}, {90, 70}}};
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 200; ++i) {
+        const QSize image(1 + static_cast<int>(unit(random) * 1500), 1 + static_cast<int>(unit(random) * 300));
+        const double scale = 0.05 + unit(random) * (i % 2 ? 0.95 : 6.0);
+        const QRectF target(unit(random) * 40, unit(random) * 40, image.width() * scale, image.height() * scale);
+        QSize device(static_cast<int>(target.right()) + 3, static_cast<int>(target.bottom()) + 3);
+        if (i % 5 == 0) device = (device * 0.8).expandedTo(QSize(1, 1));  // the draw reaches past the device
+        if (int64_t(device.width()) * device.height() <= 1 << 21) cases.push_back({image, target, device});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.image.width() << "x" << c.image.height() << " into " << c.target.x()
+                                        << "," << c.target.y() << " " << c.target.width() << "x" << c.target.height());
+        QImage columns(c.device, QImage::Format_RGB32), rows(c.device, QImage::Format_RGB32);
+        columns.fill(kBlack);
+        rows.fill(kBlack);
+        QPainter(&columns).drawImage(c.target, Numbered(c.image, false));
+        QPainter(&rows).drawImage(c.target, Numbered(c.image, true));
+        const ScaledPick pick = PickScaledPixels(c.image, c.target, QRect(QPoint(0, 0), c.device));
+        ASSERT_EQ(pick.columns.size(), static_cast<size_t>(pick.device.width()));
+        ASSERT_EQ(pick.rows.size(), static_cast<size_t>(pick.device.height()));
+        int wrong = 0;
+        for (int y = 0; y < c.device.height() && wrong < 3; ++y) {
+            for (int x = 0; x < c.device.width() && wrong < 3; ++x) {
+                const bool shown = pick.device.contains(x, y);
+                const int column = shown ? pick.columns[static_cast<size_t>(x - pick.device.left())] : -1;
+                const int row = shown ? pick.rows[static_cast<size_t>(y - pick.device.top())] : -1;
+                const int drawnColumn = static_cast<int>(columns.pixel(x, y) & 0xFFFFFFu) - 1;
+                const int drawnRow = static_cast<int>(rows.pixel(x, y) & 0xFFFFFFu) - 1;
+                if (column != drawnColumn || row != drawnRow) {
+                    ++wrong;
+                    ADD_FAILURE() << "at " << x << "," << y << " the draw shows " << drawnColumn << "," << drawnRow
+                                  << ", the pick " << column << "," << row;
+                }
+            }
+        }
+        if (wrong) break;
+    }
+}
 
 TEST(CustomControl, PaintsIntoItsSurfaceAndShowsIt)
 {

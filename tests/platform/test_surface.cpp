@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -199,6 +200,26 @@ TEST(View, ScrollingMovesPixelsAndDrawsTheUncoveredStrip)
     EXPECT_EQ(view.clips[0], QRect(50, 0, 10, 50));  // logical: scrolled by 10
     EXPECT_EQ(view.Surface().pixel(45, 5), 0xFF0000FFu);
     EXPECT_EQ(view.Surface().pixel(5, 5), 0xFF102030u);
+}
+
+TEST(View, AWindowLargerThanItsScreenKeepsASurfaceOfTheScreensSize)
+{
+    EnsureQtApp();
+    PlainView view;
+    const QSize screen = view.screen()->virtualSize();
+    view.resize(screen + QSize(100, 50));
+    view.show();
+    DrainEvents();
+    EXPECT_EQ(view.ClientSize(), screen + QSize(100, 50));
+    EXPECT_EQ(view.Surface().size(), screen);
+    // Only what the surface holds is drawn.
+    ASSERT_EQ(view.clips.size(), 1u);
+    EXPECT_EQ(view.clips[0], QRect(QPoint(0, 0), screen));
+
+    // Shrunk within the screen, it is the window's size again.
+    view.resize(screen - QSize(10, 10));
+    DrainEvents();
+    EXPECT_EQ(view.Surface().size(), screen - QSize(10, 10));
 }
 
 TEST(Frame, BarsTakeTheirSidesInCreationOrder)

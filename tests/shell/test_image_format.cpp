@@ -1,11 +1,15 @@
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QTest>
 
 #include "ShellFixture.h"
 #include "platform/Dialog.h"
+#include "platform/MDIChildWnd.h"
 #include "shell/FormatDlg.h"
 #include "shell/FreeFormatDlg.h"
+#include "support/SurfaceProbe.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -169,4 +173,74 @@ TEST_F(ImageFormat, CancelChangesNothing)
     Doc()->SetModifiedFlag(true);
     m_app->OnImageFormat();  // no script: cancelled
     EXPECT_TRUE(Doc()->IsModified());
+}
+
+// The largest free size through Image Format, a second window of it, a
+// texture file of that size opened, Cascade and Tile: no window is sized,
+// even for a moment, beyond the MDI area, and the views scroll over the
+// image instead.
+TEST_F(ImageFormat, AHugeImageNeverSizesAWindowBeyondTheMdiArea)
+{
+    const QSize area = Frame()->MdiArea()->viewport()->size();
+    auto expectWithinArea = [&](const char* step) {
+        SCOPED_TRACE(step);
+        const QSize largest = SurfaceProbe::LargestMade();
+        EXPECT_LE(largest.width(), area.width());
+        EXPECT_LE(largest.height(), area.height());
+        for (CMDIChildWnd* child : Frame()->ChildFrames())
+            EXPECT_TRUE(QRect(QPoint(0, 0), area).contains(child->geometry())) << child->GetTitle().toStdString();
+        SurfaceProbe::Reset();
+    };
+    SurfaceProbe::Reset();
+    Ui().modal.push_back([](CDialog& dlg) {
+        Click(dlg.GetDlgItem(IDC_FREE_FORMAT));
+        Click(dlg.GetDlgItem(IDOK));
+    });
+    Ui().modal.push_back([](CDialog& dlg) { EnterFreeSize(dlg, "65500", "40000"); });
+    m_app->OnImageFormat();
+    DrainEvents();
+    ExpectSize(QSize(65500, 40000));
+    expectWithinArea("Image Format");
+    // The view shows the image's top-left corner and scrolls over the rest.
+    EXPECT_EQ(View()->GetTotalSize(), QSize(65500, 40000));
+    EXPECT_GT(View()->horizontalScrollBar()->maximum(), 60000);
+    EXPECT_GT(View()->verticalScrollBar()->maximum(), 35000);
+    std::vector<float> u{0.0f}, v{39999.0f / 40000.0f};
+    uint8_t corner[4];
+    Render(Doc()->m_texture, 0, 0, u, v, corner, 4);
+    ExpectPixel(View()->Surface(), 0, 0, corner);
+
+    Frame()->SendCommand(ID_WINDOW_NEW);
+    DrainEvents();
+    expectWithinArea("New Window");
+
+    Texture huge = ThreeLayers(160, 120);
+    for (LayerSlot& slot : huge.layers) {
+        slot.layer.rec.width = static_cast<int16_t>(static_cast<uint16_t>(65500));
+        slot.layer.rec.height = static_cast<int16_t>(static_cast<uint16_t>(40000));
+    }
+    ASSERT_EQ(WriteTextureFile(Path("huge.zyv").toStdString(), huge).error, "");
+    Ui().files = {{Path("huge.zyv")}};
+    Frame()->SendCommand(ID_FILE_OPEN);
+    DrainEvents();
+    ASSERT_EQ(Doc()->m_sizeImage, QSize(65500, 40000));
+    expectWithinArea("Open");
+
+    // Cascade: each window a title bar lower and to the right of the one
+    // behind, filling the room from there.
+    Frame()->SendCommand(ID_WINDOW_CASCADE);
+    DrainEvents();
+    expectWithinArea("Cascade");
+    const QList<QMdiSubWindow*> stack = Frame()->MdiArea()->subWindowList(QMdiArea::StackingOrder);
+    ASSERT_EQ(stack.size(), 3);
+    const int step = stack[0]->contentsMargins().top();
+    EXPECT_GT(step, 0);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(stack[i]->pos(), QPoint(i * step, i * step));
+        EXPECT_EQ(stack[i]->geometry().bottomRight(), QPoint(area.width() - 1, area.height() - 1));
+    }
+
+    Frame()->SendCommand(ID_WINDOW_TILE_HORZ);
+    DrainEvents();
+    expectWithinArea("Tile");
 }

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QProcess>
@@ -12,6 +13,7 @@
 
 #include "ShellFixture.h"
 #include "panels/KeyFrameDlg.h"
+#include "support/PeakMemory.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -369,6 +371,120 @@ TEST_F(TextureView, PrintsTitleAndImageToPdf)
     for (int y = 0; y < top - 5 && !ink; ++y)
         for (int x = left; x < left + 60 && !ink; ++x) ink = (page.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
     EXPECT_TRUE(ink);
+}
+
+// A printed page is the page printing drew before it rendered only what
+// the page shows: the header, then the whole image rendered and scaled
+// onto the page without smoothing.  Pages of 300 dots per inch grow a
+// small image; those of 50 and 72 shrink it, and one of 100 shrinks an
+// image larger than the page.
+TEST_F(TextureView, APrintedPageIsTheWholeImageScaledWithoutSmoothing)
+{
+    Start();
+    struct Case {
+        QSize image;
+        int dpi;
+    };
+    const Case cases[] = {{{160, 120}, 300}, {{160, 120}, 50}, {{333, 251}, 72}, {{1200, 1500}, 100}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.image.width() << "x" << c.image.height() << " at " << c.dpi);
+        UseTexture(ThreeLayers(c.image.width(), c.image.height()));
+        // A letter page of 8.5 x 11 inches.
+        QImage page(c.dpi * 85 / 10, c.dpi * 11, QImage::Format_RGB32);
+        page.setDotsPerMeterX(qRound(c.dpi / 0.0254));
+        page.setDotsPerMeterY(qRound(c.dpi / 0.0254));
+        page.fill(0xFFFFFFFFu);
+        QImage before = page;
+        {
+            QPainter painter(&page);
+            View()->PrintPage(painter);
+        }
+        QRectF area;
+        {
+            QPainter painter(&before);
+            area = View()->PrintHeader(painter);
+            const double scale = std::min({c.dpi / 100.0, area.width() / c.image.width(), area.height() / c.image.height()});
+            const std::vector<uint8_t> bytes = RenderImage(Doc()->m_texture, c.image.width(), c.image.height(), 0, 0, true);
+            QImage whole = QImage(bytes.data(), c.image.width(), c.image.height(), QImage::Format_RGB32).copy();
+            for (int y = 0; y < whole.height(); ++y)
+                for (int x = 0; x < whole.width(); ++x) whole.setPixel(x, y, whole.pixel(x, y) | 0xFF000000u);
+            painter.drawImage(QRectF(area.topLeft(), QSizeF(c.image) * scale), whole);
+        }
+        EXPECT_TRUE(page == before);
+        // The image is there, just under the header.
+        const QPoint corner = area.topLeft().toPoint() + QPoint(2, 2);
+        EXPECT_NE(page.pixel(corner), 0xFFFFFFFFu);
+    }
+}
+
+// Escape stops the printout's render as it stops the view's: the rows
+// rendered so far are at the bottom, the image above them black.
+TEST_F(TextureView, EscapeStopsAPrintoutWithTheImageBlackAboveTheRenderedRows)
+{
+    Start();
+    // A letter page at 300 dots per inch: the image takes several bands.
+    UseTexture(ThreeLayers(3000, 4000));
+    QImage page(2550, 3300, QImage::Format_RGB32);
+    page.setDotsPerMeterX(qRound(300 / 0.0254));
+    page.setDotsPerMeterY(qRound(300 / 0.0254));
+    for (int attempt = 0; attempt < 5 && !View()->LastRenderStopped(); ++attempt) {
+        page.fill(0xFFFFFFFFu);
+        QCoreApplication::postEvent(View(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        QPainter painter(&page);
+        View()->PrintPage(painter);
+    }
+    ASSERT_TRUE(View()->LastRenderStopped());
+    QRectF area;
+    {
+        QImage header = page;
+        QPainter painter(&header);
+        area = View()->PrintHeader(painter);
+    }
+    // The image is shrunk to the area's height, at its left.
+    const int top = qRound(area.top()) + 1, bottom = qRound(area.bottom()) - 2, x = qRound(area.left()) + 5;
+    EXPECT_EQ(page.pixel(x, top), 0xFF000000u);
+    EXPECT_NE(page.pixel(x, bottom), 0xFF000000u);
+    EXPECT_NE(page.pixel(x, bottom), 0xFFFFFFFFu);
+}
+
+// A texture of 65500 x 40000 printed to PDF through the print dialog:
+// only the page's pixels are rendered and handed to the printer.
+TEST_F(TextureView, AHugeImagePrintsWithinThePagesMemory)
+{
+    Start();
+    Texture huge = ThreeLayers(160, 120);
+    for (LayerSlot& slot : huge.layers) {
+        slot.layer.rec.width = static_cast<int16_t>(static_cast<uint16_t>(65500));
+        slot.layer.rec.height = static_cast<int16_t>(static_cast<uint16_t>(40000));
+    }
+    UseTexture(std::move(huge));
+    const QString pdf = Path("huge.pdf");
+    QPrinter& printer = m_app->Printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    Ui().printAnswers = {true};
+    // A printer of 150 dots per inch keeps the render short; the page's
+    // pixels, not the image's, decide the memory.
+    printer.setResolution(150);
+    const uint64_t extra = PeakExtraBytes([&] { Frame()->SendCommand(ID_FILE_PRINT); });
+    EXPECT_LT(extra, uint64_t(256) << 20);
+
+    // The images in the file: bands as wide as the image's place on the
+    // page, together no more pixels than the page has.
+    QProcess list;
+    list.start("pdfimages", {"-list", pdf});
+    ASSERT_TRUE(list.waitForFinished(60000));
+    const QStringList lines = QString::fromUtf8(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GT(lines.size(), 2);
+    int64_t pixels = 0;
+    for (int i = 2; i < lines.size(); ++i) {
+        const QStringList f = lines[i].simplified().split(' ');
+        ASSERT_GT(f.size(), 4);
+        pixels += f[3].toLongLong() * f[4].toLongLong();
+        EXPECT_LE(f[3].toInt(), printer.width());
+    }
+    EXPECT_GT(pixels, 0);
+    EXPECT_LE(pixels, int64_t(printer.width()) * printer.height());
 }
 
 TEST_F(TextureView, PrintCommandsGoThroughThePrinterDialogs)

@@ -12,6 +12,7 @@
 #include <QPrinter>
 
 #include "engine/Paths.h"
+#include "platform/FileName.h"
 
 QStringList ConvertFilter(const QString& filter)
 {
@@ -34,9 +35,9 @@ QStringList ConvertFilter(const QString& filter)
 QString NativeInitialDir(const QString& initialDir)
 {
     if (initialDir.isEmpty()) return QString();
-    const std::string stored = initialDir.toStdString();
-    if (auto found = morvane::ResolveStoredPath(stored)) return QString::fromStdString(found->string());
-    return QString::fromStdString(morvane::MapStoredPath(stored).string());
+    const std::string stored = LocalFile(initialDir).native();
+    if (auto found = morvane::ResolveStoredPath(stored)) return FileNameOf(*found);
+    return FileNameOf(morvane::MapStoredPath(stored));
 }
 
 namespace {
@@ -108,7 +109,11 @@ QStringList QtDialogs::FileDialog(QWidget* parent, const FileDialogRequest& r)
     }
     if (!r.initialName.isEmpty()) dlg.selectFile(r.initialName);
     if (dlg.exec() != QDialog::Accepted) return {};
-    return dlg.selectedFiles();
+    // The dialog reads the folder's names as UTF-8: a name that is not
+    // gets its bytes back.
+    QStringList chosen;
+    for (const QString& file : dlg.selectedFiles()) chosen << RecoveredFileName(file);
+    return chosen;
 }
 
 bool QtDialogs::PrintDialog(QWidget* parent, QPrinter& printer)

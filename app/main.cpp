@@ -2,6 +2,7 @@
 // runs it, and the recent files are kept when it ends.
 #include <QApplication>
 
+#include "platform/FileName.h"
 #include "platform/QtDialogs.h"
 #include "shell/QuillonApp.h"
 
@@ -11,7 +12,8 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
     QtDialogs dialogs;
     CQuillonApp morvane(dialogs, IniProfile::DefaultPath());
-    if (!morvane.InitInstance(QCoreApplication::arguments().mid(1))) {
+    // The arguments Qt left, as bytes: a file name need not be UTF-8.
+    if (!morvane.InitInstance(CommandLineArguments(argc, argv))) {
         morvane.ExitInstance();
         return 0;
     }

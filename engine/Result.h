@@ -1,11 +1,12 @@
 // What work that can fail gives back: its value, or the message that says
 // why there is none.
 //
-// This is the one way the engine, the codec and the media code report a
-// failure to their caller (the codec's running messages go to a
-// MessageSink the caller hands in).  The message is whole sentences, ready
-// to be shown; only the editor's windows (shell/, panels/) show it to the
-// user, and the command-line tools print it.
+// This is the one way the engine and the media code report a failure to
+// their caller.  The message is whole sentences, ready to be shown; only
+// the editor's windows (shell/, panels/) show it to the user, and the
+// command-line tools print it.  (The codec does not use it: its messages
+// go to the sink its caller hands in, codec/MessageSink.h and
+// codec/DecoderMessages.h, and its calls tell success by what they return.)
 //
 //   Result<Texture> read = ReadTextureFile(path);
 //   if (!read.ok()) return Failure(read.error);

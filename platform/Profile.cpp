@@ -3,10 +3,11 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QTextStream>
 
 #include <cstdlib>
 #include <system_error>
+
+#include "platform/FileName.h"
 
 namespace fs = std::filesystem;
 
@@ -29,13 +30,17 @@ void IniProfile::Reload()
 {
     m_lines.clear();
     QFile f(QString::fromStdString(m_path.string()));
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return;
-    QTextStream in(&f);
-    in.setEncoding(QStringConverter::Utf8);
+    if (!f.open(QIODevice::ReadOnly)) return;
+    QByteArray bytes = f.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+    if (bytes.endsWith('\n')) bytes.chop(1);
+    if (bytes.isEmpty()) return;
     QString current;
-    while (!in.atEnd()) {
+    for (QByteArray text : bytes.split('\n')) {
+        if (text.endsWith('\r')) text.chop(1);
         Line line;
-        line.text = in.readLine();
+        // A value keeps its bytes (a file name need not be UTF-8).
+        line.text = DecodeFileName(text);
         const QString t = line.text.trimmed();
         if (t.startsWith('[')) {
             const int close = t.indexOf(']');
@@ -174,10 +179,10 @@ bool IniProfile::Save() const
     std::error_code ec;
     if (m_path.has_parent_path()) fs::create_directories(m_path.parent_path(), ec);
     QSaveFile f(QString::fromStdString(m_path.string()));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    if (!f.open(QIODevice::WriteOnly)) return false;
     QByteArray bytes;
     for (const Line& l : m_lines) {
-        bytes += l.text.toUtf8();
+        bytes += EncodeFileName(l.text);
         bytes += '\n';
     }
     if (f.write(bytes) != bytes.size()) {

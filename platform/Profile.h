@@ -2,7 +2,8 @@
 // and "Key=Value" lines) read and written by section and key name.  Section
 // and key names are matched without regard to case and kept exactly as
 // given ("Recent File List", "File1", "Tip", "StartUp", ...); values are
-// stored as plain text, no escaping.  Every write rewrites the whole file
+// stored as plain text, no escaping, and keep their bytes: a file name that
+// is not UTF-8 is read back as it was written (platform/FileName.h).  Every write rewrites the whole file
 // through a temporary file renamed into place, keeping the other lines,
 // comments included, as they were.
 #pragma once

@@ -12,6 +12,7 @@
 #include <QPrinter>
 
 #include "engine/Paths.h"
+#include "platform/FileName.h"
 
 QStringList ConvertFilter(const QString& filter)
 {
@@ -34,14 +35,35 @@ QStringList ConvertFilter(const QString& filter)
 QString NativeInitialDir(const QString& initialDir)
 {
     if (initialDir.isEmpty()) return QString();
-    const std::string stored = initialDir.toStdString();
-    if (auto found = morvane::ResolveStoredPath(stored)) return QString::fromStdString(found->string());
-    return QString::fromStdString(morvane::MapStoredPath(stored).string());
+    const std::string stored = LocalFile(initialDir).native();
+    if (auto found = morvane::ResolveStoredPath(stored)) return FileNameOf(*found);
+    return FileNameOf(morvane::MapStoredPath(stored));
+}
+
+namespace {
+
+bool IsPassingWindow(const QWidget* window)
+{
+    switch (window->windowType()) {
+    case Qt::SplashScreen:
+    case Qt::Popup:
+    case Qt::ToolTip: return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+QWidget* LastingParent(QWidget* requested)
+{
+    QWidget* parent = requested;
+    while (parent && IsPassingWindow(parent->window())) parent = parent->window()->parentWidget();
+    return parent;
 }
 
 int QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style)
 {
-    QMessageBox box(parent);
+    QMessageBox box(LastingParent(parent));
     box.setWindowTitle(caption);
     box.setText(text);
     switch (style & MB_ICONMASK) {
@@ -69,7 +91,7 @@ int QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& c
 
 QStringList QtDialogs::FileDialog(QWidget* parent, const FileDialogRequest& r)
 {
-    QFileDialog dlg(parent, r.title, NativeInitialDir(r.initialDir));
+    QFileDialog dlg(LastingParent(parent), r.title, NativeInitialDir(r.initialDir));
     // A name typed without a suffix takes the chosen type's.
     const QStringList filters = ConvertFilter(r.filter);
     dlg.setNameFilters(filters);
@@ -87,24 +109,28 @@ QStringList QtDialogs::FileDialog(QWidget* parent, const FileDialogRequest& r)
     }
     if (!r.initialName.isEmpty()) dlg.selectFile(r.initialName);
     if (dlg.exec() != QDialog::Accepted) return {};
-    return dlg.selectedFiles();
+    // The dialog reads the folder's names as UTF-8: a name that is not
+    // gets its bytes back.
+    QStringList chosen;
+    for (const QString& file : dlg.selectedFiles()) chosen << RecoveredFileName(file);
+    return chosen;
 }
 
 bool QtDialogs::PrintDialog(QWidget* parent, QPrinter& printer)
 {
-    QPrintDialog dlg(&printer, parent);
+    QPrintDialog dlg(&printer, LastingParent(parent));
     return dlg.exec() == QDialog::Accepted;
 }
 
 void QtDialogs::PageSetupDialog(QWidget* parent, QPrinter& printer)
 {
-    QPageSetupDialog dlg(&printer, parent);
+    QPageSetupDialog dlg(&printer, LastingParent(parent));
     dlg.exec();
 }
 
 void QtDialogs::PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint)
 {
-    QPrintPreviewDialog dlg(&printer, parent);
+    QPrintPreviewDialog dlg(&printer, LastingParent(parent));
     QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&](QPrinter* p) { paint(p); });
     dlg.exec();
 }
@@ -113,7 +139,7 @@ void QtDialogs::RunModal(QDialog& dialog) { dialog.exec(); }
 
 bool QtDialogs::ColorDialog(QWidget* parent, QColor initial, QColor* chosen)
 {
-    QColorDialog dlg(initial, parent);
+    QColorDialog dlg(initial, LastingParent(parent));
     if (dlg.exec() != QDialog::Accepted) return false;
     if (chosen) *chosen = dlg.selectedColor();
     return true;
@@ -121,7 +147,7 @@ bool QtDialogs::ColorDialog(QWidget* parent, QColor initial, QColor* chosen)
 
 bool QtDialogs::FontDialog(QWidget* parent, const QFont& initial, QFont* chosen)
 {
-    QFontDialog dlg(initial, parent);
+    QFontDialog dlg(initial, LastingParent(parent));
     if (dlg.exec() != QDialog::Accepted) return false;
     if (chosen) *chosen = dlg.selectedFont();
     return true;

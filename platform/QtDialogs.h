@@ -15,6 +15,11 @@
 QStringList ConvertFilter(const QString& filter);
 // The folder a request starts in on this machine.
 QString NativeInitialDir(const QString& initialDir);
+// The parent a dialog asked for over `requested` is given: `requested`
+// itself, unless it lies in a passing window (the splash, a pop-up, a
+// tooltip) that may be deleted while the dialog runs, and the dialog with
+// it; then the nearest lasting window that holds that one, or none.
+QWidget* LastingParent(QWidget* requested);
 
 class QtDialogs : public UiDialogs {
 public:

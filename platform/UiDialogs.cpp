@@ -1,6 +1,6 @@
 #include "platform/UiDialogs.h"
 
-#include <QApplication>
+#include <QWidget>
 #include <QRegularExpression>
 
 namespace {
@@ -16,9 +16,11 @@ QString& CaptionSlot()
 QString AppCaption() { return CaptionSlot(); }
 void SetAppCaption(const QString& caption) { CaptionSlot() = caption; }
 
+void UiDialogs::SetOwner(QWidget* owner) { m_owner = owner; }
+
 int UiDialogs::Message(const QString& text, unsigned style)
 {
-    return MessageBox(QApplication::activeWindow(), text, AppCaption(), style);
+    return MessageBox(m_owner, text, AppCaption(), style);
 }
 
 std::function<void(const std::string&)> UiDialogs::Teller()

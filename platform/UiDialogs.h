@@ -10,6 +10,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -79,11 +80,18 @@ public:
     // The font dialog opened with `initial`; true and `chosen` on OK.
     virtual bool FontDialog(QWidget* parent, const QFont& initial, QFont* chosen) = 0;
 
-    // A message box over the active window with the program's caption.
+    // A message box over the owner with the program's caption.
     int Message(const QString& text, unsigned style = MB_OK | MB_ICONEXCLAMATION);
+    // The window Message's boxes stand over: the main frame, which outlives
+    // every box, never a passing window (the splash, a pop-up) that may go
+    // while a box runs.  None until the application sets it.
+    void SetOwner(QWidget* owner);
     // A function that shows each text (UTF-8) it is handed as Message does,
     // with the default style.
     std::function<void(const std::string&)> Teller();
+
+private:
+    QPointer<QWidget> m_owner;
 };
 
 // What a message box of `style` answers when the user presses Escape.

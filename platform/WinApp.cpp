@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/Document.h"
+#include "platform/FileName.h"
 
 CWinApp::CWinApp() = default;
 
@@ -24,11 +25,11 @@ std::vector<CDocument*> CWinApp::AllDocuments() const
 CDocument* CWinApp::FindOpenDocument(const QString& path) const
 {
     // The same file is the same device and inode.
-    const std::filesystem::path file(path.toStdString());
+    const std::filesystem::path file = LocalFile(path);
     for (CDocument* doc : AllDocuments()) {
         if (doc->GetPathName().isEmpty()) continue;
         std::error_code error;
-        if (std::filesystem::equivalent(file, doc->GetPathName().toStdString(), error)) return doc;
+        if (std::filesystem::equivalent(file, LocalFile(doc->GetPathName()), error)) return doc;
     }
     return nullptr;
 }

@@ -7,12 +7,10 @@
 // Save writes only texture files: a document without a texture-file name
 // (never saved, or opened from a layer file or another name) is given one
 // first.
-#include <QDir>
-#include <QFileInfo>
-
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
+#include "platform/FileName.h"
 #include "platform/MDIChildWnd.h"
 #include "platform/UiDialogs.h"
 #include "shell/MainFrame.h"
@@ -27,19 +25,18 @@ namespace {
 // the root folder) with each component matched without regard to case.
 QString LocalPath(const QString& path)
 {
-    if (QFileInfo::exists(path)) return path;
-    if (auto found = morvane::ResolveStoredPath(path.toStdString())) return QString::fromStdString(found->string());
+    std::error_code error;
+    if (std::filesystem::exists(LocalFile(path), error)) return path;
+    if (auto found = morvane::ResolveStoredPath(LocalFile(path).native())) return FileNameOf(*found);
     return path;
 }
-
-QString AbsolutePath(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
 // The name Save writes to: the document's own when it names a texture
 // file, else one the user chooses (empty when the user cancels).
 QString SaveTarget(UiDialogs& ui, CQuillonDoc* doc, QWidget* parent)
 {
     const QString current = doc->GetPathName();
-    if (!current.isEmpty() && morvane::FileKindOf(current.toStdString()) == morvane::FileKind::Texture) {
+    if (!current.isEmpty() && morvane::FileKindOf(LocalFile(current).native()) == morvane::FileKind::Texture) {
         return current;
     }
 
@@ -48,16 +45,18 @@ QString SaveTarget(UiDialogs& ui, CQuillonDoc* doc, QWidget* parent)
     r.title = LoadString(57694);  // "Save a Texture"
     r.filter = LoadString(57764);  // "Texture File (*.zyv) | *.zyv||"
     r.defaultExt = QStringLiteral("zyv");
-    r.initialDir = current.isEmpty() ? QStringLiteral("\\kvo") : QFileInfo(current).absolutePath();
+    r.initialDir = current.isEmpty() ? QStringLiteral("\\kvo") : FileNameOf(LocalFile(current).parent_path());
     r.initialName = BaseTitle(doc->GetTitle()) + QStringLiteral(".zyv");
     r.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;  // the question below replaces the dialog's
     const QStringList chosen = ui.FileDialog(parent, r);
     if (chosen.isEmpty() || chosen.front().isEmpty()) return {};
 
     QString path = chosen.front();
-    if (morvane::FileKindOf(path.toStdString()) != morvane::FileKind::Texture) path += QStringLiteral(".zyv");
-    if (QFileInfo::exists(path)) {
-        const QString question = QStringLiteral("\"%1\" already exists.\nDo you want to replace it?").arg(path);
+    if (morvane::FileKindOf(LocalFile(path).native()) != morvane::FileKind::Texture) path += QStringLiteral(".zyv");
+    std::error_code error;
+    if (std::filesystem::exists(LocalFile(path), error)) {
+        const QString question =
+            QStringLiteral("\"%1\" already exists.\nDo you want to replace it?").arg(DisplayName(path));
         if (ui.MessageBox(parent, question, AppCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return {};
     }
     return path;
@@ -88,14 +87,14 @@ void CQuillonApp::OnFileOpen()
 void CQuillonApp::OnOpenRecentFile(int n)
 {
     const QString entry = m_recentFiles.Entry(n);
-    if (CMainFrame* frame = MainFrame()) frame->SetMessageText(entry);
+    if (CMainFrame* frame = MainFrame()) frame->SetMessageText(DisplayName(entry));
     if (entry.isEmpty()) return;
 
     CQuillonDoc* doc = OpenDocumentFile(entry);
     // An entry that no longer opens leaves the list; one that opened under
     // another name (a stored Windows path) gives way to that name, which
     // OpenDocumentFile has put in front.
-    if (!doc || AbsolutePath(doc->GetPathName()) != RecentFileList::Normalise(entry)) {
+    if (!doc || AbsoluteFileName(doc->GetPathName()) != RecentFileList::Normalise(entry)) {
         m_recentFiles.Remove(entry);
         SaveRecentFileList();
     }
@@ -117,7 +116,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     }
 
     // Read and check the whole file before anything changes.
-    morvane::Result<morvane::Texture> parsed = morvane::ReadTextureFile(path.toStdString());
+    morvane::Result<morvane::Texture> parsed = morvane::ReadTextureFile(LocalFile(path));
     if (!parsed.ok()) {
         m_ui.Message(QString::fromStdString(parsed.error), MB_OK | MB_ICONEXCLAMATION);
         return nullptr;
@@ -135,7 +134,7 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     doc->m_texture = std::move(texture);
     doc->m_sizeImage = doc->StoredImageSize();
 
-    const QString absolute = AbsolutePath(path);
+    const QString absolute = AbsoluteFileName(path);
     doc->SetPathName(absolute);
     doc->SetModifiedFlag(false);
     AddRecentFile(absolute);
@@ -160,12 +159,12 @@ bool CQuillonApp::SaveTextureFile(CQuillonDoc* doc)
     const QString path = SaveTarget(m_ui, doc, MainFrame());
     if (path.isEmpty()) return false;
 
-    const morvane::Result<> saved = morvane::WriteTextureFile(path.toStdString(), doc->m_texture);
+    const morvane::Result<> saved = morvane::WriteTextureFile(LocalFile(path), doc->m_texture);
     if (!saved.ok()) {
         m_ui.Message(QString::fromStdString(saved.error), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (path != doc->GetPathName()) doc->SetPathName(AbsolutePath(path));
+    if (path != doc->GetPathName()) doc->SetPathName(AbsoluteFileName(path));
     doc->SetModifiedFlag(false);
     return true;
 }
@@ -180,11 +179,16 @@ void CQuillonApp::OnFileSave()
 // ---------------------------------------------------------------------------
 // The recent-file list
 
-QStringList CQuillonApp::RecentFileLabels() const { return m_recentFiles.Entries(); }
+QStringList CQuillonApp::RecentFileLabels() const
+{
+    QStringList labels;
+    for (const QString& entry : m_recentFiles.Entries()) labels << DisplayName(entry);
+    return labels;
+}
 
 void CQuillonApp::AddRecentFile(const QString& path)
 {
-    m_recentFiles.Add(AbsolutePath(path));
+    m_recentFiles.Add(AbsoluteFileName(path));
     SaveRecentFileList();
 }
 

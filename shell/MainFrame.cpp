@@ -22,6 +22,7 @@
 #include "platform/ControlBar.h"
 #include "platform/DialogUnits.h"
 #include "platform/Document.h"
+#include "platform/FileName.h"
 #include "platform/MDIChildWnd.h"
 #include "platform/Panel.h"
 #include "platform/View.h"
@@ -464,8 +465,15 @@ void CMainFrame::dropEvent(QDropEvent* event)
 {
     QStringList paths;
     if (const QMimeData* mime = event->mimeData(); mime && mime->hasUrls()) {
+        // The URL keeps a name's bytes percent-encoded; toLocalFile would
+        // read them as UTF-8.
         for (const QUrl& url : mime->urls()) {
-            if (url.isLocalFile()) paths << url.toLocalFile();
+            if (!url.isLocalFile()) continue;
+            if (!url.host().isEmpty()) {
+                paths << url.toLocalFile();
+                continue;
+            }
+            paths << DecodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
         }
     }
     event->acceptProposedAction();

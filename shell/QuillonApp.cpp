@@ -84,6 +84,8 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // The main frame with its bars and panels.
     m_mainFrame = std::make_unique<CMainFrame>(*this);
+    // Messages stand over the main frame, which outlives them all.
+    m_ui.SetOwner(m_mainFrame.get());
     if (!m_mainFrame->LoadFrame()) return false;
     CMainFrame* frame = m_mainFrame.get();
     frame->OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/Document.h"
-#include "shell/MainFrame.h"
 
 CQuillonDoc::CQuillonDoc() = default;
 

@@ -15,8 +15,8 @@ class CQuillonDoc : public CDocument, public TextureDocument {
 public:
     CQuillonDoc();
 
-    // Builds the presets and a texture of one layer copied from preset 1,
-    // and shows that layer in the panels.
+    // Builds the presets and a texture of one layer copied from preset 1.
+    // The panels show that layer once the document's window is active.
     bool OnNewDocument() override;
     void InitMaterialPresets();
 

@@ -1,8 +1,6 @@
 #include "shell/RecentFileList.h"
 
-#include <QDir>
-#include <QFileInfo>
-
+#include "platform/FileName.h"
 #include "platform/Profile.h"
 
 namespace {
@@ -18,7 +16,7 @@ QString RecentFileList::Normalise(const QString& path)
     // A stored Windows path is kept as it stands (it is resolved when it is
     // opened); a native one becomes absolute.
     if (path.contains('\\') || (path.size() >= 2 && path[1] == ':')) return path;
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return AbsoluteFileName(path);
 }
 
 void RecentFileList::Load(const IniProfile& profile)

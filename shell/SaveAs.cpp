@@ -5,13 +5,13 @@
 // bar (frame names), the command panel's progress bar.
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QProgressBar>
 #include <QStatusBar>
 
 #include "media/Export.h"
 #include "panels/CommandBar.h"
 #include "panels/KeyFrameDlg.h"
+#include "platform/FileName.h"
 #include "platform/UiDialogs.h"
 #include "platform/StringTable.h"
 #include "shell/CompressorDlg.h"
@@ -126,7 +126,7 @@ void CQuillonApp::OnFileSaveAs()
     RedrawAfterDialog();
 
     morvane::ExportRequest request;
-    request.path = path.toStdString();
+    request.path = LocalFile(path);
     const int current = frame->Session().CurrentLayer();
     request.currentLayer = current > 0 ? current : 1;
     morvane::ExportResult result;
@@ -143,7 +143,7 @@ void CQuillonApp::OnFileSaveAs()
     // layer only: the document keeps its own name and stays modified, so
     // that Save never writes the whole texture over the layer file.
     if (result.written() && result.format == morvane::ExportFormat::Texture) {
-        const QString absolute = QFileInfo(path).absoluteFilePath();
+        const QString absolute = AbsoluteFileName(path);
         doc->SetPathName(absolute);
         doc->SetModifiedFlag(false);
         AddRecentFile(absolute);

@@ -1,5 +1,6 @@
 #include "shell/SplashWnd.h"
 
+#include <QChildEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -93,8 +94,21 @@ void CSplashWnd::HideSplash()
     g_splash = nullptr;
     QWidget* owner = splash->parentWidget();
     splash->hide();
-    splash->deleteLater();
+    splash->m_hidden = true;
+    splash->DeleteWhenAlone();
     if (owner) owner->update();
+}
+
+void CSplashWnd::DeleteWhenAlone()
+{
+    // The splash makes no widgets of its own: every one in it is another's.
+    if (m_hidden && findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty()) deleteLater();
+}
+
+void CSplashWnd::childEvent(QChildEvent* event)
+{
+    CWnd::childEvent(event);
+    if (event->removed()) DeleteWhenAlone();
 }
 
 void CSplashWnd::OnPaint(CDC* dc) { dc->BitBlt(QPoint(0, 0), m_bitmap, m_bitmap.rect(), SRCCOPY); }

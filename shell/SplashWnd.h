@@ -2,6 +2,10 @@
 // at start-up.  It goes after 1500 ms, or at once when the user presses a
 // key or a mouse button (the press still reaches its window).  At most one
 // exists; without its picture there is none, and nothing is said.
+//
+// A window of another's made over the splash (a dialog given it as its
+// parent) is not the splash's to delete: the splash hides when its time is
+// up, and is deleted once no such window is left in it.
 #pragma once
 
 #include <QImage>
@@ -32,7 +36,12 @@ public:
 protected:
     void OnPaint(CDC* dc) override;
     void OnTimer(int id) override;
+    void childEvent(QChildEvent* event) override;
 
 private:
     explicit CSplashWnd(QWidget* parent, QImage bitmap);
+    // Deletes the hidden splash once it holds no window of another's.
+    void DeleteWhenAlone();
+
+    bool m_hidden = false;
 };

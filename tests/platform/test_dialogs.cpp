@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <cstdlib>
 
@@ -48,6 +49,23 @@ TEST(Dialogs, ScriptedAnswersAndRecordedTexts)
     EXPECT_EQ(ui.FileDialog(nullptr, r), (QStringList{"/a.zyv", "/b.zyv"}));
     EXPECT_TRUE(ui.FileDialog(nullptr, r).isEmpty());
     EXPECT_EQ(ui.fileRequests.size(), 2u);
+}
+
+TEST(Dialogs, ADialogStandsOverALastingWindowNeverOverAPassingOne)
+{
+    morvane::test::EnsureQtApp();
+    QWidget frame;
+    QWidget* panel = new QWidget(&frame);
+    EXPECT_EQ(LastingParent(panel), panel);
+    EXPECT_EQ(LastingParent(nullptr), nullptr);
+
+    // The splash over the frame, and a pop-up over the splash.
+    QWidget* splash = new QWidget(&frame, Qt::SplashScreen);
+    QWidget* popup = new QWidget(splash, Qt::Popup);
+    EXPECT_EQ(LastingParent(splash), &frame);
+    EXPECT_EQ(LastingParent(new QWidget(popup)), &frame);
+    QWidget lone(nullptr, Qt::SplashScreen);
+    EXPECT_EQ(LastingParent(&lone), nullptr);
 }
 
 TEST(Dialogs, TellerShowsEachTextInAMessageBox)

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <memory>
 
 #include "engine/Presets.h"
@@ -49,6 +51,10 @@ protected:
         DrainEvents();
         m_ui.reset();
         unsetenv("MORVANE_ROOT");
+        // QTemporaryDir reads the names in it as UTF-8, and cannot remove a
+        // file whose name is not.
+        std::error_code error;
+        std::filesystem::remove_all(m_dir.path().toStdString(), error);
     }
 
     void Start(const QStringList& args = {})

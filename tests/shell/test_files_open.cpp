@@ -1,6 +1,7 @@
 // Opening files: the command line, File > Open, drops and the recent-file
 // entries all make the same document; bad files make none.
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QScrollBar>
@@ -8,10 +9,18 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
+#include <QThread>
 #include <QUrl>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "ShellFixture.h"
+#include "engine/SafeFile.h"
 #include "platform/Document.h"
+#include "platform/FileName.h"
 #include "support/SampleTextures.h"
 
 using namespace morvane;
@@ -22,16 +31,21 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace {
 
+void Drop(QWidget* target, const QMimeData& mime)
+{
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
 void DropFiles(QWidget* target, const QStringList& files)
 {
     QList<QUrl> urls;
     for (const QString& f : files) urls << QUrl::fromLocalFile(f);
     QMimeData mime;
     mime.setUrls(urls);
-    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
+    Drop(target, mime);
 }
 
 // A small two-layer texture, the second layer animated by three keys.
@@ -316,6 +330,109 @@ TEST_F(FilesOpen, RecentEntriesMoveToTheFront)
     Start();
     want.removeLast();
     EXPECT_EQ(m_app->RecentFileLabels(), want);
+}
+
+TEST_F(FilesOpen, ANameThatIsNotUtf8OpensSavesAndReopensWithItsBytes)
+{
+    // "caf\xe9.zyv": a Latin-1 name, whose byte 0xE9 is not UTF-8.
+    const QByteArray bytes = QFile::encodeName(m_dir.path()) + "/caf\xe9.zyv";
+    const std::filesystem::path file(bytes.toStdString());
+    ASSERT_EQ(WriteTextureFile(file, TwoLayers(50, 40)).error, "");
+
+    // Named on the command line, relative to the current folder.
+    const std::filesystem::path folder = std::filesystem::current_path();
+    std::filesystem::current_path(m_dir.path().toStdString());
+    const char* argv[] = {"morvane", "caf\xe9.zyv"};
+    Start(CommandLineArguments(2, argv));
+    std::filesystem::current_path(folder);
+    EXPECT_TRUE(Ui().messages.empty());
+    ASSERT_NE(Doc(), nullptr);
+    EXPECT_EQ(EncodeFileName(Doc()->GetPathName()), bytes);
+    // The menu shows the byte as a character that stands for it.
+    EXPECT_EQ(m_app->RecentFileLabels().value(0), QFile::decodeName(bytes));
+
+    // Save writes that file, and no other.
+    Doc()->m_texture.layers[0].layer.rec.scaleX = 4.5f;
+    Doc()->SetModifiedFlag();
+    Frame()->SendCommand(ID_FILE_SAVE_TEXTURE);
+    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_FALSE(Doc()->IsModified());
+    const auto written = ReadFileBytes(file);
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(AsBytes(*written.value), Encoded(Doc()->m_texture));
+    EXPECT_FALSE(QFileInfo::exists(Path(QString::fromUtf8("caf\xef\xbf\xbd.zyv"))));
+
+    // The recent list keeps the name's bytes in the profile, and the next
+    // run opens it from there.
+    EXPECT_TRUE(Contents(IniPath()).contains("File1=" + bytes + "\n"));
+    m_app->ExitInstance();
+    m_app.reset();
+    DrainEvents();
+    Start();
+    Frame()->SendCommand(ID_FILE_MRU_FILE1);
+    EXPECT_TRUE(Ui().messages.empty());
+    ASSERT_EQ(Docs().size(), 2u);
+    CQuillonDoc* reopened = Doc();
+    EXPECT_EQ(EncodeFileName(reopened->GetPathName()), bytes);
+    EXPECT_EQ(+reopened->m_texture.layers[0].layer.rec.scaleX, 4.5f);
+    EXPECT_TRUE(Contents(IniPath()).contains("File1=" + bytes + "\n"));
+
+    // Chosen in the Open dialog it is the same document.
+    Ui().files = {{DecodeFileName(bytes)}};
+    Frame()->SendCommand(ID_FILE_OPEN);
+    EXPECT_EQ(Docs().size(), 2u);
+    EXPECT_EQ(Doc(), reopened);
+
+    // Saved As under another such name, it has that name.
+    const QByteArray other = QFile::encodeName(m_dir.path()) + "/s\xe9.zyv";
+    Ui().files = {{DecodeFileName(other)}};
+    Frame()->SendCommand(ID_FILE_SAVE_AS_TEXTURE);
+    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_TRUE(std::filesystem::exists(other.toStdString()));
+    EXPECT_EQ(EncodeFileName(reopened->GetPathName()), other);
+
+    // Dropped, as a file manager names it: the bytes percent-encoded.
+    QMimeData mime;
+    mime.setData("text/uri-list", "file://" + bytes.toPercentEncoding("/") + "\r\n");
+    Drop(Frame(), mime);
+    DrainEvents();
+    EXPECT_TRUE(Ui().messages.empty());
+    ASSERT_EQ(Docs().size(), 3u);
+    EXPECT_EQ(EncodeFileName(Doc()->GetPathName()), bytes);
+}
+
+TEST_F(FilesOpen, TheEditorOpensANameThatIsNotUtf8FromItsCommandLine)
+{
+    const QByteArray bytes = QFile::encodeName(m_dir.path()) + "/caf\xe9.zyv";
+    ASSERT_EQ(WriteTextureFile(bytes.toStdString(), TwoLayers(50, 40)).error, "");
+
+    // The program, its argument as the shell hands it: bytes.
+    const std::string program = MORVANE_EDITOR;
+    const std::string argument = bytes.toStdString();
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()), nullptr};
+    setenv("MORVANE_PROFILE", ProfilePath().c_str(), 1);
+    pid_t editor = -1;
+    const int spawned = posix_spawn(&editor, program.c_str(), nullptr, nullptr, argv, environ);
+    unsetenv("MORVANE_PROFILE");
+    ASSERT_EQ(spawned, 0);
+
+    // The file opened once the recent list names it.
+    QElapsedTimer waited;
+    waited.start();
+    bool opened = false;
+    while (!opened && waited.elapsed() < 30000) {
+        opened = Contents(IniPath()).contains("File1=" + bytes + "\n");
+        if (waitpid(editor, nullptr, WNOHANG) == editor) {
+            editor = -1;
+            break;
+        }
+        QThread::msleep(20);
+    }
+    if (editor > 0) {
+        kill(editor, SIGTERM);
+        waitpid(editor, nullptr, 0);
+    }
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(FilesOpen, StoredWindowsPathsInTheList)

@@ -1,14 +1,26 @@
+#include <QElapsedTimer>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "ShellFixture.h"
-#include "engine/Noise.h"
 #include "engine/Cpu.h"
+#include "engine/LibraryFile.h"
+#include "engine/Noise.h"
+#include "platform/ClockTimer.h"
 #include "platform/ControlBar.h"
 #include "platform/DialogUnits.h"
 #include "platform/MDIChildWnd.h"
+#include "platform/QtDialogs.h"
+#include "shell/SplashWnd.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -32,9 +44,88 @@ QStringList MenuItems(CMainFrame* frame, const QString& title)
     return items;
 }
 
+// Starts the editor with the Qt dialogs, as a user starts it, and waits
+// in the first message box it shows.  When the box shows over the splash,
+// the splash's time is up (its clock is moved on) while the box runs; a
+// moment after the splash has gone, with the box still open, this writes
+// the box's text to the error stream ("shown over the splash: ..." when
+// the splash was up as the box showed) and ends the process with 0.  It
+// ends with 1 when no box stayed.  Meant for the child process of a death
+// test.
+[[noreturn]] void WaitInTheFirstMessageBox(const QStringList& arguments, const std::filesystem::path& profile,
+                                           QTemporaryDir& dir)
+{
+    ClockTimer::UseManualClock(true);
+    QtDialogs dialogs;
+    CQuillonApp app(dialogs, profile);
+    bool overTheSplash = false;
+    QElapsedTimer splashGone;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        if (CSplashWnd::Current()) {
+            overTheSplash = true;
+            ClockTimer::Advance(1500);
+            return;
+        }
+        if (!splashGone.isValid()) splashGone.start();
+        if (splashGone.elapsed() < 300) return;
+        std::fprintf(stderr, "%s: %s\n", overTheSplash ? "shown over the splash" : "shown", qPrintable(box->text()));
+        std::fflush(stderr);
+        dir.remove();
+        std::_Exit(0);
+    });
+    watch.start(20);
+    app.InitInstance(arguments);
+    std::fprintf(stderr, "no message box stayed\n");
+    dir.remove();
+    std::_Exit(1);
+}
+
 }  // namespace
 
 class StartUp : public ShellTest {};
+
+// A message box shown while the splash is up outlives the splash: the
+// editor keeps running with the message shown, whatever the message.
+TEST_F(StartUp, AMessageShownWhileTheSplashIsUpKeepsTheEditorRunning)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const QString corrupt = Path("corrupt.zyv");
+    {
+        QFile f(corrupt);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("short");
+    }
+    const QString fifo = Path("pipe.zyv");
+    ASSERT_EQ(mkfifo(fifo.toUtf8().constData(), 0600), 0);
+    for (const auto& [file, shown] : {std::pair{Path("missing.zyv"), "missing\\.zyv"},
+                                      std::pair{corrupt, "corrupt\\.zyv"}, std::pair{fifo, "pipe\\.zyv"}}) {
+        EXPECT_EXIT(WaitInTheFirstMessageBox({file}, ProfilePath(), m_dir), ::testing::ExitedWithCode(0),
+                    std::string("shown over the splash: .*") + shown);
+    }
+
+    // The default library, first on the data-file search path: a file that
+    // is no library, then a library whose texture's picture is missing.
+    QDir().mkpath(Path("root/kvo"));
+    const std::string library = Path("root/kvo/default.jxw").toStdString();
+    {
+        QFile f(QString::fromStdString(library));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("no library");
+    }
+    EXPECT_EXIT(WaitInTheFirstMessageBox({}, ProfilePath(), m_dir), ::testing::ExitedWithCode(0),
+                "shown over the splash: .*default\\.jxw");
+
+    Texture pictured = PresetTexture(MaterialPresetTable(), 24);
+    pictured.layers[0].layer.SetPicturePath("C:\\kvo\\pictures\\gone.tga");
+    ASSERT_EQ(WriteTextureFile(Path("root/kvo/pictured.zyv").toStdString(), pictured).error, "");
+    const std::vector<LibraryEntry> entries{{"\\pictured.zyv", "C:\\kvo\\pictured.zyv"}};
+    ASSERT_EQ(WriteLibraryFile(library, entries).error, "");
+    EXPECT_EXIT(WaitInTheFirstMessageBox({}, ProfilePath(), m_dir), ::testing::ExitedWithCode(0),
+                "shown over the splash: .*gone\\.tga");
+}
 
 TEST_F(StartUp, TheApplicationsProfileIsTheFileItIsGiven)
 {

@@ -1,6 +1,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
 
 #include <chrono>
@@ -208,6 +210,40 @@ TEST_F(StartUpGreeting, APressHidesTheSplashAndStillReachesItsWindow)
     EXPECT_EQ(View()->m_nDragButton, 0);
     QTest::mouseRelease(View()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     DrainEvents();
+}
+
+TEST_F(StartUpGreeting, AMessageWhileTheSplashIsUpStandsOverTheMainFrame)
+{
+    ClockTimer::UseManualClock(true);
+    IniProfile(ProfilePath()).WriteInt("Tip", "StartUp", 1);
+    Start({Path("missing.zyv")});
+    ASSERT_NE(CSplashWnd::Current(), nullptr);
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].parent, Frame());
+}
+
+TEST_F(StartUpGreeting, TheSplashGoesWithoutTheWindowsOfOthersMadeOverIt)
+{
+    ClockTimer::UseManualClock(true);
+    Start();
+    QPointer<CSplashWnd> splash = CSplashWnd::Current();
+    ASSERT_NE(splash, nullptr);
+    QPointer<QDialog> box = new QDialog(splash);
+    box->show();
+
+    // Its time is up: it hides, and the box stays as it was.
+    ClockTimer::Advance(1500);
+    DrainEvents();
+    EXPECT_EQ(CSplashWnd::Current(), nullptr);
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    ASSERT_NE(splash, nullptr);
+    EXPECT_FALSE(splash->isVisible());
+
+    // The box gone, the splash goes too.
+    delete box.data();
+    DrainEvents();
+    EXPECT_EQ(splash, nullptr);
 }
 
 TEST_F(StartUpGreeting, CommandLineOptionsAndTheProfileTurnTheGreetingOff)

@@ -20,8 +20,10 @@
 #include <QColor>
 #include <QFileInfo>
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <deque>
 #include <functional>
@@ -48,6 +50,7 @@ public:
         QString text;
         QString caption;
         unsigned style;
+        QPointer<QWidget> parent;  // the window the box was made over
     };
 
     std::deque<int> answers;                                  // message box answers, in order
@@ -68,9 +71,9 @@ public:
     int previews = 0;
     bool paintPreview = true;  // run the preview's paint into the printer
 
-    int MessageBox(QWidget*, const QString& text, const QString& caption, unsigned style) override
+    int MessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style) override
     {
-        messages.push_back({text, caption, style});
+        messages.push_back({text, caption, style, parent});
         if (!answers.empty()) {
             const int a = answers.front();
             answers.pop_front();

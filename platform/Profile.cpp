@@ -1,16 +1,19 @@
 #include "platform/Profile.h"
 
-#include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QTextStream>
 
 #include <cstdlib>
 #include <system_error>
 
+#include "engine/SafeFile.h"
+
 namespace fs = std::filesystem;
 
 namespace {
+
+// A settings file holds a few short lines; anything much larger is not one.
+constexpr uint64_t kMaxProfileSize = uint64_t(1) << 24;
 
 // A value in double quotes loses them, as the Windows profile does.
 QString Unquote(QString v)
@@ -28,14 +31,21 @@ IniProfile::IniProfile(fs::path file) : m_path(std::move(file)) { Reload(); }
 void IniProfile::Reload()
 {
     m_lines.clear();
-    QFile f(QString::fromStdString(m_path.string()));
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return;
-    QTextStream in(&f);
-    in.setEncoding(QStringConverter::Utf8);
+    // Read as the program reads every file: only a regular file, so that a
+    // named pipe or a device in its place is passed over instead of waited
+    // on.
+    const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(m_path, kMaxProfileSize);
+    if (!file.ok()) return;
+    QString text = QString::fromUtf8(reinterpret_cast<const char*>(file.value->data()),
+                                     static_cast<qsizetype>(file.value->size()));
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QStringList lines = text.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();  // after the last line end
     QString current;
-    while (!in.atEnd()) {
+    for (const QString& read : lines) {
         Line line;
-        line.text = in.readLine();
+        line.text = read;
         const QString t = line.text.trimmed();
         if (t.startsWith('[')) {
             const int close = t.indexOf(']');

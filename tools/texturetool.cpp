@@ -16,6 +16,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,6 +66,18 @@ struct Options {
     OptionHost host;
 };
 
+// One side of --size: decimal digits only, 1 to kLargestPictureSide; a
+// number too large for any integer is refused, not wrapped.
+std::optional<int> Side(const std::string& text)
+{
+    int side = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, side);
+    if (text.empty() || text[0] == '-' || error != std::errc() || stop != end) return std::nullopt;
+    if (side < 1 || side > kLargestPictureSide) return std::nullopt;
+    return side;
+}
+
 bool ParseOptions(int argc, char** argv, Options& o)
 {
     if (argc < 4) return false;
@@ -80,12 +93,15 @@ bool ParseOptions(int argc, char** argv, Options& o)
         ++i;
         const std::string value = v;
         if (render && a == "--size") {
-            char tail = 0;
-            if (std::sscanf(v, "%dx%d%c", &o.width, &o.height, &tail) != 2) return false;
-            if (o.width < 1 || o.height < 1 || o.width > kLargestPictureSide || o.height > kLargestPictureSide) {
+            const size_t x = value.find('x');
+            const std::optional<int> width = x == std::string::npos ? std::nullopt : Side(value.substr(0, x));
+            const std::optional<int> height = x == std::string::npos ? std::nullopt : Side(value.substr(x + 1));
+            if (!width || !height) {
                 std::fprintf(stderr, "--size takes 1 to %d pixels a side.\n", kLargestPictureSide);
                 return false;
             }
+            o.width = *width;
+            o.height = *height;
         } else if (render && a == "--time") {
             char* end = nullptr;
             o.time = std::strtof(v, &end);

@@ -10,8 +10,9 @@
 //       (NTSC unless given) and the AVI compressor come from the options.
 //
 // Exit status 0 on success; 1 after a failure, whose message (the one the
-// editor shows) goes to stderr, and no output file is left; 2 for a
-// command line it does not understand.  OUT is never IN.  Interrupted or
+// editor shows) goes to stderr, and no output file is left (memory that
+// runs out is such a failure); 2 for a command line it does not
+// understand.  OUT is never IN.  Interrupted or
 // terminated, it leaves no frame files behind.
 #include <strings.h>
 #include <sys/stat.h>
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -139,16 +141,9 @@ Result<> CheckOutput(const Options& o)
     return {};
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// Reads, renders and writes as the options say; the exit status.
+int Run(Options& o)
 {
-    Options o;
-    if (!ParseOptions(argc, argv, o)) return Usage();
-    if (const Result<> output = CheckOutput(o); !output.ok())
-        return Fail("Unable to save \"" + o.out + "\".\n" + output.error);
-    RemoveFrameFolderOnSignals();
-
     Result<Texture> parsed = ReadTextureFile(o.in);
     if (!parsed.ok()) return Fail(parsed.error);
     Texture& texture = *parsed.value;
@@ -181,4 +176,23 @@ int main(int argc, char** argv)
         break;
     }
     return Fail("\"" + o.out + "\" was not saved.");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!ParseOptions(argc, argv, o)) return Usage();
+    if (const Result<> output = CheckOutput(o); !output.ok())
+        return Fail("Unable to save \"" + o.out + "\".\n" + output.error);
+    RemoveFrameFolderOnSignals();
+    // Memory that runs out anywhere (a picture, a movie's frames, the
+    // render) ends the work with a message; what was being written is
+    // removed as its writer goes.
+    try {
+        return Run(o);
+    } catch (const std::bad_alloc&) {
+        return Fail("Unable to " + o.command + " \"" + o.in + "\".\nThere is not enough memory.");
+    }
 }

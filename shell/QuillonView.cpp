@@ -7,6 +7,7 @@
 #include <QPrinter>
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "engine/Render.h"
@@ -97,7 +98,14 @@ void CQuillonView::OnDraw(CDC* dc)
 
     const int cw = clip.width();
     const int ch = clip.height();
-    std::vector<uint8_t> buffer(static_cast<size_t>(cw) * ch * 4, 0);
+    // Without memory for the rows the part stays as it was, as after Escape.
+    std::vector<uint8_t> buffer;
+    try {
+        buffer.assign(static_cast<size_t>(cw) * ch * 4, 0);
+    } catch (const std::bad_alloc&) {
+        m_lastStopped = true;
+        return;
+    }
     // Image row r is window row h - 1 - r: the lowest window row of the
     // clip box is the first image row rendered.
     const int firstRow = h - 1 - clip.bottom();
@@ -257,6 +265,16 @@ void CQuillonView::PrintTo(QPrinter& printer)
         // The texture is rendered at one pixel per image pixel and that
         // picture is scaled onto the page.
         QImage picture(image, QImage::Format_RGB32);
+        if (picture.isNull()) {
+            painter.end();
+            m_bPrinting = 0;
+            m_session.Ui().Message(QStringLiteral("Unable to print \"%1\".\nThere is not enough memory for a picture of "
+                                                  "%2 x %3 pixels.")
+                                       .arg(doc->GetTitle())
+                                       .arg(image.width())
+                                       .arg(image.height()));
+            return;
+        }
         picture.fill(0xFFFFFFFFu);
         {
             CDC dc(picture);

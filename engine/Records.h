@@ -5,7 +5,8 @@
 // The packed records are exactly the bytes of the files.  Their pointer
 // fields are 32-bit values that files carry but that nothing ever uses: in
 // memory the real storage lives in the owning types (Gradient, Keyframe,
-// Layer, LayerSlot, Texture), which copy deeply by value.
+// Layer, LayerSlot, Texture), which copy deeply by value, all but a layer's
+// picture, which is never changed in place and so is shared.
 //
 // Never take the address or a reference of a packed member: read and write
 // packed fields by value only.

@@ -38,7 +38,6 @@ void IniProfile::Reload()
     if (!file.ok()) return;
     QString text = QString::fromUtf8(reinterpret_cast<const char*>(file.value->data()),
                                      static_cast<qsizetype>(file.value->size()));
-    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QStringList lines = text.split('\n');
     if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();  // after the last line end

@@ -102,4 +102,7 @@ TEST(Profile, ReadsWindowsLineEndsAndAByteOrderMark)
     EXPECT_EQ(p.GetInt("Tip", "StartUp", 7), 0);
     EXPECT_EQ(p.GetInt("Tip", "FilePos", 7), 42);
     EXPECT_EQ(p.Keys("Tip"), (QStringList{"StartUp", "FilePos"}));
+    // Written back with this system's line ends only.
+    ASSERT_TRUE(p.WriteInt("Tip", "FilePos", 5));
+    EXPECT_EQ(ReadAll(path), "[Tip]\nStartUp=0\nFilePos=5\n");
 }

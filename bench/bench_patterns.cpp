@@ -25,8 +25,9 @@ void SetBenchPicture(Layer& layer)
     constexpr int w = 320, h = 240;
     layer.rec.width = w;
     layer.rec.height = h;
-    layer.SetPicture(w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 4, 0));
-    for (size_t i = 0; i < layer.pixels.size(); ++i) layer.pixels[i] = static_cast<uint8_t>(i * 7u);
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4, 0);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7u);
+    layer.SetPicture(w, h, std::move(pixels));
 }
 
 // Megapixels per second, timing whole images until half a second has passed.

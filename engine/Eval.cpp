@@ -47,8 +47,8 @@ inline float Frac(float t) { return t - std::floor(t); }
 void SampleImage(float x, float y, const Layer& layer, float colour[3])
 {
     if (!layer.HasPicture()) return;
-    const int32_t width = layer.pictureWidth;
-    const int32_t height = layer.pictureHeight;
+    const int32_t width = layer.picture->width;
+    const int32_t height = layer.picture->height;
 
     int32_t row = SatTrunc(Frac(y) * static_cast<float>(height));
     int32_t column = SatTrunc(Frac(x) * static_cast<float>(width - 1));
@@ -57,7 +57,7 @@ void SampleImage(float x, float y, const Layer& layer, float colour[3])
     if (column < 0) column = 0;
     if (column > width - 1) column = width - 1;
 
-    const uint8_t* p = layer.pixels.data() + (static_cast<size_t>(row) * width + column) * 4u;
+    const uint8_t* p = layer.picture->pixels.data() + (static_cast<size_t>(row) * width + column) * 4u;
     constexpr float kByte = 1.0f / 255.0f;
     colour[0] += p[0] * kByte;
     colour[1] += p[1] * kByte;

@@ -189,7 +189,7 @@ void CopyLibraryTexture(const Texture& library, Texture& document)
             key.gradient.head = GradientTable{kGradientEntries, 0, {0, 0}};
             key.rec.gradient = 0;
         }
-        layer.SetPicture(from.layer.pictureWidth, from.layer.pictureHeight, from.layer.pixels);
+        layer.picture = from.layer.picture;
     }
     document.layers = std::move(layers);
 }

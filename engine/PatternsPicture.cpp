@@ -12,7 +12,7 @@ namespace morvane::patterns {
 void PictureSample(const Layer& layer, float px, float py, float out[3])
 {
     if (!layer.HasPicture()) return;
-    const int width = layer.pictureWidth, height = layer.pictureHeight;
+    const int width = layer.picture->width, height = layer.picture->height;
     if (!std::isfinite(px) || !std::isfinite(py)) return;
 
     px = std::fabs(px);
@@ -24,7 +24,7 @@ void PictureSample(const Layer& layer, float px, float py, float out[3])
     const int column = std::clamp(SatTrunc(static_cast<float>(width - 1) * cx), 0, width - 1);
     const int row = std::clamp(SatTrunc(static_cast<float>(height) * cy), 0, height - 1);
 
-    const uint8_t* p = layer.pixels.data() + (static_cast<size_t>(row) * width + column) * 4u;
+    const uint8_t* p = layer.picture->pixels.data() + (static_cast<size_t>(row) * width + column) * 4u;
     Add(out, p[0] * 0.003921569f, p[1] * 0.003921569f, p[2] * 0.003921569f);
 }
 

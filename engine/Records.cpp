@@ -109,17 +109,21 @@ void Layer::SetPicturePath(const std::string& path)
     std::memcpy(rec.picturePath, buf, sizeof buf);
 }
 
-void Layer::SetPicture(int width, int height, std::vector<uint8_t> picture)
+void Layer::SetPicture(int width, int height, std::vector<uint8_t> pixels)
 {
-    pictureWidth = width;
-    pictureHeight = height;
-    pixels = std::move(picture);
+    picture = std::make_shared<const Picture>(Picture{width, height, std::move(pixels)});
 }
 
 bool Layer::HasPicture() const
 {
-    if (pictureWidth <= 0 || pictureHeight <= 0) return false;
-    return static_cast<uint64_t>(pictureWidth) * static_cast<uint64_t>(pictureHeight) <= pixels.size() / 4u;
+    if (!picture || picture->width <= 0 || picture->height <= 0) return false;
+    return static_cast<uint64_t>(picture->width) * static_cast<uint64_t>(picture->height) <= picture->pixels.size() / 4u;
+}
+
+const std::vector<uint8_t>& Layer::Pixels() const
+{
+    static const std::vector<uint8_t> kNone;
+    return picture ? picture->pixels : kNone;
 }
 
 std::span<const MirroredField> MirroredFields() { return kMirror; }

@@ -5,7 +5,8 @@
 // The packed records are exactly the bytes of the files.  Their pointer
 // fields are 32-bit values that files carry but that nothing ever uses: in
 // memory the real storage lives in the owning types (Gradient, Keyframe,
-// Layer, LayerSlot, Texture), which copy deeply by value.
+// Layer, LayerSlot, Texture), which copy deeply by value, all but a layer's
+// picture, which is never changed in place and so is shared.
 //
 // Never take the address or a reference of a packed member: read and write
 // packed fields by value only.
@@ -15,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -333,27 +335,42 @@ struct Keyframe {
     Gradient gradient;  // every key has its own gradient
 };
 
+// A layer picture: width x height pixels of four bytes (red, green, blue, a
+// spare byte), rows packed, the bottom row first.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;  // width x height x 4
+
+    bool empty() const { return pixels.empty(); }
+    uint8_t* Row(int row) { return pixels.data() + static_cast<size_t>(row) * static_cast<size_t>(width) * 4u; }
+};
+
 struct Layer {
     LayerRecord rec{};
     std::optional<Gradient> gradient;  // empty: the patterns' built-in colours
     std::vector<Keyframe> keys;
-    // The picture: pictureWidth x pictureHeight pixels of red, green, blue
-    // and a spare byte, bottom row first.  Its size is its own, from its
-    // load; the record's width and height are the layer's image size, which
-    // the image format changes and the picture patterns never read.
-    std::vector<uint8_t> pixels;
-    int pictureWidth = 0;
-    int pictureHeight = 0;
+    // The picture, or none.  Its size is its own, from its load; the
+    // record's width and height are the layer's image size, which the image
+    // format changes and the picture patterns never read.  A picture is
+    // never changed once a layer shows it, only replaced whole, so every
+    // copy of the layer, and every layer showing the same picture file,
+    // shares the one in memory.
+    std::shared_ptr<const Picture> picture;
 
     // The picture path up to its first NUL or the end of the field.
     std::string PicturePath() const;
     void SetPicturePath(const std::string& path);
 
-    // Makes `picture` of width x height pixels the layer's picture; the
-    // image size stays as it is.
-    void SetPicture(int width, int height, std::vector<uint8_t> picture);
-    // Whether the pixels hold the whole picture, so that it can be sampled.
+    // Makes `pixels` of width x height pixels the layer's picture, a picture
+    // of its own; the image size stays as it is.
+    void SetPicture(int width, int height, std::vector<uint8_t> pixels);
+    // Whether the picture's pixels hold all of it, so that it can be sampled.
     bool HasPicture() const;
+    // The picture's pixels, and its size (none and 0 without a picture).
+    const std::vector<uint8_t>& Pixels() const;
+    int PictureWidth() const { return picture ? picture->width : 0; }
+    int PictureHeight() const { return picture ? picture->height : 0; }
 };
 
 // The per-layer entries of a texture: the six parallel arrays of the file

@@ -8,7 +8,9 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "engine/Eval.h"
@@ -84,13 +86,19 @@ public:
         return pool;
     }
 
-    // Runs `task` on a worker; makes sure at least `workers` threads exist.
+    // Runs `task` on a worker; makes sure at least `workers` threads exist,
+    // as far as threads can be started (without memory for another one's
+    // stack, the threads there are do the work).
     void Post(std::function<void()> task, int workers)
     {
         {
             std::lock_guard lock(mutex_);
             queue_.push_back(std::move(task));
-            while (static_cast<int>(threads_.size()) < workers) threads_.emplace_back([this] { Loop(); });
+            try {
+                while (static_cast<int>(threads_.size()) < workers) threads_.emplace_back([this] { Loop(); });
+            } catch (const std::system_error&) {
+            } catch (const std::bad_alloc&) {
+            }
         }
         wake_.notify_one();
     }
@@ -239,9 +247,21 @@ RenderResult Render(const Texture& texture, int32_t displayMode, int32_t current
     job->reverse = options.reverseRowOrder;
     job->stop = options.stop;
 
+    // Room for every row's report, made now: a worker never allocates (a
+    // worker that ran out of memory would end the program).
+    std::vector<int> batch;
+    job->finished.reserve(static_cast<size_t>(rows));
+    batch.reserve(static_cast<size_t>(rows));
+
     int threads = options.threads > 0 ? options.threads : HardwareThreads();
     threads = std::min(threads, rows);
-    for (int i = 1; i < threads; ++i) WorkerPool::Instance().Post([job] { job->Work(); }, threads - 1);
+    for (int i = 1; i < threads; ++i) {
+        try {
+            WorkerPool::Instance().Post([job] { job->Work(); }, threads - 1);
+        } catch (const std::bad_alloc&) {
+            break;  // the rows go to the threads already at work, and to this one
+        }
+    }
 
     // Reports the rows finished since the last report; false once the
     // callback has asked to stop.
@@ -259,7 +279,6 @@ RenderResult Render(const Texture& texture, int32_t displayMode, int32_t current
     };
 
     // The calling thread renders rows too, reporting between them.
-    std::vector<int> batch;
     EvalContext ctx;
     while (wanted) {
         const int row = job->Claim();

@@ -13,15 +13,35 @@ namespace morvane {
 
 namespace {
 
+// Small reads (chunk headers, one after the other) come from a window of
+// the file read ahead, so that a file of many small chunks costs few reads.
 class FileSource : public ByteSource {
 public:
     explicit FileSource(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
 
     uint64_t Size() const override { return file_->Size(); }
-    bool Read(uint64_t offset, void* out, size_t size) override { return file_->ReadAt(offset, out, size); }
+    bool Read(uint64_t offset, void* out, size_t size) override
+    {
+        if (size > kWindow / 2) return file_->ReadAt(offset, out, size);
+        if (offset < windowAt_ || offset - windowAt_ > window_.size() || size > window_.size() - (offset - windowAt_)) {
+            if (offset >= Size()) return size == 0;
+            window_.resize(static_cast<size_t>(std::min<uint64_t>(kWindow, Size() - offset)));
+            windowAt_ = offset;
+            if (!file_->ReadAt(offset, window_.data(), window_.size())) {
+                window_.clear();
+                return false;
+            }
+            if (size > window_.size()) return false;
+        }
+        if (size) std::memcpy(out, window_.data() + (offset - windowAt_), size);
+        return true;
+    }
 
 private:
+    static constexpr size_t kWindow = 1 << 16;
     std::unique_ptr<InputFile> file_;
+    std::vector<uint8_t> window_;
+    uint64_t windowAt_ = 0;
 };
 
 class BufferSource : public ByteSource {
@@ -151,7 +171,10 @@ Result<> AviReader::ReadHeaders(uint64_t maxPictureBytes)
 
     size_t firstScanned = 0;
     if (haveIndex_ && !movieLists_.empty() && FramesFromIndex(indexAt_, indexSize_)) firstScanned = 2;
-    for (size_t i = firstScanned; i + 1 < movieLists_.size(); i += 2) ScanMovieList(movieLists_[i], movieLists_[i + 1], 0);
+    for (size_t i = firstScanned; i + 1 < movieLists_.size() && frames_.size() < static_cast<size_t>(kMaxMovieFrames);
+         i += 2) {
+        ScanMovieList(movieLists_[i], movieLists_[i + 1], 0);
+    }
     if (frames_.empty()) return Failure("The movie holds no video frames");
     frames_[0].key = true;
     return {};
@@ -235,17 +258,24 @@ bool AviReader::IsFrameId(const uint8_t id[4]) const
 
 bool AviReader::FramesFromIndex(uint64_t index, uint32_t size)
 {
-    std::vector<uint8_t> entries(size / 16 * 16);
-    if (!source_->Read(index, entries.data(), entries.size())) return false;
     const uint64_t fileSize = source_->Size();
+    if (index > fileSize || size > fileSize - index) return false;
 
     // Entry offsets count from the 'movi' tag in most files, from the start
-    // of the file in some: the first frame entry tells which.
+    // of the file in some: the first frame entry tells which.  The index is
+    // read a block of entries at a time, up to the last frame kept.
     bool decided = false;
     uint64_t base = 0;
     std::vector<FrameChunk> frames;
-    for (size_t e = 0; e < entries.size(); e += 16) {
-        const uint8_t* entry = &entries[e];
+    std::vector<uint8_t> block;
+    const uint64_t count = size / 16;
+    for (uint64_t e = 0; e < count && frames.size() < static_cast<size_t>(kMaxMovieFrames); ++e) {
+        constexpr uint64_t kBlockEntries = 4096;
+        if (e % kBlockEntries == 0) {
+            block.resize(static_cast<size_t>(std::min(kBlockEntries, count - e) * 16));
+            if (!source_->Read(index + e * 16, block.data(), block.size())) return false;
+        }
+        const uint8_t* entry = &block[static_cast<size_t>(e % kBlockEntries) * 16];
         if (!IsFrameId(entry)) continue;
         const uint64_t offset = U32(entry + 8);
         if (!decided) {
@@ -272,7 +302,7 @@ bool AviReader::FramesFromIndex(uint64_t index, uint32_t size)
 
 void AviReader::ScanMovieList(uint64_t begin, uint64_t end, int depth)
 {
-    for (uint64_t at = begin; at < end;) {
+    for (uint64_t at = begin; at < end && frames_.size() < static_cast<size_t>(kMaxMovieFrames);) {
         Chunk c;
         if (!ReadChunkHeader(at, end, c)) break;
         if (Is(c.id, "LIST") && Is(c.listType, "rec ") && depth < 2) {

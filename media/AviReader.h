@@ -11,7 +11,9 @@
 // nearest key frame; an empty chunk repeats the frame before.
 //
 // Every count is checked against the file before it is used; a frame chunk
-// shorter than its picture leaves the rest black.
+// shorter than its picture leaves the rest black.  Only the first
+// kMaxMovieFrames frames are kept (and looked for): a movie plays no longer
+// than the longest animation.
 #pragma once
 
 #include <cstdint>

@@ -101,11 +101,18 @@ void FliDecoder::Restart()
 const Picture& FliDecoder::DecodeTo(int f)
 {
     if (f < 0) f = 0;
-    if (f < decoded_) Restart();
+    if (f < decoded_ || picture_.empty()) Restart();
     while (decoded_ < f && !ended_) {
         if (!DecodeNextFrame()) ended_ = true;
     }
     return picture_;
+}
+
+Picture FliDecoder::TakePicture()
+{
+    Picture taken = std::move(picture_);
+    picture_ = Picture{};
+    return taken;
 }
 
 bool FliDecoder::DecodeNextFrame()

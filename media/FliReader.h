@@ -57,6 +57,9 @@ public:
 
     // The picture after frames 0 .. f (fewer when the data ends first).
     const Picture& DecodeTo(int f);
+    // The picture decoded so far, taken out of the decoder (which starts
+    // again from frame 0 when it is next asked for a frame).
+    Picture TakePicture();
 
 private:
     void Restart();

@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jerror.h>
@@ -20,8 +21,9 @@ namespace morvane {
 namespace {
 
 // The library's error handler: an error jumps back to the Guarded call that
-// was running, with the library's message kept; warnings and trace messages
-// go to stderr.
+// was running, with the library's message kept for the result (and not
+// written anywhere: whoever gets the result tells it); warnings and trace
+// messages go to stderr.
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
@@ -39,7 +41,6 @@ void WriteMessage(j_common_ptr cinfo)
 {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, err->message);
-    std::fprintf(stderr, "%s\n", err->message);
     std::longjmp(err->jump, 1);
 }
 
@@ -107,10 +108,7 @@ Result<> SaveTextureJpeg(const std::filesystem::path& path, const Texture& textu
     if (width <= 0 || height <= 0) return failed("The image is empty");
 
     ReplacingFile file(path);
-    if (!file.ok()) {
-        std::fprintf(stderr, "can't open %s\n", path.c_str());
-        return failed(file.Error());
-    }
+    if (!file.ok()) return failed(file.Error());
 
     ErrorManager err;
     jpeg_compress_struct cinfo;
@@ -123,6 +121,10 @@ Result<> SaveTextureJpeg(const std::filesystem::path& path, const Texture& textu
     dest->pub.term_destination = TermDestination;
     dest->file = &file;
 
+    struct Destroy {
+        jpeg_compress_struct& cinfo;
+        ~Destroy() { jpeg_destroy_compress(&cinfo); }
+    } destroy{cinfo};
     bool ok = Guarded(err, [&] {
         jpeg_create_compress(&cinfo);
         cinfo.dest = &dest->pub;
@@ -145,7 +147,6 @@ Result<> SaveTextureJpeg(const std::filesystem::path& path, const Texture& textu
         });
     }
     if (ok) ok = Guarded(err, [&] { jpeg_finish_compress(&cinfo); });
-    jpeg_destroy_compress(&cinfo);
 
     if (!ok) return failed(file.ok() ? std::string(err.message) : file.Error());
     const Result<> committed = file.Commit();
@@ -187,6 +188,12 @@ Result<JpegImage> Decode(Attach attach, uint64_t maxBytes)
     jpeg_progress_mgr progress{};
     progress.progress_monitor = CountScans;
 
+    // The library's memory goes whichever way this ends, memory that runs
+    // out for the picture included.
+    struct Destroy {
+        jpeg_decompress_struct& cinfo;
+        ~Destroy() { jpeg_destroy_decompress(&cinfo); }
+    } destroy{cinfo};
     bool ok = Guarded(err, [&] {
         jpeg_create_decompress(&cinfo);
         cinfo.mem->max_memory_to_use = static_cast<long>(std::min<uint64_t>(kJpegMemoryPerPictureByte * maxBytes, LONG_MAX));
@@ -236,7 +243,6 @@ Result<JpegImage> Decode(Attach attach, uint64_t maxBytes)
             if (ok) ok = Guarded(err, [&] { jpeg_finish_decompress(&cinfo); });
         }
     }
-    jpeg_destroy_decompress(&cinfo);
 
     if (refusal.empty() && !ok) {
         const bool outOfMemory = err.pub.msg_code == JERR_NO_BACKING_STORE || err.pub.msg_code == JERR_OUT_OF_MEMORY;
@@ -263,15 +269,12 @@ Result<JpegImage> LoadJpegImage(const std::filesystem::path& path)
 
     // The file is read as the library asks for it, never whole.
     InputFile in(path);
-    if (!in.ok()) {
-        std::fprintf(stderr, "can't open %s\n", path.c_str());
-        return failed(in.Error());
-    }
+    if (!in.ok()) return failed(in.Error());
     if (in.Size() == 0) return failed("The file is empty");
-    std::FILE* stream = in.TakeStream();
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(in.TakeStream(), std::fclose);
     if (!stream) return failed(std::strerror(errno));
-    Result<JpegImage> result = Decode([&](j_decompress_ptr cinfo) { jpeg_stdio_src(cinfo, stream); }, kMaxPictureBytes);
-    std::fclose(stream);
+    Result<JpegImage> result =
+        Decode([&](j_decompress_ptr cinfo) { jpeg_stdio_src(cinfo, stream.get()); }, kMaxPictureBytes);
     if (!result.ok()) return failed(result.error);
     return result;
 }

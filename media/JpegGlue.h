@@ -2,8 +2,8 @@
 // and a JFIF file decoded into a picture for a layer.
 //
 // libjpeg's errors never end the program: they come back as the error of
-// the result (and are written to stderr as well, as are the library's
-// warnings, after which decoding goes on).
+// the result, and only there (the library's warnings, after which decoding
+// goes on, are written to stderr).
 #pragma once
 
 #include <cstdint>

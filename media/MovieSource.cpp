@@ -12,6 +12,7 @@
 #include "engine/SafeFile.h"
 #include "media/AviReader.h"
 #include "media/FliReader.h"
+#include "media/PictureStore.h"
 
 namespace morvane {
 
@@ -106,104 +107,99 @@ Result<OpenFli*> FindFli(const std::filesystem::path& file)
     return &entry;
 }
 
-// --- Opening ---------------------------------------------------------------
-
-bool OpenAviSource(Layer& layer, MovieOpener opener, const PictureReport& report)
+// A frame of a movie, shown by the layer when the pictures' budget has room
+// for it.
+bool ShowFrame(Layer& layer, Picture frame)
 {
-    const std::string stored = layer.PicturePath();
-    const auto file = FindPictureFile(stored);
-    Movies().avi.erase(file ? file->string() : std::string());
-    OpenAvi* avi = file ? FindAvi(*file).value.value_or(nullptr) : nullptr;
-    if (!avi) {
-        if (report) report("Unable to Open AVI File");
-        return false;
-    }
-    if (!avi->reader->FormatProblem().empty()) {
-        if (report) report("Unable to read the movie " + Quoted(stored) + ".\n" + avi->reader->FormatProblem() + ".");
-        return false;
-    }
-    if (opener == MovieOpener::CommandPanel) {
-        layer.rec.duration = static_cast<float>(avi->reader->FrameCount() * 0.04);
-    }
-    Picture picture;
-    avi->reader->ReadFrame(0, picture);
-    PutPictureIntoLayer(std::move(picture), layer);
+    Result<std::shared_ptr<const Picture>> kept = PictureStore::Keep(std::move(frame), layer.picture);
+    if (!kept.ok()) return false;
+    layer.picture = std::move(*kept.value);
     return true;
 }
 
-bool OpenFliSource(Layer& layer, const PictureReport& report)
+// --- Opening ---------------------------------------------------------------
+
+std::optional<MovieStart> ReadAviStart(const std::string& stored, const PictureReport& report)
 {
-    const std::string stored = layer.PicturePath();
+    const auto file = FindPictureFile(stored);
+    auto refused = [&](const std::string& reason) -> std::optional<MovieStart> {
+        if (report) report("Unable to Open AVI File " + Quoted(stored) + ".\n" + reason + ".");
+        return std::nullopt;
+    };
+    if (!file) return refused("The file was not found");
+    Movies().avi.erase(file->string());
+    Result<std::unique_ptr<ByteSource>> source = OpenFileSource(*file);
+    if (!source.ok()) return refused(source.error);
+    Result<std::unique_ptr<AviReader>> opened = AviReader::Open(std::move(*source.value));
+    if (!opened.ok()) return refused(opened.error);
+    AviReader& reader = **opened.value;
+    if (!reader.FormatProblem().empty()) {
+        if (report) report("Unable to read the movie " + Quoted(stored) + ".\n" + reader.FormatProblem() + ".");
+        return std::nullopt;
+    }
+    MovieStart start;
+    reader.ReadFrame(0, start.first);
+    start.frames = reader.FrameCount();
+    return start;
+}
+
+std::optional<MovieStart> ReadFliStart(const std::string& stored, const PictureReport& report)
+{
     const auto file = FindPictureFile(stored, true);
     if (!file) {
         if (report) report("Unable to open the movie " + Quoted(stored) + ".\nThe file was not found.");
-        return false;
+        return std::nullopt;
     }
     Movies().fli.erase(file->string());
-    const Result<OpenFli*> found = FindFli(*file);
-    if (!found.ok()) {
-        if (report) report("Unable to read the movie " + Quoted(stored) + ".\n" + found.error + ".");
-        return false;
+    InputFile in(*file);
+    const Result<std::shared_ptr<const FliMovie>> movie = ReadFliMovie(in);
+    if (!movie.ok()) {
+        if (report) report("Unable to read the movie " + Quoted(stored) + ".\n" + movie.error + ".");
+        return std::nullopt;
     }
-    OpenFli* fli = *found.value;
-    layer.rec.duration = static_cast<float>(fli->movie->frameCount * 0.04);
-    PutPictureIntoLayer(fli->decoder->DecodeTo(0), layer);
-    return true;
+    FliDecoder decoder(*movie.value);
+    decoder.DecodeTo(0);
+    return MovieStart{decoder.TakePicture(), (*movie.value)->frameCount};
 }
 
-bool OpenMpegSource(Layer& layer, const PictureReport& report)
+std::optional<MovieStart> ReadMpegStart(const std::string& stored, const PictureReport& report)
 {
-    const std::string stored = layer.PicturePath();
     const auto file = FindPictureFile(stored);
     CloseMpeg();
     DecodedFrame first;
-    if (mpeg_decode_first_frame(file ? file->string() : stored, first, DecoderAlerts(report)) != 0) return false;
+    if (mpeg_decode_first_frame(file ? file->string() : stored, first, DecoderAlerts(report)) != 0) return std::nullopt;
     if (first.empty()) {
         if (report) report("Unable to read the movie " + Quoted(stored) + ".\nThe file holds no MPEG video picture.");
-        return false;
+        return std::nullopt;
     }
-    layer.rec.duration = static_cast<float>(decodedFrameCount * 0.04);
-    PutPictureIntoLayer(Flipped(first), layer);
-    return true;
-}
-
-// The layer becomes an animation of two keys holding the layer as it is.
-void SetUpMovieAnimation(Layer& layer)
-{
-    layer.rec.animated = 1;
-    layer.rec.keyCount = 2;
-    layer.keys.assign(2, MakeKey(layer));
-    layer.keys[0].rec.time = 0.0f;
-    layer.keys[1].rec.time = 1.0f;
+    return MovieStart{Flipped(first), decodedFrameCount};
 }
 
 }  // namespace
 
-MovieKind LayerMovieKind(const Layer& layer)
+MovieKind MovieKindOf(const std::string& stored)
 {
-    const std::string path = layer.PicturePath();
-    if (path.size() < 3) return MovieKind::None;
-    const std::string last = path.substr(path.size() - 3);
+    if (stored.size() < 3) return MovieKind::None;
+    const std::string last = stored.substr(stored.size() - 3);
     if (last == "avi") return MovieKind::Avi;
     if (last == "fli") return MovieKind::Fli;
     if (last == "mpg" || last == "m2v") return MovieKind::Mpeg;
     return MovieKind::None;
 }
 
-bool OpenMovieSource(Layer& layer, MovieOpener opener, const PictureReport& report)
+MovieKind LayerMovieKind(const Layer& layer) { return MovieKindOf(layer.PicturePath()); }
+
+std::optional<MovieStart> ReadMovieStart(const std::string& stored, const PictureReport& report)
 {
-    if (const auto file = FindPictureFile(layer.PicturePath(), LayerMovieKind(layer) == MovieKind::Fli)) {
-        Movies().failed.erase(file->string());
+    const MovieKind kind = MovieKindOf(stored);
+    if (const auto file = FindPictureFile(stored, kind == MovieKind::Fli)) Movies().failed.erase(file->string());
+    switch (kind) {
+    case MovieKind::Avi: return ReadAviStart(stored, report);
+    case MovieKind::Mpeg: return ReadMpegStart(stored, report);
+    case MovieKind::Fli: return ReadFliStart(stored, report);
+    case MovieKind::None: break;
     }
-    bool shown = false;
-    switch (LayerMovieKind(layer)) {
-    case MovieKind::Avi: shown = OpenAviSource(layer, opener, report); break;
-    case MovieKind::Mpeg: shown = OpenMpegSource(layer, report); break;
-    case MovieKind::Fli: shown = OpenFliSource(layer, report); break;
-    case MovieKind::None: return false;
-    }
-    if (opener == MovieOpener::CommandPanel) SetUpMovieAnimation(layer);
-    return shown;
+    return std::nullopt;
 }
 
 bool ShowMovieFrame(Layer& layer, int n)
@@ -223,14 +219,12 @@ bool ShowMovieFrame(Layer& layer, int n)
         if (!avi) return failed();
         Picture picture;
         if (!avi->reader->ReadFrame(n, picture)) return false;
-        ShowPictureInLayer(std::move(picture), layer);
-        return true;
+        return ShowFrame(layer, std::move(picture));
     }
     case MovieKind::Fli: {
         OpenFli* fli = FindFli(*file).value.value_or(nullptr);
         if (!fli) return failed();
-        ShowPictureInLayer(fli->decoder->DecodeTo(FliFrameFor(n, layer.rec.duration)), layer);
-        return true;
+        return ShowFrame(layer, fli->decoder->DecodeTo(FliFrameFor(n, layer.rec.duration)));
     }
     case MovieKind::Mpeg: {
         OpenMpeg& m = Movies().mpeg;
@@ -246,8 +240,7 @@ bool ShowMovieFrame(Layer& layer, int n)
             m.shown = n;
         }
         if (m.frame.empty()) return false;
-        ShowPictureInLayer(Flipped(m.frame), layer);
-        return true;
+        return ShowFrame(layer, Flipped(m.frame));
     }
     case MovieKind::None: break;
     }

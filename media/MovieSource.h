@@ -2,7 +2,9 @@
 //
 // Opening a movie (through LoadLayerPicture) loads its first frame into the
 // layer's picture and sets the layer's duration from the movie's length at
-// 25 frames per second.  Whoever advances time afterwards (Play, the movie
+// 25 frames per second.  Every frame shown enters the layer as any picture
+// does (media/PictureStore.h): a frame beyond the pictures' budget is not
+// shown.  Whoever advances time afterwards (Play, the movie
 // export) calls ShowMovieFrame once per frame with the movie's frame for
 // that time (MovieFrameAt in engine/Animation.h: an NTSC export at 30
 // frames a second still shows 25 movie frames a second), and
@@ -19,6 +21,9 @@
 // one frame each.  Everything runs on the user-interface thread.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "engine/Records.h"
 #include "media/Picture.h"
 
@@ -28,6 +33,10 @@ enum class MovieKind { None, Avi, Fli, Mpeg };
 
 MovieKind LayerMovieKind(const Layer& layer);
 
+// The kind of movie a stored picture path names by its last three
+// characters (None for anything else).
+MovieKind MovieKindOf(const std::string& stored);
+
 // Who opens a movie.  The application (a texture, layer or library file is
 // read) keeps the layer's animation as the file brings it; FLI and MPEG
 // movies still set the duration.  The command panel (a movie chosen as the
@@ -36,10 +45,18 @@ MovieKind LayerMovieKind(const Layer& layer);
 // as it is, whether or not the movie could be read.
 enum class MovieOpener { Application, CommandPanel };
 
-// Opens the movie named by the layer's picture path and puts its first
-// frame into the layer's picture.  A movie that cannot be read is reported
-// and leaves the picture as it was.  True when the picture was replaced.
-bool OpenMovieSource(Layer& layer, MovieOpener opener, const PictureReport& report);
+// The first frame of a movie, and the number of its frames.
+struct MovieStart {
+    Picture first;
+    int frames = 0;
+};
+
+// Reads the first frame of the movie named by the stored picture path
+// (whose last three characters tell its kind) and counts its frames; what
+// was held open of that file for frames is let go of.  A movie that cannot
+// be read is reported and gives nothing.  Layers take the first frame, and
+// their duration and animation, through LoadLayerPicture.
+std::optional<MovieStart> ReadMovieStart(const std::string& stored, const PictureReport& report);
 
 // Puts frame n of the layer's movie into the layer's picture (its image
 // size stays as it is): the one call per frame of Play and of the movie
@@ -47,13 +64,14 @@ bool OpenMovieSource(Layer& layer, MovieOpener opener, const PictureReport& repo
 // layer's duration x 25 frames; MPEG: display frame n, none past the end of
 // the stream.  When there is no such frame (or the movie cannot be read)
 // the layer keeps its picture and the result is false.  Nothing is
-// reported: the user was told when the movie was opened.
+// reported: the user was told when the movie was opened.  A frame beyond
+// the pictures' budget is not shown either.
 bool ShowMovieFrame(Layer& layer, int n);
 
 // Ends frame-by-frame reading: closes the MPEG input and lets go of the
 // movies held open.  The next ShowMovieFrame opens its movie again; until
 // then a movie that could not be opened for one frame is not tried again
-// for the next ones (OpenMovieSource tries it at once).
+// for the next ones (ReadMovieStart tries it at once).
 void CloseMovieSources();
 
 }  // namespace morvane

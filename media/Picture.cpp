@@ -29,16 +29,11 @@ Picture BlankPicture(int width, int height)
     return p;
 }
 
-void PutPictureIntoLayer(Picture picture, Layer& layer)
+void PutPictureIntoLayer(std::shared_ptr<const Picture> picture, Layer& layer)
 {
-    layer.rec.width = static_cast<int16_t>(picture.width);
-    layer.rec.height = static_cast<int16_t>(picture.height);
-    ShowPictureInLayer(std::move(picture), layer);
-}
-
-void ShowPictureInLayer(Picture picture, Layer& layer)
-{
-    layer.SetPicture(picture.width, picture.height, std::move(picture.pixels));
+    layer.rec.width = static_cast<int16_t>(picture->width);
+    layer.rec.height = static_cast<int16_t>(picture->height);
+    layer.picture = std::move(picture);
 }
 
 std::optional<std::filesystem::path> FindPictureFile(const std::string& stored, bool alongDataPath)

@@ -1,15 +1,16 @@
-// A layer picture in memory and the limits every picture reader keeps.
+// The limits every picture reader keeps, and putting pictures into layers.
 //
-// A picture is width x height pixels of four bytes (red, green, blue, a
-// spare byte), rows packed, the bottom row first: the layout of a layer's
-// `pixels`.  The readers (TGA, JPEG, AVI, FLI, MPEG) all deliver this form;
-// a picture enters a layer only whole, so a reader that fails leaves the
-// layer as it was.
+// A picture (engine/Records.h) is width x height pixels of four bytes
+// (red, green, blue, a spare byte), rows packed, the bottom row first.  The
+// readers (TGA, JPEG, AVI, FLI, MPEG) all deliver this form; a picture
+// enters a layer only whole, so a reader that fails leaves the layer as it
+// was.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,19 +20,14 @@
 
 namespace morvane {
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;  // width x height x 4, bottom row first
-
-    bool empty() const { return pixels.empty(); }
-    uint8_t* Row(int row) { return pixels.data() + static_cast<size_t>(row) * static_cast<size_t>(width) * 4u; }
-};
-
 // Largest side a layer record can hold (16-bit signed) and the largest
 // picture accepted, in bytes.
 constexpr int kMaxPictureSide = 32767;
 constexpr uint64_t kMaxPictureBytes = uint64_t(1) << 28;
+
+// The most frames a movie source plays: 1000 seconds at 25 frames a second,
+// the longest animation (kLongestMovieSeconds in media/Export.h).
+constexpr int kMaxMovieFrames = 25000;
 
 // Accepts a picture of this size: sides of 1 to 32767 and at most
 // `maxBytes` bytes of pixels; else the error says why (a sentence without
@@ -49,10 +45,7 @@ Picture BlankPicture(int width, int height);
 
 // The picture becomes the layer's picture, and its size the layer's image
 // size (`width` and `height`): a picture or movie loaded into a layer.
-void PutPictureIntoLayer(Picture picture, Layer& layer);
-// The picture becomes the layer's picture; the image size stays as it is:
-// the next frame of a movie.
-void ShowPictureInLayer(Picture picture, Layer& layer);
+void PutPictureIntoLayer(std::shared_ptr<const Picture> picture, Layer& layer);
 
 // The file a stored picture path names on this machine (see
 // ResolveStoredPath); with `alongDataPath`, a file of that name found by

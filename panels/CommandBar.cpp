@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -328,7 +329,11 @@ bool CCommandBar::ChoosePicture(Layer& layer)
     layer.SetPicturePath(path.toStdString());
     // The picture is read (a picture that cannot be is told); a movie shows
     // its first frame and makes the layer an animation of its length.
-    morvane::LoadLayerPicture(layer, morvane::MovieOpener::CommandPanel, Ui().Teller());
+    try {
+        morvane::LoadLayerPicture(layer, m_session.CurrentLayer(), morvane::MovieOpener::CommandPanel, Ui().Teller());
+    } catch (const std::bad_alloc&) {
+        Ui().Message(QStringLiteral("Unable to load \"%1\".\nThere is not enough memory for it.").arg(chosen.front()));
+    }
     return true;
 }
 
@@ -458,7 +463,7 @@ FileDialogRequest LayerFileRequest(bool save)
 // The layer of a layer file, read whole before anything changes; none
 // (after a message) for a file that is not a layer the program can use.
 // A file that cannot be opened at all is passed over without a word.
-std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path)
+std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path, int layerNumber)
 {
     const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(path.toStdString());
     if (!file.ok()) return std::nullopt;
@@ -469,8 +474,14 @@ std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path)
     }
     Layer layer = std::move(*parsed.value);
     // The picture (or movie) of the current form goes into this new layer.
-    if (file.value->size() != morvane::kOldLayerFileSize)
-        morvane::LoadLayerPicture(layer, morvane::MovieOpener::Application, ui.Teller());
+    if (file.value->size() != morvane::kOldLayerFileSize) {
+        try {
+            morvane::LoadLayerPicture(layer, layerNumber, morvane::MovieOpener::Application, ui.Teller());
+        } catch (const std::bad_alloc&) {
+            ui.Message(QStringLiteral("Unable to load \"%1\".\nThere is not enough memory for its picture.").arg(path));
+            return std::nullopt;
+        }
+    }
     return layer;
 }
 
@@ -483,7 +494,9 @@ void CCommandBar::OnLoadLayer()
     std::vector<Layer> read;
     for (const QString& path : paths) {
         if (!RoomForLayers(static_cast<int>(read.size()) + 1)) break;
-        if (std::optional<Layer> layer = ReadLayerFile(Ui(), path)) read.push_back(std::move(*layer));
+        // The layer is appended after the document's layers and those read before.
+        const int number = m_session.Texture()->LayerCount() + static_cast<int>(read.size()) + 1;
+        if (std::optional<Layer> layer = ReadLayerFile(Ui(), path, number)) read.push_back(std::move(*layer));
     }
     m_session.AddLayers(std::move(read));
 }

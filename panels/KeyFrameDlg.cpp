@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <new>
 
 #include "engine/Animation.h"
 #include "engine/FloatInt.h"
@@ -351,6 +352,7 @@ void CKeyFrameDlg::OnPlay()
     ClockTimer wake;
     const int64_t start = ClockTimer::Now();
     const int last = frames - 1;
+    bool outOfMemory = false;
     for (int i = 0; i < frames; ++i) {
         pump.Pump();
         const int64_t due = start + int64_t{i} * 1000 / morvane::kFramesPerSecond;
@@ -364,7 +366,12 @@ void CKeyFrameDlg::OnPlay()
         const float t = morvane::FrameTime(i, seconds);
         morvane::InterpolateLayerAt(*layer, t, {.lastFrame = i == last});
         // The last frame shows the movie frame before it again.
-        morvane::ShowMovieFrame(*layer, i == last ? std::max(0, last - 1) : i);
+        try {
+            morvane::ShowMovieFrame(*layer, i == last ? std::max(0, last - 1) : i);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            break;
+        }
         m_session.Show(EditingSession::Image);
         ShowFrameTime(t * seconds);
         emit frameShown(i);
@@ -384,4 +391,5 @@ void CKeyFrameDlg::OnPlay()
     LockDuration(m_movieLayer);
     if (view && doc) m_session.Show(EditingSession::Image);
     pump.Finish();
+    if (outOfMemory) Ui().Message(QStringLiteral("The animation stopped: there is not enough memory for its movie."));
 }

@@ -2,6 +2,11 @@
 
 #include <QPainter>
 
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <utility>
+
 #include "engine/LibraryFile.h"
 #include "engine/Presets.h"
 #include "media/LayerPicture.h"
@@ -49,14 +54,63 @@ FileDialogRequest LibraryDialog(bool save, int titleId, int filterId, const char
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
-// A library texture with the pictures of its layers; a picture that cannot
-// be used is told.
-auto ReadTextureWithPictures(UiDialogs& ui, const std::filesystem::path& file)
+// What the pictures of the library's textures have to say, each message
+// once, told together when the command is done: a library of many textures
+// naming a missing file says so once, not once a layer.
+class PictureMessages {
+public:
+    PictureReport Teller()
+    {
+        return [this](const std::string& text) { Add(Text(text)); };
+    }
+    void Add(const QString& text)
+    {
+        if (!m_texts.contains(text)) m_texts << text;
+    }
+    void Tell(UiDialogs& ui) const
+    {
+        if (m_texts.isEmpty()) return;
+        constexpr int kShown = 12;
+        QStringList shown = m_texts.mid(0, kShown);
+        if (m_texts.size() > kShown) shown << QStringLiteral("And %1 more.").arg(m_texts.size() - kShown);
+        ui.Message(shown.join(QStringLiteral("\n\n")));
+    }
+
+private:
+    QStringList m_texts;
+};
+
+// The pictures of the texture read last, by picture path, held while the
+// next texture loads its own: the files both name are read once.
+using HeldPictures = std::vector<std::pair<std::string, std::shared_ptr<const Picture>>>;
+
+// Loads the pictures of a library texture, renders its thumbnail, and lets
+// go of the pictures again: the library keeps only the thumbnail and the
+// texture's records (an entry copied into a document loads its pictures
+// anew).  Memory that runs out for the pictures is told; the thumbnail shows
+// the pictures that were loaded.
+void RenderThumbnail(CLibraryStripWnd& strip, Texture& texture, const std::filesystem::path& file,
+                     HeldPictures& held, PictureMessages& said)
 {
-    auto texture = ReadLibraryTexture(file);
-    if (texture.ok()) LoadLayerPictures(*texture.value, ui.Teller());
-    return texture;
+    auto named = [&](const std::string& path) {
+        return std::any_of(texture.layers.begin(), texture.layers.end(),
+                           [&](const LayerSlot& slot) { return slot.layer.PicturePath() == path; });
+    };
+    std::erase_if(held, [&](const auto& picture) { return !named(picture.first); });
+    try {
+        LoadLayerPictures(texture, said.Teller());
+    } catch (const std::bad_alloc&) {
+        said.Add(QStringLiteral("Unable to load the pictures of \"%1\".\nThere is not enough memory for them.")
+                     .arg(Text(file.string())));
+    }
+    strip.RenderThumbnails(texture);
+    held.clear();
+    for (LayerSlot& slot : texture.layers) {
+        if (slot.layer.picture) held.emplace_back(slot.layer.PicturePath(), std::move(slot.layer.picture));
+        slot.layer.picture.reset();
+    }
 }
+
 }  // namespace
 
 CLibraryDlg::CLibraryDlg(EditingSession& session, QWidget* parent)
@@ -129,6 +183,8 @@ void CLibraryDlg::OnAddTexture()
     if (chosen.isEmpty()) return;
 
     QStringList refused;
+    PictureMessages said;
+    HeldPictures held;
     for (const QString& file : chosen) {
         if (EntryCount() >= kMaxLibraryEntries) {
             refused << QStringLiteral("The library is full: it holds at most %1 textures.").arg(kMaxLibraryEntries);
@@ -144,18 +200,19 @@ void CLibraryDlg::OnAddTexture()
                            .arg(kLibraryFieldSize - 1);
             continue;
         }
-        Result<Texture> texture = ReadTextureWithPictures(Ui(), path);
+        Result<Texture> texture = ReadLibraryTexture(path);
         if (!texture.ok()) {
             refused << Text(texture.error);
             continue;
         }
         names.push_back(name);
         paths.push_back(*stored);
+        RenderThumbnail(*strip, *texture.value, path, held, said);
         textures.push_back(std::move(*texture.value));
-        strip->RenderThumbnails(textures.back());
         strip->currentEntry = EntryCount() - 1;
     }
     ShowEntries(strip->currentEntry, FirstVisibleFor(strip->currentEntry));
+    said.Tell(Ui());
     if (!refused.isEmpty()) Ui().Message(refused.join(QStringLiteral("\n\n")));
 }
 
@@ -201,33 +258,35 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
         return false;
     }
 
-    // Every texture is read before the library changes.
-    std::vector<Texture> read;
+    // Each texture is read with its pictures, its thumbnail rendered and
+    // the pictures let go of, one texture after the other.
+    names.clear();
+    paths.clear();
+    textures.clear();
+    strip->ClearThumbnails();
     QStringList failed;
-    read.reserve(list.value->size());
+    PictureMessages said;
+    HeldPictures held;
+    textures.reserve(list.value->size());
     for (const LibraryEntry& entry : *list.value) {
         const auto found = FindLibraryTexture(entry, search == EntrySearch::PathThenName, file.parent_path());
         Result<Texture> texture;
-        if (found) texture = ReadTextureWithPictures(Ui(), *found);
+        if (found) texture = ReadLibraryTexture(*found);
         if (texture.ok()) {
-            read.push_back(std::move(*texture.value));
-            continue;
+            RenderThumbnail(*strip, *texture.value, *found, held, said);
+        } else {
+            failed << (found ? Text(texture.error) : QStringLiteral("\"%1\" was not found.").arg(Text(entry.path)));
+            texture = DefaultLibraryTexture(MaterialPresetTable());
+            strip->RenderThumbnails(*texture.value);
         }
-        failed << (found ? Text(texture.error) : QStringLiteral("\"%1\" was not found.").arg(Text(entry.path)));
-        read.push_back(DefaultLibraryTexture(MaterialPresetTable()));
-    }
-
-    names.clear();
-    paths.clear();
-    for (const LibraryEntry& entry : *list.value) {
         names.push_back(entry.name);
         paths.push_back(entry.path);
+        textures.push_back(std::move(*texture.value));
     }
-    textures = std::move(read);
-    strip->ClearThumbnails();
-    for (Texture& texture : textures) strip->RenderThumbnails(texture);
+    held.clear();
     ShowEntries(0, 0);
 
+    said.Tell(Ui());
     if (!failed.isEmpty()) {
         Ui().Message(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the "
                                     "default texture:\n\n%2")

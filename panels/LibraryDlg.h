@@ -7,10 +7,16 @@
 // texture into the active document.
 //
 // Entry i is names[i], paths[i], textures[i] and the strip's thumbnail i:
-// they always have the same count.  A library file is read whole and
-// every texture with it before the library changes; an entry whose
-// texture cannot be read keeps its place with the default texture (one
-// Marble layer) and the user is told which file failed.
+// they always have the same count.  A library file that cannot be read
+// leaves the library as it was; an entry whose texture cannot be read
+// keeps its place with the default texture (one Marble layer) and the user
+// is told which file failed.
+//
+// The library keeps what its thumbnails need: each texture's pictures are
+// loaded to render its thumbnail and let go of afterwards (files named by
+// consecutive textures are read once), and loaded again when the entry is
+// copied into a document.  What the pictures have to say is told in one
+// message once the command is done.
 #pragma once
 
 #include <filesystem>
@@ -48,7 +54,7 @@ public:
     CTextureButton* saveButton = nullptr;    // 1014
     CTextureButton* deleteButton = nullptr;  // 1013
     CLibraryStripWnd* strip = nullptr;
-    std::vector<morvane::Texture> textures;  // owned, one per entry
+    std::vector<morvane::Texture> textures;  // owned, one per entry, without pictures
     std::vector<std::string> names;          // "\marble.zyv"
     std::vector<std::string> paths;          // as stored in library files
 

@@ -3,10 +3,14 @@
 #include <QEvent>
 #include <QScrollBar>
 
+#include <new>
+
 #include "engine/LibraryFile.h"
+#include "media/LayerPicture.h"
 #include "panels/LibraryDlg.h"
 #include "platform/Dc.h"
 #include "platform/EditingSession.h"
+#include "platform/UiDialogs.h"
 #include "platform/Wnd.h"
 
 using namespace morvane;
@@ -224,9 +228,20 @@ void CLibraryStripWnd::CopyIntoDocument(int entry)
 {
     const size_t i = static_cast<size_t>(entry);
     if (i >= m_library->textures.size()) return;
+    // The library keeps no pictures: the copy loads them (a picture that
+    // cannot be loaded is told; memory that runs out leaves the document as
+    // it was).
+    Texture copy = m_library->textures[i];
+    try {
+        LoadLayerPictures(copy, m_session.Ui().Teller());
+    } catch (const std::bad_alloc&) {
+        m_session.Ui().Message(QStringLiteral("Unable to copy \"%1\" into the document.\nThere is not enough memory "
+                                              "for its pictures.")
+                                   .arg(QString::fromStdString(m_library->paths[i])));
+        return;
+    }
     // The document is the entry's texture now, not the file it came from:
     // it has no file, and its title is the entry's file name.
     const std::string name = LibraryEntryName(m_library->names[i]).substr(1);
-    if (m_session.ReplaceTexture(m_library->textures[i], QString::fromStdString(name)))
-        emit m_library->textureCopied();
+    if (m_session.ReplaceTexture(copy, QString::fromStdString(name))) emit m_library->textureCopied();
 }

@@ -1,17 +1,20 @@
 #include "platform/Profile.h"
 
-#include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cstdlib>
 #include <system_error>
 
+#include "engine/SafeFile.h"
 #include "platform/FileName.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// A settings file holds a few short lines; anything much larger is not one.
+constexpr uint64_t kMaxProfileSize = uint64_t(1) << 24;
 
 // A value in double quotes loses them, as the Windows profile does.
 QString Unquote(QString v)
@@ -29,9 +32,12 @@ IniProfile::IniProfile(fs::path file) : m_path(std::move(file)) { Reload(); }
 void IniProfile::Reload()
 {
     m_lines.clear();
-    QFile f(QString::fromStdString(m_path.string()));
-    if (!f.open(QIODevice::ReadOnly)) return;
-    QByteArray bytes = f.readAll();
+    // Read as the program reads every file: only a regular file, so that a
+    // named pipe or a device in its place is passed over instead of waited
+    // on.
+    const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(m_path, kMaxProfileSize);
+    if (!file.ok()) return;
+    QByteArray bytes(reinterpret_cast<const char*>(file.value->data()), static_cast<qsizetype>(file.value->size()));
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
     if (bytes.endsWith('\n')) bytes.chop(1);
     if (bytes.isEmpty()) return;

@@ -7,6 +7,8 @@
 // Save writes only texture files: a document without a texture-file name
 // (never saved, or opened from a layer file or another name) is given one
 // first.
+#include <new>
+
 #include "engine/Paths.h"
 #include "engine/TextureFile.h"
 #include "media/LayerPicture.h"
@@ -124,13 +126,21 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
 
     CMainFrame* frame = MainFrame();
     if (!frame || !m_pDocTemplate) return nullptr;
+    // The pictures are loaded before a window opens for them: memory that
+    // runs out leaves everything as it was.
+    morvane::Texture& texture = *parsed.value;
+    try {
+        morvane::LoadLayerPictures(texture, m_ui.Teller());
+    } catch (const std::bad_alloc&) {
+        m_ui.Message(QStringLiteral("Unable to open \"%1\".\nThere is not enough memory for its pictures.").arg(path),
+                     MB_OK | MB_ICONEXCLAMATION);
+        return nullptr;
+    }
     const size_t before = m_pDocTemplate->Documents().size();
     OnFileNew();
     CQuillonDoc* doc = frame->ActiveDocument();
     if (!doc || m_pDocTemplate->Documents().size() == before) return nullptr;
 
-    morvane::Texture& texture = *parsed.value;
-    morvane::LoadLayerPictures(texture, m_ui.Teller());
     doc->m_texture = std::move(texture);
     doc->m_sizeImage = doc->StoredImageSize();
 

@@ -5,6 +5,8 @@
 #include <QMdiArea>
 #include <QScreen>
 
+#include <new>
+
 #include "engine/Noise.h"
 #include "engine/Paths.h"
 #include "engine/Presets.h"
@@ -356,7 +358,13 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
                                 .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));
         return false;
     }
-    morvane::LoadLayerPictures(*parsed.value, m_ui.Teller());
+    try {
+        morvane::LoadLayerPictures(*parsed.value, m_ui.Teller());
+    } catch (const std::bad_alloc&) {
+        if (error) *error = QStringLiteral("Unable to use \"%1\".\nThere is not enough memory for its pictures.")
+                                .arg(QString::fromStdString(found->string()));
+        return false;
+    }
     m_interfaceTexture = std::move(*parsed.value);
     return true;
 }

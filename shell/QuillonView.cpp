@@ -7,6 +7,7 @@
 #include <QPrinter>
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "engine/Render.h"
@@ -101,7 +102,14 @@ void CQuillonView::OnDraw(CDC* dc)
 
     const int cw = clip.width();
     const int ch = clip.height();
-    std::vector<uint8_t> buffer(static_cast<size_t>(cw) * ch * 4, 0);
+    // Without memory for the rows the part stays as it was, as after Escape.
+    std::vector<uint8_t> buffer;
+    try {
+        buffer.assign(static_cast<size_t>(cw) * ch * 4, 0);
+    } catch (const std::bad_alloc&) {
+        m_lastStopped = true;
+        return;
+    }
     // Image row r is window row h - 1 - r: the lowest window row of the
     // clip box is the first image row rendered.
     const int firstRow = h - 1 - clip.bottom();
@@ -233,8 +241,9 @@ void CQuillonView::PrintTo(QPrinter& printer)
 
     QPainter painter;
     if (!painter.begin(&printer)) return;
-    PrintPage(painter);
+    const QString problem = PrintPage(painter);
     painter.end();
+    if (!problem.isEmpty()) m_session.Ui().Message(problem);
 }
 
 QRectF CQuillonView::PrintHeader(QPainter& painter) const
@@ -259,10 +268,10 @@ QRectF CQuillonView::PrintHeader(QPainter& painter) const
     return area;
 }
 
-void CQuillonView::PrintPage(QPainter& painter)
+QString CQuillonView::PrintPage(QPainter& painter)
 {
     CQuillonDoc* doc = GetDocument();
-    if (!doc) return;
+    if (!doc) return {};
     m_bPrinting = 1;
     const QRectF area = PrintHeader(painter);
 
@@ -272,23 +281,30 @@ void CQuillonView::PrintPage(QPainter& painter)
     const morvane::LayerRecord first = doc->m_texture.layers.empty() ? morvane::LayerRecord{}
                                                                      : doc->m_texture.layers[0].layer.rec;
     const QSize image(morvane::StoredImageWidth(first), morvane::StoredImageHeight(first));
+    QString problem;
     if (!image.isEmpty()) {
         const double scale = std::min({unit, area.width() / image.width(), area.height() / image.height()});
-        if (scale > 0) PrintImage(painter, image, QRectF(area.topLeft(), QSizeF(image) * scale));
+        if (scale > 0 && !PrintImage(painter, image, QRectF(area.topLeft(), QSizeF(image) * scale)))
+            problem = QStringLiteral("Unable to print \"%1\".\nThere is not enough memory for a picture of %2 x %3 pixels.")
+                          .arg(doc->GetTitle())
+                          .arg(image.width())
+                          .arg(image.height());
     }
     m_bPrinting = 0;
+    return problem;
 }
 
-void CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& target)
+bool CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& target)
 {
     const QRect page(0, 0, painter.device()->width(), painter.device()->height());
     const ScaledPick pick = PickScaledPixels(image, target, page);
-    if (pick.device.isEmpty()) return;
+    if (pick.device.isEmpty()) return true;
 
     if (image.width() <= pick.device.width() && image.height() <= pick.device.height()) {
         // No larger than its place on the page: the texture is rendered at
         // one pixel per image pixel and the device scales that picture.
         QImage picture(image, QImage::Format_RGB32);
+        if (picture.isNull()) return false;
         picture.fill(0xFFFFFFFFu);
         {
             CDC dc(picture);
@@ -297,7 +313,7 @@ void CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& targ
         }
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.drawImage(target, picture);
-        return;
+        return true;
     }
 
     // Larger: only the image pixels that scaling would show, each
@@ -330,6 +346,7 @@ void CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& targ
             v[j] = static_cast<float>(image.height() - 1 - shown) / static_cast<float>(image.height());
         }
         QImage band(device.width(), bottom - top, QImage::Format_RGB32);
+        if (band.isNull()) return false;
         morvane::RenderOptions options;
         options.rowDone = [&](const morvane::RenderProgress& p) {
             return !(guard && p.done < p.total && p.done % 64 == 0 && guard->PollEscapeKey());
@@ -349,6 +366,7 @@ void CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& targ
             break;
         }
     }
+    return true;
 }
 
 void CQuillonView::OnFilePrint(QPrinter& printer)

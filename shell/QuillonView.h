@@ -47,8 +47,9 @@ public:
     // The page on a painter open on a printer or any other device: the
     // header, then the image, one image pixel per hundredth of an inch or
     // smaller to fit the page, as an unsmoothed scaling of the whole image
-    // shows it.  Only the image pixels the page shows are rendered.
-    void PrintPage(QPainter& painter);
+    // shows it.  Only the image pixels the page shows are rendered.  Gives
+    // what kept the image from the page (no memory for it), or nothing.
+    QString PrintPage(QPainter& painter);
     // The page header (the title and a rule under it); returns the area
     // left below it for the image.
     QRectF PrintHeader(QPainter& painter) const;
@@ -84,8 +85,9 @@ protected:
 
 private:
     void DrawDragLine();
-    // Draws an image of `image` pixels into `target` (device pixels).
-    void PrintImage(QPainter& painter, QSize image, const QRectF& target);
+    // Draws an image of `image` pixels into `target` (device pixels); false
+    // when there was no memory for its pixels.
+    bool PrintImage(QPainter& painter, QSize image, const QRectF& target);
 
     EditingSession& m_session;
     bool m_lastStopped = false;

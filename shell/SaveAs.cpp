@@ -8,7 +8,10 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
+#include <new>
+
 #include "media/Export.h"
+#include "media/MovieSource.h"
 #include "panels/CommandBar.h"
 #include "panels/KeyFrameDlg.h"
 #include "platform/FileName.h"
@@ -130,9 +133,17 @@ void CQuillonApp::OnFileSaveAs()
     const int current = frame->Session().CurrentLayer();
     request.currentLayer = current > 0 ? current : 1;
     morvane::ExportResult result;
-    {
+    // A movie moves layer 1 through its animation and puts it back after
+    // the last frame; memory that runs out on the way puts it back here.
+    const morvane::Layer first = texture.layers[0].layer;
+    try {
         FrameExportHost host(m_ui, frame);
         result = morvane::ExportTexture(texture, request, host);
+    } catch (const std::bad_alloc&) {
+        morvane::CloseMovieSources();
+        texture.layers[0].layer = first;
+        result.outcome = morvane::ExportResult::Failed;
+        result.error = "Unable to save \"" + request.path.string() + "\".\nThere is not enough memory.";
     }
 
     if (result.outcome == morvane::ExportResult::Failed || result.outcome == morvane::ExportResult::Ignored) {

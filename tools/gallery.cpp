@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/Eval.h"
@@ -35,16 +36,17 @@ void SetGalleryPicture(Layer& layer)
     constexpr int w = 64, h = 48;
     layer.rec.width = w;
     layer.rec.height = h;
-    layer.SetPicture(w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 4, 0));
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4, 0);
     for (int r = 0; r < h; ++r) {
         for (int c = 0; c < w; ++c) {
-            uint8_t* p = &layer.pixels[(static_cast<size_t>(r) * w + c) * 4];
+            uint8_t* p = &pixels[(static_cast<size_t>(r) * w + c) * 4];
             const bool band = std::abs(c - r) < 4;
             p[0] = static_cast<uint8_t>(band ? 255 : c * 4);
             p[1] = static_cast<uint8_t>(band ? 255 : r * 5);
             p[2] = static_cast<uint8_t>(band ? 128 : (((c / 8) + (r / 8)) % 2) * 200 + 40);
         }
     }
+    layer.SetPicture(w, h, std::move(pixels));
 }
 
 std::string FileName(char kind, int number, const char* name)

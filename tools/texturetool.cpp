@@ -12,15 +12,18 @@
 //       (NTSC unless given) and the AVI compressor come from the options.
 //
 // Exit status 0 on success; 1 after a failure, whose message (the one the
-// editor shows) goes to stderr, and no output file is left; 2 for a
-// command line it does not understand.  OUT is never IN.  Interrupted or
+// editor shows) goes to stderr, and no output file is left (memory that
+// runs out is such a failure); 2 for a command line it does not
+// understand.  OUT is never IN.  Interrupted or
 // terminated, it leaves no frame files behind.
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -68,6 +71,18 @@ struct Options {
     OptionHost host;
 };
 
+// One side of --size: decimal digits only, 1 to kLargestPictureSide; a
+// number too large for any integer is refused, not wrapped.
+std::optional<int> Side(const std::string& text)
+{
+    int side = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, side);
+    if (text.empty() || text[0] == '-' || error != std::errc() || stop != end) return std::nullopt;
+    if (side < 1 || side > kLargestPictureSide) return std::nullopt;
+    return side;
+}
+
 bool ParseOptions(int argc, char** argv, Options& o)
 {
     if (argc < 4) return false;
@@ -83,12 +98,15 @@ bool ParseOptions(int argc, char** argv, Options& o)
         ++i;
         const std::string value = v;
         if (render && a == "--size") {
-            char tail = 0;
-            if (std::sscanf(v, "%dx%d%c", &o.width, &o.height, &tail) != 2) return false;
-            if (o.width < 1 || o.height < 1 || o.width > kLargestPictureSide || o.height > kLargestPictureSide) {
+            const size_t x = value.find('x');
+            const std::optional<int> width = x == std::string::npos ? std::nullopt : Side(value.substr(0, x));
+            const std::optional<int> height = x == std::string::npos ? std::nullopt : Side(value.substr(x + 1));
+            if (!width || !height) {
                 std::fprintf(stderr, "--size takes 1 to %d pixels a side.\n", kLargestPictureSide);
                 return false;
             }
+            o.width = *width;
+            o.height = *height;
         } else if (render && a == "--time") {
             char* end = nullptr;
             o.time = std::strtof(v, &end);
@@ -126,16 +144,9 @@ Result<> CheckOutput(const Options& o)
     return {};
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// Reads, renders and writes as the options say; the exit status.
+int Run(Options& o)
 {
-    Options o;
-    if (!ParseOptions(argc, argv, o)) return Usage();
-    if (const Result<> output = CheckOutput(o); !output.ok())
-        return Fail("Unable to save \"" + o.out + "\".\n" + output.error);
-    RemoveFrameFolderOnSignals();
-
     Result<Texture> parsed = ReadTextureFile(o.in);
     if (!parsed.ok()) return Fail(parsed.error);
     Texture& texture = *parsed.value;
@@ -168,4 +179,23 @@ int main(int argc, char** argv)
         break;
     }
     return Fail("\"" + o.out + "\" was not saved.");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!ParseOptions(argc, argv, o)) return Usage();
+    if (const Result<> output = CheckOutput(o); !output.ok())
+        return Fail("Unable to save \"" + o.out + "\".\n" + output.error);
+    RemoveFrameFolderOnSignals();
+    // Memory that runs out anywhere (a picture, a movie's frames, the
+    // render) ends the work with a message; what was being written is
+    // removed as its writer goes.
+    try {
+        return Run(o);
+    } catch (const std::bad_alloc&) {
+        return Fail("Unable to " + o.command + " \"" + o.in + "\".\nThere is not enough memory.");
+    }
 }

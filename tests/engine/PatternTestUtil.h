@@ -83,15 +83,16 @@ inline void SetTestPicture(Layer& l, int width, int height)
 {
     l.rec.width = static_cast<int16_t>(width);
     l.rec.height = static_cast<int16_t>(height);
-    l.SetPicture(width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4, 0));
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4, 0);
     for (int r = 0; r < height; ++r) {
         for (int c = 0; c < width; ++c) {
-            uint8_t* p = &l.pixels[(static_cast<size_t>(r) * width + c) * 4];
+            uint8_t* p = &pixels[(static_cast<size_t>(r) * width + c) * 4];
             p[0] = static_cast<uint8_t>(c);
             p[1] = static_cast<uint8_t>(r);
             p[2] = 7;
         }
     }
+    l.SetPicture(width, height, std::move(pixels));
 }
 
 struct Rgb {

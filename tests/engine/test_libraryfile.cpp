@@ -203,7 +203,7 @@ TEST_F(LibraryFolderTest, LibraryTexturesReadAsTextureFiles)
 TEST(LibraryCopy, ReplacesTheLayerStackWithADeepCopy)
 {
     Texture library = SampleTexture(2, 1, 3);
-    library.layers[1].layer.pixels.assign(160 * 120 * 4, 0x5A);
+    library.layers[1].layer.SetPicture(160, 120, std::vector<uint8_t>(160 * 120 * 4, 0x5A));
     library.layers[0].layer.gradient->head.count = 7;
     Texture document = SampleTexture(4);
     document.layers[0].layer.rec.reserved18[1] = 0x77;
@@ -223,5 +223,5 @@ TEST(LibraryCopy, ReplacesTheLayerStackWithADeepCopy)
     CopyLibraryTexture(library, document);
     EXPECT_TRUE(SameTexture(document, expected));
     EXPECT_EQ(+document.layers[0].layer.gradient->head.count, 7);
-    EXPECT_EQ(document.layers[1].layer.pixels, library.layers[1].layer.pixels);
+    EXPECT_EQ(document.layers[1].layer.Pixels(), library.layers[1].layer.Pixels());
 }

@@ -506,10 +506,10 @@ TEST_F(PatternTest, PictureSampleMirrorsAndCapsTheRow)
     empty.rec.height = 3;
     PictureSample(empty, 0.5f, 0.5f, none.c);
     Layer shortBuffer = l;
-    shortBuffer.pixels.resize(4 * 3 * 4 - 1);
+    shortBuffer.SetPicture(4, 3, std::vector<uint8_t>(4 * 3 * 4 - 1, 255));
     PictureSample(shortBuffer, 0.5f, 0.5f, none.c);
     Layer negative = l;
-    negative.pictureWidth = -4;
+    negative.SetPicture(-4, 3, l.Pixels());
     PictureSample(negative, 0.5f, 0.5f, none.c);
     ExpectRgb(none, 0, 0, 0);
 }

@@ -130,8 +130,9 @@ TEST(PatternRobustness, PicturesWiderThan32767PixelsAreSampled)
         Layer& layer = t.layers[0].layer;
         layer.rec.width = static_cast<int16_t>(static_cast<uint16_t>(kWide));
         layer.rec.height = 1;
-        layer.SetPicture(kWide, 1, std::vector<uint8_t>(static_cast<size_t>(kWide) * 4, 0));
-        for (size_t i = 0; i < layer.pixels.size(); i += 4) layer.pixels[i + 1] = 200;  // green
+        std::vector<uint8_t> pixels(static_cast<size_t>(kWide) * 4, 0);
+        for (size_t i = 0; i < pixels.size(); i += 4) pixels[i + 1] = 200;  // green
+        layer.SetPicture(kWide, 1, std::move(pixels));
         PrepareForRender(t);
         const std::vector<uint8_t> image = RenderImage(t, 8, 8, kDisplayAllLayers, 0, true);
         int green = 0;

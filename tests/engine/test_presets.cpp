@@ -59,7 +59,7 @@ TEST(Presets, CommonValuesAndPositions)
         EXPECT_EQ(r.picturePath[0], '\0');
         ASSERT_TRUE(p[m].gradient.has_value());
         EXPECT_TRUE(p[m].keys.empty());
-        EXPECT_TRUE(p[m].pixels.empty());
+        EXPECT_FALSE(p[m].picture);
         const Gradient& g = *p[m].gradient;
         EXPECT_EQ(+g.head.count, 24);
         for (int j = 0; j < kGradientEntries; ++j) {
@@ -204,7 +204,7 @@ TEST(Presets, NewTextureIsACopyOfMarble)
     EXPECT_EQ(std::memcmp(&s.colorKey, &zero, sizeof zero), 0);
     EXPECT_EQ(std::memcmp(&s.layer.rec, &presets[1].rec, sizeof(LayerRecord)), 0);
     EXPECT_TRUE(s.layer.keys.empty());
-    EXPECT_TRUE(s.layer.pixels.empty());
+    EXPECT_FALSE(s.layer.picture);
     EXPECT_TRUE(s.layer.PicturePath().empty());
     for (uint8_t b : t.reserved) EXPECT_EQ(b, 0);
 

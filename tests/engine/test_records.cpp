@@ -30,7 +30,7 @@ Layer SampleLayer()
         l.gradient->entries[j].startR = j / 24.0f;
         l.gradient->entries[j].endB = 1.0f - j / 24.0f;
     }
-    l.pixels.assign(16, 7);
+    l.SetPicture(2, 2, std::vector<uint8_t>(16, 7));
     l.SetPicturePath("C:\\pics\\a.tga");
     return l;
 }
@@ -48,7 +48,7 @@ TEST(Records, TiledGradientJoinsAtTheRightPlaces)
     for (int j = 1; j < kGradientEntries; ++j) EXPECT_EQ(+g.entries[j].start, +g.entries[j - 1].end);
 }
 
-TEST(Records, CopiesAreDeep)
+TEST(Records, CopiesAreDeepAndShareTheirPicture)
 {
     Texture t;
     t.layers.resize(2);
@@ -58,12 +58,15 @@ TEST(Records, CopiesAreDeep)
     Texture copy = t;
     copy.layers[1].layer.gradient->entries[3].startR = 0.9f;
     copy.layers[1].layer.keys[0].gradient.entries[3].startG = 0.9f;
-    copy.layers[1].layer.pixels[0] = 99;
     copy.layers[1].colorKey.keyR = 0.5f;
+    // The picture is never changed in place: the copy shares it, and a
+    // picture put into the copy leaves the original's as it was.
+    EXPECT_EQ(copy.layers[1].layer.picture, t.layers[1].layer.picture);
+    copy.layers[1].layer.SetPicture(1, 1, {99, 99, 99, 0});
 
     EXPECT_NE(+t.layers[1].layer.gradient->entries[3].startR, 0.9f);
     EXPECT_NE(+t.layers[1].layer.keys[0].gradient.entries[3].startG, 0.9f);
-    EXPECT_EQ(t.layers[1].layer.pixels[0], 7);
+    EXPECT_EQ(t.layers[1].layer.Pixels(), std::vector<uint8_t>(16, 7));
     EXPECT_EQ(+t.layers[1].colorKey.keyR, 0.0f);
     EXPECT_EQ(copy.LayerCount(), 2);
 }

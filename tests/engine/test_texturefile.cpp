@@ -93,7 +93,7 @@ TEST(TextureFile, PointerSlotsAreNeverUsedAndWrittenCanonically)
     Texture t = SampleTexture(2, 1, 2);
     t.layers[0].layer.keys.push_back(MakeKey(t.layers[0].layer));  // not animated: not stored
     t.layers[0].layer.rec.keyCount = 5;
-    t.layers[0].layer.pixels.assign(64, 9);
+    t.layers[0].layer.SetPicture(4, 4, std::vector<uint8_t>(64, 9));
     const Texture clean = t;
     for (LayerSlot& s : t.layers) {
         s.layer.rec.gradient = 0xDEADBEEF;
@@ -129,7 +129,7 @@ TEST(TextureFile, PointerSlotsAreNeverUsedAndWrittenCanonically)
     expected.layers[0].layer.keys.clear();  // a layer that is not animated gets no keys
     EXPECT_TRUE(SameTexture(back, expected));
     EXPECT_EQ(+back.layers[0].layer.rec.keyCount, 5);
-    EXPECT_TRUE(back.layers[0].layer.pixels.empty());
+    EXPECT_FALSE(back.layers[0].layer.picture);
     EXPECT_EQ(EncodeTextureFile(back), bytes);
 }
 

@@ -4,6 +4,7 @@
 // its buffers or convert an out-of-range float to an integer.
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <cstring>
 #include <vector>
 
@@ -59,10 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         s.orientation = in.Get<float>();
         s.reliefOrientation = in.Get<float>();
         const uint16_t pixels = in.Get<uint16_t>();
-        s.layer.pixels.resize(pixels % 4096);
-        for (size_t k = 0; k < s.layer.pixels.size(); ++k) s.layer.pixels[k] = static_cast<uint8_t>(k * 37 + i);
-        s.layer.pictureWidth = s.layer.rec.width;
-        s.layer.pictureHeight = s.layer.rec.height;
+        std::vector<uint8_t> picture(pixels % 4096);
+        for (size_t k = 0; k < picture.size(); ++k) picture[k] = static_cast<uint8_t>(k * 37 + i);
+        s.layer.SetPicture(s.layer.rec.width, s.layer.rec.height, std::move(picture));
         if (in.Get<uint8_t>() & 1) {
             Gradient g;
             g.head.count = in.Get<int16_t>();

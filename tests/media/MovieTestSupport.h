@@ -87,7 +87,7 @@ inline std::vector<uint8_t> TopFirstRgb(const std::vector<uint8_t>& pixels, int 
 }
 inline std::vector<uint8_t> TopFirstRgb(const Layer& layer)
 {
-    return TopFirstRgb(layer.pixels, layer.pictureWidth, layer.pictureHeight);
+    return TopFirstRgb(layer.Pixels(), layer.PictureWidth(), layer.PictureHeight());
 }
 inline std::vector<uint8_t> TopFirstRgb(const Picture& p) { return TopFirstRgb(p.pixels, p.width, p.height); }
 
@@ -108,7 +108,7 @@ inline Texture ImageTexture(const Layer& layer)
     Layer& l = t.layers[0].layer;
     l.rec.width = layer.rec.width;
     l.rec.height = layer.rec.height;
-    l.SetPicture(layer.pictureWidth, layer.pictureHeight, layer.pixels);
+    l.picture = layer.picture;
     l.rec.scaleX = l.rec.scaleY = 1.0f;
     l.rec.offsetX = l.rec.offsetY = l.rec.offsetZ = 0.0f;
     l.rec.reliefIntensity = 0.0f;

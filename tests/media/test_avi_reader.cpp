@@ -7,6 +7,8 @@
 
 #include "media/AviReader.h"
 #include "media/LayerPicture.h"
+#include "support/CountingByteSource.h"
+#include "support/HostileFiles.h"
 #include "tests/media/MovieTestSupport.h"
 
 using namespace morvane;
@@ -72,7 +74,7 @@ TEST(AviReader, UncompressedFilesOfFfmpegReadAsFfmpegReadsThem)
     // As a layer source: the texture renders the frame.
     const fs::path file = dir.path / "pal8-odd-bottomup.avi";
     Layer layer = LayerWithPicture(file.string());
-    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, nullptr));
+    ASSERT_TRUE(LoadLayerPicture(layer, 1, MovieOpener::Application, nullptr));
     ASSERT_TRUE(ShowMovieFrame(layer, 2));
     ExpectRendersAs(layer, FfmpegFrames(file, 321, 39)[2]);
     CloseMovieSources();
@@ -107,7 +109,7 @@ TEST(AviReader, FrameNumbersWrapAroundTheMovie)
     ASSERT_EQ(frames.size(), 100u);
 
     Layer layer = LayerWithPicture(file.string());
-    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, nullptr));
+    ASSERT_TRUE(LoadLayerPicture(layer, 1, MovieOpener::Application, nullptr));
     EXPECT_EQ(DifferingBytes(TopFirstRgb(layer), frames[0]), 0u);
     ASSERT_TRUE(ShowMovieFrame(layer, 250));
     EXPECT_EQ(DifferingBytes(TopFirstRgb(layer), frames[50]), 0u);
@@ -154,4 +156,25 @@ TEST(AviReader, DamagedAndUnreadableFiles)
     Picture untouched;
     EXPECT_FALSE((*r.value)->ReadFrame(0, untouched));
     EXPECT_TRUE(untouched.empty());
+}
+
+TEST(AviReader, AMovieKeepsTheFramesOfTheLongestAnimationAndReadsNoFurther)
+{
+    // A million empty frame chunks (8 MB), listed by an index (16 MB more)
+    // or not: 1000 seconds at 25 frames a second are kept, and only the
+    // chunks and index entries up to the last of them are read.
+    for (const bool indexed : {false, true}) {
+        SCOPED_TRACE(indexed ? "indexed" : "scanned");
+        const std::vector<uint8_t> file = EmptyFramesAvi(4, 2, 1000000, indexed);
+        uint64_t read = 0;
+        Result<std::unique_ptr<AviReader>> opened = AviReader::Open(std::make_unique<CountingByteSource>(file, read));
+        ASSERT_TRUE(opened.ok()) << opened.error;
+        AviReader& reader = **opened.value;
+        EXPECT_EQ(reader.FrameCount(), kMaxMovieFrames);
+        EXPECT_LT(read, uint64_t(1) << 20);
+        Picture p;
+        ASSERT_TRUE(reader.ReadFrame(kMaxMovieFrames + 3, p));
+        EXPECT_EQ(p.pixels, std::vector<uint8_t>(4 * 2 * 4, 0));
+    }
+    EXPECT_EQ(EmptyFramesAvi(8192, 8192, 1).size(), 232u);
 }

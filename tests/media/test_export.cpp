@@ -155,7 +155,7 @@ Texture MovieTexture(const std::string& source, const std::string& graph, int fr
     Layer& layer = t.layers[0].layer;
     layer.SetPicturePath(source);
     std::string said;
-    EXPECT_TRUE(LoadLayerPicture(layer, opener, [&](const std::string& s) { said = s; })) << said;
+    EXPECT_TRUE(LoadLayerPicture(layer, 1, opener, [&](const std::string& s) { said = s; })) << said;
     return t;
 }
 
@@ -343,17 +343,17 @@ TEST_F(ExportTest, AMovieLayerShowsTheMoviesFrameInEachFrame)
                              MovieOpener::Application);
     const Layer& layer = t.layers[0].layer;
     ASSERT_FLOAT_EQ(layer.rec.duration, 0.4f);
-    const std::vector<uint8_t> firstPicture = layer.pixels;
+    const std::vector<uint8_t> firstPicture = layer.Pixels();
 
     ASSERT_TRUE(Export(t, "m.mpg").written());
     EXPECT_EQ(m_host.frames.size(), 10u);
     // The layer shows the movie's first frame again.
-    EXPECT_EQ(t.layers[0].layer.pixels, firstPicture);
+    EXPECT_EQ(t.layers[0].layer.Pixels(), firstPicture);
 
     // Frame 7 of the export is the texture at 0.28 s: the movie's frame 7.
     Texture at = t;
     SetAnimationTime(at, 0.28f);
-    EXPECT_NE(at.layers[0].layer.pixels, firstPicture);
+    EXPECT_NE(at.layers[0].layer.Pixels(), firstPicture);
     PrepareForRender(at);
     const std::vector<uint8_t> decoded = DecodedFrame(m_out / "m.mpg", 7, m_tmp.str());
     EXPECT_GT(Psnr(decoded, ViewPixels(at, 48, 32)), 35.0);

@@ -107,7 +107,7 @@ TEST(FliReader, ScriptMoviesDecodeAsFfmpegDecodesThem)
     // As a layer source: duration 0.4 s, frame n shows frame n mod 10, and
     // the texture renders the frame.
     Layer layer = LayerWithPicture(file.string());
-    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, nullptr));
+    ASSERT_TRUE(LoadLayerPicture(layer, 1, MovieOpener::Application, nullptr));
     EXPECT_FLOAT_EQ(Value(layer.rec.duration), 0.4f);
     EXPECT_EQ(Value(layer.rec.animated), 0) << "the application's loader leaves the animation alone";
     EXPECT_EQ(DifferingBytes(TopFirstRgb(layer), frames[0]), 0u);

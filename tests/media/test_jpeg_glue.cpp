@@ -8,6 +8,7 @@
 #include "MediaTestSupport.h"
 #include "media/JpegGlue.h"
 #include "support/FileSizeLimit.h"
+#include "support/HostileFiles.h"
 #include "support/PeakMemory.h"
 
 using namespace morvane;
@@ -102,12 +103,13 @@ TEST(JpegGlue, UnreadableFilesAreRefusedWithAMessage)
         EXPECT_NE(r.error.find(reason), std::string::npos) << r.error;
         EXPECT_FALSE(r.value);  // no picture at all
     };
+    // The reason is in the message, and nothing else is said before it.
     testing::internal::CaptureStderr();
     refused(dir / "missing.jpg", "No such file");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "can't open " + (dir / "missing.jpg") + "\n");
-
     WriteBytes(dir / "text.jpg", "this is no picture");
     refused(dir / "text.jpg", "Not a JPEG file");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
     WriteBytes(dir / "empty.jpg", "");
     refused(dir / "empty.jpg", "empty");
 
@@ -129,19 +131,6 @@ TEST(JpegGlue, UnreadableFilesAreRefusedWithAMessage)
 }
 
 namespace {
-
-// A JPEG file with the size its frame header declares changed.
-std::vector<uint8_t> DeclaringSize(std::vector<uint8_t> jpeg, int width, int height)
-{
-    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
-        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
-            jpeg[i + 5] = uint8_t(height >> 8), jpeg[i + 6] = uint8_t(height);
-            jpeg[i + 7] = uint8_t(width >> 8), jpeg[i + 8] = uint8_t(width);
-            break;
-        }
-    }
-    return jpeg;
-}
 
 // A JPEG file with its first scan (its header and coded data) repeated.
 std::vector<uint8_t> WithFirstScanRepeated(const std::vector<uint8_t>& jpeg, int times)
@@ -172,7 +161,7 @@ TEST(JpegGlue, DecompressionBombsAreRefusedBeforeTheyAreDecoded)
     // A few hundred bytes that declare 9000 x 9000 pixels: their
     // coefficients alone would take 240 MB before the size is looked at.
     const std::string bomb = dir / "bomb.jpg";
-    const std::vector<uint8_t> declared = DeclaringSize(bytes, 9000, 9000);
+    const std::vector<uint8_t> declared = JpegDeclaringSize(bytes, 9000, 9000);
     WriteBytes(bomb, std::string(declared.begin(), declared.end()));
     testing::internal::CaptureStderr();
     const uint64_t extra = PeakExtraBytes([&] { (void)LoadJpegImage(bomb); });
@@ -201,7 +190,7 @@ TEST(JpegGlue, AFailedSaveLeavesNoFile)
     testing::internal::CaptureStderr();
     const std::string missing = dir / "no/such/t.jpg";
     const std::string error = SaveTextureJpeg(missing, t).error;
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "can't open " + missing + "\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
 
     // A full disk during the write (a file size limit): the old file stays.

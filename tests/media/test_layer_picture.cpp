@@ -41,7 +41,7 @@ protected:
     }
     bool Load(Layer& layer, MovieOpener opener = MovieOpener::Application)
     {
-        return LoadLayerPicture(layer, opener, Report());
+        return LoadLayerPicture(layer, 1, opener, Report());
     }
     fs::path Root() const { return dir_.path / "root"; }
 
@@ -63,7 +63,7 @@ std::tuple<int, int, std::vector<uint8_t>, float, int, size_t> State(const Layer
 {
     const int width = l.rec.width, height = l.rec.height, animated = l.rec.animated;
     const float duration = l.rec.duration;
-    return {width, height, l.pixels, duration, animated, l.keys.size()};
+    return {width, height, l.Pixels(), duration, animated, l.keys.size()};
 }
 
 }  // namespace
@@ -102,8 +102,8 @@ TEST_F(LayerPictureTest, AFileThatCannotBeUsedIsReportedAndTheLayerKeepsItsPictu
     const std::vector<Case> cases = {
         {"C:\\missing.tga", "Unable to open the picture \"C:\\missing.tga\".\nThe file was not found."},
         {"C:\\sixteen.tga", "Unable to read the picture \"C:\\sixteen.tga\".\nOnly TGA pictures of 24 or 32 bits per pixel are read; this one has 16."},
-        {"C:\\missing.avi", "Unable to Open AVI File"},
-        {"C:\\broken.avi", "Unable to Open AVI File"},
+        {"C:\\missing.avi", "Unable to Open AVI File \"C:\\missing.avi\".\nThe file was not found."},
+        {"C:\\broken.avi", "Unable to Open AVI File \"C:\\broken.avi\".\nThe file is not an AVI movie."},
         {"C:\\missing.fli", "Unable to open the movie \"C:\\missing.fli\".\nThe file was not found."},
         {"C:\\broken.fli", "Unable to read the movie \"C:\\broken.fli\".\nThe file is too short to be an FLI movie."},
         {"C:\\missing.mpg", "Input file C:\\missing.mpgnot found"},
@@ -112,8 +112,9 @@ TEST_F(LayerPictureTest, AFileThatCannotBeUsedIsReportedAndTheLayerKeepsItsPictu
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         Layer layer = LayerWithPicture(c.path);
-        PutPictureIntoLayer(BlankPicture(3, 3), layer);
-        layer.pixels[5] = 77;
+        Picture shown = BlankPicture(3, 3);
+        shown.pixels[5] = 77;
+        PutPictureIntoLayer(std::make_shared<const Picture>(std::move(shown)), layer);
         const auto before = State(layer);
         messages_.clear();
         EXPECT_FALSE(Load(layer));
@@ -141,7 +142,7 @@ TEST_F(LayerPictureTest, PipesAndDevicesAreRefusedWithoutWaiting)
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"C:\\pipe.tga", "Unable to open the picture \"C:\\pipe.tga\".\n" + pipe},
         {"C:\\pipe.jpg", "Unable to read the JPEG picture \"" + (Root() / "pipe.jpg").string() + "\".\n" + pipe},
-        {"C:\\pipe.avi", "Unable to Open AVI File"},
+        {"C:\\pipe.avi", "Unable to Open AVI File \"C:\\pipe.avi\".\n" + pipe},
         {"C:\\pipe.fli", "Unable to read the movie \"C:\\pipe.fli\".\n" + pipe},
         {"C:\\pipe.mpg", "Unable to read the movie \"" + (Root() / "pipe.mpg").string() + "\".\n" + pipe},
         {"C:\\pipe.m2v", "Unable to read the movie \"" + (Root() / "pipe.m2v").string() + "\".\n" + pipe},
@@ -222,7 +223,7 @@ TEST_F(LayerPictureTest, AMovieThatCannotBeOpenedIsNotReadAgainForEveryFrame)
     EXPECT_FALSE(ShowMovieFrame(layer, 1));
     CloseMovieSources();
     EXPECT_TRUE(ShowMovieFrame(layer, 2));
-    EXPECT_EQ(layer.pictureWidth, 8);
+    EXPECT_EQ(layer.PictureWidth(), 8);
 }
 
 TEST_F(LayerPictureTest, MpegMoviesComeThroughTheDecoderInMemory)
@@ -336,7 +337,7 @@ TEST_F(LayerPictureTest, TextureFilesLoadTheirPicturesThroughLoadLayerPictures)
     // Reading the file loads no picture; LoadLayerPictures loads them all.
     Result<Texture> read = ReadTextureFile(file);
     ASSERT_TRUE(read.ok());
-    for (const LayerSlot& slot : read.value->layers) EXPECT_TRUE(slot.layer.pixels.empty());
+    for (const LayerSlot& slot : read.value->layers) EXPECT_FALSE(slot.layer.picture);
     LoadLayerPictures(*read.value, Report());
 
     const Layer& first = read.value->layers[0].layer;

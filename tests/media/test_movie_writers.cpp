@@ -354,7 +354,7 @@ TEST(FliWriter, FfmpegDecodesEveryFrameAsOurPaletteMapping)
 
         // Read back as a layer source, frame for frame.
         Layer layer = LayerWithPicture(movie.string());
-        ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, nullptr));
+        ASSERT_TRUE(LoadLayerPicture(layer, 1, MovieOpener::Application, nullptr));
         for (int k = 0; k < c.frames; ++k) {
             ASSERT_TRUE(ShowMovieFrame(layer, k));
             EXPECT_EQ(DifferingBytes(TopFirstRgb(layer), decoded[k]), 0u) << "frame " << k;
@@ -460,7 +460,7 @@ TEST(AviWriter, FfmpegDecodesEveryFrameAsOurPaletteMapping)
 
         // Read back as a layer source, frame for frame.
         Layer layer = LayerWithPicture(movie.string());
-        ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, nullptr));
+        ASSERT_TRUE(LoadLayerPicture(layer, 1, MovieOpener::Application, nullptr));
         for (int k = 0; k < 5; ++k) {
             ASSERT_TRUE(ShowMovieFrame(layer, k));
             EXPECT_EQ(DifferingBytes(TopFirstRgb(layer), decoded[k]), 0u) << "frame " << k;

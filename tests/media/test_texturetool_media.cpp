@@ -1,13 +1,16 @@
 // texturetool and pictures and movies: a texture with a picture layer
 // renders the picture as the "Image" material samples it (a missing picture
-// is told on stderr), and FLI and AVI exports hold the render mapped to
-// their palette, upright, in every player.
+// is told on stderr, many layers naming one picture hold it once, memory
+// that runs out is a message), and FLI and AVI exports hold the render
+// mapped to their palette, upright, in every player.
 #include <gtest/gtest.h>
 
 #include "engine/TextureFile.h"
 #include "media/Export.h"
+#include "media/JpegGlue.h"
 #include "media/LayerPicture.h"
 #include "media/MoviePalette.h"
+#include "support/HostileFiles.h"
 #include "tests/media/MovieTestSupport.h"
 
 using namespace morvane;
@@ -167,7 +170,7 @@ TEST(TextureToolMovies, AnExportedMpegPlaysAsALayerSourceFrameForFrame)
     ASSERT_EQ(Shell(std::string(MORVANE_TEXTURETOOL) + " export " + (dir / "t.zyv") + " " + (dir / "e.mpg")), 0);
 
     Layer layer = LayerWithPicture(dir / "e.mpg");
-    ASSERT_TRUE(LoadLayerPicture(layer, MovieOpener::Application, nullptr));
+    ASSERT_TRUE(LoadLayerPicture(layer, 1, MovieOpener::Application, nullptr));
     EXPECT_FLOAT_EQ(Value(layer.rec.duration), 0.4f);
     for (int k = 0; k < 10; ++k) {
         ASSERT_TRUE(ShowMovieFrame(layer, k));
@@ -186,4 +189,55 @@ TEST(TextureToolMovies, AnExportedMpegPlaysAsALayerSourceFrameForFrame)
     }
     EXPECT_FALSE(ShowMovieFrame(layer, 10)) << "ten frames, none after";
     CloseMovieSources();
+}
+
+TEST(TextureToolPictures, FortyLayersOfAHostilePictureFitInLittleMemoryAndRunningOutIsAMessage)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: under a limit of 1.5 GB the program "
+                    "would not start";
+#else
+    TempDir dir;
+    const std::string tool = MORVANE_TEXTURETOOL;
+    // Run under a limit of 1.5 GB of address space; the exit status, and
+    // what was said in `said`.
+    std::string said;
+    auto render = [&](const fs::path& texture) {
+        const fs::path err = dir.path / "err.txt";
+        const int rc = Shell("sh -c 'ulimit -v 1500000; exec " + tool + " render \"" + texture.string() + "\" \"" +
+                             (dir.path / "out.ppm").string() + "\" --size 64x48' 2> '" + err.string() + "'");
+        const std::vector<uint8_t> bytes = FileBytesOf(err);
+        said.assign(bytes.begin(), bytes.end());
+        return rc;
+    };
+
+    // Files of a few hundred bytes that declare about 256 MB of pixels each,
+    // named by the 40 layers of a texture: one copy of the picture is held.
+    Texture small = TextureNaming("", 1);
+    PrepareForRender(small);
+    ASSERT_EQ(SaveTextureJpeg(dir.path / "small.jpg", small).error, "");
+    WriteFile(dir.path / "big.fli", BlackFli(8192, 8192));
+    WriteFile(dir.path / "big.avi", EmptyFramesAvi(8192, 8192, 1));
+    WriteFile(dir.path / "big.jpg", JpegDeclaringSize(FileBytesOf(dir.path / "small.jpg"), 8000, 8000));
+    for (const char* name : {"big.fli", "big.avi", "big.jpg"}) {
+        SCOPED_TRACE(name);
+        const fs::path texture = dir.path / (std::string(name) + ".zyv");
+        ASSERT_EQ(WriteTextureFile(texture, TextureNaming((dir.path / name).string(), 40)).error, "");
+        EXPECT_EQ(render(texture), 0) << said;
+        // (The JPEG's data ends early, and libjpeg warns of it.)
+        EXPECT_EQ(said.find("Unable"), std::string::npos) << said;
+        EXPECT_EQ(ParsePpm(FileBytesOf(dir.path / "out.ppm")).width, 64);
+    }
+
+    // An FLI movie is read whole: one of 2 GiB cannot be, and the render
+    // ends with a message instead of an abort.
+    WriteFile(dir.path / "huge.fli", BlackFli(64, 64));
+    fs::resize_file(dir.path / "huge.fli", uint64_t(1) << 31);
+    const fs::path huge = dir.path / "huge.zyv";
+    ASSERT_EQ(WriteTextureFile(huge, TextureNaming((dir.path / "huge.fli").string(), 1)).error, "");
+    fs::remove(dir.path / "out.ppm");
+    EXPECT_EQ(render(huge), 1);
+    EXPECT_EQ(said, "Unable to render \"" + huge.string() + "\".\nThere is not enough memory.\n");
+    EXPECT_FALSE(fs::exists(dir.path / "out.ppm"));
+#endif
 }

@@ -73,7 +73,7 @@ TEST(TgaReader, FilesOfFfmpegAndImageMagickReadAsFfmpegReadsThem)
         EXPECT_EQ(DifferingBytes(TopFirstRgb(p), frames[0]), 0u);
 
         Layer layer;
-        PutPictureIntoLayer(p, layer);
+        PutPictureIntoLayer(std::make_shared<const Picture>(p), layer);
         ExpectRendersAs(layer, frames[0]);
     }
 }

@@ -3,10 +3,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 
 #include "platform/Profile.h"
+#include "support/TimeLimit.h"
 
 namespace {
 
@@ -72,4 +75,34 @@ TEST(Profile, UnwritableFileKeepsValueInMemory)
     IniProfile p(blocker / "p.ini");  // a folder that cannot exist
     EXPECT_FALSE(p.WriteString("A", "b", "c"));
     EXPECT_EQ(p.GetString("A", "b"), "c");
+}
+
+TEST(Profile, ANamedPipeInItsPlaceIsPassedOverNotWaitedOn)
+{
+    // Nobody writes into the pipe: reading it would wait for ever.
+    QTemporaryDir dir;
+    const auto pipe = std::filesystem::path(dir.path().toStdString()) / "Morvane.ini";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    morvane::test::WithinSeconds(20, [&] {
+        IniProfile p(pipe);
+        EXPECT_EQ(p.GetInt("Tip", "StartUp", 7), 7);
+        EXPECT_TRUE(p.Keys("Recent File List").isEmpty());
+        p.Reload();
+        EXPECT_EQ(p.GetString("Tip", "FilePos", "none"), "none");
+    });
+    EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
+}
+
+TEST(Profile, ReadsWindowsLineEndsAndAByteOrderMark)
+{
+    QTemporaryDir dir;
+    const auto path = std::filesystem::path(dir.path().toStdString()) / "p.ini";
+    { std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF[Tip]\r\nStartUp=0\r\nFilePos=42\r\n"; }
+    IniProfile p(path);
+    EXPECT_EQ(p.GetInt("Tip", "StartUp", 7), 0);
+    EXPECT_EQ(p.GetInt("Tip", "FilePos", 7), 42);
+    EXPECT_EQ(p.Keys("Tip"), (QStringList{"StartUp", "FilePos"}));
+    // Written back with this system's line ends only.
+    ASSERT_TRUE(p.WriteInt("Tip", "FilePos", 5));
+    EXPECT_EQ(ReadAll(path), "[Tip]\nStartUp=0\nFilePos=5\n");
 }

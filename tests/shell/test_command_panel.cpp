@@ -476,7 +476,7 @@ TEST_F(CommandPanel, AMovieChosenAsThePictureMakesTheLayerAnAnimationOfItsLength
     Ui().files = {{Path("broken.avi")}};
     Choose(Panel()->materialCombo, 24);
     ASSERT_EQ(Ui().messages.size(), 1u);
-    EXPECT_EQ(Ui().messages[0].text, "Unable to Open AVI File");
+    EXPECT_EQ(Ui().messages[0].text, "Unable to Open AVI File \"" + Path("broken.avi") + "\".\nThe file is not an AVI movie.");
     const Layer& failed = Doc()->m_texture.layers[0].layer;
     EXPECT_EQ(+failed.rec.animated, 1);
     EXPECT_EQ(+failed.rec.duration, 2.0f);

@@ -1,8 +1,9 @@
 // Opening files: the command line, File > Open, drops and the recent-file
-// entries all make the same document; bad files make none.
+// entries all make the same document; bad files make none, nor does a file
+// whose pictures find no memory.
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QScrollBar>
 #include <QMenu>
@@ -21,6 +22,8 @@
 #include "engine/SafeFile.h"
 #include "platform/Document.h"
 #include "platform/FileName.h"
+#include "support/AddressSpaceLimit.h"
+#include "support/HostileFiles.h"
 #include "support/SampleTextures.h"
 
 using namespace morvane;
@@ -455,4 +458,42 @@ TEST_F(FilesOpen, StoredWindowsPathsInTheList)
     EXPECT_EQ(m_app->RecentFileLabels(), QStringList{native});
     EXPECT_EQ(Key(1), native);
     EXPECT_EQ(Key(2), "");
+}
+
+// A texture whose picture needs more memory than there is: the editor says
+// so, opens no window for it and goes on; with the memory back, the same
+// file opens with its picture.
+TEST_F(FilesOpen, MemoryThatRunsOutForThePicturesIsToldAndTheEditorGoesOn)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer maps terabytes of shadow memory: the address space cannot be limited";
+#else
+    Start();
+    const std::vector<uint8_t> fli = BlackFli(8192, 8192);  // 256 MB of pixels
+    QFile movie(Path("big.fli"));
+    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
+    movie.write(reinterpret_cast<const char*>(fli.data()), static_cast<qint64>(fli.size()));
+    movie.close();
+    const QString file = Write("big.zyv", TextureNaming(Path("big.fli").toStdString(), 2));
+    const size_t before = Docs().size();
+
+    Ui().files = {{file}};
+    {
+        const AddressSpaceLimit limit(uint64_t(128) << 20);
+        ASSERT_TRUE(limit.ok());
+        Frame()->SendCommand(ID_FILE_OPEN);
+    }
+    DrainEvents();
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text, "Unable to open \"" + file + "\".\nThere is not enough memory for its pictures.");
+    EXPECT_EQ(Docs().size(), before);
+
+    Ui().messages.clear();
+    Ui().files = {{file}};
+    Frame()->SendCommand(ID_FILE_OPEN);
+    DrainEvents();
+    ASSERT_EQ(Docs().size(), before + 1);
+    EXPECT_TRUE(Doc()->m_texture.layers[1].layer.HasPicture());
+    EXPECT_TRUE(Ui().messages.empty());
+#endif
 }

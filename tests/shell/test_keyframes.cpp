@@ -53,7 +53,7 @@ Texture AnimatedTexture(int w, int h, const std::vector<float>& times, float dur
 
 bool SameLayer(const Layer& a, const Layer& b)
 {
-    if (std::memcmp(&a.rec, &b.rec, sizeof a.rec) != 0 || a.pixels != b.pixels || a.keys.size() != b.keys.size())
+    if (std::memcmp(&a.rec, &b.rec, sizeof a.rec) != 0 || a.Pixels() != b.Pixels() || a.keys.size() != b.keys.size())
         return false;
     if (a.gradient.has_value() != b.gradient.has_value() ||
         (a.gradient && std::memcmp(a.gradient->entries.data(), b.gradient->entries.data(), sizeof a.gradient->entries)))

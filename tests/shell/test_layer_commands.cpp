@@ -225,18 +225,18 @@ TEST_F(LayerCommands, ALoadedLayerTakesItsOwnMovieAndKeepsItsOwnKeys)
     saved.keys[2].rec.time = 1.0f;
     saved.SetPicturePath(Path("clip.fli").toStdString());
     ASSERT_EQ(WriteLayerFile(Path("movie.kvo").toStdString(), saved).error, "");
-    const std::vector<uint8_t> before = Tex().layers[0].layer.pixels;
+    const std::vector<uint8_t> before = Tex().layers[0].layer.Pixels();
 
     LoadLayers({Path("movie.kvo")});
     ASSERT_EQ(Tex().LayerCount(), 2);
     EXPECT_TRUE(Ui().messages.empty());
     const Layer& loaded = Tex().layers[1].layer;
     EXPECT_EQ(StoredImageWidth(loaded.rec), 32);
-    EXPECT_EQ(loaded.pixels.size(), 32u * 24u * 4u);
+    EXPECT_EQ(loaded.Pixels().size(), 32u * 24u * 4u);
     ASSERT_EQ(KeyCount(loaded), 3);
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(std::memcmp(&loaded.keys[k].rec, &saved.keys[k].rec, sizeof(KeyframeRecord)), 0) << k;
-    EXPECT_EQ(Tex().layers[0].layer.pixels, before);
+    EXPECT_EQ(Tex().layers[0].layer.Pixels(), before);
     EXPECT_EQ(Session().CurrentLayer(), 2);
     EXPECT_EQ(Session().CurrentKey(), 0);
 }

@@ -6,10 +6,12 @@
 #include "engine/LibraryFile.h"
 #include "engine/Noise.h"
 #include "engine/Paths.h"
+#include "media/PictureStore.h"
 #include "panels/LibraryStripWnd.h"
 #include "panels/TextureButton.h"
 #include "panels/LibraryDlg.h"
 #include "platform/EditingSession.h"
+#include "support/HostileFiles.h"
 #include "support/LibraryStrip.h"
 #include "support/SampleTextures.h"
 
@@ -165,10 +167,11 @@ TEST_F(TextureLibrary, ACopyIsANewDocumentNamedAfterTheEntryAndNeverSavedOverThe
     EXPECT_EQ(Contents(opened), before);
 }
 
-// A library texture brings the pictures of its layers, whether added or
-// loaded with a library; a picture that cannot be read is told, and the
-// texture is kept all the same.
-TEST_F(TextureLibrary, LibraryTexturesBringTheirPicturesAndAMissingOneIsTold)
+// A library texture's thumbnail shows the pictures of its layers, whether
+// added or loaded with a library; a picture that cannot be read is told,
+// and the texture is kept all the same.  The library keeps the thumbnail,
+// not the pictures: the entry copied into a document loads them again.
+TEST_F(TextureLibrary, ThumbnailsShowTheTexturesPicturesWhichTheLibraryLetsGoOf)
 {
     Start();
     // A 2 x 1 TGA: (1, 2, 3) then (4, 5, 6).
@@ -184,19 +187,22 @@ TEST_F(TextureLibrary, LibraryTexturesBringTheirPicturesAndAMissingOneIsTold)
     pictured.layers.push_back(pictured.layers[0]);
     pictured.layers[1].layer.SetPicturePath(Path("gone.tga").toStdString());
     const QString missing = "Unable to open the picture \"" + Path("gone.tga") + "\".\nThe file was not found.";
+    Texture shown = pictured;
+    shown.layers[0].layer.SetPicture(2, 1, {1, 2, 3, 0, 4, 5, 6, 0});
+    const QImage thumbnail = DirectThumbnail(shown);
+    ASSERT_NE(thumbnail, DirectThumbnail(pictured));
 
-    auto expectPictures = [&](int entry) {
+    auto expectThumbnail = [&](int entry) {
         ASSERT_GT(Library().EntryCount(), entry);
-        const std::vector<uint8_t>& pixels = Library().textures[entry].layers[0].layer.pixels;
-        ASSERT_EQ(pixels.size(), 8u);
-        EXPECT_EQ(std::vector<uint8_t>(pixels.begin(), pixels.begin() + 3), (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_EQ(Strip().Thumbnail(entry), thumbnail);
+        for (const LayerSlot& slot : Library().textures[entry].layers) EXPECT_FALSE(slot.layer.picture);
         ASSERT_EQ(Ui().messages.size(), 1u);
         EXPECT_EQ(Ui().messages[0].text, missing);
         EXPECT_EQ(Ui().messages[0].style, unsigned(MB_OK | MB_ICONEXCLAMATION));
         Ui().messages.clear();
     };
     Add({Write("pictured.zyv", pictured)});
-    expectPictures(Library().EntryCount() - 1);
+    expectThumbnail(Library().EntryCount() - 1);
 
     const std::vector<LibraryEntry> listed{{"\\pictured.zyv", Path("pictured.zyv").toStdString()}};
     ASSERT_EQ(WriteLibraryFile(Path("pictured.jxw").toStdString(), listed).error, "");
@@ -204,5 +210,51 @@ TEST_F(TextureLibrary, LibraryTexturesBringTheirPicturesAndAMissingOneIsTold)
     QTest::mouseClick(Library().loadButton, Qt::LeftButton);
     DrainEvents();
     ASSERT_EQ(Library().EntryCount(), 1);
-    expectPictures(0);
+    expectThumbnail(0);
+
+    DoubleClickSlot(0);
+    ASSERT_EQ(Doc()->m_texture.LayerCount(), 2);
+    EXPECT_EQ(Doc()->m_texture.layers[0].layer.Pixels(), (std::vector<uint8_t>{1, 2, 3, 0, 4, 5, 6, 0}));
+    EXPECT_FALSE(Doc()->m_texture.layers[1].layer.picture);
+    EXPECT_EQ(Ui().messages.size(), 1u);
+}
+
+// A start-up library of 40 entries, each a texture of 40 layers naming an
+// FLI of 144 bytes that declares 8192 x 8192 pixels (256 MB): read one
+// layer at a time, 10 GB.  The picture is held once while the thumbnails
+// are rendered and let go of afterwards, and the editor goes on.
+TEST_F(TextureLibrary, AStartUpLibraryOfOneHostilePictureNamedEverywhereKeepsNoneOfIt)
+{
+    const QString kvo = m_dir.path() + "/root/kvo";
+    ASSERT_TRUE(QDir().mkpath(kvo));
+    const std::vector<uint8_t> fli = BlackFli(8192, 8192);
+    QFile movie(kvo + "/big.fli");
+    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
+    movie.write(reinterpret_cast<const char*>(fli.data()), static_cast<qint64>(fli.size()));
+    movie.close();
+    ASSERT_EQ(WriteTextureFile((kvo + "/forty.zyv").toStdString(), TextureNaming("C:\\kvo\\big.fli", 40)).error, "");
+    const std::string library = (kvo + "/default.jxw").toStdString();
+    ASSERT_EQ(WriteLibraryFile(library, LibraryListing("\\kvo\\forty.zyv", 40)).error, "");
+    ASSERT_LT(std::filesystem::file_size(library), 6500u);
+
+    const uint64_t held = PictureStore::HeldBytes();
+    Start();
+    ASSERT_EQ(Library().EntryCount(), 40);
+    EXPECT_EQ(Strip().ThumbnailCount(), 40);
+    EXPECT_TRUE(Ui().messages.empty()) << Ui().messages[0].text.toStdString();
+    for (const Texture& texture : Library().textures) {
+        ASSERT_EQ(texture.LayerCount(), 40);
+        for (const LayerSlot& slot : texture.layers) EXPECT_FALSE(slot.layer.picture);
+    }
+    EXPECT_EQ(PictureStore::HeldBytes(), held);
+
+    // The editor goes on: the view draws, and an entry copied into the
+    // document brings the picture, once for all its layers.
+    ASSERT_TRUE(Frame()->isVisible());
+    DoubleClickSlot(0);
+    ASSERT_EQ(Doc()->m_texture.LayerCount(), 40);
+    EXPECT_TRUE(Doc()->m_texture.layers[39].layer.HasPicture());
+    EXPECT_EQ(Doc()->m_texture.layers[39].layer.picture, Doc()->m_texture.layers[0].layer.picture);
+    EXPECT_EQ(PictureStore::HeldBytes(), held + 8192u * 8192u * 4u);
+    EXPECT_TRUE(Ui().messages.empty());
 }

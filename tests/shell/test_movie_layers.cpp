@@ -64,13 +64,13 @@ TEST_F(MovieLayers, PlayShowsTheMovieFrameByFrame)
     Layer copy = layer;
     for (int k = 0; k < 25; ++k) {
         ASSERT_TRUE(ShowMovieFrame(copy, k));
-        frames.push_back(copy.pixels);
+        frames.push_back(copy.Pixels());
     }
     CloseMovieSources();
     EXPECT_NE(frames[3], frames[4]);
 
     std::vector<std::vector<uint8_t>> shown;
-    QObject::connect(Panel(), &CKeyFrameDlg::frameShown, [&](int) { shown.push_back(layer.pixels); });
+    QObject::connect(Panel(), &CKeyFrameDlg::frameShown, [&](int) { shown.push_back(layer.Pixels()); });
     QTest::mouseClick(Panel()->play, Qt::LeftButton);
     DrainEvents();
     ASSERT_EQ(shown.size(), 26u);

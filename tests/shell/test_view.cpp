@@ -13,6 +13,7 @@
 
 #include "ShellFixture.h"
 #include "panels/KeyFrameDlg.h"
+#include "support/AddressSpaceLimit.h"
 #include "support/PeakMemory.h"
 
 using namespace morvane;
@@ -534,4 +535,28 @@ TEST_F(TextureView, RedrawnManyTimesTheViewShowsTheSavedFilesRender)
         ASSERT_EQ(tool.size(), QSize(320, 240));
         EXPECT_EQ(DifferingPixels(View()->Surface(), tool, QSize(320, 240)), 0) << "after " << draw + 1 << " draws";
     }
+}
+
+// Printing renders the whole image at once: without the memory for it the
+// user is told and the page holds the title alone.
+TEST_F(TextureView, PrintingAnImageThereIsNoMemoryForIsTold)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer maps terabytes of shadow memory: the address space cannot be limited";
+#else
+    Start();
+    UseTexture(ThreeLayers(8000, 8000));  // 256 MB of pixels
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(Path("page.pdf"));
+    {
+        const AddressSpaceLimit limit(uint64_t(128) << 20);
+        ASSERT_TRUE(limit.ok());
+        View()->PrintTo(printer);
+    }
+    EXPECT_EQ(View()->m_bPrinting, 0);
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text.toStdString(),
+              "Unable to print \"Quillo1\".\nThere is not enough memory for a picture of 8000 x 8000 pixels.");
+#endif
 }

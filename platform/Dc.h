@@ -71,7 +71,6 @@ public:
     // the page).
     bool IsPrinting() const { return m_printing; }
     void SetPrinting(bool printing) { m_printing = printing; }
-    int BitsPerPixel() const { return m_surface->depth(); }
 
     // The smallest logical rectangle holding the drawable area.
     QRect GetClipBox() const;

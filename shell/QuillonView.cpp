@@ -268,7 +268,6 @@ void CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& targ
         picture.fill(0xFFFFFFFFu);
         {
             CDC dc(picture);
-            dc.SetPrinting(true);
             OnDraw(&dc);
         }
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);

@@ -6,13 +6,14 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "ShellFixture.h"
-#include "platform/ClockTimer.h"
 #include "platform/Dialog.h"
 #include "shell/AboutDlg.h"
 #include "shell/SplashWnd.h"
 #include "shell/TipDlg.h"
+#include "support/ManualClock.h"
 #include "support/TimeLimit.h"
 
 namespace fs = std::filesystem;
@@ -174,14 +175,15 @@ protected:
     }
     void TearDown() override
     {
-        ClockTimer::UseManualClock(false);
+        m_clock.reset();
         ShellTest::TearDown();
     }
+    std::optional<ManualClock> m_clock;
 };
 
 TEST_F(StartUpGreeting, SplashForAMomentThenTheTip)
 {
-    ClockTimer::UseManualClock(true);
+    m_clock.emplace();
     Start();
     CSplashWnd* splash = CSplashWnd::Current();
     ASSERT_NE(splash, nullptr);
@@ -191,15 +193,15 @@ TEST_F(StartUpGreeting, SplashForAMomentThenTheTip)
     // The tip of the day ran at start-up (StartUp is missing).
     ASSERT_EQ(Ui().modalCaptions.size(), 1u);
     EXPECT_EQ(Ui().modalCaptions[0], "Tip of the Day");
-    ClockTimer::Advance(1499);
+    m_clock->Advance(1499);
     EXPECT_NE(CSplashWnd::Current(), nullptr);
-    ClockTimer::Advance(1);
+    m_clock->Advance(1);
     EXPECT_EQ(CSplashWnd::Current(), nullptr);
 }
 
 TEST_F(StartUpGreeting, APressHidesTheSplashAndStillReachesItsWindow)
 {
-    ClockTimer::UseManualClock(true);
+    m_clock.emplace();
     Start();
     ASSERT_NE(CSplashWnd::Current(), nullptr);
     // The press starts a drag in the view.

@@ -55,7 +55,6 @@ public:
     // Skips to the next byte boundary, then whole bytes until the next 24
     // bits are 00 00 01.
     void NextStartCode();
-    bool ByteAligned() const { return (count_ & 7) == 0; }
 
     // Bits consumed since Init.
     uint64_t BitPosition() const { return bytesLoaded_ * 8 - static_cast<uint64_t>(count_); }

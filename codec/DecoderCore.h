@@ -73,8 +73,6 @@ public:
 
     // Complete frames decoded so far (a field pair counts one).
     int DecodedFrameCount() const { return decodedFrameCount_; }
-    // True once the stream has ended (NextFrame returns null from then on).
-    bool Ended() const { return state_ == State::Done; }
 
     // What the frames are turned into RGB with, and where the messages go.
     const DecoderOutputKernels& OutputKernels() const { return outputKernels_; }

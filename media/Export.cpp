@@ -219,7 +219,6 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
 {
     const std::filesystem::path& path = request.path;
     const bool mpeg = IsMpeg(format);
-    if (!mpeg && !MovieWriterAvailable(format)) return Done(format, WriteMovieFromFrames(format, path, {}, {}, host));
     // An MPEG stream flows into a pipe as it is coded; the AVI and FLI
     // writers go back in their file, which needs a file.
     if (!mpeg) {

@@ -29,8 +29,6 @@ Result<Picture> ReadMovieFrame(const MovieFrames& frames, int i, const std::file
     return read;
 }
 
-bool MovieWriterAvailable(ExportFormat format) { return format == ExportFormat::Avi || format == ExportFormat::Fli; }
-
 Result<> CheckMovieDestination(ExportFormat format, const std::filesystem::path& path)
 {
     struct stat st {};
@@ -70,7 +68,6 @@ Result<> WriteMovieFromFrames(ExportFormat format, const std::filesystem::path& 
                               const AviSettings& avi, ExportHost& host)
 {
     const std::string unable = "Unable to save \"" + path.string() + "\".";
-    if (!MovieWriterAvailable(format)) return Failure(unable);
     if (Result<> limits = CheckMovieLimits(format, frames, avi); !limits.ok())
         return Failure(unable + "\n" + limits.error);
     const Result<MoviePalette> palette = BuildMoviePalette(frames, path, host);

@@ -44,9 +44,6 @@ struct AviSettings {
 // cannot be read or is not frames.width x frames.height pixels.
 Result<Picture> ReadMovieFrame(const MovieFrames& frames, int i, const std::filesystem::path& moviePath);
 
-// Whether this program can write `format` (ExportFormat::Avi or ::Fli).
-bool MovieWriterAvailable(ExportFormat format);
-
 // What every movie export and writer says of an animation without a frame.
 constexpr char kShorterThanOneFrame[] = "The animation is shorter than one frame (0.04 s).";
 
@@ -66,7 +63,8 @@ Result<> CheckMovieDestination(ExportFormat format, const std::filesystem::path&
 // The least number of bytes the movie file of these frames takes.
 uint64_t SmallestMovieSize(ExportFormat format, const MovieFrames& frames, const AviSettings& avi);
 
-// Writes the movie; refused with the message to show.
+// Writes the movie of `format` (::Avi or ::Fli); refused with the message
+// to show.
 Result<> WriteMovieFromFrames(ExportFormat format, const std::filesystem::path& path, const MovieFrames& frames,
                               const AviSettings& avi, ExportHost& host);
 

@@ -1,17 +1,21 @@
-// Timers of the program's controls on one clock, in milliseconds, that
-// tests can drive.
+// Timers of the program's controls on one clock, in milliseconds.
 //
-// Normally the clock is the system's steady clock and a ClockTimer is a
-// precise QTimer.  A test calls UseManualClock(true): time then stands
-// still and moves only when the test calls Advance, which fires the timers
-// that fall due, in time order, at their due times.  So a schedule of
-// steps (a slider's auto-repeat) can be checked to the millisecond.
+// The clock is the system's steady clock and a ClockTimer is a precise
+// QTimer.  A test may stand the clock still and move it by hand
+// (tests/support/ManualClock.h): the timers then fire only as it moves,
+// in time order, each at its due time, so that a schedule of steps (a
+// slider's auto-repeat) can be checked to the millisecond.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
 
 #include <cstdint>
+#include <vector>
+
+namespace morvane::test {
+class ManualClock;
+}
 
 class ClockTimer : public QObject {
     Q_OBJECT
@@ -22,24 +26,26 @@ public:
     // Fires `timeout` every `ms` milliseconds (once, when not repeating).
     void Start(int ms, bool repeat = true);
     void Stop();
-    bool IsActive() const { return m_active; }
 
-    // --- The clock ------------------------------------------------------
+    // The clock's time.
     static int64_t Now();
-    static void UseManualClock(bool manual);
-    static bool ManualClock();
-    // Moves the manual clock on by `ms`, firing what falls due.
-    static void Advance(int64_t ms);
 
 signals:
     void timeout();
 
 private:
+    friend class morvane::test::ManualClock;
+
     void Fire();
+
+    // The time of the clock moved by hand while there is one, else null.
+    static const int64_t* s_handTime;
+    // Every timer, for the clock moved by hand.
+    static std::vector<ClockTimer*> s_timers;
 
     QTimer m_timer;
     bool m_active = false;
     bool m_repeat = true;
     int m_interval = 0;
-    int64_t m_due = 0;  // manual clock: when it fires next
+    int64_t m_due = 0;  // when it fires next
 };

@@ -18,7 +18,6 @@ public:
     int Id() const { return m_id; }
     Side DockSide() const { return m_side; }
     Qt::DockWidgetArea DockArea() const;
-    QSize SizeDefault() const { return m_sizeDefault; }
     // Visible as far as the frame is concerned (even before the frame is
     // shown).
     bool IsBarVisible() const { return !isHidden(); }

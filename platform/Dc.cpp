@@ -51,18 +51,6 @@ int CDC::SetROP2(int mode)
     return old;
 }
 
-void CDC::SetPenColor(QRgb colour)
-{
-    m_pen = colour;
-    m_penOn = true;
-}
-
-void CDC::SetBrushColor(QRgb colour)
-{
-    m_brush = colour;
-    m_brushOn = true;
-}
-
 void CDC::PlotClipped(int x, int y, QRgb colour)
 {
     if (!m_clip.contains(QPoint(x, y))) return;
@@ -77,7 +65,6 @@ void CDC::LineTo(QPoint p)
 {
     const QPoint from = m_current;
     m_current = p;
-    if (!m_penOn) return;
     // Bresenham from `from` to `p`, the end point excluded.
     const QPoint a = from + m_viewportOrg;
     const QPoint b = p + m_viewportOrg;
@@ -106,13 +93,6 @@ void CDC::SetPixel(QPoint p, QRgb colour)
     reinterpret_cast<QRgb*>(m_surface->scanLine(d.y()))[d.x()] = colour | 0xFF000000u;
 }
 
-QRgb CDC::GetPixel(QPoint p) const
-{
-    const QPoint d = p + m_viewportOrg;
-    if (!m_surface->rect().contains(d)) return 0xFFFFFFFFu;
-    return reinterpret_cast<const QRgb*>(m_surface->constScanLine(d.y()))[d.x()];
-}
-
 void CDC::FillRect(const QRect& r, QRgb colour)
 {
     const QRegion area = m_clip & QRegion(r.translated(m_viewportOrg));
@@ -127,8 +107,8 @@ void CDC::FillRect(const QRect& r, QRgb colour)
 void CDC::Rectangle(const QRect& r)
 {
     if (r.isEmpty()) return;
-    if (m_brushOn) FillRect(r.adjusted(1, 1, -1, -1), m_brush);
-    if (m_penOn) FrameRect(r, m_pen);
+    FillRect(r.adjusted(1, 1, -1, -1), m_brush);
+    FrameRect(r, m_pen);
 }
 
 void CDC::FrameRect(const QRect& r, QRgb colour)
@@ -234,10 +214,4 @@ void CDC::DrawText(const QString& text, const QRect& r, unsigned format)
     painter.setFont(m_font);
     painter.setPen(QColor::fromRgb(m_text));
     painter.drawText(r.translated(m_viewportOrg), flags, shown);
-}
-
-QSize CDC::GetTextExtent(const QString& text) const
-{
-    const QFontMetrics metrics(m_font);
-    return QSize(metrics.horizontalAdvance(text), metrics.height());
 }

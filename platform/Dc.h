@@ -67,16 +67,9 @@ public:
     CDC& operator=(const CDC&) = delete;
 
     QImage& Surface() { return *m_surface; }
-    // Set by whoever draws for a printer (the image is then scaled onto
-    // the page).
-    bool IsPrinting() const { return m_printing; }
-    void SetPrinting(bool printing) { m_printing = printing; }
-    int BitsPerPixel() const { return m_surface->depth(); }
 
     // The smallest logical rectangle holding the drawable area.
     QRect GetClipBox() const;
-    QPoint GetViewportOrg() const { return m_viewportOrg; }
-    void SetViewportOrg(QPoint org) { m_viewportOrg = org; }
     // Narrows drawing to the inside of a logical polygon (winding fill),
     // within the DC's own clip; ResetClip widens it back.
     void SelectClipPolygon(const QPolygon& logical);
@@ -84,13 +77,10 @@ public:
 
     // --- Pen, brush and text colour -----------------------------------
     int SetROP2(int mode);
-    void SetPenColor(QRgb colour);
-    void SetNullPen() { m_penOn = false; }
-    void SetBrushColor(QRgb colour);
-    void SetNullBrush() { m_brushOn = false; }
+    void SetPenColor(QRgb colour) { m_pen = colour; }
+    void SetBrushColor(QRgb colour) { m_brush = colour; }
     void SetTextColor(QRgb colour) { m_text = colour; }
     void SelectFont(const QFont& font) { m_font = font; }
-    const QFont& GetFont() const { return m_font; }
 
     // --- Lines and shapes ----------------------------------------------
     void MoveTo(QPoint p) { m_current = p; }
@@ -98,7 +88,6 @@ public:
     // `p`, which becomes the current position.
     void LineTo(QPoint p);
     void SetPixel(QPoint p, QRgb colour);
-    QRgb GetPixel(QPoint p) const;
     void FillRect(const QRect& r, QRgb colour);
     // The outline of `r` with the pen and its inside with the brush.
     void Rectangle(const QRect& r);
@@ -121,22 +110,16 @@ public:
     void TextOut(QPoint p, const QString& text);
     // The text laid out in `r` by DT_* flags.
     void DrawText(const QString& text, const QRect& r, unsigned format);
-    QSize GetTextExtent(const QString& text) const;
 
 private:
-    // The clip as surface pixels.
-    QRegion DeviceClip() const { return m_clip; }
     void PlotClipped(int x, int y, QRgb colour);
 
     QImage* m_surface;
     QRect m_clipDevice;
     QRegion m_clip;
     QPoint m_viewportOrg;
-    bool m_printing = false;
     int m_rop = R2_COPYPEN;
-    bool m_penOn = true;
     QRgb m_pen = 0xFF000000u;
-    bool m_brushOn = true;
     QRgb m_brush = 0xFFFFFFFFu;
     QRgb m_text = 0xFF000000u;
     QFont m_font;

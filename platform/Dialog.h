@@ -39,7 +39,6 @@ public:
     // Makes the window's controls and initialises it (once); DoModal does
     // it, a modeless dialog calls it itself.
     void Create();
-    bool IsCreated() const { return m_created; }
 
     // Ends the dialog with `result`.
     void EndDialog(int result);

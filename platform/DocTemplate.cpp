@@ -10,10 +10,8 @@
 #include "platform/MDIFrameWnd.h"
 #include "platform/View.h"
 
-CDocTemplate::CDocTemplate(int resourceId, const QString& docString, DocumentFactory doc, FrameFactory frame,
-                           ViewFactory view)
-    : m_nIDResource(resourceId),
-      m_strDocStrings(docString),
+CDocTemplate::CDocTemplate(const QString& docString, DocumentFactory doc, FrameFactory frame, ViewFactory view)
+    : m_strDocStrings(docString),
       m_makeDoc(std::move(doc)),
       m_makeFrame(std::move(frame)),
       m_makeView(std::move(view))

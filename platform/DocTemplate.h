@@ -24,12 +24,11 @@ public:
     // `docString` holds the newline-separated fields: window title,
     // document name, new-file name, filter name, filter extension, shell
     // file type id, shell file type name.
-    CDocTemplate(int resourceId, const QString& docString, DocumentFactory doc, FrameFactory frame, ViewFactory view);
+    CDocTemplate(const QString& docString, DocumentFactory doc, FrameFactory frame, ViewFactory view);
     ~CDocTemplate();
 
     enum DocStringIndex { windowTitle, docName, fileNewName, filterName, filterExt, regFileTypeId, regFileTypeName };
     QString GetDocString(DocStringIndex index) const;
-    int ResourceId() const { return m_nIDResource; }
 
     // A new document in a new child frame of `mainFrame`, titled with the
     // document name and the next number ("Quillo1", "Quillo2", ...), shown
@@ -46,7 +45,6 @@ private:
     friend class CDocument;
     void UpdateFrameTitles(CDocument* doc);
 
-    int m_nIDResource;
     QString m_strDocStrings;
     DocumentFactory m_makeDoc;
     FrameFactory m_makeFrame;

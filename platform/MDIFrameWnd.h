@@ -58,7 +58,6 @@ public:
     // The action of a command id (made on first use; owned by the frame,
     // added to the window so its shortcut works whatever menu shows).
     QAction* Action(int id);
-    bool HasAction(int id) const { return m_actions.count(id) != 0; }
     void OnCommand(int id, std::function<void()> handler);
     void OnUpdateCommand(int id, std::function<void(QAction*)> update);
     // Runs every update handler (before menus show, and after commands).
@@ -89,7 +88,6 @@ public:
     // --- Status bar ---------------------------------------------------
     void SetMessageText(const QString& text);
     QString MessageText() const;
-    void SetIdleMessage(const QString& text) { m_idleMessage = text; }
     // The message pane shows the idle message ("Ready") again, at once.
     void ShowIdleMessage() { SetMessageText(m_idleMessage); }
     // The CAP, NUM and SCRL panes show their names while their lock key is
@@ -131,7 +129,7 @@ private:
     std::vector<std::pair<int, std::function<void(QAction*)>>> m_updates;
     QPointer<QMdiSubWindow> m_lastActivated;
     QPointer<QMdiSubWindow> m_lastCurrent;
-    QString m_idleMessage = QStringLiteral("Ready");
+    const QString m_idleMessage = QStringLiteral("Ready");
     std::function<std::optional<LockKeyState>()> m_readLockKeys = ReadLockKeys;
     QLabel* m_lockKeyPanes[3] = {};  // CAP, NUM, SCRL
     // The last key event the lock keys were read for.

@@ -50,7 +50,6 @@ public:
     // next paint.
     CDC* GetDC();
     void ReleaseDC(CDC* dc);
-    QRgb BackgroundColour() const { return m_surface.Background(); }
 
     // --- Mouse capture ------------------------------------------------
     void SetCapture();

@@ -19,7 +19,6 @@ public:
     ~CWinApp() override;
 
     void AddDocTemplate(std::unique_ptr<CDocTemplate> tmpl);
-    const std::vector<std::unique_ptr<CDocTemplate>>& DocTemplates() const { return m_templates; }
     // Every document of every template, in template order.
     std::vector<CDocument*> AllDocuments() const;
     // The open document of the file `path` names, however it is named (a

@@ -4,7 +4,6 @@
 
 #include "shell/QuillonApp.h"
 #include "shell/QuillonDoc.h"
-#include "shell/QuillonView.h"
 
 CChildFrame::CChildFrame(CQuillonApp& app) : m_app(app)
 {
@@ -13,8 +12,6 @@ CChildFrame::CChildFrame(CQuillonApp& app) : m_app(app)
 }
 
 CQuillonDoc* CChildFrame::GetDocument() const { return qobject_cast<CQuillonDoc*>(GetActiveDocument()); }
-
-CQuillonView* CChildFrame::GetView() const { return qobject_cast<CQuillonView*>(GetActiveView()); }
 
 bool CChildFrame::OnClose()
 {

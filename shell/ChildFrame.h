@@ -6,7 +6,6 @@
 
 class CQuillonApp;
 class CQuillonDoc;
-class CQuillonView;
 
 class CChildFrame : public CMDIChildWnd {
     Q_OBJECT
@@ -15,7 +14,6 @@ public:
     explicit CChildFrame(CQuillonApp& app);
 
     CQuillonDoc* GetDocument() const;
-    CQuillonView* GetView() const;
 
     bool OnClose() override;
 

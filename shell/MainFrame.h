@@ -85,7 +85,6 @@ public:
     // Rebuilds the menu bar: the texture menu while a document is active,
     // else the short one; both get the "&Tip" popup.
     void BuildMenus(bool documentMenu);
-    bool ShowsDocumentMenu() const { return m_documentMenu; }
     // Exit asks no more questions when it closes the frame.
     void SetExiting(bool exiting) { m_exiting = exiting; }
 

@@ -79,7 +79,7 @@ bool CQuillonApp::InitInstance(const QStringList& arguments)
 
     // One document template: document, child frame and view.
     auto tmpl = std::make_unique<CDocTemplate>(
-        IDR_QUILLOTYPE, shelltext::kDocStrings, [] { return new CQuillonDoc; },
+        shelltext::kDocStrings, [] { return new CQuillonDoc; },
         [this] { return new CChildFrame(*this); }, [this] { return m_mainFrame->CreateView(); });
     m_pDocTemplate = tmpl.get();
     AddDocTemplate(std::move(tmpl));

@@ -20,8 +20,6 @@ public:
     bool OnNewDocument() override;
     void InitMaterialPresets();
 
-    morvane::Texture& GetTexture() { return m_texture; }
-    const morvane::Texture& GetTexture() const { return m_texture; }
     morvane::Texture& EditedTexture() override { return m_texture; }
 
     // The image size layer 1 stores, each side at least 1 pixel.  The

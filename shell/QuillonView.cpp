@@ -18,24 +18,6 @@
 #include "platform/ScaledPick.h"
 #include "shell/QuillonDoc.h"
 
-std::array<PaletteEntry, 256> ViewPalette()
-{
-    std::array<PaletteEntry, 256> p{};
-    int i = 0;
-    for (int r = 0; r < 7; ++r) {
-        for (int g = 0; g < 6; ++g) {
-            for (int b = 0; b < 6; ++b) {
-                p[i++] = {static_cast<uint8_t>(36 * r), static_cast<uint8_t>(42 * g), static_cast<uint8_t>(42 * b), 0};
-            }
-        }
-    }
-    for (int grey : {64, 127, 190, 253}) {
-        const auto v = static_cast<uint8_t>(grey);
-        p[i++] = {v, v, v, 0};
-    }
-    return p;
-}
-
 namespace {
 
 // Rows between two polls of the keyboard: about thirty polls a render.
@@ -70,12 +52,6 @@ void CQuillonView::OnScroll(bool, int) { m_bScrolled = 1; }
 
 void CQuillonView::OnDraw(CDC* dc)
 {
-    m_nBitsPixel = static_cast<int16_t>(dc->BitsPerPixel());
-    if (m_nBitsPixel == 8) {
-        // Displays here have at least 24 bits; the palette is made as the
-        // program always made it, but there is nothing to select it into.
-        m_paletteMade = true;
-    }
     CQuillonDoc* doc = GetDocument();
     if (!doc || doc->m_texture.layers.empty()) return;
     morvane::Texture& texture = doc->m_texture;
@@ -308,7 +284,6 @@ bool CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& targ
         picture.fill(0xFFFFFFFFu);
         {
             CDC dc(picture);
-            dc.SetPrinting(true);
             OnDraw(&dc);
         }
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);

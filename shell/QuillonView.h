@@ -12,7 +12,6 @@
 #include <QPoint>
 #include <QSize>
 
-#include <array>
 #include <cstdint>
 
 #include "platform/View.h"
@@ -22,15 +21,6 @@ class EditingSession;
 class QPainter;
 class QPrinter;
 class QRectF;
-
-// An entry of the 256-colour palette used on 8-bit displays.
-struct PaletteEntry {
-    uint8_t red, green, blue, flags;
-    bool operator==(const PaletteEntry&) const = default;
-};
-// A 7 x 6 x 6 colour cube (red outermost: 0, 36, ..., 216; green and blue
-// 0, 42, ..., 210) followed by the greys 64, 127, 190 and 253.
-std::array<PaletteEntry, 256> ViewPalette();
 
 class CQuillonView : public CView {
     Q_OBJECT
@@ -56,13 +46,11 @@ public:
     void OnFilePrint(QPrinter& printer);
     void OnFilePrintPreview(QPrinter& printer);
 
-    int16_t m_nBitsPixel = 0;    // bits per pixel of the last device drawn on
-    int16_t m_bPrinting = 0;     // 1 while printing
-    int16_t m_bScrolled = 0;     // 1 once the user has scrolled
-    bool m_paletteMade = false;  // the 8-bit palette exists (made on the first 8-bit paint)
+    int16_t m_bPrinting = 0;  // 1 while printing
+    int16_t m_bScrolled = 0;  // 1 once the user has scrolled
     QPoint m_ptDragStart;
     QPoint m_ptDragEnd;
-    int m_nDragButton = -1;      // 0 during a left drag, 1 during a right drag, else -1
+    int m_nDragButton = -1;   // 0 during a left drag, 1 during a right drag, else -1
 
     // The last render: whether Escape stopped it, and the rows it drew.
     bool LastRenderStopped() const { return m_lastStopped; }

@@ -11,10 +11,12 @@
 #include "platform/Dc.h"
 #include "platform/ScaledPick.h"
 #include "platform/Wnd.h"
+#include "support/ManualClock.h"
 #include "support/QtTestApp.h"
 
 using morvane::test::DrainEvents;
 using morvane::test::EnsureQtApp;
+using morvane::test::ManualClock;
 
 namespace {
 
@@ -305,19 +307,19 @@ TEST(CustomControl, CaptureKeepsTheMouseUntilReleasedOrTaken)
 TEST(CustomControl, TimersFollowTheDrivenClock)
 {
     EnsureQtApp();
-    ClockTimer::UseManualClock(true);
-    {
-        Probe p;
-        p.SetTimer(1, 200);
-        p.SetTimer(2, 150);
-        ClockTimer::Advance(199);
-        EXPECT_EQ(p.calls, (std::vector<QString>{"timer 2 at 150"}));
-        ClockTimer::Advance(201);  // to 400: 2 at 300, 1 at 200 and 400
-        EXPECT_EQ(p.calls, (std::vector<QString>{"timer 2 at 150", "timer 1 at 200", "timer 2 at 300", "timer 1 at 400"}));
-        p.KillTimer(1);
-        p.KillTimer(2);
-        ClockTimer::Advance(1000);
-        EXPECT_EQ(p.calls.size(), 4u);
-    }
-    ClockTimer::UseManualClock(false);
+    ManualClock clock;
+    Probe p;
+    p.SetTimer(1, 200);
+    p.SetTimer(2, 150);
+    // Time stands still between the moves, whatever the system's clock does.
+    QTest::qWait(200);
+    EXPECT_TRUE(p.calls.empty());
+    clock.Advance(199);
+    EXPECT_EQ(p.calls, (std::vector<QString>{"timer 2 at 150"}));
+    clock.Advance(201);  // to 400: 2 at 300, 1 at 200 and 400
+    EXPECT_EQ(p.calls, (std::vector<QString>{"timer 2 at 150", "timer 1 at 200", "timer 2 at 300", "timer 1 at 400"}));
+    p.KillTimer(1);
+    p.KillTimer(2);
+    clock.Advance(1000);
+    EXPECT_EQ(p.calls.size(), 4u);
 }

@@ -305,7 +305,7 @@ TEST(DocTemplate, TitlesFramesAndClosing)
     frame.resize(600, 400);
     frame.show();
     CDocTemplate tmpl(
-        129, "\nQuillo\nQuillo\nQuillo Files (*.zyv)\n.zyv\n(*.kvo)\n.kvo\nMorvane.Document\nQuillo Document",
+        "\nQuillo\nQuillo\nQuillo Files (*.zyv)\n.zyv\n(*.kvo)\n.kvo\nMorvane.Document\nQuillo Document",
         [] { return new PlainDoc; }, [] { return new CMDIChildWnd; }, [] { return new PlainView; });
     EXPECT_EQ(tmpl.GetDocString(CDocTemplate::docName), "Quillo");
     EXPECT_EQ(tmpl.GetDocString(CDocTemplate::filterExt), ".zyv");

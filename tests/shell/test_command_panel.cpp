@@ -14,10 +14,10 @@
 #include "panels/CommandBar.h"
 #include "panels/KeyFrameDlg.h"
 #include "platform/Background.h"
-#include "platform/ClockTimer.h"
 #include "platform/Dialog.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditingSession.h"
+#include "support/ManualClock.h"
 #include "support/UserInput.h"
 
 using namespace morvane;
@@ -225,7 +225,7 @@ TEST_F(CommandPanel, DraggingASliderWritesLayerAndKeyThenRendersOnce)
 TEST_F(CommandPanel, ArrowsRepeatOnTheScheduleUntilReleasedAnywhere)
 {
     Start();
-    ClockTimer::UseManualClock(true);
+    ManualClock clock;
     CKvoSlider* detail = Slider(0);  // range 0..20
     detail->value = 3;
     const int renders = View()->RenderCount();
@@ -235,17 +235,17 @@ TEST_F(CommandPanel, ArrowsRepeatOnTheScheduleUntilReleasedAnywhere)
     EXPECT_EQ(detail->value, 4);
     EXPECT_EQ(detail->upPressed, 1);
     EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.detail, 4);
-    ClockTimer::Advance(200);
+    clock.Advance(200);
     EXPECT_EQ(detail->value, 4);
-    ClockTimer::Advance(1);
+    clock.Advance(1);
     EXPECT_EQ(detail->value, 5);
-    ClockTimer::Advance(190);
+    clock.Advance(190);
     EXPECT_EQ(detail->value, 5);
-    ClockTimer::Advance(1);
+    clock.Advance(1);
     EXPECT_EQ(detail->value, 6);
     // Waits of 181, 171, ..., 21, then 11 ms for ever: 19 more steps in
     // the next 2000 ms would take 181+171+...+21+11 = 1827 ms, plus 16 of 11.
-    ClockTimer::Advance(1827);
+    clock.Advance(1827);
     EXPECT_EQ(detail->value, 20);  // held at the top of the range
     EXPECT_EQ(View()->RenderCount(), renders);
 
@@ -257,17 +257,16 @@ TEST_F(CommandPanel, ArrowsRepeatOnTheScheduleUntilReleasedAnywhere)
     EXPECT_EQ(detail->upPressed, 0);
     EXPECT_EQ(View()->RenderCount(), renders + 1);
     detail->value = 10;
-    ClockTimer::Advance(1000);
+    clock.Advance(1000);
     EXPECT_EQ(detail->value, 10);
 
     // A double click on the bottom arrow steps once.
     QTest::mouseClick(detail, Qt::LeftButton, {}, QPoint(15, detail->height() - 3));
     QTest::mouseDClick(detail, Qt::LeftButton, {}, QPoint(15, detail->height() - 3));
     QTest::mouseRelease(detail, Qt::LeftButton, {}, QPoint(15, detail->height() - 3));
-    ClockTimer::Advance(1000);
+    clock.Advance(1000);
     EXPECT_EQ(detail->value, 9);
     EXPECT_EQ(+Doc()->m_texture.layers[0].layer.rec.detail, 9);
-    ClockTimer::UseManualClock(false);
 }
 
 TEST_F(CommandPanel, AThumbnailClickLoadsItsLayerIntoEveryControl)

@@ -477,7 +477,7 @@ TEST_F(KeyFrames, PlayShowsFrameIAtITwentyFifthsOfASecondAndStopEndsTheWaitAtOnc
     int64_t start = ClockTimer::Now();
     QObject::connect(Panel(), &CKeyFrameDlg::frameShown, Panel(), [&](int i) {
         shownAt.push_back(ClockTimer::Now() - start);
-        if (i == 5) ClockTimer::Advance(100);  // frame 5 took 100 ms
+        if (i == 5) m_clock->Advance(100);  // frame 5 took 100 ms
     });
     Click(Panel()->play);
 

@@ -15,12 +15,12 @@
 #include "engine/Cpu.h"
 #include "engine/LibraryFile.h"
 #include "engine/Noise.h"
-#include "platform/ClockTimer.h"
 #include "platform/ControlBar.h"
 #include "platform/DialogUnits.h"
 #include "platform/MDIChildWnd.h"
 #include "platform/QtDialogs.h"
 #include "shell/SplashWnd.h"
+#include "support/ManualClock.h"
 
 using namespace morvane;
 using namespace morvane::test;
@@ -55,7 +55,7 @@ QStringList MenuItems(CMainFrame* frame, const QString& title)
 [[noreturn]] void WaitInTheFirstMessageBox(const QStringList& arguments, const std::filesystem::path& profile,
                                            QTemporaryDir& dir)
 {
-    ClockTimer::UseManualClock(true);
+    ManualClock clock;
     QtDialogs dialogs;
     CQuillonApp app(dialogs, profile);
     bool overTheSplash = false;
@@ -66,7 +66,7 @@ QStringList MenuItems(CMainFrame* frame, const QString& title)
         if (!box) return;
         if (CSplashWnd::Current()) {
             overTheSplash = true;
-            ClockTimer::Advance(1500);
+            clock.Advance(1500);
             return;
         }
         if (!splashGone.isValid()) splashGone.start();

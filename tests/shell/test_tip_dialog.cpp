@@ -8,13 +8,14 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "ShellFixture.h"
-#include "platform/ClockTimer.h"
 #include "platform/Dialog.h"
 #include "shell/AboutDlg.h"
 #include "shell/SplashWnd.h"
 #include "shell/TipDlg.h"
+#include "support/ManualClock.h"
 #include "support/TimeLimit.h"
 
 namespace fs = std::filesystem;
@@ -176,14 +177,15 @@ protected:
     }
     void TearDown() override
     {
-        ClockTimer::UseManualClock(false);
+        m_clock.reset();
         ShellTest::TearDown();
     }
+    std::optional<ManualClock> m_clock;
 };
 
 TEST_F(StartUpGreeting, SplashForAMomentThenTheTip)
 {
-    ClockTimer::UseManualClock(true);
+    m_clock.emplace();
     Start();
     CSplashWnd* splash = CSplashWnd::Current();
     ASSERT_NE(splash, nullptr);
@@ -193,15 +195,15 @@ TEST_F(StartUpGreeting, SplashForAMomentThenTheTip)
     // The tip of the day ran at start-up (StartUp is missing).
     ASSERT_EQ(Ui().modalCaptions.size(), 1u);
     EXPECT_EQ(Ui().modalCaptions[0], "Tip of the Day");
-    ClockTimer::Advance(1499);
+    m_clock->Advance(1499);
     EXPECT_NE(CSplashWnd::Current(), nullptr);
-    ClockTimer::Advance(1);
+    m_clock->Advance(1);
     EXPECT_EQ(CSplashWnd::Current(), nullptr);
 }
 
 TEST_F(StartUpGreeting, APressHidesTheSplashAndStillReachesItsWindow)
 {
-    ClockTimer::UseManualClock(true);
+    m_clock.emplace();
     Start();
     ASSERT_NE(CSplashWnd::Current(), nullptr);
     // The press starts a drag in the view.
@@ -214,7 +216,7 @@ TEST_F(StartUpGreeting, APressHidesTheSplashAndStillReachesItsWindow)
 
 TEST_F(StartUpGreeting, AMessageWhileTheSplashIsUpStandsOverTheMainFrame)
 {
-    ClockTimer::UseManualClock(true);
+    m_clock.emplace();
     IniProfile(ProfilePath()).WriteInt("Tip", "StartUp", 1);
     Start({Path("missing.zyv")});
     ASSERT_NE(CSplashWnd::Current(), nullptr);
@@ -224,7 +226,7 @@ TEST_F(StartUpGreeting, AMessageWhileTheSplashIsUpStandsOverTheMainFrame)
 
 TEST_F(StartUpGreeting, TheSplashGoesWithoutTheWindowsOfOthersMadeOverIt)
 {
-    ClockTimer::UseManualClock(true);
+    m_clock.emplace();
     Start();
     QPointer<CSplashWnd> splash = CSplashWnd::Current();
     ASSERT_NE(splash, nullptr);
@@ -232,7 +234,7 @@ TEST_F(StartUpGreeting, TheSplashGoesWithoutTheWindowsOfOthersMadeOverIt)
     box->show();
 
     // Its time is up: it hides, and the box stays as it was.
-    ClockTimer::Advance(1500);
+    m_clock->Advance(1500);
     DrainEvents();
     EXPECT_EQ(CSplashWnd::Current(), nullptr);
     ASSERT_NE(box, nullptr);

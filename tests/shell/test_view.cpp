@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QTest>
 
-#include <array>
 #include <cstring>
 
 #include "ShellFixture.h"
@@ -20,17 +19,6 @@ using namespace morvane;
 using namespace morvane::test;
 
 class TextureView : public ShellTest {};
-
-TEST_F(TextureView, PaletteOfEightBitDisplays)
-{
-    const auto p = ViewPalette();
-    EXPECT_EQ(p[0], (PaletteEntry{0, 0, 0, 0}));
-    EXPECT_EQ(p[7], (PaletteEntry{0, 42, 42, 0}));
-    EXPECT_EQ(p[36], (PaletteEntry{36, 0, 0, 0}));
-    EXPECT_EQ(p[251], (PaletteEntry{216, 210, 210, 0}));
-    EXPECT_EQ(p[252], (PaletteEntry{64, 64, 64, 0}));
-    EXPECT_EQ(p[255], (PaletteEntry{253, 253, 253, 0}));
-}
 
 TEST_F(TextureView, PixelsAreTheRenderersBytes)
 {

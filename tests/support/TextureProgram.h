@@ -31,7 +31,7 @@ public:
 
 struct Program {
     CMDIFrameWnd frame;
-    CDocTemplate tmpl{129, "\nQuillo\nQuillo", [] { return new TextureDoc; }, [] { return new CMDIChildWnd; },
+    CDocTemplate tmpl{"\nQuillo\nQuillo", [] { return new TextureDoc; }, [] { return new CMDIChildWnd; },
                       [] { return new CountingView; }};
     ScriptedDialogs ui;
     Background backgrounds;  // black

@@ -39,7 +39,9 @@ std::string JpegName(const std::string& background)
 
 // The code point of the UTF-8 sequence at `i`, which moves past it.  A
 // byte that starts no valid sequence (a stray continuation byte, an
-// overlong form, a surrogate, a sequence cut short) stands for U+FFFD.
+// overlong form, a surrogate, a sequence cut short) is read as Latin-1, the
+// character of its own value: a file name that is not UTF-8 keeps its
+// bytes in the page.
 char32_t NextCodePoint(std::string_view text, size_t& i)
 {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
@@ -58,7 +60,7 @@ char32_t NextCodePoint(std::string_view text, size_t& i)
     }
     valid = valid && c >= kLeast[length] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
     i += valid ? length : 1;
-    return valid ? c : 0xFFFD;
+    return valid ? c : lead;
 }
 
 // A colour channel as the page writes it: its byte value and a comma.

@@ -16,7 +16,8 @@
 // after a question.  Its problems and its question go to a dialogue the
 // caller hands in (the Web Pager shows them in message boxes).
 //
-// Texts and paths are UTF-8.
+// Texts and paths are UTF-8; a path may hold bytes that are not (a file
+// name of another encoding), which the pages write as they stand.
 #pragma once
 
 #include <cstdint>

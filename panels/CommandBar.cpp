@@ -21,6 +21,7 @@
 #include "platform/Background.h"
 #include "platform/Dialog.h"
 #include "platform/DialogUnits.h"
+#include "platform/FileName.h"
 #include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 #include "platform/StringTable.h"
@@ -321,9 +322,10 @@ bool CCommandBar::ChoosePicture(Layer& layer)
     request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     const QStringList chosen = Ui().FileDialog(this, request);
     if (chosen.isEmpty()) return false;
-    const QByteArray path = chosen.front().toLocal8Bit();
+    const QByteArray path = EncodeFileName(chosen.front());
     if (path.size() >= static_cast<int>(sizeof layer.rec.picturePath)) {
-        Ui().Message(QStringLiteral("The path of \"%1\" is too long to be kept in the layer.").arg(chosen.front()));
+        Ui().Message(QStringLiteral("The path of \"%1\" is too long to be kept in the layer.")
+                         .arg(DisplayName(chosen.front())));
         return false;
     }
     layer.SetPicturePath(path.toStdString());
@@ -332,7 +334,8 @@ bool CCommandBar::ChoosePicture(Layer& layer)
     try {
         morvane::LoadLayerPicture(layer, m_session.CurrentLayer(), morvane::MovieOpener::CommandPanel, Ui().Teller());
     } catch (const std::bad_alloc&) {
-        Ui().Message(QStringLiteral("Unable to load \"%1\".\nThere is not enough memory for it.").arg(chosen.front()));
+        Ui().Message(QStringLiteral("Unable to load \"%1\".\nThere is not enough memory for it.")
+                         .arg(DisplayName(chosen.front())));
     }
     return true;
 }
@@ -465,9 +468,9 @@ FileDialogRequest LayerFileRequest(bool save)
 // A file that cannot be opened at all is passed over without a word.
 std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path, int layerNumber)
 {
-    const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(path.toStdString());
+    const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(LocalFile(path));
     if (!file.ok()) return std::nullopt;
-    morvane::Result<Layer> parsed = morvane::ReadLayerFile(path.toStdString(), *file.value);
+    morvane::Result<Layer> parsed = morvane::ReadLayerFile(LocalFile(path), *file.value);
     if (!parsed.ok()) {
         ui.Message(QString::fromStdString(parsed.error));
         return std::nullopt;
@@ -478,7 +481,8 @@ std::optional<Layer> ReadLayerFile(UiDialogs& ui, const QString& path, int layer
         try {
             morvane::LoadLayerPicture(layer, layerNumber, morvane::MovieOpener::Application, ui.Teller());
         } catch (const std::bad_alloc&) {
-            ui.Message(QStringLiteral("Unable to load \"%1\".\nThere is not enough memory for its picture.").arg(path));
+            ui.Message(QStringLiteral("Unable to load \"%1\".\nThere is not enough memory for its picture.")
+                           .arg(DisplayName(path)));
             return std::nullopt;
         }
     }
@@ -507,6 +511,6 @@ void CCommandBar::OnSaveLayer()
     const QStringList paths = Ui().FileDialog(this, LayerFileRequest(true));
     const Layer* layer = m_session.CurrentLayerRecord();
     if (paths.isEmpty() || !layer) return;
-    const morvane::Result<> saved = morvane::WriteLayerFile(paths.front().toStdString(), *layer);
+    const morvane::Result<> saved = morvane::WriteLayerFile(LocalFile(paths.front()), *layer);
     if (!saved.ok()) Ui().Message(QString::fromStdString(saved.error));
 }

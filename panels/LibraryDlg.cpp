@@ -13,6 +13,7 @@
 #include "panels/LibraryStripWnd.h"
 #include "panels/TextureButton.h"
 #include "platform/Background.h"
+#include "platform/FileName.h"
 #include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 #include "platform/StringTable.h"
@@ -53,6 +54,9 @@ FileDialogRequest LibraryDialog(bool save, int titleId, int filterId, const char
 }
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+// A file's name as a message shows it.
+QString Shown(const std::filesystem::path& file) { return DisplayName(FileNameOf(file)); }
 
 // What the pictures of the library's textures have to say, each message
 // once, told together when the command is done: a library of many textures
@@ -101,7 +105,7 @@ void RenderThumbnail(CLibraryStripWnd& strip, Texture& texture, const std::files
         LoadLayerPictures(texture, said.Teller());
     } catch (const std::bad_alloc&) {
         said.Add(QStringLiteral("Unable to load the pictures of \"%1\".\nThere is not enough memory for them.")
-                     .arg(Text(file.string())));
+                     .arg(Shown(file)));
     }
     strip.RenderThumbnails(texture);
     held.clear();
@@ -190,13 +194,13 @@ void CLibraryDlg::OnAddTexture()
             refused << QStringLiteral("The library is full: it holds at most %1 textures.").arg(kMaxLibraryEntries);
             break;
         }
-        const std::filesystem::path path = file.toStdString();
+        const std::filesystem::path path = LocalFile(file);
         const std::optional<std::string> stored = StoredLibraryPath(path);
-        const std::string name = LibraryEntryName(path.string());
+        const std::string name = LibraryEntryName(path.native());
         if (!stored || !FitsLibraryField(name)) {
             refused << QStringLiteral("Unable to add \"%1\" to the library: a library file holds paths of at most %2 "
                                       "characters.")
-                           .arg(file)
+                           .arg(DisplayName(file))
                            .arg(kLibraryFieldSize - 1);
             continue;
         }
@@ -242,7 +246,7 @@ void CLibraryDlg::OnLoadLibrary()
     const QStringList chosen = Ui().FileDialog(
         this, LibraryDialog(false, 57696, 57697, "jxw", OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST));
     if (chosen.isEmpty() || chosen.front().isEmpty()) return;
-    ReadLibrary(chosen.front().toStdString(), EntrySearch::PathThenName, true);
+    ReadLibrary(LocalFile(chosen.front()), EntrySearch::PathThenName, true);
 }
 
 void CLibraryDlg::LoadStartupLibrary(const std::filesystem::path& file)
@@ -275,7 +279,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
         if (texture.ok()) {
             RenderThumbnail(*strip, *texture.value, *found, held, said);
         } else {
-            failed << (found ? Text(texture.error) : QStringLiteral("\"%1\" was not found.").arg(Text(entry.path)));
+            failed << (found ? Text(texture.error) : QStringLiteral("\"%1\" was not found.").arg(Shown(entry.path)));
             texture = DefaultLibraryTexture(MaterialPresetTable());
             strip->RenderThumbnails(*texture.value);
         }
@@ -290,7 +294,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
     if (!failed.isEmpty()) {
         Ui().Message(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the "
                                     "default texture:\n\n%2")
-                         .arg(Text(file.string()), failed.join(QStringLiteral("\n"))));
+                         .arg(Shown(file), failed.join(QStringLiteral("\n"))));
     }
     return true;
 }
@@ -306,6 +310,6 @@ void CLibraryDlg::OnSaveLibrary()
 
     std::vector<LibraryEntry> entries;
     for (size_t i = 0; i < textures.size(); ++i) entries.push_back({names[i], paths[i]});
-    const Result<> saved = WriteLibraryFile(chosen.front().toStdString(), entries);
+    const Result<> saved = WriteLibraryFile(LocalFile(chosen.front()), entries);
     if (!saved.ok()) Ui().Message(Text(saved.error));
 }

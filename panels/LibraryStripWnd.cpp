@@ -10,6 +10,7 @@
 #include "panels/LibraryDlg.h"
 #include "platform/Dc.h"
 #include "platform/EditingSession.h"
+#include "platform/FileName.h"
 #include "platform/UiDialogs.h"
 #include "platform/Wnd.h"
 
@@ -237,11 +238,11 @@ void CLibraryStripWnd::CopyIntoDocument(int entry)
     } catch (const std::bad_alloc&) {
         m_session.Ui().Message(QStringLiteral("Unable to copy \"%1\" into the document.\nThere is not enough memory "
                                               "for its pictures.")
-                                   .arg(QString::fromStdString(m_library->paths[i])));
+                                   .arg(DisplayName(FileNameOf(m_library->paths[i]))));
         return;
     }
     // The document is the entry's texture now, not the file it came from:
     // it has no file, and its title is the entry's file name.
     const std::string name = LibraryEntryName(m_library->names[i]).substr(1);
-    if (m_session.ReplaceTexture(copy, QString::fromStdString(name))) emit m_library->textureCopied();
+    if (m_session.ReplaceTexture(copy, FileNameOf(name))) emit m_library->textureCopied();
 }

@@ -20,6 +20,7 @@
 #include "platform/ControlBar.h"
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
+#include "platform/FileName.h"
 #include "platform/MDIChildWnd.h"
 #include "platform/UiDialogs.h"
 #include "platform/View.h"
@@ -335,18 +336,18 @@ void CQuillonApp::LoadDefaultLibrary()
 
 bool CQuillonApp::LoadInterfaceTexture(QString* error)
 {
-    auto found = morvane::ResolveStoredPath(m_strInterfaceTexture.toStdString());
+    auto found = morvane::ResolveStoredPath(LocalFile(m_strInterfaceTexture).native());
     // Without one of the user's own in the working folder, the program's
     // own interface texture (installed with its data files).
     if (!found && m_strInterfaceTexture == kDefaultInterfaceTexture) found = morvane::FindDataFile("interface.zyv");
     if (!found) {
-        if (error) *error = QStringLiteral("Unable to open \"%1\".").arg(m_strInterfaceTexture);
+        if (error) *error = QStringLiteral("Unable to open \"%1\".").arg(DisplayName(m_strInterfaceTexture));
         return false;
     }
     const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(*found);
     if (!file.ok()) {
-        if (error) *error = QStringLiteral("Unable to open \"%1\".\n%2.").arg(QString::fromStdString(found->string()),
-                                                                            QString::fromStdString(file.error));
+        if (error) *error = QStringLiteral("Unable to open \"%1\".\n%2.")
+                                .arg(DisplayName(FileNameOf(*found)), QString::fromStdString(file.error));
         return false;
     }
     // Any file is read as a texture file, unless it is a layer file.
@@ -355,14 +356,14 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
     morvane::Result<morvane::Texture> parsed = morvane::ParseTextureFile(*file.value, kind);
     if (!parsed.ok()) {
         if (error) *error = QStringLiteral("\"%1\" cannot be used as a texture.\n%2.")
-                                .arg(QString::fromStdString(found->string()), QString::fromStdString(parsed.error));
+                                .arg(DisplayName(FileNameOf(*found)), QString::fromStdString(parsed.error));
         return false;
     }
     try {
         morvane::LoadLayerPictures(*parsed.value, m_ui.Teller());
     } catch (const std::bad_alloc&) {
         if (error) *error = QStringLiteral("Unable to use \"%1\".\nThere is not enough memory for its pictures.")
-                                .arg(QString::fromStdString(found->string()));
+                                .arg(DisplayName(FileNameOf(*found)));
         return false;
     }
     m_interfaceTexture = std::move(*parsed.value);

@@ -3,8 +3,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
 #include <QFont>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -16,6 +14,7 @@
 
 #include "engine/FloatInt.h"
 #include "engine/Paths.h"
+#include "platform/FileName.h"
 #include "platform/UiDialogs.h"
 #include "platform/StringTable.h"
 #include "shell/QuillonDoc.h"
@@ -87,6 +86,20 @@ int FieldNumber(QWidget* field, int fallback)
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
+// A path of the pages as the fields hold it, and back: the name's bytes,
+// UTF-8 or not.
+std::string PathBytes(const QString& name) { return EncodeFileName(name).toStdString(); }
+QString PathName(const std::string& bytes) { return DecodeFileName(QByteArray::fromStdString(bytes)); }
+
+// The URL of a page file; a name that is not UTF-8 keeps its bytes,
+// percent-encoded.
+QUrl PageUrl(const std::filesystem::path& page)
+{
+    const QString name = FileNameOf(page);
+    if (DisplayName(name) == name) return QUrl::fromLocalFile(name);
+    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(page.native()).toPercentEncoding("/"));
+}
+
 }  // namespace
 
 bool SavePages(UiDialogs& ui, QWidget* parent, const morvane::WebPage& page, std::set<std::filesystem::path>* written)
@@ -139,7 +152,7 @@ void CWebPager::ConnectHandlers()
     edited(IDC_BACKGROUND, [this](const QString& text) { m_backgroundPath = m_background = text; });
     edited(IDC_FRAME_TEXTURE, [this](const QString& text) {
         m_frameTexture = text;
-        if (WebPagerItem* item = CurrentItem()) item->texturePath = text.toStdString();
+        if (WebPagerItem* item = CurrentItem()) item->texturePath = PathBytes(text);
     });
     edited(IDC_FRAME_WIDTH, [this](const QString&) {
         m_width = FieldNumber(GetDlgItem(IDC_FRAME_WIDTH), m_width);
@@ -242,7 +255,7 @@ void CWebPager::ShowCurrentItem()
         m_borderSize = item->borderSize;
         m_width = item->width;
         m_height = item->height;
-        m_frameTexture = Text(item->texturePath);
+        m_frameTexture = PathName(item->texturePath);
         m_frameText = Text(item->text);
         m_textAlign = item->textAlign;
         m_frameAlign = item->frameAlign;
@@ -256,8 +269,8 @@ void CWebPager::ShowCurrentItem()
 morvane::WebPage CWebPager::Page() const
 {
     morvane::WebPage page;
-    page.pagePath = m_pagePath.toStdString();
-    page.backgroundPath = m_backgroundPath.toStdString();
+    page.pagePath = PathBytes(m_pagePath);
+    page.backgroundPath = PathBytes(m_backgroundPath);
     page.items.assign(m_items.begin(), m_items.begin() + m_itemCount);
     return page;
 }
@@ -308,7 +321,7 @@ void CWebPager::OnBrowse(int button)
         break;
     case IDC_BROWSE_FRAME_TEXTURE:
         m_frameTexture = path;
-        if (WebPagerItem* item = CurrentItem()) item->texturePath = path.toStdString();
+        if (WebPagerItem* item = CurrentItem()) item->texturePath = PathBytes(path);
         break;
     default:
         return;
@@ -372,11 +385,11 @@ void CWebPager::OnPreview()
 {
     if (!OnSave()) return;
     // The desktop's browser opens the page; no command line is built.
-    const QString page = QString::fromStdString(
-        std::filesystem::absolute(morvane::MapStoredPath(m_pagePath.toStdString())).lexically_normal().string());
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
-        Ui().MessageBox(this, QStringLiteral("Unable to open \"%1\" in a browser.").arg(page), AppCaption(),
-                        MB_OK | MB_ICONEXCLAMATION);
+    const std::filesystem::path page =
+        std::filesystem::absolute(morvane::MapStoredPath(PathBytes(m_pagePath))).lexically_normal();
+    if (!QDesktopServices::openUrl(PageUrl(page)))
+        Ui().MessageBox(this, QStringLiteral("Unable to open \"%1\" in a browser.").arg(DisplayName(FileNameOf(page))),
+                        AppCaption(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CWebPager::OnOK()

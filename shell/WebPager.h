@@ -7,6 +7,9 @@
 //
 // Every edit of an item's field applies to the current item ("Cur. Frame",
 // 0-based) and only when that is one of the items.
+//
+// The path fields hold file names as platform/FileName.h keeps them: a
+// byte that is not UTF-8 reaches the files written and the pages as it was.
 #pragma once
 
 #include <QString>

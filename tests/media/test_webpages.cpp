@@ -63,8 +63,9 @@ TEST(WebPages, AttributeTextIsEscapedAndLatin1)
     EXPECT_EQ(EscapeAttribute("a&b \"c\" <d> caf\u00e9 \u2603 \U0001F600"),
               "a&amp;b &quot;c&quot; &lt;d&gt; caf\xe9 &#9731; &#128512;");
     // Bytes that are not UTF-8 (a stray byte, a sequence cut short, an
-    // overlong "/") each stand for the replacement character.
-    EXPECT_EQ(EscapeAttribute("a\xff" "b\xc3 \xc0\xaf"), "a&#65533;b&#65533; &#65533;&#65533;");
+    // overlong "/"), as a file name of another encoding holds them, are
+    // written as they stand: the page names that file.
+    EXPECT_EQ(EscapeAttribute("a\xff" "b\xc3 \xc0\xaf caf\xe9&"), "a\xff" "b\xc3 \xc0\xaf caf\xe9&amp;");
     WebPage page{"x\"y.htm", "a&b.zyv", {}};
     EXPECT_NE(LauncherPageBytes(page).find("SRC=\"a&amp;b.zyv\" HIDDEN=TRUE PAGEURL=\"Npx&quot;y.htm \""),
               std::string::npos);

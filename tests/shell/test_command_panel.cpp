@@ -9,14 +9,19 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
+
 #include "ShellFixture.h"
 #include "engine/FloatInt.h"
+#include "engine/SafeFile.h"
 #include "panels/CommandBar.h"
 #include "panels/KeyFrameDlg.h"
 #include "platform/Background.h"
 #include "platform/Dialog.h"
 #include "platform/DialogUnits.h"
 #include "platform/EditingSession.h"
+#include "platform/FileName.h"
 #include "support/ManualClock.h"
 #include "support/UserInput.h"
 
@@ -183,6 +188,61 @@ TEST_F(CommandPanel, AnImageWithoutAPictureBecomesMarble)
     EXPECT_EQ(+layer.rec.formatIndex, 12);
     EXPECT_EQ(View()->ClientSize(), QSize(64, 48));
     EXPECT_EQ(Frame()->ActiveChildFrame()->pos(), QPoint(0, 0));
+}
+
+TEST_F(CommandPanel, PictureAndLayerFilesWhoseNamesAreNotUtf8KeepTheirBytes)
+{
+    Start();
+    // Latin-1 names, whose byte 0xE9 is not UTF-8, as the file dialog
+    // gives them.
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    const QByteArray picture = folder + "/caf\xe9.tga";
+    const QByteArray saved = folder + "/lay\xe9.kvo";
+
+    // A name too long for the layer is refused; the message shows the byte
+    // as a character that stands for it.
+    const QByteArray tooLong = folder + "/" + QByteArray(250, 'x') + "\xe9.tga";
+    Ui().files = {{DecodeFileName(tooLong)}};
+    Choose(Panel()->materialCombo, 24);
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text,
+              "The path of \"" + QFile::decodeName(tooLong) + "\" is too long to be kept in the layer.");
+    Ui().messages.clear();
+
+    // A 4 x 2 picture: bottom row red, top row blue.
+    std::string tga(18, '\0');
+    tga[2] = 2, tga[12] = 4, tga[14] = 2, tga[16] = 24;
+    for (int i = 0; i < 4; ++i) tga += std::string("\0\0\xff", 3);
+    for (int i = 0; i < 4; ++i) tga += std::string("\xff\0\0", 3);
+    std::ofstream(picture.toStdString(), std::ios::binary) << tga;
+    Ui().files = {{DecodeFileName(picture)}};
+    Choose(Panel()->materialCombo, 24);  // "Image"
+    EXPECT_TRUE(Ui().messages.empty());
+    {
+        const Layer& layer = Doc()->m_texture.layers[0].layer;
+        EXPECT_EQ(QByteArray::fromStdString(layer.PicturePath()), picture);
+        EXPECT_EQ(layer.Pixels().size(), 4u * 2u * 4u);
+        EXPECT_EQ(Doc()->m_sizeImage, QSize(4, 2));
+    }
+
+    // Save Layer writes the file of that very name, and no other.
+    const QByteArray layerFile = AsBytes(EncodeLayerFile(Doc()->m_texture.layers[0].layer));
+    Ui().files = {{DecodeFileName(saved)}};
+    QTest::mouseClick(Panel()->saveLayerButton, Qt::LeftButton);
+    EXPECT_TRUE(Ui().messages.empty());
+    const Result<std::vector<uint8_t>> written = ReadFileBytes(saved.toStdString());
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(AsBytes(*written.value), layerFile);
+    EXPECT_FALSE(std::filesystem::exists((folder + "/lay\xef\xbf\xbd.kvo").toStdString()));
+
+    // Load Layer reads it back as a second layer, with its picture.
+    Ui().files = {{DecodeFileName(saved)}};
+    QTest::mouseClick(Panel()->loadLayerButton, Qt::LeftButton);
+    EXPECT_TRUE(Ui().messages.empty());
+    ASSERT_EQ(Doc()->m_texture.LayerCount(), 2);
+    const Layer& loaded = Doc()->m_texture.layers[1].layer;
+    EXPECT_EQ(AsBytes(EncodeLayerFile(loaded)), layerFile);
+    EXPECT_EQ(loaded.Pixels(), Doc()->m_texture.layers[0].layer.Pixels());
 }
 
 TEST_F(CommandPanel, DraggingASliderWritesLayerAndKeyThenRendersOnce)
@@ -421,6 +481,25 @@ TEST_F(CommandPanel, ANewInterfaceTextureRepaintsThePanelsBackgrounds)
     EXPECT_NE(slider->Surface().pixel(bare), before);
     EXPECT_EQ(slider->Surface().pixel(bare), Session().Backgrounds().For(slider).pixel(bare));
     EXPECT_EQ(Panel()->seeButton->Face().pixel(1, 1), Session().Backgrounds().For(Panel()->seeButton).pixel(1, 1));
+
+    // A texture whose name is not UTF-8 serves as well; a missing one is
+    // told by the name as it reads.
+    const QByteArray missing = QFile::encodeName(m_dir.path()) + "/perdu\xe9.zyv";
+    Ui().files = {{DecodeFileName(missing)}};
+    Frame()->SendCommand(ID_LOAD_INTERFACE_TEXTURE);
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_EQ(Ui().messages[0].text, "Unable to open \"" + QFile::decodeName(missing) + "\".");
+    Ui().messages.clear();
+    const QByteArray latin1 = QFile::encodeName(m_dir.path()) + "/bois\xe9.zyv";
+    ASSERT_EQ(WriteTextureFile(latin1.toStdString(), PresetTexture(MaterialPresetTable(), 2)).error, "");
+    const QRgb flame = slider->Surface().pixel(bare);
+    Ui().files = {{DecodeFileName(latin1)}};
+    Frame()->SendCommand(ID_LOAD_INTERFACE_TEXTURE);
+    DrainEvents();
+    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_EQ(EncodeFileName(m_app->m_strInterfaceTexture), latin1);
+    slider->UpdateWindow();
+    EXPECT_NE(slider->Surface().pixel(bare), flame);
 }
 
 TEST_F(CommandPanel, AKeyLoadedIntoTheLayerShowsInEveryControl)

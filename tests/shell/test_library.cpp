@@ -11,6 +11,7 @@
 #include "panels/TextureButton.h"
 #include "panels/LibraryDlg.h"
 #include "platform/EditingSession.h"
+#include "platform/FileName.h"
 #include "support/HostileFiles.h"
 #include "support/LibraryStrip.h"
 #include "support/SampleTextures.h"
@@ -165,6 +166,51 @@ TEST_F(TextureLibrary, ACopyIsANewDocumentNamedAfterTheEntryAndNeverSavedOverThe
     EXPECT_EQ(Contents(Path("marble.zyv")), Encoded(Doc()->m_texture));
     EXPECT_EQ(Doc()->GetPathName(), Path("marble.zyv"));
     EXPECT_EQ(Contents(opened), before);
+}
+
+TEST_F(TextureLibrary, ALibraryAndItsTexturesKeepNamesThatAreNotUtf8)
+{
+    Start();
+    // Latin-1 names, whose bytes 0xE8 and 0xE9 are not UTF-8, as the file
+    // dialog gives them.
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    const QByteArray texture = folder + "/bois\xe9.zyv";
+    const QByteArray library = folder + "/biblioth\xe8que.jxw";
+    ASSERT_EQ(WriteTextureFile(texture.toStdString(), SampleTexture(2)).error, "");
+    const int before = Library().EntryCount();
+    Add({DecodeFileName(texture)});
+    EXPECT_TRUE(Ui().messages.empty());
+    ASSERT_EQ(Library().EntryCount(), before + 1);
+    EXPECT_EQ(Library().names.back(), "\\bois\xe9.zyv");
+    EXPECT_EQ(Library().paths.back(), texture.toStdString());
+    const QImage thumbnail = SlotPicture(Strip(), before);
+    // A name too long for a library file is refused by the name as it reads.
+    const QByteArray tooLong = folder + "/" + QByteArray(80, 'x') + "\xe9.zyv";
+    Add({DecodeFileName(tooLong)});
+    ASSERT_EQ(Ui().messages.size(), 1u);
+    EXPECT_TRUE(Ui().messages[0].text.startsWith("Unable to add \"" + QFile::decodeName(tooLong) + "\""));
+    Ui().messages.clear();
+
+    // Saved under such a name and loaded again, the library reads the
+    // texture from its file.
+    Ui().files.push_back({DecodeFileName(library)});
+    QTest::mouseClick(Library().saveButton, Qt::LeftButton);
+    EXPECT_TRUE(Ui().messages.empty());
+    const Result<std::vector<LibraryEntry>> saved = ReadLibraryFile(library.toStdString());
+    ASSERT_TRUE(saved.ok());
+    ASSERT_EQ(saved.value->size(), size_t(before + 1));
+    EXPECT_EQ(saved.value->back().path, texture.toStdString());
+    Ui().files.push_back({DecodeFileName(library)});
+    QTest::mouseClick(Library().loadButton, Qt::LeftButton);
+    EXPECT_TRUE(Ui().messages.empty());
+    ASSERT_EQ(Library().EntryCount(), before + 1);
+    EXPECT_EQ(SlotPicture(Strip(), before), thumbnail);
+
+    // Copied into the document, the texture bears its file's name.
+    Strip().SetFirstVisible(before);
+    DoubleClickSlot(0);
+    EXPECT_EQ(EncodeFileName(Doc()->GetTitle()), "bois\xe9.zyv");
+    EXPECT_EQ(Doc()->m_texture.LayerCount(), 2);
 }
 
 // A library texture's thumbnail shows the pictures of its layers, whether

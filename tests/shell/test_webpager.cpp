@@ -12,11 +12,14 @@
 #include <QTest>
 #include <QUrl>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include "ShellFixture.h"
 #include "platform/Dialog.h"
+#include "platform/FileName.h"
 #include "platform/StringTable.h"
 #include "shell/Resource.h"
 #include "shell/WebPager.h"
@@ -80,7 +83,14 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_browser, "Open");
     }
-    void TearDown() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    void TearDown() override
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        // QTemporaryDir reads the names in it as UTF-8, and cannot remove a
+        // file whose name is not.
+        std::error_code error;
+        std::filesystem::remove_all(m_dir.path().toStdString(), error);
+    }
 
     QString Page() const { return m_dir.filePath(QStringLiteral("page.htm")); }
 
@@ -208,6 +218,52 @@ TEST_F(WebPagerDialog, DeleteBrowseAndPreview)
     // Preview wrote the pages and handed the page to the desktop's browser.
     ASSERT_EQ(m_browser.opened.size(), 1);
     EXPECT_EQ(m_browser.opened[0], QUrl::fromLocalFile(Page()));
+}
+
+TEST_F(WebPagerDialog, PathsThatAreNotUtf8KeepTheirBytes)
+{
+    // Latin-1 names, whose byte 0xE9 is not UTF-8, as the file dialog
+    // gives them.
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    const QByteArray page = folder + "/pag\xe9.htm";
+    const std::string background = "/fonds/bois\xe9.zyv", frame = "/cadres/cadr\xe9.zyv", edited = "/autr\xe9.zyv";
+    m_ui.files = {{DecodeFileName(page)}};
+    for (const std::string& name : {background, frame, edited}) m_ui.files.push_back({FileNameOf(name)});
+    Run([&](CWebPager& dlg) {
+        Click(dlg.GetDlgItem(IDC_BROWSE_PAGE));
+        Click(dlg.GetDlgItem(IDC_BROWSE_BACKGROUND));
+        Click(dlg.GetDlgItem(IDC_ADD_FRAME));
+        Click(dlg.GetDlgItem(IDC_BROWSE_FRAME_TEXTURE));
+        // The second item's name, edited in its field, keeps the byte.
+        Click(dlg.GetDlgItem(IDC_ADD_FRAME));
+        Click(dlg.GetDlgItem(IDC_BROWSE_FRAME_TEXTURE));
+        auto* field = dlg.GetDlgItem<QLineEdit>(IDC_FRAME_TEXTURE);
+        QTest::keyClick(field, Qt::Key_End);
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, QStringLiteral("v"));
+        // Back on the first item, the field names its file.
+        Type(dlg, IDC_CURRENT_FRAME, QStringLiteral("0"));
+        EXPECT_EQ(EncodeFileName(Field(dlg, IDC_FRAME_TEXTURE)).toStdString(), frame);
+        Click(dlg.GetDlgItem(IDC_PREVIEW));
+        Click(dlg.GetDlgItem(IDCANCEL));
+    });
+    EXPECT_TRUE(m_ui.messages.empty());
+
+    // Both pages lie under the page's own name, and name the files with
+    // their bytes.
+    WebPagerItem first, second;
+    first.texturePath = frame;
+    second.texturePath = edited;
+    const WebPage expected{page.toStdString(), background, {first, second}};
+    const std::string launcher = ReadAll(page.toStdString());
+    const std::string texturePage = ReadAll((folder + "/Nppag\xe9.htm").toStdString());
+    EXPECT_EQ(launcher, LauncherPageBytes(expected));
+    EXPECT_EQ(texturePage, TexturePageBytes(expected));
+    EXPECT_NE(launcher.find("SRC=\"" + background + "\""), std::string::npos);
+    EXPECT_NE(texturePage.find("SRC=\"" + frame + "\""), std::string::npos);
+    // The browser is handed the page itself.
+    ASSERT_EQ(m_browser.opened.size(), 1);
+    EXPECT_EQ(m_browser.opened[0].toEncoded(), "file://" + page.toPercentEncoding("/"));
 }
 
 TEST_F(WebPagerDialog, PreviewOfARefusedPageOpensNothing)

@@ -132,7 +132,8 @@ CQuillonDoc* CQuillonApp::OpenDocumentFile(const QString& requested)
     try {
         morvane::LoadLayerPictures(texture, m_ui.Teller());
     } catch (const std::bad_alloc&) {
-        m_ui.Message(QStringLiteral("Unable to open \"%1\".\nThere is not enough memory for its pictures.").arg(path),
+        m_ui.Message(QStringLiteral("Unable to open \"%1\".\nThere is not enough memory for its pictures.")
+                         .arg(DisplayName(path)),
                      MB_OK | MB_ICONEXCLAMATION);
         return nullptr;
     }

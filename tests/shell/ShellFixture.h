@@ -11,8 +11,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <system_error>
 #include <memory>
+#include <system_error>
 
 #include "engine/Presets.h"
 #include "engine/Render.h"

@@ -461,8 +461,9 @@ TEST_F(FilesOpen, StoredWindowsPathsInTheList)
 }
 
 // A texture whose picture needs more memory than there is: the editor says
-// so, opens no window for it and goes on; with the memory back, the same
-// file opens with its picture.
+// so, naming the file as it reads (a Latin-1 name, whose byte 0xE9 is not
+// UTF-8), opens no window for it and goes on; with the memory back, the
+// same file opens with its picture.
 TEST_F(FilesOpen, MemoryThatRunsOutForThePicturesIsToldAndTheEditorGoesOn)
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -474,7 +475,9 @@ TEST_F(FilesOpen, MemoryThatRunsOutForThePicturesIsToldAndTheEditorGoesOn)
     ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
     movie.write(reinterpret_cast<const char*>(fli.data()), static_cast<qint64>(fli.size()));
     movie.close();
-    const QString file = Write("big.zyv", TextureNaming(Path("big.fli").toStdString(), 2));
+    const QByteArray bytes = QFile::encodeName(m_dir.path()) + "/gros\xe9.zyv";
+    ASSERT_EQ(WriteTextureFile(bytes.toStdString(), TextureNaming(Path("big.fli").toStdString(), 2)).error, "");
+    const QString file = DecodeFileName(bytes);
     const size_t before = Docs().size();
 
     Ui().files = {{file}};
@@ -485,7 +488,8 @@ TEST_F(FilesOpen, MemoryThatRunsOutForThePicturesIsToldAndTheEditorGoesOn)
     }
     DrainEvents();
     ASSERT_EQ(Ui().messages.size(), 1u);
-    EXPECT_EQ(Ui().messages[0].text, "Unable to open \"" + file + "\".\nThere is not enough memory for its pictures.");
+    EXPECT_EQ(Ui().messages[0].text,
+              "Unable to open \"" + QFile::decodeName(bytes) + "\".\nThere is not enough memory for its pictures.");
     EXPECT_EQ(Docs().size(), before);
 
     Ui().messages.clear();

@@ -525,8 +525,9 @@ TEST_F(TextureView, RedrawnManyTimesTheViewShowsTheSavedFilesRender)
     }
 }
 
-// Printing renders the whole image at once: without the memory for it the
-// user is told and the page holds the title alone.
+// An image that the page shows no smaller than itself (8000 x 8000 pixels
+// on a page of 1200 dots per inch) is rendered whole: without the memory
+// for it the user is told and the page holds the title alone.
 TEST_F(TextureView, PrintingAnImageThereIsNoMemoryForIsTold)
 {
 #if defined(__SANITIZE_ADDRESS__)

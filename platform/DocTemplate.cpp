@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/Document.h"
+#include "platform/FileName.h"
 #include "platform/MDIChildWnd.h"
 #include "platform/MDIFrameWnd.h"
 #include "platform/View.h"
@@ -96,7 +97,9 @@ void CDocTemplate::UpdateFrameTitles(CDocument* doc)
     for (size_t i = 0; i < views.size(); ++i) {
         CMDIChildWnd* frame = views[i]->GetParentFrame();
         if (!frame) continue;
-        QString title = doc->GetTitle();
+        // The document keeps its file name's bytes; the window shows the
+        // name as it reads.
+        QString title = DisplayName(doc->GetTitle());
         if (views.size() > 1) title += ":" + QString::number(i + 1);
         frame->SetTitle(title, doc->IsModified());
     }

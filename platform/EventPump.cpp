@@ -63,6 +63,16 @@ bool IsHeldBack(QEvent::Type t)
     }
 }
 
+// The top-level widget whose window `handle` is, or null.
+QWidget* WidgetOfWindow(const QWindow* handle)
+{
+    if (!handle) return nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->windowHandle() == handle) return w;
+    }
+    return nullptr;
+}
+
 // The widget that input to `receiver` is for.  The window system hands
 // input to a top-level window first, which passes it on to the widget
 // under the mouse (or holding the mouse) or to the focus widget.
@@ -71,12 +81,7 @@ QWidget* InputWidget(QObject* receiver, QEvent* event)
     for (QObject* o = receiver; o; o = o->parent()) {
         if (auto* w = qobject_cast<QWidget*>(o)) return w;
     }
-    auto* window = qobject_cast<QWindow*>(receiver);
-    if (!window) return nullptr;
-    QWidget* top = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->windowHandle() == window) top = w;
-    }
+    QWidget* top = WidgetOfWindow(qobject_cast<QWindow*>(receiver));
     if (!top) return nullptr;
     if (event->isSinglePointEvent()) {
         if (QWidget* grabber = QWidget::mouseGrabber()) return grabber;
@@ -95,11 +100,7 @@ QWidget* InputWidget(QObject* receiver, QEvent* event)
 QWidget* ClosingWindow(QObject* receiver)
 {
     QWidget* window = qobject_cast<QWidget*>(receiver);
-    if (auto* handle = qobject_cast<QWindow*>(receiver)) {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->windowHandle() == handle) window = w;
-        }
-    }
+    if (auto* handle = qobject_cast<QWindow*>(receiver)) window = WidgetOfWindow(handle);
     if (!window || !window->isWindow()) return nullptr;
     const Qt::WindowType type = window->windowType();
     return type == Qt::Window || type == Qt::Dialog ? window : nullptr;
@@ -189,9 +190,10 @@ void EventPump::Hold(QObject* watched, QEvent* event)
     } else {
         held.event.reset(event->clone());
     }
-    // A run of moves to one receiver keeps only the last.
+    // A run of moves to one receiver keeps only the last (a held close
+    // request, which has no event, ends a run).
     if ((t == QEvent::MouseMove || t == QEvent::NonClientAreaMouseMove) && !m_held.empty() &&
-        m_held.back().receiver == held.receiver && m_held.back().event->type() == t) {
+        m_held.back().receiver == held.receiver && m_held.back().event && m_held.back().event->type() == t) {
         m_held.back().event = std::move(held.event);
     } else {
         m_held.push_back(std::move(held));

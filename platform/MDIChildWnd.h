@@ -21,9 +21,9 @@ public:
     CDocument* GetActiveDocument() const;
     void SetView(CView* view);
 
-    // The window's title, its document's ("a.zyv", or "a.zyv:2" for the
-    // second window of a document), shown with Qt's modified mark while
-    // `modified`.
+    // The window's title, its document's as it reads ("a.zyv", or
+    // "a.zyv:2" for the second window of a document), shown with Qt's
+    // modified mark while `modified`.
     void SetTitle(const QString& title, bool modified);
     const QString& GetTitle() const { return m_strTitle; }
 

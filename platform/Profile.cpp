@@ -1,9 +1,9 @@
 #include "platform/Profile.h"
 
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cstdlib>
+#include <span>
 #include <system_error>
 
 #include "engine/SafeFile.h"
@@ -34,8 +34,10 @@ void IniProfile::Reload()
     m_lines.clear();
     // Read as the program reads every file: only a regular file, so that a
     // named pipe or a device in its place is passed over instead of waited
-    // on.
+    // on.  What is there but cannot be read is not written over either.
     const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(m_path, kMaxProfileSize);
+    std::error_code error;
+    m_passedOver = !file.ok() && fs::exists(m_path, error);
     if (!file.ok()) return;
     QByteArray bytes(reinterpret_cast<const char*>(file.value->data()), static_cast<qsizetype>(file.value->size()));
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
@@ -182,20 +184,19 @@ bool IniProfile::DeleteKey(const QString& section, const QString& key)
 
 bool IniProfile::Save() const
 {
+    if (m_passedOver) return false;
     std::error_code ec;
     if (m_path.has_parent_path()) fs::create_directories(m_path.parent_path(), ec);
-    QSaveFile f(QString::fromStdString(m_path.string()));
-    if (!f.open(QIODevice::WriteOnly)) return false;
     QByteArray bytes;
     for (const Line& l : m_lines) {
         bytes += EncodeFileName(l.text);
         bytes += '\n';
     }
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    // Through the program's writer, which keeps the path's bytes and what
+    // the user gave the file (its owner, mode and other names).
+    return morvane::WriteFileReplacing(m_path, std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                                         static_cast<size_t>(bytes.size())))
+        .ok();
 }
 
 fs::path IniProfile::DefaultPath()

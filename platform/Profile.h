@@ -3,9 +3,12 @@
 // and key names are matched without regard to case and kept exactly as
 // given ("Recent File List", "File1", "Tip", "StartUp", ...); values are
 // stored as plain text, no escaping, and keep their bytes: a file name that
-// is not UTF-8 is read back as it was written (platform/FileName.h).  Every write rewrites the whole file
-// through a temporary file renamed into place, keeping the other lines,
-// comments included, as they were.
+// is not UTF-8 is read back as it was written (platform/FileName.h).  Every
+// write rewrites the whole file through the program's writer
+// (engine/SafeFile), keeping the other lines, comments included, as they
+// were.  A file that is there but could not be read (a named pipe, a file
+// too large to be one) is left as it is: the values then live in memory
+// only.
 #pragma once
 
 #include <QString>
@@ -58,4 +61,5 @@ private:
 
     std::filesystem::path m_path;
     std::vector<Line> m_lines;
+    bool m_passedOver = false;  // the file is there but was not read
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/FloatInt.h"
+
 namespace {
 
 // One axis: the image pixel shown in each of `count` device pixels from
@@ -13,8 +15,10 @@ namespace {
 std::vector<int> PickAxis(double start, double length, int source, int first, int& count)
 {
     const double step = source / length;
-    const auto fixedStep = static_cast<uint32_t>(static_cast<int>(0x10000 * step));
-    const auto at = static_cast<uint32_t>(static_cast<int>(std::ceil((first + 0.5 - start) * step * 0x10000)) - 1);
+    // Each in an int, as the draw keeps them: a first position past image
+    // pixel 32767 does not fit and stays at the int's largest value.
+    const auto fixedStep = static_cast<uint32_t>(morvane::SatTrunc(0x10000 * step));
+    const auto at = static_cast<uint32_t>(morvane::SatTrunc(std::ceil((first + 0.5 - start) * step * 0x10000)) - 1);
     if (count > 0 && ((at + fixedStep * static_cast<uint32_t>(count - 1)) >> 16) >= static_cast<uint32_t>(source))
         --count;
     std::vector<int> picks(static_cast<size_t>(std::max(count, 0)));

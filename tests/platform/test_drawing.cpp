@@ -162,9 +162,9 @@ protected:
 }  // namespace
 
 // For rectangles of every kind (growing and shrinking, at fractions of a
-// pixel, reaching past the device, a 65500-pixel image on a printer's
-// page), the pick names exactly the pixels Qt's unsmoothed scaled draw
-// shows, and no device pixel it leaves alone.
+// pixel, reaching past the device on any side, a 65500-pixel image on a
+// printer's page), the pick names exactly the pixels Qt's unsmoothed
+// scaled draw shows, and no device pixel it leaves alone.
 TEST(ScaledDraw, PickNamesThePixelsAnUnsmoothedScaledDrawShows)
 {
     EnsureQtApp();
@@ -175,7 +175,10 @@ TEST(ScaledDraw, PickNamesThePixelsAnUnsmoothedScaledDrawShows)
     };
     std::vector<Case> cases = {{{65500, 2}, {37.3, 4.6, 9583.0, 0.8}, {9700, 8}},
                                {{160, 120}, {0.0, 54.9, 1920.0, 1440.0}, {2000, 1600}},
-                               {{160, 120}, {3.5, 2.5, 80.0, 60.0}, {90, 70}}};
+                               {{160, 120}, {3.5, 2.5, 80.0, 60.0}, {90, 70}},
+                               // The device shows a 65500-pixel image from past its middle on.
+                               {{65500, 2}, {-20000.3, 0.0, 32750.0, 4.0}, {9000, 8}},
+                               {{2, 65500}, {0.0, -20000.3, 4.0, 32750.0}, {8, 9000}}};
     std::mt19937 random(7);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     for (int i = 0; i < 200; ++i) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -63,17 +64,21 @@ TEST(EventPump, WindowInputReachesTheWidgetsThePolicyLetsThroughAndTheRestLater)
 
 namespace {
 
-// A window that counts the close requests it hears and agrees to each.
+// A window that counts the close requests and the moves of the mouse it
+// hears, and agrees to each request unless told to refuse.
 class CountingWindow : public QWidget {
 public:
     int closes = 0;
+    int moves = 0;
+    bool refuses = false;
 
 protected:
     void closeEvent(QCloseEvent* event) override
     {
         ++closes;
-        event->accept();
+        event->setAccepted(!refuses);
     }
+    void mouseMoveEvent(QMouseEvent*) override { ++moves; }
 };
 
 }  // namespace
@@ -104,4 +109,28 @@ TEST(EventPump, AWindowAskedToCloseStaysOpenAndIsAskedAgainWhenThePumpEnds)
     DrainEvents();
     EXPECT_EQ(window.closes, 1);  // asked once, and closed
     EXPECT_FALSE(window.isVisible());
+
+    // A window whose user cancels the close stays open, and the mouse that
+    // moved over it after the request reaches it afterwards.
+    CountingWindow keeping;
+    keeping.refuses = true;
+    keeping.setMouseTracking(true);
+    keeping.resize(200, 100);
+    keeping.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&keeping));
+    {
+        EventPump pump;
+        EXPECT_FALSE(keeping.close());
+        for (int x : {20, 30}) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(x, 20), keeping.mapToGlobal(QPointF(x, 20)), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&keeping, &move);
+        }
+        pump.Pump();
+        EXPECT_EQ(keeping.moves, 0);
+    }
+    DrainEvents();
+    EXPECT_EQ(keeping.closes, 1);
+    EXPECT_TRUE(keeping.isVisible());
+    EXPECT_EQ(keeping.moves, 1);  // the last of the run of moves
 }

@@ -93,8 +93,11 @@ TEST(FileNames, ANameQtReadAsUtf8GetsItsBytesBack)
 
 TEST(FileNames, TheProfileKeepsANameAsItWasWritten)
 {
+    // The profile's own folder has a name that is not UTF-8 either.
     QTemporaryDir dir;
-    const fs::path path = Below(dir, "p.ini");
+    const RemovedAtEnd removed{dir.path().toStdString()};
+    fs::create_directories(Below(dir, "r\xe9glages"));
+    const fs::path path = Below(dir, "r\xe9glages/p.ini");
     const QByteArray written = "[Recent File List]\nFile1=/home/x/caf\xe9.zyv\nFile2=/home/x/caf\xc3\xa9.zyv\n";
     std::ofstream(path, std::ios::binary) << written.toStdString();
 
@@ -106,4 +109,5 @@ TEST(FileNames, TheProfileKeepsANameAsItWasWritten)
     std::stringstream file;
     file << std::ifstream(path, std::ios::binary).rdbuf();
     EXPECT_EQ(Hex(QByteArray::fromStdString(file.str())), Hex(written + "File3=/n\xe9w\n"));
+    EXPECT_EQ(EncodeFileName(IniProfile(path).GetString("Recent File List", "File3")), QByteArray("/n\xe9w"));
 }

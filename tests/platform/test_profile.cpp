@@ -89,6 +89,9 @@ TEST(Profile, ANamedPipeInItsPlaceIsPassedOverNotWaitedOn)
         EXPECT_TRUE(p.Keys("Recent File List").isEmpty());
         p.Reload();
         EXPECT_EQ(p.GetString("Tip", "FilePos", "none"), "none");
+        // Nor is it written into or replaced: the value lives in memory.
+        EXPECT_FALSE(p.WriteInt("Tip", "FilePos", 5));
+        EXPECT_EQ(p.GetInt("Tip", "FilePos", 7), 5);
     });
     EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
 }

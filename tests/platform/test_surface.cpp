@@ -14,6 +14,7 @@
 #include "platform/Dc.h"
 #include "platform/DocTemplate.h"
 #include "platform/Document.h"
+#include "platform/FileName.h"
 #include "platform/MDIChildWnd.h"
 #include "platform/MDIFrameWnd.h"
 #include "platform/RenderGuard.h"
@@ -353,6 +354,11 @@ TEST(DocTemplate, TitlesFramesAndClosing)
     c->SetPathName("/tmp/some/a[*].zyv");
     EXPECT_EQ(frame.MDIGetActive()->GetTitle(), "a[*].zyv");
     EXPECT_EQ(frame.MDIGetActive()->windowTitle(), "a[*][*].zyv[*]");
+    // A name whose byte 0xE9 is not UTF-8: the document keeps the bytes,
+    // its window shows the name as it reads.
+    c->SetPathName(DecodeFileName("/tmp/some/caf\xe9.zyv"));
+    EXPECT_EQ(EncodeFileName(c->GetTitle()), "caf\xe9.zyv");
+    EXPECT_EQ(frame.MDIGetActive()->GetTitle(), QString::fromUtf8("caf\xef\xbf\xbd.zyv"));
     c->SetModifiedFlag(false);
     EXPECT_FALSE(frame.MDIGetActive()->isWindowModified());
 }

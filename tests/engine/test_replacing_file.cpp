@@ -270,21 +270,32 @@ TEST_F(Destinations, AReadOnlyFileIsRefusedAndLeftAsItIs)
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     // Its owner, a normal user: refused as soon as the file is named, before
     // anything (a movie's frames) is made for it.
-    auto save = [&] {
-        ReplacingFile probe(file);
-        if (probe.ok()) return std::string("accepted");
-        return WriteFileReplacing(file, Bytes("new")).error;
+    auto saving = [&](const fs::path& target) {
+        return [target] {
+            ReplacingFile probe(target);
+            if (probe.ok()) return std::string("accepted");
+            return WriteFileReplacing(target, Bytes("new")).error;
+        };
     };
     if (RunningAsRoot()) {
         ASSERT_EQ(::chown(dir_.c_str(), kNobody.uid, kNobody.gid), 0);
         ASSERT_EQ(::chown(file.c_str(), kNobody.uid, kNobody.gid), 0);
         if (!CanReach(kNobody, dir_)) GTEST_SKIP() << "another user cannot reach " << dir_;
-        EXPECT_EQ(RunAs(kNobody, save), kReadOnly);
+        EXPECT_EQ(RunAs(kNobody, saving(file)), kReadOnly);
         // Root, whom the system would let write it, leaves it as its owner
         // asked too.
-        EXPECT_EQ(save(), kReadOnly);
+        EXPECT_EQ(saving(file)(), kReadOnly);
+        // Another user's file that only its owner may write, in the saver's
+        // own folder: refused as soon as it is named too.
+        const fs::path theirs = dir_ / "theirs.tga";
+        std::ofstream(theirs) << "root's";
+        ASSERT_EQ(::chmod(theirs.c_str(), 0644), 0);
+        EXPECT_EQ(RunAs(kNobody, saving(theirs)), kReadOnly);
+        EXPECT_EQ(Text(theirs), "root's");
+        EXPECT_EQ(StatusOf(theirs).st_uid, 0u);
+        fs::remove(theirs);
     } else {
-        EXPECT_EQ(save(), kReadOnly);
+        EXPECT_EQ(saving(file)(), kReadOnly);
     }
     EXPECT_EQ(Text(file), "old");
     EXPECT_EQ(StatusOf(file).st_mode & 07777, 0444u);

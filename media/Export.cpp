@@ -23,6 +23,9 @@
 
 namespace morvane {
 
+// A movie source plays as long as the longest animation a movie is made of.
+static_assert(kMaxMovieFrames == static_cast<int>(kLongestMovieSeconds) * kFramesPerSecond);
+
 namespace {
 
 Failure UnableToSave(const std::filesystem::path& path, const std::string& reason)

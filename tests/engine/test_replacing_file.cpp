@@ -340,6 +340,40 @@ TEST_F(Destinations, AFileSharedThroughItsGroupStaysItsOwnersAndTheGroups)
     EXPECT_EQ(EntryCount(), 2u);
 }
 
+TEST_F(Destinations, AFileInAFolderTheSaverMayNotWriteIsWrittenInto)
+{
+    // The saver may write the file but make no file beside it: the file
+    // itself takes the new bytes, which wait meanwhile in the temporary
+    // folder.
+    const fs::path folder = dir_ / "theirs", scratch = dir_ / "scratch", file = folder / "mine.tga";
+    fs::create_directories(folder);
+    fs::create_directories(scratch);
+    std::ofstream(file) << "a longer old content";
+    const ino_t inode = StatusOf(file).st_ino;
+    if (RunningAsRoot()) {
+        // The file is the user nobody's, the folder root's.
+        ASSERT_EQ(::chown(file.c_str(), kNobody.uid, kNobody.gid), 0);
+        ASSERT_EQ(::chown(scratch.c_str(), kNobody.uid, kNobody.gid), 0);
+        if (!CanReach(kNobody, folder)) GTEST_SKIP() << "another user cannot reach " << folder;
+        EXPECT_EQ(RunAs(kNobody,
+                        [&] {
+                            ::setenv("TMPDIR", scratch.c_str(), 1);
+                            return WriteFileReplacing(file, Bytes("new")).error;
+                        }),
+                  "");
+        EXPECT_EQ(StatusOf(file).st_uid, kNobody.uid);
+    } else {
+        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+        const std::string error = WriteFileReplacing(file, Bytes("new")).error;
+        ::chmod(folder.c_str(), 0755);
+        EXPECT_EQ(error, "");
+    }
+    EXPECT_EQ(Text(file), "new");
+    EXPECT_EQ(StatusOf(file).st_ino, inode);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_empty(scratch));
+}
+
 TEST_F(Destinations, AFileWithTwoNamesStaysOneFileThatBothNamesShow)
 {
     const fs::path file = dir_ / "a.tga", other = dir_ / "b.tga";

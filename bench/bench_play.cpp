@@ -19,7 +19,6 @@
 #include "panels/KeyFrameDlg.h"
 
 using namespace morvane;
-using morvane::bench::Median;
 
 namespace {
 

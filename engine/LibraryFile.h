@@ -107,8 +107,9 @@ std::vector<uint8_t> RenderLibraryThumbnail(Texture& texture);
 
 // Replaces the layer stack of `document` with a deep copy of the library
 // texture's layers: per-layer blend values, colour keys, layer records,
-// gradients and keys; the pictures (never changed in place) are shared.  The document keeps its own reserved
-// block and, in the layers it already had, its reserved words at 18 and 22.
+// gradients and keys; the pictures (never changed in place) are shared.
+// The document keeps its own reserved block and, in the layers it already
+// had, its reserved words at 18 and 22.
 // Layer gradients keep the count of the library's gradient head; key
 // gradients get count 24.
 void CopyLibraryTexture(const Texture& library, Texture& document);

@@ -23,6 +23,9 @@
 
 namespace morvane {
 
+// A movie source plays as long as the longest animation a movie is made of.
+static_assert(kMaxMovieFrames == static_cast<int>(kLongestMovieSeconds) * kFramesPerSecond);
+
 namespace {
 
 Failure UnableToSave(const std::filesystem::path& path, const std::string& reason)
@@ -277,8 +280,15 @@ ExportResult ExportMovie(Texture& texture, const ExportRequest& request, ExportF
     // And too little room for every frame at once and for the movie.
     const uint64_t frameFile = mpeg ? PpmHeader(width, height).size() + uint64_t(width) * height * 3
                                     : LargestTgaFileSize(width, height);
-    const std::filesystem::path movieFolder = std::filesystem::absolute(path).parent_path();
-    const uint64_t movieBytes = mpeg ? ExpectedStreamBytes(params) : SmallestMovieSize(format, planned, avi);
+    // The movie takes its room in the folder of the file it goes into,
+    // links followed; a pipe or a device takes it without any room on disk.
+    struct stat st {};
+    const bool intoFile = ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+    std::error_code ec;
+    std::filesystem::path movieFile = std::filesystem::weakly_canonical(std::filesystem::absolute(path), ec);
+    if (ec) movieFile = std::filesystem::absolute(path);
+    const std::filesystem::path movieFolder = movieFile.parent_path();
+    const uint64_t movieBytes = !intoFile ? 0 : mpeg ? ExpectedStreamBytes(params) : SmallestMovieSize(format, planned, avi);
     const std::filesystem::path& frameFolder = folder.value->Path();
     if (const Result<> room = CheckRoom(frameFolder.parent_path(), frameFile * count, movieFolder, movieBytes); !room.ok())
         return Done(format, UnableToSave(path, room.error));

@@ -77,6 +77,15 @@ DecoderMessageSink DecoderAlerts(PictureReport report)
     };
 }
 
+// A reader of the AVI movie `file`; refused with the reason it cannot be
+// read.
+Result<std::unique_ptr<AviReader>> OpenAviReader(const std::filesystem::path& file)
+{
+    Result<std::unique_ptr<ByteSource>> source = OpenFileSource(file);
+    if (!source.ok()) return Failure(source.error);
+    return AviReader::Open(std::move(*source.value));
+}
+
 // The movie held open for `file`, opened now if it is not; refused with
 // the reason it cannot be read.
 Result<OpenAvi*> FindAvi(const std::filesystem::path& file)
@@ -84,9 +93,7 @@ Result<OpenAvi*> FindAvi(const std::filesystem::path& file)
     auto& avi = Movies().avi;
     auto it = avi.find(file.string());
     if (it != avi.end()) return &it->second;
-    Result<std::unique_ptr<ByteSource>> source = OpenFileSource(file);
-    if (!source.ok()) return Failure(source.error);
-    Result<std::unique_ptr<AviReader>> opened = AviReader::Open(std::move(*source.value));
+    Result<std::unique_ptr<AviReader>> opened = OpenAviReader(file);
     if (!opened.ok()) return Failure(opened.error);
     OpenAvi& entry = avi[file.string()];
     entry.reader = std::move(*opened.value);
@@ -128,9 +135,7 @@ std::optional<MovieStart> ReadAviStart(const std::string& stored, const PictureR
     };
     if (!file) return refused("The file was not found");
     Movies().avi.erase(file->string());
-    Result<std::unique_ptr<ByteSource>> source = OpenFileSource(*file);
-    if (!source.ok()) return refused(source.error);
-    Result<std::unique_ptr<AviReader>> opened = AviReader::Open(std::move(*source.value));
+    Result<std::unique_ptr<AviReader>> opened = OpenAviReader(*file);
     if (!opened.ok()) return refused(opened.error);
     AviReader& reader = **opened.value;
     if (!reader.FormatProblem().empty()) {

@@ -33,10 +33,9 @@ Result<> CheckMovieDestination(ExportFormat format, const std::filesystem::path&
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return {};
-    const char* what = S_ISFIFO(st.st_mode)                         ? "a named pipe"
-                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
-                                                                    : nullptr;
-    if (!what) return {};
+    // A folder is refused by the writer itself, before any frame too.
+    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return {};
+    const char* what = S_ISFIFO(st.st_mode) ? "a named pipe" : S_ISSOCK(st.st_mode) ? "a socket" : "a device";
     return Failure(std::string("It is ") + what + "; " + (format == ExportFormat::Fli ? "an FLI" : "an AVI") +
                    " movie can only be saved as a file.");
 }

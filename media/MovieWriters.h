@@ -55,9 +55,10 @@ constexpr char kShorterThanOneFrame[] = "The animation is shorter than one frame
 // deltas are is known only as they are written, and is checked then).
 Result<> CheckMovieLimits(ExportFormat format, const MovieFrames& frames, const AviSettings& avi);
 
-// Refuses a place an AVI or FLI movie cannot be written into: a named pipe
-// or a device (also through a symbolic link).  Both writers go back to the
-// file's start to fill in its sizes once the last frame is written.
+// Refuses a place an AVI or FLI movie cannot be written into: a named pipe,
+// a device or a socket (also through a symbolic link, or as one of this
+// process's descriptors).  Both writers go back to the file's start to
+// fill in its sizes once the last frame is written.
 Result<> CheckMovieDestination(ExportFormat format, const std::filesystem::path& path);
 
 // The least number of bytes the movie file of these frames takes.

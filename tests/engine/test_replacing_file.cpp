@@ -270,21 +270,32 @@ TEST_F(Destinations, AReadOnlyFileIsRefusedAndLeftAsItIs)
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     // Its owner, a normal user: refused as soon as the file is named, before
     // anything (a movie's frames) is made for it.
-    auto save = [&] {
-        ReplacingFile probe(file);
-        if (probe.ok()) return std::string("accepted");
-        return WriteFileReplacing(file, Bytes("new")).error;
+    auto saving = [&](const fs::path& target) {
+        return [target] {
+            ReplacingFile probe(target);
+            if (probe.ok()) return std::string("accepted");
+            return WriteFileReplacing(target, Bytes("new")).error;
+        };
     };
     if (RunningAsRoot()) {
         ASSERT_EQ(::chown(dir_.c_str(), kNobody.uid, kNobody.gid), 0);
         ASSERT_EQ(::chown(file.c_str(), kNobody.uid, kNobody.gid), 0);
         if (!CanReach(kNobody, dir_)) GTEST_SKIP() << "another user cannot reach " << dir_;
-        EXPECT_EQ(RunAs(kNobody, save), kReadOnly);
+        EXPECT_EQ(RunAs(kNobody, saving(file)), kReadOnly);
         // Root, whom the system would let write it, leaves it as its owner
         // asked too.
-        EXPECT_EQ(save(), kReadOnly);
+        EXPECT_EQ(saving(file)(), kReadOnly);
+        // Another user's file that only its owner may write, in the saver's
+        // own folder: refused as soon as it is named too.
+        const fs::path theirs = dir_ / "theirs.tga";
+        std::ofstream(theirs) << "root's";
+        ASSERT_EQ(::chmod(theirs.c_str(), 0644), 0);
+        EXPECT_EQ(RunAs(kNobody, saving(theirs)), kReadOnly);
+        EXPECT_EQ(Text(theirs), "root's");
+        EXPECT_EQ(StatusOf(theirs).st_uid, 0u);
+        fs::remove(theirs);
     } else {
-        EXPECT_EQ(save(), kReadOnly);
+        EXPECT_EQ(saving(file)(), kReadOnly);
     }
     EXPECT_EQ(Text(file), "old");
     EXPECT_EQ(StatusOf(file).st_mode & 07777, 0444u);
@@ -327,6 +338,40 @@ TEST_F(Destinations, AFileSharedThroughItsGroupStaysItsOwnersAndTheGroups)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(Text(own), "root's save");
     EXPECT_EQ(EntryCount(), 2u);
+}
+
+TEST_F(Destinations, AFileInAFolderTheSaverMayNotWriteIsWrittenInto)
+{
+    // The saver may write the file but make no file beside it: the file
+    // itself takes the new bytes, which wait meanwhile in the temporary
+    // folder.
+    const fs::path folder = dir_ / "theirs", scratch = dir_ / "scratch", file = folder / "mine.tga";
+    fs::create_directories(folder);
+    fs::create_directories(scratch);
+    std::ofstream(file) << "a longer old content";
+    const ino_t inode = StatusOf(file).st_ino;
+    if (RunningAsRoot()) {
+        // The file is the user nobody's, the folder root's.
+        ASSERT_EQ(::chown(file.c_str(), kNobody.uid, kNobody.gid), 0);
+        ASSERT_EQ(::chown(scratch.c_str(), kNobody.uid, kNobody.gid), 0);
+        if (!CanReach(kNobody, folder)) GTEST_SKIP() << "another user cannot reach " << folder;
+        EXPECT_EQ(RunAs(kNobody,
+                        [&] {
+                            ::setenv("TMPDIR", scratch.c_str(), 1);
+                            return WriteFileReplacing(file, Bytes("new")).error;
+                        }),
+                  "");
+        EXPECT_EQ(StatusOf(file).st_uid, kNobody.uid);
+    } else {
+        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+        const std::string error = WriteFileReplacing(file, Bytes("new")).error;
+        ::chmod(folder.c_str(), 0755);
+        EXPECT_EQ(error, "");
+    }
+    EXPECT_EQ(Text(file), "new");
+    EXPECT_EQ(StatusOf(file).st_ino, inode);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_empty(scratch));
 }
 
 TEST_F(Destinations, AFileWithTwoNamesStaysOneFileThatBothNamesShow)

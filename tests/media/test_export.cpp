@@ -4,18 +4,19 @@
 // the independent tools see them.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <tuple>
 
 #include "MediaTestSupport.h"
 #include "codec/EncoderParams.h"
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "engine/Animation.h"
 #include "engine/SafeFile.h"
 #include "engine/TestTextures.h"
@@ -500,32 +501,42 @@ TEST_F(ExportTest, WhatWouldRefuseAMovieLaterRefusesItBeforeTheFirstFrame)
     EXPECT_EQ(Files(), std::vector<std::string>{});
 }
 
-TEST_F(ExportTest, AnAviOrFliIntoAPipeOrADeviceIsRefusedBeforeTheFirstFrame)
+TEST_F(ExportTest, AnAviOrFliIntoAPipeADeviceOrASocketIsRefusedBeforeTheFirstFrame)
 {
-    // The writers go back to the file's start at the end, which a pipe or
-    // a device cannot do.  A reader waits on each pipe, so that a writer
-    // would neither wait nor go unseen.
+    // The writers go back to the file's start at the end, which a pipe, a
+    // device or a socket cannot do.  A reader waits at the other end of
+    // each pipe and socket, so that a writer would neither wait nor go
+    // unseen.  The socket stands for a standard output that is one, named
+    // through a link to the descriptor.
     Texture t = AnimatedThreeLayers(32, 16, 0.4f);
     fs::create_symlink("/dev/null", m_out / "null.fli");
-    for (const char* name : {"pipe.avi", "pipe.fli", "null.fli"}) {
+    int sockets[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
+    ASSERT_EQ(::fcntl(sockets[1], F_SETFL, O_NONBLOCK), 0);
+    fs::create_symlink("/proc/self/fd/" + std::to_string(sockets[0]), m_out / "socket.avi");
+    const std::pair<std::string, std::string> cases[] = {
+        {"pipe.avi", "a named pipe"}, {"pipe.fli", "a named pipe"}, {"null.fli", "a device"}, {"socket.avi", "a socket"}};
+    for (const auto& [name, what] : cases) {
         SCOPED_TRACE(name);
-        const bool pipe = name[0] == 'p';
         int reader = -1;
-        if (pipe) {
+        if (what == "a named pipe") {
             ASSERT_EQ(::mkfifo((m_out / name).c_str(), 0600), 0);
             reader = ::open((m_out / name).c_str(), O_RDONLY | O_NONBLOCK);
             ASSERT_GE(reader, 0);
+        } else if (what == "a socket") {
+            reader = sockets[1];
         }
-        const std::string movie = std::string(name).ends_with(".avi") ? "an AVI" : "an FLI";
-        EXPECT_EQ(Export(t, name).error, "Unable to save \"" + (m_out / name) + "\".\nIt is " +
-                                             (pipe ? "a named pipe; " : "a device; ") + movie +
+        const std::string movie = name.ends_with(".avi") ? "an AVI" : "an FLI";
+        EXPECT_EQ(Export(t, name).error, "Unable to save \"" + (m_out / name) + "\".\nIt is " + what + "; " + movie +
                                              " movie can only be saved as a file.");
-        if (pipe) {
+        if (reader >= 0) {
             char byte;
-            EXPECT_LE(::read(reader, &byte, 1), 0) << "bytes went into the pipe";
-            ::close(reader);
+            EXPECT_LE(::read(reader, &byte, 1), 0) << "bytes went into the " << what;
         }
+        if (what == "a named pipe") ::close(reader);
     }
+    ::close(sockets[0]);
+    ::close(sockets[1]);
     EXPECT_TRUE(m_host.frames.empty());
     EXPECT_TRUE(m_host.times.empty());
 }

@@ -13,10 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "codec/MpegEncoder.h"
 #include "engine/Cpu.h"
+#include "tools/SizeArgument.h"
 
 using namespace morvane;
 
@@ -36,25 +40,15 @@ int Refuse(const char* option, const char* takes, const char* value)
     return 2;
 }
 
-// A whole decimal number from `min` to INT_MAX at the start of `text`:
-// all of it, or, when `rest` is given, up to where `rest` is left.
-bool ParseNumber(const char* text, int min, int& value, const char** rest = nullptr)
+// A whole decimal number from `min` to INT_MAX, all of `text`.
+bool ParseNumber(const char* text, int min, int& value)
 {
     if (!std::isdigit(static_cast<unsigned char>(*text)) && *text != '-') return false;
     char* stop = nullptr;
     const long long n = std::strtoll(text, &stop, 10);  // beyond its range: its least or greatest value
-    if (stop == text || n < min || n > INT_MAX) return false;
-    if (rest) *rest = stop;
-    else if (*stop != '\0') return false;
+    if (stop == text || *stop != '\0' || n < min || n > INT_MAX) return false;
     value = static_cast<int>(n);
     return true;
-}
-
-// "WxH", each side a whole number from 1 up.
-bool ParseSize(const char* text, int& width, int& height)
-{
-    const char* x = nullptr;
-    return ParseNumber(text, 1, width, &x) && *x == 'x' && ParseNumber(x + 1, 1, height);
 }
 
 }  // namespace
@@ -80,7 +74,9 @@ int EncodeCommand(int argc, char** argv)
         } else if (a == "--size") {
             const char* v = next();
             if (!v) return Usage();
-            if (!ParseSize(v, req.width, req.height)) return Refuse("--size", "WIDTHxHEIGHT in pixels", v);
+            const std::optional<std::pair<int, int>> size = ParseSizeArgument(v, INT_MAX);
+            if (!size) return Refuse("--size", "WIDTHxHEIGHT in pixels", v);
+            std::tie(req.width, req.height) = *size;
             haveSize = true;
         } else if (a == "--count") {
             const char* v = next();

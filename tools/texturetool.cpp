@@ -19,13 +19,14 @@
 #include <strings.h>
 #include <sys/stat.h>
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "codec/EncoderParams.h"
 #include "engine/Noise.h"
@@ -35,6 +36,7 @@
 #include "media/Export.h"
 #include "media/FrameFolder.h"
 #include "media/LayerPicture.h"
+#include "tools/SizeArgument.h"
 
 using namespace morvane;
 
@@ -71,18 +73,6 @@ struct Options {
     OptionHost host;
 };
 
-// One side of --size: decimal digits only, 1 to kLargestPictureSide; a
-// number too large for any integer is refused, not wrapped.
-std::optional<int> Side(const std::string& text)
-{
-    int side = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, side);
-    if (text.empty() || text[0] == '-' || error != std::errc() || stop != end) return std::nullopt;
-    if (side < 1 || side > kLargestPictureSide) return std::nullopt;
-    return side;
-}
-
 bool ParseOptions(int argc, char** argv, Options& o)
 {
     if (argc < 4) return false;
@@ -98,15 +88,12 @@ bool ParseOptions(int argc, char** argv, Options& o)
         ++i;
         const std::string value = v;
         if (render && a == "--size") {
-            const size_t x = value.find('x');
-            const std::optional<int> width = x == std::string::npos ? std::nullopt : Side(value.substr(0, x));
-            const std::optional<int> height = x == std::string::npos ? std::nullopt : Side(value.substr(x + 1));
-            if (!width || !height) {
+            const std::optional<std::pair<int, int>> size = ParseSizeArgument(value, kLargestPictureSide);
+            if (!size) {
                 std::fprintf(stderr, "--size takes 1 to %d pixels a side.\n", kLargestPictureSide);
                 return false;
             }
-            o.width = *width;
-            o.height = *height;
+            std::tie(o.width, o.height) = *size;
         } else if (render && a == "--time") {
             char* end = nullptr;
             o.time = std::strtof(v, &end);

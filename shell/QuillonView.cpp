@@ -1,6 +1,8 @@
 #include "shell/QuillonView.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -213,7 +215,9 @@ void CQuillonView::PrintTo(QPrinter& printer)
     CQuillonDoc* doc = GetDocument();
     if (!doc) return;
     printer.setFromTo(1, 1);
-    if (printer.docName().isEmpty()) printer.setDocName(doc->GetTitle());
+    // The file or printer is the one chosen for this job; its name is this
+    // document's.
+    printer.setDocName(doc->GetTitle());
 
     QPainter painter;
     if (!painter.begin(&printer)) return;
@@ -344,14 +348,33 @@ bool CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& targ
     return true;
 }
 
+void CQuillonView::NameJob(QPrinter& printer) const
+{
+    // The printer is kept from job to job: each job takes the title of its
+    // own document, and a printout into a file is offered a file named
+    // after that document, in the folder of the last one.
+    const QString title = GetDocument()->GetTitle();
+    printer.setDocName(title);
+    const QString last = printer.outputFileName();
+    if (last.isEmpty()) return;  // a printer, or a file the dialog names after the job
+    QString name = QFileInfo(title).completeBaseName();
+    if (name.isEmpty()) name = QStringLiteral("print");
+    printer.setOutputFileName(QFileInfo(last).dir().filePath(name + QStringLiteral(".pdf")));
+}
+
 void CQuillonView::OnFilePrint(QPrinter& printer)
 {
+    if (!GetDocument()) return;
     printer.setFromTo(1, 1);
+    NameJob(printer);
     if (!m_session.Ui().PrintDialog(this, printer)) return;
     PrintTo(printer);
 }
 
 void CQuillonView::OnFilePrintPreview(QPrinter& printer)
 {
+    if (!GetDocument()) return;
+    // The preview's window shows the job's name.
+    NameJob(printer);
     m_session.Ui().PrintPreview(this, printer, [this](QPrinter* p) { PrintTo(*p); });
 }

@@ -73,6 +73,8 @@ protected:
 
 private:
     void DrawDragLine();
+    // Names the job on `printer` after this view's document.
+    void NameJob(QPrinter& printer) const;
     // Draws an image of `image` pixels into `target` (device pixels); false
     // when there was no memory for its pixels.
     bool PrintImage(QPainter& painter, QSize image, const QRectF& target);

@@ -1,11 +1,13 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cstring>
@@ -449,9 +451,8 @@ TEST_F(TextureView, AHugeImagePrintsWithinThePagesMemory)
     UseTexture(std::move(huge));
     const QString pdf = Path("huge.pdf");
     QPrinter& printer = m_app->Printer();
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
     Ui().printAnswers = {true};
+    Ui().printFiles = {pdf};
     // A printer of 150 dots per inch keeps the render short; the page's
     // pixels, not the image's, decide the memory.
     printer.setResolution(150);
@@ -480,9 +481,8 @@ TEST_F(TextureView, PrintCommandsGoThroughThePrinterDialogs)
 {
     Start();
     const QString pdf = Path("cmd.pdf");
-    m_app->Printer().setOutputFormat(QPrinter::PdfFormat);
-    m_app->Printer().setOutputFileName(pdf);
     Ui().printAnswers = {false};
+    Ui().printFiles = {pdf};
     Frame()->SendCommand(ID_FILE_PRINT);
     EXPECT_EQ(Ui().printDialogs, 1);
     EXPECT_FALSE(QFileInfo::exists(pdf));
@@ -493,6 +493,73 @@ TEST_F(TextureView, PrintCommandsGoThroughThePrinterDialogs)
     EXPECT_EQ(Ui().previews, 1);
     Frame()->SendCommand(ID_FILE_PRINT_SETUP);
     EXPECT_EQ(Ui().pageSetups, 1);
+}
+
+// The program keeps one printer from job to job: a preview or a printout
+// of one document after another is named after its own document, and a
+// printout into a file is offered a file of its own document's name, so
+// that the file made for another texture is never written over unnoticed.
+TEST_F(TextureView, EachPrintJobIsNamedAfterTheDocumentItPrints)
+{
+    Start();
+    CQuillonDoc* untitled = Doc();
+    ASSERT_EQ(WriteTextureFile(Path("marble.zyv").toStdString(), ThreeLayers(40, 30)).error, "");
+    ASSERT_EQ(WriteTextureFile(Path("brick.zyv").toStdString(), ThreeLayers(40, 30)).error, "");
+    CQuillonDoc* marble = m_app->OpenDocumentFile(Path("marble.zyv"));
+    CQuillonDoc* brick = m_app->OpenDocumentFile(Path("brick.zyv"));
+    ASSERT_TRUE(marble && brick);
+    auto activate = [&](CQuillonDoc* doc) {
+        doc->Views().front()->GetParentFrame()->ActivateFrame();
+        DrainEvents();
+        ASSERT_EQ(Doc(), doc);
+    };
+    auto lastJob = [&] {
+        EXPECT_FALSE(Ui().printJobs.empty());
+        return Ui().printJobs.empty() ? ScriptedDialogs::PrintJob{} : Ui().printJobs.back();
+    };
+    auto pdfText = [](const QString& tool, const QString& pdf) {
+        QProcess p;
+        p.start(tool, tool == "pdftotext" ? QStringList{pdf, "-"} : QStringList{pdf});
+        EXPECT_TRUE(p.waitForFinished(20000));
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+
+    // Previews of brick, then marble, then the untitled document.
+    Ui().paintPreview = false;
+    Frame()->SendCommand(ID_FILE_PRINT_PREVIEW);
+    EXPECT_EQ(lastJob().docName.toStdString(), "brick.zyv");
+    activate(marble);
+    Frame()->SendCommand(ID_FILE_PRINT_PREVIEW);
+    EXPECT_EQ(lastJob().docName.toStdString(), "marble.zyv");
+    activate(untitled);
+    Frame()->SendCommand(ID_FILE_PRINT_PREVIEW);
+    EXPECT_EQ(lastJob().docName.toStdString(), "Quillo1");
+
+    // brick printed into the file its user picks: the file takes brick's
+    // page and name.
+    QDir(m_dir.path()).mkdir("prints");
+    const QString brickPdf = Path("prints/brick.pdf");
+    activate(brick);
+    Ui().printAnswers = {true};
+    Ui().printFiles = {brickPdf};
+    Frame()->SendCommand(ID_FILE_PRINT);
+    EXPECT_EQ(lastJob().docName.toStdString(), "brick.zyv");
+    ASSERT_TRUE(QFileInfo::exists(brickPdf));
+    EXPECT_TRUE(pdfText("pdfinfo", brickPdf).contains(QRegularExpression("Title: +brick.zyv\n")));
+    const QByteArray brickBytes = Contents(brickPdf);
+
+    // Then marble, accepted as offered: the offer is marble.pdf beside
+    // brick's, which stays as it was.
+    activate(marble);
+    Ui().printAnswers = {true};
+    Frame()->SendCommand(ID_FILE_PRINT);
+    EXPECT_EQ(lastJob().docName.toStdString(), "marble.zyv");
+    EXPECT_EQ(lastJob().outputFile.toStdString(), Path("prints/marble.pdf").toStdString());
+    const QString marblePdf = Path("prints/marble.pdf");
+    ASSERT_TRUE(QFileInfo::exists(marblePdf));
+    EXPECT_TRUE(pdfText("pdfinfo", marblePdf).contains(QRegularExpression("Title: +marble.zyv\n")));
+    EXPECT_TRUE(pdfText("pdftotext", marblePdf).contains("marble.zyv"));
+    EXPECT_EQ(Contents(brickPdf), brickBytes);
 }
 
 // Four lit relief layers whose lights a second scaling to unit length would

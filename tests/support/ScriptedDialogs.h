@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QPointer>
+#include <QPrinter>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -57,6 +58,7 @@ public:
     std::deque<QStringList> files;                            // file dialog answers, in order
     std::deque<TypedName> typed;                              // typed file dialog answers, before `files`
     std::deque<bool> printAnswers;                            // print dialog answers
+    std::deque<QString> printFiles;                           // the file an accepted print dialog picks (none: as offered)
     std::deque<std::function<void(CDialog&)>> modal;          // what happens in each modal dialog
     std::deque<std::optional<QColor>> colors;                 // colour dialog answers (none: Cancel)
     std::deque<std::optional<QFont>> fonts;                   // font dialog answers (none: Cancel)
@@ -66,6 +68,13 @@ public:
     std::vector<QString> modalCaptions;                       // the caption of every modal dialog run
     std::vector<QColor> colorRequests;                        // the initial colour of every colour dialog
     std::vector<QFont> fontRequests;
+    // What the printer was set to when a print dialog or a preview came:
+    // the job's name and the file it would print into.
+    struct PrintJob {
+        QString docName;
+        QString outputFile;
+    };
+    std::vector<PrintJob> printJobs;
     int printDialogs = 0;
     int pageSetups = 0;
     int previews = 0;
@@ -99,12 +108,17 @@ public:
         return f;
     }
 
-    bool PrintDialog(QWidget*, QPrinter&) override
+    bool PrintDialog(QWidget*, QPrinter& printer) override
     {
         ++printDialogs;
+        printJobs.push_back({printer.docName(), printer.outputFileName()});
         if (printAnswers.empty()) return false;
         const bool a = printAnswers.front();
         printAnswers.pop_front();
+        if (a && !printFiles.empty()) {
+            if (!printFiles.front().isEmpty()) printer.setOutputFileName(printFiles.front());
+            printFiles.pop_front();
+        }
         return a;
     }
 
@@ -113,6 +127,7 @@ public:
     void PrintPreview(QWidget*, QPrinter& printer, const std::function<void(QPrinter*)>& paint) override
     {
         ++previews;
+        printJobs.push_back({printer.docName(), printer.outputFileName()});
         if (paintPreview) paint(&printer);
     }
 

@@ -178,6 +178,7 @@ bool CCommandBar::OnInitDialog()
     connect(saveLayerButton, &QAbstractButton::clicked, this, &CCommandBar::OnSaveLayer);
 
     connect(&m_session, &EditingSession::layerShown, this, &CCommandBar::ShowLayer);
+    connect(&m_session, &EditingSession::noDocumentShown, this, &CCommandBar::ShowNoDocument);
     connect(&m_session, &EditingSession::edited, this, [this](int index, EditingSession::Changes what) {
         if (what & EditingSession::Layers) RefreshThumbnails();
         // A key loaded into the current layer: every control shows the
@@ -242,6 +243,12 @@ void CCommandBar::ShowLayer(int n)
     UpdateData(false);
     update();
     RepaintSliders();
+}
+
+void CCommandBar::ShowNoDocument()
+{
+    animateCheck = 0;
+    UpdateData(false);
 }
 
 void CCommandBar::RefreshThumbnails()

@@ -57,6 +57,8 @@ public:
 
     // Loads every control from layer n (1-based) of the active texture.
     void ShowLayer(int n);
+    // No document is active: Animate is clear, as at start-up.
+    void ShowNoDocument();
     // The thumbnails show the active texture's first eight layers again.
     void RefreshThumbnails();
     // The progress of the view's render, in thousandths.

@@ -88,6 +88,7 @@ CKeyFrameDlg::CKeyFrameDlg(EditingSession& session, QWidget* parent)
         m_movieLayer = layer && morvane::LayerMovieKind(*layer) != morvane::MovieKind::None;
         if (!m_playing) LockDuration(m_movieLayer);
     });
+    connect(&m_session, &EditingSession::noDocumentShown, this, &CKeyFrameDlg::ShowNoDocument);
 }
 
 QWidget* CKeyFrameDlg::CreateControl(const ControlSpec& spec, QWidget* parent)
@@ -204,6 +205,18 @@ void CKeyFrameDlg::SetAnimation(int count, float seconds)
     UpdateData(false);
     ramp->length = seconds;
     MoveRamp(0.0f);
+}
+
+void CKeyFrameDlg::ShowNoDocument()
+{
+    keyCount = 0;
+    duration = m_givenDuration = 0.0f;
+    SetCurrentKey(0);
+    currentTime = m_givenTime = 0.0f;
+    UpdateData(false);
+    ramp->ShowNoDocument();
+    m_movieLayer = false;
+    if (!m_playing) LockDuration(false);
 }
 
 void CKeyFrameDlg::ShowKey(int k, float seconds)

@@ -38,6 +38,8 @@ public:
     // switched on or off or a layer was shown: the count and duration,
     // with key 0 and time 0 current.
     void SetAnimation(int count, float seconds);
+    // No document is active: the values and the ramp as at start-up.
+    void ShowNoDocument();
 
     // Makes key k current (-1: none) with the cursor at `seconds`, as a
     // click on a key's mark does; ShowTime moves only the time.

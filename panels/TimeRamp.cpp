@@ -99,6 +99,16 @@ void CTimeRamp::OnPaint(CDC* dc)
     }
 }
 
+void CTimeRamp::ShowNoDocument()
+{
+    if (HasCapture()) ReleaseCapture();
+    length = kMadeLength;
+    currentTime = 0.0f;
+    currentKey = 0;
+    dragMode = 0;
+    Repaint();
+}
+
 // ---------------------------------------------------------------------------
 // Mouse
 

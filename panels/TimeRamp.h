@@ -26,10 +26,17 @@ class CTimeRamp : public CWnd {
 public:
     explicit CTimeRamp(EditingSession& session, QWidget* parent = nullptr);
 
-    float length = 4.0f;       // seconds the ramp spans
-    float currentTime = 0.0f;  // seconds, where the cursor is
-    int currentKey = 0;        // the highlighted key, -1 for none
-    int dragMode = 0;          // 0 the cursor is dragged, 1 a key
+    // As the ramp is made, and again when no document is shown.
+    static constexpr float kMadeLength = 4.0f;
+
+    float length = kMadeLength;  // seconds the ramp spans
+    float currentTime = 0.0f;    // seconds, where the cursor is
+    int currentKey = 0;          // the highlighted key, -1 for none
+    int dragMode = 0;            // 0 the cursor is dragged, 1 a key
+
+    // Back to the ramp as it is made (a drag in progress ends), drawn
+    // again now: it shows no document.
+    void ShowNoDocument();
 
     // The left edges of the cursor and of a key's mark for the client
     // width now.

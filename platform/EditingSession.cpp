@@ -23,6 +23,7 @@ void EditingSession::SetActive(CDocument* document, CView* view)
 {
     m_document = document;
     m_view = view;
+    if (!document) emit noDocumentShown();
 }
 
 namespace {

@@ -80,7 +80,8 @@ public:
     const morvane::SphereTable* SphereTable() const { return m_sphereTable; }
 
     // --- What is edited ---------------------------------------------------
-    // The active document and the view that shows it (none: null).
+    // The active document and the view that shows it.  Without one (the
+    // last window closed) the panels are told to show no document.
     void SetActive(CDocument* document, CView* view);
     CDocument* Document() const { return m_document; }
     morvane::Texture* Texture() const;
@@ -181,6 +182,8 @@ public:
 signals:
     void edited(int layerIndex, EditingSession::Changes what);
     void layerShown(int n);
+    // No document is active: every panel shows what it shows at start-up.
+    void noDocumentShown();
 
 private:
     // Marks the active document modified (unless a preview) and tells.

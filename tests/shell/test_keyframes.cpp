@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
@@ -563,6 +564,77 @@ TEST_F(KeyFrames, ClosingTheDocumentWhilePlayingEndsPlay)
     Click(Panel()->play);
     EXPECT_EQ(frames, 3);
     EXPECT_FALSE(Panel()->IsPlaying());
+}
+
+// With no document the panel shows what it shows when the program starts
+// without one: no key marks, every field 0, Animate clear.  A document
+// that stays open is still shown when another one closes.
+TEST_F(KeyFrames, AfterTheLastWindowClosesThePanelShowsNoDocument)
+{
+    // The program started on a file that is not there: no document.
+    Start({Path("missing.zyv")});
+    ASSERT_EQ(Doc(), nullptr);
+    struct PanelShows {
+        QStringList fields;
+        QImage ramp;
+        bool animate;
+        bool durationLocked;
+    };
+    auto shown = [this] {
+        QStringList fields;
+        for (int id : {1038, 1039, 595, 594}) fields << Shown(id);
+        return PanelShows{fields, Ramp()->Surface(), Frame()->m_pCommandPanel->GetDlgItem<QCheckBox>(1040)->isChecked(),
+                          Panel()->durationEdit->isReadOnly()};
+    };
+    const PanelShows atStart = shown();
+    const float startLength = Ramp()->length;
+
+    // An animated texture as the only window, the time cursor moved and
+    // key 1 chosen on the ramp.
+    const QString file = Path("wave.zyv");
+    ASSERT_EQ(WriteTextureFile(file.toStdString(), AnimatedTexture(32, 24, {0.0f, 0.5f, 1.0f}, 2.5f)).error, "");
+    ASSERT_NE(m_app->OpenDocumentFile(file), nullptr);
+    DrainEvents();
+    const int track = Ramp()->width() - 20;
+    QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(static_cast<int>(track * 0.5f) + 10, 5));
+    QTest::mouseRelease(Ramp(), Qt::LeftButton, {}, QPoint(static_cast<int>(track * 0.5f) + 10, 5));
+    QTest::mousePress(Ramp(), Qt::LeftButton, {}, QPoint(Ramp()->CursorLeft() + 8, 25));
+    QTest::mouseMove(Ramp(), QPoint(track * 3 / 4 + 10, 25));
+    QTest::mouseRelease(Ramp(), Qt::LeftButton, {}, QPoint(track * 3 / 4 + 10, 25));
+    DrainEvents();
+    const PanelShows editing = shown();
+    ASSERT_EQ(editing.fields.mid(0, 3), QStringList({"2.5", "3", "1"}));
+    ASSERT_NE(editing.fields[3], "0");
+    ASSERT_TRUE(editing.animate);
+    ASSERT_NE(editing.ramp, atStart.ramp);
+
+    // Closed without saving the moved key: the panel is as it was at the
+    // start.
+    Ui().answers = {IDNO};
+    Frame()->SendCommand(ID_FILE_CLOSE);
+    DrainEvents();
+    ASSERT_EQ(Doc(), nullptr);
+    const PanelShows closed = shown();
+    EXPECT_EQ(closed.fields, atStart.fields);
+    EXPECT_EQ(closed.ramp, atStart.ramp) << "the ramp still shows what the document showed";
+    EXPECT_FALSE(closed.animate);
+    EXPECT_EQ(closed.durationLocked, atStart.durationLocked);
+    EXPECT_EQ(Ramp()->length, startLength);
+    EXPECT_EQ(Session().CurrentKey(), -1);
+
+    // Two windows: closing the active one shows the other's animation.
+    const QString other = Path("other.zyv");
+    ASSERT_EQ(WriteTextureFile(other.toStdString(), AnimatedTexture(32, 24, {0.0f, 1.0f}, 1.5f)).error, "");
+    ASSERT_NE(m_app->OpenDocumentFile(other), nullptr);
+    ASSERT_NE(m_app->OpenDocumentFile(file), nullptr);
+    DrainEvents();
+    EXPECT_EQ(Shown(1039), "3");
+    Frame()->SendCommand(ID_FILE_CLOSE);
+    DrainEvents();
+    ASSERT_NE(Doc(), nullptr);
+    EXPECT_EQ(shown().fields, QStringList({"1.5", "2", "0", "0"}));
+    EXPECT_TRUE(shown().animate);
+    EXPECT_NE(shown().ramp, atStart.ramp);
 }
 
 TEST_F(KeyFrames, EveryFieldShowsItsValueFromItsFirstCharacterAndATimeWhole)

@@ -82,6 +82,14 @@ Texture AnimatedMarble()
     return t;
 }
 
+// The same with a second key whose turbulence differs from the first's.
+Texture AnimatedMarbleWhoseKeysDiffer()
+{
+    Texture t = AnimatedMarble();
+    t.layers[0].layer.keys[1].rec.turbulence = 0.9f;
+    return t;
+}
+
 }  // namespace
 
 TEST_F(CommandPanel, ChoosingAMaterialRendersTheChangedTexture)
@@ -691,9 +699,7 @@ TEST_F(CommandPanel, AListChangesTheLayerOnlyWhenTheUserChoosesAnotherItem)
     expectNothingChanges("picture layer");
 
     // An animated layer: no refusal either, and its keys stay as they are.
-    Texture animated = AnimatedMarble();
-    animated.layers[0].layer.keys[1].rec.turbulence = 0.9f;
-    Show(std::move(animated));
+    Show(AnimatedMarbleWhoseKeysDiffer());
     expectNothingChanges("animated layer");
 
     // Another item still changes the layer.
@@ -744,9 +750,7 @@ TEST_F(CommandPanel, TheWheelOverAClosedListScrollsThePanelEvenWhenTheListHasThe
     for (GradientEntry& e : edited.layers[0].layer.gradient->entries) e.startG = e.endR = 0.125f;
     Show(std::move(edited));
     wheelOverEachList("edited layer");
-    Texture animated = AnimatedMarble();
-    animated.layers[0].layer.keys[1].rec.turbulence = 0.9f;
-    Show(std::move(animated));
+    Show(AnimatedMarbleWhoseKeysDiffer());
     wheelOverEachList("animated layer");
 }
 

@@ -34,6 +34,26 @@ inline void Append(std::vector<uint8_t>& b, const char* id, uint32_t size)
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(size >> (8 * i)));
 }
 
+// A chunk of `size` zero bytes at the end of b; gives where its bytes begin.
+inline size_t ZeroChunk(std::vector<uint8_t>& b, const char* id, uint32_t size)
+{
+    Append(b, id, size);
+    const size_t at = b.size();
+    b.resize(at + size, 0);
+    return at;
+}
+
+// A 'LIST' of `type` begun at the end of b; CloseList gives it its size.
+inline size_t OpenList(std::vector<uint8_t>& b, const char* type)
+{
+    const size_t at = b.size();
+    Append(b, "LIST", 0);
+    b.insert(b.end(), type, type + 4);
+    return at;
+}
+
+inline void CloseList(std::vector<uint8_t>& b, size_t list) { Put32(b, list + 4, static_cast<uint32_t>(b.size() - list - 8)); }
+
 }  // namespace hostile
 
 // An FLI movie of 144 bytes: the 128-byte header declaring one frame of
@@ -57,56 +77,43 @@ inline std::vector<uint8_t> BlackFli(int width, int height)
 // frame and no index, 232 bytes.
 inline std::vector<uint8_t> EmptyFramesAvi(int width, int height, uint32_t frames, bool indexed = false)
 {
-    using hostile::Append;
+    using namespace hostile;
     std::vector<uint8_t> b;
     Append(b, "RIFF", 0);
     b.insert(b.end(), {'A', 'V', 'I', ' '});
 
-    const size_t hdrl = b.size();
-    Append(b, "LIST", 0);
-    b.insert(b.end(), {'h', 'd', 'r', 'l'});
-    Append(b, "avih", 56);
-    const size_t avih = b.size();
-    b.resize(b.size() + 56, 0);
-    hostile::Put32(b, avih + 16, frames);
-    hostile::Put32(b, avih + 24, 1);  // streams
-    hostile::Put32(b, avih + 32, static_cast<uint32_t>(width));
-    hostile::Put32(b, avih + 36, static_cast<uint32_t>(height));
-    const size_t strl = b.size();
-    Append(b, "LIST", 0);
-    b.insert(b.end(), {'s', 't', 'r', 'l'});
-    Append(b, "strh", 56);
-    const size_t strh = b.size();
-    b.resize(b.size() + 56, 0);
+    const size_t hdrl = OpenList(b, "hdrl");
+    const size_t avih = ZeroChunk(b, "avih", 56);
+    Put32(b, avih + 16, frames);
+    Put32(b, avih + 24, 1);  // streams
+    Put32(b, avih + 32, static_cast<uint32_t>(width));
+    Put32(b, avih + 36, static_cast<uint32_t>(height));
+    const size_t strl = OpenList(b, "strl");
+    const size_t strh = ZeroChunk(b, "strh", 56);
     std::copy_n("vids", 4, b.begin() + static_cast<std::ptrdiff_t>(strh));
-    hostile::Put32(b, strh + 32, frames);  // length
-    Append(b, "strf", 40);
-    const size_t strf = b.size();
-    b.resize(b.size() + 40, 0);
-    hostile::Put32(b, strf, 40);
-    hostile::Put32(b, strf + 4, static_cast<uint32_t>(width));
-    hostile::Put32(b, strf + 8, static_cast<uint32_t>(height));
-    hostile::Put16(b, strf + 12, 1);
-    hostile::Put16(b, strf + 14, 24);
-    hostile::Put32(b, strl + 4, static_cast<uint32_t>(b.size() - strl - 8));
-    hostile::Put32(b, hdrl + 4, static_cast<uint32_t>(b.size() - hdrl - 8));
+    Put32(b, strh + 32, frames);  // length
+    const size_t strf = ZeroChunk(b, "strf", 40);
+    Put32(b, strf, 40);
+    Put32(b, strf + 4, static_cast<uint32_t>(width));
+    Put32(b, strf + 8, static_cast<uint32_t>(height));
+    Put16(b, strf + 12, 1);
+    Put16(b, strf + 14, 24);
+    CloseList(b, strl);
+    CloseList(b, hdrl);
 
-    const size_t movi = b.size();
-    Append(b, "LIST", 0);
-    b.insert(b.end(), {'m', 'o', 'v', 'i'});
+    const size_t movi = OpenList(b, "movi");
     for (uint32_t f = 0; f < frames; ++f) Append(b, "00dc", 0);
-    hostile::Put32(b, movi + 4, static_cast<uint32_t>(b.size() - movi - 8));
+    CloseList(b, movi);
     if (indexed) {
-        Append(b, "idx1", frames * 16);
+        const size_t idx1 = ZeroChunk(b, "idx1", frames * 16);
         for (uint32_t f = 0; f < frames; ++f) {
-            b.insert(b.end(), {'0', '0', 'd', 'c'});
-            const uint32_t entry[3] = {f == 0 ? 0x10u : 0u, 4 + 8 * f, 0};  // flags, offset from 'movi', size
-            for (uint32_t v : entry) {
-                for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-            }
+            const size_t entry = idx1 + 16 * size_t{f};
+            std::copy_n("00dc", 4, b.begin() + static_cast<std::ptrdiff_t>(entry));
+            Put32(b, entry + 4, f == 0 ? 0x10u : 0u);  // flags
+            Put32(b, entry + 8, 4 + 8 * f);            // offset from 'movi'
         }
     }
-    hostile::Put32(b, 4, static_cast<uint32_t>(b.size() - 8));
+    Put32(b, 4, static_cast<uint32_t>(b.size() - 8));
     return b;
 }
 

@@ -202,13 +202,6 @@ fs::path FolderOf(const fs::path& path)
     return dir.empty() ? fs::path(".") : dir;
 }
 
-fs::path TemporaryFolder()
-{
-    std::error_code ec;
-    fs::path dir = fs::temp_directory_path(ec);
-    return ec ? fs::path("/tmp") : dir;
-}
-
 fs::path TemporaryName(const fs::path& dir)
 {
     static std::atomic<unsigned> counter{0};
@@ -220,18 +213,12 @@ fs::path TemporaryName(const fs::path& dir)
 // was used).
 void RemoveStaleTemporaries(const fs::path& dir)
 {
-    FileDescriptor at(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (at.get() < 0) return;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind(kTemporaryPrefix, 0) != 0) continue;
-        struct stat st {};
-        if (::fstatat(at.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-        const std::optional<std::string_view> counter = LeftByEndedProcess(name, kTemporaryPrefix, st.st_uid);
-        if (!counter || counter->empty() || counter->find_first_not_of("0123456789") != std::string_view::npos) continue;
-        ::unlinkat(at.get(), name.c_str(), 0);
-    }
+    RemoveLeftovers(
+        dir, kTemporaryPrefix, S_IFREG,
+        [](std::string_view counter) {
+            return !counter.empty() && counter.find_first_not_of("0123456789") == std::string_view::npos;
+        },
+        [](int folder, const char* name) { ::unlinkat(folder, name, 0); });
 }
 
 // Gives the unnamed file open as `fd` the name `name`; the system's reason
@@ -272,6 +259,30 @@ std::optional<std::string_view> LeftByEndedProcess(std::string_view name, std::s
     if (pid <= 0 || pid == ::getpid()) return std::nullopt;
     if (::kill(pid, 0) == 0 || errno != ESRCH) return std::nullopt;  // it still runs
     return name.substr(dash + 1);
+}
+
+void RemoveLeftovers(const fs::path& folder, std::string_view prefix, mode_t type,
+                     const std::function<bool(std::string_view suffix)>& suffixFits,
+                     const std::function<void(int folder, const char* name)>& remove)
+{
+    FileDescriptor at(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (at.get() < 0) return;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        struct stat st {};
+        if (::fstatat(at.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || (st.st_mode & S_IFMT) != type) continue;
+        const std::optional<std::string_view> suffix = LeftByEndedProcess(name, prefix, st.st_uid);
+        if (suffix && suffixFits(*suffix)) remove(at.get(), name.c_str());
+    }
+}
+
+fs::path TemporaryFolder()
+{
+    std::error_code ec;
+    fs::path dir = fs::temp_directory_path(ec);
+    return ec ? fs::path("/tmp") : dir;
 }
 
 namespace {
@@ -319,6 +330,27 @@ std::optional<int> DescriptorNamed(const fs::path& path)
     return std::nullopt;
 }
 
+// Why a file could not be opened for writing, by the system's reason.
+std::string OpeningReason(int err) { return err == EACCES || err == EPERM ? kReadOnly : SystemReason(err); }
+
+// Writes all of `bytes` into `fd`, at the offset `at` when one is given,
+// again after an interruption; the system's reason when it cannot (0 when
+// it did).  `done` counts the bytes that went in.
+int WriteAll(int fd, std::span<const uint8_t> bytes, std::optional<uint64_t> at, size_t& done)
+{
+    done = 0;
+    while (done < bytes.size()) {
+        const uint8_t* from = bytes.data() + done;
+        const size_t left = bytes.size() - done;
+        const ssize_t w = at ? ::pwrite(fd, from, left, static_cast<off_t>(*at + done)) : ::write(fd, from, left);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return errno;
+        if (w == 0) return ENOSPC;
+        done += static_cast<size_t>(w);
+    }
+    return 0;
+}
+
 // Why this process may not write the existing file `path` whose status is
 // `st`; empty when it may.  A file without any write permission is
 // read-only for everyone: the one user the system would let write it
@@ -330,8 +362,7 @@ std::string WriteRefusal(const fs::path& path, const struct stat& st)
         err = EACCES;
     else if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
         err = errno;
-    if (err == 0) return {};
-    return err == EACCES || err == EPERM ? kReadOnly : SystemReason(err);
+    return err == 0 ? std::string() : OpeningReason(err);
 }
 
 // Whether the file has an access list, which a new file would not have.
@@ -549,20 +580,9 @@ void ReplacingFile::Fail(std::string reason)
 bool ReplacingFile::WriteThrough(std::span<const uint8_t> bytes, std::optional<uint64_t> at)
 {
     if (target_ == Target::Stream && !bytes.empty() && !OpenStream()) return false;
+    if (!ok()) return false;
     size_t done = 0;
-    while (ok() && done < bytes.size()) {
-        const uint8_t* from = bytes.data() + done;
-        const size_t left = bytes.size() - done;
-        const ssize_t w = at ? ::pwrite(fd_, from, left, static_cast<off_t>(*at + done)) : ::write(fd_, from, left);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            Fail(errno);
-        } else if (w == 0) {
-            Fail(ENOSPC);
-        } else {
-            done += static_cast<size_t>(w);
-        }
-    }
+    if (const int err = WriteAll(fd_, bytes, at, done)) Fail(err);
     return ok();
 }
 
@@ -665,7 +685,7 @@ Result<> ReplacingFile::CommitCopy()
         through_ = ::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (through_ < 0) {
             const int err = errno;
-            Fail(err == EACCES || err == EPERM ? std::string(kReadOnly) : SystemReason(err));
+            Fail(OpeningReason(err));
             return Failure(error_);
         }
         struct stat st {};
@@ -709,16 +729,11 @@ int ReplacingFile::CopyInto(int to, bool& touched)
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return errno;
         if (r == 0) return EIO;  // the temporary file is shorter than what was written
-        for (size_t done = 0; done < static_cast<size_t>(r);) {
-            const size_t left = static_cast<size_t>(r) - done;
-            const ssize_t w = positioned ? ::pwrite(to, chunk.data() + done, left, static_cast<off_t>(at + done))
-                                         : ::write(to, chunk.data() + done, left);
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) return errno;
-            if (w == 0) return ENOSPC;
-            touched = true;
-            done += static_cast<size_t>(w);
-        }
+        size_t done = 0;
+        const int err = WriteAll(to, std::span(chunk.data(), static_cast<size_t>(r)),
+                                 positioned ? std::optional<uint64_t>(at) : std::nullopt, done);
+        touched = touched || done > 0;
+        if (err) return err;
         at += static_cast<uint64_t>(r);
     }
     if (positioned && ::ftruncate(to, static_cast<off_t>(size_)) != 0) {

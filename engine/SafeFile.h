@@ -46,6 +46,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -222,5 +223,16 @@ std::string LeftoverStem(std::string_view prefix, pid_t pid = 0);
 // removed), it is another user's, it comes from another boot, host or PID
 // namespace, or its maker may still use it.
 std::optional<std::string_view> LeftByEndedProcess(std::string_view name, std::string_view prefix, uid_t owner);
+
+// Removes from `folder` what LeftByEndedProcess lets go of among its
+// entries of the file type `type` (S_IFREG, S_IFDIR) whose names start
+// with `prefix` and end in a suffix that `suffixFits`.  `remove` is handed
+// the folder, open, and the entry's name.
+void RemoveLeftovers(const std::filesystem::path& folder, std::string_view prefix, mode_t type,
+                     const std::function<bool(std::string_view suffix)>& suffixFits,
+                     const std::function<void(int folder, const char* name)>& remove);
+
+// The system's folder for temporary files (TMPDIR), else /tmp.
+std::filesystem::path TemporaryFolder();
 
 }  // namespace morvane

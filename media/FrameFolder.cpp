@@ -78,22 +78,10 @@ bool IsFolderSuffix(std::string_view suffix)
 }
 
 // Removes the frame folders in `base` that this user's processes which no
-// longer run left behind (see LeftByEndedProcess).
+// longer run left behind.
 void RemoveStaleFolders(const fs::path& base)
 {
-    const int at = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (at < 0) return;
-    std::error_code ec;
-    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind(kPrefix, 0) != 0) continue;
-        struct stat st {};
-        if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) continue;
-        const std::optional<std::string_view> suffix = LeftByEndedProcess(name, kPrefix, st.st_uid);
-        if (!suffix || !IsFolderSuffix(*suffix)) continue;
-        RemoveFolder(at, name.c_str());
-    }
-    ::close(at);
+    RemoveLeftovers(base, kPrefix, S_IFDIR, IsFolderSuffix, RemoveFolder);
 }
 
 void RemoveFolderThenEnd(int signal)
@@ -113,9 +101,7 @@ void RemoveFolderThenEnd(int signal)
 Result<FrameFolder> FrameFolder::Create()
 {
     std::error_code ec;
-    fs::path base = fs::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    base = fs::absolute(base, ec);
+    const fs::path base = fs::absolute(TemporaryFolder(), ec);
     RemoveStaleFolders(base);
     std::string pattern = (base / (LeftoverStem(kPrefix) + "XXXXXX")).string();
     if (!::mkdtemp(pattern.data())) return Failure(std::strerror(errno));

@@ -40,17 +40,6 @@ int Refuse(const char* option, const char* takes, const char* value)
     return 2;
 }
 
-// A whole decimal number from `min` to INT_MAX, all of `text`.
-bool ParseNumber(const char* text, int min, int& value)
-{
-    if (!std::isdigit(static_cast<unsigned char>(*text)) && *text != '-') return false;
-    char* stop = nullptr;
-    const long long n = std::strtoll(text, &stop, 10);  // beyond its range: its least or greatest value
-    if (stop == text || *stop != '\0' || n < min || n > INT_MAX) return false;
-    value = static_cast<int>(n);
-    return true;
-}
-
 }  // namespace
 
 int EncodeCommand(int argc, char** argv)
@@ -81,7 +70,9 @@ int EncodeCommand(int argc, char** argv)
         } else if (a == "--count") {
             const char* v = next();
             if (!v) return Usage();
-            if (!ParseNumber(v, 0, req.frameCount)) return Refuse("--count", "a number of frames, 0 or more", v);
+            const std::optional<int> count = WholeNumberArgument(v, 0, INT_MAX);
+            if (!count) return Refuse("--count", "a number of frames, 0 or more", v);
+            req.frameCount = *count;
             haveCount = true;
         } else if (a == "--in") {
             const char* v = next();

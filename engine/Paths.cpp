@@ -147,7 +147,9 @@ std::vector<fs::path> DataSearchPath()
     for (const char* d : {"dos", "windows", "kvo", "win95", "win98", "win"}) dirs.push_back(root / d);
     dirs.push_back(root);
     dirs.push_back(root / "winNT");
-    for (fs::path& shipped : ShippedDataFolders(ProgramFolder())) dirs.push_back(std::move(shipped));
+    // Where the program lies does not change while it runs.
+    static const std::vector<fs::path> shipped = ShippedDataFolders(ProgramFolder());
+    dirs.insert(dirs.end(), shipped.begin(), shipped.end());
     return dirs;
 }
 

@@ -187,6 +187,27 @@ Result<> CheckRoom(const std::filesystem::path& frameBase, uint64_t frameBytes, 
                    " are free in " + movieFolder.string() + ".");
 }
 
+// The first layer, which a movie moves through its animation and its movie
+// source, put back whole (its source closed) when the movie's frames are
+// done or given up, also when memory runs out on the way.
+class FirstLayerRestore {
+public:
+    explicit FirstLayerRestore(Texture& texture) : texture_(texture), saved_(texture.layers[0].layer) {}
+    ~FirstLayerRestore()
+    {
+        CloseMovieSources();
+        texture_.layers[0].layer = std::move(saved_);
+    }
+    FirstLayerRestore(const FirstLayerRestore&) = delete;
+    FirstLayerRestore& operator=(const FirstLayerRestore&) = delete;
+
+    const Layer& Saved() const { return saved_; }
+
+private:
+    Texture& texture_;
+    Layer saved_;
+};
+
 // Renders every frame of the movie into the folder at the texture's render
 // size as it is before the first frame; refused with the message.  The
 // first layer is restored whole afterwards.
@@ -194,26 +215,27 @@ Result<> RenderFrames(Texture& texture, const std::filesystem::path& path, Frame
                       bool mpeg, ExportHost& host)
 {
     const auto [width, height] = RenderSizeOf(texture);
-    Layer saved = texture.layers[0].layer;
     Result<> rendered;
-    for (int f = 0; f < count && rendered.ok(); ++f) {
-        SetFrame(texture, f, fps);
-        const std::string name = FrameFileName(f, mpeg ? ".ppm" : ".tga");
-        host.ShowStatus(name);
-        host.FrameProgress(0);
-        PrepareForRender(texture);
-        // Nobody else sees the folder: frames need neither a sync nor a rename.
-        const Result<> written = WritePicture(folder.Add(name), texture, mpeg ? PictureKind::PpmFrame : PictureKind::Tga,
-                                              width, height, &host, Durability::Scratch);
-        if (!written.ok()) {
-            rendered = UnableToSave(path, "Frame " + std::to_string(f + 1) + " of the movie could not be written in " +
-                                              folder.Path().parent_path().string() + ": " + written.error + ".");
-            break;
+    {
+        const FirstLayerRestore restore(texture);
+        const float duration = restore.Saved().rec.duration;
+        for (int f = 0; f < count && rendered.ok(); ++f) {
+            SetFrame(texture, f, fps);
+            const std::string name = FrameFileName(f, mpeg ? ".ppm" : ".tga");
+            host.ShowStatus(name);
+            host.FrameProgress(0);
+            PrepareForRender(texture);
+            // Nobody else sees the folder: frames need neither a sync nor a rename.
+            const Result<> written = WritePicture(folder.Add(name), texture, mpeg ? PictureKind::PpmFrame : PictureKind::Tga,
+                                                  width, height, &host, Durability::Scratch);
+            if (!written.ok()) {
+                rendered = UnableToSave(path, "Frame " + std::to_string(f + 1) + " of the movie could not be written in " +
+                                                  folder.Path().parent_path().string() + ": " + written.error + ".");
+                break;
+            }
+            host.FrameFinished(FrameTime(f, duration, fps) * duration);
         }
-        host.FrameFinished(FrameTime(f, saved.rec.duration, fps) * saved.rec.duration);
     }
-    CloseMovieSources();
-    texture.layers[0].layer = std::move(saved);
     host.FramesFinished(texture.layers[0].layer.rec.duration);
     return rendered;
 }

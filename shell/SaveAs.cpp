@@ -11,7 +11,6 @@
 #include <new>
 
 #include "media/Export.h"
-#include "media/MovieSource.h"
 #include "panels/CommandBar.h"
 #include "panels/KeyFrameDlg.h"
 #include "platform/FileName.h"
@@ -133,15 +132,11 @@ void CQuillonApp::OnFileSaveAs()
     const int current = frame->Session().CurrentLayer();
     request.currentLayer = current > 0 ? current : 1;
     morvane::ExportResult result;
-    // A movie moves layer 1 through its animation and puts it back after
-    // the last frame; memory that runs out on the way puts it back here.
-    const morvane::Layer first = texture.layers[0].layer;
+    // A movie puts layer 1 back also when memory runs out on the way.
     try {
         FrameExportHost host(m_ui, frame);
         result = morvane::ExportTexture(texture, request, host);
     } catch (const std::bad_alloc&) {
-        morvane::CloseMovieSources();
-        texture.layers[0].layer = first;
         result.outcome = morvane::ExportResult::Failed;
         result.error = "Unable to save \"" + request.path.string() + "\".\nThere is not enough memory.";
     }

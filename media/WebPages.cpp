@@ -6,6 +6,7 @@
 #include "engine/FloatInt.h"
 #include "engine/Paths.h"
 #include "engine/SafeFile.h"
+#include "engine/Utf8.h"
 
 namespace morvane {
 
@@ -44,23 +45,11 @@ std::string JpegName(const std::string& background)
 // bytes in the page.
 char32_t NextCodePoint(std::string_view text, size_t& i)
 {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned lead = byte(i);
-    if (lead < 0x80) {
-        ++i;
-        return lead;
+    if (const std::optional<Utf8Sequence> sequence = NextUtf8(text.substr(i))) {
+        i += sequence->length;
+        return sequence->codePoint;
     }
-    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    char32_t c = lead & (0x7Fu >> length);
-    bool valid = length != 0 && lead <= 0xF4 && i + length <= text.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-        valid = (byte(i + k) & 0xC0) == 0x80;
-        c = (c << 6) | (byte(i + k) & 0x3F);
-    }
-    valid = valid && c >= kLeast[length] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-    i += valid ? length : 1;
-    return valid ? c : lead;
+    return static_cast<unsigned char>(text[i++]);
 }
 
 // A colour channel as the page writes it: its byte value and a comma.

@@ -4,43 +4,13 @@
 
 #include <system_error>
 
+#include "engine/Utf8.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr char16_t kByteBase = 0xDC00;  // + a byte of 0x80..0xFF
-
-bool IsContinuation(unsigned char b, unsigned char low = 0x80, unsigned char high = 0xBF)
-{
-    return b >= low && b <= high;
-}
-
-// The length of the well-formed UTF-8 sequence at `b` (RFC 3629: no
-// overlong forms, no surrogates, nothing above U+10FFFF), or 0.
-int SequenceLength(const unsigned char* b, qsizetype left)
-{
-    const unsigned char lead = b[0];
-    int length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (left < length || !IsContinuation(b[1], low, high)) return 0;
-    for (int k = 2; k < length; ++k) {
-        if (!IsContinuation(b[k])) return 0;
-    }
-    return length;
-}
 
 void AppendUtf8(QByteArray& out, char32_t c)
 {
@@ -72,19 +42,14 @@ QString DecodeFileName(const QByteArray& bytes)
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n;) {
-        if (b[i] < 0x80) {
-            name += QChar(b[i++]);
-            continue;
-        }
-        const int length = SequenceLength(b + i, n - i);
-        if (length == 0) {
+        const std::optional<morvane::Utf8Sequence> sequence =
+            morvane::NextUtf8(std::string_view(bytes.constData() + i, static_cast<size_t>(n - i)));
+        if (!sequence) {
             name += QChar(static_cast<char16_t>(kByteBase + b[i++]));
             continue;
         }
-        char32_t c = b[i] & (0x7F >> length);
-        for (int k = 1; k < length; ++k) c = (c << 6) | (b[i + k] & 0x3F);
-        name += QChar::fromUcs4(c);
-        i += length;
+        name += QChar::fromUcs4(sequence->codePoint);
+        i += static_cast<qsizetype>(sequence->length);
     }
     return name;
 }
@@ -120,6 +85,8 @@ QString AbsoluteFileName(const QString& name)
     if (!absolute.has_filename() && absolute.has_relative_path()) absolute = absolute.parent_path();
     return FileNameOf(absolute);
 }
+
+QString DisplayName(const fs::path& path) { return DisplayName(FileNameOf(path)); }
 
 QString DisplayName(const QString& name)
 {

@@ -90,19 +90,17 @@ void EditingSession::ShowTexture()
     ShowLayer(1);
 }
 
-void EditingSession::Show(Changes what) { Tell(what); }
-
-void EditingSession::Edited(Changes what)
-{
-    if (!(what & Preview) && m_document) m_document->SetModifiedFlag();
-    Tell(what);
-}
-
-void EditingSession::Tell(Changes what)
+void EditingSession::Show(Changes what)
 {
     emit edited(CurrentLayerIndex(), what);
     // The document's other views show the same texture as the active one.
     if ((what & Image) && m_document) m_document->UpdateAllViews(m_view);
+}
+
+void EditingSession::Edited(Changes what)
+{
+    if (!(what & Preview) && m_document) m_document->SetModifiedFlag();
+    Show(what);
 }
 
 void EditingSession::Commit(Changes what)

@@ -117,7 +117,8 @@ public:
     void ShowTexture();
     // Tells that `what` of the current layer changed outside the edits
     // here (nothing is marked modified): a render asked for, a layer
-    // interpolated by the time ramp.
+    // interpolated by the time ramp.  A changed image shows in the
+    // document's other views too.
     void Show(Changes what);
 
     // --- Edits of the current layer ---------------------------------------
@@ -186,10 +187,8 @@ signals:
     void noDocumentShown();
 
 private:
-    // Marks the active document modified (unless a preview) and tells.
+    // Marks the active document modified (unless a preview) and shows.
     void Edited(Changes what);
-    // Emits edited() and has the document's other views update.
-    void Tell(Changes what);
     void ShowChangedStack(int n);
 
     UiDialogs& m_ui;

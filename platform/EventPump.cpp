@@ -213,7 +213,7 @@ bool EventPump::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type t = event->type();
     if (t == QEvent::Close) {
         QWidget* window = ClosingWindow(watched);
-        if (!window || (m_policy.passes && m_policy.passes(window))) return false;
+        if (!window || Passes(window, event)) return false;
         // Refused: the window stays open until it is asked again.  A request
         // made twice is made again once.
         m_closeRequested = true;

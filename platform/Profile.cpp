@@ -204,5 +204,5 @@ fs::path IniProfile::DefaultPath()
     if (const char* env = std::getenv("MORVANE_PROFILE"); env && *env) return fs::path(env);
     QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (dir.isEmpty()) dir = QStringLiteral(".");
-    return fs::path(dir.toStdString()) / "morvane" / "Morvane.ini";
+    return LocalFile(dir) / "morvane" / "Morvane.ini";
 }

@@ -24,7 +24,6 @@ QImage RetainedSurface::MakeImage(QSize size)
 QSize RetainedSurface::ScreenSize(const QWidget* widget)
 {
     const QScreen* screen = widget ? widget->screen() : QGuiApplication::primaryScreen();
-    if (!screen) screen = QGuiApplication::primaryScreen();
     // Without a screen there is nothing to show on; a window then keeps a
     // surface of its own size.
     return screen ? screen->virtualSize() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);

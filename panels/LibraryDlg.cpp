@@ -55,9 +55,6 @@ FileDialogRequest LibraryDialog(bool save, int titleId, int filterId, const char
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
-// A file's name as a message shows it.
-QString Shown(const std::filesystem::path& file) { return DisplayName(FileNameOf(file)); }
-
 // What the pictures of the library's textures have to say, each message
 // once, told together when the command is done: a library of many textures
 // naming a missing file says so once, not once a layer.
@@ -105,7 +102,7 @@ void RenderThumbnail(CLibraryStripWnd& strip, Texture& texture, const std::files
         LoadLayerPictures(texture, said.Teller());
     } catch (const std::bad_alloc&) {
         said.Add(QStringLiteral("Unable to load the pictures of \"%1\".\nThere is not enough memory for them.")
-                     .arg(Shown(file)));
+                     .arg(DisplayName(file)));
     }
     strip.RenderThumbnails(texture);
     held.clear();
@@ -279,7 +276,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
         if (texture.ok()) {
             RenderThumbnail(*strip, *texture.value, *found, held, said);
         } else {
-            failed << (found ? Text(texture.error) : QStringLiteral("\"%1\" was not found.").arg(Shown(entry.path)));
+            failed << (found ? Text(texture.error) : QStringLiteral("\"%1\" was not found.").arg(DisplayName(entry.path)));
             texture = DefaultLibraryTexture(MaterialPresetTable());
             strip->RenderThumbnails(*texture.value);
         }
@@ -294,7 +291,7 @@ bool CLibraryDlg::ReadLibrary(const std::filesystem::path& file, EntrySearch sea
     if (!failed.isEmpty()) {
         Ui().Message(QStringLiteral("These textures of the library \"%1\" could not be read; their places show the "
                                     "default texture:\n\n%2")
-                         .arg(Shown(file), failed.join(QStringLiteral("\n"))));
+                         .arg(DisplayName(file), failed.join(QStringLiteral("\n"))));
     }
     return true;
 }

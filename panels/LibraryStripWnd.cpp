@@ -238,7 +238,7 @@ void CLibraryStripWnd::CopyIntoDocument(int entry)
     } catch (const std::bad_alloc&) {
         m_session.Ui().Message(QStringLiteral("Unable to copy \"%1\" into the document.\nThere is not enough memory "
                                               "for its pictures.")
-                                   .arg(DisplayName(FileNameOf(m_library->paths[i]))));
+                                   .arg(DisplayName(m_library->paths[i])));
         return;
     }
     // The document is the entry's texture now, not the file it came from:

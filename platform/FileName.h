@@ -32,6 +32,7 @@ QString AbsoluteFileName(const QString& name);
 // The name as a person reads it: each byte that is not UTF-8 shows as
 // U+FFFD.
 QString DisplayName(const QString& name);
+QString DisplayName(const std::filesystem::path& path);
 
 // The arguments of the command line after the program's name, each
 // keeping its bytes.

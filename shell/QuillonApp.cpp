@@ -347,7 +347,7 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
     const morvane::Result<std::vector<uint8_t>> file = morvane::ReadFileBytes(*found);
     if (!file.ok()) {
         if (error) *error = QStringLiteral("Unable to open \"%1\".\n%2.")
-                                .arg(DisplayName(FileNameOf(*found)), QString::fromStdString(file.error));
+                                .arg(DisplayName(*found), QString::fromStdString(file.error));
         return false;
     }
     // Any file is read as a texture file, unless it is a layer file.
@@ -356,14 +356,14 @@ bool CQuillonApp::LoadInterfaceTexture(QString* error)
     morvane::Result<morvane::Texture> parsed = morvane::ParseTextureFile(*file.value, kind);
     if (!parsed.ok()) {
         if (error) *error = QStringLiteral("\"%1\" cannot be used as a texture.\n%2.")
-                                .arg(DisplayName(FileNameOf(*found)), QString::fromStdString(parsed.error));
+                                .arg(DisplayName(*found), QString::fromStdString(parsed.error));
         return false;
     }
     try {
         morvane::LoadLayerPictures(*parsed.value, m_ui.Teller());
     } catch (const std::bad_alloc&) {
         if (error) *error = QStringLiteral("Unable to use \"%1\".\nThere is not enough memory for its pictures.")
-                                .arg(DisplayName(FileNameOf(*found)));
+                                .arg(DisplayName(*found));
         return false;
     }
     m_interfaceTexture = std::move(*parsed.value);

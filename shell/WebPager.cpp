@@ -388,7 +388,7 @@ void CWebPager::OnPreview()
     const std::filesystem::path page =
         std::filesystem::absolute(morvane::MapStoredPath(PathBytes(m_pagePath))).lexically_normal();
     if (!QDesktopServices::openUrl(PageUrl(page)))
-        Ui().MessageBox(this, QStringLiteral("Unable to open \"%1\" in a browser.").arg(DisplayName(FileNameOf(page))),
+        Ui().MessageBox(this, QStringLiteral("Unable to open \"%1\" in a browser.").arg(DisplayName(page)),
                         AppCaption(), MB_OK | MB_ICONEXCLAMATION);
 }
 

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "engine/Render.h"
+#include "platform/Dc.h"
 #include "platform/Wnd.h"
 
 Background::Background(const morvane::Texture* texture) : m_texture(texture) {}
@@ -30,11 +31,7 @@ QImage Background::Render(const QWidget* widget) const
     for (int y = 0; y < size.height(); ++y)
         v[static_cast<size_t>(y)] = static_cast<float>(y + at.y() - m.top()) / static_cast<float>(m.height());
     morvane::Render(*m_texture, 0, 0, u, v, image.bits(), image.bytesPerLine());
-    // The renderer leaves the fourth byte 0; the image wants it opaque.
-    for (int y = 0; y < size.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) row[x] |= 0xFF000000u;
-    }
+    MakeOpaque(image);
     return image;
 }
 

@@ -8,6 +8,14 @@
 #include <map>
 #include <tuple>
 
+void MakeOpaque(QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) row[x] |= 0xFF000000u;
+    }
+}
+
 QFont MakeFont(const QString& face, int cellHeight, int weight)
 {
     // Kept for the life of the process (never destroyed: fonts must not
@@ -175,10 +183,7 @@ void CDC::StretchDIBits(const QRect& dest, const QRect& src, const uint8_t* bits
         return;
     }
     QImage opaque = rows.copy(srcClipped);
-    for (int y = 0; y < opaque.height(); ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(opaque.scanLine(y));
-        for (int x = 0; x < opaque.width(); ++x) row[x] |= 0xFF000000u;
-    }
+    MakeOpaque(opaque);
     const double fx = static_cast<double>(dest.width()) / src.width();
     const double fy = static_cast<double>(dest.height()) / src.height();
     const QRectF target(dest.left() + (srcClipped.left() - src.left()) * fx, dest.top() + (srcClipped.top() - src.top()) * fy,

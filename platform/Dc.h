@@ -52,6 +52,10 @@ enum DrawTextFormat : unsigned {
 // The rectangle from (left, top) up to but not including (right, bottom).
 inline QRect WinRect(int left, int top, int right, int bottom) { return QRect(left, top, right - left, bottom - top); }
 
+// Makes every pixel of a 32-bit image opaque: the renderer leaves the
+// fourth byte 0, which an image of Format_RGB32 wants 0xFF.
+void MakeOpaque(QImage& image);
+
 // A font by face, cell height in pixels (ascent plus descent) and weight,
 // without antialiasing.  Fonts are made once per (face, height, weight).
 QFont MakeFont(const QString& face, int cellHeight, int weight);

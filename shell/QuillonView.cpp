@@ -14,6 +14,7 @@
 
 #include "engine/Render.h"
 #include "engine/TextureFile.h"
+#include "platform/Dc.h"
 #include "platform/UiDialogs.h"
 #include "platform/EditingSession.h"
 #include "platform/RenderGuard.h"
@@ -334,10 +335,7 @@ bool CQuillonView::PrintImage(QPainter& painter, QSize image, const QRectF& targ
             morvane::Render(texture, displayMode, current, u, v, band.scanLine(band.height() - 1),
                             -band.bytesPerLine(), options);
         m_lastRows += result.rowsRendered;
-        for (int y = 0; y < band.height(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(band.scanLine(y));
-            for (int x = 0; x < band.width(); ++x) row[x] |= 0xFF000000u;
-        }
+        MakeOpaque(band);
         painter.drawImage(QPoint(device.left(), device.top() + top), band);
         if (!result.complete) {
             m_lastStopped = true;

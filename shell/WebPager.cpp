@@ -86,10 +86,9 @@ int FieldNumber(QWidget* field, int fallback)
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
-// A path of the pages as the fields hold it, and back: the name's bytes,
-// UTF-8 or not.
-std::string PathBytes(const QString& name) { return EncodeFileName(name).toStdString(); }
-QString PathName(const std::string& bytes) { return DecodeFileName(QByteArray::fromStdString(bytes)); }
+// A path of the pages as the fields hold it: the name's bytes, UTF-8 or
+// not.
+std::string PathBytes(const QString& name) { return LocalFile(name).native(); }
 
 // The URL of a page file; a name that is not UTF-8 keeps its bytes,
 // percent-encoded.
@@ -255,7 +254,7 @@ void CWebPager::ShowCurrentItem()
         m_borderSize = item->borderSize;
         m_width = item->width;
         m_height = item->height;
-        m_frameTexture = PathName(item->texturePath);
+        m_frameTexture = FileNameOf(item->texturePath);
         m_frameText = Text(item->text);
         m_textAlign = item->textAlign;
         m_frameAlign = item->frameAlign;

@@ -34,12 +34,8 @@ int main(int argc, char** argv)
 {
     const int resolution = argc > 1 ? std::atoi(argv[1]) : 0;
     return bench::RunWithEditor(argc, argv, [resolution](bench::StartedEditor& editor) {
-        Texture huge = test::ThreeLayers(160, 120);
-        for (LayerSlot& slot : huge.layers) {
-            slot.layer.rec.width = static_cast<int16_t>(static_cast<uint16_t>(65500));
-            slot.layer.rec.height = static_cast<int16_t>(static_cast<uint16_t>(40000));
-        }
-        editor.doc->m_texture = std::move(huge);
+        // Sizes above 32767 are stored as their 16 bits.
+        editor.doc->m_texture = test::ThreeLayers(65500, 40000);
         editor.doc->m_sizeImage = QSize(65500, 40000);
         editor.app.FitActiveFrame();
         QCoreApplication::processEvents();

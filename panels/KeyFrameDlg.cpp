@@ -209,11 +209,7 @@ void CKeyFrameDlg::SetAnimation(int count, float seconds)
 
 void CKeyFrameDlg::ShowNoDocument()
 {
-    keyCount = 0;
-    duration = m_givenDuration = 0.0f;
-    SetCurrentKey(0);
-    currentTime = m_givenTime = 0.0f;
-    UpdateData(false);
+    SetAnimation(0, 0.0f);
     ramp->ShowNoDocument();
     m_movieLayer = false;
     if (!m_playing) LockDuration(false);

@@ -355,7 +355,7 @@ void CQuillonView::NameJob(QPrinter& printer) const
     printer.setDocName(title);
     const QString last = printer.outputFileName();
     if (last.isEmpty()) return;  // a printer, or a file the dialog names after the job
-    QString name = QFileInfo(title).completeBaseName();
+    QString name = BaseTitle(title);
     if (name.isEmpty()) name = QStringLiteral("print");
     printer.setOutputFileName(QFileInfo(last).dir().filePath(name + QStringLiteral(".pdf")));
 }

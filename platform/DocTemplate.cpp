@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "platform/Document.h"
-#include "platform/FileName.h"
 #include "platform/MDIChildWnd.h"
 #include "platform/MDIFrameWnd.h"
 #include "platform/View.h"
@@ -97,9 +96,7 @@ void CDocTemplate::UpdateFrameTitles(CDocument* doc)
     for (size_t i = 0; i < views.size(); ++i) {
         CMDIChildWnd* frame = views[i]->GetParentFrame();
         if (!frame) continue;
-        // The document keeps its file name's bytes; the window shows the
-        // name as it reads.
-        QString title = DisplayName(doc->GetTitle());
+        QString title = doc->ShownTitle();
         if (views.size() > 1) title += ":" + QString::number(i + 1);
         frame->SetTitle(title, doc->IsModified());
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/DocTemplate.h"
+#include "platform/FileName.h"
 #include "platform/MDIChildWnd.h"
 #include "platform/View.h"
 
@@ -21,6 +22,8 @@ bool CDocument::OnNewDocument()
     ClearPathName();
     return true;
 }
+
+QString CDocument::ShownTitle() const { return DisplayName(m_strTitle); }
 
 void CDocument::SetTitle(const QString& title)
 {

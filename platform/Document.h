@@ -22,7 +22,10 @@ public:
     // clears the modified flag and the path.  False refuses the document.
     virtual bool OnNewDocument();
 
+    // The title keeps its file name's bytes (see FileName.h); windows,
+    // messages and printouts show it as it reads.
     const QString& GetTitle() const { return m_strTitle; }
+    QString ShownTitle() const;
     virtual void SetTitle(const QString& title);
 
     const QString& GetPathName() const { return m_strPathName; }

@@ -437,11 +437,11 @@ void CMainFrame::OnActiveChildChanged(CMDIChildWnd* frame)
     const bool documentMenu = frame != nullptr;
     if (documentMenu != m_documentMenu) BuildMenus(documentMenu);
     CQuillonDoc* doc = frame ? qobject_cast<CQuillonDoc*>(frame->GetActiveDocument()) : nullptr;
-    setWindowTitle(doc ? shelltext::kAppTitle + " - " + doc->GetTitle() : shelltext::kAppTitle);
+    setWindowTitle(doc ? shelltext::kAppTitle + " - " + doc->ShownTitle() : shelltext::kAppTitle);
     disconnect(m_titleConnection);
     if (doc) {
         m_titleConnection = connect(doc, &CDocument::titleChanged, this, [this, doc] {
-            if (ActiveDocument() == doc) setWindowTitle(shelltext::kAppTitle + " - " + doc->GetTitle());
+            if (ActiveDocument() == doc) setWindowTitle(shelltext::kAppTitle + " - " + doc->ShownTitle());
         });
     }
 }

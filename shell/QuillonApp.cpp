@@ -225,7 +225,7 @@ bool CQuillonApp::AskToSaveAll()
 bool CQuillonApp::SaveModified(CQuillonDoc* doc, const CMDIChildWnd* window)
 {
     if (!doc || !doc->IsModified()) return true;
-    const QString name = window ? window->GetTitle() : doc->GetTitle();
+    const QString name = window ? window->GetTitle() : doc->ShownTitle();
     const QString question = shelltext::SaveQuestion(name);
     switch (m_ui.MessageBox(MainFrame(), question, AppCaption(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES: return SaveTextureFile(doc);

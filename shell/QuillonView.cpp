@@ -218,7 +218,7 @@ void CQuillonView::PrintTo(QPrinter& printer)
     printer.setFromTo(1, 1);
     // The file or printer is the one chosen for this job; its name is this
     // document's.
-    printer.setDocName(doc->GetTitle());
+    printer.setDocName(doc->ShownTitle());
 
     QPainter painter;
     if (!painter.begin(&printer)) return;
@@ -242,7 +242,7 @@ QRectF CQuillonView::PrintHeader(QPainter& painter) const
     const double textHeight = metrics.height() / unit;
     painter.setPen(Qt::black);
     painter.drawText(QPointF(area.left(), area.top() + 25 * unit + metrics.ascent()),
-                     GetDocument() ? GetDocument()->GetTitle() : QString());
+                     GetDocument() ? GetDocument()->ShownTitle() : QString());
     const double ruleY = area.top() + (textHeight + 20) * unit;
     painter.drawLine(QPointF(area.left(), ruleY), QPointF(area.right(), ruleY));
     area.setTop(area.top() + (25 + textHeight + 20) * unit);
@@ -267,7 +267,7 @@ QString CQuillonView::PrintPage(QPainter& painter)
         const double scale = std::min({unit, area.width() / image.width(), area.height() / image.height()});
         if (scale > 0 && !PrintImage(painter, image, QRectF(area.topLeft(), QSizeF(image) * scale)))
             problem = QStringLiteral("Unable to print \"%1\".\nThere is not enough memory for a picture of %2 x %3 pixels.")
-                          .arg(doc->GetTitle())
+                          .arg(doc->ShownTitle())
                           .arg(image.width())
                           .arg(image.height());
     }
@@ -351,7 +351,7 @@ void CQuillonView::NameJob(QPrinter& printer) const
     // The printer is kept from job to job: each job takes the title of its
     // own document, and a printout into a file is offered a file named
     // after that document, in the folder of the last one.
-    const QString title = GetDocument()->GetTitle();
+    const QString title = GetDocument()->ShownTitle();
     printer.setDocName(title);
     const QString last = printer.outputFileName();
     if (last.isEmpty()) return;  // a printer, or a file the dialog names after the job

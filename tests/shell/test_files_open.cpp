@@ -353,6 +353,14 @@ TEST_F(FilesOpen, ANameThatIsNotUtf8OpensSavesAndReopensWithItsBytes)
     EXPECT_EQ(EncodeFileName(Doc()->GetPathName()), bytes);
     // The menu shows the byte as a character that stands for it.
     EXPECT_EQ(m_app->RecentFileLabels().value(0), QFile::decodeName(bytes));
+    // So do the windows' titles and a printout.
+    const QString shown = QString::fromUtf8("caf\xef\xbf\xbd.zyv");
+    EXPECT_EQ(Frame()->windowTitle(), "Morvane - " + shown);
+    EXPECT_EQ(Frame()->ActiveChildFrame()->GetTitle(), shown);
+    Ui().paintPreview = false;
+    Frame()->SendCommand(ID_FILE_PRINT_PREVIEW);
+    ASSERT_EQ(Ui().printJobs.size(), 1u);
+    EXPECT_EQ(Ui().printJobs[0].docName, shown);
 
     // Save writes that file, and no other.
     Doc()->m_texture.layers[0].layer.rec.scaleX = 4.5f;
